@@ -1,0 +1,21 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace velloway::utf8 {
+
+inline constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes the code point at text[pos] and advances pos past it. An ill-formed sequence (bad
+// lead or continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short) yields
+// kReplacement and advances by one byte, so decoding always makes progress.
+char32_t Decode(std::string_view text, std::size_t& pos);
+
+// Appends code point cp in UTF-8.
+void Append(std::string& out, char32_t cp);
+
+// True when the whole text is well-formed UTF-8.
+bool IsValid(std::string_view text);
+
+}  // namespace velloway::utf8

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+namespace velloway {
+
+// A colour value as the forms toolkit takes it: red + 256 * green + 65536 * blue.
+using ColorValue = std::int32_t;
+
+// Reads an RRGGBB text. Each two-character group reads its leading hexadecimal digits (a group
+// that is empty or starts with another character gives 0); characters from the seventh on are
+// ignored, and no prefix is recognised, so "#FF8000" reads as #F, F8, 00.
+ColorValue HexToColor(std::string_view Text);
+
+}  // namespace velloway

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "script/script_types.h"
+
+namespace velloway {
+
+// Scripts larger than this are refused rather than read into memory.
+inline constexpr std::size_t kMaxScriptBytes = 256u * 1024u * 1024u;
+
+// Reads a script's decoded UTF-8 text: header lines, comments, empty lines and records. Lines end
+// at CR LF, a lone LF or a lone CR; a last line without a line end is read like the others.
+// Broken limits never stop the reading: each yields a diagnostic with its line number.
+LoadedScript ParseScript(std::string_view text);
+
+// Decodes a script's raw bytes (see DecodeScriptBytes) and parses them.
+LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage);
+
+// Reads a script file by its UTF-8 path. A missing, unreadable or oversized file gives no records,
+// the default header and a Failure saying which file and why.
+LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage);
+
+// The script chosen in the settings: fileName (the stored setting, "Default.vws" when absent) in
+// the program's directory. An empty name is a Failure, like a missing file.
+LoadedScript LoadChosenScript(std::string_view programDir, std::string_view fileName,
+                              unsigned legacyCodePage);
+
+// The program's directory, one separator and the name, joined as they stand. The separator is the
+// backslash on Windows and the slash elsewhere.
+std::string ProgramFilePath(std::string_view programDir, std::string_view fileName);
+
+}  // namespace velloway

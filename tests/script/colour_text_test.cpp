@@ -1,0 +1,35 @@
+#include "script/colour_text.h"
+
+#include <gtest/gtest.h>
+
+namespace velloway {
+namespace {
+
+TEST(HexToColor, ReadsRedGreenBlueGroups) {
+  const struct {
+    const char* text;
+    ColorValue value;
+  } cases[] = {
+      {"FFFFFF", 16777215},
+      {"000000", 0},
+      {"", 0},
+      {"FF0000", 255},
+      {"00FF00", 65280},
+      {"0000FF", 16711680},
+      {"ff8000", 33023},
+      {"FF8000", 33023},
+      {"#FF8000", 63488},
+      {"F", 15},
+      {"FFFFF", 1048575},
+      {"1G2H3I", 197121},
+      {"G00000", 0},
+      {"FFFFFF99", 16777215},
+      {"0A0B0C", 0x0C0B0A},
+      {" F0000", 0},
+      {"\xEF\xBC\xA6\xEF\xBC\xA6", 0},  // full-width FF: no hexadecimal digit
+  };
+  for (const auto& c : cases) EXPECT_EQ(HexToColor(c.text), c.value) << '"' << c.text << '"';
+}
+
+}  // namespace
+}  // namespace velloway

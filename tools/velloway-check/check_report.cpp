@@ -1,0 +1,136 @@
+#include "check_report.h"
+
+#include <cstdio>
+
+namespace velloway::check {
+namespace {
+
+const char* SeverityName(Severity level) {
+  return level == Severity::Error ? "error" : "warning";
+}
+
+const char* EncodingName(ScriptEncoding encoding) {
+  switch (encoding) {
+    case ScriptEncoding::Utf8:
+      return "UTF-8";
+    case ScriptEncoding::Utf8WithBom:
+      return "UTF-8 with byte-order mark";
+    case ScriptEncoding::Utf16LE:
+      return "UTF-16 LE";
+    case ScriptEncoding::Utf16BE:
+      return "UTF-16 BE";
+    case ScriptEncoding::LegacyCodePage:
+      return "system code page";
+  }
+  return "";
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Member(const char* name, const std::string& jsonValue) {
+  return std::string("\"") + name + "\": " + jsonValue;
+}
+
+std::string HeaderJson(const ScriptHeader& header) {
+  return "{" + Member("BaseFontSize", std::to_string(header.BaseFontSize)) + ", " +
+         Member("SpeedIndex", std::to_string(header.SpeedIndex)) + ", " +
+         Member("AlignMode", Quoted(header.AlignMode)) + ", " +
+         Member("BackColorText", Quoted(header.BackColorText)) + "}";
+}
+
+std::string RecordJson(std::int32_t number, const RollRecord& record) {
+  std::string json = "{" + Member("record", std::to_string(number)) + ", " +
+                     Member("line", std::to_string(record.SourceLine)) + ", " +
+                     Member("Command", Quoted(record.Command));
+  for (int i = 1; i <= RollRecord::kMaxParam; ++i) {
+    const std::string name = "Param" + std::to_string(i);
+    json += ", " + Member(name.c_str(), Quoted(record.Param(i)));
+  }
+  return json + "}";
+}
+
+std::string DiagnosticJson(const ScriptDiagnostic& diagnostic) {
+  return "{" + Member("line", std::to_string(diagnostic.Line)) + ", " +
+         Member("severity", Quoted(SeverityName(diagnostic.Level))) + ", " +
+         Member("message", Quoted(diagnostic.Message)) + "}";
+}
+
+template <typename Items, typename ToJson>
+std::string JsonArray(const Items& items, ToJson&& toJson) {
+  if (items.empty()) return "[]";
+  std::string json = "[\n";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    json += "    " + toJson(i) + (i + 1 < items.size() ? ",\n" : "\n");
+  }
+  return json + "  ]";
+}
+
+}  // namespace
+
+int ExitStatus(const LoadedScript& script) {
+  if (script.Failure) return kUnreadable;
+  return script.Diagnostics.empty() ? kClean : kHasDiagnostics;
+}
+
+std::string DiagnosticLines(const std::string& file, const LoadedScript& script) {
+  if (script.Failure) return file + ": error: " + script.Failure->Reason + "\n";
+  std::string lines;
+  for (const ScriptDiagnostic& d : script.Diagnostics) {
+    lines += file + ":" + std::to_string(d.Line) + ": " + SeverityName(d.Level) + ": " + d.Message +
+             "\n";
+  }
+  return lines;
+}
+
+std::string ScriptJson(const std::string& file, const LoadedScript& script) {
+  std::string json = "{\n  " + Member("file", Quoted(file)) + ",\n";
+  if (script.Failure) json += "  " + Member("error", Quoted(script.Failure->Reason)) + ",\n";
+  json += "  " + Member("encoding", Quoted(EncodingName(script.Encoding))) + ",\n";
+  json += "  " + Member("header", HeaderJson(script.Header)) + ",\n";
+  json += "  " + Member("RecordCount", std::to_string(script.RecordCount())) + ",\n";
+  json += "  " +
+          Member("records", JsonArray(script.Records,
+                                      [&](std::size_t i) {
+                                        return RecordJson(static_cast<std::int32_t>(i + 1),
+                                                          script.Records[i]);
+                                      })) +
+          ",\n";
+  json += "  " +
+          Member("diagnostics",
+                 JsonArray(script.Diagnostics,
+                           [&](std::size_t i) { return DiagnosticJson(script.Diagnostics[i]); })) +
+          "\n";
+  return json + "}\n";
+}
+
+}  // namespace velloway::check

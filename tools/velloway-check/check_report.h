@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+#include "script/script_types.h"
+
+namespace velloway::check {
+
+// Exit statuses: the script is clean, it has diagnostics, it cannot be read.
+inline constexpr int kClean = 0;
+inline constexpr int kHasDiagnostics = 1;
+inline constexpr int kUnreadable = 2;
+
+int ExitStatus(const LoadedScript& script);
+
+// "FILE:LINE: severity: message" lines, or "FILE: error: reason" when the file was not read.
+std::string DiagnosticLines(const std::string& file, const LoadedScript& script);
+
+// The header and the records exactly as loaded, as one JSON object.
+std::string ScriptJson(const std::string& file, const LoadedScript& script);
+
+}  // namespace velloway::check
