@@ -1,9 +1,10 @@
 // <windows.h> comes first: the other Windows headers rely on its definitions.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 #include <stdio.h>
-#include <windows.h>
 
 #include <memory>
 
