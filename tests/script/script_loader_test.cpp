@@ -1,5 +1,7 @@
 #include "script/script_loader.h"
 
+#include "support/temp_dir.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -196,25 +198,10 @@ TEST(LoadScriptBytes, ReadsJapaneseTextInEveryEncoding) {
 
 class ScriptFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("velloway-test-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Dir() const { return dir_.Utf8(); }
+  void Write(const std::string& name, const std::string& bytes) { dir_.Write(name, bytes); }
 
-  std::string Dir() const {
-    const std::u8string text = dir_.u8string();
-    return std::string(text.begin(), text.end());
-  }
-  void Write(const std::string& name, const std::string& bytes) {
-    const std::u8string u8name(name.begin(), name.end());
-    std::ofstream(dir_ / std::filesystem::path(u8name), std::ios::binary) << bytes;
-  }
-
-  std::filesystem::path dir_;
+  testing::TempDir dir_;
 };
 
 TEST_F(ScriptFileTest, ReadsTheChosenFileFromTheProgramDirectory) {
@@ -235,7 +222,7 @@ TEST_F(ScriptFileTest, NonAsciiFileNamesOpen) {
 }
 
 TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
-  std::filesystem::create_directories(dir_ / "Folder.vws");
+  std::filesystem::create_directories(dir_.Path() / "Folder.vws");
   const struct {
     const char* name;
     const char* reason;

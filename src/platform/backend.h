@@ -1,0 +1,141 @@
+#pragma once
+// What a forms-toolkit backend provides: native windows, timers, text metrics, the screen, the
+// settings store, the window-manager and media calls, event processing and the program's end.
+// Two backends implement it side by side: win32 (real windows, GDI) and headless (in memory).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/modAPI.h"
+
+namespace velloway::forms {
+
+// A colour value: red + 256 * green + 65536 * blue.
+using Color = std::int32_t;
+
+struct PixelRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  bool Contains(int x, int y) const { return x >= Left && x < Right && y >= Top && y < Bottom; }
+  PixelRect Intersect(const PixelRect& other) const;
+  // The smallest rectangle holding both; an empty rectangle adds nothing.
+  PixelRect Union(const PixelRect& other) const;
+  bool operator==(const PixelRect&) const = default;
+};
+
+inline constexpr int kDefaultCharset = 1;
+inline constexpr int kShiftJisCharset = 128;
+
+struct FontSpec {
+  std::string Name;
+  float Size = 8.25f;  // points
+  bool Bold = false;
+  bool Italic = false;
+  int Charset = kDefaultCharset;
+  bool operator==(const FontSpec&) const = default;
+};
+
+// A rendered single line of text, in pixels.
+struct TextExtent {
+  int Width = 0;
+  int Height = 0;
+};
+
+struct ScreenMetrics {
+  int WidthPx = 1920;  // the primary monitor
+  int HeightPx = 1080;
+  int DpiX = 96;
+  int DpiY = 96;
+  std::vector<PixelRect> OtherMonitors;  // in virtual-screen pixels
+};
+
+// What a paint routine draws on. Drawing is clipped to the area being painted.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  virtual void FillRect(const PixelRect& rect, Color color) = 0;
+  // Draws one line of antialiased text with a transparent background; (x, y) is its top-left.
+  virtual void DrawText(const FontSpec& font, std::string_view text, int x, int y, Color color) = 0;
+};
+
+// What a native window delivers to the form that owns it.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+  virtual void OnPaint(Canvas& canvas, const PixelRect& area) = 0;
+  virtual void OnClick(int x, int y) = 0;  // client pixels
+  virtual void OnKeyPress(char16_t character) = 0;
+  // The system destroyed the window (for instance with its parent); the form is unloaded.
+  virtual void OnDestroyed() = 0;
+};
+
+enum class BorderStyle { None = 0, FixedSingle = 1 };
+
+struct WindowStyle {
+  BorderStyle Border = BorderStyle::FixedSingle;
+  bool ShowInTaskbar = true;
+  bool InvisiblePointer = false;
+};
+
+// A top-level window; destroying the object destroys the window. When the last window of the
+// program is gone, the program ends.
+class NativeWindow {
+ public:
+  virtual ~NativeWindow() = default;
+  virtual WindowHandle Handle() const = 0;
+  virtual void SetCaption(std::string_view caption) = 0;
+  // The outer bounds, in screen pixels.
+  virtual void SetBounds(const PixelRect& bounds) = 0;
+  virtual void Show() = 0;
+  // Marks part of the client area for repainting.
+  virtual void Invalidate(const PixelRect& area) = 0;
+};
+
+class TimerDriver {
+ public:
+  virtual ~TimerDriver() = default;
+  // Ticks every intervalMs milliseconds from now; 0 stops the ticks.
+  virtual void Run(std::int32_t intervalMs) = 0;
+};
+
+// The per-user settings store: text values by application, section and key.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  virtual std::optional<std::string> Read(std::string_view app, std::string_view section,
+                                          std::string_view key) = 0;
+  // Returns false when the value could not be written.
+  virtual bool Write(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual std::unique_ptr<NativeWindow> CreateNativeWindow(WindowEvents& events,
+                                                           const WindowStyle& style,
+                                                           std::string_view caption) = 0;
+  virtual std::unique_ptr<TimerDriver> CreateTimer(std::function<void()> onTick) = 0;
+  virtual TextExtent MeasureText(const FontSpec& font, std::string_view text) = 0;
+  virtual ScreenMetrics Screen() = 0;
+  // The program's directory, without a trailing separator.
+  virtual std::string AppPath() = 0;
+  virtual SettingsStore& Settings() = 0;
+  virtual ModApi& Api() = 0;
+  // Runs the events that are waiting, then returns.
+  virtual void DoEvents() = 0;
+  // Ends the program at once: no further event handler runs.
+  [[noreturn]] virtual void End() = 0;
+};
+
+}  // namespace velloway::forms

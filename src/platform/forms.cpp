@@ -1,0 +1,280 @@
+#include "platform/forms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "velloway_version.h"
+
+namespace velloway::forms {
+namespace {
+
+int ToPixels(Twips twips, float twipsPerPixel) {
+  return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
+
+}  // namespace
+
+PixelRect PixelRect::Intersect(const PixelRect& other) const {
+  return {std::max(Left, other.Left), std::max(Top, other.Top), std::min(Right, other.Right),
+          std::min(Bottom, other.Bottom)};
+}
+
+PixelRect PixelRect::Union(const PixelRect& other) const {
+  if (IsEmpty()) return other;
+  if (other.IsEmpty()) return *this;
+  return {std::min(Left, other.Left), std::min(Top, other.Top), std::max(Right, other.Right),
+          std::max(Bottom, other.Bottom)};
+}
+
+// --- Application ---
+
+std::int16_t Application::Major() {
+  return VELLOWAY_VERSION_MAJOR;
+}
+std::int16_t Application::Minor() {
+  return VELLOWAY_VERSION_MINOR;
+}
+std::int16_t Application::Revision() {
+  return VELLOWAY_VERSION_REVISION;
+}
+
+void Application::End() {
+  backend_.End();
+  std::abort();  // a backend's End never returns; if one did, the program must still end here
+}
+
+std::string Application::GetSetting(std::string_view app, std::string_view section,
+                                    std::string_view key, std::string_view defaultValue) const {
+  return backend_.Settings().Read(app, section, key).value_or(std::string(defaultValue));
+}
+
+void Application::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                              std::string_view value) const {
+  backend_.Settings().Write(app, section, key, value);
+}
+
+// --- Form ---
+
+Form::Form(Backend& backend, FormDesign design)
+    : backend_(backend), app_(backend), design_(std::move(design)) {}
+
+Form::~Form() = default;
+
+void Form::Load() {
+  if (window_) return;
+  const WindowStyle style{design_.Border, design_.ShowInTaskbar, design_.InvisiblePointer};
+  window_ = backend_.CreateNativeWindow(*this, style, design_.Caption);
+  PlaceWindow();
+  Form_Load();
+}
+
+void Form::Show() {
+  Load();
+  if (design_.StartUp == StartUpPosition::CenterScreen) {
+    const forms::Screen screen = Screen();
+    left_ = (screen.Width() - design_.Width) / 2;
+    top_ = (screen.Height() - design_.Height) / 2;
+    PlaceWindow();
+  }
+  window_->Show();
+}
+
+void Form::Unload() {
+  window_.reset();
+}
+
+void Form::SetBackColor(Color color) {
+  design_.BackColor = color;
+  const PixelRect bounds = BoundsInPixels();
+  Invalidate({0, 0, bounds.Width(), bounds.Height()});
+}
+
+void Form::SetWidth(Twips width) {
+  Move(left_, top_, width, design_.Height);
+}
+
+void Form::SetHeight(Twips height) {
+  Move(left_, top_, design_.Width, height);
+}
+
+void Form::Move(Twips left, Twips top, Twips width, Twips height) {
+  left_ = left;
+  top_ = top;
+  design_.Width = width;
+  design_.Height = height;
+  PlaceWindow();
+}
+
+WindowHandle Form::hWnd() const {
+  return window_ ? window_->Handle() : 0;
+}
+
+void Form::PaintContent(Canvas& canvas, const PixelRect& area) const {
+  canvas.FillRect(area, design_.BackColor);
+  for (const Label* label : labels_) {
+    if (label->Visible() && !label->PixelBounds().Intersect(area).IsEmpty()) label->Paint(canvas);
+  }
+}
+
+void Form::OnPaint(Canvas& canvas, const PixelRect& area) {
+  PaintContent(canvas, area);
+}
+
+void Form::OnClick(int x, int y) {
+  // A visible label takes the clicks made on it; only the form's own surface raises Click.
+  const bool onLabel = std::any_of(labels_.begin(), labels_.end(), [&](const Label* label) {
+    return label->Visible() && label->PixelBounds().Contains(x, y);
+  });
+  if (!onLabel) Form_Click();
+}
+
+void Form::OnKeyPress(char16_t character) {
+  auto keyAscii = static_cast<std::int16_t>(character);
+  Form_KeyPress(keyAscii);
+}
+
+void Form::OnDestroyed() {
+  window_.reset();
+}
+
+void Form::Invalidate(const PixelRect& area) {
+  if (window_ && !area.IsEmpty()) window_->Invalidate(area);
+}
+
+void Form::PlaceWindow() {
+  if (window_) window_->SetBounds(BoundsInPixels());
+}
+
+PixelRect Form::BoundsInPixels() const {
+  const forms::Screen screen = Screen();
+  const int left = ToPixels(left_, screen.TwipsPerPixelX());
+  const int top = ToPixels(top_, screen.TwipsPerPixelY());
+  return {left, top, left + ToPixels(design_.Width, screen.TwipsPerPixelX()),
+          top + ToPixels(design_.Height, screen.TwipsPerPixelY())};
+}
+
+// --- Label ---
+
+Label::Label(Form& owner, LabelDesign design)
+    : owner_(owner),
+      caption_(std::move(design.Caption)),
+      font_(std::move(design.Font)),
+      foreColor_(design.ForeColor),
+      autoSize_(design.AutoSize),
+      alignment_(design.TextAlignment),
+      visible_(design.Visible),
+      left_(design.Left),
+      top_(design.Top),
+      width_(design.Width),
+      height_(design.Height),
+      text_(owner.backend_.MeasureText(font_, caption_)) {
+  owner_.Register(*this);
+}
+
+template <typename Change>
+void Label::Update(Change&& change, Remeasure remeasure) {
+  const PixelRect before = visible_ ? PixelBounds() : PixelRect{};
+  change();
+  if (remeasure == Remeasure::Yes) Measure();
+  const PixelRect after = visible_ ? PixelBounds() : PixelRect{};
+  owner_.Invalidate(before.Union(after));
+}
+
+void Label::Measure() {
+  text_ = owner_.backend_.MeasureText(font_, caption_);
+  if (!autoSize_) return;
+  const forms::Screen screen = owner_.Screen();
+  width_ = static_cast<Twips>(text_.Width) * screen.TwipsPerPixelX();
+  height_ = static_cast<Twips>(text_.Height) * screen.TwipsPerPixelY();
+}
+
+void Label::SetCaption(std::string caption) {
+  Update([&] { caption_ = std::move(caption); }, Remeasure::Yes);
+}
+void Label::SetFontName(std::string name) {
+  Update([&] { font_.Name = std::move(name); }, Remeasure::Yes);
+}
+void Label::SetFontSize(float points) {
+  Update([&] { font_.Size = points; }, Remeasure::Yes);
+}
+void Label::SetFontBold(bool bold) {
+  Update([&] { font_.Bold = bold; }, Remeasure::Yes);
+}
+void Label::SetFontItalic(bool italic) {
+  Update([&] { font_.Italic = italic; }, Remeasure::Yes);
+}
+void Label::SetFontCharset(int charset) {
+  Update([&] { font_.Charset = charset; }, Remeasure::Yes);
+}
+void Label::SetForeColor(Color color) {
+  Update([&] { foreColor_ = color; }, Remeasure::No);
+}
+void Label::SetAutoSize(bool autoSize) {
+  Update([&] { autoSize_ = autoSize; }, Remeasure::Yes);
+}
+void Label::SetAlignment(Alignment alignment) {
+  Update([&] { alignment_ = alignment; }, Remeasure::No);
+}
+void Label::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  Update([&] { visible_ = visible; }, Remeasure::No);
+}
+void Label::SetLeft(Twips left) {
+  Update([&] { left_ = left; }, Remeasure::No);
+}
+void Label::SetTop(Twips top) {
+  Update([&] { top_ = top; }, Remeasure::No);
+}
+void Label::Move(Twips left, Twips top, Twips width, Twips height) {
+  Update(
+      [&] {
+        left_ = left;
+        top_ = top;
+        width_ = width;
+        height_ = height;
+      },
+      Remeasure::No);
+}
+
+PixelRect Label::PixelBounds() const {
+  const forms::Screen screen = owner_.Screen();
+  const int left = ToPixels(left_, screen.TwipsPerPixelX());
+  const int top = ToPixels(top_, screen.TwipsPerPixelY());
+  return {left, top, left + ToPixels(width_, screen.TwipsPerPixelX()),
+          top + ToPixels(height_, screen.TwipsPerPixelY())};
+}
+
+void Label::Paint(Canvas& canvas) const {
+  const PixelRect bounds = PixelBounds();
+  int x = bounds.Left;
+  if (alignment_ == Alignment::Center) x += (bounds.Width() - text_.Width) / 2;
+  if (alignment_ == Alignment::RightJustify) x = bounds.Right - text_.Width;
+  canvas.DrawText(font_, caption_, x, bounds.Top, foreColor_);
+}
+
+// --- Timer ---
+
+Timer::Timer(Form& owner, std::int32_t interval, bool enabled, std::function<void()> onTick)
+    : interval_(interval),
+      enabled_(enabled),
+      driver_(owner.backend_.CreateTimer(std::move(onTick))) {
+  Apply();
+}
+
+void Timer::SetInterval(std::int32_t interval) {
+  interval_ = interval;
+  Apply();
+}
+
+void Timer::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  Apply();
+}
+
+void Timer::Apply() {
+  driver_->Run(enabled_ && interval_ > 0 ? interval_ : 0);
+}
+
+}  // namespace velloway::forms

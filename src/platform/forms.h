@@ -1,0 +1,230 @@
+#pragma once
+// Our small forms toolkit: forms with their load, click and key-press events, windowless labels,
+// timers, the screen and the application. Positions and sizes are in twips (1440 per inch); the
+// toolkit converts them to pixels by the screen's DPI. The same window code runs on the win32
+// and the headless backend.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/modAPI.h"
+
+namespace velloway::forms {
+
+using Twips = float;
+
+inline constexpr float kTwipsPerInch = 1440.0f;
+
+// The primary monitor as the windows see it, read afresh on each call of Form::Screen().
+class Screen {
+ public:
+  explicit Screen(const ScreenMetrics& metrics) : metrics_(metrics) {}
+  Twips Width() const { return static_cast<Twips>(metrics_.WidthPx) * TwipsPerPixelX(); }
+  Twips Height() const { return static_cast<Twips>(metrics_.HeightPx) * TwipsPerPixelY(); }
+  float TwipsPerPixelX() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiX); }
+  float TwipsPerPixelY() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiY); }
+  const std::vector<PixelRect>& OtherMonitors() const { return metrics_.OtherMonitors; }
+
+ private:
+  ScreenMetrics metrics_;
+};
+
+// The program itself: its directory and version, event processing, its end, its settings.
+class Application {
+ public:
+  explicit Application(Backend& backend) : backend_(backend) {}
+  std::string Path() const { return backend_.AppPath(); }
+  static std::int16_t Major();
+  static std::int16_t Minor();
+  static std::int16_t Revision();
+  void DoEvents() { backend_.DoEvents(); }
+  [[noreturn]] void End();
+  // The stored text, or defaultValue when it is absent or cannot be read.
+  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
+                         std::string_view defaultValue) const;
+  // Stores a text; a store that cannot be written is ignored.
+  void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                   std::string_view value) const;
+
+ private:
+  Backend& backend_;
+};
+
+enum class StartUpPosition { Manual = 0, CenterScreen = 2 };
+
+// How a form is designed, before any code runs.
+struct FormDesign {
+  std::string Caption;
+  BorderStyle Border = BorderStyle::FixedSingle;
+  bool ShowInTaskbar = true;
+  StartUpPosition StartUp = StartUpPosition::CenterScreen;
+  Color BackColor = 0xF0F0F0;  // light grey, as dialogs are
+  bool InvisiblePointer = false;
+  Twips Width = 4800;
+  Twips Height = 3600;
+};
+
+class Label;
+
+class Form : private WindowEvents {
+ public:
+  Form(Backend& backend, FormDesign design);
+  ~Form() override;
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Creates the window, hidden, and raises the load event; does nothing when loaded already.
+  void Load();
+  // Loads the form if needed and shows it, modeless.
+  void Show();
+  // Destroys the window; the program ends when no window is left.
+  void Unload();
+  bool IsLoaded() const { return window_ != nullptr; }
+
+  const std::string& Caption() const { return design_.Caption; }
+  Color BackColor() const { return design_.BackColor; }
+  void SetBackColor(Color color);
+  Twips Left() const { return left_; }
+  Twips Top() const { return top_; }
+  Twips Width() const { return design_.Width; }
+  Twips Height() const { return design_.Height; }
+  void SetWidth(Twips width);
+  void SetHeight(Twips height);
+  void Move(Twips left, Twips top, Twips width, Twips height);
+  WindowHandle hWnd() const;
+
+  // Paints the client area's part `area`: the background, then the visible labels over it.
+  void PaintContent(Canvas& canvas, const PixelRect& area) const;
+
+ protected:
+  virtual void Form_Load() {}
+  virtual void Form_Click() {}
+  virtual void Form_KeyPress(std::int16_t& KeyAscii) { (void)KeyAscii; }
+
+  forms::Screen Screen() const { return forms::Screen(backend_.Screen()); }
+  Application& App() { return app_; }
+  ModApi& Api() { return backend_.Api(); }
+  forms::Backend& Platform() { return backend_; }
+
+ private:
+  friend class Label;
+  friend class Timer;
+
+  void OnPaint(Canvas& canvas, const PixelRect& area) override;
+  void OnClick(int x, int y) override;
+  void OnKeyPress(char16_t character) override;
+  void OnDestroyed() override;
+
+  void Register(Label& label) { labels_.push_back(&label); }
+  void Invalidate(const PixelRect& area);
+  void PlaceWindow();
+  PixelRect BoundsInPixels() const;
+
+  Backend& backend_;
+  Application app_;
+  FormDesign design_;
+  Twips left_ = 0;
+  Twips top_ = 0;
+  std::unique_ptr<NativeWindow> window_;
+  std::vector<Label*> labels_;  // in creation order, which is also the paint order
+};
+
+enum class Alignment { LeftJustify = 0, RightJustify = 1, Center = 2 };
+
+// How a label is designed. Design values stand as they are: an auto-sized label takes the size
+// of its text only when its text or font changes.
+struct LabelDesign {
+  std::string Caption;
+  FontSpec Font{"MS Sans Serif", 8.25f, false, false, kDefaultCharset};
+  Color ForeColor = 0;
+  bool AutoSize = false;
+  Alignment TextAlignment = Alignment::LeftJustify;
+  bool Visible = true;
+  Twips Left = 0;
+  Twips Top = 0;
+  Twips Width = 1215;
+  Twips Height = 255;
+};
+
+// A windowless label: one line of text drawn over its form's background. With AutoSize its
+// Width and Height follow the rendered text. A visible label takes the clicks made on it.
+class Label {
+ public:
+  Label(Form& owner, LabelDesign design);
+  Label(const Label&) = delete;
+  Label& operator=(const Label&) = delete;
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(std::string caption);
+  const std::string& FontName() const { return font_.Name; }
+  void SetFontName(std::string name);
+  float FontSize() const { return font_.Size; }
+  void SetFontSize(float points);
+  bool FontBold() const { return font_.Bold; }
+  void SetFontBold(bool bold);
+  bool FontItalic() const { return font_.Italic; }
+  void SetFontItalic(bool italic);
+  void SetFontCharset(int charset);
+  Color ForeColor() const { return foreColor_; }
+  void SetForeColor(Color color);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool autoSize);
+  Alignment TextAlignment() const { return alignment_; }
+  void SetAlignment(Alignment alignment);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  Twips Left() const { return left_; }
+  void SetLeft(Twips left);
+  Twips Top() const { return top_; }
+  void SetTop(Twips top);
+  Twips Width() const { return width_; }
+  Twips Height() const { return height_; }
+  void Move(Twips left, Twips top, Twips width, Twips height);
+
+  // Where the label lies on its form's client area, in pixels.
+  PixelRect PixelBounds() const;
+  void Paint(Canvas& canvas) const;
+
+ private:
+  enum class Remeasure { No, Yes };
+  // Applies a change and repaints what it touched: the union of the old and new rectangles.
+  // Only changes of the text or its font measure the text again.
+  template <typename Change>
+  void Update(Change&& change, Remeasure remeasure);
+  void Measure();
+
+  Form& owner_;
+  std::string caption_;
+  FontSpec font_;
+  Color foreColor_;
+  bool autoSize_;
+  Alignment alignment_;
+  bool visible_;
+  Twips left_;
+  Twips top_;
+  Twips width_;
+  Twips height_;
+  TextExtent text_;  // the caption's rendered size in pixels
+};
+
+// Raises onTick every Interval milliseconds while Enabled; an Interval of 0 raises no ticks.
+class Timer {
+ public:
+  Timer(Form& owner, std::int32_t interval, bool enabled, std::function<void()> onTick);
+  std::int32_t Interval() const { return interval_; }
+  void SetInterval(std::int32_t interval);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
+ private:
+  void Apply();
+
+  std::int32_t interval_;
+  bool enabled_;
+  std::unique_ptr<TimerDriver> driver_;
+};
+
+}  // namespace velloway::forms

@@ -1,0 +1,191 @@
+#include "platform/headless/headless_backend.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/utf8.h"
+
+namespace velloway::headless {
+namespace {
+
+// Thrown by End() and caught where the event that ended the program was delivered.
+struct ProgramEnded {};
+
+forms::TextExtent DefaultMetrics(const forms::FontSpec& font, std::string_view text, int dpiY) {
+  const int height =
+      std::max(1, static_cast<int>(std::lround(font.Size * static_cast<float>(dpiY) / 72.0f)));
+  int characters = 0;
+  for (std::size_t pos = 0; pos < text.size(); ++characters) utf8::Decode(text, pos);
+  return {characters * height / 2, height};
+}
+
+}  // namespace
+
+// --- settings ---
+
+std::string HeadlessSettings::Path(std::string_view app, std::string_view section,
+                                   std::string_view key) {
+  return std::string(app) + "\\" + std::string(section) + "\\" + std::string(key);
+}
+
+std::optional<std::string> HeadlessSettings::Read(std::string_view app, std::string_view section,
+                                                  std::string_view key) {
+  const auto it = values_.find(Path(app, section, key));
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool HeadlessSettings::Write(std::string_view app, std::string_view section, std::string_view key,
+                             std::string_view value) {
+  if (writesFail_) return false;
+  values_[Path(app, section, key)] = std::string(value);
+  return true;
+}
+
+void HeadlessSettings::Erase(std::string_view app, std::string_view section, std::string_view key) {
+  values_.erase(Path(app, section, key));
+}
+
+// --- windows ---
+
+class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
+ public:
+  NativeWindowImpl(HeadlessBackend& backend, WindowHandle handle)
+      : backend_(backend), handle_(handle) {}
+  ~NativeWindowImpl() override { backend_.windows_.erase(handle_); }
+
+  WindowHandle Handle() const override { return handle_; }
+  void SetCaption(std::string_view caption) override { State().Caption = caption; }
+  void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
+  void Show() override { State().Visible = true; }
+  void Invalidate(const forms::PixelRect& area) override { State().Invalidated.push_back(area); }
+
+ private:
+  HeadlessWindow& State() { return backend_.windows_.at(handle_); }
+
+  HeadlessBackend& backend_;
+  WindowHandle handle_;
+};
+
+// --- timers ---
+
+class HeadlessBackend::TimerImpl : public forms::TimerDriver {
+ public:
+  TimerImpl(HeadlessBackend& backend, std::function<void()> onTick)
+      : backend_(backend), onTick_(std::move(onTick)) {
+    backend_.timers_.push_back(this);
+  }
+  ~TimerImpl() override { std::erase(backend_.timers_, this); }
+
+  void Run(std::int32_t intervalMs) override {
+    interval_ = intervalMs;
+    due_ = intervalMs > 0 ? backend_.now_ + intervalMs : kNever;
+  }
+
+  static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  std::int64_t Due() const { return due_; }
+  void Tick() {
+    due_ += interval_;
+    onTick_();
+  }
+
+ private:
+  HeadlessBackend& backend_;
+  std::function<void()> onTick_;
+  std::int32_t interval_ = 0;
+  std::int64_t due_ = kNever;
+};
+
+// --- the backend ---
+
+HeadlessBackend::HeadlessBackend() {
+  api_.SetWindowFinder([this](std::string_view caption) -> WindowHandle {
+    for (const auto& [handle, window] : windows_) {
+      if (window.Caption == caption) return handle;
+    }
+    return 0;
+  });
+}
+
+HeadlessBackend::~HeadlessBackend() = default;
+
+std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
+    forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
+  const WindowHandle handle = nextHandle_++;
+  windows_[handle] = HeadlessWindow{handle, std::string(caption), style, {}, false, &events, {}};
+  return std::make_unique<NativeWindowImpl>(*this, handle);
+}
+
+std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
+  return std::make_unique<TimerImpl>(*this, std::move(onTick));
+}
+
+forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+  return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
+}
+
+void HeadlessBackend::DoEvents() {
+  api_.Note("DoEvents()");
+  while (!queued_.empty()) {
+    const std::function<void()> event = std::move(queued_.front());
+    queued_.pop_front();
+    event();
+  }
+}
+
+void HeadlessBackend::End() {
+  ended_ = true;
+  throw ProgramEnded{};
+}
+
+void HeadlessBackend::Deliver(const std::function<void()>& event) {
+  if (ended_) return;
+  try {
+    event();
+  } catch (const ProgramEnded&) {
+    // The program has ended; nothing after End() runs.
+  }
+}
+
+void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
+  const std::int64_t target = now_ + milliseconds;
+  while (!ended_) {
+    const auto next =
+        std::min_element(timers_.begin(), timers_.end(),
+                         [](TimerImpl* a, TimerImpl* b) { return a->Due() < b->Due(); });
+    if (next == timers_.end() || (*next)->Due() > target) break;
+    now_ = (*next)->Due();
+    TimerImpl* timer = *next;
+    Deliver([timer] { timer->Tick(); });
+  }
+  if (!ended_) now_ = std::max(now_, target);  // a nested AdvanceTime may have gone further
+}
+
+void HeadlessBackend::Click(WindowHandle window, int x, int y) {
+  Deliver([&] { windows_.at(window).Events->OnClick(x, y); });
+}
+
+void HeadlessBackend::KeyPress(WindowHandle window, char16_t character) {
+  Deliver([&] { windows_.at(window).Events->OnKeyPress(character); });
+}
+
+const HeadlessWindow* HeadlessBackend::Window(WindowHandle handle) const {
+  const auto it = windows_.find(handle);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+std::vector<const HeadlessWindow*> HeadlessBackend::Windows() const {
+  std::vector<const HeadlessWindow*> all;
+  for (const auto& [handle, window] : windows_) all.push_back(&window);
+  return all;
+}
+
+void HeadlessBackend::PaintInvalidated(WindowHandle handle, forms::Canvas& canvas) {
+  HeadlessWindow& window = windows_.at(handle);
+  std::vector<forms::PixelRect> areas = std::move(window.Invalidated);
+  window.Invalidated.clear();
+  for (const forms::PixelRect& area : areas) window.Events->OnPaint(canvas, area);
+}
+
+}  // namespace velloway::headless

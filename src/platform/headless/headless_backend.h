@@ -1,0 +1,112 @@
+#pragma once
+// The headless backend: windows, timers, text and settings in memory, deterministic, driven by
+// the test. Time stands still until AdvanceTime; events arrive through Click, KeyPress and
+// QueueEvent; End() unwinds to the event that caused it and no further event is delivered.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/headless/recording_api.h"
+
+namespace velloway::headless {
+
+struct HeadlessWindow {
+  WindowHandle Handle = 0;
+  std::string Caption;
+  forms::WindowStyle Style;
+  forms::PixelRect Bounds;
+  bool Visible = false;
+  forms::WindowEvents* Events = nullptr;
+  std::vector<forms::PixelRect> Invalidated;  // areas marked for repainting, oldest first
+};
+
+class HeadlessSettings : public forms::SettingsStore {
+ public:
+  std::optional<std::string> Read(std::string_view app, std::string_view section,
+                                  std::string_view key) override;
+  bool Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+  void SetWritesFail(bool fail) { writesFail_ = fail; }
+  void Erase(std::string_view app, std::string_view section, std::string_view key);
+
+ private:
+  static std::string Path(std::string_view app, std::string_view section, std::string_view key);
+  std::map<std::string, std::string> values_;
+  bool writesFail_ = false;
+};
+
+class HeadlessBackend : public forms::Backend {
+ public:
+  using TextMetrics = std::function<forms::TextExtent(const forms::FontSpec&, std::string_view)>;
+
+  HeadlessBackend();
+  ~HeadlessBackend() override;
+  HeadlessBackend(const HeadlessBackend&) = delete;
+  HeadlessBackend& operator=(const HeadlessBackend&) = delete;
+
+  // --- forms::Backend ---
+  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
+                                                          const forms::WindowStyle& style,
+                                                          std::string_view caption) override;
+  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  forms::ScreenMetrics Screen() override { return screen_; }
+  std::string AppPath() override { return appPath_; }
+  forms::SettingsStore& Settings() override { return settings_; }
+  ModApi& Api() override { return api_; }
+  void DoEvents() override;
+  [[noreturn]] void End() override;
+
+  // --- what a test controls ---
+  void SetScreen(const forms::ScreenMetrics& screen) { screen_ = screen; }
+  void SetAppPath(std::string path) { appPath_ = std::move(path); }
+  // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
+  // character half as wide.
+  void SetTextMetrics(TextMetrics metrics) { metrics_ = std::move(metrics); }
+  RecordingApi& Recorder() { return api_; }
+  HeadlessSettings& SettingsStore() { return settings_; }
+
+  // Lets time pass: every timer tick that falls due runs, in time order.
+  void AdvanceTime(std::int64_t milliseconds);
+  std::int64_t Now() const { return now_; }
+  // Delivers a click or a character to a window, as the user would.
+  void Click(WindowHandle window, int x, int y);
+  void KeyPress(WindowHandle window, char16_t character);
+  // An event that waits until the program next processes its events (DoEvents).
+  void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
+
+  bool Ended() const { return ended_; }
+  const HeadlessWindow* Window(WindowHandle handle) const;
+  std::vector<const HeadlessWindow*> Windows() const;
+  // Paints what was invalidated since the last call and forgets it.
+  void PaintInvalidated(WindowHandle handle, forms::Canvas& canvas);
+
+ private:
+  class NativeWindowImpl;
+  class TimerImpl;
+  friend class NativeWindowImpl;
+  friend class TimerImpl;
+
+  // Runs one event; an End() inside it stops everything.
+  void Deliver(const std::function<void()>& event);
+
+  forms::ScreenMetrics screen_;
+  std::string appPath_ = "/velloway";
+  TextMetrics metrics_;
+  RecordingApi api_;
+  HeadlessSettings settings_;
+  std::map<WindowHandle, HeadlessWindow> windows_;
+  WindowHandle nextHandle_ = 0x1000;
+  std::vector<TimerImpl*> timers_;
+  std::deque<std::function<void()>> queued_;
+  std::int64_t now_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace velloway::headless

@@ -1,0 +1,292 @@
+#include <windows.h>
+
+#include <shellscalingapi.h>
+
+#include "platform/win32/win32_backend.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/wide_text.h"
+#include "platform/win32/win32_window.h"
+
+namespace velloway::win32 {
+namespace {
+
+constexpr wchar_t kAppClassName[] = L"VellowayApp";
+// Posted to the hidden window when a form window is gone: the program ends if, once the current
+// handler has finished, no window has taken its place.
+constexpr UINT kCheckLastWindow = WM_APP + 1;
+
+using GetDpiForMonitorFunction = decltype(&GetDpiForMonitor);
+
+std::pair<int, int> PrimaryDpi(HMODULE shcore) {
+  if (shcore != nullptr) {
+    if (const FARPROC proc = GetProcAddress(shcore, "GetDpiForMonitor")) {
+      // Through void(*)(), the type that converts to any function type without a warning.
+      const auto getDpi =
+          reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void (*)()>(proc));
+      const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+      UINT x = 0;
+      UINT y = 0;
+      if (primary != nullptr && SUCCEEDED(getDpi(primary, MDT_EFFECTIVE_DPI, &x, &y)) && x > 0 &&
+          y > 0) {
+        return {static_cast<int>(x), static_cast<int>(y)};
+      }
+    }
+  }
+  const ScreenDc screen;
+  if (screen.Get() != nullptr) {
+    const int x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    const int y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
+    if (x > 0 && y > 0) return {x, y};
+  }
+  return {96, 96};
+}
+
+BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (GetMonitorInfoW(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<forms::PixelRect>*>(data)->push_back(
+        {r.left, r.top, r.right, r.bottom});
+  }
+  return TRUE;
+}
+
+// The rectangles of the window's update region, in client pixels; empty when unknown.
+std::vector<RECT> UpdateRectangles(HWND window) {
+  const UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+  if (!region || GetUpdateRgn(window, region.get(), FALSE) <= NULLREGION) return {};
+  const DWORD bytes = GetRegionData(region.get(), 0, nullptr);
+  if (bytes < sizeof(RGNDATAHEADER)) return {};
+  // RGNDATA holds LONGs: a buffer of them keeps it aligned.
+  std::vector<LONG> storage((bytes + sizeof(LONG) - 1) / sizeof(LONG));
+  auto* data = reinterpret_cast<RGNDATA*>(storage.data());
+  if (GetRegionData(region.get(), bytes, data) == 0) return {};
+  const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+  return std::vector<RECT>(rects, rects + data->rdh.nCount);
+}
+
+}  // namespace
+
+// Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
+// (or DoEvents) and never inside another handler. When a tick comes is decided in Schedule alone.
+class Win32Timer final : public forms::TimerDriver {
+ public:
+  Win32Timer(Win32Backend& backend, std::function<void()> onTick)
+      : backend_(backend),
+        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))),
+        id_(backend.AddTimer(*this)) {}
+  ~Win32Timer() override {
+    Stop();
+    backend_.RemoveTimer(id_);
+  }
+  Win32Timer(const Win32Timer&) = delete;
+  Win32Timer& operator=(const Win32Timer&) = delete;
+
+  void Run(std::int32_t intervalMs) override {
+    intervalMs_ = std::max(intervalMs, 0);
+    if (intervalMs_ == 0) {
+      Stop();
+    } else {
+      Schedule();
+    }
+  }
+
+  void Tick() {
+    if (intervalMs_ == 0) return;  // a tick already queued when the timer stopped
+    // The handler may destroy this driver: keep the function alive until it returns.
+    const auto onTick = onTick_;
+    (*onTick)();
+  }
+
+ private:
+  // Starts (or restarts) the system timer at the current interval.
+  void Schedule() {
+    if (const HWND window = backend_.AppWindow()) {
+      SetTimer(window, id_, static_cast<UINT>(intervalMs_), nullptr);
+    }
+  }
+  void Stop() {
+    if (const HWND window = backend_.AppWindow()) KillTimer(window, id_);
+  }
+
+  Win32Backend& backend_;
+  std::shared_ptr<const std::function<void()>> onTick_;
+  UINT_PTR id_;
+  std::int32_t intervalMs_ = 0;
+};
+
+Win32Backend::Win32Backend(HINSTANCE instance)
+    : instance_(instance),
+      shcore_(LoadLibraryW(L"shcore.dll")),
+      fonts_(PrimaryDpi(shcore_.get()).second) {
+  static const WindowClass appClass(instance_, kAppClassName, &Win32Backend::AppWindowProc,
+                                    nullptr);
+  // A hidden top-level window rather than a message-only one: it can own forms. Where no window
+  // can be made (no display), the backend still measures, paints offscreen and stores settings.
+  CreateWindowExW(0, appClass.Name(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
+}
+
+Win32Backend::~Win32Backend() = default;
+
+std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
+    forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
+  return std::make_unique<Win32Window>(*this, events, style, caption);
+}
+
+std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
+  return std::make_unique<Win32Timer>(*this, std::move(onTick));
+}
+
+forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+  return fonts_.Measure(font, text);
+}
+
+forms::ScreenMetrics Win32Backend::Screen() {
+  forms::ScreenMetrics metrics;
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  if (width > 0 && height > 0) {
+    metrics.WidthPx = width;
+    metrics.HeightPx = height;
+  }
+  std::tie(metrics.DpiX, metrics.DpiY) = PrimaryDpi(shcore_.get());
+  EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor,
+                      reinterpret_cast<LPARAM>(&metrics.OtherMonitors));
+  return metrics;
+}
+
+std::string Win32Backend::AppPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(path.size());
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+    if (length == 0) return {};
+    if (length < size) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);  // truncated: try a larger buffer
+  }
+  const std::size_t separator = path.find_last_of(L"\\/");
+  path.resize(separator == std::wstring::npos ? 0 : separator);
+  return platform::WideToUtf8(path);
+}
+
+void Win32Backend::DoEvents() {
+  // A timer whose handler outlasts its interval is due again at once: a second tick of the same
+  // timer waits for the next call, so DoEvents always returns.
+  std::vector<UINT_PTR> ticked;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (message.message == WM_TIMER &&
+        std::find(ticked.begin(), ticked.end(), message.wParam) != ticked.end()) {
+      return;
+    }
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the message loop to see
+      return;
+    }
+    if (message.message == WM_TIMER) ticked.push_back(message.wParam);
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void Win32Backend::End() {
+  ExitProcess(0);
+}
+
+int Win32Backend::RunMessageLoop() {
+  if (openWindows_ == 0) return 0;
+  MSG message;
+  for (;;) {
+    const BOOL result = GetMessageW(&message, nullptr, 0, 0);
+    if (result == 0) return static_cast<int>(message.wParam);
+    if (result == -1) return 1;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+LRESULT CALLBACK Win32Backend::AppWindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<Win32Backend*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, kObjectSlot, reinterpret_cast<LONG_PTR>(self));
+    self->appWindow_.reset(window);
+  }
+  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, kObjectSlot));
+  if (self != nullptr) {
+    switch (message) {
+      case WM_TIMER:
+        self->OnTimer(wParam);
+        return 0;
+      case kCheckLastWindow:
+        if (self->openWindows_ == 0) PostQuitMessage(0);
+        return 0;
+      case WM_DESTROY:
+        SetWindowLongPtrW(window, kObjectSlot, 0);
+        self->appWindow_.release();
+        return 0;
+      default:
+        break;
+    }
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HCURSOR Win32Backend::BlankCursor() {
+  if (!blankCursor_) {
+    // AND mask all ones keeps the screen, XOR mask all zeros changes nothing: no visible pixel.
+    constexpr int kSize = 32;
+    constexpr std::size_t kMaskBytes = kSize * kSize / 8;
+    const std::vector<BYTE> andMask(kMaskBytes, 0xFF);
+    const std::vector<BYTE> xorMask(kMaskBytes, 0x00);
+    blankCursor_.reset(CreateCursor(instance_, 0, 0, kSize, kSize, andMask.data(), xorMask.data()));
+  }
+  return blankCursor_.get();
+}
+
+void Win32Backend::WindowClosed() {
+  --openWindows_;
+  if (openWindows_ > 0) return;
+  if (const HWND window = appWindow_.get()) {
+    PostMessageW(window, kCheckLastWindow, 0, 0);
+  } else {
+    PostQuitMessage(0);
+  }
+}
+
+void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
+  std::vector<RECT> rectangles = UpdateRectangles(window);
+  const PaintScope paint(window);
+  if (paint.Dc() == nullptr) return;
+  if (rectangles.empty()) rectangles.push_back(paint.Area());
+  const PaintRoutine routine = [&events](forms::Canvas& canvas, const forms::PixelRect& area) {
+    events.OnPaint(canvas, area);
+  };
+  for (const RECT& r : rectangles) {
+    PaintThrough(backBuffer_, fonts_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
+  }
+}
+
+UINT_PTR Win32Backend::AddTimer(Win32Timer& timer) {
+  const UINT_PTR id = nextTimerId_++;
+  timers_.emplace(id, &timer);
+  return id;
+}
+
+void Win32Backend::OnTimer(UINT_PTR id) {
+  const auto found = timers_.find(id);
+  if (found != timers_.end()) found->second->Tick();
+}
+
+}  // namespace velloway::win32

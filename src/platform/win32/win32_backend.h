@@ -1,0 +1,75 @@
+#pragma once
+// The forms toolkit's Windows backend: top-level windows of our own class painted with GDI
+// through a back buffer, timers through the message loop, the registry as settings store, and
+// the real user32 and winmm calls.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/backend.h"
+#include "platform/win32/gdi_canvas.h"
+#include "platform/win32/registry_settings.h"
+#include "platform/win32/win32_api.h"
+#include "platform/win32/win32_handles.h"
+
+namespace velloway::win32 {
+
+class Win32Timer;
+class Win32Window;
+
+class Win32Backend final : public forms::Backend {
+ public:
+  explicit Win32Backend(HINSTANCE instance = GetModuleHandleW(nullptr));
+  ~Win32Backend() override;
+  Win32Backend(const Win32Backend&) = delete;
+  Win32Backend& operator=(const Win32Backend&) = delete;
+
+  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
+                                                          const forms::WindowStyle& style,
+                                                          std::string_view caption) override;
+  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  forms::ScreenMetrics Screen() override;
+  std::string AppPath() override;
+  forms::SettingsStore& Settings() override { return settings_; }
+  ModApi& Api() override { return api_; }
+  void DoEvents() override;
+  [[noreturn]] void End() override;
+
+  // Runs the message loop until the last window is gone and returns the quit code; returns 0 at
+  // once when no window is open.
+  int RunMessageLoop();
+  int OpenWindowCount() const { return openWindows_; }
+
+ private:
+  friend class Win32Timer;
+  friend class Win32Window;
+
+  static LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The hidden window that owns forms kept off the taskbar, receives timer ticks and decides
+  // when the program ends; null when windows cannot be made.
+  HWND AppWindow() const { return appWindow_.get(); }
+  HCURSOR BlankCursor();
+  void WindowOpened() { ++openWindows_; }
+  void WindowClosed();
+  void PaintWindow(HWND window, forms::WindowEvents& events);
+  UINT_PTR AddTimer(Win32Timer& timer);
+  void RemoveTimer(UINT_PTR id) { timers_.erase(id); }
+  void OnTimer(UINT_PTR id);
+
+  HINSTANCE instance_;
+  int openWindows_ = 0;
+  UniqueModule shcore_;
+  FontCache fonts_;
+  Surface backBuffer_;
+  RegistrySettings settings_;
+  Win32Api api_;
+  UniqueCursor blankCursor_;
+  UINT_PTR nextTimerId_ = 1;
+  std::unordered_map<UINT_PTR, Win32Timer*> timers_;
+  UniqueWindow appWindow_;  // last: destroyed first, while the rest still stands
+};
+
+}  // namespace velloway::win32

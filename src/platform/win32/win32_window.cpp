@@ -1,0 +1,162 @@
+#include <windows.h>
+
+#include "platform/win32/win32_window.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/wide_text.h"
+#include "platform/win32/win32_backend.h"
+
+namespace velloway::win32 {
+namespace {
+
+constexpr wchar_t kFormClassName[] = L"VellowayForm";
+
+std::int16_t LowSigned(LPARAM value) {
+  return static_cast<std::int16_t>(value & 0xFFFF);
+}
+
+std::int16_t HighSigned(LPARAM value) {
+  return static_cast<std::int16_t>((value >> 16) & 0xFFFF);
+}
+
+}  // namespace
+
+WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor)
+    : instance_(instance), name_(name) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  // No CS_HREDRAW/CS_VREDRAW: a resize repaints only the area it uncovers.
+  windowClass.lpfnWndProc = procedure;
+  windowClass.cbWndExtra = kSlotBytes;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = cursor;
+  windowClass.hbrBackground = nullptr;  // we paint every pixel ourselves
+  windowClass.lpszClassName = name;
+  atom_ = RegisterClassExW(&windowClass);
+}
+
+WindowClass::~WindowClass() {
+  if (atom_ != 0) UnregisterClassW(name_, instance_);
+}
+
+Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
+                         const forms::WindowStyle& style, std::string_view caption)
+    : backend_(backend), events_(events), invisiblePointer_(style.InvisiblePointer) {
+  static const WindowClass formClass(backend.instance_, kFormClassName, &Win32Window::WindowProc,
+                                     LoadCursorW(nullptr, IDC_ARROW));
+  DWORD windowStyle = 0;
+  int position = 0;
+  if (style.Border == forms::BorderStyle::None) {
+    windowStyle = WS_POPUP;
+  } else {
+    // A fixed border: a caption with its system menu and minimize box, no sizing frame.
+    windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    position = CW_USEDEFAULT;
+  }
+  DWORD extendedStyle = 0;
+  HWND owner = nullptr;
+  if (!style.ShowInTaskbar) {
+    // An owned window gets no taskbar button; without an owner a tool window does the same.
+    owner = backend.AppWindow();
+    if (owner == nullptr) extendedStyle |= WS_EX_TOOLWINDOW;
+  }
+  const std::wstring text = platform::Utf8ToWide(caption);
+  // WM_NCCREATE takes ownership of the handle (window_), so that messages sent during
+  // creation already find this object.
+  const HWND created =
+      CreateWindowExW(extendedStyle, formClass.Name(), text.c_str(), windowStyle, position,
+                      position, position, position, owner, nullptr, backend.instance_, this);
+  if (created == nullptr) {
+    throw std::runtime_error("CreateWindowExW failed with error " + std::to_string(GetLastError()));
+  }
+}
+
+Win32Window::~Win32Window() {
+  if (window_) {
+    destroyingOurselves_ = true;
+    window_.reset();
+  }
+}
+
+WindowHandle Win32Window::Handle() const {
+  return reinterpret_cast<WindowHandle>(window_.get());
+}
+
+void Win32Window::SetCaption(std::string_view caption) {
+  if (!window_) return;
+  SetWindowTextW(window_.get(), platform::Utf8ToWide(caption).c_str());
+}
+
+void Win32Window::SetBounds(const forms::PixelRect& bounds) {
+  if (!window_) return;
+  SetWindowPos(window_.get(), nullptr, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::Show() {
+  if (!window_) return;
+  ShowWindow(window_.get(), SW_SHOW);
+}
+
+void Win32Window::Invalidate(const forms::PixelRect& area) {
+  if (!window_ || area.IsEmpty()) return;
+  const RECT rect{area.Left, area.Top, area.Right, area.Bottom};
+  InvalidateRect(window_.get(), &rect, FALSE);
+}
+
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, kObjectSlot, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, kBackendSlot, reinterpret_cast<LONG_PTR>(&self->backend_));
+    self->window_.reset(window);
+    self->backend_.WindowOpened();
+  } else if (message == WM_NCDESTROY) {
+    // The window may have outlived its object (released at WM_DESTROY): count it through the
+    // backend slot.
+    auto* backend = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, kBackendSlot));
+    SetWindowLongPtrW(window, kBackendSlot, 0);
+    if (backend != nullptr) backend->WindowClosed();
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, kObjectSlot));
+  if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  return self->OnMessage(window, message, wParam, lParam);
+}
+
+LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT paints every pixel: erasing first would only flicker
+    case WM_PAINT:
+      backend_.PaintWindow(window, events_);
+      return 0;
+    case WM_SETCURSOR:
+      if (invisiblePointer_ && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(backend_.BlankCursor());
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONUP:
+      events_.OnClick(LowSigned(lParam), HighSigned(lParam));
+      return 0;
+    case WM_CHAR:
+      events_.OnKeyPress(static_cast<char16_t>(wParam));
+      return 0;
+    case WM_DESTROY: {
+      // From here on the window is the system's: the object no longer owns or hears from it.
+      SetWindowLongPtrW(window, kObjectSlot, 0);
+      window_.release();
+      if (!destroyingOurselves_) events_.OnDestroyed();  // may delete this object
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace velloway::win32

@@ -1,0 +1,61 @@
+#pragma once
+#include <windows.h>
+
+#include <string_view>
+
+#include "platform/backend.h"
+#include "platform/win32/win32_handles.h"
+
+namespace velloway::win32 {
+
+class Win32Backend;
+
+// A registered window class, unregistered when the object goes.
+class WindowClass {
+ public:
+  WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor);
+  ~WindowClass();
+  WindowClass(const WindowClass&) = delete;
+  WindowClass& operator=(const WindowClass&) = delete;
+  const wchar_t* Name() const { return name_; }
+
+ private:
+  HINSTANCE instance_;
+  const wchar_t* name_;
+  ATOM atom_;
+};
+
+// The window procedure's per-window slots (cbWndExtra): the owning object, then the backend.
+inline constexpr int kObjectSlot = 0;
+inline constexpr int kBackendSlot = static_cast<int>(sizeof(LONG_PTR));
+inline constexpr int kSlotBytes = 2 * static_cast<int>(sizeof(LONG_PTR));
+
+// A form's top-level window. Destroying the object destroys the window; when the system destroys
+// the window first (with its owner, or closed from its system menu), the form hears of it.
+class Win32Window final : public forms::NativeWindow {
+ public:
+  Win32Window(Win32Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
+              std::string_view caption);
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  WindowHandle Handle() const override;
+  void SetCaption(std::string_view caption) override;
+  void SetBounds(const forms::PixelRect& bounds) override;
+  void Show() override;
+  void Invalidate(const forms::PixelRect& area) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Handles a message for this window; the object may be gone when an event handler returns.
+  LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  Win32Backend& backend_;
+  forms::WindowEvents& events_;
+  bool invisiblePointer_;
+  bool destroyingOurselves_ = false;
+  UniqueWindow window_;
+};
+
+}  // namespace velloway::win32

@@ -1,0 +1,22 @@
+#pragma once
+#include <functional>
+
+#include "platform/forms.h"
+
+namespace velloway {
+
+// A plain window over a monitor the roll does not play on: the script's background colour, the
+// invisible pointer, and a click or a character key ends the saver like the saver window's own.
+class CoverForm : public forms::Form {
+ public:
+  CoverForm(forms::Backend& backend, forms::Color backColor, std::function<void()> dismiss);
+
+ protected:
+  void Form_Click() override { dismiss_(); }
+  void Form_KeyPress(std::int16_t&) override { dismiss_(); }
+
+ private:
+  std::function<void()> dismiss_;
+};
+
+}  // namespace velloway

@@ -1,0 +1,293 @@
+#include "roll/frmMain.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "platform/codepage.h"
+#include "platform/modConst.h"
+#include "roll/cover_form.h"
+#include "script/colour_text.h"
+#include "script/numbers.h"
+#include "script/script_loader.h"
+
+namespace velloway {
+namespace {
+
+constexpr forms::Color kBlack = 0;
+constexpr forms::Color kWhite = 0xFFFFFF;
+// Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
+constexpr std::int32_t kIntervalWithoutScript = 200;
+// A pointer that moves further than this between two ticks ends the saver.
+constexpr double kDismissDistance = 20.0;
+
+// Resets the running-tick flag however the tick ends.
+struct TickGuard {
+  bool& running;
+  ~TickGuard() { running = false; }
+};
+
+// 2 x the size step + the base size, in whole points, clamped to what a label can take.
+float LineFontSize(const std::string& sizeStep, std::int16_t baseFontSize) {
+  const std::int32_t points = 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
+  return static_cast<float>(std::clamp(points, frmMain::kMinFontSize, frmMain::kMaxFontSize));
+}
+
+forms::FormDesign MainDesign() {
+  forms::FormDesign design;
+  design.Caption = "MAIN -+- Velloway";
+  design.Border = forms::BorderStyle::None;
+  design.ShowInTaskbar = false;
+  design.StartUp = forms::StartUpPosition::CenterScreen;
+  design.BackColor = kBlack;
+  design.InvisiblePointer = true;
+  return design;
+}
+
+forms::LabelDesign TemplateLabelDesign() {
+  forms::LabelDesign design;
+  design.Visible = false;
+  design.AutoSize = true;
+  design.TextAlignment = forms::Alignment::Center;
+  design.Left = 1170;
+  design.Top = 705;
+  design.Width = 60;
+  design.Height = 180;
+  return design;
+}
+
+forms::LabelDesign MessageLabelDesign() {
+  forms::LabelDesign design;
+  design.Font = {"Arial", 14.0f, false, false, forms::kDefaultCharset};
+  design.ForeColor = kWhite;
+  design.AutoSize = true;
+  design.Visible = false;
+  return design;
+}
+
+}  // namespace
+
+CoverForm::CoverForm(forms::Backend& backend, forms::Color backColor, std::function<void()> dismiss)
+    : forms::Form(backend,
+                  [backColor] {
+                    forms::FormDesign design = MainDesign();
+                    design.Caption = "COVER -+- Velloway";
+                    design.StartUp = forms::StartUpPosition::Manual;
+                    design.BackColor = backColor;
+                    return design;
+                  }()),
+      dismiss_(std::move(dismiss)) {}
+
+frmMain::frmMain(forms::Backend& backend)
+    : forms::Form(backend, MainDesign()),
+      message_(*this, MessageLabelDesign()),
+      timer1_(*this, 200, false, [this] { Timer1_Timer(); }),
+      music_(Api(), App()) {
+  for (int i = 0; i < kLabelCount; ++i) {
+    labels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
+  }
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Form_Load() {
+  LoadScript();
+  SetWidth(Screen().Width());
+  SetHeight(Screen().Height());
+  RecordIndex = 1;
+  IntervalTable[1] = 500;
+  IntervalTable[2] = 200;
+  IntervalTable[3] = 100;
+  TwipsPerPixelY = Screen().TwipsPerPixelY();
+  ActiveCount = 0;
+  NextSlot = 0;
+  WaitTicks = 0;
+  SpacingTicks = 0;
+  RollPhase = 0;
+  SetBackColor(HexToColor(script_.Header.BackColorText));
+  // Above all other windows, where it stays: the topmost band, without moving or resizing it.
+  Api().SetWindowPos(hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Api().GetCursorPos(LastCursor);
+  timer1_.SetInterval(script_.Failure
+                          ? kIntervalWithoutScript
+                          : IntervalTable[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  timer1_.SetEnabled(true);
+  if (script_.Failure) ShowScriptFailure();
+  CoverOtherMonitors();
+}
+
+void frmMain::LoadScript() {
+  const std::string fileName =
+      App().GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws");
+  script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
+}
+
+void frmMain::Timer1_Timer() {
+  // Events processed inside a BGM record can deliver a tick while this one still runs.
+  if (inTick_) return;
+  inTick_ = true;
+  const TickGuard guard{inTick_};
+  CheckMouseMove();
+  if (script_.RecordCount() == 0) return;
+  if (RecordIndex > script_.RecordCount()) RecordIndex = 1;
+  const RollRecord& record = script_.Record(RecordIndex);
+  switch (RollPhase) {
+    case PHASE_DISPATCH:
+      DispatchRecord(record);
+      break;
+    case PHASE_SPACING:
+      SpacingStep(record);
+      break;
+    case PHASE_WAIT:
+      WaitStep(record);
+      break;
+    default:
+      break;
+  }
+}
+
+void frmMain::DispatchRecord(const RollRecord& record) {
+  if (record.Command == "TEXT") {
+    PlaceLine(record);
+  } else if (record.Command == "CLEAR") {
+    ClearLines();
+  } else if (record.Command == "WAIT") {
+    RollPhase = PHASE_WAIT;
+    WaitTicks = 1;
+  } else if (record.Command == "BGM") {
+    music_.HandleBgmRecord(record);
+    RollPhase = PHASE_DISPATCH;
+    RecordIndex += 1;
+  } else {
+    RecordIndex += 1;  // an unknown command is skipped rather than stopping the roll for good
+  }
+}
+
+void frmMain::PlaceLine(const RollRecord& record) {
+  NextSlot += 1;
+  if (NextSlot > kLineSlots) NextSlot = 1;
+  // A slot handed out again while its line is still on screen is taken over by the new line;
+  // its old entry goes, so that no label is listed, and moved, twice.
+  std::erase(ActiveLabels, NextSlot);
+  ActiveLabels.push_back(NextSlot);
+  ActiveCount = static_cast<std::int16_t>(ActiveLabels.size() - 1);
+
+  forms::Label& L = labTemplate(NextSlot);
+  L.SetFontName(record.Param(1));
+  L.SetFontSize(LineFontSize(record.Param(2), script_.Header.BaseFontSize));
+  L.SetCaption(record.Param(3));
+  L.SetForeColor(HexToColor(record.Param(4)));
+  const double W = Screen().Width();
+  const double w = L.Width();
+  const std::string& align = script_.Header.AlignMode;
+  if (align == "LEFT") {
+    L.SetLeft(static_cast<float>(W / 4));
+  } else if (align == "MID") {
+    L.SetLeft(static_cast<float>((W - w) / 2));
+  } else if (align == "RIGHT") {
+    L.SetLeft(static_cast<float>(W * 3 / 4 - w));
+  }
+  L.SetTop(Screen().Height());
+  L.SetVisible(true);
+  RollPhase = PHASE_SPACING;
+}
+
+void frmMain::ClearLines() {
+  ActiveLabels.assign(1, 0);
+  for (int i = 0; i < kLabelCount; ++i) labTemplate(i).SetVisible(false);
+  ActiveCount = 0;
+  RecordIndex += 1;
+}
+
+void frmMain::SpacingStep(const RollRecord& record) {
+  ScrollLabels();
+  SpacingTicks += 1;
+  const double h = labTemplate(ActiveLabels[static_cast<std::size_t>(ActiveCount)]).Height();
+  const std::int16_t n = LeadingNumber16(record.Param(5));
+  const auto limit = static_cast<float>(h / TwipsPerPixelY * n / 5);
+  if (limit < static_cast<float>(SpacingTicks)) {
+    SpacingTicks = 0;
+    RecordIndex += 1;
+    RollPhase = PHASE_DISPATCH;
+  }
+}
+
+void frmMain::WaitStep(const RollRecord& record) {
+  WaitTicks += 1;
+  const double K =
+      std::floor(1000.0 / IntervalTable[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  const double limit = K * LeadingNumber16(record.Param(1));
+  if (limit < WaitTicks) {
+    WaitTicks = 0;
+    RollPhase = PHASE_DISPATCH;
+    RecordIndex += 1;
+  }
+}
+
+// Moves every listed line up 5 pixels; a line whose bottom edge would reach the top edge is
+// hidden and taken off the list instead.
+void frmMain::ScrollLabels() {
+  const float step = 5 * TwipsPerPixelY;
+  std::size_t i = 1;
+  while (i < ActiveLabels.size()) {
+    forms::Label& L = labTemplate(ActiveLabels[i]);
+    const float newTop = L.Top() - step;
+    if (newTop <= -L.Height()) {
+      L.SetVisible(false);
+      ActiveLabels.erase(ActiveLabels.begin() + static_cast<std::ptrdiff_t>(i));
+      ActiveCount -= 1;
+    } else {
+      L.SetTop(newTop);
+      ++i;
+    }
+  }
+}
+
+void frmMain::CheckMouseMove() {
+  POINTAPI point{0, 0};
+  Api().GetCursorPos(point);
+  // Wider than the coordinates, so that no difference of two of them overflows.
+  const auto dy = static_cast<double>(std::int64_t{point.y} - LastCursor.y);
+  const auto dx = static_cast<double>(std::int64_t{point.x} - LastCursor.x);
+  const double distance = std::sqrt(dy * dy + dx * dx);
+  if (distance > kDismissDistance) Dismiss();
+  LastCursor = point;
+}
+
+void frmMain::Form_Click() {
+  Dismiss();
+}
+
+void frmMain::Form_KeyPress(std::int16_t&) {
+  Dismiss();
+}
+
+void frmMain::Dismiss() {
+  music_.StopMusic();
+  App().End();
+}
+
+// One centred white line: which script, and why it is not playing.
+void frmMain::ShowScriptFailure() {
+  message_.SetCaption(script_.Failure->Reason + ": " + script_.Failure->Path);
+  message_.SetLeft((Width() - message_.Width()) / 2);
+  message_.SetTop((Height() - message_.Height()) / 2);
+  message_.SetVisible(true);
+}
+
+void frmMain::CoverOtherMonitors() {
+  const forms::Screen screen = Screen();
+  const float x = screen.TwipsPerPixelX();
+  const float y = screen.TwipsPerPixelY();
+  for (const forms::PixelRect& monitor : screen.OtherMonitors()) {
+    auto cover = std::make_unique<CoverForm>(Platform(), BackColor(), [this] { Dismiss(); });
+    cover->Move(static_cast<float>(monitor.Left) * x, static_cast<float>(monitor.Top) * y,
+                static_cast<float>(monitor.Width()) * x, static_cast<float>(monitor.Height()) * y);
+    cover->Show();
+    Api().SetWindowPos(cover->hWnd(), HWND_TOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    covers_.push_back(std::move(cover));
+  }
+}
+
+}  // namespace velloway

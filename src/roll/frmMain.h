@@ -1,0 +1,87 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "music/music_channel.h"
+#include "platform/forms.h"
+#include "platform/modAPI.h"
+#include "script/script_types.h"
+
+namespace velloway {
+
+class CoverForm;
+
+// The phases of the roll engine.
+inline constexpr std::int16_t PHASE_DISPATCH = 0;
+inline constexpr std::int16_t PHASE_SPACING = 1;
+inline constexpr std::int16_t PHASE_WAIT = 2;
+
+// The saver window: borderless and full-screen, it shows the roll over the script's background
+// colour and hides the pointer over its background.
+class frmMain : public forms::Form {
+ public:
+  static constexpr int kLabelCount = 21;  // labTemplate(0..20); 1..20 carry lines
+  static constexpr std::int16_t kLineSlots = 20;
+  // The font sizes a line can take, in points.
+  static constexpr std::int32_t kMinFontSize = 1;
+  static constexpr std::int32_t kMaxFontSize = 1000;
+
+  explicit frmMain(forms::Backend& backend);
+  ~frmMain() override;
+
+  const forms::Label& labTemplate(int index) const {
+    return *labels_[static_cast<std::size_t>(index)];
+  }
+  const forms::Timer& Timer1() const { return timer1_; }
+  const LoadedScript& Script() const { return script_; }
+  // The line that says why no script is playing; hidden while a script plays.
+  const forms::Label& labMessage() const { return message_; }
+
+ protected:
+  void Form_Load() override;
+  void Form_Click() override;
+  void Form_KeyPress(std::int16_t& KeyAscii) override;
+
+ private:
+  void LoadScript();
+  void Timer1_Timer();
+  void DispatchRecord(const RollRecord& record);
+  void PlaceLine(const RollRecord& record);
+  void ClearLines();
+  void SpacingStep(const RollRecord& record);
+  void WaitStep(const RollRecord& record);
+  void ScrollLabels();
+  void CheckMouseMove();
+  void ShowScriptFailure();
+  void CoverOtherMonitors();
+  void Dismiss();
+
+  forms::Label& labTemplate(int index) { return *labels_[static_cast<std::size_t>(index)]; }
+
+  // The script, as loaded.
+  LoadedScript script_;
+
+  // The roll engine's state.
+  std::int32_t RecordIndex = 0;
+  std::array<std::int32_t, 4> IntervalTable{};
+  float TwipsPerPixelY = 0;
+  std::int16_t ActiveCount = 0;
+  std::vector<std::int16_t> ActiveLabels{0};  // entries 1..ActiveCount; entry 0 is always 0
+  std::int16_t NextSlot = 0;
+  // Tick counters are 32-bit: a long WAIT at a fast speed counts past 32767.
+  std::int32_t WaitTicks = 0;
+  std::int32_t SpacingTicks = 0;
+  std::int16_t RollPhase = PHASE_DISPATCH;
+  POINTAPI LastCursor;
+  bool inTick_ = false;
+
+  std::vector<std::unique_ptr<forms::Label>> labels_;
+  forms::Label message_;
+  forms::Timer timer1_;
+  MusicChannel music_;
+  std::vector<std::unique_ptr<CoverForm>> covers_;
+};
+
+}  // namespace velloway

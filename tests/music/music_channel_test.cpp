@@ -1,0 +1,171 @@
+#include "music/music_channel.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "music/fake_mci.h"
+#include "platform/headless/headless_backend.h"
+
+namespace velloway {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using State = testing::FakeMci::State;
+
+const std::string kBlanks = "512 blanks, 512, 0)";
+const std::string kOpenTheme =
+    R"(mciSendStringA("open "C:\Velloway\theme.wav" alias bgm", )" + kBlanks;
+const std::string kPlay = R"(mciSendStringA("play bgm notify", )" + kBlanks;
+const std::string kStatus = R"(mciSendStringA("status bgm mode", )" + kBlanks;
+const std::string kStop = R"(mciExecute("stop bgm"))";
+const std::string kClose = R"(mciExecute("close bgm"))";
+const std::string kEvents = "DoEvents()";
+
+RollRecord Bgm(std::string onOff, std::string file = "theme.wav") {
+  RollRecord record;
+  record.Command = "BGM";
+  record.SetParam(1, std::move(onOff));
+  record.SetParam(2, std::move(file));
+  return record;
+}
+
+class MusicTest : public ::testing::Test {
+ protected:
+  MusicTest() {
+    backend.SetAppPath("C:\\Velloway");
+    backend.Recorder().SetMciResponder(std::ref(mci));
+  }
+  std::vector<std::string> Calls() { return backend.Recorder().Calls(); }
+
+  headless::HeadlessBackend backend;
+  forms::Application app{backend};
+  testing::FakeMci mci;
+  MusicChannel music{backend.Api(), app};
+};
+
+TEST_F(MusicTest, OnOffAndStopInEveryState) {
+  const std::string kOpenUnplayable =
+      R"(mciSendStringA("open "C:\Velloway\unplayable.wav" alias bgm", )" + kBlanks;
+  const std::string kOpenMissing =
+      R"(mciSendStringA("open "C:\Velloway\missing.wav" alias bgm", )" + kBlanks;
+  const struct {
+    const char* what;
+    State before;
+    RollRecord record;  // Command empty: StopMusic instead of a record
+    std::vector<std::string> calls;
+    State after;
+  } cases[] = {
+      {"ON while closed",
+       State::Closed,
+       Bgm("ON"),
+       {kOpenTheme, kEvents, kPlay, kEvents},
+       State::Playing},
+      {"ON, play fails",
+       State::Closed,
+       Bgm("ON", "unplayable.wav"),
+       {kOpenUnplayable, kEvents, kPlay, kClose, kEvents, kEvents},
+       State::Closed},
+      {"ON, open fails", State::Closed, Bgm("ON", "missing.wav"), {kOpenMissing}, State::Closed},
+      {"ON while playing", State::Playing, Bgm("ON"), {kOpenTheme}, State::Playing},
+      {"ON after the piece finished", State::Finished, Bgm("ON"), {kOpenTheme}, State::Finished},
+      {"OFF while closed",
+       State::Closed,
+       Bgm("OFF"),
+       {kStop, kEvents, kClose, kEvents},
+       State::Closed},
+      {"OFF while playing",
+       State::Playing,
+       Bgm("OFF"),
+       {kStop, kEvents, kClose, kEvents},
+       State::Closed},
+      {"OFF after the piece finished",
+       State::Finished,
+       Bgm("OFF"),
+       {kStop, kEvents, kClose, kEvents},
+       State::Closed},
+      {"another switch", State::Playing, Bgm("PAUSE"), {}, State::Playing},
+      {"an empty switch", State::Closed, Bgm(""), {}, State::Closed},
+      {"StopMusic while playing",
+       State::Playing,
+       RollRecord{},
+       {kStatus, kStop, kClose},
+       State::Closed},
+      {"StopMusic after the piece finished",
+       State::Finished,
+       RollRecord{},
+       {kStatus},
+       State::Finished},
+      {"StopMusic while closed", State::Closed, RollRecord{}, {kStatus}, State::Closed},
+  };
+  for (const auto& c : cases) {
+    mci.state = c.before;
+    mci.openedPath = "C:\\Velloway\\theme.wav";
+    backend.Recorder().ClearCalls();
+    if (c.record.Command.empty()) {
+      music.StopMusic();
+    } else {
+      music.HandleBgmRecord(c.record);
+    }
+    EXPECT_THAT(Calls(), ElementsAreArray(c.calls)) << c.what;
+    EXPECT_EQ(mci.state, c.after) << c.what;
+  }
+}
+
+TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
+  for (const char* on : {"ON", "on", "On", "oN"}) {
+    mci.state = State::Closed;
+    music.HandleBgmRecord(Bgm(on));
+    EXPECT_EQ(mci.state, State::Playing) << on;
+  }
+  for (const char* off : {"OFF", "off", "Off"}) {
+    mci.state = State::Playing;
+    music.HandleBgmRecord(Bgm(off));
+    EXPECT_EQ(mci.state, State::Closed) << off;
+  }
+  for (const char* other : {" ON", "ON ", "0N", "ONN", "\xEF\xBC\xAF\xEF\xBC\xAE"}) {
+    backend.Recorder().ClearCalls();
+    music.HandleBgmRecord(Bgm(other));
+    EXPECT_THAT(Calls(), ElementsAre()) << other;
+  }
+}
+
+TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
+  const struct {
+    const char* file;
+    const char* path;
+  } cases[] = {
+      {"D:\\Music\\theme.wav", "D:\\Music\\theme.wav"},
+      {"snd\\theme.mid", "C:\\Velloway\\snd\\theme.mid"},
+      {"\\\\server\\share\\theme.wav", "C:\\Velloway\\\\\\server\\share\\theme.wav"},
+      {"My Theme (final).wav", "C:\\Velloway\\My Theme (final).wav"},
+      {"x:\\", "x:\\"},
+      {"C:/Music/theme.wav", "C:\\Velloway\\C:/Music/theme.wav"},
+  };
+  for (const auto& c : cases) {
+    mci.state = State::Closed;
+    music.HandleBgmRecord(Bgm("ON", c.file));
+    EXPECT_EQ(mci.openedPath, c.path) << c.file;
+  }
+}
+
+TEST_F(MusicTest, StopMusicNeedsExactlyPlayingInTheReply) {
+  const struct {
+    const char* reply;
+    int result;
+    bool stops;
+  } cases[] = {{"playing", 0, true}, {"playing\0x", 0, true}, {"Playing", 0, false},
+               {"paused", 0, false}, {"playin", 0, false},    {"playing", 263, false}};
+  for (const auto& c : cases) {
+    backend.Recorder().SetMciResponder([&](std::string_view command, std::string& reply) {
+      if (command == "status bgm mode") reply.replace(0, std::string(c.reply).size(), c.reply);
+      return command == "status bgm mode" ? c.result : 0;
+    });
+    backend.Recorder().ClearCalls();
+    music.StopMusic();
+    EXPECT_EQ(Calls().size(), c.stops ? 3u : 1u) << c.reply << " " << c.result;
+  }
+}
+
+}  // namespace
+}  // namespace velloway

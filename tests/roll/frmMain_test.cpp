@@ -1,0 +1,140 @@
+#include "roll/frmMain.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "roll/saver_fixture.h"
+#include "script/script_loader.h"
+
+namespace velloway {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using SaverSetUp = testing::SaverTest;
+
+TEST_F(SaverSetUp, WindowIsDesignedBorderlessWithoutTaskbarButtonAndPointer) {
+  const frmMain& saver = StartSaver();
+  EXPECT_EQ(saver.Caption(), "MAIN -+- Velloway");
+  const auto& window = SaverWindow();
+  EXPECT_EQ(window.Style.Border, forms::BorderStyle::None);
+  EXPECT_FALSE(window.Style.ShowInTaskbar);
+  EXPECT_TRUE(window.Style.InvisiblePointer);
+  EXPECT_TRUE(window.Visible);
+  for (int i = 0; i < frmMain::kLabelCount; ++i) {
+    const forms::Label& label = saver.labTemplate(i);
+    EXPECT_FALSE(label.Visible()) << i;
+    EXPECT_TRUE(label.AutoSize()) << i;
+    EXPECT_EQ(label.TextAlignment(), forms::Alignment::Center) << i;
+    EXPECT_EQ(label.Caption(), "") << i;
+  }
+  // Label 0 keeps its designed size: the roll measures it when no line is listed.
+  EXPECT_EQ(saver.labTemplate(0).Width(), 60);
+  EXPECT_EQ(saver.labTemplate(0).Height(), 180);
+}
+
+TEST_F(SaverSetUp, WindowCoversTheScreenAtEveryDpi) {
+  WriteScript("HEADER\t12\t2\tMID\t000000\r\n");
+  for (const int dpi : {96, 120, 144, 192}) {
+    backend().SetScreen({3840, 2160, dpi, dpi, {}});
+    const frmMain& saver = StartSaver();
+    EXPECT_EQ(SaverWindow().Bounds, (forms::PixelRect{0, 0, 3840, 2160})) << dpi;
+    EXPECT_FLOAT_EQ(saver.Width(), 3840.0f * 1440.0f / static_cast<float>(dpi)) << dpi;
+  }
+}
+
+TEST_F(SaverSetUp, BackgroundTakesTheHeaderColour) {
+  const struct {
+    const char* script;
+    forms::Color color;
+  } cases[] = {
+      {"HEADER\t12\t2\tMID\tFFFFFF\r\n", 16777215},
+      {"HEADER\t12\t2\tMID\tff8000\r\n", 33023},
+      {"TEXT\tArial\t1\tNo header\tFFFFFF\t1\r\n", 0},
+  };
+  for (const auto& c : cases) {
+    WriteScript(c.script);
+    EXPECT_EQ(StartSaver().BackColor(), c.color) << c.script;
+  }
+}
+
+TEST_F(SaverSetUp, TimerTicksAtTheScriptsSpeed) {
+  const struct {
+    const char* speed;
+    std::int32_t interval;
+  } cases[] = {{"0", 0}, {"1", 500}, {"2", 200}, {"3", 100}, {"7", 100}, {"-4", 0}};
+  for (const auto& c : cases) {
+    WriteScript(std::string("HEADER\t12\t") + c.speed + "\tMID\t000000\r\n");
+    const frmMain& saver = StartSaver();
+    EXPECT_EQ(saver.Timer1().Interval(), c.interval) << c.speed;
+    EXPECT_TRUE(saver.Timer1().Enabled()) << c.speed;
+  }
+}
+
+TEST_F(SaverSetUp, AsksForTheTopmostBandThenReadsThePointer) {
+  WriteScript("HEADER\t12\t2\tMID\t000000\r\n");
+  backend().Recorder().SetCursor({640, 480});
+  const frmMain& saver = StartSaver();
+  const std::string handle = std::to_string(saver.hWnd());
+  // HWND_TOPMOST with SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE, and no SWP_NOZORDER.
+  EXPECT_THAT(backend().Recorder().Calls(),
+              ElementsAre("SetWindowPos(" + handle + ", -1, 0, 0, 0, 0, 19)", "GetCursorPos()"));
+}
+
+TEST_F(SaverSetUp, ReadsTheStoredChoiceOrDefaultVws) {
+  dir_.Write("Default.vws", "HEADER\t12\t2\tMID\t0000FF\r\n");
+  dir_.Write("Night.vws", "HEADER\t12\t2\tMID\t000080\r\n");
+  EXPECT_EQ(StartSaver().BackColor(), 0xFF0000);  // no stored choice: Default.vws
+  Choose("Night.vws");
+  EXPECT_EQ(StartSaver().BackColor(), 0x800000);
+}
+
+TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
+  const struct {
+    const char* choice;
+    std::string message;
+  } cases[] = {
+      {"Night.vws", "Script not found: " + ProgramFilePath(dir_.Utf8(), "Night.vws")},
+      {"", "No script chosen: " + ProgramFilePath(dir_.Utf8(), "")},
+  };
+  backend().SetScreen({1920, 1080, 96, 96, {}});
+  for (const auto& c : cases) {
+    Choose(c.choice);
+    const frmMain& saver = StartSaver();
+    const forms::Label& message = saver.labMessage();
+    EXPECT_TRUE(message.Visible());
+    EXPECT_EQ(message.Caption(), c.message);
+    EXPECT_EQ(message.ForeColor(), 0xFFFFFF);
+    const forms::PixelRect bounds = message.PixelBounds();
+    EXPECT_NEAR(bounds.Left + bounds.Width() / 2, 960, 1);
+    EXPECT_NEAR(bounds.Top + bounds.Height() / 2, 540, 1);
+    EXPECT_EQ(saver.BackColor(), 0);
+    EXPECT_EQ(saver.Timer1().Interval(), 200);
+    EXPECT_TRUE(saver.Timer1().Enabled());
+  }
+}
+
+TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
+  WriteScript("HEADER\t12\t2\tMID\t336699\r\n");
+  backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}, {-1280, 56, 0, 1080}}});
+  const frmMain& saver = StartSaver();
+  std::vector<forms::PixelRect> covers;
+  for (const headless::HeadlessWindow* window : backend().Windows()) {
+    if (window->Handle == saver.hWnd()) continue;
+    EXPECT_TRUE(window->Visible);
+    EXPECT_TRUE(window->Style.InvisiblePointer);
+    EXPECT_EQ(window->Style.Border, forms::BorderStyle::None);
+    covers.push_back(window->Bounds);
+  }
+  EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1920, 0, 3200, 1024},
+                                  forms::PixelRect{-1280, 56, 0, 1080}));
+  const WindowHandle cover = backend().Windows()[1]->Handle;
+  EXPECT_THAT(backend().Recorder().Calls(),
+              Contains("SetWindowPos(" + std::to_string(cover) + ", -1, 0, 0, 0, 0, 19)"));
+  backend().KeyPress(cover, u'x');
+  EXPECT_TRUE(backend().Ended());
+}
+
+}  // namespace
+}  // namespace velloway

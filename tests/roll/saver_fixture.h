@@ -1,0 +1,46 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/headless/headless_backend.h"
+#include "roll/frmMain.h"
+#include "support/temp_dir.h"
+
+namespace velloway::testing {
+
+// The saver window on the headless backend, with its scripts in a temporary program directory.
+class SaverTest : public ::testing::Test {
+ protected:
+  SaverTest() { Restart(); }
+
+  headless::HeadlessBackend& backend() { return *backend_; }
+  // A new machine state: a fresh backend, no saver running, the same program directory.
+  void Restart() {
+    saver_.reset();
+    backend_ = std::make_unique<headless::HeadlessBackend>();
+    backend_->SetAppPath(dir_.Utf8());
+  }
+
+  // Writes the script as Default.vws (or under name, which becomes the stored choice).
+  void WriteScript(const std::string& text, const std::string& name = "Default.vws") {
+    dir_.Write(name, text);
+    if (name != "Default.vws") Choose(name);
+  }
+  void Choose(const std::string& name) {
+    backend_->SettingsStore().Write("Velloway", "Setting", "ScriptFileName", name);
+  }
+  frmMain& StartSaver() {
+    saver_ = std::make_unique<frmMain>(*backend_);
+    saver_->Show();
+    return *saver_;
+  }
+  const headless::HeadlessWindow& SaverWindow() const { return *backend_->Window(saver_->hWnd()); }
+
+  TempDir dir_;
+  std::unique_ptr<headless::HeadlessBackend> backend_;
+  std::unique_ptr<frmMain> saver_;
+};
+
+}  // namespace velloway::testing
