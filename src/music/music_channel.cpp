@@ -1,18 +1,12 @@
 #include "music/music_channel.h"
 
-#include <algorithm>
+#include "script/normalise.h"
 
 namespace velloway {
 namespace {
 
 constexpr std::uint32_t kReplyLength = 512;
 constexpr WindowHandle kNoCallback = 0;
-
-bool EqualsIgnoringCase(std::string_view text, std::string_view word) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return std::equal(text.begin(), text.end(), word.begin(), word.end(),
-                    [&](char a, char b) { return lower(a) == lower(b); });
-}
 
 std::string ReplyBuffer() {
   return std::string(kReplyLength, ' ');

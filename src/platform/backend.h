@@ -33,6 +33,7 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
+inline constexpr int kAnsiCharset = 0;
 inline constexpr int kDefaultCharset = 1;
 inline constexpr int kShiftJisCharset = 128;
 
@@ -81,6 +82,39 @@ class WindowEvents {
 
 enum class BorderStyle { None = 0, FixedSingle = 1 };
 
+// What a native child control delivers to the object that owns it.
+class ControlEvents {
+ public:
+  virtual ~ControlEvents() = default;
+  virtual void OnControlClick() {}
+  // The user picked entry `index` (numbered from 0) of a list.
+  virtual void OnSelectionChanged(int index) { (void)index; }
+};
+
+enum class ControlKind { DropDownList, PushButton, Picture };
+
+// A child control as the platform makes it. Controls take the keyboard focus in the order they
+// are made; the first one has it when its window is shown.
+struct ControlProperties {
+  ControlKind Kind = ControlKind::PushButton;
+  PixelRect Bounds;     // in the parent's client pixels
+  std::string Caption;  // a button's text; "&" marks its access key
+  FontSpec Font;
+  Color ForeColor = 0;
+  Color BackColor = 0xFFFFFF;
+  bool IsDefault = false;  // Enter presses it
+  bool IsCancel = false;   // Escape presses it
+  std::string Picture;     // a picture's resource name
+};
+
+class NativeControl {
+ public:
+  virtual ~NativeControl() = default;
+  virtual void AddItem(std::string_view text) = 0;
+  // -1 selects nothing.
+  virtual void SetSelectedIndex(int index) = 0;
+};
+
 struct WindowStyle {
   BorderStyle Border = BorderStyle::FixedSingle;
   bool ShowInTaskbar = true;
@@ -94,11 +128,15 @@ class NativeWindow {
   virtual ~NativeWindow() = default;
   virtual WindowHandle Handle() const = 0;
   virtual void SetCaption(std::string_view caption) = 0;
-  // The outer bounds, in screen pixels.
-  virtual void SetBounds(const PixelRect& bounds) = 0;
+  // Places the window so that its client area covers `client`, in screen pixels.
+  virtual void SetBounds(const PixelRect& client) = 0;
+  // The whole window, frame included, around a client area at `client`.
+  virtual PixelRect OuterBounds(const PixelRect& client) const = 0;
   virtual void Show() = 0;
   // Marks part of the client area for repainting.
   virtual void Invalidate(const PixelRect& area) = 0;
+  virtual std::unique_ptr<NativeControl> CreateControl(const ControlProperties& properties,
+                                                       ControlEvents& events) = 0;
 };
 
 class TimerDriver {
@@ -130,6 +168,10 @@ class Backend {
   virtual ScreenMetrics Screen() = 0;
   // The program's directory, without a trailing separator.
   virtual std::string AppPath() = 0;
+  // The names of the normal files (no folders, hidden or system files) in `directory` whose names
+  // match `pattern` ("*.vws"), in the platform's listing order.
+  virtual std::vector<std::string> ListFiles(std::string_view directory,
+                                             std::string_view pattern) = 0;
   virtual SettingsStore& Settings() = 0;
   virtual ModApi& Api() = 0;
   // Runs the events that are waiting, then returns.

@@ -67,15 +67,21 @@ void Form::Load() {
   const WindowStyle style{design_.Border, design_.ShowInTaskbar, design_.InvisiblePointer};
   window_ = backend_.CreateNativeWindow(*this, style, design_.Caption);
   PlaceWindow();
+  for (Control* control : controls_) control->Realize(*window_);
   Form_Load();
 }
 
 void Form::Show() {
   Load();
   if (design_.StartUp == StartUpPosition::CenterScreen) {
+    // The whole window, frame included, goes to the middle of the screen.
     const forms::Screen screen = Screen();
-    left_ = (screen.Width() - design_.Width) / 2;
-    top_ = (screen.Height() - design_.Height) / 2;
+    const PixelRect client = BoundsInPixels();
+    const PixelRect outer = window_->OuterBounds({0, 0, client.Width(), client.Height()});
+    const int left = (backend_.Screen().WidthPx - outer.Width()) / 2 - outer.Left;
+    const int top = (backend_.Screen().HeightPx - outer.Height()) / 2 - outer.Top;
+    left_ = static_cast<Twips>(left) * screen.TwipsPerPixelX();
+    top_ = static_cast<Twips>(top) * screen.TwipsPerPixelY();
     PlaceWindow();
   }
   window_->Show();
@@ -253,6 +259,55 @@ void Label::Paint(Canvas& canvas) const {
   if (alignment_ == Alignment::RightJustify) x = bounds.Right - text_.Width;
   canvas.DrawText(font_, caption_, x, bounds.Top, foreColor_);
 }
+
+// --- Controls ---
+
+Control::Control(Form& owner, ControlKind kind, ControlDesign design)
+    : owner_(owner), kind_(kind), design_(std::move(design)) {
+  owner_.Register(*this);
+}
+
+Control::~Control() = default;
+
+void Control::Realize(NativeWindow& window) {
+  const forms::Screen screen = owner_.Screen();
+  const int left = ToPixels(design_.Left, screen.TwipsPerPixelX());
+  const int top = ToPixels(design_.Top, screen.TwipsPerPixelY());
+  ControlProperties properties;
+  properties.Kind = kind_;
+  properties.Bounds = {left, top, left + ToPixels(design_.Width, screen.TwipsPerPixelX()),
+                       top + ToPixels(design_.Height, screen.TwipsPerPixelY())};
+  properties.Caption = design_.Caption;
+  properties.Font = design_.Font;
+  properties.ForeColor = design_.ForeColor;
+  properties.BackColor = design_.BackColor;
+  properties.IsDefault = design_.IsDefault;
+  properties.IsCancel = design_.IsCancel;
+  properties.Picture = design_.Picture;
+  native_ = window.CreateControl(properties, *this);
+  Restore();
+}
+
+ComboBox::ComboBox(Form& owner, ControlDesign design)
+    : Control(owner, ControlKind::DropDownList, std::move(design)) {}
+
+void ComboBox::AddItem(std::string text) {
+  if (Native()) Native()->AddItem(text);
+  items_.push_back(std::move(text));
+}
+
+void ComboBox::SetListIndex(int index) {
+  listIndex_ = index >= 0 && index < ListCount() ? index : -1;
+  if (Native()) Native()->SetSelectedIndex(listIndex_);
+}
+
+void ComboBox::Restore() {
+  for (const std::string& item : items_) Native()->AddItem(item);
+  Native()->SetSelectedIndex(listIndex_);
+}
+
+CommandButton::CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick)
+    : Control(owner, ControlKind::PushButton, std::move(design)), onClick_(std::move(onClick)) {}
 
 // --- Timer ---
 

@@ -68,6 +68,7 @@ struct FormDesign {
 };
 
 class Label;
+class Control;
 
 class Form : private WindowEvents {
  public:
@@ -112,6 +113,7 @@ class Form : private WindowEvents {
  private:
   friend class Label;
   friend class Timer;
+  friend class Control;
 
   void OnPaint(Canvas& canvas, const PixelRect& area) override;
   void OnClick(int x, int y) override;
@@ -119,6 +121,7 @@ class Form : private WindowEvents {
   void OnDestroyed() override;
 
   void Register(Label& label) { labels_.push_back(&label); }
+  void Register(Control& control) { controls_.push_back(&control); }
   void Invalidate(const PixelRect& area);
   void PlaceWindow();
   PixelRect BoundsInPixels() const;
@@ -129,7 +132,8 @@ class Form : private WindowEvents {
   Twips left_ = 0;
   Twips top_ = 0;
   std::unique_ptr<NativeWindow> window_;
-  std::vector<Label*> labels_;  // in creation order, which is also the paint order
+  std::vector<Label*> labels_;      // in creation order, which is also the paint order
+  std::vector<Control*> controls_;  // in creation order, which is also the tab order
 };
 
 enum class Alignment { LeftJustify = 0, RightJustify = 1, Center = 2 };
@@ -208,6 +212,84 @@ class Label {
   Twips width_;
   Twips height_;
   TextExtent text_;  // the caption's rendered size in pixels
+};
+
+// How a child control is designed: its place in twips, its text and font, its colours.
+struct ControlDesign {
+  Twips Left = 0;
+  Twips Top = 0;
+  Twips Width = 1215;
+  Twips Height = 375;
+  std::string Caption;
+  FontSpec Font{"MS Sans Serif", 8.25f, false, false, kDefaultCharset};
+  Color ForeColor = 0;
+  Color BackColor = 0xFFFFFF;
+  bool IsDefault = false;
+  bool IsCancel = false;
+  std::string Picture;
+};
+
+// A child control: a native control of the platform, made when its form loads.
+class Control : private ControlEvents {
+ public:
+  Control(Form& owner, ControlKind kind, ControlDesign design);
+  ~Control() override;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+ protected:
+  NativeControl* Native() { return native_.get(); }
+
+ private:
+  friend class Form;
+  // Makes the native control on the form's window, and drops it when the window goes.
+  void Realize(NativeWindow& window);
+  void Unrealize() { native_.reset(); }
+  virtual void Restore() {}  // gives a newly made native control the object's state
+
+  Form& owner_;
+  ControlKind kind_;
+  ControlDesign design_;
+  std::unique_ptr<NativeControl> native_;
+};
+
+// A drop-down list the user can only choose from.
+class ComboBox : public Control {
+ public:
+  ComboBox(Form& owner, ControlDesign design);
+  void AddItem(std::string text);
+  int ListCount() const { return static_cast<int>(items_.size()); }
+  const std::string& List(int index) const { return items_.at(static_cast<std::size_t>(index)); }
+  // The selected entry, -1 when nothing is selected.
+  int ListIndex() const { return listIndex_; }
+  void SetListIndex(int index);
+  // The selected entry's text; empty when nothing is selected.
+  std::string Text() const { return listIndex_ < 0 ? std::string() : List(listIndex_); }
+
+ private:
+  void OnSelectionChanged(int index) override { listIndex_ = index; }
+  void Restore() override;
+
+  std::vector<std::string> items_;
+  int listIndex_ = -1;
+};
+
+// A push button; a default button is pressed by Enter, a cancel button by Escape.
+class CommandButton : public Control {
+ public:
+  CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick);
+
+ private:
+  void OnControlClick() override { onClick_(); }
+
+  std::function<void()> onClick_;
+};
+
+// A still picture, from the program's resources.
+class PictureBox : public Control {
+ public:
+  PictureBox(Form& owner, ControlDesign design)
+      : Control(owner, ControlKind::Picture, std::move(design)) {}
 };
 
 // Raises onTick every Interval milliseconds while Enabled; an Interval of 0 raises no ticks.

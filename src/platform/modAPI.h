@@ -32,6 +32,8 @@ class ModApi {
   virtual WindowHandle SetParent(WindowHandle hWndChild, WindowHandle hWndNewParent) = 0;
   virtual WindowHandle GetWindow(WindowHandle hwnd, std::uint32_t wCmd) = 0;
   virtual WindowHandle SetActiveWindow(WindowHandle hwnd) = 0;
+  // Whether hwnd names an existing window.
+  virtual std::int32_t IsWindow(WindowHandle hwnd) = 0;
 
   // Sends a media command string; the reply is written into lpstrReturnString (at most
   // uReturnLength characters, ending in a NUL as the system writes it). Returns 0 on success.

@@ -147,6 +147,7 @@ void frmMain::Timer1_Timer() {
 }
 
 void frmMain::DispatchRecord(const RollRecord& record) {
+  if (dispatchObserver_) dispatchObserver_(RecordIndex, record);
   if (record.Command == "TEXT") {
     PlaceLine(record);
   } else if (record.Command == "CLEAR") {

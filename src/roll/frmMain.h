@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,10 @@ class frmMain : public forms::Form {
   const LoadedScript& Script() const { return script_; }
   // The line that says why no script is playing; hidden while a script plays.
   const forms::Label& labMessage() const { return message_; }
+
+  // Tells an observer (the timeline of the script checker) of every record the roll dispatches.
+  using DispatchObserver = std::function<void(std::int32_t recordIndex, const RollRecord& record)>;
+  void SetDispatchObserver(DispatchObserver observer) { dispatchObserver_ = std::move(observer); }
 
  protected:
   void Form_Load() override;
@@ -82,6 +87,7 @@ class frmMain : public forms::Form {
   forms::Timer timer1_;
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverForm>> covers_;
+  DispatchObserver dispatchObserver_;
 };
 
 }  // namespace velloway

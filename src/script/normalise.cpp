@@ -38,16 +38,16 @@ char32_t ToUpper(char32_t cp) {
   return cp;
 }
 
-}  // namespace
-
-std::string Normalise(std::string_view text) {
+// Applies map to every code point; bytes that are not UTF-8 stay as they are.
+template <typename Map>
+std::string MapCodePoints(std::string_view text, Map map) {
   std::string out;
   out.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
     const char c = text[pos];
     if (static_cast<unsigned char>(c) < 0x80) {
-      out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c);
+      out.push_back(static_cast<char>(map(static_cast<char32_t>(c))));
       ++pos;
       continue;
     }
@@ -57,9 +57,19 @@ std::string Normalise(std::string_view text) {
       out.push_back(c);  // not UTF-8: keep the byte as it is
       continue;
     }
-    utf8::Append(out, ToUpper(Narrow(cp)));
+    utf8::Append(out, map(cp));
   }
   return out;
+}
+
+}  // namespace
+
+std::string Normalise(std::string_view text) {
+  return MapCodePoints(text, [](char32_t cp) { return ToUpper(Narrow(cp)); });
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return MapCodePoints(a, ToUpper) == MapCodePoints(b, ToUpper);
 }
 
 }  // namespace velloway

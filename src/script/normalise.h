@@ -11,4 +11,8 @@ namespace velloway {
 // upper-cased (Latin, Greek, Cyrillic).
 std::string Normalise(std::string_view text);
 
+// Compares two UTF-8 texts without regard to letter case (Latin, Greek, Cyrillic); full-width
+// letters stay apart from their narrow forms.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace velloway

@@ -77,6 +77,7 @@ class ScriptReader {
   }
 
   void ReadHeader(FieldList& fields) {
+    script_.HeaderLine = lineNumber_;
     if (fields.size() < kHeaderFields) {
       Warn("header line has " + std::to_string(fields.size()) +
            " fields, 5 expected; the missing ones count as empty");

@@ -52,6 +52,7 @@ enum class ScriptEncoding { Utf8, Utf8WithBom, Utf16LE, Utf16BE, LegacyCodePage 
 // A loaded script: its header, its records numbered from 1 and what the loader noticed.
 struct LoadedScript {
   ScriptHeader Header;
+  std::int32_t HeaderLine = 0;  // the line of the header in force; 0 without a header line
   std::vector<RollRecord> Records;
   std::vector<ScriptDiagnostic> Diagnostics;
   std::optional<ScriptReadFailure> Failure;

@@ -1,8 +1,14 @@
 #include "startup/modSaver.h"
 
-#include <string>
+#include <cmath>
+#include <cstdio>
 
+#include "dialogs/frmConfig.h"
+#include "dialogs/frmPrev.h"
+#include "platform/forms.h"
+#include "platform/modConst.h"
 #include "roll/frmMain.h"
+#include "script/numbers.h"
 
 namespace velloway {
 
@@ -10,11 +16,68 @@ ProgramWindows::ProgramWindows() = default;
 ProgramWindows::~ProgramWindows() = default;
 
 void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows) {
+  forms::Application app(backend);
+  ModApi& api = backend.Api();
+  WriteInstallInfo(app);
+  const WindowHandle saverOpen = api.FindWindowA(nullptr, "MAIN -+- Velloway");
+  const WindowHandle dialogOpen = api.FindWindowA(nullptr, "CONFIG -+- Velloway");
+  if (saverOpen != 0 || dialogOpen != 0) return;  // no window is opened: the program ends
+
   const std::string_view sw = argumentText.substr(0, 2);
   if (sw == "/s" || sw == "/S") {
     windows.Saver = std::make_unique<frmMain>(backend);
     windows.Saver->Show();
+  } else if (sw.empty() || sw == "/c" || sw == "/C") {
+    app.DoEvents();
+    windows.Config = std::make_unique<frmConfig>(backend);
+    windows.Config->Show();
+  } else if (sw == "/p" || sw == "/P") {
+    if (const auto PreviewHost = ParsePreviewHost(argumentText.substr(2))) {
+      ShowPreview(backend, windows, *PreviewHost);
+    }
   }
+}
+
+void WriteInstallInfo(forms::Application& app) {
+  const std::string version = InstallVersionText(
+      forms::Application::Major(), forms::Application::Minor(), forms::Application::Revision());
+  app.SaveSetting("Velloway", "UpdateInfo", "ApplicationPath", app.Path());
+  app.SaveSetting("Velloway", "UpdateInfo", "CurrentVersion", version);
+}
+
+std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d.%02d.%04d", major, minor, revision);
+  return text;
+}
+
+std::optional<WindowHandle> ParsePreviewHost(std::string_view text) {
+  // Window handles carry 32 bits; a host may print one signed or unsigned.
+  constexpr double kLowest = -2147483648.0;
+  constexpr double kHighest = 4294967295.0;
+  const double value = RoundHalfEven(LeadingNumber(text));
+  if (!(value >= kLowest && value <= kHighest) || value == 0) return std::nullopt;
+  const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
+  return static_cast<WindowHandle>(static_cast<std::int32_t>(bits));
+}
+
+void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost) {
+  ModApi& api = backend.Api();
+  // A host that is no window would leave a stray window on the desktop that never ends.
+  if (api.IsWindow(PreviewHost) == 0) return;
+  windows.Preview = std::make_unique<frmPrev>(backend);
+  frmPrev& preview = *windows.Preview;
+  preview.Load();
+  const WindowHandle window = preview.hWnd();
+  const std::int32_t style = api.GetWindowLongA(window, GWL_STYLE);
+  api.SetWindowLongA(
+      window, GWL_STYLE,
+      static_cast<std::int32_t>((static_cast<std::uint32_t>(style) | WS_CHILD) & ~WS_POPUP));
+  api.SetParent(window, PreviewHost);
+  api.SetWindowPos(window, 0, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  preview.Show();
+  api.SetActiveWindow(api.GetWindow(PreviewHost, GW_OWNER));
+  preview.WatchHost(PreviewHost);
 }
 
 }  // namespace velloway

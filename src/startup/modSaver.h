@@ -1,12 +1,18 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/forms.h"
+#include "platform/modAPI.h"
 
 namespace velloway {
 
 class frmMain;
+class frmConfig;
+class frmPrev;
 
 // The program's windows. They live as long as the program runs; the platform's entry point owns
 // this object and runs the message loop after Main has returned.
@@ -14,10 +20,27 @@ struct ProgramWindows {
   ProgramWindows();
   ~ProgramWindows();
   std::unique_ptr<frmMain> Saver;
+  std::unique_ptr<frmConfig> Config;
+  std::unique_ptr<frmPrev> Preview;
 };
 
-// The program's start: reads the switch from argumentText (the command line without the
-// program's path) and opens the window it asks for.
+// The program's start: writes the installation record, refuses to run beside an open saver
+// window or settings dialog, and opens the window that the switch at the start of argumentText
+// (the command line without the program's path) asks for.
 void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows);
+
+// Writes "ApplicationPath" and "CurrentVersion" under "UpdateInfo".
+void WriteInstallInfo(forms::Application& app);
+
+// The version as the installation record holds it: "1.00.1000" for 1, 0, 1000.
+std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision);
+
+// The host window named after "/p": its number read from the start of the text and rounded half
+// to even; nothing when there is no usable window handle (0, negative beyond 32 bits, or too
+// large even read unsigned).
+std::optional<WindowHandle> ParsePreviewHost(std::string_view text);
+
+// Embeds the preview into the host's pane; ends quietly when the host is no window.
+void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost);
 
 }  // namespace velloway

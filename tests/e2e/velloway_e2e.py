@@ -14,6 +14,7 @@ Standard library only.
 
 from __future__ import annotations
 
+import array
 import atexit
 import contextlib
 import ctypes
@@ -292,6 +293,19 @@ class _XFixesCursorImage(ctypes.Structure):
                 ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
 
 
+class _XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+                ("visual", ctypes.c_void_p), ("root", ctypes.c_ulong), ("class_", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
 class CursorImage:
     """The pointer's current picture as the X server shows it; pixels are ARGB."""
 
@@ -344,6 +358,13 @@ class _Xlib:
             x11.XSetErrorHandler.restype = ctypes.c_void_p
             x11.XSetErrorHandler.argtypes = [_X_ERROR_HANDLER]
             x11.XSetErrorHandler(_record_x_error)
+            x11.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                       ctypes.POINTER(ctypes.c_ulong),
+                                       ctypes.POINTER(ctypes.c_ulong),
+                                       ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                                       ctypes.POINTER(ctypes.c_uint)]
+            x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                                 ctypes.POINTER(_XWindowAttributes)]
             xfixes = ctypes.CDLL(ctypes.util.find_library("Xfixes") or "libXfixes.so.3")
             xfixes.XFixesQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
                                                     ctypes.POINTER(ctypes.c_int)]
@@ -413,6 +434,32 @@ class _Xlib:
         rgb = bytearray(w * h * 3)
         rgb[0::3], rgb[1::3], rgb[2::3] = data[2::4], data[1::4], data[0::4]  # BGRX to RGB
         return Image(w, h, bytes(rgb), (x0, y0))
+
+    @classmethod
+    def shown_top_level_windows(cls, display: str) -> list[int]:
+        """Children of the root that are mapped and can show pixels (not InputOnly)."""
+        x11, _ = cls.libs()
+        with cls.connect(display) as dpy:
+            root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+            children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+            if not x11.XQueryTree(dpy, x11.XRootWindow(dpy, x11.XDefaultScreen(dpy)),
+                                  ctypes.byref(root), ctypes.byref(parent),
+                                  ctypes.byref(children), ctypes.byref(count)):
+                raise HarnessError("XQueryTree failed")
+            try:
+                ids = [children[i] for i in range(count.value)]
+            finally:
+                if children:
+                    x11.XFree(children)
+            shown = []
+            for wid in ids:
+                attributes = _XWindowAttributes()
+                del _x_errors[:]
+                # A window destroyed meanwhile gives BadWindow (recorded, not fatal) and 0.
+                if (x11.XGetWindowAttributes(dpy, wid, ctypes.byref(attributes))
+                        and attributes.map_state == 2 and attributes.class_ == 1):
+                    shown.append(wid)  # IsViewable, InputOutput
+            return shown
 
     @classmethod
     def cursor_image(cls, display: str) -> CursorImage:
@@ -598,6 +645,12 @@ class Desktop:
     def window_name(self, wid: str) -> str:
         return self.xdotool("getwindowname", wid).rstrip("\n")
 
+    def visible_windows(self) -> set[str]:
+        """Ids (as xdotool prints them) of the top-level windows on screen: a dialog or message
+        box that opens shows up here as a new id. Input-only windows, such as the one Wine
+        confines the pointer with under a full-screen window, show nothing and are left out."""
+        return {str(wid) for wid in _Xlib.shown_top_level_windows(self.display)}
+
     # -- the screen
 
     def capture(self, region: Region | None = None) -> Image:
@@ -612,6 +665,31 @@ class Desktop:
 
     def pixel(self, x: int, y: int) -> Colour:
         return self.capture((x, y, 1, 1)).pixel(x, y)
+
+    def ink(self, background: ColourLike, tolerance: int = 0,
+            region: Region | None = None) -> tuple:
+        """(time, bbox): the box around everything differing from background (None when
+        nothing does), and time.monotonic() halfway through the capture."""
+        before = time.monotonic()
+        image = self.capture(region)
+        taken = (before + time.monotonic()) / 2
+        return taken, image.bbox_differing(background, tolerance, region)
+
+    def wait_ink(self, accept: Callable[[Region | None], bool], background: ColourLike,
+                 tolerance: int = 0, region: Region | None = None, timeout: float = 10,
+                 what: str = "ink") -> tuple:
+        """Captures as fast as it can until accept(bbox) holds; returns ink()'s (time, bbox)
+        of that capture. A small region keeps each capture to a few milliseconds."""
+        seen = [None]
+
+        def probe():
+            seen[0] = self.ink(background, tolerance, region)
+            return accept(seen[0][1])
+        try:
+            wait_until(probe, timeout, interval=0, what=what)
+        except HarnessError as e:
+            raise HarnessError(f"{e}: last seen {seen[0][1] if seen[0] else None}") from None
+        return seen[0]
 
     def wait_for_pixel(self, x: int, y: int,
                        expected: ColourLike | Callable[[Colour], bool],
@@ -804,6 +882,8 @@ class WinePrefix:
         self.source = Path(source or os.environ.get("VELLOWAY_WINEPREFIX")
                            or REPO / "build" / "wine-prefix")
         self.keep = keep
+        # Read at each program start: a SoundCapture's configuration records what is played.
+        self.alsa_config = REPO / "scripts" / "alsa-null.conf"
         self.tmp: Path | None = None
         self.path: Path | None = None
         self.processes: list[WineProcess] = []
@@ -840,7 +920,7 @@ class WinePrefix:
         env = dict(os.environ)
         env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml=",
-                   ALSA_CONFIG_PATH=str(REPO / "scripts" / "alsa-null.conf"))
+                   ALSA_CONFIG_PATH=str(self.alsa_config))
         env.pop("WINESERVER", None)
         if self.desktop is not None and self.desktop.display:
             env["DISPLAY"] = self.desktop.display
@@ -1041,6 +1121,63 @@ class WineProcess:
         """(stdout, stderr) so far, as text."""
         return (self.stdout_path.read_text(errors="replace"),
                 self.stderr_path.read_text(errors="replace"))
+
+
+# ---------------------------------------------------------------------------------------------
+# Sound
+
+class SoundCapture:
+    """Records what a program plays: ALSA's file plugin in front of the null device writes every
+    sample Wine sends to the default device into a WAV file (nothing is heard). Takes effect for
+    programs started after prefix.alsa_config = capture.config."""
+
+    def __init__(self, directory: Union[str, Path], name: str = "sound"):
+        directory = Path(directory)
+        directory.mkdir(parents=True, exist_ok=True)
+        self.wav = directory / f"{name}.wav"
+        self.config = directory / f"{name}.alsa.conf"
+        self.wav.unlink(missing_ok=True)
+        self.config.write_text(
+            "pcm.!default {\n"
+            "  type file\n"
+            "  slave { pcm { type null } }\n"
+            f"  file \"{self.wav}\"\n"
+            "  format \"wav\"\n"
+            "}\n"
+            "ctl.!default { type hw card 0 }\n")
+
+    @property
+    def size(self) -> int:
+        """Bytes written so far; 0 while nothing has opened the device."""
+        try:
+            return self.wav.stat().st_size
+        except OSError:
+            return 0
+
+    def samples(self) -> tuple:
+        """(sample rate, the first channel's samples scaled to -1..1) of what was played so far.
+        The header's lengths are not trusted: the file may still be growing."""
+        data = self.wav.read_bytes() if self.wav.exists() else b""
+        fmt, pcm = None, None
+        at = 12 if data[:4] == b"RIFF" and data[8:12] == b"WAVE" else len(data)
+        while at + 8 <= len(data):
+            kind, length = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
+            if kind == b"fmt ":
+                fmt = struct.unpack("<HHIIHH", data[at + 8:at + 24])
+            elif kind == b"data":
+                pcm = data[at + 8:]
+                break
+            at += 8 + length + (length & 1)
+        if fmt is None or pcm is None:
+            return 0, []
+        tag, channels, rate, _, block, bits = fmt
+        codes = {(1, 16): ("h", 32768.0), (1, 32): ("i", 2147483648.0), (3, 32): ("f", 1.0)}
+        if (tag, bits) not in codes or block != channels * bits // 8:
+            raise HarnessError(f"recorded sound in an unexpected format {fmt}")
+        code, scale = codes[(tag, bits)]
+        values = array.array(code)
+        values.frombytes(pcm[:len(pcm) // block * block])
+        return rate, [v / scale for v in values[::channels]]
 
 
 # ---------------------------------------------------------------------------------------------

@@ -95,6 +95,12 @@ std::string JsonArray(const Items& items, ToJson&& toJson) {
   return json + "  ]";
 }
 
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
+}
+
 }  // namespace
 
 int ExitStatus(const LoadedScript& script) {
@@ -131,6 +137,36 @@ std::string ScriptJson(const std::string& file, const LoadedScript& script) {
                            [&](std::size_t i) { return DiagnosticJson(script.Diagnostics[i]); })) +
           "\n";
   return json + "}\n";
+}
+
+std::string TimelineText(const Timeline& timeline) {
+  if (timeline.IntervalMs == 0) return "the roll does not play: SpeedIndex 0 raises no ticks\n";
+  if (timeline.Entries.empty()) return "the roll does not play: the script has no records\n";
+  char line[160];
+  std::string text = "    tick   seconds  record  command\n";
+  for (const TimelineEntry& entry : timeline.Entries) {
+    std::snprintf(line, sizeof line, "%8lld %9s %7d  %s\n", static_cast<long long>(entry.Tick),
+                  Seconds(entry.Seconds).c_str(), entry.Record, entry.Command.c_str());
+    text += line;
+  }
+  std::snprintf(line, sizeof line, "loop: %lld ticks, %s seconds\n",
+                static_cast<long long>(timeline.LoopTicks), Seconds(timeline.LoopSeconds).c_str());
+  return text + line;
+}
+
+std::string TimelineJson(const Timeline& timeline) {
+  const std::string entries = JsonArray(timeline.Entries, [&](std::size_t i) {
+    const TimelineEntry& entry = timeline.Entries[i];
+    return "{" + Member("tick", std::to_string(entry.Tick)) + ", " +
+           Member("seconds", Seconds(entry.Seconds)) + ", " +
+           Member("record", std::to_string(entry.Record)) + ", " +
+           Member("command", Quoted(entry.Command)) + "}";
+  });
+  return "{\n  " + Member("intervalMs", std::to_string(timeline.IntervalMs)) + ",\n  " +
+         Member("timeline", entries) + ",\n  " +
+         Member("loop", "{" + Member("ticks", std::to_string(timeline.LoopTicks)) + ", " +
+                            Member("seconds", Seconds(timeline.LoopSeconds)) + "}") +
+         "\n}\n";
 }
 
 }  // namespace velloway::check

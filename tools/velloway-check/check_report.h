@@ -2,6 +2,7 @@
 #include <string>
 
 #include "script/script_types.h"
+#include "timeline.h"
 
 namespace velloway::check {
 
@@ -17,5 +18,11 @@ std::string DiagnosticLines(const std::string& file, const LoadedScript& script)
 
 // The header and the records exactly as loaded, as one JSON object.
 std::string ScriptJson(const std::string& file, const LoadedScript& script);
+
+// The timeline as a table: tick, seconds, record and command per line, then the loop's length.
+std::string TimelineText(const Timeline& timeline);
+
+// The same as JSON: {"timeline": [{"tick", "seconds", "record", "command"}...], "loop": {...}}.
+std::string TimelineJson(const Timeline& timeline);
 
 }  // namespace velloway::check

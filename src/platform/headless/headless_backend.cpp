@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "platform/utf8.h"
@@ -47,6 +48,19 @@ void HeadlessSettings::Erase(std::string_view app, std::string_view section, std
   values_.erase(Path(app, section, key));
 }
 
+// --- controls ---
+
+class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
+ public:
+  explicit NativeControlImpl(std::shared_ptr<HeadlessControl> state) : state_(std::move(state)) {}
+  ~NativeControlImpl() override { state_->Events = nullptr; }
+  void AddItem(std::string_view text) override { state_->Items.emplace_back(text); }
+  void SetSelectedIndex(int index) override { state_->Selected = index; }
+
+ private:
+  std::shared_ptr<HeadlessControl> state_;
+};
+
 // --- windows ---
 
 class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
@@ -58,8 +72,15 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   WindowHandle Handle() const override { return handle_; }
   void SetCaption(std::string_view caption) override { State().Caption = caption; }
   void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
+  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
   void Show() override { State().Visible = true; }
   void Invalidate(const forms::PixelRect& area) override { State().Invalidated.push_back(area); }
+  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
+                                                      forms::ControlEvents& events) override {
+    auto control = std::make_shared<HeadlessControl>(HeadlessControl{properties, &events, {}, -1});
+    State().Controls.push_back(control);
+    return std::make_unique<NativeControlImpl>(control);
+  }
 
  private:
   HeadlessWindow& State() { return backend_.windows_.at(handle_); }
@@ -100,12 +121,14 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
 // --- the backend ---
 
 HeadlessBackend::HeadlessBackend() {
-  api_.SetWindowFinder([this](std::string_view caption) -> WindowHandle {
-    for (const auto& [handle, window] : windows_) {
-      if (window.Caption == caption) return handle;
-    }
-    return 0;
-  });
+  api_.SetWindowFinder(
+      [this](std::string_view caption) -> WindowHandle {
+        for (const auto& [handle, window] : windows_) {
+          if (window.Caption == caption) return handle;
+        }
+        return 0;
+      },
+      [this](WindowHandle handle) { return windows_.contains(handle); });
 }
 
 HeadlessBackend::~HeadlessBackend() = default;
@@ -113,7 +136,8 @@ HeadlessBackend::~HeadlessBackend() = default;
 std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
     forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
   const WindowHandle handle = nextHandle_++;
-  windows_[handle] = HeadlessWindow{handle, std::string(caption), style, {}, false, &events, {}};
+  windows_[handle] =
+      HeadlessWindow{handle, std::string(caption), style, {}, false, &events, {}, {}};
   return std::make_unique<NativeWindowImpl>(*this, handle);
 }
 
@@ -168,6 +192,62 @@ void HeadlessBackend::Click(WindowHandle window, int x, int y) {
 
 void HeadlessBackend::KeyPress(WindowHandle window, char16_t character) {
   Deliver([&] { windows_.at(window).Events->OnKeyPress(character); });
+}
+
+std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,
+                                                    std::string_view pattern) {
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    return text;
+  };
+  const std::string suffix = lower(std::string(pattern.substr(pattern.find('*') + 1)));
+  std::vector<std::string> names;
+  std::error_code error;
+  const std::u8string dir(directory.begin(), directory.end());
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+    if (!entry.is_regular_file(error)) continue;
+    const std::u8string u8name = entry.path().filename().u8string();
+    const std::string name(u8name.begin(), u8name.end());
+    if (lower(name).ends_with(suffix)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void HeadlessBackend::ChooseListEntry(WindowHandle window, int index) {
+  for (const auto& control : windows_.at(window).Controls) {
+    if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
+    control->Selected = index;
+    forms::ControlEvents* events = control->Events;
+    Deliver([events, index] { events->OnSelectionChanged(index); });
+    return;
+  }
+}
+
+void HeadlessBackend::PressButton(WindowHandle window, std::string_view caption) {
+  for (const auto& control : windows_.at(window).Controls) {
+    if (control->Properties.Caption != caption || !control->Events) continue;
+    forms::ControlEvents* events = control->Events;
+    Deliver([events] { events->OnControlClick(); });
+    return;
+  }
+}
+
+void HeadlessBackend::PressEnter(WindowHandle window) {
+  for (const auto& control : windows_.at(window).Controls) {
+    if (control->Properties.IsDefault) return PressButton(window, control->Properties.Caption);
+  }
+}
+
+void HeadlessBackend::PressEscape(WindowHandle window) {
+  for (const auto& control : windows_.at(window).Controls) {
+    if (control->Properties.IsCancel) return PressButton(window, control->Properties.Caption);
+  }
+}
+
+void HeadlessBackend::DestroyWindow(WindowHandle window) {
+  forms::WindowEvents* events = windows_.at(window).Events;
+  Deliver([events] { events->OnDestroyed(); });
 }
 
 const HeadlessWindow* HeadlessBackend::Window(WindowHandle handle) const {

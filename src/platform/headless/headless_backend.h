@@ -16,6 +16,13 @@
 
 namespace velloway::headless {
 
+struct HeadlessControl {
+  forms::ControlProperties Properties;
+  forms::ControlEvents* Events = nullptr;
+  std::vector<std::string> Items;
+  int Selected = -1;
+};
+
 struct HeadlessWindow {
   WindowHandle Handle = 0;
   std::string Caption;
@@ -24,6 +31,7 @@ struct HeadlessWindow {
   bool Visible = false;
   forms::WindowEvents* Events = nullptr;
   std::vector<forms::PixelRect> Invalidated;  // areas marked for repainting, oldest first
+  std::vector<std::shared_ptr<HeadlessControl>> Controls;  // in creation order
 };
 
 class HeadlessSettings : public forms::SettingsStore {
@@ -58,6 +66,8 @@ class HeadlessBackend : public forms::Backend {
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
   forms::ScreenMetrics Screen() override { return screen_; }
   std::string AppPath() override { return appPath_; }
+  // Lists the real directory; "*.ext" matches without regard to case, in name order.
+  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
   void DoEvents() override;
@@ -78,6 +88,14 @@ class HeadlessBackend : public forms::Backend {
   // Delivers a click or a character to a window, as the user would.
   void Click(WindowHandle window, int x, int y);
   void KeyPress(WindowHandle window, char16_t character);
+  // The user picks entry `index` of the window's list, or presses a button by its caption, or
+  // presses Enter or Escape in a window with default and cancel buttons.
+  void ChooseListEntry(WindowHandle window, int index);
+  void PressButton(WindowHandle window, std::string_view caption);
+  void PressEnter(WindowHandle window);
+  void PressEscape(WindowHandle window);
+  // Destroys a window as the system would (with its parent, say): its form hears of it.
+  void DestroyWindow(WindowHandle window);
   // An event that waits until the program next processes its events (DoEvents).
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
@@ -89,6 +107,7 @@ class HeadlessBackend : public forms::Backend {
 
  private:
   class NativeWindowImpl;
+  class NativeControlImpl;
   class TimerImpl;
   friend class NativeWindowImpl;
   friend class TimerImpl;

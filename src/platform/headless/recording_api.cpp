@@ -89,6 +89,11 @@ WindowHandle RecordingApi::SetActiveWindow(WindowHandle hwnd) {
   return 0;
 }
 
+std::int32_t RecordingApi::IsWindow(WindowHandle hwnd) {
+  Note(CallText("IsWindow", to_string(hwnd)));
+  return windowExists_ && windowExists_(hwnd) ? 1 : 0;
+}
+
 std::int32_t RecordingApi::mciSendStringA(std::string_view lpstrCommand,
                                           std::string& lpstrReturnString,
                                           std::uint32_t uReturnLength, WindowHandle hwndCallback) {

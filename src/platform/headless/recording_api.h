@@ -14,6 +14,7 @@ class RecordingApi : public ModApi {
  public:
   using MciResponder = std::function<std::int32_t(std::string_view command, std::string& reply)>;
   using WindowFinder = std::function<WindowHandle(std::string_view caption)>;
+  using WindowCheck = std::function<bool(WindowHandle)>;
 
   // The calls so far, and a way for the backend to note its own events in the same log.
   const std::vector<std::string>& Calls() const { return calls_; }
@@ -23,7 +24,10 @@ class RecordingApi : public ModApi {
   void SetCursor(POINTAPI position) { cursor_ = position; }
   void SetCursorFails(bool fails) { cursorFails_ = fails; }
   void SetMciResponder(MciResponder responder) { mci_ = std::move(responder); }
-  void SetWindowFinder(WindowFinder finder) { findWindow_ = std::move(finder); }
+  void SetWindowFinder(WindowFinder finder, WindowCheck exists) {
+    findWindow_ = std::move(finder);
+    windowExists_ = std::move(exists);
+  }
   void SetOwner(WindowHandle window, WindowHandle owner) { owners_[window] = owner; }
   std::int32_t StyleOf(WindowHandle window) const;
   WindowHandle ParentOf(WindowHandle window) const;
@@ -39,6 +43,7 @@ class RecordingApi : public ModApi {
   WindowHandle SetParent(WindowHandle hWndChild, WindowHandle hWndNewParent) override;
   WindowHandle GetWindow(WindowHandle hwnd, std::uint32_t wCmd) override;
   WindowHandle SetActiveWindow(WindowHandle hwnd) override;
+  std::int32_t IsWindow(WindowHandle hwnd) override;
   std::int32_t mciSendStringA(std::string_view lpstrCommand, std::string& lpstrReturnString,
                               std::uint32_t uReturnLength, WindowHandle hwndCallback) override;
   std::int32_t mciExecute(std::string_view lpstrCommand) override;
@@ -49,6 +54,7 @@ class RecordingApi : public ModApi {
   bool cursorFails_ = false;
   MciResponder mci_;
   WindowFinder findWindow_;
+  WindowCheck windowExists_;
   std::map<WindowHandle, std::int32_t> styles_;
   std::map<WindowHandle, WindowHandle> parents_;
   std::map<WindowHandle, WindowHandle> owners_;

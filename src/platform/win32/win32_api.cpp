@@ -134,6 +134,10 @@ WindowHandle Win32Api::SetActiveWindow(WindowHandle hwnd) {
   return FromHwnd(::SetActiveWindow(ToHwnd(hwnd)));
 }
 
+std::int32_t Win32Api::IsWindow(WindowHandle hwnd) {
+  return ::IsWindow(ToHwnd(hwnd)) ? 1 : 0;
+}
+
 std::int32_t Win32Api::mciSendStringA(std::string_view lpstrCommand, std::string& lpstrReturnString,
                                       std::uint32_t uReturnLength, WindowHandle hwndCallback) {
   std::string* reply = uReturnLength > 0 ? &lpstrReturnString : nullptr;

@@ -25,6 +25,7 @@ class Win32Api final : public ModApi {
   WindowHandle SetParent(WindowHandle hWndChild, WindowHandle hWndNewParent) override;
   WindowHandle GetWindow(WindowHandle hwnd, std::uint32_t wCmd) override;
   WindowHandle SetActiveWindow(WindowHandle hwnd) override;
+  std::int32_t IsWindow(WindowHandle hwnd) override;
 
   // lpstrReturnString becomes the reply: the characters the system wrote before the NUL,
   // in UTF-8 (so its size is the reply's length, not uReturnLength). With uReturnLength 0 no

@@ -74,7 +74,11 @@ std::vector<RECT> UpdateRectangles(HWND window) {
 }  // namespace
 
 // Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
-// (or DoEvents) and never inside another handler. When a tick comes is decided in Schedule alone.
+// (or DoEvents) and never inside another handler. Each tick is due at a fixed time counted from
+// Run: start + n x interval on the performance counter. The system timer only serves as a
+// one-shot alarm set afresh for the next due time, so its coarse granularity (a 100 ms timer
+// fires every ~109 ms with a 15.6 ms clock) makes single ticks a little late but never adds up:
+// N ticks take N intervals, which a roll timed to music relies on.
 class Win32Timer final : public forms::TimerDriver {
  public:
   Win32Timer(Win32Backend& backend, std::function<void()> onTick)
@@ -92,24 +96,65 @@ class Win32Timer final : public forms::TimerDriver {
     intervalMs_ = std::max(intervalMs, 0);
     if (intervalMs_ == 0) {
       Stop();
-    } else {
-      Schedule();
+      return;
     }
+    start_ = Now();
+    ticks_ = 0;
+    Schedule();
   }
 
   void Tick() {
     if (intervalMs_ == 0) return;  // a tick already queued when the timer stopped
+    ++ticks_;
+    // The next alarm is set before the handler runs: the handler's own time does not delay it,
+    // and a Run or Stop from inside the handler has the last word.
+    Schedule();
     // The handler may destroy this driver: keep the function alive until it returns.
     const auto onTick = onTick_;
     (*onTick)();
   }
 
  private:
-  // Starts (or restarts) the system timer at the current interval.
+  // The performance counter in counts and its counts per second: monotonic and fine-grained.
+  static std::int64_t Now() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+  }
+  static std::int64_t CountsPerSecond() {
+    static const std::int64_t frequency = [] {
+      LARGE_INTEGER value{};
+      QueryPerformanceFrequency(&value);
+      return value.QuadPart > 0 ? value.QuadPart : 1;
+    }();
+    return frequency;
+  }
+  // Counts in `ms` milliseconds, exact for any tick number a program reaches.
+  static std::int64_t Counts(std::int64_t ms) {
+    const std::int64_t frequency = CountsPerSecond();
+    return ms / 1000 * frequency + ms % 1000 * frequency / 1000;
+  }
+
+  // Sets the alarm for tick ticks_ + 1. After a tick more than an interval late the next one is
+  // due already: the schedule then restarts from now, so that one tick follows at once and the
+  // rest come an interval apart again, instead of a burst of short waits making up every tick
+  // missed while the thread was busy.
   void Schedule() {
-    if (const HWND window = backend_.AppWindow()) {
-      SetTimer(window, id_, static_cast<UINT>(intervalMs_), nullptr);
+    const HWND window = backend_.AppWindow();
+    if (window == nullptr) return;
+    const std::int64_t now = Now();
+    const std::int64_t interval = std::int64_t{intervalMs_};
+    std::int64_t due = start_ + Counts((ticks_ + 1) * interval);
+    if (due < now) {
+      start_ = now - Counts((ticks_ + 1) * interval);
+      due = now;
     }
+    // Whole milliseconds, rounded up; the system's minimum when the tick is due now.
+    const std::int64_t frequency = CountsPerSecond();
+    const std::int64_t waitMs = ((due - now) * 1000 + frequency - 1) / frequency;
+    const auto delay = static_cast<UINT>(
+        std::clamp<std::int64_t>(waitMs, USER_TIMER_MINIMUM, std::int64_t{USER_TIMER_MAXIMUM}));
+    SetTimer(window, id_, delay, nullptr);
   }
   void Stop() {
     if (const HWND window = backend_.AppWindow()) KillTimer(window, id_);
@@ -119,6 +164,8 @@ class Win32Timer final : public forms::TimerDriver {
   std::shared_ptr<const std::function<void()>> onTick_;
   UINT_PTR id_;
   std::int32_t intervalMs_ = 0;
+  std::int64_t start_ = 0;  // performance counter at Run, moved on when ticks are dropped
+  std::int64_t ticks_ = 0;  // ticks delivered since start_
 };
 
 Win32Backend::Win32Backend(HINSTANCE instance)
@@ -148,6 +195,13 @@ forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::st
 }
 
 forms::ScreenMetrics Win32Backend::Screen() {
+  // Asking the system takes several round trips (under Wine, to its server), and the forms ask
+  // for every conversion of twips: the answer is kept until the display changes.
+  if (!screen_) screen_ = ReadScreen();
+  return *screen_;
+}
+
+forms::ScreenMetrics Win32Backend::ReadScreen() {
   forms::ScreenMetrics metrics;
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
@@ -178,6 +232,29 @@ std::string Win32Backend::AppPath() {
   return platform::WideToUtf8(path);
 }
 
+std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
+                                                 std::string_view pattern) {
+  const std::wstring query =
+      platform::Utf8ToWide(directory) + L"\\" + platform::Utf8ToWide(pattern);
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(query.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  constexpr DWORD kNotNormal =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  do {
+    if ((found.dwFileAttributes & kNotNormal) == 0)
+      names.push_back(platform::WideToUtf8(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool Win32Backend::HandleDialogKeys(MSG& message) {
+  const HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  return root != nullptr && dialogWindows_.contains(root) && IsDialogMessageW(root, &message);
+}
+
 void Win32Backend::DoEvents() {
   // A timer whose handler outlasts its interval is due again at once: a second tick of the same
   // timer waits for the next call, so DoEvents always returns.
@@ -194,6 +271,7 @@ void Win32Backend::DoEvents() {
       return;
     }
     if (message.message == WM_TIMER) ticked.push_back(message.wParam);
+    if (HandleDialogKeys(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -210,6 +288,7 @@ int Win32Backend::RunMessageLoop() {
     const BOOL result = GetMessageW(&message, nullptr, 0, 0);
     if (result == 0) return static_cast<int>(message.wParam);
     if (result == -1) return 1;
+    if (HandleDialogKeys(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -232,6 +311,11 @@ LRESULT CALLBACK Win32Backend::AppWindowProc(HWND window, UINT message, WPARAM w
       case kCheckLastWindow:
         if (self->openWindows_ == 0) PostQuitMessage(0);
         return 0;
+      case WM_DISPLAYCHANGE:
+      case WM_DPICHANGED:
+      case WM_SETTINGCHANGE:
+        self->screen_.reset();  // read afresh on the next question
+        break;
       case WM_DESTROY:
         SetWindowLongPtrW(window, kObjectSlot, 0);
         self->appWindow_.release();

@@ -6,7 +6,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/win32/gdi_canvas.h"
@@ -33,6 +37,7 @@ class Win32Backend final : public forms::Backend {
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
   forms::ScreenMetrics Screen() override;
   std::string AppPath() override;
+  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
   void DoEvents() override;
@@ -53,11 +58,17 @@ class Win32Backend final : public forms::Backend {
   HWND AppWindow() const { return appWindow_.get(); }
   HCURSOR BlankCursor();
   void WindowOpened() { ++openWindows_; }
+  // Windows with controls take Tab, Enter and Escape as a dialog does.
+  void AddDialogWindow(HWND window) { dialogWindows_.insert(window); }
+  void ForgetDialogWindow(HWND window) { dialogWindows_.erase(window); }
+  // Handles the dialog keys of a message for one of those windows; true when it did.
+  bool HandleDialogKeys(MSG& message);
   void WindowClosed();
   void PaintWindow(HWND window, forms::WindowEvents& events);
   UINT_PTR AddTimer(Win32Timer& timer);
   void RemoveTimer(UINT_PTR id) { timers_.erase(id); }
   void OnTimer(UINT_PTR id);
+  forms::ScreenMetrics ReadScreen();
 
   HINSTANCE instance_;
   int openWindows_ = 0;
@@ -67,8 +78,10 @@ class Win32Backend final : public forms::Backend {
   RegistrySettings settings_;
   Win32Api api_;
   UniqueCursor blankCursor_;
+  std::optional<forms::ScreenMetrics> screen_;
   UINT_PTR nextTimerId_ = 1;
   std::unordered_map<UINT_PTR, Win32Timer*> timers_;
+  std::unordered_set<HWND> dialogWindows_;
   UniqueWindow appWindow_;  // last: destroyed first, while the rest still stands
 };
 

@@ -23,7 +23,8 @@ std::int16_t HighSigned(LPARAM value) {
 
 }  // namespace
 
-WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor)
+WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor,
+                         HICON icon)
     : instance_(instance), name_(name) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
@@ -32,6 +33,7 @@ WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
   windowClass.cbWndExtra = kSlotBytes;
   windowClass.hInstance = instance;
   windowClass.hCursor = cursor;
+  windowClass.hIcon = icon;
   windowClass.hbrBackground = nullptr;  // we paint every pixel ourselves
   windowClass.lpszClassName = name;
   atom_ = RegisterClassExW(&windowClass);
@@ -45,7 +47,8 @@ Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
                          const forms::WindowStyle& style, std::string_view caption)
     : backend_(backend), events_(events), invisiblePointer_(style.InvisiblePointer) {
   static const WindowClass formClass(backend.instance_, kFormClassName, &Win32Window::WindowProc,
-                                     LoadCursorW(nullptr, IDC_ARROW));
+                                     LoadCursorW(nullptr, IDC_ARROW),
+                                     LoadIconW(backend.instance_, L"VELLOWAY"));
   DWORD windowStyle = 0;
   int position = 0;
   if (style.Border == forms::BorderStyle::None) {
@@ -89,15 +92,62 @@ void Win32Window::SetCaption(std::string_view caption) {
   SetWindowTextW(window_.get(), platform::Utf8ToWide(caption).c_str());
 }
 
-void Win32Window::SetBounds(const forms::PixelRect& bounds) {
+void Win32Window::SetBounds(const forms::PixelRect& client) {
   if (!window_) return;
-  SetWindowPos(window_.get(), nullptr, bounds.Left, bounds.Top, bounds.Width(), bounds.Height(),
+  const forms::PixelRect outer = OuterBounds(client);
+  SetWindowPos(window_.get(), nullptr, outer.Left, outer.Top, outer.Width(), outer.Height(),
                SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+forms::PixelRect Win32Window::OuterBounds(const forms::PixelRect& client) const {
+  if (!window_) return client;
+  // The frame goes around the client area: a bordered window is larger than its client.
+  RECT outer{client.Left, client.Top, client.Right, client.Bottom};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window_.get(), GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(window_.get(), GWL_EXSTYLE)));
+  return {outer.left, outer.top, outer.right, outer.bottom};
 }
 
 void Win32Window::Show() {
   if (!window_) return;
   ShowWindow(window_.get(), SW_SHOW);
+  // The first control in the tab order has the focus when the window opens.
+  if (hasControls_) {
+    if (const HWND first = GetNextDlgTabItem(window_.get(), nullptr, FALSE)) SetFocus(first);
+  }
+}
+
+std::unique_ptr<forms::NativeControl> Win32Window::CreateControl(
+    const forms::ControlProperties& properties, forms::ControlEvents& events) {
+  const int id = properties.IsDefault ? IDOK : properties.IsCancel ? IDCANCEL : nextControlId_++;
+  auto control = std::make_unique<Win32Control>(window_.get(), backend_.instance_, id, properties,
+                                                events, backend_.fonts_);
+  if (!hasControls_) {
+    hasControls_ = true;
+    backend_.AddDialogWindow(window_.get());
+  }
+  return control;
+}
+
+Win32Control* Win32Window::ControlForColours(HWND child) const {
+  if (Win32Control* control = Win32Control::Of(child)) return control;
+  // The open list of a drop-down is a window of its own.
+  struct Search {
+    HWND list;
+    Win32Control* owner;
+  } search{child, nullptr};
+  EnumChildWindows(
+      window_.get(),
+      [](HWND candidate, LPARAM data) -> BOOL {
+        auto* state = reinterpret_cast<Search*>(data);
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        if (!GetComboBoxInfo(candidate, &info) || info.hwndList != state->list) return TRUE;
+        state->owner = Win32Control::Of(candidate);
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.owner;
 }
 
 void Win32Window::Invalidate(const forms::PixelRect& area) {
@@ -119,7 +169,10 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
     // backend slot.
     auto* backend = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(window, kBackendSlot));
     SetWindowLongPtrW(window, kBackendSlot, 0);
-    if (backend != nullptr) backend->WindowClosed();
+    if (backend != nullptr) {
+      backend->ForgetDialogWindow(window);
+      backend->WindowClosed();
+    }
     return DefWindowProcW(window, message, wParam, lParam);
   }
   auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, kObjectSlot));
@@ -146,6 +199,19 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_CHAR:
       events_.OnKeyPress(static_cast<char16_t>(wParam));
       return 0;
+    case WM_COMMAND: {
+      const auto child =
+          lParam != 0 ? reinterpret_cast<HWND>(lParam) : GetDlgItem(window, LOWORD(wParam));
+      if (Win32Control* control = Win32Control::Of(child)) control->OnCommand(HIWORD(wParam));
+      return 0;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+      if (Win32Control* control = ControlForColours(reinterpret_cast<HWND>(lParam))) {
+        return reinterpret_cast<LRESULT>(control->Colours(reinterpret_cast<HDC>(wParam)));
+      }
+      break;
     case WM_DESTROY: {
       // From here on the window is the system's: the object no longer owns or hears from it.
       SetWindowLongPtrW(window, kObjectSlot, 0);

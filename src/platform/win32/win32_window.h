@@ -1,9 +1,11 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string_view>
 
 #include "platform/backend.h"
+#include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_handles.h"
 
 namespace velloway::win32 {
@@ -13,7 +15,8 @@ class Win32Backend;
 // A registered window class, unregistered when the object goes.
 class WindowClass {
  public:
-  WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor);
+  WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, HCURSOR cursor,
+              HICON icon = nullptr);
   ~WindowClass();
   WindowClass(const WindowClass&) = delete;
   WindowClass& operator=(const WindowClass&) = delete;
@@ -42,19 +45,26 @@ class Win32Window final : public forms::NativeWindow {
 
   WindowHandle Handle() const override;
   void SetCaption(std::string_view caption) override;
-  void SetBounds(const forms::PixelRect& bounds) override;
+  void SetBounds(const forms::PixelRect& client) override;
+  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override;
   void Show() override;
   void Invalidate(const forms::PixelRect& area) override;
+  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
+                                                      forms::ControlEvents& events) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // Handles a message for this window; the object may be gone when an event handler returns.
   LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The control a WM_CTLCOLOR* message is about: the child itself, or the list of a drop-down.
+  Win32Control* ControlForColours(HWND child) const;
 
   Win32Backend& backend_;
   forms::WindowEvents& events_;
   bool invisiblePointer_;
   bool destroyingOurselves_ = false;
+  int nextControlId_ = 100;  // below: IDOK and IDCANCEL, which Enter and Escape send
+  bool hasControls_ = false;
   UniqueWindow window_;
 };
 

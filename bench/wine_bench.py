@@ -1,0 +1,497 @@
+#!/usr/bin/env python3
+"""Runs the Windows benchmark programs under Wine and Xvfb and prints their figures.
+
+scripts/bench builds the programs and calls this. Three measurements, each side by side with its
+yardstick in one run:
+
+  repaint  repaint_bench.exe on a 3840x2160 display: one roll tick against a full-window repaint.
+  startup  velloway.scr /s against bare_window.exe: the time from starting the process to its
+           first painted frame. Both paint the same distinctive colour full screen; a probe reads
+           the centre pixel of the X screen (Xlib XGetImage through ctypes) every millisecond from
+           just before the process is started until that colour shows. The runs alternate, after
+           one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
+           -p`), as it is for every program but the first of a session.
+  cpu      velloway.scr /s playing samples/Default.vws at speed 3 and an idle bare_window.exe,
+           over the same seconds: each in its own copy of the Wine prefix on its own Xvfb display,
+           so that the wineserver, Wine's helper processes (explorer, services...) and the X
+           server of each are its own. CPU time is utime + stime from /proc/<pid>/stat, taken
+           after both have painted and settled, and again at the end.
+
+Everything started here is stopped here, by PID or by prefix (`wineserver -k`), also on an error
+or Ctrl-C: Xvfb on a free display in :60-:69, the copies of build/wine-prefix, the programs.
+Standard library only.
+"""
+
+from __future__ import annotations
+
+import argparse
+import contextlib
+import ctypes
+import os
+import re
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+from typing import Iterator
+
+ROOT = Path(__file__).resolve().parent.parent
+DISPLAYS = range(60, 70)
+STARTUP_COLOUR = 0x7A1FC3  # a purple no other window here shows
+SETTLE_SECONDS = 2.0  # after the first frame, before CPU time is counted
+CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
+
+
+class BenchError(RuntimeError):
+    pass
+
+
+# ---------------------------------------------------------------------------------------------
+# The X screen, read through Xlib.
+
+class _XImage(ctypes.Structure):
+    pass
+
+
+_XImage._fields_ = [
+    ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+    ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+    ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+    ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+    ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
+    ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong), ("obdata", ctypes.c_void_p),
+    # struct funcs, embedded
+    ("create_image", ctypes.c_void_p),
+    ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(_XImage))),
+    ("get_pixel", ctypes.CFUNCTYPE(ctypes.c_ulong, ctypes.POINTER(_XImage), ctypes.c_int,
+                                   ctypes.c_int)),
+    ("put_pixel", ctypes.c_void_p), ("sub_image", ctypes.c_void_p), ("add_pixel", ctypes.c_void_p),
+]
+
+
+def _channel(pixel: int, mask: int) -> int:
+    shift = (mask & -mask).bit_length() - 1
+    return ((pixel & mask) >> shift) & 0xFF
+
+
+class ScreenProbe:
+    """Reads single pixels of an X display's screen."""
+
+    def __init__(self, display: str):
+        self._x = ctypes.cdll.LoadLibrary("libX11.so.6")
+        self._x.XOpenDisplay.restype = ctypes.c_void_p
+        self._x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self._x.XDefaultRootWindow.restype = ctypes.c_ulong
+        self._x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self._x.XGetImage.restype = ctypes.POINTER(_XImage)
+        self._x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                      ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self._x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self._display = self._x.XOpenDisplay(display.encode())
+        if not self._display:
+            raise BenchError(f"cannot open display {display}")
+        self._root = self._x.XDefaultRootWindow(self._display)
+
+    def close(self) -> None:
+        if self._display:
+            self._x.XCloseDisplay(self._display)
+            self._display = None
+
+    def rgb(self, x: int, y: int) -> int:
+        """The colour at (x, y) as 0xRRGGBB."""
+        all_planes, z_pixmap = ctypes.c_ulong(-1).value, 2
+        image = self._x.XGetImage(self._display, self._root, x, y, 1, 1, all_planes, z_pixmap)
+        if not image:
+            raise BenchError("XGetImage failed")
+        try:
+            fields = image.contents
+            pixel = fields.get_pixel(image, 0, 0)
+            return (_channel(pixel, fields.red_mask) << 16 |
+                    _channel(pixel, fields.green_mask) << 8 | _channel(pixel, fields.blue_mask))
+        finally:
+            image.contents.destroy_image(image)
+
+
+# ---------------------------------------------------------------------------------------------
+# Xvfb, Wine prefixes and programs, each stopped by whoever started it.
+
+class Display:
+    def __init__(self, number: int, width: int, height: int):
+        self.name = f":{number}"
+        self.width = width
+        self.height = height
+        self.process: subprocess.Popen | None = None
+
+
+@contextlib.contextmanager
+def xvfb(width: int, height: int) -> Iterator[Display]:
+    """An Xvfb server of its own on the first free display of :60-:69."""
+    for number in DISPLAYS:
+        if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
+            continue
+        process = subprocess.Popen(
+            ["Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            ready = False
+            for _ in range(100):
+                if process.poll() is not None:
+                    break  # the display was taken after all: try the next one
+                if Path(f"/tmp/.X11-unix/X{number}").exists():
+                    ready = True
+                    break
+                time.sleep(0.05)
+            if ready:
+                display = Display(number, width, height)
+                display.process = process
+                probe = ScreenProbe(display.name)  # the server answers
+                probe.close()
+                yield display
+                return
+        finally:
+            _stop(process)
+    raise BenchError("no free X display in :60-:69")
+
+
+def _stop(process: subprocess.Popen, grace: float = 5.0) -> None:
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+class Prefix:
+    def __init__(self, path: Path):
+        self.path = path
+        self.program_dir = path / "drive_c" / "Velloway"
+
+    def env(self, display: Display) -> dict[str, str]:
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
+                   WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=display.name,
+                   ALSA_CONFIG_PATH=str(ROOT / "scripts" / "alsa-null.conf"))
+        return env
+
+    def wineserver(self, *args: str) -> None:
+        subprocess.run(["wineserver", *args], env=dict(os.environ, WINEPREFIX=str(self.path)),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
+@contextlib.contextmanager
+def prefix_copy(source: Path, work: Path, name: str) -> Iterator[Prefix]:
+    """A private copy of the project's prefix; its Wine processes end with it."""
+    prefix = Prefix(work / name)
+    subprocess.run(["cp", "-a", str(source), str(prefix.path)], check=True)
+    try:
+        prefix.program_dir.mkdir(parents=True, exist_ok=True)
+        yield prefix
+    finally:
+        prefix.wineserver("-k")
+        prefix.wineserver("-w")
+        shutil.rmtree(prefix.path, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def wine_program(prefix: Prefix, display: Display, *command: str) -> Iterator[subprocess.Popen]:
+    """A Windows program started under Wine. The process that `wine` starts becomes the program
+    itself (the loader and preloader exec into it), so its PID is the program's."""
+    process = subprocess.Popen(["wine", *command], env=prefix.env(display),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        yield process
+    finally:
+        end_program(process, prefix, display)
+
+
+def end_program(process: subprocess.Popen, prefix: Prefix, display: Display) -> None:
+    """A key press ends both the saver and the bare window; a program that ignores it is
+    terminated."""
+    if process.poll() is not None:
+        return
+    subprocess.run(["xdotool", "key", "Escape"], env=prefix.env(display),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        _stop(process)
+
+
+def install(prefix: Prefix, files: dict[str, bytes | Path]) -> None:
+    for name, content in files.items():
+        target = prefix.program_dir / name
+        if isinstance(content, Path):
+            shutil.copy2(content, target)
+        else:
+            target.write_bytes(content)
+
+
+def choose_script(prefix: Prefix, display: Display, name: str) -> None:
+    """Makes the saver play `name` from its directory (this also starts the prefix's server)."""
+    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Velloway\Setting", "/v",
+                    "ScriptFileName", "/d", name, "/f"], env=prefix.env(display),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
+def wait_for_colour(probe: ScreenProbe, display: Display, colour: int, present: bool,
+                    timeout: float, process: subprocess.Popen | None = None) -> float:
+    """Polls the centre pixel until it shows `colour` (or no longer does); returns the time."""
+    x, y = display.width // 2, display.height // 2
+    deadline = time.monotonic() + timeout
+    while True:
+        now = time.monotonic()
+        if (probe.rgb(x, y) == colour) == present:
+            return now
+        if now > deadline:
+            raise BenchError(f"the screen centre did not {'become' if present else 'leave'} "
+                             f"#{colour:06X} within {timeout:.0f} s")
+        if process is not None and process.poll() is not None:
+            raise BenchError(f"the program ended (status {process.returncode}) before painting")
+        time.sleep(0.001)
+
+
+# ---------------------------------------------------------------------------------------------
+# CPU time from /proc.
+
+def cpu_seconds(pid: int) -> float | None:
+    try:
+        text = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return None
+    fields = text[text.rindex(")") + 2:].split()
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS  # utime, stime
+
+
+def prefix_processes(prefix: Prefix) -> dict[int, str]:
+    """The processes running with this WINEPREFIX, by PID: their executable's name."""
+    wanted = f"WINEPREFIX={prefix.path}".encode()
+    found = {}
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            if wanted not in (entry / "environ").read_bytes().split(b"\0"):
+                continue
+            found[int(entry.name)] = os.path.basename(os.readlink(entry / "exe"))
+        except OSError:
+            continue
+    return found
+
+
+class CpuShares:
+    """CPU seconds of a program, its prefix's wineserver, the prefix's other Wine processes and
+    its X server, between start() and stop()."""
+
+    def __init__(self, program: subprocess.Popen, prefix: Prefix, display: Display):
+        self.program, self.prefix, self.display = program, prefix, display
+        self.before: dict[int, float] = {}
+        self.shares: dict[str, float] = {}
+
+    def _sample(self) -> dict[int, float]:
+        pids = set(prefix_processes(self.prefix)) | {self.program.pid, self.display.process.pid}
+        return {pid: t for pid in pids if (t := cpu_seconds(pid)) is not None}
+
+    def start(self) -> None:
+        self.before = self._sample()
+
+    def stop(self) -> None:
+        after = self._sample()
+        names = prefix_processes(self.prefix)
+        shares = {"program": 0.0, "wineserver": 0.0, "helpers": 0.0, "xvfb": 0.0}
+        for pid, seconds in after.items():
+            used = seconds - self.before.get(pid, 0.0)
+            if pid == self.program.pid:
+                shares["program"] += used
+            elif pid == self.display.process.pid:
+                shares["xvfb"] += used
+            elif names.get(pid, "").startswith("wineserver"):
+                shares["wineserver"] += used
+            else:
+                shares["helpers"] += used
+        self.shares = shares
+
+
+# ---------------------------------------------------------------------------------------------
+# The measurements.
+
+def run_repaint(args, work: Path) -> None:
+    with xvfb(3840, 2160) as display, prefix_copy(args.prefix, work, "repaint") as prefix:
+        install(prefix, {"repaint_bench.exe": args.build / "bench" / "repaint_bench.exe"})
+        result = subprocess.run(
+            ["wine", r"C:\Velloway\repaint_bench.exe", "--rounds", str(args.repaint_rounds)],
+            env=prefix.env(display), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+            timeout=1800, check=False)
+        sys.stdout.write(result.stdout)
+        if result.returncode != 0:
+            sys.stderr.write(result.stderr)
+            raise BenchError(f"repaint_bench.exe failed with status {result.returncode}")
+
+
+def startup_script() -> bytes:
+    return (f"HEADER\t14\t3\tMID\t{STARTUP_COLOUR:06X}\r\n"
+            "TEXT\tArial\t0\tStart-up\tFFFFFF\t1\r\n").encode()
+
+
+def time_first_frame(probe: ScreenProbe, prefix: Prefix, display: Display,
+                     command: list[str]) -> float:
+    wait_for_colour(probe, display, STARTUP_COLOUR, present=False, timeout=10)
+    start = time.monotonic()
+    with wine_program(prefix, display, *command) as process:
+        painted = wait_for_colour(probe, display, STARTUP_COLOUR, present=True, timeout=30,
+                                  process=process)
+    return painted - start
+
+
+def run_startup(args, work: Path) -> None:
+    with xvfb(1920, 1080) as display, prefix_copy(args.prefix, work, "startup") as prefix:
+        install(prefix, {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+                         "bare_window.exe": args.build / "bench" / "bare_window.exe",
+                         "startup.vws": startup_script()})
+        prefix.wineserver("-p")  # stays up between the runs, until prefix_copy ends it
+        choose_script(prefix, display, "startup.vws")
+        programs = {
+            "velloway.scr /s": [r"C:\Velloway\velloway.scr", "/s"],
+            "bare window": [r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"],
+        }
+        probe = ScreenProbe(display.name)
+        try:
+            times: dict[str, list[float]] = {name: [] for name in programs}
+            for run in range(args.startup_runs + 1):
+                for name, command in programs.items():
+                    seconds = time_first_frame(probe, prefix, display, command)
+                    if run > 0:  # the first run of each only warms up
+                        times[name].append(seconds)
+        finally:
+            probe.close()
+    saver = statistics.median(times["velloway.scr /s"])
+    bare = statistics.median(times["bare window"])
+    print(f"Start-up: process start to first painted frame, 1920x1080, wineserver running, "
+          f"{args.startup_runs} alternating runs each (after one warm-up)\n")
+    print(f"{'':18} {'median':>8} {'min':>8} {'max':>8}")
+    for name, label in (("velloway.scr /s", "velloway.scr /s"), ("bare window", "bare window")):
+        values = times[name]
+        print(f"{label:18} {statistics.median(values) * 1000:6.0f} ms {min(values) * 1000:5.0f} ms "
+              f"{max(values) * 1000:5.0f} ms")
+    print(f"{'ratio saver/bare':18} {saver / bare:8.2f}")
+
+
+def speed3_default_script() -> bytes:
+    text = (ROOT / "samples" / "Default.vws").read_bytes()
+    changed, count = re.subn(rb"^(HEADER\t[^\t]*\t)[^\t\r\n]*", rb"\g<1>3", text, count=1,
+                             flags=re.M)
+    if count != 1:
+        raise BenchError("samples/Default.vws has no header line")
+    return changed
+
+
+def header_colour(script: bytes) -> int:
+    match = re.search(rb"^HEADER\t[^\t]*\t[^\t]*\t[^\t]*\t([0-9A-Fa-f]{6})", script, flags=re.M)
+    if not match:
+        raise BenchError("no background colour in the script's header")
+    return int(match.group(1), 16)
+
+
+def run_cpu(args, work: Path) -> None:
+    script = speed3_default_script()
+    colour = header_colour(script)
+    seconds = args.cpu_seconds
+    with contextlib.ExitStack() as stack:
+        saver_display = stack.enter_context(xvfb(1920, 1080))
+        bare_display = stack.enter_context(xvfb(1920, 1080))
+        saver_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-saver"))
+        bare_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-bare"))
+        install(saver_prefix, {
+            "velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+            "Default.vws": script})
+        install(bare_prefix, {"bare_window.exe": args.build / "bench" / "bare_window.exe"})
+        choose_script(saver_prefix, saver_display, "Default.vws")
+
+        saver = stack.enter_context(wine_program(saver_prefix, saver_display,
+                                                 r"C:\Velloway\velloway.scr", "/s"))
+        bare = stack.enter_context(wine_program(bare_prefix, bare_display,
+                                                r"C:\Velloway\bare_window.exe", f"{colour:06X}"))
+        for display, process in ((saver_display, saver), (bare_display, bare)):
+            probe = ScreenProbe(display.name)
+            try:
+                wait_for_colour(probe, display, colour, present=True, timeout=30, process=process)
+            finally:
+                probe.close()
+        time.sleep(SETTLE_SECONDS)
+
+        shares = {"saver": CpuShares(saver, saver_prefix, saver_display),
+                  "bare": CpuShares(bare, bare_prefix, bare_display)}
+        for share in shares.values():
+            share.start()
+        time.sleep(seconds)
+        for share in shares.values():
+            share.stop()
+        for name, process in (("the saver", saver), ("the bare window", bare)):
+            if process.poll() is not None:
+                raise BenchError(f"{name} ended during the measurement")
+
+    print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window, "
+          f"at the same time (CPU seconds; % of one core)\n")
+    columns = (("program", "program"), ("wineserver", "wineserver"),
+               ("helpers", "Wine helpers"), ("xvfb", "Xvfb"))
+    print(f"{'':14}" + "".join(f"{title:>16}" for _, title in columns))
+    for name, label in (("saver", "velloway.scr"), ("bare", "bare window")):
+        row = shares[name].shares
+        print(f"{label:14}" + "".join(
+            f"{row[key]:7.2f} s {100 * row[key] / seconds:5.2f}%" for key, _ in columns))
+    saver_row, bare_row = shares["saver"].shares, shares["bare"].shares
+    print(f"{'ratio':14}" + "".join(
+        f"{_ratio(saver_row[key], bare_row[key]):>16}" for key, _ in columns))
+    with_server = _ratio(saver_row["program"] + saver_row["wineserver"],
+                         bare_row["program"] + bare_row["wineserver"])
+    print(f"\nprogram + wineserver, saver / bare window: {with_server}")
+
+
+def _ratio(a: float, b: float) -> str:
+    if b <= 0:
+        # Less than one clock tick: the ratio is at least what one tick would give.
+        return f">{a * CLOCK_TICKS:.0f}x" if a > 0 else "n/a"
+    return f"{a / b:.1f}x"
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
+    parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
+    parser.add_argument("--only", default="repaint,startup,cpu",
+                        help="comma-separated: repaint, startup, cpu")
+    parser.add_argument("--repaint-rounds", type=int, default=2)
+    parser.add_argument("--startup-runs", type=int, default=15)
+    parser.add_argument("--cpu-seconds", type=float, default=60)
+    args = parser.parse_args()
+    wanted = [part.strip() for part in args.only.split(",") if part.strip()]
+    runners = {"repaint": run_repaint, "startup": run_startup, "cpu": run_cpu}
+    unknown = [name for name in wanted if name not in runners]
+    if unknown:
+        parser.error(f"unknown benchmark: {', '.join(unknown)}")
+
+    # SIGTERM unwinds like Ctrl-C, through every cleanup.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    work = Path(tempfile.mkdtemp(prefix="velloway-bench-"))
+    try:
+        for index, name in enumerate(wanted):
+            if index:
+                print()
+            print(f"== {name} ==", flush=True)
+            runners[name](args, work)
+            sys.stdout.flush()
+    except BenchError as error:
+        print(f"bench: {error}", file=sys.stderr)
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,580 @@
+"""The settings dialog and the preview, as a user and the Display control panel meet them.
+
+- No switch and "/c" show the dialog "CONFIG -+- Velloway" listing the program directory's
+  scripts with the stored one selected; Down and Enter store another, which the next "/s" plays;
+  Escape stores nothing.
+- "/p HWND" puts the preview window into the host's client area (checked through the Win32 API
+  from the host program: under Wine a window inside another process's window is not drawn), and
+  the preview ends when the host window is destroyed or the host's process dies.
+- The preview's picture, shown inside a host of the same process, is the program's picture.
+
+The host program (preview_host.exe) also reads other programs' windows for the tests: the
+dialog's list entries, its selection and its focus.
+
+Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
+     VELLOWAY_PREVIEW_RENDER=.../preview_render.exe python3 -m unittest -v test_dialog_preview
+(each class is skipped when a program it needs is not named; ctest names them all).
+VELLOWAY_DOCS_IMAGES=<directory> also saves dialog.png, preview.png and saver.png there."""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import re
+import shutil
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+from velloway_e2e import (MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError, Image,
+                          VellowayTestCase, WineProcess, colour, script_text, wait_until)
+
+HOST_ENV = "VELLOWAY_PREVIEW_HOST"
+RENDER_ENV = "VELLOWAY_PREVIEW_RENDER"
+DOCS_ENV = "VELLOWAY_DOCS_IMAGES"
+
+CONFIG_CAPTION = "CONFIG -+- Velloway"
+CONFIG_CAPTION_RE = r"^CONFIG -\+- Velloway$"
+PREVIEW_CAPTION = "Preview(Velloway)"
+PREVIEW_PICTURE = REPO / "src" / "platform" / "win32" / "resources" / "preview.bmp"
+# The preview window's client size (2340 x 1665 twips at 96 dpi); its picture is 155 x 115 and
+# shows cut to the window's height.
+PREVIEW_SIZE = (156, 111)
+PICTURE_SHOWN = (155, 111)
+# Both host programs paint their client area in this colour.
+HOST_BACKGROUND = (0x30, 0x60, 0x90)
+FILL_TOLERANCE = 2
+
+
+def program_from_env(name: str) -> Path:
+    """The program an environment variable names; skips the test class when it is not set."""
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest(f"{name} is not set (ctest sets it)")
+    path = Path(value)
+    if not path.is_file():
+        raise HarnessError(f"{name}={path} does not exist")
+    return path
+
+
+def save_docs_image(image: Image, name: str) -> None:
+    """Also writes a screenshot for the README when VELLOWAY_DOCS_IMAGES names a directory."""
+    directory = os.environ.get(DOCS_ENV)
+    if directory:
+        image.save_png(Path(directory) / name)
+
+
+def crop(image: Image, region) -> Image:
+    x, y, w, h = region
+    rows = [bytes(c for px in (image.pixel(x + i, y + j) for i in range(w)) for c in px)
+            for j in range(h)]
+    return Image(w, h, b"".join(rows), (x, y))
+
+
+def parse_rect(text: str) -> tuple:
+    return tuple(int(v) for v in text.split(","))
+
+
+class Record:
+    """One answer line of the host program: its kind (CHILD, WINDOW, ITEM ...) and fields."""
+
+    def __init__(self, line: str):
+        self.line = line
+        kind, _, rest = line.partition(" ")
+        self.kind = kind
+        self.fields: dict[str, str] = {}
+        # "title=" and "text=" run to the end of the line.
+        tail = re.search(r"(?:^| )(title|text)=", rest)
+        if tail:
+            self.fields[tail.group(1)] = rest[tail.end():]
+            rest = rest[:tail.start()]
+        for item in rest.split():
+            key, _, value = item.partition("=")
+            self.fields[key] = value
+
+    def __getitem__(self, key: str) -> str:
+        return self.fields[key]
+
+    def get(self, key: str, default=None):
+        return self.fields.get(key, default)
+
+    def number(self, key: str) -> int:
+        return int(self.fields[key])
+
+    def rect(self, key: str = "rect") -> tuple:
+        return parse_rect(self.fields[key])
+
+    def __repr__(self) -> str:
+        return f"Record({self.line!r})"
+
+
+class HostProgram:
+    """preview_host.exe running in a prefix: a host window for "/p", and the tests' eyes on other
+    programs' windows. Commands go to its stdin; answers are read from its output file."""
+
+    def __init__(self, prefix, program: Path, lifetime: int = 120, timeout: float = 20):
+        self.prefix = prefix
+        n = len(prefix.processes)
+        self.stdout_path = prefix.logs / f"host{n}.stdout"
+        stderr_path = prefix.logs / f"host{n}.stderr"
+        argv = ["wine", str(program), str(lifetime)]
+        with open(self.stdout_path, "wb") as out, open(stderr_path, "wb") as err:
+            popen = subprocess.Popen(argv, env=prefix.env, stdin=subprocess.PIPE, stdout=out,
+                                     stderr=err, start_new_session=True,
+                                     cwd=prefix.drive_c)
+        self.process = WineProcess(prefix, popen, argv[1:], self.stdout_path, stderr_path)
+        prefix.processes.append(self.process)
+        self._read = 0
+        first = self._lines_until(lambda line: line.startswith(("HOST", "ERROR")), timeout)[-1]
+        if not first.startswith("HOST"):
+            raise HarnessError(f"preview_host failed: {first}")
+        host = Record(first)
+        self.hwnd = host.number("hwnd")
+        self.pid = host.number("pid")
+        self.client = host.rect("client")
+
+    def _lines_until(self, last, timeout: float) -> list[str]:
+        """Output lines from where the last read stopped up to the first for which last(line)
+        holds."""
+        lines: list[str] = []
+
+        def more():
+            data = self.stdout_path.read_bytes()
+            while True:
+                end = data.find(b"\n", self._read)
+                if end < 0:
+                    break
+                line = data[self._read:end].decode("utf-8", errors="replace").rstrip("\r")
+                self._read = end + 1
+                lines.append(line)
+                if last(line):
+                    return True
+            if not self.process.is_running():
+                raise HarnessError(f"preview_host ended (status {self.process.returncode}); "
+                                   f"output so far {lines}")
+            return False
+        wait_until(more, timeout, what="preview_host's answer")
+        return lines
+
+    def ask(self, command: str, timeout: float = 10) -> list[Record]:
+        """Sends one command and returns its answer's records (without the closing END)."""
+        self.process.popen.stdin.write((command + "\n").encode("utf-8"))
+        self.process.popen.stdin.flush()
+        lines = self._lines_until(lambda line: line == "END", timeout)
+        records = [Record(line) for line in lines[:-1]]
+        errors = [r.line for r in records if r.kind == "ERROR"]
+        if errors:
+            raise HarnessError(f"preview_host: {errors}")
+        return records
+
+    def children(self) -> list[Record]:
+        return [r for r in self.ask("children") if r.kind == "CHILD"]
+
+    def preview_child(self) -> Record | None:
+        for child in self.children():
+            if child.get("title") == PREVIEW_CAPTION:
+                return child
+        return None
+
+    def window(self, caption: str) -> list[Record]:
+        """The WINDOW record of a top-level window and the records of what it holds; [] when no
+        such window exists."""
+        records = self.ask("window " + caption)
+        return [] if records and records[0].number("hwnd") == 0 else records
+
+    def is_window(self, handle: int) -> bool:
+        return self.ask(f"iswindow {handle}")[0]["result"] == "1"
+
+    def destroy_window(self) -> None:
+        self.ask("destroy")
+
+    def is_running(self) -> bool:
+        return self.process.is_running()
+
+    def kill(self) -> None:
+        self.process.kill()
+
+    def close(self) -> None:
+        if self.process.is_running():
+            try:
+                self.process.popen.stdin.write(b"quit\n")
+                self.process.popen.stdin.flush()
+                self.process.wait_exit(5)
+            except (OSError, HarnessError):
+                pass
+        self.process.kill()
+        with contextlib.suppress(OSError):  # the pipe of a killed host is broken
+            self.process.popen.stdin.close()
+
+
+class HostedTestCase(VellowayTestCase):
+    """A VellowayTestCase with the host program at hand (started afresh by each test)."""
+
+    SCREEN = (1280, 720)
+    host_program: Path
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.host_program = program_from_env(HOST_ENV)
+        super().setUpClass()
+
+    def start_host(self) -> HostProgram:
+        host = HostProgram(self.prefix, self.host_program)
+        self.addCleanup(host.close)
+        return host
+
+    def wait_exit(self, process, timeout: float, what: str) -> int:
+        try:
+            return process.wait_exit(timeout)
+        except HarnessError:
+            self.desktop.screenshot(self.artifact("still-running.png"))
+            self.fail(f"{what}: the program is still running after {timeout:g} s")
+
+    def wait_settled(self, region, timeout: float = 5, span: float = 0.3) -> Image:
+        """The region once it has not changed for span seconds."""
+        deadline = time.monotonic() + timeout
+        last, since = None, time.monotonic()
+        while time.monotonic() < deadline:
+            image = self.desktop.capture(region)
+            if last is None or image.rgb != last.rgb:
+                last, since = image, time.monotonic()
+            elif time.monotonic() - since >= span:
+                return image
+            time.sleep(0.05)
+        return last
+
+    def assert_saver_background(self, expected, name):
+        width, height = self.SCREEN
+        expected = colour(expected)
+        try:
+            for x, y in [(4, 4), (width - 5, 4), (4, height - 5), (width - 5, height - 5)]:
+                self.desktop.wait_for_pixel(x, y, expected, FILL_TOLERANCE, timeout=10)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact(name))
+            self.fail(f"saver background not {expected}: {e}")
+
+
+# ---------------------------------------------------------------------------------------------
+# The settings dialog
+
+def solid_script(background: str) -> str:
+    return script_text(("HEADER", "12", "2", "MID", background), ("WAIT", "30"))
+
+
+# Scripts in the program directory and the background each one gives the saver.
+SCRIPTS = {
+    "Default.vws": "05102A",  # the shipped sample
+    "Amber.vws": "FFB000",
+    "Teal.vws": "008080",
+    "Violet.vws": "8000FF",
+}
+NOT_SCRIPTS = ["readme.txt", "Amber.vws.bak"]
+STORED = "Default.vws"
+
+
+class ConfigDialogTest(HostedTestCase):
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        super().setUpClass()
+        sample = (REPO / "samples" / "Default.vws").read_bytes()
+        for name, background in SCRIPTS.items():
+            cls.program_dir.write(name, sample if name == "Default.vws" else
+                                  solid_script(background))
+        for name in NOT_SCRIPTS:
+            cls.program_dir.write(name, "not a script\r\n")
+
+    def setUp(self) -> None:
+        self.prefix.reg_set(SETTING_KEY, "ScriptFileName", STORED)
+        self.host = self.start_host()
+
+    def open_dialog(self, *args: str):
+        """Starts the program and returns (process, dialog records) once the dialog shows."""
+        process = self.start(*args)
+        try:
+            self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, alive=process.is_running)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("no-dialog.png"))
+            self.fail(f"{e} (exit status {process.returncode})")
+        self.addCleanup(self.close_dialog, process)
+        return process, self.host.window(CONFIG_CAPTION)
+
+    def close_dialog(self, process):
+        process.kill()
+        self.desktop.wait_no_window(CONFIG_CAPTION_RE, timeout=5)
+
+    def combo(self, records):
+        combos = [r for r in records if r.kind == "CHILD" and r["class"] == "ComboBox"]
+        self.assertEqual(len(combos), 1, f"combo boxes in the dialog: {records}")
+        items = [r for r in records if r.kind == "ITEM"]
+        selected = [r["text"] for r in items if r["selected"] == "1"]
+        return combos[0], [r["text"] for r in items], selected
+
+    def assert_dialog_lists_scripts(self, records):
+        window = records[0]
+        self.assertEqual(window.kind, "WINDOW")
+        self.assertEqual(window["visible"], "1", "dialog visible")
+        combo, items, selected = self.combo(records)
+        self.assertEqual(sorted(items), sorted(SCRIPTS), "the list holds the .vws files only")
+        self.assertEqual(selected, [STORED], "the stored script is selected")
+        self.assertEqual(window["focus"], combo["hwnd"], "the script list has the focus")
+        return items
+
+    def test_no_switch_lists_scripts_with_stored_one_selected(self):
+        _, records = self.open_dialog()
+        self.assert_dialog_lists_scripts(records)
+        rect = records[0].rect()
+        # Near the middle: the program centres the client area, so the caption lifts the window
+        # a little above the screen's centre.
+        for axis in (0, 1):
+            centre = rect[axis] + rect[axis + 2] / 2
+            self.assertLessEqual(abs(centre - self.SCREEN[axis] / 2), 12,
+                                 f"dialog {rect} not near the middle of the screen")
+        image = self.wait_settled(rect)
+        image.save_png(self.artifact("dialog.png"))
+        save_docs_image(image, "dialog.png")
+
+    def test_c_switch_shows_the_same_dialog(self):
+        for switch in ("/c", "/C"):
+            with self.subTest(switch=switch):
+                process, records = self.open_dialog(switch)
+                self.assert_dialog_lists_scripts(records)
+                self.close_dialog(process)
+
+    def choose_next(self, records):
+        """Moves the selection one entry with the keyboard; returns the name now chosen."""
+        items = self.assert_dialog_lists_scripts(records)
+        index = items.index(STORED)
+        key, chosen = ("Down", items[index + 1]) if index + 1 < len(items) else (
+            "Up", items[index - 1])
+        self.desktop.key(key)
+        seen = [None]
+
+        def moved():
+            seen[0] = self.combo(self.host.window(CONFIG_CAPTION))[2]
+            return seen[0] == [chosen]
+        try:
+            wait_until(moved, 5, what=f"{chosen} to be selected")
+        except HarnessError:
+            self.fail(f"{key} in the list selected {seen[0]}, expected {chosen} (list {items})")
+        return chosen
+
+    def test_enter_stores_the_chosen_script_and_the_saver_plays_it(self):
+        process, records = self.open_dialog()
+        chosen = self.choose_next(records)
+        self.desktop.key("Return")
+        self.assertEqual(self.wait_exit(process, 5, "Enter"), 0, "exit status")
+        self.assertEqual(self.host.window(CONFIG_CAPTION), [], "dialog still open")
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), chosen)
+
+        self.desktop.mousemove(self.SCREEN[0] // 2, self.SCREEN[1] // 2)
+        saver = self.start("/s")
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=saver.is_running)
+        self.assert_saver_background(SCRIPTS[chosen], "chosen.png")
+
+    def test_escape_stores_nothing(self):
+        process, records = self.open_dialog()
+        self.choose_next(records)
+        self.desktop.key("Escape")
+        self.assertEqual(self.wait_exit(process, 5, "Escape"), 0, "exit status")
+        self.assertEqual(self.host.window(CONFIG_CAPTION), [], "dialog still open")
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), STORED)
+
+
+# ---------------------------------------------------------------------------------------------
+# The preview in another program's window
+
+class PreviewHostTest(HostedTestCase):
+
+    def setUp(self) -> None:
+        self.host = self.start_host()
+
+    def start_preview(self):
+        """Starts "/p <host>" and returns (process, the preview's record) once it is inside."""
+        process = self.start("/p", str(self.host.hwnd))
+        try:
+            child = wait_until(lambda: self.host.preview_child() or (
+                None if process.is_running() else "ended"), 10,
+                interval=0.1, what="the preview inside the host window")
+        except HarnessError as e:
+            self.fail(f"{e} (children {self.host.children()})")
+        if child == "ended":
+            self.fail(f"the preview ended at once (status {process.returncode}) without showing")
+        return process, child
+
+    def test_preview_sits_at_the_host_client_origin(self):
+        process, child = self.start_preview()
+        x, y, w, h = child.rect()
+        self.assertEqual(child.number("parent"), self.host.hwnd, "GetParent(preview)")
+        self.assertEqual((x, y), self.host.client[:2], "preview's top-left on the screen")
+        self.assertEqual((w, h), PREVIEW_SIZE, "preview's size")
+        self.assertEqual(child["visible"], "1", "IsWindowVisible(preview)")
+        self.assertNotEqual(child.number("pid"), self.host.pid, "made by velloway.scr")
+        # It stays while the host is there (past a few of its checks on the host).
+        time.sleep(1.5)
+        self.assertTrue(process.is_running(), "the preview ended while its host was there")
+        again = self.host.preview_child()
+        self.assertIsNotNone(again, "the preview left the host window")
+        self.assertEqual(again.rect(), child.rect())
+
+    def test_destroying_the_host_window_ends_the_preview(self):
+        process, _ = self.start_preview()
+        started = time.monotonic()
+        self.host.destroy_window()
+        self.assertEqual(self.wait_exit(process, 5, "host window destroyed"), 0, "exit status")
+        self.assertTrue(self.host.is_running(), "the host program itself must still run")
+        print(f"\n  preview ended {time.monotonic() - started:.2f} s after DestroyWindow(host)")
+
+    def test_killing_the_host_process_ends_the_preview(self):
+        process, _ = self.start_preview()
+        started = time.monotonic()
+        self.host.kill()
+        # It looks for its host every 500 ms.
+        self.assertEqual(self.wait_exit(process, max(0.0, started + 2.5 - time.monotonic()),
+                                        "host process killed"), 0, "exit status")
+        print(f"\n  preview ended {time.monotonic() - started:.2f} s after the host was killed")
+
+
+# ---------------------------------------------------------------------------------------------
+# The preview's picture, shown in a host of the same process
+
+def reference_picture() -> Image:
+    """preview.bmp as RGB, decoded by ImageMagick (not by the GDI under test)."""
+    done = subprocess.run(["convert", str(PREVIEW_PICTURE), "-depth", "8", "rgb:-"],
+                          capture_output=True, timeout=30, check=True)
+    size = subprocess.run(["identify", "-format", "%w %h", str(PREVIEW_PICTURE)],
+                          capture_output=True, timeout=30, check=True).stdout.split()
+    width, height = int(size[0]), int(size[1])
+    return Image(width, height, done.stdout)
+
+
+def read_ppm(path: Path, origin=(0, 0)) -> Image:
+    data = path.read_bytes()
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not header:
+        raise HarnessError(f"{path} is not a binary PPM")
+    width, height = int(header.group(1)), int(header.group(2))
+    return Image(width, height, data[header.end():header.end() + width * height * 3], origin)
+
+
+class PreviewPictureTest(VellowayTestCase):
+    SCREEN = (1280, 720)
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.render_program = program_from_env(RENDER_ENV)
+        if shutil.which("convert") is None:
+            raise unittest.SkipTest("ImageMagick's convert is needed to read preview.bmp")
+        super().setUpClass()
+
+    def picture_differences(self, image: Image, x0: int, y0: int) -> list:
+        """Pixels of the shown picture (its top-left 155 x 111) that differ from preview.bmp."""
+        reference = reference_picture()
+        return [(x, y, image.pixel(x0 + x, y0 + y), reference.pixel(x, y))
+                for y in range(PICTURE_SHOWN[1]) for x in range(PICTURE_SHOWN[0])
+                if image.pixel(x0 + x, y0 + y) != reference.pixel(x, y)]
+
+    def test_preview_shows_the_picture(self):
+        ppm = self.artifact("host-client.ppm")
+        ppm.unlink(missing_ok=True)
+        process = self.prefix.start_program(self.render_program, self.prefix.windows_path(ppm),
+                                            "5000")
+        self.addCleanup(process.kill)
+        try:
+            wait_until(lambda: "CAPTURED" in process.output()[0] or not process.is_running(),
+                       20, what="preview_render to capture")
+        except HarnessError as e:
+            self.fail(f"{e}: output {process.output()}")
+        out = process.output()[0]
+        self.assertIn("CAPTURED", out, f"preview_render: {out!r}")
+        records = {r.kind: r for r in map(Record, out.splitlines())}
+        host, preview = records["HOST"], records["PREVIEW"]
+        cx, cy, cw, ch = host.rect("client")
+        self.assertEqual(preview.number("parent"), host.number("hwnd"), "GetParent(preview)")
+        self.assertEqual(preview.rect(), (cx, cy) + PREVIEW_SIZE, "preview window rectangle")
+        self.assertEqual(preview["visible"], "1")
+
+        # What GDI reads back from the host's client area.
+        client = read_ppm(ppm)
+        wrong = self.picture_differences(client, 0, 0)
+        self.assertEqual(wrong[:5], [], f"{len(wrong)} pixels differ from preview.bmp "
+                         "(x, y, shown, expected), read back through GDI")
+        outside = [(x, y) for x, y, _ in client.differing_pixels(HOST_BACKGROUND)
+                   if x >= PREVIEW_SIZE[0] or y >= PREVIEW_SIZE[1]]
+        self.assertEqual(outside[:5], [], "the preview paints beyond its 156 x 111 window")
+
+        # What reaches the screen.
+        region = (cx, cy, cw, ch)
+        seen = [None]
+
+        def on_screen():
+            seen[0] = self.desktop.capture(region)
+            return not self.picture_differences(seen[0], cx, cy)
+        try:
+            wait_until(on_screen, 5, interval=0.1, what="the picture on the screen")
+        except HarnessError:
+            seen[0].save_png(self.artifact("screen.png"))
+            wrong = self.picture_differences(seen[0], cx, cy)
+            self.fail(f"{len(wrong)} pixels on the screen differ from preview.bmp: {wrong[:5]}")
+        crop(seen[0], (cx, cy) + PREVIEW_SIZE).save_png(self.artifact("preview.png"))
+        # The README shows the picture alone, without the window's last, uncovered column.
+        save_docs_image(crop(seen[0], (cx, cy) + PICTURE_SHOWN), "preview.png")
+        self.assertEqual(process.wait_exit(20), 0, "preview_render's exit status")
+
+
+    def test_preview_ends_when_its_host_is_gone(self):
+        # Killing a host's process under Wine destroys the preview's window too, which ends the
+        # program by itself; here the preview's window outlives its host, so only the preview's
+        # own look at its host (every 500 ms) can end the program.
+        process = self.prefix.start_program(self.render_program, "--host-gone")
+        self.addCleanup(process.kill)
+        try:
+            wait_until(lambda: "HOST GONE" in process.output()[0] or not process.is_running(),
+                       20, interval=0.02, what="preview_render to destroy its host")
+        except HarnessError as e:
+            self.fail(f"{e}: output {process.output()}")
+        gone = time.monotonic()
+        self.assertIn("HOST GONE", process.output()[0], f"preview_render: {process.output()}")
+        try:
+            status = process.wait_exit(2.0)
+        except HarnessError:
+            self.fail("still running 2 s after its host window was destroyed")
+        out = process.output()[0]
+        self.assertNotIn("STILL RUNNING", out)
+        self.assertEqual(status, 0, f"exit status; output {out!r}")
+        print(f"\n  ended {time.monotonic() - gone:.2f} s after the host was destroyed")
+
+
+# ---------------------------------------------------------------------------------------------
+# The shipped sample, a few seconds in
+
+class SampleRollTest(VellowayTestCase):
+    # Small enough for several lines of the roll to show in the README's picture.
+    SCREEN = (960, 540)
+
+    def test_default_sample_rolls_on_its_background(self):
+        self.set_script("Default.vws", (REPO / "samples" / "Default.vws").read_bytes())
+        width, height = self.SCREEN
+        self.desktop.mousemove(width // 2, height // 2)
+        process = self.start("/s")
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+        background = colour("05102A")
+        self.desktop.wait_for_pixel(4, 4, background, FILL_TOLERANCE, timeout=10)
+        first_seen, first = self.desktop.wait_ink(lambda bbox: bbox is not None, background, 48,
+                                                  timeout=10, what="the first line")
+        # Lines rise 5 px every 200 ms (speed 2): 10 s later the first is 250 px higher.
+        time.sleep(max(0.0, first_seen + 10 - time.monotonic()))
+        image = self.desktop.screenshot(self.artifact("saver.png"))
+        self.assertTrue(process.is_running(), "the saver ended by itself")
+        bbox = image.bbox_differing(background, 48)
+        self.assertIsNotNone(bbox, "no text on the screen")
+        self.assertLessEqual(bbox[1], first[1] - 200,
+                             f"text first seen at {first}, 10 s later at {bbox}: not risen")
+        matching, sampled = image.count_close(background, FILL_TOLERANCE, step=8)
+        self.assertGreater(matching / sampled, 0.8, "mostly background")
+        save_docs_image(image, "saver.png")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,299 @@
+"""The roll as a user sees it: lines enter at the bottom and rise 5 px a tick, take their place and
+colour, WAIT holds them, CLEAR empties the screen, the script starts again when it runs out, the
+roll keeps time; and what ends the saver (a character key, a click on the background, a pointer
+jump) and what does not.
+
+Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_roll
+(skipped without VELLOWAY_SCR; ctest sets it)."""
+
+import collections
+import time
+import unittest
+
+from velloway_e2e import (MAIN_CAPTION_RE, HarnessError, VellowayTestCase, colour, colour_close,
+                          ink_runs, script_text)
+
+# Not black: an empty screen must still show that the saver's window is there.
+BACK = "102040"
+INK_TOLERANCE = 24
+# A full block fills its whole text extent in DejaVu Sans, with no antialiased edge, so the ink
+# box of a line is the box the program places.
+FONT = "DejaVu Sans"
+BLOCK = "\u2588"
+# Glyph rounding at the edges of the ink box.
+EDGE_TOLERANCE = 2
+STEP_PX = 5
+TICK_SECONDS = {1: 0.5, 2: 0.2, 3: 0.1}
+
+
+def text(content, colour_text="FFFFFF", spacing="1"):
+    return ("TEXT", FONT, "0", content, colour_text, spacing)
+
+
+class RollTestCase(VellowayTestCase):
+    SCREEN = (1280, 720)
+    # Where the pointer rests while the saver runs: background, away from the centred lines.
+    REST = (100, 100)
+
+    def run_script(self, *records, speed=3, align="MID", rest=None):
+        """Starts the saver on a script of records and returns the process once its window
+        shows the background."""
+        self.set_script("Roll.vws", script_text(("HEADER", "20", str(speed), align, BACK),
+                                                *records))
+        self.desktop.mousemove(*(rest or self.REST))
+        process = self.start("/s")
+        try:
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+            self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("start.png"))
+            self.fail(f"{e} (exit status {process.returncode})")
+        return process
+
+    def wait_ink(self, accept, region=None, timeout=10, what="ink"):
+        try:
+            return self.desktop.wait_ink(accept, BACK, INK_TOLERANCE, region, timeout, what)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("timeout.png"))
+            self.fail(str(e))
+
+    def wait_still(self, span, region=None, timeout=15):
+        """(time first seen, bbox) of ink that has not moved for span seconds."""
+        deadline = time.monotonic() + timeout
+        last, since = None, None
+        while time.monotonic() < deadline:
+            taken, bbox = self.desktop.ink(BACK, INK_TOLERANCE, region)
+            if bbox != last or since is None:
+                last, since = bbox, taken
+            elif bbox is not None and taken - since >= span:
+                return since, bbox
+        self.desktop.screenshot(self.artifact("never-still.png"))
+        self.fail(f"the roll did not come to rest within {timeout:g} s (last ink {last})")
+
+    def wait_first_line(self, region=None):
+        """(time, bbox) when a line first shows; it must enter from below the bottom edge."""
+        width, height = self.SCREEN
+        seen, bbox = self.wait_ink(lambda b: b is not None, region or (0, height - 40, width, 40),
+                                   what="a line to appear")
+        _, y, _, h = bbox
+        self.assertEqual(y + h, height, f"first seen at {bbox}: not cut by the bottom edge")
+        self.assertLessEqual(h, STEP_PX, f"first seen at {bbox}: more than one step showing")
+        return seen, bbox
+
+    def line_boxes(self, image):
+        """The ink box of each line on screen, top to bottom."""
+        width, _ = self.SCREEN
+        return [image.bbox_differing(BACK, INK_TOLERANCE, (0, first, width, last - first + 1))
+                for first, last in ink_runs(image.ink_rows(BACK, INK_TOLERANCE))]
+
+    def assert_ends(self, process, within=3.0, what="the input"):
+        started = time.monotonic()
+        try:
+            code = process.wait_exit(within)
+        except HarnessError:
+            self.desktop.screenshot(self.artifact("still-running.png"))
+            self.fail(f"still running {within:g} s after {what}")
+        # An orderly end, not a crash.
+        self.assertEqual(code, 0, f"exit status after {what}")
+        self.desktop.wait_no_window(MAIN_CAPTION_RE, timeout=3)
+        return time.monotonic() - started
+
+    def assert_keeps_running(self, process, seconds, what):
+        time.sleep(seconds)
+        if not process.is_running():
+            self.fail(f"ended by {what} (exit status {process.returncode})")
+        self.assertTrue(self.desktop.search(MAIN_CAPTION_RE), f"window gone after {what}")
+
+
+class RollPictureTest(RollTestCase):
+    def timed_screenshot(self, name):
+        """(time halfway through the capture, bbox of the ink), the picture kept as name."""
+        before = time.monotonic()
+        image = self.desktop.screenshot(self.artifact(name))
+        return (before + time.monotonic()) / 2, image.bbox_differing(BACK, INK_TOLERANCE)
+
+    def test_line_enters_at_the_bottom_and_rises_5_px_a_tick(self):
+        _, height = self.SCREEN
+        self.run_script(text(BLOCK * 4, spacing="20"), ("WAIT", "30"), speed=2)
+        self.wait_first_line()
+        self.wait_ink(lambda b: b is not None and b[1] + b[3] < height - 20,
+                      what="the whole line above the bottom edge")
+        first_at, a = self.timed_screenshot("rise-a.png")
+        time.sleep(2.0)
+        second_at, b = self.timed_screenshot("rise-b.png")
+        self.assertEqual((b[0], b[2], b[3]), (a[0], a[2], a[3]),
+                         f"the line changed its column or size: {a} then {b}")
+        rise = a[1] - b[1]
+        ticks = (second_at - first_at) / TICK_SECONDS[2]
+        self.assertEqual(rise % STEP_PX, 0, f"rose {rise} px: not whole 5-px steps")
+        self.assertLessEqual(abs(rise - STEP_PX * ticks), 1.5 * STEP_PX,
+                             f"rose {rise} px in {second_at - first_at:.2f} s "
+                             f"({ticks:.1f} ticks of 200 ms)")
+
+    def test_alignment_left_mid_right(self):
+        width, _ = self.SCREEN
+        expected = {"LEFT": ("left edge", lambda x, w: x, width / 4),
+                    "MID": ("centre", lambda x, w: x + w / 2, width / 2),
+                    "RIGHT": ("right edge", lambda x, w: x + w, width * 3 / 4)}
+        for align, (edge, measure, want) in expected.items():
+            with self.subTest(align=align):
+                # Two widths: each line is placed by its own width.
+                process = self.run_script(text(BLOCK * 4, spacing="1.5"),
+                                          text(BLOCK * 10, spacing="1.5"), ("WAIT", "30"),
+                                          align=align)
+                try:
+                    self.wait_still(0.5)
+                    image = self.desktop.screenshot(self.artifact(f"{align}.png"))
+                finally:
+                    self.stop(process)
+                boxes = self.line_boxes(image)
+                self.assertEqual(len(boxes), 2, f"lines on screen: {boxes}")
+                self.assertGreater(boxes[1][2], 2 * boxes[0][2], f"line widths: {boxes}")
+                for x, _, w, _ in boxes:
+                    self.assertLessEqual(abs(measure(x, w) - want), EDGE_TOLERANCE,
+                                         f"{align}: {edge} at {measure(x, w)}, want {want} "
+                                         f"(lines {boxes})")
+
+    def test_text_takes_its_colour(self):
+        colours = ["FF0000", "00FF00", "0000FF", "C08030"]
+        self.run_script(*[text(BLOCK * 6, c, spacing="1.5") for c in colours], ("WAIT", "30"))
+        self.wait_still(0.5)
+        image = self.desktop.screenshot(self.artifact("colours.png"))
+        boxes = self.line_boxes(image)
+        self.assertEqual(len(boxes), len(colours), f"lines on screen: {boxes}")
+        for want, box in zip(colours, boxes):  # the first record has risen furthest
+            inks = [rgb for _, _, rgb in image.differing_pixels(BACK, INK_TOLERANCE, box)]
+            common, _ = collections.Counter(inks).most_common(1)[0]
+            self.assertTrue(colour_close(common, want, 8),
+                            f"line {box}: ink {common}, want {colour(want)} from {want}")
+            share = sum(colour_close(rgb, want, 8) for rgb in inks) / len(inks)
+            self.assertGreater(share, 0.9, f"line {box}: only {share:.0%} of its ink is {want}")
+
+    def test_wait_holds_clear_empties_and_the_script_starts_again(self):
+        _, height = self.SCREEN
+        self.run_script(text(BLOCK * 4, spacing="2"), ("WAIT", "2"), ("CLEAR",), ("WAIT", "2"))
+        _, entered = self.wait_first_line()
+        # Still for 0.6 s at 100 ms a tick: the WAIT has begun.
+        rest_since, held = self.wait_still(0.6)
+        self.desktop.screenshot(self.artifact("held.png"))
+
+        # The WAIT's dispatch tick and its 2 x 10 ticks pass, then the CLEAR record's tick.
+        def held_or_gone(bbox):
+            if bbox not in (held, None):
+                self.fail(f"the line moved during WAIT: {held} then {bbox}")
+            return bbox is None
+        cleared_at, _ = self.wait_ink(held_or_gone, timeout=5, what="CLEAR")
+        self.desktop.screenshot(self.artifact("cleared.png"))
+        self.assertAlmostEqual(cleared_at - rest_since, 2.2, delta=0.3,
+                               msg="seconds from the last step to CLEAR after WAIT 2")
+
+        # The second WAIT on an empty screen, then the first record again.
+        again_at, again = self.wait_ink(lambda b: b is not None, timeout=5,
+                                        what="the first line again")
+        self.assertAlmostEqual(again_at - cleared_at, 2.3, delta=0.3,
+                               msg="seconds of empty screen (WAIT 2, then the TEXT tick)")
+        self.assertEqual(again[1] + again[3], height, f"came back at {again}, not from below")
+        self.assertEqual((again[0], again[2]), (entered[0], entered[2]),
+                         f"not the first line again: {entered} then {again}")
+
+    def test_keeps_time_over_10_seconds(self):
+        width, height = self.SCREEN
+        # A tall spacing: the line rises for ~25 s; a narrow strip makes each capture ~1 ms, so
+        # the moment of a step is known to a few milliseconds.
+        strip = (width // 2 - 8, 0, 16, height)
+        self.run_script(text(BLOCK * 4, spacing="40"), ("WAIT", "30"), speed=3)
+        _, (_, top, _, _) = self.wait_ink(lambda b: b is not None and b[1] < height - 60, strip,
+                                          what="the line well above the bottom edge")
+
+        def next_step(top):
+            return self.wait_ink(lambda b: b is not None and b[1] != top, strip, timeout=2,
+                                 what="the next step")
+        start_at, (_, start_top, _, _) = next_step(top)
+        time.sleep(9.95)
+        _, (_, top, _, _) = self.desktop.ink(BACK, INK_TOLERANCE, strip)
+        end_at, (_, end_top, _, _) = next_step(top)
+        seconds, rise = end_at - start_at, start_top - end_top
+        print(f"\nrose {rise} px in {seconds:.3f} s: a tick every "
+              f"{1000 * seconds / (rise / STEP_PX):.2f} ms", flush=True)
+        self.assertAlmostEqual(rise / seconds, 50.0, delta=1.0,
+                               msg=f"px per second ({rise} px in {seconds:.3f} s)")
+
+
+class DismissalTest(RollTestCase):
+    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+
+    def test_character_keys_end_it(self):
+        for key in ("a", "space", "Escape"):
+            with self.subTest(key=key):
+                process = self.run_script(*self.RISING)
+                try:
+                    self.wait_first_line()
+                    self.desktop.key(key)
+                    self.assert_ends(process, what=f"key {key}")
+                finally:
+                    self.stop(process)
+
+    def test_modifier_arrow_and_function_keys_do_not_end_it(self):
+        process = self.run_script(*self.RISING)
+        self.wait_first_line()
+        for key in ("Shift_L", "Control_L", "Alt_L", "Left", "F5"):
+            self.desktop.key(key)
+            self.assert_keeps_running(process, 0.8, f"key {key}")
+        # The same window does hear the keyboard.
+        self.desktop.key("Return")
+        self.assert_ends(process, what="key Return")
+
+    def test_click_on_the_background_ends_it_but_not_a_click_on_a_line(self):
+        line = (text(BLOCK * 10, spacing="2"), ("WAIT", "30"))
+        process = self.run_script(*line)
+        _, held = self.wait_still(1.5)
+        x, y, w, h = held
+        self.assertFalse(x <= self.REST[0] < x + w and y <= self.REST[1] < y + h)
+        self.desktop.click()
+        self.assert_ends(process, what="a click on the background")
+
+        # The pointer waits where the line comes to rest; no move, so no jump either.
+        on_line = (x + w // 2, y + h // 2)
+        process = self.run_script(*line, rest=on_line)
+        _, again = self.wait_still(1.5)
+        self.assertEqual(again, held, "the line came to rest elsewhere the second time")
+        self.desktop.screenshot(self.artifact("click-on-line.png"))
+        self.desktop.click()
+        self.assert_keeps_running(process, 1.5, f"a click on the line at {on_line}")
+        self.desktop.key("a")
+        self.assert_ends(process, what="key a")
+
+    def test_pointer_jump_of_30_px_ends_it_but_20_px_does_not(self):
+        process = self.run_script(*self.RISING, speed=1, rest=(400, 300))
+        self.wait_first_line()
+        self.desktop.mousemove_relative(12, 16)
+        self.assert_keeps_running(process, 1.6, "a 20 px move")
+        self.desktop.mousemove_relative(30, 0)
+        elapsed = self.assert_ends(process, what="a 30 px jump")
+        self.assertLess(elapsed, 1.5, "a tick every 500 ms should notice the jump")
+
+    def test_slow_drift_does_not_end_it(self):
+        process = self.run_script(*self.RISING, speed=1, rest=(400, 300))
+        self.wait_first_line()
+        # 5 px every 250 ms: ~10 px a tick, 80 px in all.
+        for _ in range(16):
+            self.desktop.mousemove_relative(5, 0)
+            time.sleep(0.25)
+        self.assertEqual(self.desktop.mouse_location(), (480, 300))
+        self.assert_keeps_running(process, 0.6, "a pointer drifting 5 px per 250 ms")
+        self.desktop.key("a")
+        self.assert_ends(process, what="key a")
+
+    def test_speed_0_shows_no_roll_and_ends_on_a_key(self):
+        process = self.run_script(*self.RISING, speed=0)
+        time.sleep(1.0)
+        self.desktop.mousemove_relative(100, 0)
+        self.assert_keeps_running(process, 1.0, "a pointer jump without ticks")
+        _, bbox = self.desktop.ink(BACK, INK_TOLERANCE)
+        self.assertIsNone(bbox, "a line shows at speed 0")
+        self.desktop.key("a")
+        self.assert_ends(process, what="key a")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,120 @@
+"""What a start does besides opening a window: a second start beside a running saver or an open
+settings dialog ends at once and only rewrites the installation record; switches that ask for
+nothing ("s", "/a") and a preview without a usable host ("/p 0", "/p", "/p 99999") open nothing
+and end.
+
+Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
+     python3 -m unittest -v test_startup
+(skipped when a program is not named; ctest names them)."""
+
+import time
+import unittest
+
+from test_dialog_preview import (CONFIG_CAPTION, CONFIG_CAPTION_RE, PREVIEW_CAPTION,
+                                 HostedTestCase, solid_script)
+from velloway_e2e import MAIN_CAPTION_RE, UPDATE_INFO_KEY, HarnessError
+
+INSTALL_RECORD = {"ApplicationPath": "C:\\Velloway", "CurrentVersion": "1.00.1000"}
+# Long enough for a window to show had the program opened one.
+QUIET_START_TIMEOUT = 10
+
+
+class StartupTestCase(HostedTestCase):
+
+    def setUp(self) -> None:
+        self.host = self.start_host()
+
+    def clear_install_record(self):
+        for name in INSTALL_RECORD:
+            self.prefix.reg_delete(UPDATE_INFO_KEY, name)
+        values = self.prefix.reg_values(UPDATE_INFO_KEY) or {}
+        self.assertFalse(set(values) & set(INSTALL_RECORD), f"not deleted: {values}")
+
+    def install_record(self):
+        values = self.prefix.reg_values(UPDATE_INFO_KEY) or {}
+        return {name: values.get(name) for name in INSTALL_RECORD}
+
+    def start_quietly(self, *args: str):
+        """Starts the program, watches the screen until it ends, and returns (exit status, the
+        windows that appeared meanwhile)."""
+        before = self.desktop.visible_windows()
+        process = self.start(*args)
+        appeared = set()
+        deadline = time.monotonic() + QUIET_START_TIMEOUT
+        while process.is_running() and time.monotonic() < deadline:
+            appeared |= self.desktop.visible_windows() - before
+            time.sleep(0.05)
+        if process.is_running():
+            self.desktop.screenshot(self.artifact("still-running.png"))
+            self.fail(f"{args}: still running after {QUIET_START_TIMEOUT} s")
+        appeared |= self.desktop.visible_windows() - before
+        names = {wid: self.desktop.window_name(wid) for wid in appeared}
+        return process.returncode, names
+
+
+class SecondStartTest(StartupTestCase):
+
+    def assert_second_starts_end(self, starts, still_open):
+        """Each start ends at once and rewrites the installation record; the first program's
+        window stays and nothing else opens."""
+        for args in starts:
+            with self.subTest(args=" ".join(args)):
+                self.clear_install_record()
+                status, appeared = self.start_quietly(*args)
+                self.assertEqual(status, 0, "exit status")
+                self.assertEqual(appeared, {}, "windows opened by the second start")
+                self.assertEqual(self.install_record(), INSTALL_RECORD)
+                self.assertEqual(len(self.desktop.search(still_open, only_visible=False)), 1,
+                                 "the first program's window")
+                self.assertIsNone(self.host.preview_child(), "a preview in the host")
+
+    def test_beside_a_running_saver(self):
+        self.set_script("Black.vws", solid_script("000000"))
+        self.desktop.mousemove(*(v // 2 for v in self.SCREEN))
+        saver = self.start("/s")
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=saver.is_running)
+        starts = [("/s",), ("/c",), (), ("/p", str(self.host.hwnd))]
+        self.assert_second_starts_end(starts, MAIN_CAPTION_RE)
+        self.assertTrue(saver.is_running(), "the running saver ended")
+        self.assertEqual(self.host.window(CONFIG_CAPTION), [], "a settings dialog opened")
+
+    def test_beside_an_open_settings_dialog(self):
+        dialog = self.start("/c")
+        self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, alive=dialog.is_running)
+        starts = [("/s",), ("/c",), ("/p", str(self.host.hwnd))]
+        self.assert_second_starts_end(starts, CONFIG_CAPTION_RE)
+        self.assertTrue(dialog.is_running(), "the open dialog ended")
+        self.assertEqual(self.desktop.search(MAIN_CAPTION_RE, only_visible=False), [],
+                         "a saver window opened")
+        self.desktop.key("Escape")  # the dialog's own way out
+        try:
+            dialog.wait_exit(5)
+        except HarnessError:
+            self.fail("the dialog did not close on Escape")
+
+
+class NothingToOpenTest(StartupTestCase):
+
+    def assert_ends_quietly(self, *args):
+        status, appeared = self.start_quietly(*args)
+        self.assertEqual(status, 0, "exit status")
+        self.assertEqual(appeared, {}, "windows shown")
+        self.assertIsNone(self.host.preview_child(), "a preview in the host")
+
+    def test_switches_without_a_window(self):
+        for args in [("s",), ("/a",)]:
+            with self.subTest(args=" ".join(args)):
+                self.assert_ends_quietly(*args)
+
+    def test_preview_without_a_usable_host(self):
+        self.assertFalse(self.host.is_window(99999), "the test needs 99999 to be no window")
+        for args in [("/p", "0"), ("/p",), ("/p", "99999")]:
+            with self.subTest(args=" ".join(args)):
+                self.assert_ends_quietly(*args)
+                self.assertEqual(self.desktop.search(r"^Preview\(Velloway\)$",
+                                                     only_visible=False), [],
+                                 f"a {PREVIEW_CAPTION} window")
+
+
+if __name__ == "__main__":
+    unittest.main()

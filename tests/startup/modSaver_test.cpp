@@ -1,0 +1,210 @@
+#include "startup/modSaver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "dialogs/frmConfig.h"
+#include "dialogs/frmPrev.h"
+#include "platform/headless/headless_backend.h"
+#include "roll/frmMain.h"
+#include "support/temp_dir.h"
+
+namespace velloway {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A window of another program, such as the host of a preview or a running copy.
+class OtherWindow : public forms::Form {
+ public:
+  OtherWindow(forms::Backend& backend, std::string caption)
+      : forms::Form(backend, [&] {
+          forms::FormDesign design;
+          design.Caption = std::move(caption);
+          return design;
+        }()) {}
+};
+
+class StartUp : public ::testing::Test {
+ protected:
+  StartUp() { backend.SetAppPath(dir.Utf8()); }
+
+  // The captions of the windows the start opened, besides those the test made.
+  std::vector<std::string> Start(const std::string& arguments) {
+    std::vector<WindowHandle> before;
+    for (const auto* window : backend.Windows()) before.push_back(window->Handle);
+    Main(backend, arguments, windows);
+    std::vector<std::string> opened;
+    for (const auto* window : backend.Windows()) {
+      if (std::find(before.begin(), before.end(), window->Handle) == before.end() &&
+          window->Visible) {
+        opened.push_back(window->Caption);
+      }
+    }
+    return opened;
+  }
+  std::optional<std::string> Setting(const char* section, const char* key) {
+    return backend.SettingsStore().Read("Velloway", section, key);
+  }
+
+  testing::TempDir dir;
+  headless::HeadlessBackend backend;
+  ProgramWindows windows;
+};
+
+TEST_F(StartUp, TheSwitchChoosesTheWindow) {
+  OtherWindow host(backend, "Host pane");
+  host.Show();
+  const std::string pane = std::to_string(host.hWnd());
+  const struct {
+    std::string arguments;
+    std::vector<std::string> opened;
+  } cases[] = {
+      {"/s", {"MAIN -+- Velloway"}},
+      {"/S", {"MAIN -+- Velloway"}},
+      {"/S 99", {"MAIN -+- Velloway"}},
+      {"", {"CONFIG -+- Velloway"}},
+      {"/c", {"CONFIG -+- Velloway"}},
+      {"/C", {"CONFIG -+- Velloway"}},
+      {"/c:5678", {"CONFIG -+- Velloway"}},
+      {"/p " + pane, {"Preview(Velloway)"}},
+      {"/P " + pane, {"Preview(Velloway)"}},
+      {"/p", {}},
+      {"/p:" + pane, {}},
+      {"/p 0", {}},
+      {"/p 987654", {}},  // no such window
+      {"s", {}},
+      {" /s", {}},
+      {"/a", {}},
+  };
+  for (const auto& c : cases) {
+    windows.Saver.reset();
+    windows.Config.reset();
+    windows.Preview.reset();
+    EXPECT_EQ(Start(c.arguments), c.opened) << '"' << c.arguments << '"';
+  }
+}
+
+TEST_F(StartUp, SettingsDialogWaitsForPendingEventsFirst) {
+  Start("/c");
+  const auto& calls = backend.Recorder().Calls();
+  EXPECT_THAT(calls, ElementsAre(R"(FindWindowA(null, "MAIN -+- Velloway"))",
+                                 R"(FindWindowA(null, "CONFIG -+- Velloway"))", "DoEvents()"));
+}
+
+TEST_F(StartUp, RunningCopyStopsEveryStartButTheRecordIsWritten) {
+  for (const char* running : {"MAIN -+- Velloway", "CONFIG -+- Velloway"}) {
+    OtherWindow copy(backend, running);
+    copy.Show();
+    const std::string preview = "/p " + std::to_string(copy.hWnd());
+    for (const std::string& arguments :
+         {std::string("/s"), std::string(), std::string("/c"), preview}) {
+      backend.SettingsStore().Erase("Velloway", "UpdateInfo", "CurrentVersion");
+      backend.Recorder().ClearCalls();
+      EXPECT_THAT(Start(arguments), IsEmpty()) << running << " " << arguments;
+      EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000");
+      // Both look-ups are made, whichever copy is running.
+      EXPECT_THAT(backend.Recorder().Calls(),
+                  ElementsAre(R"(FindWindowA(null, "MAIN -+- Velloway"))",
+                              R"(FindWindowA(null, "CONFIG -+- Velloway"))"));
+    }
+  }
+}
+
+TEST_F(StartUp, RunningPreviewDoesNotStopAStart) {
+  OtherWindow preview(backend, "Preview(Velloway)");
+  preview.Show();
+  EXPECT_THAT(Start("/s"), ElementsAre("MAIN -+- Velloway"));
+}
+
+TEST_F(StartUp, InstallationRecordIsWrittenOnEveryStart) {
+  for (const char* arguments : {"/a", "/s"}) {
+    backend.SettingsStore().Erase("Velloway", "UpdateInfo", "ApplicationPath");
+    Start(arguments);
+    EXPECT_EQ(Setting("UpdateInfo", "ApplicationPath"), dir.Utf8()) << arguments;
+    EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000") << arguments;
+  }
+}
+
+TEST_F(StartUp, UnwritableSettingsDoNotStopTheStart) {
+  backend.SettingsStore().SetWritesFail(true);
+  EXPECT_THAT(Start("/s"), ElementsAre("MAIN -+- Velloway"));
+}
+
+TEST(InstallVersionText, PadsMinorAndRevision) {
+  EXPECT_EQ(InstallVersionText(1, 0, 1000), "1.00.1000");
+  EXPECT_EQ(InstallVersionText(2, 5, 7), "2.05.0007");
+  EXPECT_EQ(InstallVersionText(1, 12, 34), "1.12.0034");
+}
+
+TEST(ParsePreviewHost, ReadsTheLeadingNumberAsAWindowHandle) {
+  const struct {
+    const char* text;
+    std::optional<WindowHandle> host;
+  } cases[] = {
+      {" 1234", 1234},
+      {"1234", 1234},
+      {"12 34", 1234},
+      {"1234abc", 1234},
+      {" 12.5", 12},
+      {" 13.5", 14},
+      {"", std::nullopt},
+      {":1234", std::nullopt},
+      {" 0", std::nullopt},
+      {" -5", -5},
+      {" 2147483647", 2147483647},
+      {" 4294967295", -1},
+      {" 2147483648", -2147483648LL},
+      {" 4294967296", std::nullopt},
+      {" -2147483649", std::nullopt},
+      {" 99999999999999999999", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParsePreviewHost(c.text), c.host) << '"' << c.text << '"';
+}
+
+TEST_F(StartUp, PreviewIsEmbeddedAtThePanesCornerAndActivatesItsOwner) {
+  OtherWindow host(backend, "Host pane");
+  host.Show();
+  backend.Recorder().SetOwner(host.hWnd(), 777);
+  Start("/p " + std::to_string(host.hWnd()));
+  const WindowHandle preview = backend.Windows().back()->Handle;
+  const std::string p = std::to_string(preview);
+  const std::string h = std::to_string(host.hWnd());
+  std::vector<std::string> calls = backend.Recorder().Calls();
+  calls.erase(calls.begin(), calls.begin() + 3);  // the two look-ups and IsWindow
+  EXPECT_THAT(calls, ElementsAre("GetWindowLongA(" + p + ", -16)",
+                                 "SetWindowLongA(" + p + ", -16, 1073741824)",  // WS_CHILD
+                                 "SetParent(" + p + ", " + h + ")",
+                                 "SetWindowPos(" + p + ", 0, 0, 0, 0, 0, 5)",
+                                 "GetWindow(" + h + ", 4)", "SetActiveWindow(777)"));
+  const auto* window = backend.Window(preview);
+  EXPECT_TRUE(window->Visible);
+  EXPECT_EQ(window->Bounds, (forms::PixelRect{0, 0, 156, 111}));
+  ASSERT_EQ(window->Controls.size(), 1u);
+  EXPECT_EQ(window->Controls[0]->Properties.Bounds, (forms::PixelRect{0, 0, 155, 115}));
+}
+
+TEST_F(StartUp, PreviewEndsWithItsHost) {
+  auto host = std::make_unique<OtherWindow>(backend, "Host pane");
+  host->Show();
+  Start("/p " + std::to_string(host->hWnd()));
+  backend.AdvanceTime(2000);
+  EXPECT_FALSE(backend.Ended());
+  host.reset();  // the host's process is gone without a word to the preview
+  backend.AdvanceTime(500);
+  EXPECT_TRUE(backend.Ended());
+}
+
+TEST_F(StartUp, PreviewUnloadsWhenTheSystemDestroysItsWindow) {
+  OtherWindow host(backend, "Host pane");
+  host.Show();
+  Start("/p " + std::to_string(host.hWnd()));
+  const WindowHandle preview = backend.Windows().back()->Handle;
+  backend.DestroyWindow(preview);
+  EXPECT_EQ(backend.Window(preview), nullptr);
+}
+
+}  // namespace
+}  // namespace velloway

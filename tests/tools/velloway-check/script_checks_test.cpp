@@ -1,0 +1,127 @@
+#include "script_checks.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "script/script_loader.h"
+#include "support/temp_dir.h"
+#include "timeline.h"
+
+namespace velloway::check {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+const std::string kHeader = "HEADER\t20\t2\tMID\t000000\n";
+
+std::vector<std::string> Messages(const std::string& text,
+                                  const CheckEnvironment& environment = {}) {
+  std::vector<std::string> messages;
+  for (const ScriptDiagnostic& d : CheckScript(ParseScript(text), environment)) {
+    messages.push_back(std::to_string(d.Line) + ": " + d.Message);
+  }
+  return messages;
+}
+
+TEST(CheckScript, CleanScriptSaysNothing) {
+  EXPECT_THAT(Messages(kHeader + "TEXT\tArial\t1\tHello\tFFFFFF\t1.5\nWAIT\t2\nCLEAR\nBGM\toff\n"),
+              IsEmpty());
+}
+
+TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
+  const struct {
+    std::string line;
+    std::string message;
+  } cases[] = {
+      {"TEXTT\tArial", "2: unknown command \"TEXTT\": the saver skips it"},
+      {"TEXT\tArial\t1\tHi\t#FF8000\t1",
+       "2: text colour \"#FF8000\" is not six hexadecimal digits; it reads as 00F800"},
+      {"TEXT\tArial\t1\tHi\tFFF\t1",
+       "2: text colour \"FFF\" is not six hexadecimal digits; it reads as FF0F00"},
+      {"TEXT\tArial\t1\tHi\tFFFFFF\tx", "2: spacing \"x\" is not a number; it reads as 0"},
+      {"TEXT\tArial\t1\tHi\tFFFFFF\t", "2: spacing \"\" is not a number; it reads as 0"},
+      {"TEXT\tArial\t2px\tHi\tFFFFFF\t1", "2: size step \"2px\" is not a number; it reads as 2"},
+      {"TEXT\tArial\t-40\tHi\tFFFFFF\t1", "2: font size -60 points is clamped to 1"},
+      {"TEXT\tArial\t900\tHi\tFFFFFF\t1", "2: font size 1820 points is clamped to 1000"},
+      {"WAIT\tthree", "2: WAIT seconds \"three\" is not a number; it reads as 0"},
+      {"BGM\tPLAY\ta.wav", "2: BGM switch \"PLAY\" is neither ON nor OFF: the record does nothing"},
+  };
+  for (const auto& c : cases)
+    EXPECT_THAT(Messages(kHeader + c.line), ElementsAre(c.message)) << c.line;
+}
+
+TEST(CheckScript, HeaderProblems) {
+  const struct {
+    std::string text;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"TEXT\tArial\t1\tHi\tFFFFFF\t1",
+       {"1: no header line: speed 0 shows no roll, on a black screen"}},
+      {kHeader, {"1: the script has no records: the saver shows its background only"}},
+      {"HEADER\t20\t0\tMID\t000000\nCLEAR", {"1: SpeedIndex 0: the roll does not play"}},
+      {"HEADER\t20\t2\tCENTRE\t#000\nCLEAR",
+       {"1: background colour \"#000\" is not six hexadecimal digits; it reads as 000000",
+        "1: AlignMode \"CENTRE\" is none of LEFT, MID, RIGHT: lines keep the place of the line "
+        "before"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Messages(c.text), c.messages) << c.text;
+}
+
+TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
+  CheckEnvironment environment;
+  environment.ProgramDirectory = "C:\\Velloway";
+  environment.FontInstalled = [](std::string_view face) { return face == "Arial"; };
+  environment.MusicFileExists = [](std::string_view path) {
+    return path == "C:\\Velloway\\theme.wav";
+  };
+  EXPECT_THAT(
+      Messages(kHeader + "TEXT\tArial\t1\tHi\tFFFFFF\t1\n"
+                         "TEXT\tNo Such Face\t1\tHi\tFFFFFF\t1\n"
+                         "BGM\tON\ttheme.wav\n"
+                         "BGM\ton\tgone.wav\n"
+                         "BGM\tON\tD:\\Music\\gone.wav\n",
+               environment),
+      ElementsAre(
+          "3: font \"No Such Face\" is not installed: another font stands in",
+          "5: music file \"C:\\Velloway\\gone.wav\" does not exist: the music does not change",
+          "6: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
+}
+
+TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
+  testing::TempDir dir;
+  dir.Write("Roll.vws",
+            "HEADER\t20\t2\tMID\t000000\r\n"
+            "TEXT\tArial\t0\tA\tFFFFFF\t1\r\n"  // 20 px, spacing 1: 5 moving ticks
+            "WAIT\t3\r\n"                       // 15 still ticks at 200 ms
+            "BGM\tON\tx.wav\r\n"                // dispatched and left in one tick
+            "CLEAR\r\n"
+            "BOGUS\r\n");  // skipped
+  TimelineOptions options;
+  options.LineHeight = 20;
+  const Timeline timeline = PlayTimeline(dir.Utf8() + "/Roll.vws", options);
+  EXPECT_EQ(timeline.IntervalMs, 200);
+  std::vector<std::string> rows;
+  for (const TimelineEntry& e : timeline.Entries) {
+    rows.push_back(std::to_string(e.Tick) + " " + std::to_string(e.Record) + " " + e.Command);
+  }
+  EXPECT_THAT(rows, ElementsAre("1 1 TEXT", "7 2 WAIT", "23 3 BGM", "24 4 CLEAR", "25 5 BOGUS"));
+  EXPECT_DOUBLE_EQ(timeline.Entries[1].Seconds, 1.4);
+  EXPECT_EQ(timeline.LoopTicks, 25);  // record 1 again on tick 26
+  EXPECT_DOUBLE_EQ(timeline.LoopSeconds, 5.0);
+}
+
+TEST(Timeline, SpeedZeroAndEmptyScriptsDoNotPlay) {
+  testing::TempDir dir;
+  dir.Write("Still.vws", "HEADER\t20\t0\tMID\t000000\r\nTEXT\tArial\t0\tA\tFFFFFF\t1\r\n");
+  dir.Write("Empty.vws", "HEADER\t20\t2\tMID\t000000\r\n");
+  const Timeline still = PlayTimeline(dir.Utf8() + "/Still.vws", {});
+  EXPECT_EQ(still.IntervalMs, 0);
+  EXPECT_THAT(still.Entries, IsEmpty());
+  const Timeline empty = PlayTimeline(dir.Utf8() + "/Empty.vws", {});
+  EXPECT_THAT(empty.Entries, IsEmpty());
+  EXPECT_EQ(empty.LoopTicks, 0);
+}
+
+}  // namespace
+}  // namespace velloway::check

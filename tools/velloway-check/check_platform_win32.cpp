@@ -1,0 +1,52 @@
+#include <windows.h>
+
+#include <memory>
+
+#include "check_platform.h"
+#include "platform/wide_text.h"
+#include "platform/win32/gdi_canvas.h"
+#include "platform/win32/win32_handles.h"
+
+namespace velloway::check {
+namespace {
+
+bool FontInstalled(std::string_view face) {
+  LOGFONTW font{};
+  font.lfCharSet = DEFAULT_CHARSET;
+  const std::wstring name = platform::Utf8ToWide(face);
+  if (name.empty() || name.size() >= LF_FACESIZE) return false;
+  name.copy(font.lfFaceName, name.size());
+  const win32::ScreenDc screen;
+  bool found = false;
+  EnumFontFamiliesExW(
+      screen.Get(), &font,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+        *reinterpret_cast<bool*>(data) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
+}  // namespace
+
+CheckEnvironment MachineEnvironment(std::string programDirectory) {
+  CheckEnvironment environment;
+  environment.ProgramDirectory = std::move(programDirectory);
+  environment.FontInstalled = FontInstalled;
+  environment.MusicFileExists = [](std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(platform::Utf8ToWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  };
+  return environment;
+}
+
+headless::HeadlessBackend::TextMetrics MachineTextMetrics() {
+  // The saver's own fonts at 96 DPI, shared by every measurement of one run.
+  auto fonts = std::make_shared<win32::FontCache>(96);
+  return [fonts](const forms::FontSpec& font, std::string_view text) {
+    return fonts->Measure(font, text);
+  };
+}
+
+}  // namespace velloway::check

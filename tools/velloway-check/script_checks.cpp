@@ -1,0 +1,140 @@
+#include "script_checks.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "roll/frmMain.h"
+#include "script/colour_text.h"
+#include "script/normalise.h"
+#include "script/numbers.h"
+
+namespace velloway::check {
+namespace {
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool IsColourText(std::string_view text) {
+  return text.size() == 6 && std::all_of(text.begin(), text.end(), IsHexDigit);
+}
+
+// A colour value written back as RRGGBB, to say how a malformed colour reads.
+std::string AsRrggbb(ColorValue value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF,
+                (value >> 16) & 0xFF);
+  return text;
+}
+
+// A plain decimal number, as a writer means one: blanks around it, a sign, a fraction.
+bool IsNumberText(std::string_view text) {
+  return ReadWholeNumber(text).Status != WholeNumberStatus::NotANumber;
+}
+
+class Checker {
+ public:
+  Checker(const LoadedScript& script, const CheckEnvironment& environment)
+      : script_(script), environment_(environment) {}
+
+  std::vector<ScriptDiagnostic> Run() {
+    CheckHeader();
+    if (script_.Records.empty())
+      Warn(1, "the script has no records: the saver shows its background only");
+    for (const RollRecord& record : script_.Records) CheckRecord(record);
+    return std::move(diagnostics_);
+  }
+
+ private:
+  void Warn(std::int32_t line, std::string message) {
+    diagnostics_.push_back({line, Severity::Warning, std::move(message)});
+  }
+
+  void CheckHeader() {
+    if (script_.HeaderLine == 0) {
+      Warn(1, "no header line: speed 0 shows no roll, on a black screen");
+      return;
+    }
+    if (script_.Header.SpeedIndex == 0)
+      Warn(script_.HeaderLine, "SpeedIndex 0: the roll does not play");
+    CheckColour(script_.HeaderLine, "background colour", script_.Header.BackColorText);
+    const std::string& align = script_.Header.AlignMode;
+    if (align != "LEFT" && align != "MID" && align != "RIGHT") {
+      Warn(script_.HeaderLine,
+           "AlignMode \"" + align +
+               "\" is none of LEFT, MID, RIGHT: lines keep the place of the line before");
+    }
+  }
+
+  void CheckColour(std::int32_t line, const char* what, const std::string& text) {
+    if (IsColourText(text)) return;
+    Warn(line, std::string(what) + " \"" + text + "\" is not six hexadecimal digits; it reads as " +
+                   AsRrggbb(HexToColor(text)));
+  }
+
+  void CheckNumber(std::int32_t line, const char* what, const std::string& text) {
+    if (IsNumberText(text)) return;
+    Warn(line, std::string(what) + " \"" + text + "\" is not a number; it reads as " +
+                   std::to_string(LeadingNumber16(text)));
+  }
+
+  void CheckRecord(const RollRecord& record) {
+    const std::int32_t line = record.SourceLine;
+    if (record.Command == "TEXT") {
+      CheckText(record);
+    } else if (record.Command == "WAIT") {
+      CheckNumber(line, "WAIT seconds", record.Param(1));
+    } else if (record.Command == "BGM") {
+      CheckMusic(record);
+    } else if (record.Command != "CLEAR") {
+      Warn(line, "unknown command \"" + record.Command + "\": the saver skips it");
+    }
+  }
+
+  void CheckText(const RollRecord& record) {
+    const std::int32_t line = record.SourceLine;
+    const std::string& face = record.Param(1);
+    if (environment_.FontInstalled && !environment_.FontInstalled(face)) {
+      Warn(line, "font \"" + face + "\" is not installed: another font stands in");
+    }
+    CheckNumber(line, "size step", record.Param(2));
+    const std::int32_t points =
+        2 * std::int32_t{LeadingNumber16(record.Param(2))} + script_.Header.BaseFontSize;
+    const std::int32_t clamped = std::clamp(points, frmMain::kMinFontSize, frmMain::kMaxFontSize);
+    if (clamped != points) {
+      Warn(line, "font size " + std::to_string(points) + " points is clamped to " +
+                     std::to_string(clamped));
+    }
+    CheckColour(line, "text colour", record.Param(4));
+    CheckNumber(line, "spacing", record.Param(5));
+  }
+
+  void CheckMusic(const RollRecord& record) {
+    const std::int32_t line = record.SourceLine;
+    const std::string& onOff = record.Param(1);
+    if (EqualsIgnoringCase(onOff, "OFF")) return;
+    if (!EqualsIgnoringCase(onOff, "ON")) {
+      Warn(line, "BGM switch \"" + onOff + "\" is neither ON nor OFF: the record does nothing");
+      return;
+    }
+    const std::string& name = record.Param(2);
+    const std::string path =
+        name.find(":\\") != std::string::npos ? name : environment_.ProgramDirectory + "\\" + name;
+    if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
+      Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
+    }
+  }
+
+  const LoadedScript& script_;
+  const CheckEnvironment& environment_;
+  std::vector<ScriptDiagnostic> diagnostics_;
+};
+
+}  // namespace
+
+std::vector<ScriptDiagnostic> CheckScript(const LoadedScript& script,
+                                          const CheckEnvironment& environment) {
+  return Checker(script, environment).Run();
+}
+
+}  // namespace velloway::check
