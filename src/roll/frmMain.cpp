@@ -27,12 +27,6 @@ struct TickGuard {
   ~TickGuard() { running = false; }
 };
 
-// 2 x the size step + the base size, in whole points, clamped to what a label can take.
-float LineFontSize(const std::string& sizeStep, std::int16_t baseFontSize) {
-  const std::int32_t points = 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
-  return static_cast<float>(std::clamp(points, frmMain::kMinFontSize, frmMain::kMaxFontSize));
-}
-
 forms::FormDesign MainDesign() {
   forms::FormDesign design;
   design.Caption = "MAIN -+- Velloway";
@@ -77,6 +71,14 @@ CoverForm::CoverForm(forms::Backend& backend, forms::Color backColor, std::funct
                     return design;
                   }()),
       dismiss_(std::move(dismiss)) {}
+
+std::int32_t frmMain::LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize) {
+  return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
+}
+
+std::int32_t frmMain::TakeableFontSize(std::int32_t points) {
+  return std::clamp(points, kMinFontSize, kMaxFontSize);
+}
 
 frmMain::frmMain(forms::Backend& backend)
     : forms::Form(backend, MainDesign()),
@@ -175,7 +177,8 @@ void frmMain::PlaceLine(const RollRecord& record) {
 
   forms::Label& L = labTemplate(NextSlot);
   L.SetFontName(record.Param(1));
-  L.SetFontSize(LineFontSize(record.Param(2), script_.Header.BaseFontSize));
+  L.SetFontSize(static_cast<float>(
+      TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
   L.SetCaption(record.Param(3));
   L.SetForeColor(HexToColor(record.Param(4)));
   const double W = Screen().Width();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "music/music_channel.h"
@@ -28,6 +29,11 @@ class frmMain : public forms::Form {
   // The font sizes a line can take, in points.
   static constexpr std::int32_t kMinFontSize = 1;
   static constexpr std::int32_t kMaxFontSize = 1000;
+
+  // A TEXT line's size in points: twice its size step plus the base size.
+  static std::int32_t LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize);
+  // The nearest size a label can take.
+  static std::int32_t TakeableFontSize(std::int32_t points);
 
   explicit frmMain(forms::Backend& backend);
   ~frmMain() override;

@@ -99,8 +99,8 @@ class Checker {
     }
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
-        2 * std::int32_t{LeadingNumber16(record.Param(2))} + script_.Header.BaseFontSize;
-    const std::int32_t clamped = std::clamp(points, frmMain::kMinFontSize, frmMain::kMaxFontSize);
+        frmMain::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
+    const std::int32_t clamped = frmMain::TakeableFontSize(points);
     if (clamped != points) {
       Warn(line, "font size " + std::to_string(points) + " points is clamped to " +
                      std::to_string(clamped));
