@@ -1,0 +1,20 @@
+// Fuzzes the script loader with raw bytes in every encoding it may meet.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "script/script_loader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace velloway;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  for (const unsigned codePage : {932u, 1252u}) {
+    const LoadedScript script = LoadScriptBytes(bytes, codePage);
+    if (script.Header.SpeedIndex < 0 || script.Header.SpeedIndex > 3) std::abort();
+    for (const RollRecord& record : script.Records) {
+      if (!record.Param(0).empty() || record.SourceLine < 1) std::abort();
+    }
+  }
+  return 0;
+}
