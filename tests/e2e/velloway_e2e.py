@@ -1190,7 +1190,9 @@ class ProgramDir:
     def __init__(self, prefix: WinePrefix, name: str = "Velloway"):
         self.prefix = prefix
         self.unix = prefix.drive_c / name
-        self.unix.mkdir(parents=True, exist_ok=True)
+        # Empty, whatever an earlier use of the prefix left there.
+        shutil.rmtree(self.unix, ignore_errors=True)
+        self.unix.mkdir(parents=True)
         self.windows = prefix.windows_path(self.unix)
 
     def windows_path(self, name: str) -> str:

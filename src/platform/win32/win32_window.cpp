@@ -199,6 +199,22 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_CHAR:
       events_.OnKeyPress(static_cast<char16_t>(wParam));
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus goes back to the control that had it (at first the first
+      // one), instead of to the window itself, whenever the window becomes active.
+      if (hasControls_) {
+        if (LOWORD(wParam) == WA_INACTIVE) {
+          const HWND focus = GetFocus();
+          lastFocus_ = IsChild(window, focus) ? focus : nullptr;
+        } else {
+          const HWND target = lastFocus_ != nullptr && IsWindow(lastFocus_)
+                                  ? lastFocus_
+                                  : GetNextDlgTabItem(window, nullptr, FALSE);
+          if (target != nullptr) SetFocus(target);
+        }
+        return 0;
+      }
+      break;
     case WM_COMMAND: {
       const auto child =
           lParam != 0 ? reinterpret_cast<HWND>(lParam) : GetDlgItem(window, LOWORD(wParam));

@@ -65,6 +65,7 @@ class Win32Window final : public forms::NativeWindow {
   bool destroyingOurselves_ = false;
   int nextControlId_ = 100;  // below: IDOK and IDCANCEL, which Enter and Escape send
   bool hasControls_ = false;
+  HWND lastFocus_ = nullptr;  // the control that had the focus when the window was deactivated
   UniqueWindow window_;
 };
 
