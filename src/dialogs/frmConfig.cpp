@@ -33,15 +33,24 @@ forms::FormDesign DialogDesign() {
   return design;
 }
 
-forms::LabelDesign WhiteLabel(forms::Twips left, forms::Twips top, forms::Twips width,
-                              forms::Twips height, std::string caption, forms::FontSpec font) {
-  forms::LabelDesign design;
+// A label or a control at its place in twips, with its text and font.
+template <typename Design>
+Design Placed(forms::Twips left, forms::Twips top, forms::Twips width, forms::Twips height,
+              std::string caption, forms::FontSpec font) {
+  Design design;
   design.Left = left;
   design.Top = top;
   design.Width = width;
   design.Height = height;
   design.Caption = std::move(caption);
   design.Font = std::move(font);
+  return design;
+}
+
+forms::LabelDesign WhiteLabel(forms::Twips left, forms::Twips top, forms::Twips width,
+                              forms::Twips height, std::string caption, forms::FontSpec font) {
+  auto design =
+      Placed<forms::LabelDesign>(left, top, width, height, std::move(caption), std::move(font));
   design.ForeColor = kWhite;
   return design;
 }
@@ -52,20 +61,9 @@ forms::LabelDesign Centred(forms::LabelDesign design, bool autoSize) {
   return design;
 }
 
-forms::ControlDesign ControlAt(forms::Twips left, forms::Twips top, forms::Twips width,
-                               forms::Twips height, std::string caption, forms::FontSpec font) {
-  forms::ControlDesign design;
-  design.Left = left;
-  design.Top = top;
-  design.Width = width;
-  design.Height = height;
-  design.Caption = std::move(caption);
-  design.Font = std::move(font);
-  return design;
-}
-
 forms::ControlDesign ScriptList() {
-  forms::ControlDesign design = ControlAt(1800, 1845, 2355, 315, "", Gothic(9.75f, true));
+  forms::ControlDesign design =
+      Placed<forms::ControlDesign>(1800, 1845, 2355, 315, "", Gothic(9.75f, true));
   design.ForeColor = kWhite;
   design.BackColor = kBlack;
   return design;
@@ -73,7 +71,7 @@ forms::ControlDesign ScriptList() {
 
 forms::ControlDesign Button(forms::Twips left, std::string caption, bool isDefault) {
   forms::ControlDesign design =
-      ControlAt(left, 2310, 975, 420, std::move(caption), Times(11.25f, true));
+      Placed<forms::ControlDesign>(left, 2310, 975, 420, std::move(caption), Times(11.25f, true));
   design.IsDefault = isDefault;
   design.IsCancel = !isDefault;
   return design;

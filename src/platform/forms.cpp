@@ -205,23 +205,8 @@ void Label::SetFontName(std::string name) {
 void Label::SetFontSize(float points) {
   Update([&] { font_.Size = points; }, Remeasure::Yes);
 }
-void Label::SetFontBold(bool bold) {
-  Update([&] { font_.Bold = bold; }, Remeasure::Yes);
-}
-void Label::SetFontItalic(bool italic) {
-  Update([&] { font_.Italic = italic; }, Remeasure::Yes);
-}
-void Label::SetFontCharset(int charset) {
-  Update([&] { font_.Charset = charset; }, Remeasure::Yes);
-}
 void Label::SetForeColor(Color color) {
   Update([&] { foreColor_ = color; }, Remeasure::No);
-}
-void Label::SetAutoSize(bool autoSize) {
-  Update([&] { autoSize_ = autoSize; }, Remeasure::Yes);
-}
-void Label::SetAlignment(Alignment alignment) {
-  Update([&] { alignment_ = alignment; }, Remeasure::No);
 }
 void Label::SetVisible(bool visible) {
   if (visible == visible_) return;
@@ -232,16 +217,6 @@ void Label::SetLeft(Twips left) {
 }
 void Label::SetTop(Twips top) {
   Update([&] { top_ = top; }, Remeasure::No);
-}
-void Label::Move(Twips left, Twips top, Twips width, Twips height) {
-  Update(
-      [&] {
-        left_ = left;
-        top_ = top;
-        width_ = width;
-        height_ = height;
-      },
-      Remeasure::No);
 }
 
 PixelRect Label::PixelBounds() const {

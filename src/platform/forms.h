@@ -167,17 +167,10 @@ class Label {
   void SetFontName(std::string name);
   float FontSize() const { return font_.Size; }
   void SetFontSize(float points);
-  bool FontBold() const { return font_.Bold; }
-  void SetFontBold(bool bold);
-  bool FontItalic() const { return font_.Italic; }
-  void SetFontItalic(bool italic);
-  void SetFontCharset(int charset);
   Color ForeColor() const { return foreColor_; }
   void SetForeColor(Color color);
   bool AutoSize() const { return autoSize_; }
-  void SetAutoSize(bool autoSize);
   Alignment TextAlignment() const { return alignment_; }
-  void SetAlignment(Alignment alignment);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
   Twips Left() const { return left_; }
@@ -186,7 +179,6 @@ class Label {
   void SetTop(Twips top);
   Twips Width() const { return width_; }
   Twips Height() const { return height_; }
-  void Move(Twips left, Twips top, Twips width, Twips height);
 
   // Where the label lies on its form's client area, in pixels.
   PixelRect PixelBounds() const;

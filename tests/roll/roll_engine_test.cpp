@@ -314,6 +314,22 @@ TEST_F(Roll, PointerMovingMoreThanTwentyPixelsBetweenTicksEnds) {
   }
 }
 
+TEST_F(Roll, FailedPointerReadCountsAsTheOrigin) {
+  const struct {
+    POINTAPI last;
+    bool ends;
+  } cases[] = {{{500, 500}, true}, {{12, 16}, false}, {{0, 20}, false}, {{21, 0}, true}};
+  for (const auto& c : cases) {
+    Restart();
+    backend().Recorder().SetCursor(c.last);
+    Play({Text("a")});
+    Ticks(1);
+    backend().Recorder().SetCursorFails(true);
+    Ticks(1);
+    EXPECT_EQ(backend().Ended(), c.ends) << c.last.x << "," << c.last.y;
+  }
+}
+
 TEST_F(Roll, SlowDriftNeverEnds) {
   Play({Text("a", "1"), "WAIT\t1"});
   for (int i = 0; i < 300; ++i) {
