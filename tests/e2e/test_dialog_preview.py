@@ -298,7 +298,16 @@ class ConfigDialogTest(HostedTestCase):
             self.desktop.screenshot(self.artifact("no-dialog.png"))
             self.fail(f"{e} (exit status {process.returncode})")
         self.addCleanup(self.close_dialog, process)
-        return process, self.host.window(CONFIG_CAPTION)
+        # Wine activates a new top-level window when the X server's focus event arrives, which
+        # may be a moment after the window maps; until then no control has the focus.
+        records = [self.host.window(CONFIG_CAPTION)]
+
+        def activated():
+            records[0] = self.host.window(CONFIG_CAPTION)
+            return records[0][0]["focus"] != "0"
+        with contextlib.suppress(HarnessError):
+            wait_until(activated, 5, what="the dialog to be activated")
+        return process, records[0]
 
     def close_dialog(self, process):
         process.kill()
