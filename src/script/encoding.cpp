@@ -47,6 +47,21 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
   return out;
 }
 
+// Every script line starts with a command word or HEADER, or is blank, so a file whose first two
+// characters are ASCII, each followed (or preceded) by a NUL, is UTF-16 saved without its
+// byte-order mark; in any 8-bit reading it would have NULs inside its first word.
+bool IsAscii(unsigned char byte) {
+  return byte == '\t' || byte == '\r' || byte == '\n' || (byte >= 0x20 && byte < 0x7F);
+}
+bool LooksLikeUtf16(std::string_view bytes, bool bigEndian) {
+  if (bytes.size() < 4) return false;
+  for (std::size_t unit = 0; unit < 4; unit += 2) {
+    const auto low = static_cast<unsigned char>(bytes[unit + (bigEndian ? 1 : 0)]);
+    if (!IsAscii(low) || bytes[unit + (bigEndian ? 0 : 1)] != '\0') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 DecodedScript DecodeScriptBytes(std::string bytes, unsigned legacyCodePage) {
@@ -66,6 +81,8 @@ DecodedScript DecodeScriptBytes(std::string bytes, unsigned legacyCodePage) {
   if (StartsWith(view, kUtf16BeBom)) {
     return {Utf16ToUtf8(view.substr(2), true), ScriptEncoding::Utf16BE};
   }
+  if (LooksLikeUtf16(view, false)) return {Utf16ToUtf8(view, false), ScriptEncoding::Utf16LE};
+  if (LooksLikeUtf16(view, true)) return {Utf16ToUtf8(view, true), ScriptEncoding::Utf16BE};
   if (utf8::IsValid(view)) return {std::move(bytes), ScriptEncoding::Utf8};
   return {platform::LegacyToUtf8(view, legacyCodePage), ScriptEncoding::LegacyCodePage};
 }

@@ -40,6 +40,26 @@ TEST(DecodeScriptBytes, RecognisesEachEncoding) {
   }
 }
 
+TEST(DecodeScriptBytes, Utf16WithoutByteOrderMarkIsKnownByItsAsciiFirstCharacter) {
+  const struct {
+    std::string bytes;
+    ScriptEncoding encoding;
+    std::string text;
+  } cases[] = {
+      {std::string("T\0A\0\xE5\x65", 6), ScriptEncoding::Utf16LE, "TA\xE6\x97\xA5"},
+      {std::string("\0T\0A\x65\xE5", 6), ScriptEncoding::Utf16BE, "TA\xE6\x97\xA5"},
+      {std::string("\r\0\n\0", 4), ScriptEncoding::Utf16LE, "\r\n"},
+      // NULs after bytes that no script starts with stay NULs.
+      {std::string("\x01\0A\0", 4), ScriptEncoding::Utf8, std::string("\x01\0A\0", 4)},
+      {std::string("A\0\0\0", 4), ScriptEncoding::Utf8, std::string("A\0\0\0", 4)},
+  };
+  for (const auto& c : cases) {
+    const DecodedScript decoded = DecodeScriptBytes(c.bytes, 1252);
+    EXPECT_EQ(decoded.Encoding, c.encoding) << c.text;
+    EXPECT_EQ(decoded.Text, c.text);
+  }
+}
+
 TEST(DecodeScriptBytes, LegacyBytesUseTheGivenCodePage) {
   // 0xE9 is é in Windows-1252; a lone 0xE9 is not UTF-8.
   EXPECT_EQ(DecodeScriptBytes("caf\xE9", 1252).Text, "caf\xC3\xA9");
