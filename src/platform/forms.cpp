@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "velloway_version.h"
@@ -47,7 +48,11 @@ void Application::End() {
 
 std::string Application::GetSetting(std::string_view app, std::string_view section,
                                     std::string_view key, std::string_view defaultValue) const {
-  return backend_.Settings().Read(app, section, key).value_or(std::string(defaultValue));
+  // Longer than the longest path Windows opens: not a value this program wrote or could use.
+  constexpr std::size_t kMaxValueBytes = 32'767;
+  std::optional<std::string> value = backend_.Settings().Read(app, section, key);
+  if (!value || value->size() > kMaxValueBytes) return std::string(defaultValue);
+  return std::move(*value);
 }
 
 void Application::SaveSetting(std::string_view app, std::string_view section, std::string_view key,

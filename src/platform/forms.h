@@ -42,7 +42,8 @@ class Application {
   static std::int16_t Revision();
   void DoEvents() { backend_.DoEvents(); }
   [[noreturn]] void End();
-  // The stored text, or defaultValue when it is absent or cannot be read.
+  // The stored text, or defaultValue when it is absent, cannot be read, or is too long to be a
+  // value this program wrote.
   std::string GetSetting(std::string_view app, std::string_view section, std::string_view key,
                          std::string_view defaultValue) const;
   // Stores a text; a store that cannot be written is ignored.

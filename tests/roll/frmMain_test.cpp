@@ -88,6 +88,8 @@ TEST_F(SaverSetUp, ReadsTheStoredChoiceOrDefaultVws) {
   EXPECT_EQ(StartSaver().BackColor(), 0xFF0000);  // no stored choice: Default.vws
   Choose("Night.vws");
   EXPECT_EQ(StartSaver().BackColor(), 0x800000);
+  Choose(std::string(100'000, 'x'));  // longer than any path: not a usable choice
+  EXPECT_EQ(StartSaver().BackColor(), 0xFF0000);
 }
 
 TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
