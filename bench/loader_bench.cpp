@@ -21,10 +21,10 @@ namespace {
 std::atomic<long long> g_liveBytes{0};
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-constexpr int kRecordLines = 1'000'000;
+constexpr int kRecordLines = 100'000;
 
 std::string ScriptPath() {
-  return (std::filesystem::temp_directory_path() / "velloway-bench-1m.vws").string();
+  return (std::filesystem::temp_directory_path() / "velloway-bench-100k.vws").string();
 }
 
 // A script of kRecordLines record lines like those people write, with a header and comments.

@@ -1,21 +1,26 @@
 #!/usr/bin/env python3
-"""Runs the Windows benchmark programs under Wine and Xvfb and prints their figures.
+"""Runs the benchmark programs and prints their figures, each beside its yardstick in one run.
 
-scripts/bench builds the programs and calls this. Three measurements, each side by side with its
-yardstick in one run:
+scripts/bench builds the programs and calls this. Five measurements:
 
+  loader   loader_bench (native release build): loading a 100,000-line script against a plain
+           read of the same file split at line ends.
   repaint  repaint_bench.exe on a 3840x2160 display: one roll tick against a full-window repaint.
+  memory   velloway.scr /s playing samples/Default.vws, then a 100,000-line script, then a bare
+           window: the resident set (what Wine reports as the working set) and its peak, read from
+           /proc/<pid>/status after the first frame and some seconds of rolling.
   startup  velloway.scr /s against bare_window.exe: the time from starting the process to its
            first painted frame. Both paint the same distinctive colour full screen; a probe reads
            the centre pixel of the X screen (Xlib XGetImage through ctypes) every millisecond from
            just before the process is started until that colour shows. The runs alternate, after
            one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
            -p`), as it is for every program but the first of a session.
-  cpu      velloway.scr /s playing samples/Default.vws at speed 3 and an idle bare_window.exe,
-           over the same seconds: each in its own copy of the Wine prefix on its own Xvfb display,
-           so that the wineserver, Wine's helper processes (explorer, services...) and the X
-           server of each are its own. CPU time is utime + stime from /proc/<pid>/stat, taken
-           after both have painted and settled, and again at the end.
+  cpu      velloway.scr /s playing samples/Default.vws at speed 3, an idle bare_window.exe and
+           xscreensaver's fontglide (native), over the same seconds: each on its own Xvfb display,
+           the Wine ones each in its own copy of the Wine prefix, so that the wineserver, Wine's
+           helper processes (explorer, services...) and the X server of each are its own. CPU time
+           is utime + stime from /proc/<pid>/stat, taken after all have painted and settled, and
+           again at the end.
 
 Everything started here is stopped here, by PID or by prefix (`wineserver -k`), also on an error
 or Ctrl-C: Xvfb on a free display in :60-:69, the copies of build/wine-prefix, the programs.
@@ -397,6 +402,65 @@ def header_colour(script: bytes) -> int:
     return int(match.group(1), 16)
 
 
+COMPARABLE_SAVER = Path("/usr/libexec/xscreensaver/fontglide")  # xscreensaver-data-extra
+
+
+def descendants(pid: int) -> set[int]:
+    """pid and every process started under it that is still running."""
+    children: dict[int, list[int]] = {}
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            try:
+                text = (entry / "stat").read_text()
+            except OSError:
+                continue
+            children.setdefault(int(text[text.rindex(")") + 2:].split()[1]), []).append(
+                int(entry.name))
+    found, todo = set(), [pid]
+    while todo:
+        current = todo.pop()
+        found.add(current)
+        todo.extend(children.get(current, []))
+    return found
+
+
+class NativeCpuShares:
+    """CPU seconds of a native X program (with what it starts) and of its X server."""
+
+    def __init__(self, program: subprocess.Popen, display: Display):
+        self.program, self.display = program, display
+        self.before: dict[int, float] = {}
+        self.shares: dict[str, float] = {}
+
+    def _sample(self) -> dict[int, float]:
+        pids = descendants(self.program.pid) | {self.display.process.pid}
+        return {pid: t for pid in pids if (t := cpu_seconds(pid)) is not None}
+
+    def start(self) -> None:
+        self.before = self._sample()
+
+    def stop(self) -> None:
+        after = self._sample()
+        xvfb_pid = self.display.process.pid
+        self.shares = {"program": 0.0, "wineserver": 0.0, "helpers": 0.0, "xvfb": 0.0}
+        for pid, seconds in after.items():
+            self.shares["xvfb" if pid == xvfb_pid else "program"] += seconds - self.before.get(
+                pid, 0.0)
+
+
+@contextlib.contextmanager
+def native_saver(display: Display) -> Iterator[subprocess.Popen]:
+    if not COMPARABLE_SAVER.is_file():
+        raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
+    process = subprocess.Popen([str(COMPARABLE_SAVER), "-root"],
+                               env=dict(os.environ, DISPLAY=display.name),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        yield process
+    finally:
+        _stop(process)
+
+
 def run_cpu(args, work: Path) -> None:
     script = speed3_default_script()
     colour = header_colour(script)
@@ -404,6 +468,7 @@ def run_cpu(args, work: Path) -> None:
     with contextlib.ExitStack() as stack:
         saver_display = stack.enter_context(xvfb(1920, 1080))
         bare_display = stack.enter_context(xvfb(1920, 1080))
+        glide_display = stack.enter_context(xvfb(1920, 1080))
         saver_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-saver"))
         bare_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-bare"))
         install(saver_prefix, {
@@ -422,25 +487,30 @@ def run_cpu(args, work: Path) -> None:
                 wait_for_colour(probe, display, colour, present=True, timeout=30, process=process)
             finally:
                 probe.close()
+        glide = stack.enter_context(native_saver(glide_display))
         time.sleep(SETTLE_SECONDS)
 
         shares = {"saver": CpuShares(saver, saver_prefix, saver_display),
-                  "bare": CpuShares(bare, bare_prefix, bare_display)}
+                  "bare": CpuShares(bare, bare_prefix, bare_display),
+                  "glide": NativeCpuShares(glide, glide_display)}
         for share in shares.values():
             share.start()
         time.sleep(seconds)
         for share in shares.values():
             share.stop()
-        for name, process in (("the saver", saver), ("the bare window", bare)):
+        for name, process in (("the saver", saver), ("the bare window", bare),
+                              (COMPARABLE_SAVER.name, glide)):
             if process.poll() is not None:
                 raise BenchError(f"{name} ended during the measurement")
 
-    print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window, "
-          f"at the same time (CPU seconds; % of one core)\n")
+    print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window and "
+          f"xscreensaver's {COMPARABLE_SAVER.name} (native, no Wine), at the same time, each on "
+          f"its own 1920x1080 Xvfb (CPU seconds; % of one core)\n")
     columns = (("program", "program"), ("wineserver", "wineserver"),
                ("helpers", "Wine helpers"), ("xvfb", "Xvfb"))
     print(f"{'':14}" + "".join(f"{title:>16}" for _, title in columns))
-    for name, label in (("saver", "velloway.scr"), ("bare", "bare window")):
+    for name, label in (("saver", "velloway.scr"), ("bare", "bare window"),
+                        ("glide", COMPARABLE_SAVER.name)):
         row = shares[name].shares
         print(f"{label:14}" + "".join(
             f"{row[key]:7.2f} s {100 * row[key] / seconds:5.2f}%" for key, _ in columns))
@@ -450,6 +520,84 @@ def run_cpu(args, work: Path) -> None:
     with_server = _ratio(saver_row["program"] + saver_row["wineserver"],
                          bare_row["program"] + bare_row["wineserver"])
     print(f"\nprogram + wineserver, saver / bare window: {with_server}")
+    totals = {name: sum(share.shares.values()) for name, share in shares.items()}
+    print(f"everything (program, Wine, X server), saver / bare window: "
+          f"{_ratio(totals['saver'], totals['bare'])}; saver / {COMPARABLE_SAVER.name}: "
+          f"{_ratio(totals['saver'], totals['glide'])}")
+
+
+def hundred_thousand_line_script() -> bytes:
+    """100,000 record lines like those people write, on the probe colour."""
+    lines = [f"HEADER\t12\t3\tMID\t{STARTUP_COLOUR:06X}"]
+    shapes = ("TEXT\tTimes New Roman\t4\tDirected by Someone Famous\tFFFFFF\t2",
+              "TEXT\tArial\t1\tKey grip {i}\tC0C0C0\t1",
+              "TEXT\tIPAGothic\t2\t\u64ae\u5f71\u3000\u5c71\u7530\u592a\u90ce\tFFFF80\t1",
+              "WAIT\t1",
+              "TEXT\tArial\t1\tA somewhat longer line of thanks to everyone\t80FF80\t1",
+              "CLEAR")
+    lines += [shapes[i % len(shapes)].format(i=i) for i in range(100_000)]
+    return ("\r\n".join(lines) + "\r\n").encode()
+
+
+def memory_kib(pid: int) -> dict[str, int]:
+    """VmRSS (what Wine reports as the working set) and VmHWM (its peak), in KiB."""
+    fields = {}
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        name, _, value = line.partition(":")
+        if name in ("VmRSS", "VmHWM"):
+            fields[name] = int(value.split()[0])
+    return fields
+
+
+def run_memory(args, work: Path) -> None:
+    default_script = (ROOT / "samples" / "Default.vws").read_bytes()
+    cases = {
+        "Default.vws": ([r"C:\Velloway\velloway.scr", "/s"], "Default.vws",
+                        header_colour(default_script)),
+        "100,000 lines": ([r"C:\Velloway\velloway.scr", "/s"], "Big.vws", STARTUP_COLOUR),
+        "bare window": ([r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"], None,
+                        STARTUP_COLOUR),
+    }
+    found: dict[str, dict[str, int]] = {}
+    with xvfb(1920, 1080) as display, prefix_copy(args.prefix, work, "memory") as prefix:
+        install(prefix, {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+                         "bare_window.exe": args.build / "bench" / "bare_window.exe",
+                         "Default.vws": default_script, "Big.vws": hundred_thousand_line_script()})
+        probe = ScreenProbe(display.name)
+        try:
+            for name, (command, script, colour) in cases.items():
+                if script:
+                    choose_script(prefix, display, script)
+                with wine_program(prefix, display, *command) as process:
+                    wait_for_colour(probe, display, colour, present=True, timeout=60,
+                                    process=process)
+                    time.sleep(args.memory_settle)  # rolling, past its first lines
+                    found[name] = memory_kib(process.pid)
+                wait_for_colour(probe, display, colour, present=False, timeout=10)
+        finally:
+            probe.close()
+    print(f"Memory: resident set (Wine's working set) after the first frame and "
+          f"{args.memory_settle:g} s of rolling, and its peak; 1920x1080\n")
+    print(f"{'':26} {'working set':>12} {'peak':>10}")
+    for name, label in (("Default.vws", "velloway.scr Default.vws"),
+                        ("100,000 lines", "velloway.scr 100,000 lines"),
+                        ("bare window", "bare window")):
+        row = found[name]
+        print(f"{label:26} {row['VmRSS'] / 1024:9.1f} MB {row['VmHWM'] / 1024:7.1f} MB")
+    grown = found["100,000 lines"]["VmRSS"] - found["Default.vws"]["VmRSS"]
+    print(f"\n100,000 lines cost {grown / 1024:.1f} MB more than Default.vws "
+          f"({grown * 1024 / 100_000:.0f} bytes a line)")
+
+
+def run_loader(args, work: Path) -> None:
+    program = args.native_build / "bench" / "loader_bench"
+    if not program.is_file():
+        raise BenchError(f"{program} is missing (scripts/bench builds it)")
+    result = subprocess.run([str(program), "--benchmark_color=false"], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True, timeout=600, check=False)
+    sys.stdout.write(result.stdout)
+    if result.returncode != 0:
+        raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
 def _ratio(a: float, b: float) -> str:
@@ -462,15 +610,18 @@ def _ratio(a: float, b: float) -> str:
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
+    parser.add_argument("--native-build", type=Path, default=ROOT / "build" / "native-release")
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="repaint,startup,cpu",
-                        help="comma-separated: repaint, startup, cpu")
+    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu",
+                        help="comma-separated: loader, repaint, memory, startup, cpu")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
+    parser.add_argument("--memory-settle", type=float, default=5)
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
-    runners = {"repaint": run_repaint, "startup": run_startup, "cpu": run_cpu}
+    runners = {"loader": run_loader, "repaint": run_repaint, "memory": run_memory,
+               "startup": run_startup, "cpu": run_cpu}
     unknown = [name for name in wanted if name not in runners]
     if unknown:
         parser.error(f"unknown benchmark: {', '.join(unknown)}")
