@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/utf8.h"
 #include "velloway_version.h"
 
 namespace velloway::forms {
@@ -202,6 +203,10 @@ void Label::Measure() {
 }
 
 void Label::SetCaption(std::string caption) {
+  // No screen shows more of one line than this; measuring and drawing all of a longer caption at
+  // every move would slow the roll.
+  constexpr std::size_t kMaxCaptionBytes = 65'536;
+  if (caption.size() > kMaxCaptionBytes) caption.resize(utf8::CharStart(caption, kMaxCaptionBytes));
   Update([&] { caption_ = std::move(caption); }, Remeasure::Yes);
 }
 void Label::SetFontName(std::string name) {

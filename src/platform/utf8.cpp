@@ -98,4 +98,21 @@ bool IsValid(std::string_view text) {
   return true;
 }
 
+std::size_t CharStart(std::string_view text, std::size_t pos) {
+  if (pos >= text.size()) return text.size();
+  while (pos > 0 && IsContinuation(Byte(text, pos))) --pos;
+  return pos;
+}
+
+std::string ElideMiddle(std::string_view text, std::size_t keptBytes) {
+  if (text.size() <= keptBytes) return std::string(text);
+  const std::size_t head = CharStart(text, keptBytes / 2);
+  std::size_t tail = text.size() - (keptBytes - keptBytes / 2);
+  while (tail < text.size() && IsContinuation(Byte(text, tail))) ++tail;
+  std::string out(text.substr(0, head));
+  out += "...";
+  out += text.substr(tail);
+  return out;
+}
+
 }  // namespace velloway::utf8

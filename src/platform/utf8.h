@@ -18,4 +18,12 @@ void Append(std::string& out, char32_t cp);
 // True when the whole text is well-formed UTF-8.
 bool IsValid(std::string_view text);
 
+// The start of the character that byte pos belongs to (pos itself at a character's start or at
+// the end), so that text cut there keeps whole characters.
+std::size_t CharStart(std::string_view text, std::size_t pos);
+
+// text with its middle replaced by "..." so that at most keptBytes of it remain, whole characters
+// from its start and its end; text itself when it is not longer than that.
+std::string ElideMiddle(std::string_view text, std::size_t keptBytes);
+
 }  // namespace velloway::utf8

@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/modConst.h"
+#include "platform/utf8.h"
 #include "roll/cover_form.h"
 #include "script/colour_text.h"
 #include "script/numbers.h"
@@ -273,7 +274,23 @@ void frmMain::Dismiss() {
 
 // One centred white line: which script, and why it is not playing.
 void frmMain::ShowScriptFailure() {
-  message_.SetCaption(script_.Failure->Reason + ": " + script_.Failure->Path);
+  const ScriptReadFailure& failure = *script_.Failure;
+  const auto line = [&](std::size_t keptBytes) {
+    return failure.Reason + ": " + utf8::ElideMiddle(failure.Path, keptBytes);
+  };
+  message_.SetCaption(line(failure.Path.size()));
+  // A path too long for the screen is shortened in its middle, keeping the drive, the first
+  // folders and the file name, so that the whole line and its reason can be read.
+  if (message_.Width() > Width()) {
+    std::size_t fits = 0;
+    std::size_t tooLong = failure.Path.size();
+    while (tooLong - fits > 1) {
+      const std::size_t kept = fits + (tooLong - fits) / 2;
+      message_.SetCaption(line(kept));
+      (message_.Width() > Width() ? tooLong : fits) = kept;
+    }
+    message_.SetCaption(line(fits));
+  }
   message_.SetLeft((Width() - message_.Width()) / 2);
   message_.SetTop((Height() - message_.Height()) / 2);
   message_.SetVisible(true);

@@ -113,6 +113,26 @@ TEST_F(FormsTest, ChangesRepaintOnlyTheOldAndNewRectangles) {
   EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 0, 640, 480}));
 }
 
+TEST_F(FormsTest, CaptionsAreCutToWholeCharactersBeyondWhatAScreenShows) {
+  const std::string sun = "\xE6\x97\xA5";  // three bytes
+  std::string suns;
+  for (int i = 0; i < 30'000; ++i) suns += sun;
+  const struct {
+    std::string caption;
+    std::size_t bytes;
+  } cases[] = {
+      {std::string(65'536, 'x'), 65'536},
+      {std::string(100'000, 'x'), 65'536},
+      {suns, 65'535},  // 21,845 whole characters
+  };
+  Label line(form, LineDesign("", true));
+  for (const auto& c : cases) {
+    line.SetCaption(c.caption);
+    EXPECT_EQ(line.Caption().size(), c.bytes);
+    EXPECT_EQ(line.Caption(), c.caption.substr(0, c.bytes));
+  }
+}
+
 TEST_F(FormsTest, PaintDrawsBackgroundThenVisibleLabelsInTheArea) {
   form.Show();
   LabelDesign centred = LineDesign("Centre", true);

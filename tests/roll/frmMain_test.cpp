@@ -117,6 +117,20 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
   }
 }
 
+TEST_F(SaverSetUp, PathTooLongForTheScreenIsShortenedInItsMiddle) {
+  backend().SetScreen({1920, 1080, 96, 96, {}});
+  Choose(std::string(1'000, 'N') + ".vws");
+  const forms::Label& message = StartSaver().labMessage();
+  const std::string& line = message.Caption();
+  EXPECT_EQ(line.rfind("Script not found: " + dir_.Utf8(), 0), 0u) << line;
+  EXPECT_NE(line.find("N...N"), std::string::npos) << line;
+  EXPECT_EQ(line.substr(line.size() - 8), "NNNN.vws");
+  // As wide as fits: one more character of the path would not.
+  EXPECT_LE(message.PixelBounds().Width(), 1920);
+  EXPECT_GT(message.PixelBounds().Width(), 1900);
+  EXPECT_GE(message.PixelBounds().Left, 0);
+}
+
 TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   WriteScript("HEADER\t12\t2\tMID\t336699\r\n");
   backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}, {-1280, 56, 0, 1080}}});
