@@ -1,0 +1,264 @@
+"""Hostile input: given scripts and stored settings that are broken, huge or not text at all, the
+real saver still shows its window, keeps running without crashing, hanging or growing without
+bound, and ends on a key press; the settings dialog opens on the same stored values.
+
+Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
+     python3 -m unittest -v test_hostile
+(each class is skipped when a program it needs is not named; ctest names them)."""
+
+import random
+import struct
+import time
+import unittest
+from pathlib import Path
+
+from test_dialog_preview import CONFIG_CAPTION, CONFIG_CAPTION_RE, HostedTestCase
+from velloway_e2e import (BLACK, MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError,
+                          VellowayTestCase, colour_close, is_whiteish, script_text, wait_until)
+
+BACK = "204060"
+DEFAULT_BACK = "05102A"  # samples/Default.vws
+FILL_TOLERANCE = 2
+# Antialiased white text on black: anything clearly brighter is ink.
+INK_TOLERANCE = 48
+# Some 25 ticks at the fastest speed.
+ALIVE_SECONDS = 2.5
+# The saver needs ~30 MB under Wine; this only catches growth with the input's size.
+RSS_LIMIT_MB = 300
+# Where the pointer rests while the saver runs: a pointer jump would end it.
+REST = (100, 100)
+# A number too large for a double: it reads as an infinity.
+HUGE = "1" + "0" * 309
+
+
+def header(base="20", speed="3", align="MID", back=BACK):
+    return ("HEADER", base, speed, align, back)
+
+
+def text(content, size="0", font="DejaVu Sans", colour="FFFFFF", spacing="1"):
+    return ("TEXT", font, size, content, colour, spacing)
+
+
+def script(*lines) -> bytes:
+    return script_text(*lines).encode("utf-8")
+
+
+def hostile_scripts() -> dict:
+    """{file name: (bytes, or None for a folder of that name; background; failure message shown)}.
+    Each header comes first, so that what follows is rolled and not only read."""
+    tabs = "\t" * 100_000
+    return {
+        # A 10 MB line without a line end, rolled as one caption.
+        "LongLine.vws": (script(header()) + "\t".join(text("long line " * 1_000_000)).encode(),
+                         BACK, False),
+        # Not "Nul.vws": Windows reads that name as the NUL device.
+        "NulBytes.vws": (script(header(), text("NUL\0inside", font="DejaVu\0 Sans",
+                                               colour="FF\0FFFF", size="\0" "2", spacing="1\0"),
+                                ("TE\0XT", "x", "0", "skipped"), ("\0",), ("WAIT", "0\0" "1"),
+                                text("after the NULs")), BACK, False),
+        "BadUtf8.vws": (script(header())
+                        + b"TEXT\tDejaVu Sans\t0\t\xc3\x28 \xed\xa0\x80 \xf8\x88\x80\x80\x80 "
+                          b"\xc0\xaf\tFFFFFF\t1\r\n"
+                        + b"TEXT\tDejaVu\xff Sans\t\xfe\t\x80\x80\tFF\xffFF\t1\r\n"
+                        + b"TEXT\tDejaVu Sans\t0\tcut short \xe2\x82", BACK, False),
+        # Known as UTF-16 by the NULs in its first word.
+        "Utf16NoBom.vws": (script_text(header(), text("UTF-16 without its mark"))
+                           .encode("utf-16-le"), BACK, False),
+        "Tabs.vws": (script("\t".join(header()) + tabs, "\t".join(text("tabs follow")) + tabs,
+                            tabs), BACK, False),
+        "Numbers.vws": (script(header("1e309", "99999999999", "LEFT", "FFFFFF"),
+                               header("-0", "-0", "RIGHT", "000000"),
+                               header(HUGE, "3"),
+                               header("99999999999", "3"),
+                               text("1e309", size="1e309", spacing="-0"),
+                               text("huge", size=HUGE, spacing="-" + HUGE),
+                               text("-0", size="-0", spacing="-99999999999"),
+                               ("WAIT", "-0"), ("WAIT", "-" + HUGE), ("WAIT", "-99999999999"),
+                               text("99999999999", size="99999999999", spacing="1e309"),
+                               ("WAIT", HUGE), ("WAIT", "99999999999")), BACK, False),
+        # The smallest sizes first; the 1000-point line is rising when the key comes.
+        "FontSizes.vws": (script(header("99999"), header("2147483648"), header("-40"),
+                                 text("minus 40", size="-40"),
+                                 text("minus 2^31", size="-2147483648"),
+                                 text("99999", size="99999"),
+                                 text("2^31", size="2147483648")), BACK, False),
+        "NoSuchFonts.vws": (script(header(), text("no such font", font="No Such Font"),
+                                   text("no font name", font=""),
+                                   text("a 1000-character name", font="F" * 1000),
+                                   text("vertical", font="@No Such Font")), BACK, False),
+        "Spacing0.vws": (script(header(), *(text(f"line {i}", spacing="0")
+                                            for i in range(10_000))), BACK, False),
+        "Wait32767.vws": (script(header(), text("held"), ("WAIT", "32767")), BACK, False),
+        # Opening fails; the roll goes on. Both readings of a name: a full path and one in the
+        # program's folder.
+        "LongMusicPath.vws": (script(header(), ("BGM", "ON", "C:\\" + "m" * 4997),
+                                     ("BGM", "ON", "m" * 5000), text("after the music"),
+                                     ("BGM", "OFF")), BACK, False),
+        # Music that is not music: random bytes named .wav, a wave header of impossible
+        # numbers, and the script itself.
+        "BadMusic.vws": (script(header(), ("BGM", "ON", "noise.wav"), text("after the noise"),
+                                ("BGM", "ON", "broken.wav"), text("after the broken wave"),
+                                ("BGM", "ON", "BadMusic.vws"), text("after the script"),
+                                ("BGM", "OFF")), BACK, False),
+        "Folder.vws": (None, BLACK, True),
+    }
+
+
+class HostileRun:
+    """Starts the saver on what the setting chooses and checks that it copes (a mixin for
+    VellowayTestCase classes)."""
+
+    def memory_mb(self, process) -> tuple:
+        """(resident, peak resident) in MB of the Unix process running the program."""
+        proc = Path(f"/proc/{process.pid}")
+        cmdline = (proc / "cmdline").read_bytes().split(b"\0")
+        self.assertEqual(cmdline[0].decode(errors="replace"), self.scr_windows,
+                         f"PID {process.pid} does not run the program")
+        status = dict(line.split(":", 1) for line in
+                      (proc / "status").read_text().splitlines() if ":" in line)
+        return tuple(int(status[name].split()[0]) / 1024 for name in ("VmRSS", "VmHWM"))
+
+    def assert_message_line(self):
+        """A white line across the middle of the black screen, whole within it: why no script
+        plays."""
+        width, height = self.SCREEN
+        band = (0, height // 3, width, height // 3)
+        try:
+            wait_until(lambda: self.desktop.capture(band).bbox_differing(BLACK, INK_TOLERANCE),
+                       timeout=5, what="the failure message")
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("no-message.png"))
+            self.fail(str(e))
+        image = self.desktop.capture(band)
+        left, _, ink_width, _ = image.bbox_differing(BLACK, INK_TOLERANCE)
+        self.assertTrue(left > 0 and left + ink_width < width,
+                        f"the line runs off the screen: ink from {left}, {ink_width} px wide")
+        brightest = max((rgb for _, _, rgb in image.differing_pixels(BLACK, INK_TOLERANCE)),
+                        key=sum)
+        self.assertTrue(is_whiteish(brightest), f"message colour {brightest}")
+
+    def play_and_dismiss(self, case: str, background, message: bool) -> None:
+        self.desktop.mousemove(*REST)
+        started = time.monotonic()
+        process = self.start("/s")
+        try:
+            try:
+                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+                shown = time.monotonic() - started
+                self.desktop.wait_for_pixel(4, 4, background, FILL_TOLERANCE, timeout=10)
+            except HarnessError as e:
+                self.desktop.screenshot(self.artifact(f"{case}.start.png"))
+                self.fail(f"{e} (exit status {process.returncode}, "
+                          f"stderr {process.output()[1]!r})")
+            if message:
+                self.assert_message_line()
+            time.sleep(ALIVE_SECONDS)
+            if not process.is_running():
+                self.fail(f"ended by itself (exit status {process.returncode})")
+            self.assertTrue(self.desktop.search(MAIN_CAPTION_RE), "window gone")
+            image = self.desktop.screenshot(self.artifact(f"{case}.png"))
+            # Checked again now that it has had time to paint: black is also the bare screen.
+            width, height = self.SCREEN
+            for x, y in [(4, 4), (width - 5, 4)]:
+                self.assertTrue(colour_close(image.pixel(x, y), background, FILL_TOLERANCE),
+                                f"({x}, {y}) is {image.pixel(x, y)}, not {background}")
+            rss, peak = self.memory_mb(process)
+            self.assertLess(peak, RSS_LIMIT_MB, "peak resident MB")
+            pressed = time.monotonic()
+            self.desktop.key("a")
+            try:
+                code = process.wait_exit(5)
+            except HarnessError:
+                self.desktop.screenshot(self.artifact(f"{case}.still-running.png"))
+                self.fail("still running 5 s after a key press")
+            print(f"\n{case}: window after {shown:.2f} s, VmRSS {rss:.0f} MB, VmHWM {peak:.0f} MB, "
+                  f"ended {time.monotonic() - pressed:.2f} s after the key", end="", flush=True)
+            self.assertEqual(code, 0, "exit status after a key press")
+        finally:
+            self.stop(process)
+
+
+class HostileScriptTest(HostileRun, VellowayTestCase):
+    SCREEN = (1280, 720)
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        super().setUpClass()
+        cls.scripts = hostile_scripts()
+        cls.program_dir.write("noise.wav", random.Random(8).randbytes(200_000))
+        # PCM with no channels, no rate and no block size, and more data than the file holds.
+        fmt = struct.pack("<HHIIHH", 1, 0, 0, 0xFFFFFFFF, 0, 0)
+        cls.program_dir.write("broken.wav", b"RIFF" + struct.pack("<I", 0xFFFFFFFF) + b"WAVE"
+                              + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+                              + b"data" + struct.pack("<I", 0xFFFFFFF0) + b"\x7f" * 1000)
+        for name, (content, _, _) in cls.scripts.items():
+            if content is None:
+                cls.program_dir.unix_path(name).mkdir()
+            else:
+                cls.program_dir.write(name, content)
+
+    def test_saver_copes_with_hostile_scripts(self):
+        for name, (_, background, message) in self.scripts.items():
+            with self.subTest(script=name):
+                self.prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
+                self.play_and_dismiss(name, background, message)
+
+
+# Stored script names: (value, background, failure message shown, entry selected in the dialog).
+# A name of no file gives the failure line. A name longer than any path, and any type but REG_SZ
+# (even with the data of a REG_SZ naming another script), read as no setting: Default.vws plays.
+HOSTILE_SETTINGS = {
+    "1000 characters": ("N" * 996 + ".vws", BLACK, True, []),
+    "100000 characters": ("N" * 99_996 + ".vws", DEFAULT_BACK, False, ["Default.vws"]),
+    "REG_DWORD": (7, DEFAULT_BACK, False, ["Default.vws"]),
+    "REG_BINARY": ("Other.vws\0".encode("utf-16-le"), DEFAULT_BACK, False, ["Default.vws"]),
+    "REG_MULTI_SZ": (["Other.vws"], DEFAULT_BACK, False, ["Default.vws"]),
+}
+
+
+class HostileSettingTest(HostileRun, HostedTestCase):
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        super().setUpClass()
+        cls.program_dir.write("Default.vws", (REPO / "samples" / "Default.vws").read_bytes())
+        cls.program_dir.write("Other.vws", script(header(), text("other")))
+
+    def store(self, value) -> None:
+        self.prefix.reg_set(SETTING_KEY, "ScriptFileName", value)
+        # Stored exactly, or the case would test something else.
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), value)
+
+    def test_saver_copes_with_hostile_settings(self):
+        for case, (value, background, message, _) in HOSTILE_SETTINGS.items():
+            with self.subTest(setting=case):
+                self.store(value)
+                self.play_and_dismiss(case, background, message)
+
+    def test_dialog_opens_on_hostile_settings(self):
+        host = self.start_host()
+        for case, (value, _, _, selected) in HOSTILE_SETTINGS.items():
+            with self.subTest(setting=case):
+                self.store(value)
+                process = self.start("/c")
+                try:
+                    self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20,
+                                             alive=process.is_running)
+                    # Escape reaches the dialog once Wine has activated it.
+                    records = wait_until(
+                        lambda: (r := host.window(CONFIG_CAPTION)) and r[0]["focus"] != "0" and r,
+                        5, what="the dialog to be activated")
+                    items = [r for r in records if r.kind == "ITEM"]
+                    self.assertEqual(sorted(r["text"] for r in items),
+                                     ["Default.vws", "Other.vws"], "entries")
+                    self.assertEqual([r["text"] for r in items if r["selected"] == "1"],
+                                     selected, "selected entry")
+                    self.desktop.key("Escape")
+                    self.assertEqual(self.wait_exit(process, 5, "Escape"), 0, "exit status")
+                finally:
+                    process.kill()
+                    self.desktop.wait_no_window(CONFIG_CAPTION_RE, timeout=5)
+
+
+if __name__ == "__main__":
+    unittest.main()
