@@ -89,6 +89,8 @@ BENCHMARK(BM_LoadScriptFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // Keeps each benchmark's time per iteration, to print the ratio at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  // Plain text: the figures are read from logs and pasted into the docs.
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);

@@ -593,8 +593,8 @@ def run_loader(args, work: Path) -> None:
     program = args.native_build / "bench" / "loader_bench"
     if not program.is_file():
         raise BenchError(f"{program} is missing (scripts/bench builds it)")
-    result = subprocess.run([str(program), "--benchmark_color=false"], stdout=subprocess.PIPE,
-                            stderr=subprocess.STDOUT, text=True, timeout=600, check=False)
+    result = subprocess.run([str(program)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True, timeout=600, check=False)
     sys.stdout.write(result.stdout)
     if result.returncode != 0:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
