@@ -62,9 +62,14 @@ HFONT FontCache::Get(const forms::FontSpec& font) {
   auto found = fonts_.find(font);
   if (found == fonts_.end()) {
     if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
-    found = fonts_.emplace(font, MakeFont(font, dpiY_)).first;
+    auto cached = std::make_unique<CachedFont>();
+    cached->font = MakeFont(font, dpiY_);
+    if (cached->font && cached->pin.Reserve(1, 1)) {
+      cached->pinned = SelectGuard(cached->pin.Dc(), cached->font.get());
+    }
+    found = fonts_.emplace(font, std::move(cached)).first;
   }
-  if (found->second) return found->second.get();
+  if (found->second->font) return found->second->font.get();
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
