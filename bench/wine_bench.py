@@ -42,7 +42,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-from typing import Iterator
+from typing import Callable, Iterator
 
 ROOT = Path(__file__).resolve().parent.parent
 DISPLAYS = range(60, 70)
@@ -289,37 +289,38 @@ def prefix_processes(prefix: Prefix) -> dict[int, str]:
     return found
 
 
-class CpuShares:
-    """CPU seconds of a program, its prefix's wineserver, the prefix's other Wine processes and
-    its X server, between start() and stop()."""
+SHARES = ("program", "wineserver", "helpers", "xvfb")
 
-    def __init__(self, program: subprocess.Popen, prefix: Prefix, display: Display):
-        self.program, self.prefix, self.display = program, prefix, display
+
+class CpuShares:
+    """CPU seconds between start() and stop() of the processes that `processes` names, summed by
+    the share (one of SHARES) it gives each of them."""
+
+    def __init__(self, processes: Callable[[], dict[int, str]]):
+        self.processes = processes
         self.before: dict[int, float] = {}
         self.shares: dict[str, float] = {}
 
-    def _sample(self) -> dict[int, float]:
-        pids = set(prefix_processes(self.prefix)) | {self.program.pid, self.display.process.pid}
-        return {pid: t for pid in pids if (t := cpu_seconds(pid)) is not None}
+    def _sample(self) -> dict[int, tuple[str, float]]:
+        return {pid: (share, t) for pid, share in self.processes().items()
+                if (t := cpu_seconds(pid)) is not None}
 
     def start(self) -> None:
-        self.before = self._sample()
+        self.before = {pid: t for pid, (_, t) in self._sample().items()}
 
     def stop(self) -> None:
-        after = self._sample()
-        names = prefix_processes(self.prefix)
-        shares = {"program": 0.0, "wineserver": 0.0, "helpers": 0.0, "xvfb": 0.0}
-        for pid, seconds in after.items():
-            used = seconds - self.before.get(pid, 0.0)
-            if pid == self.program.pid:
-                shares["program"] += used
-            elif pid == self.display.process.pid:
-                shares["xvfb"] += used
-            elif names.get(pid, "").startswith("wineserver"):
-                shares["wineserver"] += used
-            else:
-                shares["helpers"] += used
-        self.shares = shares
+        self.shares = dict.fromkeys(SHARES, 0.0)
+        for pid, (share, seconds) in self._sample().items():
+            self.shares[share] += seconds - self.before.get(pid, 0.0)
+
+
+def wine_shares(program: subprocess.Popen, prefix: Prefix, display: Display) -> CpuShares:
+    """A Wine program, its prefix's wineserver, the prefix's other Wine processes, its X server."""
+    def processes() -> dict[int, str]:
+        found = {pid: "wineserver" if name.startswith("wineserver") else "helpers"
+                 for pid, name in prefix_processes(prefix).items()}
+        return found | {program.pid: "program", display.process.pid: "xvfb"}
+    return CpuShares(processes)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -424,28 +425,10 @@ def descendants(pid: int) -> set[int]:
     return found
 
 
-class NativeCpuShares:
-    """CPU seconds of a native X program (with what it starts) and of its X server."""
-
-    def __init__(self, program: subprocess.Popen, display: Display):
-        self.program, self.display = program, display
-        self.before: dict[int, float] = {}
-        self.shares: dict[str, float] = {}
-
-    def _sample(self) -> dict[int, float]:
-        pids = descendants(self.program.pid) | {self.display.process.pid}
-        return {pid: t for pid in pids if (t := cpu_seconds(pid)) is not None}
-
-    def start(self) -> None:
-        self.before = self._sample()
-
-    def stop(self) -> None:
-        after = self._sample()
-        xvfb_pid = self.display.process.pid
-        self.shares = {"program": 0.0, "wineserver": 0.0, "helpers": 0.0, "xvfb": 0.0}
-        for pid, seconds in after.items():
-            self.shares["xvfb" if pid == xvfb_pid else "program"] += seconds - self.before.get(
-                pid, 0.0)
+def native_shares(program: subprocess.Popen, display: Display) -> CpuShares:
+    """A native X program with what it starts, and its X server."""
+    return CpuShares(lambda: dict.fromkeys(descendants(program.pid), "program")
+                     | {display.process.pid: "xvfb"})
 
 
 @contextlib.contextmanager
@@ -490,9 +473,9 @@ def run_cpu(args, work: Path) -> None:
         glide = stack.enter_context(native_saver(glide_display))
         time.sleep(SETTLE_SECONDS)
 
-        shares = {"saver": CpuShares(saver, saver_prefix, saver_display),
-                  "bare": CpuShares(bare, bare_prefix, bare_display),
-                  "glide": NativeCpuShares(glide, glide_display)}
+        shares = {"saver": wine_shares(saver, saver_prefix, saver_display),
+                  "bare": wine_shares(bare, bare_prefix, bare_display),
+                  "glide": native_shares(glide, glide_display)}
         for share in shares.values():
             share.start()
         time.sleep(seconds)

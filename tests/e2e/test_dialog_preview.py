@@ -28,7 +28,8 @@ import unittest
 from pathlib import Path
 
 from velloway_e2e import (MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError, Image,
-                          VellowayTestCase, WineProcess, colour, script_text, wait_until)
+                          VellowayTestCase, WineProcess, colour, program_from_env, script_text,
+                          wait_until)
 
 HOST_ENV = "VELLOWAY_PREVIEW_HOST"
 RENDER_ENV = "VELLOWAY_PREVIEW_RENDER"
@@ -45,17 +46,6 @@ PICTURE_SHOWN = (155, 111)
 # Both host programs paint their client area in this colour.
 HOST_BACKGROUND = (0x30, 0x60, 0x90)
 FILL_TOLERANCE = 2
-
-
-def program_from_env(name: str) -> Path:
-    """The program an environment variable names; skips the test class when it is not set."""
-    value = os.environ.get(name)
-    if not value:
-        raise unittest.SkipTest(f"{name} is not set (ctest sets it)")
-    path = Path(value)
-    if not path.is_file():
-        raise HarnessError(f"{name}={path} does not exist")
-    return path
 
 
 def save_docs_image(image: Image, name: str) -> None:
@@ -231,6 +221,20 @@ class HostedTestCase(VellowayTestCase):
             self.desktop.screenshot(self.artifact("still-running.png"))
             self.fail(f"{what}: the program is still running after {timeout:g} s")
 
+    def activated_dialog(self, host: HostProgram) -> list[Record]:
+        """The settings dialog's records once Wine has activated it, or as they are after 5 s.
+        Wine activates a new top-level window when the X server's focus event arrives, which may
+        be a moment after the window maps; until then no control has the focus and keys go
+        nowhere."""
+        records = [host.window(CONFIG_CAPTION)]
+
+        def activated():
+            records[0] = host.window(CONFIG_CAPTION)
+            return bool(records[0]) and records[0][0]["focus"] != "0"
+        with contextlib.suppress(HarnessError):
+            wait_until(activated, 5, what="the dialog to be activated")
+        return records[0]
+
     def wait_settled(self, region, timeout: float = 5, span: float = 0.3) -> Image:
         """The region once it has not changed for span seconds."""
         deadline = time.monotonic() + timeout
@@ -298,16 +302,7 @@ class ConfigDialogTest(HostedTestCase):
             self.desktop.screenshot(self.artifact("no-dialog.png"))
             self.fail(f"{e} (exit status {process.returncode})")
         self.addCleanup(self.close_dialog, process)
-        # Wine activates a new top-level window when the X server's focus event arrives, which
-        # may be a moment after the window maps; until then no control has the focus.
-        records = [self.host.window(CONFIG_CAPTION)]
-
-        def activated():
-            records[0] = self.host.window(CONFIG_CAPTION)
-            return records[0][0]["focus"] != "0"
-        with contextlib.suppress(HarnessError):
-            wait_until(activated, 5, what="the dialog to be activated")
-        return process, records[0]
+        return process, self.activated_dialog(self.host)
 
     def close_dialog(self, process):
         process.kill()

@@ -12,7 +12,7 @@ import time
 import unittest
 from pathlib import Path
 
-from test_dialog_preview import CONFIG_CAPTION, CONFIG_CAPTION_RE, HostedTestCase
+from test_dialog_preview import CONFIG_CAPTION_RE, HostedTestCase
 from velloway_e2e import (BLACK, MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError,
                           VellowayTestCase, colour_close, is_whiteish, script_text, wait_until)
 
@@ -110,13 +110,10 @@ class HostileRun:
 
     def memory_mb(self, process) -> tuple:
         """(resident, peak resident) in MB of the Unix process running the program."""
-        proc = Path(f"/proc/{process.pid}")
-        cmdline = (proc / "cmdline").read_bytes().split(b"\0")
+        cmdline = Path(f"/proc/{process.pid}/cmdline").read_bytes().split(b"\0")
         self.assertEqual(cmdline[0].decode(errors="replace"), self.scr_windows,
                          f"PID {process.pid} does not run the program")
-        status = dict(line.split(":", 1) for line in
-                      (proc / "status").read_text().splitlines() if ":" in line)
-        return tuple(int(status[name].split()[0]) / 1024 for name in ("VmRSS", "VmHWM"))
+        return tuple(process.memory_kib(name) / 1024 for name in ("VmRSS", "VmHWM"))
 
     def assert_message_line(self):
         """A white line across the middle of the black screen, whole within it: why no script
@@ -244,10 +241,7 @@ class HostileSettingTest(HostileRun, HostedTestCase):
                 try:
                     self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20,
                                              alive=process.is_running)
-                    # Escape reaches the dialog once Wine has activated it.
-                    records = wait_until(
-                        lambda: (r := host.window(CONFIG_CAPTION)) and r[0]["focus"] != "0" and r,
-                        5, what="the dialog to be activated")
+                    records = self.activated_dialog(host)
                     items = [r for r in records if r.kind == "ITEM"]
                     self.assertEqual(sorted(r["text"] for r in items),
                                      ["Default.vws", "Other.vws"], "entries")

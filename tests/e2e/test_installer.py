@@ -21,11 +21,11 @@ import struct
 import unittest
 from pathlib import Path
 
-from velloway_e2e import (MAIN_CAPTION_RE, REPO, SETTING_KEY, VELLOWAY_KEY, Desktop,
-                          HarnessError, WinePrefix, artifacts_dir, colour, script_text)
+from velloway_e2e import (MAIN_CAPTION_RE, REPO, SCR_ENV, SETTING_KEY, VELLOWAY_KEY, Desktop,
+                          HarnessError, WinePrefix, artifacts_dir, colour, program_from_env,
+                          script_text)
 
 SETUP_ENV = "VELLOWAY_SETUP"
-SCR_ENV = "VELLOWAY_SCR"
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloway"
@@ -100,19 +100,9 @@ def tree(folder: Path) -> set[str]:
     return {p.relative_to(folder).as_posix() for p in folder.rglob("*") if p.is_file()}
 
 
-def setup_from_env() -> Path:
-    value = os.environ.get(SETUP_ENV)
-    if not value:
-        raise unittest.SkipTest(f"{SETUP_ENV} is not set (ctest sets it)")
-    path = Path(value)
-    if not path.is_file():
-        raise HarnessError(f"{SETUP_ENV}={path} does not exist")
-    return path
-
-
 class SetupFileTest(unittest.TestCase):
     def test_version_resource_names_the_project_version(self):
-        data = setup_from_env().read_bytes()
+        data = program_from_env(SETUP_ENV).read_bytes()
         for text in (project_version(), "Velloway setup"):
             self.assertIn(text.encode("utf-16-le"), data, f"{text!r} in the version resource")
 
@@ -135,7 +125,7 @@ class InstallerTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls) -> None:
-        cls.setup_exe = setup_from_env()
+        cls.setup_exe = program_from_env(SETUP_ENV)
         stack = contextlib.ExitStack()
         cls.addClassCleanup(stack.close)
         cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))

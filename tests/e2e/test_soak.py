@@ -27,10 +27,9 @@ import time
 import unittest
 from pathlib import Path
 
-from test_dialog_preview import program_from_env
 from test_music import write_tone
 from velloway_e2e import (MAIN_CAPTION, MAIN_CAPTION_RE, HarnessError, SoundCapture,
-                          VellowayTestCase, script_text)
+                          VellowayTestCase, program_from_env, script_text)
 
 STATS_ENV = "VELLOWAY_PROCESS_STATS"
 CHECK_ENV = "VELLOWAY_CHECK"
@@ -81,25 +80,6 @@ def soak_seconds():
     if not re.fullmatch(r"\d+", text):
         raise ValueError(f"{SECONDS_ENV}={text!r} is not a whole number of seconds")
     return int(text)
-
-
-def status_kib(pid, field):
-    """A memory figure of a Unix process from /proc/<pid>/status, KiB."""
-    with open(f"/proc/{pid}/status") as status:
-        for entry in status:
-            if entry.startswith(field + ":"):
-                return int(entry.split()[1])
-    raise HarnessError(f"no {field} in /proc/{pid}/status")
-
-
-def anon_kib(pid):
-    """Anonymous resident memory: the heap and the stacks."""
-    return status_kib(pid, "RssAnon")
-
-
-def peak_kib(pid):
-    """The most the process has had resident."""
-    return status_kib(pid, "VmHWM")
 
 
 class SoakTest(VellowayTestCase):
@@ -160,17 +140,17 @@ class SoakTest(VellowayTestCase):
         for k in range(1, loops + 1):
             end = started + k * loop
             time.sleep(max(0.0, end - QUIET_SECONDS - time.monotonic()))
-            floor = anon_kib(process.pid)
+            floor = process.memory_kib("RssAnon")
             while time.monotonic() < end:
                 time.sleep(MEMORY_INTERVAL)
-                floor = min(floor, anon_kib(process.pid))
+                floor = min(floor, process.memory_kib("RssAnon"))
             figures.append((*self.counts(process), floor))
             print(f"\nloop {k}: GDI={figures[-1][0]} USER={figures[-1][1]} memory={floor} KiB",
                   end="", flush=True)
         (gdi0, user0, memory0), (gdi, user, memory) = figures[0], figures[-1]
         print(f"\nsoak of {loops} loops of {loop:.1f} s, after the first loop -> end: "
               f"GDI {gdi0} -> {gdi}, USER {user0} -> {user}, memory {memory0} -> {memory} KiB "
-              f"(peak resident {peak_kib(process.pid)} KiB)", flush=True)
+              f"(peak resident {process.memory_kib('VmHWM')} KiB)", flush=True)
 
         self.desktop.key("a")
         try:

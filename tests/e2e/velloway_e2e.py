@@ -1122,6 +1122,15 @@ class WineProcess:
         return (self.stdout_path.read_text(errors="replace"),
                 self.stderr_path.read_text(errors="replace"))
 
+    def memory_kib(self, field: str) -> int:
+        """A memory figure of the program from /proc/<pid>/status ("VmRSS", "VmHWM", "RssAnon"),
+        in KiB: `wine` execs into the program, so the PID is the program's."""
+        with open(f"/proc/{self.pid}/status") as status:
+            for entry in status:
+                if entry.startswith(field + ":"):
+                    return int(entry.split()[1])
+        raise HarnessError(f"no {field} in /proc/{self.pid}/status")
+
 
 # ---------------------------------------------------------------------------------------------
 # Sound
@@ -1237,9 +1246,15 @@ UPDATE_INFO_KEY = r"HKCU\Software\Velloway\UpdateInfo"
 VELLOWAY_KEY = r"HKCU\Software\Velloway"
 
 
-def velloway_scr() -> Path | None:
-    value = os.environ.get(SCR_ENV)
-    return Path(value) if value else None
+def program_from_env(name: str) -> Path:
+    """The program an environment variable names; skips the test class when it is not set."""
+    value = os.environ.get(name)
+    if not value:
+        raise unittest.SkipTest(f"{name} is not set (ctest sets it)")
+    path = Path(value)
+    if not path.is_file():
+        raise HarnessError(f"{name}={path} does not exist")
+    return path
 
 
 def artifacts_dir() -> Path:
@@ -1263,11 +1278,7 @@ class VellowayTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls) -> None:
-        scr = velloway_scr()
-        if scr is None:
-            raise unittest.SkipTest(f"{SCR_ENV} is not set (ctest sets it to velloway.scr)")
-        if not scr.is_file():
-            raise HarnessError(f"{SCR_ENV}={scr} does not exist")
+        scr = program_from_env(SCR_ENV)
         stack = contextlib.ExitStack()
         cls.addClassCleanup(stack.close)
         cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))
