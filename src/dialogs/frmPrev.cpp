@@ -5,6 +5,9 @@ namespace {
 
 // How often the preview looks for its host: it ends within this time of the host's end.
 constexpr std::int32_t kHostCheckInterval = 500;
+// The window's design size; embedded, it takes its host's size.
+constexpr forms::Twips kDesignWidth = 2340;
+constexpr forms::Twips kDesignHeight = 1665;
 
 forms::FormDesign PreviewDesign() {
   forms::FormDesign design;
@@ -12,15 +15,16 @@ forms::FormDesign PreviewDesign() {
   design.Border = forms::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::Manual;
-  design.Width = 2340;
-  design.Height = 1665;
+  design.Width = kDesignWidth;
+  design.Height = kDesignHeight;
   return design;
 }
 
+// The picture fills the window.
 forms::ControlDesign PictureDesign() {
   forms::ControlDesign design;
-  design.Width = 2325;  // the picture's own size, 155 x 115 pixels
-  design.Height = 1725;
+  design.Width = kDesignWidth;
+  design.Height = kDesignHeight;
   design.Picture = "PREVIEW";
   return design;
 }
@@ -35,6 +39,10 @@ frmPrev::frmPrev(forms::Backend& backend)
 void frmPrev::WatchHost(WindowHandle host) {
   host_ = host;
   hostWatch_.SetEnabled(true);
+}
+
+void frmPrev::Form_Resize() {
+  picPrev.Move(0, 0, Width(), Height());
 }
 
 void frmPrev::CheckHost() {

@@ -4,7 +4,7 @@
 
 namespace velloway {
 
-// The preview: a borderless window holding one still picture, embedded in the host's pane.
+// The preview: a borderless window filled by one still picture, embedded in the host's pane.
 class frmPrev : public forms::Form {
  public:
   explicit frmPrev(forms::Backend& backend);
@@ -12,6 +12,9 @@ class frmPrev : public forms::Form {
   // Ends the program once the host window is gone, for platforms that do not destroy an
   // embedded window with its host (a host process that is killed, for instance).
   void WatchHost(WindowHandle host);
+
+ protected:
+  void Form_Resize() override;
 
  private:
   void CheckHost();

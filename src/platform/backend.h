@@ -87,10 +87,10 @@ class ControlEvents {
  public:
   virtual ~ControlEvents() = default;
   virtual void OnControlClick() {}
-  // The user picked entry `index` (numbered from 0) of a list.
-  virtual void OnSelectionChanged(int index) { (void)index; }
 };
 
+// A drop-down list opens as wide as its longest entry needs, at least as wide as its closed field
+// and at most as wide as the screen; a picture is scaled to fill its control.
 enum class ControlKind { DropDownList, PushButton, Picture };
 
 // A child control as the platform makes it. Controls take the keyboard focus in the order they
@@ -110,9 +110,15 @@ struct ControlProperties {
 class NativeControl {
  public:
   virtual ~NativeControl() = default;
+  // Places the control at `bounds`, in the parent's client pixels.
+  virtual void SetBounds(const PixelRect& bounds) = 0;
   virtual void AddItem(std::string_view text) = 0;
   // -1 selects nothing.
   virtual void SetSelectedIndex(int index) = 0;
+  // The list's selection as the control holds it now, however it changed (the user, the
+  // keyboard or another program): its index, -1 when nothing is selected, and its text.
+  virtual int SelectedIndex() const = 0;
+  virtual std::string SelectedText() const = 0;
 };
 
 struct WindowStyle {
@@ -130,6 +136,9 @@ class NativeWindow {
   virtual void SetCaption(std::string_view caption) = 0;
   // Places the window so that its client area covers `client`, in screen pixels.
   virtual void SetBounds(const PixelRect& client) = 0;
+  // Covers the client area of host, the window this one has been embedded in, with the whole
+  // window; returns the window's client area then ({0, 0, width, height}).
+  virtual PixelRect FillHost(WindowHandle host) = 0;
   // The whole window, frame included, around a client area at `client`.
   virtual PixelRect OuterBounds(const PixelRect& client) const = 0;
   virtual void Show() = 0;
@@ -174,6 +183,9 @@ class Backend {
                                              std::string_view pattern) = 0;
   virtual SettingsStore& Settings() = 0;
   virtual ModApi& Api() = 0;
+  // Whether window is the desktop: the window behind all others, which hosts no other
+  // program's window.
+  virtual bool IsDesktop(WindowHandle window) = 0;
   // Runs the events that are waiting, then returns.
   virtual void DoEvents() = 0;
   // Ends the program at once: no further event handler runs.

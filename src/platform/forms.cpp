@@ -94,7 +94,7 @@ void Form::Show() {
 }
 
 void Form::Unload() {
-  window_.reset();
+  DropWindow();
 }
 
 void Form::SetBackColor(Color color) {
@@ -112,11 +112,24 @@ void Form::SetHeight(Twips height) {
 }
 
 void Form::Move(Twips left, Twips top, Twips width, Twips height) {
+  const bool resized = width != design_.Width || height != design_.Height;
   left_ = left;
   top_ = top;
   design_.Width = width;
   design_.Height = height;
   PlaceWindow();
+  if (resized) Form_Resize();
+}
+
+void Form::FillHost(WindowHandle host) {
+  if (!window_) return;
+  const PixelRect area = window_->FillHost(host);
+  const forms::Screen screen = Screen();
+  left_ = 0;
+  top_ = 0;
+  design_.Width = static_cast<Twips>(area.Width()) * screen.TwipsPerPixelX();
+  design_.Height = static_cast<Twips>(area.Height()) * screen.TwipsPerPixelY();
+  Form_Resize();
 }
 
 WindowHandle Form::hWnd() const {
@@ -148,11 +161,16 @@ void Form::OnKeyPress(char16_t character) {
 }
 
 void Form::OnDestroyed() {
-  window_.reset();
+  DropWindow();
 }
 
 void Form::Invalidate(const PixelRect& area) {
   if (window_ && !area.IsEmpty()) window_->Invalidate(area);
+}
+
+void Form::DropWindow() {
+  for (Control* control : controls_) control->Unrealize();
+  window_.reset();
 }
 
 void Form::PlaceWindow() {
@@ -254,14 +272,26 @@ Control::Control(Form& owner, ControlKind kind, ControlDesign design)
 
 Control::~Control() = default;
 
-void Control::Realize(NativeWindow& window) {
+void Control::Move(Twips left, Twips top, Twips width, Twips height) {
+  design_.Left = left;
+  design_.Top = top;
+  design_.Width = width;
+  design_.Height = height;
+  if (native_) native_->SetBounds(PixelBounds());
+}
+
+PixelRect Control::PixelBounds() const {
   const forms::Screen screen = owner_.Screen();
   const int left = ToPixels(design_.Left, screen.TwipsPerPixelX());
   const int top = ToPixels(design_.Top, screen.TwipsPerPixelY());
+  return {left, top, left + ToPixels(design_.Width, screen.TwipsPerPixelX()),
+          top + ToPixels(design_.Height, screen.TwipsPerPixelY())};
+}
+
+void Control::Realize(NativeWindow& window) {
   ControlProperties properties;
   properties.Kind = kind_;
-  properties.Bounds = {left, top, left + ToPixels(design_.Width, screen.TwipsPerPixelX()),
-                       top + ToPixels(design_.Height, screen.TwipsPerPixelY())};
+  properties.Bounds = PixelBounds();
   properties.Caption = design_.Caption;
   properties.Font = design_.Font;
   properties.ForeColor = design_.ForeColor;
@@ -273,12 +303,27 @@ void Control::Realize(NativeWindow& window) {
   Restore();
 }
 
+void Control::Unrealize() {
+  if (!native_) return;
+  Save();
+  native_.reset();
+}
+
 ComboBox::ComboBox(Form& owner, ControlDesign design)
     : Control(owner, ControlKind::DropDownList, std::move(design)) {}
 
 void ComboBox::AddItem(std::string text) {
   if (Native()) Native()->AddItem(text);
   items_.push_back(std::move(text));
+}
+
+int ComboBox::ListIndex() const {
+  return Native() ? Native()->SelectedIndex() : listIndex_;
+}
+
+std::string ComboBox::Text() const {
+  if (Native()) return Native()->SelectedText();
+  return listIndex_ < 0 ? std::string() : List(listIndex_);
 }
 
 void ComboBox::SetListIndex(int index) {
@@ -289,6 +334,11 @@ void ComboBox::SetListIndex(int index) {
 void ComboBox::Restore() {
   for (const std::string& item : items_) Native()->AddItem(item);
   Native()->SetSelectedIndex(listIndex_);
+}
+
+void ComboBox::Save() {
+  const int index = Native()->SelectedIndex();
+  listIndex_ = index < ListCount() ? index : -1;
 }
 
 CommandButton::CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick)

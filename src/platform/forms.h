@@ -96,6 +96,8 @@ class Form : private WindowEvents {
   void SetWidth(Twips width);
   void SetHeight(Twips height);
   void Move(Twips left, Twips top, Twips width, Twips height);
+  // Covers the client area of host, the window this form's window has been embedded in.
+  void FillHost(WindowHandle host);
   WindowHandle hWnd() const;
 
   // Paints the client area's part `area`: the background, then the visible labels over it.
@@ -103,6 +105,8 @@ class Form : private WindowEvents {
 
  protected:
   virtual void Form_Load() {}
+  // The form's size has changed.
+  virtual void Form_Resize() {}
   virtual void Form_Click() {}
   virtual void Form_KeyPress(std::int16_t& KeyAscii) { (void)KeyAscii; }
 
@@ -125,6 +129,8 @@ class Form : private WindowEvents {
   void Register(Control& control) { controls_.push_back(&control); }
   void Invalidate(const PixelRect& area);
   void PlaceWindow();
+  // Drops the native controls, then the window.
+  void DropWindow();
   PixelRect BoundsInPixels() const;
 
   Backend& backend_;
@@ -230,15 +236,19 @@ class Control : private ControlEvents {
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
+  void Move(Twips left, Twips top, Twips width, Twips height);
+
  protected:
-  NativeControl* Native() { return native_.get(); }
+  NativeControl* Native() const { return native_.get(); }
 
  private:
   friend class Form;
   // Makes the native control on the form's window, and drops it when the window goes.
   void Realize(NativeWindow& window);
-  void Unrealize() { native_.reset(); }
+  void Unrealize();
+  PixelRect PixelBounds() const;
   virtual void Restore() {}  // gives a newly made native control the object's state
+  virtual void Save() {}     // takes the native control's state before it goes
 
   Form& owner_;
   ControlKind kind_;
@@ -253,18 +263,19 @@ class ComboBox : public Control {
   void AddItem(std::string text);
   int ListCount() const { return static_cast<int>(items_.size()); }
   const std::string& List(int index) const { return items_.at(static_cast<std::size_t>(index)); }
-  // The selected entry, -1 when nothing is selected.
-  int ListIndex() const { return listIndex_; }
+  // The selected entry, -1 when nothing is selected; while the form is loaded, as the control
+  // holds it at this moment.
+  int ListIndex() const;
   void SetListIndex(int index);
   // The selected entry's text; empty when nothing is selected.
-  std::string Text() const { return listIndex_ < 0 ? std::string() : List(listIndex_); }
+  std::string Text() const;
 
  private:
-  void OnSelectionChanged(int index) override { listIndex_ = index; }
   void Restore() override;
+  void Save() override;
 
   std::vector<std::string> items_;
-  int listIndex_ = -1;
+  int listIndex_ = -1;  // while the form is not loaded
 };
 
 // A push button; a default button is pressed by Enter, a cancel button by Escape.
@@ -278,7 +289,7 @@ class CommandButton : public Control {
   std::function<void()> onClick_;
 };
 
-// A still picture, from the program's resources.
+// A still picture, from the program's resources, scaled to fill the control.
 class PictureBox : public Control {
  public:
   PictureBox(Form& owner, ControlDesign design)

@@ -63,8 +63,9 @@ std::optional<WindowHandle> ParsePreviewHost(std::string_view text) {
 
 void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost) {
   ModApi& api = backend.Api();
-  // A host that is no window would leave a stray window on the desktop that never ends.
-  if (api.IsWindow(PreviewHost) == 0) return;
+  // A host that is no window would leave a stray window on the desktop that never ends; the
+  // desktop itself is no preview pane.
+  if (api.IsWindow(PreviewHost) == 0 || backend.IsDesktop(PreviewHost)) return;
   windows.Preview = std::make_unique<frmPrev>(backend);
   frmPrev& preview = *windows.Preview;
   preview.Load();
@@ -75,6 +76,7 @@ void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle 
       static_cast<std::int32_t>((static_cast<std::uint32_t>(style) | WS_CHILD) & ~WS_POPUP));
   api.SetParent(window, PreviewHost);
   api.SetWindowPos(window, 0, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  preview.FillHost(PreviewHost);
   preview.Show();
   api.SetActiveWindow(api.GetWindow(PreviewHost, GW_OWNER));
   preview.WatchHost(PreviewHost);

@@ -40,7 +40,8 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
 // large even read unsigned).
 std::optional<WindowHandle> ParsePreviewHost(std::string_view text);
 
-// Embeds the preview into the host's pane; ends quietly when the host is no window.
+// Embeds the preview into the host's pane, which it covers; ends quietly when the host is no
+// window or the desktop.
 void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost);
 
 }  // namespace velloway

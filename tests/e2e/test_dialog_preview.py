@@ -3,13 +3,17 @@
 - No switch and "/c" show the dialog "CONFIG -+- Velloway" listing the program directory's
   scripts with the stored one selected; Down and Enter store another, which the next "/s" plays;
   Escape stores nothing.
-- "/p HWND" puts the preview window into the host's client area (checked through the Win32 API
-  from the host program: under Wine a window inside another process's window is not drawn), and
-  the preview ends when the host window is destroyed or the host's process dies.
-- The preview's picture, shown inside a host of the same process, is the program's picture.
+- OK stores the entry selected at that moment, even one selected by another program without a
+  word to the dialog; the opened list is as wide as the longest name needs, and no wider than
+  the screen.
+- "/p HWND" makes the preview window cover the host's client area at every DPI (checked through
+  the Win32 API from the host program: under Wine a window inside another process's window is
+  not drawn), and the preview ends when the host window is destroyed or the host's process dies.
+- The preview's picture, shown inside a host of the same process, fills the whole pane, scaled,
+  at every DPI.
 
-The host program (preview_host.exe) also reads other programs' windows for the tests: the
-dialog's list entries, its selection and its focus.
+The host program (preview_host.exe) also reads and drives other programs' windows for the
+tests: the dialog's list entries, its selection, its focus and its opened list.
 
 Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
      VELLOWAY_PREVIEW_RENDER=.../preview_render.exe python3 -m unittest -v test_dialog_preview
@@ -28,8 +32,8 @@ import unittest
 from pathlib import Path
 
 from velloway_e2e import (MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError, Image,
-                          VellowayTestCase, WineProcess, colour, program_from_env, script_text,
-                          wait_until)
+                          VellowayTestCase, WineProcess, colour, colour_close, program_from_env,
+                          script_text, wait_until)
 
 HOST_ENV = "VELLOWAY_PREVIEW_HOST"
 RENDER_ENV = "VELLOWAY_PREVIEW_RENDER"
@@ -39,13 +43,13 @@ CONFIG_CAPTION = "CONFIG -+- Velloway"
 CONFIG_CAPTION_RE = r"^CONFIG -\+- Velloway$"
 PREVIEW_CAPTION = "Preview(Velloway)"
 PREVIEW_PICTURE = REPO / "src" / "platform" / "win32" / "resources" / "preview.bmp"
-# The preview window's client size (2340 x 1665 twips at 96 dpi); its picture is 155 x 115 and
-# shows cut to the window's height.
-PREVIEW_SIZE = (156, 111)
-PICTURE_SHOWN = (155, 111)
 # Both host programs paint their client area in this colour.
 HOST_BACKGROUND = (0x30, 0x60, 0x90)
+# A form's own background, where nothing covers it.
+FORM_BACKGROUND = (0xF0, 0xF0, 0xF0)
 FILL_TOLERANCE = 2
+# The DPIs a preview is shown at: 100 %, 125 %, 150 % and 200 %.
+DPIS = (96, 120, 144, 192)
 
 
 def save_docs_image(image: Image, name: str) -> None:
@@ -53,13 +57,6 @@ def save_docs_image(image: Image, name: str) -> None:
     directory = os.environ.get(DOCS_ENV)
     if directory:
         image.save_png(Path(directory) / name)
-
-
-def crop(image: Image, region) -> Image:
-    x, y, w, h = region
-    rows = [bytes(c for px in (image.pixel(x + i, y + j) for i in range(w)) for c in px)
-            for j in range(h)]
-    return Image(w, h, b"".join(rows), (x, y))
 
 
 def parse_rect(text: str) -> tuple:
@@ -123,6 +120,7 @@ class HostProgram:
         self.hwnd = host.number("hwnd")
         self.pid = host.number("pid")
         self.client = host.rect("client")
+        self.desktop = host.number("desktop")
 
     def _lines_until(self, last, timeout: float) -> list[str]:
         """Output lines from where the last read stopped up to the first for which last(line)
@@ -275,6 +273,11 @@ SCRIPTS = {
 }
 NOT_SCRIPTS = ["readme.txt", "Amber.vws.bak"]
 STORED = "Default.vws"
+# The list's font as the dialog is designed: ＭＳ Ｐゴシック 9.75 pt bold, Shift-JIS.
+LIST_FONT = ("9.75", "700", "128", "\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af")
+# Names alike in their first 31 characters, and one wider than the tests' screen.
+ALIKE_NAMES = [f"Family credits for the reunion {year}.vws" for year in (2022, 2023, 2024)]
+ENDLESS_NAME = "Family credits for the reunion " * 7 + "2025.vws"
 
 
 class ConfigDialogTest(HostedTestCase):
@@ -385,6 +388,49 @@ class ConfigDialogTest(HostedTestCase):
         self.assertEqual(self.host.window(CONFIG_CAPTION), [], "dialog still open")
         self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), STORED)
 
+    def test_ok_stores_a_selection_the_dialog_was_not_told_of(self):
+        process, records = self.open_dialog()
+        combo, items, _ = self.combo(records)
+        chosen = next(name for name in items if name != STORED)
+        # As another program selects, or on some systems the keyboard in a closed list: no
+        # notification reaches the dialog.
+        answer = self.host.ask(f"setcursel {combo['hwnd']} {items.index(chosen)}")
+        self.assertEqual(answer[0]["result"], str(items.index(chosen)), "CB_SETCURSEL")
+        self.desktop.key("Return")
+        self.assertEqual(self.wait_exit(process, 5, "Enter"), 0, "exit status")
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), chosen)
+
+    def test_opened_list_is_as_wide_as_the_longest_name_needs(self):
+        screen_width = self.SCREEN[0]
+        for names, fits_on_screen in ((ALIKE_NAMES, True), (ALIKE_NAMES + [ENDLESS_NAME], False)):
+            with self.subTest(names=len(names)):
+                for name in names:
+                    self.program_dir.write(name, solid_script("000000"))
+                    self.addCleanup(self.program_dir.remove, name)
+                process, _ = self.open_dialog()
+                try:
+                    self.desktop.key("F4")
+                    lists = wait_until(lambda: [r for r in self.host.ask("openlist " +
+                                                                         CONFIG_CAPTION)
+                                                if r.kind == "LIST"], 5, what="the opened list")
+                finally:
+                    self.close_dialog(process)
+                self.assertEqual(len(lists), 1, f"opened lists: {lists}")
+                width = lists[0].rect()[2]
+                inside = parse_rect(lists[0]["client"])[0]
+                longest = max(self.text_width(name) for name in names)
+                print(f"\n  longest name {longest} px: the list {width} px wide, {inside} px "
+                      "inside")
+                if fits_on_screen:
+                    # The list draws its text a pixel in from each side.
+                    self.assertGreaterEqual(inside, longest + 2, "room for the longest name")
+                else:
+                    self.assertEqual(width, screen_width, "as wide as the screen, no wider")
+
+    def text_width(self, text: str) -> int:
+        """The width of text in the list's font, in pixels."""
+        return self.host.ask("\t".join(("textwidth",) + LIST_FONT + (text,)))[0].number("width")
+
 
 # ---------------------------------------------------------------------------------------------
 # The preview in another program's window
@@ -394,33 +440,40 @@ class PreviewHostTest(HostedTestCase):
     def setUp(self) -> None:
         self.host = self.start_host()
 
-    def start_preview(self):
+    def start_preview(self, host: HostProgram | None = None):
         """Starts "/p <host>" and returns (process, the preview's record) once it is inside."""
-        process = self.start("/p", str(self.host.hwnd))
+        host = host or self.host
+        process = self.start("/p", str(host.hwnd))
         try:
-            child = wait_until(lambda: self.host.preview_child() or (
+            child = wait_until(lambda: host.preview_child() or (
                 None if process.is_running() else "ended"), 10,
                 interval=0.1, what="the preview inside the host window")
         except HarnessError as e:
-            self.fail(f"{e} (children {self.host.children()})")
+            self.fail(f"{e} (children {host.children()})")
         if child == "ended":
             self.fail(f"the preview ended at once (status {process.returncode}) without showing")
         return process, child
 
-    def test_preview_sits_at_the_host_client_origin(self):
-        process, child = self.start_preview()
-        x, y, w, h = child.rect()
-        self.assertEqual(child.number("parent"), self.host.hwnd, "GetParent(preview)")
-        self.assertEqual((x, y), self.host.client[:2], "preview's top-left on the screen")
-        self.assertEqual((w, h), PREVIEW_SIZE, "preview's size")
-        self.assertEqual(child["visible"], "1", "IsWindowVisible(preview)")
-        self.assertNotEqual(child.number("pid"), self.host.pid, "made by velloway.scr")
-        # It stays while the host is there (past a few of its checks on the host).
+    def test_preview_covers_the_host_client_area_at_every_dpi(self):
+        self.addCleanup(self.prefix.set_dpi, 96)
+        shown = []
+        for dpi in DPIS:
+            with self.subTest(dpi=dpi):
+                self.prefix.set_dpi(dpi)
+                host = self.start_host()  # its frame, and so its pane, follows the DPI too
+                process, child = self.start_preview(host)
+                self.assertEqual(child.number("parent"), host.hwnd, "GetParent(preview)")
+                self.assertEqual(child.rect(), host.client, "the preview's rectangle on the screen")
+                self.assertEqual(child["visible"], "1", "IsWindowVisible(preview)")
+                self.assertNotEqual(child.number("pid"), host.pid, "made by velloway.scr")
+                shown.append((dpi, process, host, child))
+        # They stay while their hosts are there (past a few of their checks on the host).
         time.sleep(1.5)
-        self.assertTrue(process.is_running(), "the preview ended while its host was there")
-        again = self.host.preview_child()
-        self.assertIsNotNone(again, "the preview left the host window")
-        self.assertEqual(again.rect(), child.rect())
+        for dpi, process, host, child in shown:
+            self.assertTrue(process.is_running(), f"the preview at {dpi} dpi ended")
+            again = host.preview_child()
+            self.assertIsNotNone(again, f"the preview at {dpi} dpi left the host window")
+            self.assertEqual(again.rect(), child.rect())
 
     def test_destroying_the_host_window_ends_the_preview(self):
         process, _ = self.start_preview()
@@ -472,18 +525,13 @@ class PreviewPictureTest(VellowayTestCase):
             raise unittest.SkipTest("ImageMagick's convert is needed to read preview.bmp")
         super().setUpClass()
 
-    def picture_differences(self, image: Image, x0: int, y0: int) -> list:
-        """Pixels of the shown picture (its top-left 155 x 111) that differ from preview.bmp."""
-        reference = reference_picture()
-        return [(x, y, image.pixel(x0 + x, y0 + y), reference.pixel(x, y))
-                for y in range(PICTURE_SHOWN[1]) for x in range(PICTURE_SHOWN[0])
-                if image.pixel(x0 + x, y0 + y) != reference.pixel(x, y)]
-
-    def test_preview_shows_the_picture(self):
-        ppm = self.artifact("host-client.ppm")
+    def render(self, name: str):
+        """Runs preview_render (holding its windows 2 s) and returns (process, its HOST and
+        PREVIEW records, the host's client area read back through GDI)."""
+        ppm = self.artifact(name)
         ppm.unlink(missing_ok=True)
         process = self.prefix.start_program(self.render_program, self.prefix.windows_path(ppm),
-                                            "5000")
+                                            "2000")
         self.addCleanup(process.kill)
         try:
             wait_until(lambda: "CAPTURED" in process.output()[0] or not process.is_running(),
@@ -493,39 +541,50 @@ class PreviewPictureTest(VellowayTestCase):
         out = process.output()[0]
         self.assertIn("CAPTURED", out, f"preview_render: {out!r}")
         records = {r.kind: r for r in map(Record, out.splitlines())}
-        host, preview = records["HOST"], records["PREVIEW"]
-        cx, cy, cw, ch = host.rect("client")
-        self.assertEqual(preview.number("parent"), host.number("hwnd"), "GetParent(preview)")
-        self.assertEqual(preview.rect(), (cx, cy) + PREVIEW_SIZE, "preview window rectangle")
-        self.assertEqual(preview["visible"], "1")
+        return process, records["HOST"], records["PREVIEW"], read_ppm(ppm)
 
-        # What GDI reads back from the host's client area.
-        client = read_ppm(ppm)
-        wrong = self.picture_differences(client, 0, 0)
-        self.assertEqual(wrong[:5], [], f"{len(wrong)} pixels differ from preview.bmp "
-                         "(x, y, shown, expected), read back through GDI")
-        outside = [(x, y) for x, y, _ in client.differing_pixels(HOST_BACKGROUND)
-                   if x >= PREVIEW_SIZE[0] or y >= PREVIEW_SIZE[1]]
-        self.assertEqual(outside[:5], [], "the preview paints beyond its 156 x 111 window")
+    def test_preview_fills_its_pane_with_the_picture_at_every_dpi(self):
+        self.addCleanup(self.prefix.set_dpi, 96)
+        picture = reference_picture()
+        right, bottom = picture.width - 1, picture.height - 1
+        for dpi in DPIS:
+            with self.subTest(dpi=dpi):
+                self.prefix.set_dpi(dpi)
+                process, host, preview, client = self.render(f"host-client-{dpi}.ppm")
+                self.assertEqual(preview.number("parent"), host.number("hwnd"),
+                                 "GetParent(preview)")
+                self.assertEqual(preview.rect(), host.rect("client"), "the preview's rectangle")
+                self.assertEqual(preview["visible"], "1")
 
-        # What reaches the screen.
-        region = (cx, cy, cw, ch)
-        seen = [None]
+                # What GDI reads back from the host's client area: the picture, scaled to fill.
+                for background, whose in ((FORM_BACKGROUND, "the form's"),
+                                          (HOST_BACKGROUND, "the host's")):
+                    uncovered, _ = client.count_close(background)
+                    self.assertEqual(uncovered, 0, f"pixels of the pane in {whose} background")
+                w, h = client.width - 1, client.height - 1
+                for (x, y), corner in (((0, 0), (0, 0)), ((w, 0), (right, 0)),
+                                       ((0, h), (0, bottom)), ((w, h), (right, bottom))):
+                    self.assertTrue(colour_close(client.pixel(x, y), picture.pixel(*corner),
+                                                 FILL_TOLERANCE),
+                                    f"pane's pixel {(x, y)} {client.pixel(x, y)}, the picture's "
+                                    f"corner {picture.pixel(*corner)}")
 
-        def on_screen():
-            seen[0] = self.desktop.capture(region)
-            return not self.picture_differences(seen[0], cx, cy)
-        try:
-            wait_until(on_screen, 5, interval=0.1, what="the picture on the screen")
-        except HarnessError:
-            seen[0].save_png(self.artifact("screen.png"))
-            wrong = self.picture_differences(seen[0], cx, cy)
-            self.fail(f"{len(wrong)} pixels on the screen differ from preview.bmp: {wrong[:5]}")
-        crop(seen[0], (cx, cy) + PREVIEW_SIZE).save_png(self.artifact("preview.png"))
-        # The README shows the picture alone, without the window's last, uncovered column.
-        save_docs_image(crop(seen[0], (cx, cy) + PICTURE_SHOWN), "preview.png")
-        self.assertEqual(process.wait_exit(20), 0, "preview_render's exit status")
+                # What reaches the screen is what GDI read back.
+                cx, cy, cw, ch = host.rect("client")
+                seen = [None]
 
+                def on_screen():
+                    seen[0] = self.desktop.capture((cx, cy, cw, ch))
+                    return seen[0].rgb == client.rgb
+                try:
+                    wait_until(on_screen, 5, interval=0.1, what="the picture on the screen")
+                except HarnessError:
+                    seen[0].save_png(self.artifact(f"screen-{dpi}.png"))
+                    self.fail("the screen differs from what GDI read back")
+                seen[0].save_png(self.artifact(f"preview-{dpi}.png"))
+                if dpi == 96:
+                    save_docs_image(seen[0], "preview.png")
+                self.assertEqual(process.wait_exit(20), 0, "preview_render's exit status")
 
     def test_preview_ends_when_its_host_is_gone(self):
         # Killing a host's process under Wine destroys the preview's window too, which ends the

@@ -1,7 +1,7 @@
 """What a start does besides opening a window: a second start beside a running saver or an open
 settings dialog ends at once and only rewrites the installation record; switches that ask for
-nothing ("s", "/a") and a preview without a usable host ("/p 0", "/p", "/p 99999") open nothing
-and end.
+nothing ("s", "/a") and a preview without a usable host ("/p 0", "/p", "/p 99999", the desktop
+window) open nothing and end.
 
 Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
      python3 -m unittest -v test_startup
@@ -108,7 +108,7 @@ class NothingToOpenTest(StartupTestCase):
 
     def test_preview_without_a_usable_host(self):
         self.assertFalse(self.host.is_window(99999), "the test needs 99999 to be no window")
-        for args in [("/p", "0"), ("/p",), ("/p", "99999")]:
+        for args in [("/p", "0"), ("/p",), ("/p", "99999"), ("/p", str(self.host.desktop))]:
             with self.subTest(args=" ".join(args)):
                 self.assert_ends_quietly(*args)
                 self.assertEqual(self.desktop.search(r"^Preview\(Velloway\)$",

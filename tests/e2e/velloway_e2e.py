@@ -1058,6 +1058,11 @@ class WinePrefix:
         exactly; use reg_set for that)."""
         self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
 
+    def set_dpi(self, dpi: int) -> None:
+        """The DPI that programs started from now on see (96, 120, 144, 192 ...; 96 is the
+        default)."""
+        self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", str(dpi), "REG_DWORD")
+
     def reg_values(self, key: str) -> dict | None:
         """{name: value} of one key exactly as stored (via `wine reg export`), or None when the
         key does not exist."""

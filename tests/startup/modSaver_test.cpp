@@ -75,6 +75,7 @@ TEST_F(StartUp, TheSwitchChoosesTheWindow) {
       {"/p:" + pane, {}},
       {"/p 0", {}},
       {"/p 987654", {}},  // no such window
+      {"/p " + std::to_string(headless::HeadlessBackend::kDesktop), {}},
       {"s", {}},
       {" /s", {}},
       {"/a", {}},
@@ -164,7 +165,7 @@ TEST(ParsePreviewHost, ReadsTheLeadingNumberAsAWindowHandle) {
   for (const auto& c : cases) EXPECT_EQ(ParsePreviewHost(c.text), c.host) << '"' << c.text << '"';
 }
 
-TEST_F(StartUp, PreviewIsEmbeddedAtThePanesCornerAndActivatesItsOwner) {
+TEST_F(StartUp, PreviewFillsThePaneFromItsCornerAndActivatesItsOwner) {
   OtherWindow host(backend, "Host pane");
   host.Show();
   backend.Recorder().SetOwner(host.hWnd(), 777);
@@ -181,9 +182,10 @@ TEST_F(StartUp, PreviewIsEmbeddedAtThePanesCornerAndActivatesItsOwner) {
                                  "GetWindow(" + h + ", 4)", "SetActiveWindow(777)"));
   const auto* window = backend.Window(preview);
   EXPECT_TRUE(window->Visible);
-  EXPECT_EQ(window->Bounds, (forms::PixelRect{0, 0, 156, 111}));
+  const forms::PixelRect pane{0, 0, 320, 240};  // the host's client area
+  EXPECT_EQ(window->Bounds, pane);
   ASSERT_EQ(window->Controls.size(), 1u);
-  EXPECT_EQ(window->Controls[0]->Properties.Bounds, (forms::PixelRect{0, 0, 155, 115}));
+  EXPECT_EQ(window->Controls[0]->Properties.Bounds, pane);
 }
 
 TEST_F(StartUp, PreviewEndsWithItsHost) {

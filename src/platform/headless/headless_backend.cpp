@@ -54,8 +54,15 @@ class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
  public:
   explicit NativeControlImpl(std::shared_ptr<HeadlessControl> state) : state_(std::move(state)) {}
   ~NativeControlImpl() override { state_->Events = nullptr; }
+  void SetBounds(const forms::PixelRect& bounds) override { state_->Properties.Bounds = bounds; }
   void AddItem(std::string_view text) override { state_->Items.emplace_back(text); }
   void SetSelectedIndex(int index) override { state_->Selected = index; }
+  int SelectedIndex() const override { return state_->Selected; }
+  std::string SelectedText() const override {
+    const int index = state_->Selected;
+    const bool listed = index >= 0 && index < static_cast<int>(state_->Items.size());
+    return listed ? state_->Items[static_cast<std::size_t>(index)] : std::string();
+  }
 
  private:
   std::shared_ptr<HeadlessControl> state_;
@@ -72,6 +79,13 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   WindowHandle Handle() const override { return handle_; }
   void SetCaption(std::string_view caption) override { State().Caption = caption; }
   void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
+  forms::PixelRect FillHost(WindowHandle host) override {
+    const auto pane = backend_.windows_.find(host);
+    if (pane != backend_.windows_.end()) {
+      State().Bounds = {0, 0, pane->second.Bounds.Width(), pane->second.Bounds.Height()};
+    }
+    return {0, 0, State().Bounds.Width(), State().Bounds.Height()};
+  }
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
   void Show() override { State().Visible = true; }
   void Invalidate(const forms::PixelRect& area) override { State().Invalidated.push_back(area); }
@@ -128,7 +142,7 @@ HeadlessBackend::HeadlessBackend() {
         }
         return 0;
       },
-      [this](WindowHandle handle) { return windows_.contains(handle); });
+      [this](WindowHandle handle) { return windows_.contains(handle) || IsDesktop(handle); });
 }
 
 HeadlessBackend::~HeadlessBackend() = default;
@@ -218,8 +232,6 @@ void HeadlessBackend::ChooseListEntry(WindowHandle window, int index) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
     control->Selected = index;
-    forms::ControlEvents* events = control->Events;
-    Deliver([events, index] { events->OnSelectionChanged(index); });
     return;
   }
 }

@@ -70,8 +70,12 @@ class HeadlessBackend : public forms::Backend {
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
+  bool IsDesktop(WindowHandle window) override { return window == kDesktop; }
   void DoEvents() override;
   [[noreturn]] void End() override;
+
+  // The desktop window's handle: a window that exists and is no form's.
+  static constexpr WindowHandle kDesktop = 0x10010;
 
   // --- what a test controls ---
   void SetScreen(const forms::ScreenMetrics& screen) { screen_ = screen; }
@@ -88,8 +92,9 @@ class HeadlessBackend : public forms::Backend {
   // Delivers a click or a character to a window, as the user would.
   void Click(WindowHandle window, int x, int y);
   void KeyPress(WindowHandle window, char16_t character);
-  // The user picks entry `index` of the window's list, or presses a button by its caption, or
-  // presses Enter or Escape in a window with default and cancel buttons.
+  // The user picks entry `index` of the window's list (the list's own selection changes; the form
+  // hears nothing of it), or presses a button by its caption, or presses Enter or Escape in a
+  // window with default and cancel buttons.
   void ChooseListEntry(WindowHandle window, int index);
   void PressButton(WindowHandle window, std::string_view caption);
   void PressEnter(WindowHandle window);

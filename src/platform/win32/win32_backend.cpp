@@ -250,6 +250,10 @@ std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
   return names;
 }
 
+bool Win32Backend::IsDesktop(WindowHandle window) {
+  return reinterpret_cast<HWND>(window) == GetDesktopWindow();
+}
+
 bool Win32Backend::HandleDialogKeys(MSG& message) {
   const HWND root = GetAncestor(message.hwnd, GA_ROOT);
   return root != nullptr && dialogWindows_.contains(root) && IsDialogMessageW(root, &message);

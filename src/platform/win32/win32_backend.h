@@ -40,6 +40,7 @@ class Win32Backend final : public forms::Backend {
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
+  bool IsDesktop(WindowHandle window) override;
   void DoEvents() override;
   [[noreturn]] void End() override;
 

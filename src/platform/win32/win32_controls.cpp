@@ -3,6 +3,9 @@
 #include "platform/win32/win32_controls.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
 
 #include "platform/wide_text.h"
 #include "platform/win32/gdi_canvas.h"
@@ -20,7 +23,7 @@ DWORD ControlStyle(const forms::ControlProperties& properties) {
     case forms::ControlKind::PushButton:
       return (properties.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
     case forms::ControlKind::Picture:
-      return SS_BITMAP;
+      return SS_OWNERDRAW;  // drawn scaled by Draw
   }
   return 0;
 }
@@ -37,37 +40,42 @@ const wchar_t* ControlClass(forms::ControlKind kind) {
   return WC_STATICW;
 }
 
+// The height of the control's window for a control `height` pixels high.
+int WindowHeight(forms::ControlKind kind, int height) {
+  return kind == forms::ControlKind::DropDownList ? height * (kVisibleListEntries + 1) : height;
+}
+
 }  // namespace
 
 Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
                            const forms::ControlProperties& properties, forms::ControlEvents& events,
                            FontCache& fonts)
-    : id_(id),
-      kind_(properties.Kind),
+    : kind_(properties.Kind),
       events_(events),
+      fonts_(fonts),
+      font_(properties.Font),
       foreColor_(ToColorRef(properties.ForeColor)),
       backColor_(ToColorRef(properties.BackColor)),
       backBrush_(CreateSolidBrush(backColor_)) {
   const forms::PixelRect& r = properties.Bounds;
-  const int height = properties.Kind == forms::ControlKind::DropDownList
-                         ? r.Height() * (kVisibleListEntries + 1)
-                         : r.Height();
   const std::wstring caption = platform::Utf8ToWide(properties.Caption);
   window_.reset(CreateWindowExW(
-      0, ControlClass(properties.Kind), caption.c_str(),
-      WS_CHILD | WS_VISIBLE | ControlStyle(properties), r.Left, r.Top, r.Width(), height, parent,
+      0, ControlClass(kind_), caption.c_str(), WS_CHILD | WS_VISIBLE | ControlStyle(properties),
+      r.Left, r.Top, r.Width(), WindowHeight(kind_, r.Height()), parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr));
   if (!window_) return;
   // The form finds the control object behind a child window through this slot.
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.Get(properties.Font)),
-               FALSE);
-  if (properties.Kind == forms::ControlKind::Picture && !properties.Picture.empty()) {
+  SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.Get(font_)), FALSE);
+  if (kind_ == forms::ControlKind::DropDownList) {
+    // A themed list may draw its closed field in the theme's colours, whatever WM_CTLCOLOR*
+    // answers: without a theme it is drawn in the control's own colours.
+    SetWindowTheme(window_.get(), L"", L"");
+  }
+  if (kind_ == forms::ControlKind::Picture && !properties.Picture.empty()) {
     const std::wstring name = platform::Utf8ToWide(properties.Picture);
     picture_.reset(static_cast<HBITMAP>(
         LoadImageW(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-    SendMessageW(window_.get(), STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(picture_.get()));
   }
 }
 
@@ -81,21 +89,85 @@ Win32Control* Win32Control::Of(HWND child) {
              : reinterpret_cast<Win32Control*>(GetWindowLongPtrW(child, GWLP_USERDATA));
 }
 
+void Win32Control::SetBounds(const forms::PixelRect& bounds) {
+  // Without the old bits: a scaled picture is drawn afresh in full.
+  SetWindowPos(window_.get(), nullptr, bounds.Left, bounds.Top, bounds.Width(),
+               WindowHeight(kind_, bounds.Height()),
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+}
+
 void Win32Control::AddItem(std::string_view text) {
   const std::wstring item = platform::Utf8ToWide(text);
   SendMessageW(window_.get(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  widestItem_ = std::max(widestItem_, fonts_.Measure(font_, text).Width);
 }
 
 void Win32Control::SetSelectedIndex(int index) {
   SendMessageW(window_.get(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+int Win32Control::SelectedIndex() const {
+  const LRESULT index = SendMessageW(window_.get(), CB_GETCURSEL, 0, 0);
+  return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+std::string Win32Control::SelectedText() const {
+  const int index = SelectedIndex();
+  if (index < 0) return {};
+  const LRESULT length =
+      SendMessageW(window_.get(), CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(window_.get(), CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return platform::WideToUtf8(text);
+}
+
 void Win32Control::OnCommand(WORD notification) {
   if (kind_ == forms::ControlKind::PushButton && notification == BN_CLICKED) {
     events_.OnControlClick();
-  } else if (kind_ == forms::ControlKind::DropDownList && notification == CBN_SELCHANGE) {
-    events_.OnSelectionChanged(static_cast<int>(SendMessageW(window_.get(), CB_GETCURSEL, 0, 0)));
+  } else if (kind_ == forms::ControlKind::DropDownList && notification == CBN_DROPDOWN) {
+    FitOpenedList();  // sent before the list opens, on whichever screen the field is now
   }
+}
+
+void Win32Control::FitOpenedList() {
+  const HWND field = window_.get();
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetComboBoxInfo(field, &info)) return;
+  // The list's border, a scroll bar (counted whether it shows or not) and a margin each side.
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(info.hwndList, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(info.hwndList, GWL_EXSTYLE)));
+  const int needed = widestItem_ + (frame.right - frame.left) + GetSystemMetrics(SM_CXVSCROLL) +
+                     2 * GetSystemMetrics(SM_CXEDGE);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  const int screen = GetMonitorInfoW(MonitorFromWindow(field, MONITOR_DEFAULTTONEAREST), &monitor)
+                         ? static_cast<int>(monitor.rcMonitor.right - monitor.rcMonitor.left)
+                         : GetSystemMetrics(SM_CXSCREEN);
+  RECT closed{};
+  GetWindowRect(field, &closed);
+  const int width =
+      std::max(static_cast<int>(closed.right - closed.left), std::min(needed, screen));
+  SendMessageW(field, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
+}
+
+void Win32Control::Draw(const DRAWITEMSTRUCT& item) const {
+  BITMAP size{};
+  if (!picture_ || GetObjectW(picture_.get(), sizeof size, &size) == 0) return;
+  const UniqueDc source(CreateCompatibleDC(item.hDC));
+  if (!source) return;
+  const SelectGuard selected(source.get(), picture_.get());
+  const RECT& area = item.rcItem;
+  // HALFTONE averages the source pixels each target pixel covers: smooth at any scale.
+  const int previousMode = SetStretchBltMode(item.hDC, HALFTONE);
+  SetBrushOrgEx(item.hDC, 0, 0, nullptr);  // as HALFTONE requires
+  StretchBlt(item.hDC, area.left, area.top, area.right - area.left, area.bottom - area.top,
+             source.get(), 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+  if (previousMode != 0) SetStretchBltMode(item.hDC, previousMode);
 }
 
 HBRUSH Win32Control::Colours(HDC dc) const {

@@ -2,6 +2,7 @@
 // The native child controls of a form: a drop-down list, push buttons and a still picture.
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 #include "platform/backend.h"
@@ -12,7 +13,8 @@ namespace velloway::win32 {
 class FontCache;
 
 // One child control. Its window procedure is the system's; the form's window hands it the
-// notifications (WM_COMMAND) and colour requests (WM_CTLCOLOR*) that concern it.
+// notifications (WM_COMMAND), drawing requests (WM_DRAWITEM) and colour requests (WM_CTLCOLOR*)
+// that concern it.
 class Win32Control final : public forms::NativeControl {
  public:
   Win32Control(HWND parent, HINSTANCE instance, int id, const forms::ControlProperties& properties,
@@ -21,21 +23,30 @@ class Win32Control final : public forms::NativeControl {
   Win32Control(const Win32Control&) = delete;
   Win32Control& operator=(const Win32Control&) = delete;
 
+  void SetBounds(const forms::PixelRect& bounds) override;
   void AddItem(std::string_view text) override;
   void SetSelectedIndex(int index) override;
+  int SelectedIndex() const override;
+  std::string SelectedText() const override;
 
   // The control object behind one of our child windows, or null.
   static Win32Control* Of(HWND child);
-  HWND Handle() const { return window_.get(); }
-  int Id() const { return id_; }
   void OnCommand(WORD notification);
+  // Draws a picture, scaled smoothly to fill the control.
+  void Draw(const DRAWITEMSTRUCT& item) const;
   // The brush for WM_CTLCOLOR*, with the text and background colours set on dc.
   HBRUSH Colours(HDC dc) const;
 
  private:
-  int id_;
+  // Makes the opened list as wide as its longest entry needs, within the field's and the
+  // screen's widths.
+  void FitOpenedList();
+
   forms::ControlKind kind_;
   forms::ControlEvents& events_;
+  FontCache& fonts_;
+  forms::FontSpec font_;
+  int widestItem_ = 0;  // pixels
   COLORREF foreColor_;
   COLORREF backColor_;
   GdiObject<HBRUSH> backBrush_;

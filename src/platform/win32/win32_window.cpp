@@ -99,6 +99,18 @@ void Win32Window::SetBounds(const forms::PixelRect& client) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+forms::PixelRect Win32Window::FillHost(WindowHandle host) {
+  if (!window_) return {};
+  RECT pane{};
+  if (GetClientRect(reinterpret_cast<HWND>(host), &pane)) {
+    SetWindowPos(window_.get(), nullptr, 0, 0, pane.right, pane.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT client{};
+  GetClientRect(window_.get(), &client);
+  return {0, 0, client.right, client.bottom};
+}
+
 forms::PixelRect Win32Window::OuterBounds(const forms::PixelRect& client) const {
   if (!window_) return client;
   // The frame goes around the client area: a bordered window is larger than its client.
@@ -220,6 +232,14 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
           lParam != 0 ? reinterpret_cast<HWND>(lParam) : GetDlgItem(window, LOWORD(wParam));
       if (Win32Control* control = Win32Control::Of(child)) control->OnCommand(HIWORD(wParam));
       return 0;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (Win32Control* control = Win32Control::Of(item->hwndItem)) {
+        control->Draw(*item);
+        return TRUE;
+      }
+      break;
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:

@@ -46,6 +46,7 @@ class Win32Window final : public forms::NativeWindow {
   WindowHandle Handle() const override;
   void SetCaption(std::string_view caption) override;
   void SetBounds(const forms::PixelRect& client) override;
+  forms::PixelRect FillHost(WindowHandle host) override;
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override;
   void Show() override;
   void Invalidate(const forms::PixelRect& area) override;

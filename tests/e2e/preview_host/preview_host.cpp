@@ -8,14 +8,24 @@
 //   window <caption>  the top-level window of that caption: a WINDOW line, then a CHILD line for
 //                     each window inside it, a combo box's entries as ITEM lines after its CHILD
 //   iswindow <n>      ISWINDOW result=0|1 for the handle n
+//   setcursel <n> <i> selects entry i of the combo box of handle n as another program would
+//                     (CB_SETCURSEL, of which its parent hears nothing): SETCURSEL result=<i or -1>
+//   openlist <caption>  the opened drop-down lists of the top-level window of that caption, which
+//                     the system shows as windows of their own: a LIST line for each, with
+//                     client=<width>,<height>
+//   textwidth<TAB><points><TAB><weight><TAB><charset><TAB><face><TAB><text>
+//                     the text's width in pixels in that font at the system's DPI:
+//                     TEXTWIDTH width=<n>
 //   destroy           destroys the host window; the program goes on running
 //   quit              ends the program
 //
-// Fields are key=value; "title=" and "text=" come last and run to the end of the line. The
-// program ends by itself after the lifetime given as its one argument in seconds (default 120),
-// so that a test that fails to send "quit" leaves nothing running.
+// HOST, the first line, gives the host window, its client area on the screen and the desktop
+// window's handle. Fields are key=value; "title=" and "text=" come last and run to the end of the
+// line. The program ends by itself after the lifetime given as its one argument in seconds
+// (default 120), so that a test that fails to send "quit" leaves nothing running.
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,6 +38,8 @@
 namespace {
 
 constexpr wchar_t kHostClass[] = L"VellowayPreviewHost";
+// The pane a preview gets; at a high DPI the system may make it a little wider (a window with a
+// caption has a minimum width).
 constexpr int kClientWidth = 200;
 constexpr int kClientHeight = 150;
 // A line from stdin, posted to the main thread; lParam owns a heap std::string.
@@ -40,10 +52,24 @@ struct WindowDeleter {
 };
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 
-struct BrushDeleter {
-  void operator()(HBRUSH brush) const { DeleteObject(brush); }
+struct GdiDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
-using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter>;
+using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiDeleter>;
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiDeleter>;
+
+// The screen's DC, borrowed for a scope.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC Get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -154,6 +180,67 @@ void SayWindow(const std::string& caption) {
   EnumChildWindows(window, SayChild, 0);
 }
 
+void SayOpenedLists(const std::string& caption) {
+  const HWND window = FindWindowW(nullptr, Wide(caption).c_str());
+  if (window == nullptr) return;
+  struct Search {
+    DWORD thread;
+  } search{GetWindowThreadProcessId(window, nullptr)};
+  EnumWindows(
+      [](HWND candidate, LPARAM data) -> BOOL {
+        const auto* state = reinterpret_cast<const Search*>(data);
+        if (ClassOf(candidate) == L"ComboLBox" && IsWindowVisible(candidate) &&
+            GetWindowThreadProcessId(candidate, nullptr) == state->thread) {
+          RECT client{};
+          GetClientRect(candidate, &client);
+          Say(Describe(
+              "LIST", candidate,
+              " client=" + std::to_string(client.right) + "," + std::to_string(client.bottom)));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+}
+
+void SaySelected(const std::string& arguments) {
+  char* end = nullptr;
+  const auto handle = static_cast<std::uintptr_t>(std::strtoull(arguments.c_str(), &end, 10));
+  const auto index = static_cast<WPARAM>(std::strtol(end, nullptr, 10));
+  bool answered = false;
+  const LRESULT result = Ask(reinterpret_cast<HWND>(handle), CB_SETCURSEL, index, 0, answered);
+  Say("SETCURSEL result=" + std::to_string(answered ? result : CB_ERR));
+}
+
+// "points<TAB>weight<TAB>charset<TAB>face<TAB>text"
+void SayTextWidth(const std::string& arguments) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t tab;
+       fields.size() < 4 && (tab = arguments.find('\t', start)) != std::string::npos;
+       start = tab + 1) {
+    fields.push_back(arguments.substr(start, tab - start));
+  }
+  if (fields.size() < 4) {
+    Say("ERROR textwidth wants points, weight, charset, face and text");
+    return;
+  }
+  const std::wstring text = Wide(arguments.substr(start));
+  const ScreenDc screen;
+  LOGFONTW logFont{};
+  const auto hundredths =
+      static_cast<int>(std::lround(std::strtod(fields[0].c_str(), nullptr) * 100));
+  logFont.lfHeight = -MulDiv(hundredths, GetDeviceCaps(screen.Get(), LOGPIXELSY), 7200);
+  logFont.lfWeight = std::atoi(fields[1].c_str());
+  logFont.lfCharSet = static_cast<BYTE>(std::atoi(fields[2].c_str()));
+  Wide(fields[3]).copy(logFont.lfFaceName, LF_FACESIZE - 1);
+  const UniqueFont font(CreateFontIndirectW(&logFont));
+  const HGDIOBJ previous = SelectObject(screen.Get(), font.get());
+  SIZE size{};
+  GetTextExtentPoint32W(screen.Get(), text.data(), static_cast<int>(text.size()), &size);
+  SelectObject(screen.Get(), previous);  // before the font goes
+  Say("TEXTWIDTH width=" + std::to_string(size.cx));
+}
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -205,12 +292,12 @@ int main(int argc, char** argv) {
   }
   ShowWindow(host.get(), SW_SHOWNORMAL);
   UpdateWindow(host.get());
-  POINT origin{0, 0};
-  ClientToScreen(host.get(), &origin);
+  RECT client{};
+  GetClientRect(host.get(), &client);
+  MapWindowPoints(host.get(), nullptr, reinterpret_cast<POINT*>(&client), 2);
   Say("HOST hwnd=" + std::to_string(Number(host.get())) +
-      " pid=" + std::to_string(GetCurrentProcessId()) + " client=" + std::to_string(origin.x) +
-      "," + std::to_string(origin.y) + "," + std::to_string(kClientWidth) + "," +
-      std::to_string(kClientHeight));
+      " pid=" + std::to_string(GetCurrentProcessId()) + " client=" + Rect(client) +
+      " desktop=" + std::to_string(Number(GetDesktopWindow())));
 
   // A thread timer: it outlives the host window.
   SetTimer(nullptr, 0, static_cast<UINT>(lifetimeSeconds) * 1000u, nullptr);
@@ -235,6 +322,12 @@ int main(int argc, char** argv) {
             static_cast<std::uintptr_t>(std::strtoull(text.c_str() + 9, nullptr, 10));
         Say(std::string("ISWINDOW result=") +
             (IsWindow(reinterpret_cast<HWND>(handle)) ? "1" : "0"));
+      } else if (text.rfind("setcursel ", 0) == 0) {
+        SaySelected(text.substr(10));
+      } else if (text.rfind("openlist ", 0) == 0) {
+        SayOpenedLists(text.substr(9));
+      } else if (text.rfind("textwidth\t", 0) == 0) {
+        SayTextWidth(text.substr(10));
       } else if (text == "destroy") {
         host.reset();
         Say("DESTROYED");

@@ -32,6 +32,8 @@ using velloway::win32::UniqueDc;
 using velloway::win32::UniqueWindow;
 
 constexpr wchar_t kHostClass[] = L"VellowayRenderHost";
+// The pane a preview gets; at a high DPI the system may make it a little wider (a window with a
+// caption has a minimum width).
 constexpr int kClientWidth = 200;
 constexpr int kClientHeight = 150;
 // Away from the screen's corner, so that a wrong origin cannot pass for the right one.
@@ -91,12 +93,15 @@ class WindowDc {
 // The host's client area as 8-bit RGB rows, read back through GDI.
 bool WriteClientArea(HWND host, const char* path) {
   const WindowDc window(host);
-  if (window.Get() == nullptr) return false;
+  RECT client{};
+  if (window.Get() == nullptr || !GetClientRect(host, &client)) return false;
+  const int width = client.right;
+  const int height = client.bottom;
   const UniqueDc memory(CreateCompatibleDC(window.Get()));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kClientWidth;
-  info.bmiHeader.biHeight = -kClientHeight;  // top-down rows
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -106,7 +111,7 @@ bool WriteClientArea(HWND host, const char* path) {
   if (!memory || !bitmap || bits == nullptr) return false;
   {
     const SelectGuard select(memory.get(), bitmap.get());
-    if (!BitBlt(memory.get(), 0, 0, kClientWidth, kClientHeight, window.Get(), 0, 0, SRCCOPY)) {
+    if (!BitBlt(memory.get(), 0, 0, width, height, window.Get(), 0, 0, SRCCOPY)) {
       return false;
     }
     GdiFlush();
@@ -115,9 +120,9 @@ bool WriteClientArea(HWND host, const char* path) {
   std::FILE* file = std::fopen(path, "wb");
   if (file == nullptr) return false;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-  std::fprintf(file, "P6\n%d %d\n255\n", kClientWidth, kClientHeight);
+  std::fprintf(file, "P6\n%d %d\n255\n", width, height);
   const auto* pixels = static_cast<const std::uint8_t*>(bits);
-  for (int i = 0; i < kClientWidth * kClientHeight; ++i) {
+  for (int i = 0; i < width * height; ++i) {
     const std::uint8_t* bgrx = pixels + 4 * i;
     const std::uint8_t rgb[3] = {bgrx[2], bgrx[1], bgrx[0]};
     if (std::fwrite(rgb, 1, 3, file) != 3) return false;
@@ -176,11 +181,10 @@ bool ShowHostedPreview(velloway::win32::Win32Backend& backend, HINSTANCE instanc
   }
   ShowWindow(host, SW_SHOWNORMAL);
   UpdateWindow(host);
-  POINT origin{0, 0};
-  ClientToScreen(host, &origin);
-  Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + std::to_string(origin.x) + "," +
-      std::to_string(origin.y) + "," + std::to_string(kClientWidth) + "," +
-      std::to_string(kClientHeight));
+  RECT client{};
+  GetClientRect(host, &client);
+  MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + Rect(client));
 
   velloway::ShowPreview(backend, hosted.windows, reinterpret_cast<velloway::WindowHandle>(host));
   hosted.preview = FindWindowExW(host, nullptr, nullptr, L"Preview(Velloway)");
