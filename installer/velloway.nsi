@@ -4,12 +4,13 @@
 ;   VERSION        the project version, e.g. 1.0.1000
 ;   OUTFILE        where VellowaySetup.exe goes
 ;   VELLOWAY_SCR   the built velloway.scr
+;   USE_VELLOWAY   the built UseVelloway.exe (use-velloway.nsi)
 ;   CHIME_WAV      the generated sound of the sample scripts
 ;   SAMPLE_LIST    a generated .nsh naming each sample script (install and removal by name)
 ;   SOURCE_DIR     the repository, for the documentation and the icon
 
-!ifndef VERSION | OUTFILE | VELLOWAY_SCR | CHIME_WAV | SAMPLE_LIST | SOURCE_DIR
-  !error "run through the build: VERSION, OUTFILE, VELLOWAY_SCR, CHIME_WAV, SAMPLE_LIST and SOURCE_DIR must be defined"
+!ifndef VERSION | OUTFILE | VELLOWAY_SCR | USE_VELLOWAY | CHIME_WAV | SAMPLE_LIST | SOURCE_DIR
+  !error "run through the build: VERSION, OUTFILE, VELLOWAY_SCR, USE_VELLOWAY, CHIME_WAV, SAMPLE_LIST and SOURCE_DIR must be defined"
 !endif
 
 ; 64-bit: a 32-bit installer does nothing under a 64-bit-only Wine (no wine32), where it is tested.
@@ -19,13 +20,12 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 !include LogicLib.nsh
 !include "${SAMPLE_LIST}"
+!include "${SOURCE_DIR}/installer/current_saver.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloway"
 !define SETTINGS_KEY "Software\Velloway"
-!define DESKTOP_KEY "Control Panel\Desktop"
 !define SHORTCUT "$SMPROGRAMS\Velloway settings.lnk"
-!define SPI_SETSCREENSAVEACTIVE 17
-!define SPIF_UPDATEINIFILE_SENDCHANGE 3
+!define USE_SHORTCUT "$SMPROGRAMS\Use Velloway as screen saver.lnk"
 
 Name "Velloway"
 OutFile "${OUTFILE}"
@@ -66,6 +66,7 @@ Section "Velloway" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=velloway.scr" "${VELLOWAY_SCR}"
+  File "/oname=UseVelloway.exe" "${USE_VELLOWAY}"
   File "/oname=chime.wav" "${CHIME_WAV}"
   !insertmacro VELLOWAY_INSTALL_SAMPLES
   File "/oname=README.md" "${SOURCE_DIR}/README.md"
@@ -76,6 +77,9 @@ Section "Velloway" SecProgram
   SetOutPath "$INSTDIR"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\velloway.scr" "/c" "$INSTDIR\velloway.scr" 0 \
     SW_SHOWNORMAL "" "Choose the roll script Velloway plays"
+  ; Windows cannot pick a per-user screen saver again once another was chosen; this entry can.
+  CreateShortcut "${USE_SHORTCUT}" "$INSTDIR\UseVelloway.exe" "" "$INSTDIR\velloway.scr" 0 \
+    SW_SHOWNORMAL "" "Make Velloway your screen saver again"
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Velloway"
@@ -91,16 +95,7 @@ Section "Velloway" SecProgram
 SectionEnd
 
 Section "Make Velloway the current screen saver" SecCurrent
-  ; The short form is what the Display control panel itself writes; where a volume keeps no
-  ; short names the long path is returned, which works as well.
-  GetFullPathName /SHORT $0 "$INSTDIR\velloway.scr"
-  ${If} $0 == ""
-    StrCpy $0 "$INSTDIR\velloway.scr"
-  ${EndIf}
-  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
-  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
-  ; Windows keeps its own copy of "active" until told; this also tells running programs.
-  System::Call 'user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})'
+  Call MakeCurrentSaver
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
@@ -114,6 +109,7 @@ Section "Uninstall"
 
   ; By name only, so that scripts the user added stay, and with them the folder.
   Delete "$INSTDIR\velloway.scr"
+  Delete "$INSTDIR\UseVelloway.exe"
   Delete "$INSTDIR\chime.wav"
   !insertmacro VELLOWAY_REMOVE_SAMPLES
   Delete "$INSTDIR\README.md"
@@ -123,6 +119,7 @@ Section "Uninstall"
   RMDir "$INSTDIR"
 
   Delete "${SHORTCUT}"
+  Delete "${USE_SHORTCUT}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

@@ -2,7 +2,9 @@
 
 - a silent installation (/S) puts the saver, the sample scripts, their sound and the
   documentation into the user's local programs folder, a "Velloway settings" Start-menu entry
-  that opens the settings dialog, an uninstall entry, and makes Velloway the current screen saver;
+  that opens the settings dialog, a "Use Velloway as screen saver" entry that makes Velloway the
+  current screen saver again after another was chosen, an uninstall entry, and makes Velloway the
+  current screen saver;
 - the saver named there plays the installed default script;
 - a silent uninstallation removes exactly what was installed: scripts the user added stay (and
   with them the folder), the screen saver choice goes only when it names the installed saver.
@@ -23,7 +25,7 @@ from pathlib import Path
 
 from velloway_e2e import (MAIN_CAPTION_RE, REPO, SCR_ENV, SETTING_KEY, VELLOWAY_KEY, Desktop,
                           HarnessError, WinePrefix, artifacts_dir, colour, program_from_env,
-                          script_text)
+                          script_text, wait_until)
 
 SETUP_ENV = "VELLOWAY_SETUP"
 
@@ -31,6 +33,7 @@ DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloway"
 CONFIG_CAPTION_RE = r"^CONFIG -\+- Velloway$"
 SHORTCUT_NAME = "Velloway settings.lnk"
+USE_SHORTCUT_NAME = "Use Velloway as screen saver.lnk"
 # The background colour in the header of samples/Default.vws.
 DEFAULT_BACKGROUND = colour("05102A")
 FILL_TOLERANCE = 2
@@ -40,7 +43,7 @@ SAMPLES = sorted(p.name for p in (REPO / "samples").glob("*.vws"))
 COPIES = {**{name: REPO / "samples" / name for name in SAMPLES},
           "README.md": REPO / "README.md",
           "docs/script-format.md": REPO / "docs" / "script-format.md"}
-INSTALLED = set(COPIES) | {"velloway.scr", "chime.wav", "Uninstall.exe"}
+INSTALLED = set(COPIES) | {"velloway.scr", "UseVelloway.exe", "chime.wav", "Uninstall.exe"}
 
 INSTALL_TIMEOUT = 120
 UNINSTALL_TIMEOUT = 60
@@ -260,6 +263,25 @@ class InstallerTest(unittest.TestCase):
         self.desktop.key("Escape")  # closes it without storing anything
         self.wait_windows_gone(CONFIG_CAPTION_RE)
 
+    def assert_use_shortcut_makes_velloway_current(self, windows: str) -> None:
+        """After the user chose another screen saver (and turned saving off), the Start-menu
+        entry "Use Velloway as screen saver" makes Velloway the current one again."""
+        path = self.start_menu / USE_SHORTCUT_NAME
+        self.assertTrue(path.is_file(), f"{path} exists")
+        link = read_shortcut(path.read_bytes())
+        self.assertEqual(link.get("target", "").lower(),
+                         (windows + r"\UseVelloway.exe").lower())
+        self.prefix.reg_set(DESKTOP_KEY, "SCRNSAVE.EXE", r"C:\windows\system32\other.scr")
+        self.prefix.reg_set(DESKTOP_KEY, "ScreenSaveActive", "0")
+        self.prefix.wine("start", "/unix", str(path))  # as the Start menu opens it
+        try:
+            wait_until(lambda: "other" not in str(self.prefix.reg_get(DESKTOP_KEY,
+                                                                      "SCRNSAVE.EXE")),
+                       20, interval=0.2, what="the screen saver choice to change")
+        except HarnessError:
+            self.fail("the entry left the other screen saver chosen")
+        self.assert_current_saver(windows)
+
     def wait_windows_gone(self, caption_re: str) -> None:
         try:
             self.desktop.wait_no_window(caption_re, timeout=5)
@@ -269,7 +291,8 @@ class InstallerTest(unittest.TestCase):
             self.desktop.wait_no_window(caption_re, timeout=5)
 
     def assert_no_traces(self, windows: str) -> None:
-        self.assertFalse((self.start_menu / SHORTCUT_NAME).exists(), "Start-menu entry removed")
+        for name in (SHORTCUT_NAME, USE_SHORTCUT_NAME):
+            self.assertFalse((self.start_menu / name).exists(), f"Start-menu entry {name} removed")
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY), "uninstall entry removed")
         self.assertIsNone(self.prefix.reg_values(VELLOWAY_KEY), "settings key removed")
 
@@ -282,6 +305,7 @@ class InstallerTest(unittest.TestCase):
         saver = self.assert_current_saver(windows)
         self.assert_saver_plays_default_script(saver)
         self.assert_settings_shortcut(windows)
+        self.assert_use_shortcut_makes_velloway_current(windows)
 
         # The user adds a script and chooses it.
         (unix / "Mine.vws").write_text(script_text(("HEADER", "12", "2", "MID", "FFFFFF"),
