@@ -13,6 +13,8 @@ import unittest
 
 from test_dialog_preview import HostProgram
 from test_music import LONG_HZ, write_tone
+from test_roll import BACK, BLOCK, EDGE_TOLERANCE, RollTestCase, text
+from test_roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
 from velloway_e2e import (BLACK, MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, SETTING_KEY,
                           HarnessError, SoundCapture, VellowayTestCase, ask_other_program, colour,
                           ink_runs, is_whiteish, program_from_env, script_text, wait_until)
@@ -173,14 +175,12 @@ class SaverWindowTest(VellowayTestCase):
         self.assertLessEqual(abs(wide[0] - (width - wide[0] - wide[2])), 12)
 
 
-class BesideOtherProgramsTestCase(VellowayTestCase):
+class BesideOtherProgramsTestCase(RollTestCase):
     """The saver beside other programs: preview_host opens a window that takes the activation,
     other_program makes requests without a window of its own."""
 
-    SCREEN = (1024, 768)
-    BACK = "102040"
     # A rising line, then time enough for any test.
-    SCRIPT = (("TEXT", "DejaVu Sans", "0", "\u2588" * 4, "FFFFFF", "40"), ("WAIT", "30"))
+    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     @classmethod
     def setUpClass(cls):
@@ -188,34 +188,8 @@ class BesideOtherProgramsTestCase(VellowayTestCase):
         cls.other_program = program_from_env(OTHER_PROGRAM_ENV)
         super().setUpClass()
 
-    def show_saver(self, *records):
-        self.set_script("Beside.vws", script_text(("HEADER", "20", "3", "MID", self.BACK),
-                                                  *(records or self.SCRIPT)))
-        self.desktop.mousemove(10, 10)
-        process = self.start("/s")
-        try:
-            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
-            self.desktop.wait_for_pixel(4, 4, self.BACK, FILL_TOLERANCE, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(f"{e} (exit status {process.returncode})")
-        return process, wid
-
     def ask(self, *request):
         return ask_other_program(self.prefix, self.other_program, *request)
-
-    def assert_keeps_running(self, process, seconds, what):
-        time.sleep(seconds)
-        if not process.is_running():
-            self.fail(f"ended by {what} (exit status {process.returncode})")
-
-    def assert_ends(self, process, within, what):
-        try:
-            code = process.wait_exit(within)
-        except HarnessError:
-            self.desktop.screenshot(self.artifact("still-running.png"))
-            self.fail(f"still running {within:g} s after {what}")
-        self.assertEqual(code, 0, f"exit status after {what}")
 
 
 class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
@@ -225,25 +199,24 @@ class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
         sound = SoundCapture(self.prefix.logs, "activation")
         self.addCleanup(setattr, self.prefix, "alsa_config", self.prefix.alsa_config)
         self.prefix.alsa_config = sound.config
-        process, _ = self.show_saver(("BGM", "ON", "long.wav"), *self.SCRIPT)
+        process = self.run_script(("BGM", "ON", "long.wav"), *self.RISING)
         wait_until(lambda: sound.size > 22050, timeout=5, what="the music to play")
 
         host = HostProgram(self.prefix, self.host_program)  # its window takes the activation
         self.addCleanup(host.close)
-        self.assert_ends(process, 3, "another program's window was activated")
+        self.assert_ends(process, what="another program's window took the activation")
         played = sound.size
         time.sleep(0.5)
         self.assertEqual(sound.size, played, "music still playing after the end")
-        self.desktop.wait_no_window(MAIN_CAPTION_RE, timeout=3)
 
     def test_a_minimise_request_is_refused_and_a_minimise_ends_it(self):
-        process, wid = self.show_saver()
+        process = self.run_script(*self.RISING)
+        wid = self.desktop.search(MAIN_CAPTION_RE)[0]
         self.assertEqual(self.ask("sysminimize", MAIN_CAPTION), ["RESULT 0"])
         self.assert_keeps_running(process, 1.0, "a refused minimise request")
-        self.assertEqual(self.desktop.search(MAIN_CAPTION_RE), [wid], "the window shown")
         self.assertEqual(self.desktop.window_geometry(wid), (0, 0, *self.SCREEN))
         self.assertEqual(self.ask("minimize", MAIN_CAPTION), ["RESULT 0"])
-        self.assert_ends(process, 3, "ShowWindow(SW_MINIMIZE)")
+        self.assert_ends(process, what="ShowWindow(SW_MINIMIZE)")
 
 
 class CoverTest(BesideOtherProgramsTestCase):
@@ -251,58 +224,45 @@ class CoverTest(BesideOtherProgramsTestCase):
     MONITORS = (SCREEN, (1024, 768))
 
     def test_its_own_start_with_a_cover_does_not_end_it(self):
-        process, _ = self.show_saver()
+        process = self.run_script(*self.RISING)
         self.desktop.wait_window(r"^COVER -\+- Velloway$", timeout=5)
         self.assert_keeps_running(process, 2.0, "its own start with a cover")
         self.desktop.key("a")
-        self.assert_ends(process, 3, "key a")
+        self.assert_ends(process, what="key a")
 
 
 class DisplayModeTest(BesideOtherProgramsTestCase):
     SCREEN = (1024, 768)
     MONITORS = (SCREEN,)
     LARGER = (1280, 1024)
-    INK_TOLERANCE = 24
-
-    def ink(self):
-        return self.desktop.ink(self.BACK, self.INK_TOLERANCE)[1]
 
     def test_window_fits_a_larger_screen_lines_shown_stay_and_new_ones_use_its_size(self):
-        process, wid = self.show_saver(("TEXT", "DejaVu Sans", "0", "\u2588" * 10, "FFFFFF", "2"),
-                                       ("WAIT", "6"),
-                                       ("TEXT", "DejaVu Sans", "0", "\u2588" * 4, "FFFFFF", "40"),
-                                       ("WAIT", "30"))
-        # The first line rises two of its heights, then holds still for the WAIT, long enough
-        # for the screen to grow.
-        first = [None]
-
-        def still():
-            before = self.ink()
-            time.sleep(0.3)
-            first[0] = self.ink()
-            return first[0] is not None and first[0] == before and first[0][1] < 768 - 40
-        wait_until(still, timeout=10, what="the first line to hold still")
+        # The first line rises two of its heights and holds still for the WAIT, long enough for
+        # the screen to grow; the next one enters after it.
+        process = self.run_script(text(BLOCK * 10, spacing="2"), ("WAIT", "6"), *self.RISING)
+        wid = self.desktop.search(MAIN_CAPTION_RE)[0]
+        _, first = self.wait_still(0.3)
         self.assertEqual(self.ask("mode", *map(str, self.LARGER)), ["RESULT 0"])
         width, height = self.LARGER
         try:
             wait_until(lambda: self.desktop.window_geometry(wid) == (0, 0, width, height),
                        timeout=5, what="the window to fit the larger screen")
-            self.desktop.wait_for_pixel(width - 5, height - 5, self.BACK, FILL_TOLERANCE)
+            self.desktop.wait_for_pixel(width - 5, height - 5, BACK, FILL_TOLERANCE)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("larger.png"))
             self.fail(str(e))
-        self.assertEqual(self.ink(), first[0], "the line shown moved with the new size")
+        self.assertEqual(self.desktop.ink(BACK, ROLL_INK_TOLERANCE)[1], first,
+                         "the line shown moved with the new size")
 
         # The next line enters at the new bottom edge, in the middle of the new width.
-        top = first[0][1] + first[0][3] + 1
-        below_first = (0, top, width, height - top)
-        bbox = self.desktop.wait_ink(lambda b: b is not None, self.BACK, self.INK_TOLERANCE,
-                                     below_first, timeout=10, what="the next line")[1]
+        top = first[1] + first[3] + 1
+        _, bbox = self.wait_ink(lambda b: b is not None, (0, top, width, height - top),
+                                what="the next line")
         x, y, w, h = bbox
         self.assertEqual(y + h, height, f"the next line first seen at {bbox}")
-        self.assertLessEqual(abs(x + w / 2 - width / 2), 2, f"the next line at {bbox}")
+        self.assertLessEqual(abs(x + w / 2 - width / 2), EDGE_TOLERANCE,
+                             f"the next line at {bbox}")
         self.assertTrue(process.is_running())
-
 
 if __name__ == "__main__":
     unittest.main()
