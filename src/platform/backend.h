@@ -2,6 +2,7 @@
 // What a forms-toolkit backend provides: native windows, timers, text metrics, the screen, the
 // settings store, the window-manager and media calls, event processing and the program's end.
 // Two backends implement it side by side: win32 (real windows, GDI) and headless (in memory).
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,17 +70,31 @@ class Canvas {
   virtual void DrawText(const FontSpec& font, std::string_view text, int x, int y, Color color) = 0;
 };
 
+enum class MouseButton { Left, Right, Middle, X1, X2 };
+inline constexpr std::size_t kMouseButtonCount = 5;
+
 // What a native window delivers to the form that owns it.
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;
   virtual void OnPaint(Canvas& canvas, const PixelRect& area) = 0;
-  virtual void OnClick(int x, int y) = 0;  // client pixels
+  // A mouse button went down or up over the window, at client pixels (x, y).
+  virtual void OnMouseDown(MouseButton button, int x, int y) = 0;
+  virtual void OnMouseUp(MouseButton button, int x, int y) = 0;
   virtual void OnKeyPress(char16_t character) = 0;
+  // A window of another program took the activation from this program.
+  virtual void OnOtherProgramActivated() = 0;
+  // The window was minimised (a borderless one by a request it could not refuse).
+  virtual void OnMinimized() = 0;
+  // The screens changed (their size, number or layout): the backend's Screen() tells the new.
+  virtual void OnScreensChanged() = 0;
   // The system destroyed the window (for instance with its parent); the form is unloaded.
   virtual void OnDestroyed() = 0;
 };
 
+// A window with a fixed border has a minimise box. A borderless window cannot be minimised:
+// the backend refuses the requests to minimise it; one the system carries out all the same is
+// reported (OnMinimized).
 enum class BorderStyle { None = 0, FixedSingle = 1 };
 
 // What a native child control delivers to the object that owns it.
@@ -166,6 +181,12 @@ class SettingsStore {
                      std::string_view value) = 0;
 };
 
+// Held by one start of the program at a time in the user's session; released when it goes.
+class RunningCopyLock {
+ public:
+  virtual ~RunningCopyLock() = default;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -186,6 +207,9 @@ class Backend {
   // Whether window is the desktop: the window behind all others, which hosts no other
   // program's window.
   virtual bool IsDesktop(WindowHandle window) = 0;
+  // Claims the lock that makes a start's look for a running copy and the opening of its window
+  // one step: while another start holds it, waits for it. Null when it could not be had in time.
+  virtual std::unique_ptr<RunningCopyLock> ClaimRunningCopyLock() = 0;
   // Runs the events that are waiting, then returns.
   virtual void DoEvents() = 0;
   // Ends the program at once: no further event handler runs.

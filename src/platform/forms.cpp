@@ -147,12 +147,22 @@ void Form::OnPaint(Canvas& canvas, const PixelRect& area) {
   PaintContent(canvas, area);
 }
 
-void Form::OnClick(int x, int y) {
-  // A visible label takes the clicks made on it; only the form's own surface raises Click.
-  const bool onLabel = std::any_of(labels_.begin(), labels_.end(), [&](const Label* label) {
+void Form::OnMouseDown(MouseButton button, int x, int y) {
+  pressedOnSurface_.at(static_cast<std::size_t>(button)) = OnSurface(x, y);
+}
+
+void Form::OnMouseUp(MouseButton button, int x, int y) {
+  // A click is a press and its release both on the form's own surface: a press on a line that
+  // ends on the background, or the reverse, clicks nothing.
+  const bool pressedOnSurface =
+      std::exchange(pressedOnSurface_.at(static_cast<std::size_t>(button)), false);
+  if (pressedOnSurface && OnSurface(x, y)) Form_Click();
+}
+
+bool Form::OnSurface(int x, int y) const {
+  return std::none_of(labels_.begin(), labels_.end(), [&](const Label* label) {
     return label->Visible() && label->PixelBounds().Contains(x, y);
   });
-  if (!onLabel) Form_Click();
 }
 
 void Form::OnKeyPress(char16_t character) {

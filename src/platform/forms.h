@@ -3,6 +3,7 @@
 // timers, the screen and the application. Positions and sizes are in twips (1440 per inch); the
 // toolkit converts them to pixels by the screen's DPI. The same window code runs on the win32
 // and the headless backend.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -107,8 +108,14 @@ class Form : private WindowEvents {
   virtual void Form_Load() {}
   // The form's size has changed.
   virtual void Form_Resize() {}
+  // A mouse button, any of them, was pressed and released on the form's own surface.
   virtual void Form_Click() {}
   virtual void Form_KeyPress(std::int16_t& KeyAscii) { (void)KeyAscii; }
+  // A window of another program took the activation from this program.
+  virtual void Form_OtherProgramActivated() {}
+  virtual void Form_Minimized() {}
+  // The screens changed their size, number or layout; Screen() tells the new ones.
+  virtual void Form_ScreensChanged() {}
 
   forms::Screen Screen() const { return forms::Screen(backend_.Screen()); }
   Application& App() { return app_; }
@@ -121,8 +128,12 @@ class Form : private WindowEvents {
   friend class Control;
 
   void OnPaint(Canvas& canvas, const PixelRect& area) override;
-  void OnClick(int x, int y) override;
+  void OnMouseDown(MouseButton button, int x, int y) override;
+  void OnMouseUp(MouseButton button, int x, int y) override;
   void OnKeyPress(char16_t character) override;
+  void OnOtherProgramActivated() override { Form_OtherProgramActivated(); }
+  void OnMinimized() override { Form_Minimized(); }
+  void OnScreensChanged() override { Form_ScreensChanged(); }
   void OnDestroyed() override;
 
   void Register(Label& label) { labels_.push_back(&label); }
@@ -132,6 +143,8 @@ class Form : private WindowEvents {
   // Drops the native controls, then the window.
   void DropWindow();
   PixelRect BoundsInPixels() const;
+  // Whether (x, y) lies on the form's own surface rather than on a visible label.
+  bool OnSurface(int x, int y) const;
 
   Backend& backend_;
   Application app_;
@@ -141,6 +154,8 @@ class Form : private WindowEvents {
   std::unique_ptr<NativeWindow> window_;
   std::vector<Label*> labels_;      // in creation order, which is also the paint order
   std::vector<Control*> controls_;  // in creation order, which is also the tab order
+  // For each mouse button: it went down on the form's own surface and is not up yet.
+  std::array<bool, kMouseButtonCount> pressedOnSurface_{};
 };
 
 enum class Alignment { LeftJustify = 0, RightJustify = 1, Center = 2 };
@@ -161,7 +176,8 @@ struct LabelDesign {
 };
 
 // A windowless label: one line of text drawn over its form's background. With AutoSize its
-// Width and Height follow the rendered text. A visible label takes the clicks made on it.
+// Width and Height follow the rendered text. A visible label takes the clicks made on it: a
+// button pressed or released on it clicks nothing.
 class Label {
  public:
   Label(Form& owner, LabelDesign design);

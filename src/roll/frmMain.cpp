@@ -259,6 +259,14 @@ void frmMain::CheckMouseMove() {
   LastCursor = point;
 }
 
+// The window and the covers fit the new screens. Lines on screen keep their place; the next
+// ones are placed for the new size.
+void frmMain::Form_ScreensChanged() {
+  const forms::Screen screen = Screen();
+  Move(0, 0, screen.Width(), screen.Height());
+  CoverOtherMonitors();
+}
+
 void frmMain::Form_Click() {
   Dismiss();
 }
@@ -296,7 +304,9 @@ void frmMain::ShowScriptFailure() {
   message_.SetVisible(true);
 }
 
+// One cover for each monitor but the primary, in place of those there were.
 void frmMain::CoverOtherMonitors() {
+  covers_.clear();
   const forms::Screen screen = Screen();
   const float x = screen.TwipsPerPixelX();
   const float y = screen.TwipsPerPixelY();

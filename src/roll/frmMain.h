@@ -54,6 +54,11 @@ class frmMain : public forms::Form {
   void Form_Load() override;
   void Form_Click() override;
   void Form_KeyPress(std::int16_t& KeyAscii) override;
+  // Another program's window would get the keys meant to end the saver.
+  void Form_OtherProgramActivated() override { Dismiss(); }
+  // A minimised saver would run on unseen, deaf to keys and refusing every later start.
+  void Form_Minimized() override { Dismiss(); }
+  void Form_ScreensChanged() override;
 
  private:
   void LoadScript();

@@ -19,6 +19,11 @@ void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows
   forms::Application app(backend);
   ModApi& api = backend.Api();
   WriteInstallInfo(app);
+  // Two starts at the same moment could both find no running copy: the look and the opening of
+  // the window are one step among the starts, the next start looking only once this one's
+  // window can be found. A start that cannot have the lock opens nothing.
+  const std::unique_ptr<forms::RunningCopyLock> lock = backend.ClaimRunningCopyLock();
+  if (!lock) return;
   const WindowHandle saverOpen = api.FindWindowA(nullptr, "MAIN -+- Velloway");
   const WindowHandle dialogOpen = api.FindWindowA(nullptr, "CONFIG -+- Velloway");
   if (saverOpen != 0 || dialogOpen != 0) return;  // no window is opened: the program ends

@@ -25,8 +25,8 @@ struct ProgramWindows {
 };
 
 // The program's start: writes the installation record, refuses to run beside an open saver
-// window or settings dialog, and opens the window that the switch at the start of argumentText
-// (the command line without the program's path) asks for.
+// window or settings dialog (or without the running-copy lock), and opens the window that the
+// switch at the start of argumentText (the command line without the program's path) asks for.
 void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows);
 
 // Writes "ApplicationPath" and "CurrentVersion" under "UpdateInfo".

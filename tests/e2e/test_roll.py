@@ -1,7 +1,7 @@
 """The roll as a user sees it: lines enter at the bottom and rise 5 px a tick, take their place and
 colour, WAIT holds them, CLEAR empties the screen, the script starts again when it runs out, the
-roll keeps time; and what ends the saver (a character key, a click on the background, a pointer
-jump) and what does not.
+roll keeps time; and what ends the saver (a character key, a click of any button on the
+background, a pointer jump) and what does not (a click or a drag that touches a line).
 
 Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_roll
 (skipped without VELLOWAY_SCR; ctest sets it)."""
@@ -243,23 +243,48 @@ class DismissalTest(RollTestCase):
         self.desktop.key("Return")
         self.assert_ends(process, what="key Return")
 
-    def test_click_on_the_background_ends_it_but_not_a_click_on_a_line(self):
+    def test_a_click_of_any_button_on_the_background_ends_it(self):
+        for button in (1, 2, 3, 8, 9):  # left, middle, right and the two extra buttons
+            with self.subTest(button=button):
+                process = self.run_script(*self.RISING)
+                try:
+                    self.wait_first_line()
+                    self.desktop.click(button=button)
+                    self.assert_ends(process, what=f"a click of button {button}")
+                finally:
+                    self.stop(process)
+
+    def drag(self, to):
+        """Holds the left button down while the pointer moves to `to`, 4 px a step and a step
+        every 100 ms, far below the 20 px a tick that end the saver; then lets it go."""
+        self.desktop.mouse_down()
+        x, y = self.desktop.mouse_location()
+        while (x, y) != to:
+            x += max(-4, min(4, to[0] - x))
+            y += max(-4, min(4, to[1] - y))
+            self.desktop.mousemove(x, y)
+            time.sleep(0.1)
+        self.desktop.mouse_up()
+
+    def test_a_click_or_a_drag_that_touches_a_line_does_not_end_it(self):
         line = (text(BLOCK * 10, spacing="2"), ("WAIT", "30"))
         process = self.run_script(*line)
         _, held = self.wait_still(1.5)
+        self.stop(process)
         x, y, w, h = held
-        self.assertFalse(x <= self.REST[0] < x + w and y <= self.REST[1] < y + h)
-        self.desktop.click()
-        self.assert_ends(process, what="a click on the background")
+        on_line, beside = (x + w // 2, y + h // 2), (x + w // 2, y + h + 12)
 
         # The pointer waits where the line comes to rest; no move, so no jump either.
-        on_line = (x + w // 2, y + h // 2)
         process = self.run_script(*line, rest=on_line)
         _, again = self.wait_still(1.5)
         self.assertEqual(again, held, "the line came to rest elsewhere the second time")
         self.desktop.screenshot(self.artifact("click-on-line.png"))
         self.desktop.click()
-        self.assert_keeps_running(process, 1.5, f"a click on the line at {on_line}")
+        self.assert_keeps_running(process, 1.0, f"a click on the line at {on_line}")
+        self.drag(beside)
+        self.assert_keeps_running(process, 1.0, f"a press on the line released at {beside}")
+        self.drag(on_line)
+        self.assert_keeps_running(process, 1.0, f"a press at {beside} released on the line")
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
 

@@ -1,13 +1,23 @@
 """The saver window started with /s: it covers the screen, takes the script header's background
-colour, hides the pointer, and names a missing script in one centred line.
+colour, hides the pointer, and names a missing script in one centred line. Beside other
+programs: it ends when another program's window takes the activation (but not on its own start
+with a cover on a second monitor), refuses to be minimised and ends when minimised all the same,
+and follows a change of the display mode.
 
-Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_saver_window
-(skipped without VELLOWAY_SCR; ctest sets it)."""
+Run: VELLOWAY_SCR=/path/to/velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
+     VELLOWAY_OTHER_PROGRAM=.../other_program.exe python3 -m unittest -v test_saver_window
+(a class is skipped when a program it needs is not named; ctest names them)."""
 
+import time
 import unittest
 
-from velloway_e2e import (BLACK, MAIN_CAPTION_RE, SETTING_KEY, HarnessError, VellowayTestCase,
-                          colour, ink_runs, is_whiteish, script_text, wait_until)
+from test_dialog_preview import HostProgram
+from test_music import LONG_HZ, write_tone
+from test_roll import BACK, BLOCK, EDGE_TOLERANCE, RollTestCase, text
+from test_roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
+from velloway_e2e import (BLACK, MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, SETTING_KEY,
+                          HarnessError, SoundCapture, VellowayTestCase, ask_other_program, colour,
+                          ink_runs, is_whiteish, program_from_env, script_text, wait_until)
 
 WHITE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "FFFFFF"), ("WAIT", "30"))
 ORANGE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "ff8000"), ("WAIT", "30"))
@@ -164,6 +174,95 @@ class SaverWindowTest(VellowayTestCase):
         width, _ = self.SCREEN
         self.assertLessEqual(abs(wide[0] - (width - wide[0] - wide[2])), 12)
 
+
+class BesideOtherProgramsTestCase(RollTestCase):
+    """The saver beside other programs: preview_host opens a window that takes the activation,
+    other_program makes requests without a window of its own."""
+
+    # A rising line, then time enough for any test.
+    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+
+    @classmethod
+    def setUpClass(cls):
+        cls.host_program = program_from_env("VELLOWAY_PREVIEW_HOST")
+        cls.other_program = program_from_env(OTHER_PROGRAM_ENV)
+        super().setUpClass()
+
+    def ask(self, *request):
+        return ask_other_program(self.prefix, self.other_program, *request)
+
+
+class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
+
+    def test_another_programs_window_taking_the_activation_ends_it_music_stopped(self):
+        write_tone(self.program_dir.unix / "long.wav", LONG_HZ, 30)
+        sound = SoundCapture(self.prefix.logs, "activation")
+        self.addCleanup(setattr, self.prefix, "alsa_config", self.prefix.alsa_config)
+        self.prefix.alsa_config = sound.config
+        process = self.run_script(("BGM", "ON", "long.wav"), *self.RISING)
+        wait_until(lambda: sound.size > 22050, timeout=5, what="the music to play")
+
+        host = HostProgram(self.prefix, self.host_program)  # its window takes the activation
+        self.addCleanup(host.close)
+        self.assert_ends(process, what="another program's window took the activation")
+        played = sound.size
+        time.sleep(0.5)
+        self.assertEqual(sound.size, played, "music still playing after the end")
+
+    def test_a_minimise_request_is_refused_and_a_minimise_ends_it(self):
+        process = self.run_script(*self.RISING)
+        wid = self.desktop.search(MAIN_CAPTION_RE)[0]
+        self.assertEqual(self.ask("sysminimize", MAIN_CAPTION), ["RESULT 0"])
+        self.assert_keeps_running(process, 1.0, "a refused minimise request")
+        self.assertEqual(self.desktop.window_geometry(wid), (0, 0, *self.SCREEN))
+        self.assertEqual(self.ask("minimize", MAIN_CAPTION), ["RESULT 0"])
+        self.assert_ends(process, what="ShowWindow(SW_MINIMIZE)")
+
+
+class CoverTest(BesideOtherProgramsTestCase):
+    SCREEN = (1280, 1024)
+    MONITORS = (SCREEN, (1024, 768))
+
+    def test_its_own_start_with_a_cover_does_not_end_it(self):
+        process = self.run_script(*self.RISING)
+        self.desktop.wait_window(r"^COVER -\+- Velloway$", timeout=5)
+        self.assert_keeps_running(process, 2.0, "its own start with a cover")
+        self.desktop.key("a")
+        self.assert_ends(process, what="key a")
+
+
+class DisplayModeTest(BesideOtherProgramsTestCase):
+    SCREEN = (1024, 768)
+    MONITORS = (SCREEN,)
+    LARGER = (1280, 1024)
+
+    def test_window_fits_a_larger_screen_lines_shown_stay_and_new_ones_use_its_size(self):
+        # The first line rises two of its heights and holds still for the WAIT, long enough for
+        # the screen to grow; the next one enters after it.
+        process = self.run_script(text(BLOCK * 10, spacing="2"), ("WAIT", "6"), *self.RISING)
+        wid = self.desktop.search(MAIN_CAPTION_RE)[0]
+        _, first = self.wait_still(0.3)
+        self.assertEqual(self.ask("mode", *map(str, self.LARGER)), ["RESULT 0"])
+        width, height = self.LARGER
+        try:
+            wait_until(lambda: self.desktop.window_geometry(wid) == (0, 0, width, height),
+                       timeout=5, what="the window to fit the larger screen")
+            self.desktop.wait_for_pixel(width - 5, height - 5, BACK, FILL_TOLERANCE)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("larger.png"))
+            self.fail(str(e))
+        self.assertEqual(self.desktop.ink(BACK, ROLL_INK_TOLERANCE)[1], first,
+                         "the line shown moved with the new size")
+
+        # The next line enters at the new bottom edge, in the middle of the new width.
+        top = first[1] + first[3] + 1
+        _, bbox = self.wait_ink(lambda b: b is not None, (0, top, width, height - top),
+                                what="the next line")
+        x, y, w, h = bbox
+        self.assertEqual(y + h, height, f"the next line first seen at {bbox}")
+        self.assertLessEqual(abs(x + w / 2 - width / 2), EDGE_TOLERANCE,
+                             f"the next line at {bbox}")
+        self.assertTrue(process.is_running())
 
 if __name__ == "__main__":
     unittest.main()

@@ -526,13 +526,16 @@ class Desktop:
             return Path(f"/tmp/.X11-unix/X{number}").exists()
         return _process_start_time(pid) is not None
 
-    def _try_start(self, number: int) -> bool:
-        # Xvfb writes the display number to -displayfd once it accepts connections.
+    def _server_argv(self, number: int) -> list[str]:
+        return ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x24",
+                "-nolisten", "tcp", "-noreset"]
+
+    def _try_start(self, number: int, env: dict | None = None) -> bool:
+        # The server writes the display number to -displayfd once it accepts connections.
         read_fd, write_fd = os.pipe()
         try:
             proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", f"{self.width}x{self.height}x24",
-                 "-nolisten", "tcp", "-noreset", "-displayfd", str(write_fd)],
+                self._server_argv(number) + ["-displayfd", str(write_fd)], env=env,
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                 pass_fds=(write_fd,), preexec_fn=_die_with_parent)
         finally:
@@ -593,9 +596,16 @@ class Desktop:
         self.xdotool("type", "--delay", str(delay_ms), "--", text)
 
     def click(self, x: int | None = None, y: int | None = None, button: int = 1) -> None:
+        """Buttons as X numbers them: 1 left, 2 middle, 3 right, 8 and 9 the extra buttons."""
         if x is not None and y is not None:
             self.mousemove(x, y)
         self.xdotool("click", str(button))
+
+    def mouse_down(self, button: int = 1) -> None:
+        self.xdotool("mousedown", str(button))
+
+    def mouse_up(self, button: int = 1) -> None:
+        self.xdotool("mouseup", str(button))
 
     def mousemove(self, x: int, y: int) -> None:
         self.xdotool("mousemove", str(x), str(y))
@@ -720,6 +730,49 @@ class Desktop:
     def wait_cursor(self, visible: bool, timeout: float = 5) -> None:
         wait_until(lambda: self.cursor_visible() == visible, timeout,
                    what="pointer to be " + ("visible" if visible else "hidden"))
+
+
+class XephyrDesktop(Desktop):
+    """What Xvfb alone cannot give Wine, from Xephyr shown inside a private Xvfb screen: several
+    monitors (Xinerama), each (width, height), side by side and top-aligned from the primary at
+    0,0; or, with one monitor, display modes that a program may change (RandR). Wine cannot
+    change the mode of several monitors here."""
+
+    def __init__(self, *monitors: tuple, displays: Iterable[int] = range(70, 90),
+                 start_timeout: float = 10):
+        super().__init__(sum(w for w, _ in monitors), max(h for _, h in monitors), displays,
+                         start_timeout)
+        self.monitors = monitors
+        self.host = Desktop(self.width, self.height, displays, start_timeout)
+
+    def _server_argv(self, number: int) -> list[str]:
+        argv = ["Xephyr", f":{number}", "-no-host-grab", "-nolisten", "tcp", "-noreset"]
+        if len(self.monitors) > 1:
+            argv += ["+xinerama", "-extension", "RANDR"]
+        left = 0
+        for width, height in self.monitors:
+            argv += ["-screen", f"{width}x{height}+{left}+0x24"]
+            left += width
+        return argv
+
+    def start(self) -> None:
+        if self.proc is not None:
+            return
+        self.host.start()
+        try:
+            for number in self._displays:
+                if not self._display_taken(number) and self._try_start(number, self.host.env):
+                    _register(self, self.stop)
+                    return
+        except BaseException:
+            self.host.stop()
+            raise
+        self.host.stop()
+        raise HarnessError(f"no free display among :{self._displays[0]}..:{self._displays[-1]}")
+
+    def stop(self) -> None:
+        super().stop()
+        self.host.stop()
 
 
 def _stop_process(proc: subprocess.Popen, sig: int = signal.SIGKILL, timeout: float = 5) -> None:
@@ -1262,6 +1315,18 @@ def program_from_env(name: str) -> Path:
     return path
 
 
+OTHER_PROGRAM_ENV = "VELLOWAY_OTHER_PROGRAM"
+
+
+def ask_other_program(prefix: WinePrefix, program: Path, *request: str) -> list[str]:
+    """Runs other_program.exe (tests/e2e/other_program) with one request; its answer lines."""
+    done = prefix.wine(str(program), *request, check=False)
+    lines = done.stdout.decode(errors="replace").splitlines()
+    if done.returncode != 0 or not lines:
+        raise HarnessError(f"other_program {list(request)} exited {done.returncode}: {lines}")
+    return lines
+
+
 def artifacts_dir() -> Path:
     """Where tests leave screenshots (VELLOWAY_E2E_ARTIFACTS, else /tmp/velloway-e2e-artifacts)."""
     path = Path(os.environ.get("VELLOWAY_E2E_ARTIFACTS")
@@ -1276,6 +1341,8 @@ class VellowayTestCase(unittest.TestCase):
     Skips when VELLOWAY_SCR is not set."""
 
     SCREEN = (1920, 1080)
+    # When set, an XephyrDesktop of these monitors instead of Xvfb's one SCREEN.
+    MONITORS: tuple = ()
     desktop: Desktop
     prefix: WinePrefix
     program_dir: ProgramDir
@@ -1286,7 +1353,8 @@ class VellowayTestCase(unittest.TestCase):
         scr = program_from_env(SCR_ENV)
         stack = contextlib.ExitStack()
         cls.addClassCleanup(stack.close)
-        cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))
+        cls.desktop = stack.enter_context(
+            XephyrDesktop(*cls.MONITORS) if cls.MONITORS else Desktop(*cls.SCREEN))
         cls.prefix = stack.enter_context(WinePrefix(cls.desktop))
         cls.program_dir = ProgramDir(cls.prefix)
         cls.scr_windows, _ = cls.program_dir.install(scr, "velloway.scr")

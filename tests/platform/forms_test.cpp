@@ -161,21 +161,37 @@ TEST_F(FormsTest, PaintDrawsBackgroundThenVisibleLabelsInTheArea) {
   EXPECT_EQ(canvas.texts[1].Color, 255);
 }
 
-TEST_F(FormsTest, VisibleLabelsTakeTheClicksMadeOnThem) {
+TEST_F(FormsTest, AClickIsAButtonPressedAndReleasedOffTheVisibleLabels) {
   form.Show();
   Label visible(form, LineDesign("Hello", true));  // (0, 0) to (50, 20)
   LabelDesign hiddenDesign = LineDesign("Hidden", false);
   hiddenDesign.Top = 100 * 15;
   Label hidden(form, hiddenDesign);
+  using enum MouseButton;
   const struct {
-    int x, y;
+    MouseButton button;
+    int downX, downY;  // where the button goes down
+    int upX, upY;      // and where it comes up
     int clicks;
-  } cases[] = {{10, 10, 0}, {49, 19, 0}, {50, 10, 1}, {10, 20, 1}, {10, 105, 1}, {300, 300, 1}};
+  } cases[] = {
+      {Left, 10, 10, 10, 10, 0},      {Left, 49, 19, 49, 19, 0},       {Left, 50, 10, 50, 10, 1},
+      {Left, 10, 20, 10, 20, 1},      {Left, 10, 105, 10, 105, 1},     {Left, 300, 300, 400, 10, 1},
+      {Right, 300, 300, 300, 300, 1}, {Middle, 300, 300, 300, 300, 1}, {X1, 300, 300, 300, 300, 1},
+      {X2, 300, 300, 300, 300, 1},    {Left, 10, 10, 300, 300, 0},     {Right, 300, 300, 10, 10, 0},
+  };
   for (const auto& c : cases) {
     form.clicks = 0;
-    backend.Click(form.hWnd(), c.x, c.y);
-    EXPECT_EQ(form.clicks, c.clicks) << c.x << "," << c.y;
+    backend.MouseDown(form.hWnd(), c.button, c.downX, c.downY);
+    backend.MouseUp(form.hWnd(), c.button, c.upX, c.upY);
+    EXPECT_EQ(form.clicks, c.clicks) << static_cast<int>(c.button) << " down at " << c.downX << ","
+                                     << c.downY << ", up at " << c.upX << "," << c.upY;
   }
+  form.clicks = 0;
+  backend.MouseDown(form.hWnd(), Left, 300, 300);
+  backend.MouseUp(form.hWnd(), Right, 300, 300);  // not the button that went down
+  backend.MouseUp(form.hWnd(), Left, 300, 300);
+  backend.MouseUp(form.hWnd(), Left, 300, 300);  // released again, never pressed
+  EXPECT_EQ(form.clicks, 1);
   backend.KeyPress(form.hWnd(), u'a');
   backend.KeyPress(form.hWnd(), u'\x1b');
   EXPECT_THAT(form.keys, ElementsAre(97, 27));

@@ -152,5 +152,35 @@ TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   EXPECT_TRUE(backend().Ended());
 }
 
+TEST_F(SaverSetUp, WindowAndCoversFitNewScreensWhileLinesOnScreenKeepTheirPlace) {
+  WriteScript(
+      "HEADER\t12\t2\tMID\t336699\r\n"
+      "TEXT\tArial\t0\tfirst line\tFFFFFF\t1\r\n"
+      "TEXT\tArial\t0\tsecond\tFFFFFF\t1\r\n"
+      "WAIT\t30\r\n");
+  backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}}});
+  const frmMain& saver = StartSaver();
+  backend().AdvanceTime(3 * 200);  // the first line has entered and risen
+  const forms::PixelRect first = saver.labTemplate(1).PixelBounds();
+  ASSERT_TRUE(saver.labTemplate(1).Visible());
+
+  backend().SetScreen({1280, 720, 96, 96, {{1280, 0, 2304, 768}, {-1024, 0, 0, 768}}});
+  EXPECT_EQ(SaverWindow().Bounds, (forms::PixelRect{0, 0, 1280, 720}));
+  std::vector<forms::PixelRect> covers;
+  for (const headless::HeadlessWindow* window : backend().Windows()) {
+    if (window->Handle != saver.hWnd()) covers.push_back(window->Bounds);
+  }
+  EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1280, 0, 2304, 768},
+                                  forms::PixelRect{-1024, 0, 0, 768}));
+  EXPECT_EQ(saver.labTemplate(1).PixelBounds(), first);
+
+  for (int tick = 0; tick < 10 && !saver.labTemplate(2).Visible(); ++tick) {
+    backend().AdvanceTime(200);
+  }
+  const forms::PixelRect second = saver.labTemplate(2).PixelBounds();
+  EXPECT_EQ(second.Top, 720);  // just below the new bottom edge, centred on the new width
+  EXPECT_NEAR(second.Left + second.Width() / 2.0, 640.0, 1.0);
+}
+
 }  // namespace
 }  // namespace velloway

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
@@ -339,15 +340,23 @@ TEST_F(Roll, SlowDriftNeverEnds) {
   EXPECT_FALSE(backend().Ended());
 }
 
-TEST_F(Roll, ClickOnTheBackgroundOrACharacterKeyEndsAfterStoppingTheMusic) {
+TEST_F(Roll, EveryDismissalEndsAfterStoppingTheMusic) {
+  using Backend = headless::HeadlessBackend;
   const struct {
     const char* what;
-    bool click;
-    int x, y;
+    std::function<void(Backend&, WindowHandle)> act;
     bool ends;
-  } cases[] = {{"click beside the line", true, 100, 1070, true},
-               {"click on the line", true, 960, 1070, false},
-               {"key", false, 0, 0, true}};
+  } cases[] = {
+      {"click beside the line", [](Backend& b, WindowHandle w) { b.Click(w, 100, 1070); }, true},
+      {"right click beside the line",
+       [](Backend& b, WindowHandle w) { b.Click(w, 100, 1070, forms::MouseButton::Right); }, true},
+      {"click on the line", [](Backend& b, WindowHandle w) { b.Click(w, 960, 1070); }, false},
+      {"key", [](Backend& b, WindowHandle w) { b.KeyPress(w, u' '); }, true},
+      {"another program activated", [](Backend& b, WindowHandle) { b.ActivateOtherProgram(); },
+       true},
+      {"minimised", [](Backend& b, WindowHandle w) { b.Minimize(w); }, true},
+      {"asked to minimise", [](Backend& b, WindowHandle w) { b.RequestMinimize(w); }, false},
+  };
   for (const auto& c : cases) {
     testing::FakeMci mci;
     mci.state = testing::FakeMci::State::Playing;
@@ -355,11 +364,7 @@ TEST_F(Roll, ClickOnTheBackgroundOrACharacterKeyEndsAfterStoppingTheMusic) {
     backend().Recorder().SetMciResponder(std::ref(mci));
     Play({Text("line", "100")});
     Ticks(3);  // the line is 10 pixels above the bottom edge, centred
-    if (c.click) {
-      backend().Click(saver_->hWnd(), c.x, c.y);
-    } else {
-      backend().KeyPress(saver_->hWnd(), u' ');
-    }
+    c.act(backend(), saver_->hWnd());
     EXPECT_EQ(backend().Ended(), c.ends) << c.what;
     EXPECT_EQ(mci.state == testing::FakeMci::State::Closed, c.ends) << c.what;
   }

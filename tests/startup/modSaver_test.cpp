@@ -114,6 +114,14 @@ TEST_F(StartUp, RunningCopyStopsEveryStartButTheRecordIsWritten) {
   }
 }
 
+TEST_F(StartUp, AStartWhileAnotherHoldsTheRunningCopyLockOpensNothing) {
+  const std::unique_ptr<forms::RunningCopyLock> otherStart = backend.ClaimRunningCopyLock();
+  ASSERT_NE(otherStart, nullptr);
+  EXPECT_THAT(Start("/s"), IsEmpty());
+  EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000");
+  EXPECT_THAT(backend.Recorder().Calls(), IsEmpty());  // it does not look for a running copy
+}
+
 TEST_F(StartUp, RunningPreviewDoesNotStopAStart) {
   OtherWindow preview(backend, "Preview(Velloway)");
   preview.Show();

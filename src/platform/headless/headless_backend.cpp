@@ -163,6 +163,24 @@ forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std:
   return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
 }
 
+std::unique_ptr<forms::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() {
+  class HeldLock : public forms::RunningCopyLock {
+   public:
+    explicit HeldLock(bool& held) : held_(held) { held_ = true; }
+    ~HeldLock() override { held_ = false; }
+
+   private:
+    bool& held_;
+  };
+  if (runningCopyLockHeld_) return nullptr;
+  return std::make_unique<HeldLock>(runningCopyLockHeld_);
+}
+
+void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
+  screen_ = screen;
+  DeliverToEachWindow(&forms::WindowEvents::OnScreensChanged);
+}
+
 void HeadlessBackend::DoEvents() {
   api_.Note("DoEvents()");
   while (!queued_.empty()) {
@@ -200,8 +218,40 @@ void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
   if (!ended_) now_ = std::max(now_, target);  // a nested AdvanceTime may have gone further
 }
 
-void HeadlessBackend::Click(WindowHandle window, int x, int y) {
-  Deliver([&] { windows_.at(window).Events->OnClick(x, y); });
+void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) {
+  std::vector<WindowHandle> handles;
+  for (const auto& [handle, window] : windows_) handles.push_back(handle);
+  for (const WindowHandle handle : handles) {
+    Deliver([&] {
+      const auto it = windows_.find(handle);
+      if (it != windows_.end()) (it->second.Events->*event)();
+    });
+  }
+}
+
+void HeadlessBackend::Click(WindowHandle window, int x, int y, forms::MouseButton button) {
+  MouseDown(window, button, x, y);
+  MouseUp(window, button, x, y);
+}
+
+void HeadlessBackend::MouseDown(WindowHandle window, forms::MouseButton button, int x, int y) {
+  Deliver([&] { windows_.at(window).Events->OnMouseDown(button, x, y); });
+}
+
+void HeadlessBackend::MouseUp(WindowHandle window, forms::MouseButton button, int x, int y) {
+  Deliver([&] { windows_.at(window).Events->OnMouseUp(button, x, y); });
+}
+
+void HeadlessBackend::ActivateOtherProgram() {
+  DeliverToEachWindow(&forms::WindowEvents::OnOtherProgramActivated);
+}
+
+void HeadlessBackend::RequestMinimize(WindowHandle window) {
+  if (windows_.at(window).Style.Border != forms::BorderStyle::None) Minimize(window);
+}
+
+void HeadlessBackend::Minimize(WindowHandle window) {
+  Deliver([&] { windows_.at(window).Events->OnMinimized(); });
 }
 
 void HeadlessBackend::KeyPress(WindowHandle window, char16_t character) {

@@ -1,7 +1,8 @@
 #pragma once
 // The headless backend: windows, timers, text and settings in memory, deterministic, driven by
 // the test. Time stands still until AdvanceTime; events arrive through Click, KeyPress and
-// QueueEvent; End() unwinds to the event that caused it and no further event is delivered.
+// QueueEvent; End() unwinds to the event that caused it and no further event is delivered. The
+// backend is one program alone in its session: its running-copy lock is free unless it holds it.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -71,6 +72,8 @@ class HeadlessBackend : public forms::Backend {
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
   bool IsDesktop(WindowHandle window) override { return window == kDesktop; }
+  // Null while the lock is held: nothing else runs while a start would wait for it.
+  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
   void DoEvents() override;
   [[noreturn]] void End() override;
 
@@ -78,7 +81,8 @@ class HeadlessBackend : public forms::Backend {
   static constexpr WindowHandle kDesktop = 0x10010;
 
   // --- what a test controls ---
-  void SetScreen(const forms::ScreenMetrics& screen) { screen_ = screen; }
+  // Changes the screens; the open windows hear of it.
+  void SetScreen(const forms::ScreenMetrics& screen);
   void SetAppPath(std::string path) { appPath_ = std::move(path); }
   // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
   // character half as wide.
@@ -89,9 +93,19 @@ class HeadlessBackend : public forms::Backend {
   // Lets time pass: every timer tick that falls due runs, in time order.
   void AdvanceTime(std::int64_t milliseconds);
   std::int64_t Now() const { return now_; }
-  // Delivers a click or a character to a window, as the user would.
-  void Click(WindowHandle window, int x, int y);
+  // Delivers a click (a button pressed and released at one place), a press, a release or a
+  // character to a window, as the user would.
+  void Click(WindowHandle window, int x, int y,
+             forms::MouseButton button = forms::MouseButton::Left);
+  void MouseDown(WindowHandle window, forms::MouseButton button, int x, int y);
+  void MouseUp(WindowHandle window, forms::MouseButton button, int x, int y);
   void KeyPress(WindowHandle window, char16_t character);
+  // Another program's window takes the activation: every window of the program hears of it.
+  void ActivateOtherProgram();
+  // Another program asks to minimise a window, which a borderless window refuses; or minimises
+  // it outright, as ShowWindow does.
+  void RequestMinimize(WindowHandle window);
+  void Minimize(WindowHandle window);
   // The user picks entry `index` of the window's list (the list's own selection changes; the form
   // hears nothing of it), or presses a button by its caption, or presses Enter or Escape in a
   // window with default and cancel buttons.
@@ -119,6 +133,8 @@ class HeadlessBackend : public forms::Backend {
 
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
+  // Delivers an event to every open window; one destroyed meanwhile hears nothing more.
+  void DeliverToEachWindow(void (forms::WindowEvents::*event)());
 
   forms::ScreenMetrics screen_;
   std::string appPath_ = "/velloway";
@@ -131,6 +147,7 @@ class HeadlessBackend : public forms::Backend {
   std::deque<std::function<void()>> queued_;
   std::int64_t now_ = 0;
   bool ended_ = false;
+  bool runningCopyLockHeld_ = false;
 };
 
 }  // namespace velloway::headless

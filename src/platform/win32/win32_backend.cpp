@@ -20,6 +20,12 @@ constexpr wchar_t kAppClassName[] = L"VellowayApp";
 // handler has finished, no window has taken its place.
 constexpr UINT kCheckLastWindow = WM_APP + 1;
 
+// In the namespace of the user's session (Local\ prefix): other users' starts do not meet it.
+constexpr wchar_t kRunningCopyLockName[] = L"Local\\Velloway running-copy check";
+// A start holds the lock for well under a second. One that holds it longer is stuck before its
+// window opens, or will open it still: the start waiting for it gives up rather than hang.
+constexpr DWORD kRunningCopyLockWaitMs = 10'000;
+
 using GetDpiForMonitorFunction = decltype(&GetDpiForMonitor);
 
 std::pair<int, int> PrimaryDpi(HMODULE shcore) {
@@ -70,6 +76,17 @@ std::vector<RECT> UpdateRectangles(HWND window) {
   const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
   return std::vector<RECT>(rects, rects + data->rdh.nCount);
 }
+
+class MutexLock final : public forms::RunningCopyLock {
+ public:
+  explicit MutexLock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+  ~MutexLock() override { ReleaseMutex(mutex_.get()); }
+  MutexLock(const MutexLock&) = delete;
+  MutexLock& operator=(const MutexLock&) = delete;
+
+ private:
+  UniqueHandle mutex_;
+};
 
 }  // namespace
 
@@ -254,6 +271,15 @@ bool Win32Backend::IsDesktop(WindowHandle window) {
   return reinterpret_cast<HWND>(window) == GetDesktopWindow();
 }
 
+std::unique_ptr<forms::RunningCopyLock> Win32Backend::ClaimRunningCopyLock() {
+  UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kRunningCopyLockName));
+  if (!mutex) return nullptr;
+  const DWORD waited = WaitForSingleObject(mutex.get(), kRunningCopyLockWaitMs);
+  // An abandoned mutex is ours: the start that held it ended without letting it go.
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return nullptr;
+  return std::make_unique<MutexLock>(std::move(mutex));
+}
+
 bool Win32Backend::HandleDialogKeys(MSG& message) {
   const HWND root = GetAncestor(message.hwnd, GA_ROOT);
   return root != nullptr && dialogWindows_.contains(root) && IsDialogMessageW(root, &message);
@@ -318,7 +344,7 @@ LRESULT CALLBACK Win32Backend::AppWindowProc(HWND window, UINT message, WPARAM w
       case WM_DISPLAYCHANGE:
       case WM_DPICHANGED:
       case WM_SETTINGCHANGE:
-        self->screen_.reset();  // read afresh on the next question
+        self->ForgetScreen();
         break;
       case WM_DESTROY:
         SetWindowLongPtrW(window, kObjectSlot, 0);

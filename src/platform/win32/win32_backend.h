@@ -41,6 +41,8 @@ class Win32Backend final : public forms::Backend {
   forms::SettingsStore& Settings() override { return settings_; }
   ModApi& Api() override { return api_; }
   bool IsDesktop(WindowHandle window) override;
+  // A mutex in the user's session: of two starts at the same moment, the second waits.
+  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
   void DoEvents() override;
   [[noreturn]] void End() override;
 
@@ -70,6 +72,8 @@ class Win32Backend final : public forms::Backend {
   void RemoveTimer(UINT_PTR id) { timers_.erase(id); }
   void OnTimer(UINT_PTR id);
   forms::ScreenMetrics ReadScreen();
+  // The screens changed: they are read afresh on the next question.
+  void ForgetScreen() { screen_.reset(); }
 
   HINSTANCE instance_;
   int openWindows_ = 0;

@@ -34,6 +34,12 @@ struct CursorDeleter {
 };
 using UniqueCursor = std::unique_ptr<std::remove_pointer_t<HCURSOR>, CursorDeleter>;
 
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+// A kernel object's handle (a thread, a mutex).
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
 struct KeyDeleter {
   void operator()(HKEY key) const { RegCloseKey(key); }
 };

@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_window.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,54 @@ std::int16_t LowSigned(LPARAM value) {
 
 std::int16_t HighSigned(LPARAM value) {
   return static_cast<std::int16_t>((value >> 16) & 0xFFFF);
+}
+
+struct ButtonChange {
+  forms::MouseButton Button;
+  bool Down;
+};
+
+// The button a mouse-button message is about, and whether it went down; nothing for other
+// messages.
+std::optional<ButtonChange> ButtonChangeOf(UINT message, WPARAM wParam) {
+  using forms::MouseButton;
+  const MouseButton extra =
+      GET_XBUTTON_WPARAM(wParam) == XBUTTON1 ? MouseButton::X1 : MouseButton::X2;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      return ButtonChange{MouseButton::Left, true};
+    case WM_LBUTTONUP:
+      return ButtonChange{MouseButton::Left, false};
+    case WM_RBUTTONDOWN:
+      return ButtonChange{MouseButton::Right, true};
+    case WM_RBUTTONUP:
+      return ButtonChange{MouseButton::Right, false};
+    case WM_MBUTTONDOWN:
+      return ButtonChange{MouseButton::Middle, true};
+    case WM_MBUTTONUP:
+      return ButtonChange{MouseButton::Middle, false};
+    case WM_XBUTTONDOWN:
+      return ButtonChange{extra, true};
+    case WM_XBUTTONUP:
+      return ButtonChange{extra, false};
+    default:
+      return std::nullopt;
+  }
+}
+
+// The process that took the activation from this program: that of the thread WM_ACTIVATEAPP
+// names, or, where the system names none (Wine, for another process), the foreground window's.
+// 0 when the activation went to no window.
+DWORD ActivatedProcess(DWORD threadId) {
+  if (threadId != 0) {
+    const UniqueHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId));
+    return thread ? GetProcessIdOfThread(thread.get()) : 0;
+  }
+  DWORD process = 0;
+  if (const HWND foreground = GetForegroundWindow()) {
+    GetWindowThreadProcessId(foreground, &process);
+  }
+  return process;
 }
 
 }  // namespace
@@ -45,7 +94,10 @@ WindowClass::~WindowClass() {
 
 Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
                          const forms::WindowStyle& style, std::string_view caption)
-    : backend_(backend), events_(events), invisiblePointer_(style.InvisiblePointer) {
+    : backend_(backend),
+      events_(events),
+      invisiblePointer_(style.InvisiblePointer),
+      minimizable_(style.Border != forms::BorderStyle::None) {
   static const WindowClass formClass(backend.instance_, kFormClassName, &Win32Window::WindowProc,
                                      LoadCursorW(nullptr, IDC_ARROW),
                                      LoadIconW(backend.instance_, L"VELLOWAY"));
@@ -193,6 +245,17 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
 }
 
 LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const std::optional<ButtonChange> change = ButtonChangeOf(message, wParam)) {
+    const int x = LowSigned(lParam);
+    const int y = HighSigned(lParam);
+    if (change->Down) {
+      events_.OnMouseDown(change->Button, x, y);
+    } else {
+      events_.OnMouseUp(change->Button, x, y);
+    }
+    // The extra buttons' messages count as handled only with TRUE.
+    return message == WM_XBUTTONDOWN || message == WM_XBUTTONUP ? TRUE : 0;
+  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT paints every pixel: erasing first would only flicker
@@ -205,11 +268,26 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return TRUE;
       }
       break;
-    case WM_LBUTTONUP:
-      events_.OnClick(LowSigned(lParam), HighSigned(lParam));
-      return 0;
     case WM_CHAR:
       events_.OnKeyPress(static_cast<char16_t>(wParam));
+      return 0;
+    case WM_ACTIVATEAPP:
+      if (wParam == FALSE) {  // this program loses the activation
+        const DWORD activated = ActivatedProcess(static_cast<DWORD>(lParam));
+        if (activated != 0 && activated != GetCurrentProcessId()) {
+          events_.OnOtherProgramActivated();
+        }
+      }
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && !minimizable_) return 0;  // refused
+      break;
+    case WM_SIZE:
+      if (wParam == SIZE_MINIMIZED) events_.OnMinimized();
+      return 0;
+    case WM_DISPLAYCHANGE:
+      backend_.ForgetScreen();
+      events_.OnScreensChanged();
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focus goes back to the control that had it (at first the first

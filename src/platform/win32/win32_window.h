@@ -63,6 +63,7 @@ class Win32Window final : public forms::NativeWindow {
   Win32Backend& backend_;
   forms::WindowEvents& events_;
   bool invisiblePointer_;
+  bool minimizable_;
   bool destroyingOurselves_ = false;
   int nextControlId_ = 100;  // below: IDOK and IDCANCEL, which Enter and Escape send
   bool hasControls_ = false;

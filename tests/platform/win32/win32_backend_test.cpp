@@ -453,16 +453,30 @@ TEST(MediaTest, FailuresReturnTheErrorWithoutAMessageBox) {
 
 struct RecordedEvents : forms::WindowEvents {
   std::vector<PixelRect> painted;
-  std::vector<std::pair<int, int>> clicks;
+  std::vector<std::string> buttons;  // "down 2 12,34": pressed, the third button, at (12, 34)
   std::u16string keys;
   int destroyed = 0;
   void OnPaint(forms::Canvas& canvas, const PixelRect& area) override {
     painted.push_back(area);
     canvas.FillRect(area, kNavy);
   }
-  void OnClick(int x, int y) override { clicks.emplace_back(x, y); }
+  void OnMouseDown(forms::MouseButton button, int x, int y) override {
+    RecordButton("down", button, x, y);
+  }
+  void OnMouseUp(forms::MouseButton button, int x, int y) override {
+    RecordButton("up", button, x, y);
+  }
   void OnKeyPress(char16_t character) override { keys.push_back(character); }
+  void OnOtherProgramActivated() override {}
+  void OnMinimized() override {}
+  void OnScreensChanged() override {}
   void OnDestroyed() override { ++destroyed; }
+
+ private:
+  void RecordButton(const char* change, forms::MouseButton button, int x, int y) {
+    buttons.push_back(std::string(change) + " " + std::to_string(static_cast<int>(button)) + " " +
+                      std::to_string(x) + "," + std::to_string(y));
+  }
 };
 
 class WindowTest : public ::testing::Test {
@@ -536,11 +550,25 @@ TEST_F(WindowTest, CaptionIsUnicode) {
 
 TEST_F(WindowTest, InputReachesTheEvents) {
   MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{});
-  SendMessageW(Hwnd(*window), WM_LBUTTONUP, 0, MAKELPARAM(12, 34));
+  const struct {
+    UINT message;
+    WPARAM wParam;
+    LRESULT handled;
+  } buttons[] = {{WM_LBUTTONDOWN, 0, 0},
+                 {WM_LBUTTONUP, 0, 0},
+                 {WM_RBUTTONUP, 0, 0},
+                 {WM_MBUTTONDOWN, 0, 0},
+                 {WM_XBUTTONDOWN, MAKEWPARAM(0, XBUTTON1), TRUE},
+                 {WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2), TRUE}};
+  for (const auto& b : buttons) {
+    EXPECT_EQ(SendMessageW(Hwnd(*window), b.message, b.wParam, MAKELPARAM(12, -34)), b.handled);
+  }
   SendMessageW(Hwnd(*window), WM_CHAR, L'x', 0);
   SendMessageW(Hwnd(*window), WM_CHAR, 0x65E5, 0);
   SendMessageW(Hwnd(*window), WM_CHAR, 0x1B, 0);
-  EXPECT_THAT(events_.clicks, ::testing::ElementsAre(std::pair{12, 34}));
+  EXPECT_THAT(events_.buttons,
+              ::testing::ElementsAre("down 0 12,-34", "up 0 12,-34", "up 1 12,-34", "down 2 12,-34",
+                                     "down 3 12,-34", "up 4 12,-34"));
   EXPECT_EQ(events_.keys, u"x\u65e5\x1b");
   EXPECT_EQ(SendMessageW(Hwnd(*window), WM_ERASEBKGND, 0, 0), 1);
 }
