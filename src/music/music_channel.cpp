@@ -44,11 +44,11 @@ void MusicChannel::StopMusic() {
   api_.mciExecute("close bgm");
 }
 
-// A name holding ":\" is a full path; any other is relative to the program's directory, even a
+// A name holding ":\\" is a full path; any other is relative to the program's directory, even a
 // network path, which begins with two backslashes.
-std::string MusicChannel::MusicPath(const std::string& name) const {
-  if (name.find(":\\") != std::string::npos) return name;
-  return app_.Path() + "\\" + name;
+std::string MusicChannel::MusicPath(std::string_view name) const {
+  if (name.find(":\\") != std::string_view::npos) return std::string(name);
+  return app_.Path() + "\\" + std::string(name);
 }
 
 }  // namespace velloway

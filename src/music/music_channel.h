@@ -21,7 +21,7 @@ class MusicChannel {
   void StopMusic();
 
  private:
-  std::string MusicPath(const std::string& name) const;
+  std::string MusicPath(std::string_view name) const;
 
   ModApi& api_;
   forms::Application& app_;

@@ -73,7 +73,7 @@ CoverForm::CoverForm(forms::Backend& backend, forms::Color backColor, std::funct
                   }()),
       dismiss_(std::move(dismiss)) {}
 
-std::int32_t frmMain::LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize) {
+std::int32_t frmMain::LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize) {
   return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
 }
 
@@ -133,7 +133,7 @@ void frmMain::Timer1_Timer() {
   CheckMouseMove();
   if (script_.RecordCount() == 0) return;
   if (RecordIndex > script_.RecordCount()) RecordIndex = 1;
-  const RollRecord& record = script_.Record(RecordIndex);
+  const RollRecord record = script_.Record(RecordIndex);
   switch (RollPhase) {
     case PHASE_DISPATCH:
       DispatchRecord(record);
@@ -151,19 +151,25 @@ void frmMain::Timer1_Timer() {
 
 void frmMain::DispatchRecord(const RollRecord& record) {
   if (dispatchObserver_) dispatchObserver_(RecordIndex, record);
-  if (record.Command == "TEXT") {
-    PlaceLine(record);
-  } else if (record.Command == "CLEAR") {
-    ClearLines();
-  } else if (record.Command == "WAIT") {
-    RollPhase = PHASE_WAIT;
-    WaitTicks = 1;
-  } else if (record.Command == "BGM") {
-    music_.HandleBgmRecord(record);
-    RollPhase = PHASE_DISPATCH;
-    RecordIndex += 1;
-  } else {
-    RecordIndex += 1;  // an unknown command is skipped rather than stopping the roll for good
+  switch (record.Command()) {
+    case RecordCommand::Text:
+      PlaceLine(record);
+      break;
+    case RecordCommand::Clear:
+      ClearLines();
+      break;
+    case RecordCommand::Wait:
+      RollPhase = PHASE_WAIT;
+      WaitTicks = 1;
+      break;
+    case RecordCommand::Bgm:
+      music_.HandleBgmRecord(record);
+      RollPhase = PHASE_DISPATCH;
+      RecordIndex += 1;
+      break;
+    case RecordCommand::Other:
+      RecordIndex += 1;  // an unknown command is skipped rather than stopping the roll for good
+      break;
   }
 }
 
@@ -177,10 +183,10 @@ void frmMain::PlaceLine(const RollRecord& record) {
   ActiveCount = static_cast<std::int16_t>(ActiveLabels.size() - 1);
 
   forms::Label& L = labTemplate(NextSlot);
-  L.SetFontName(record.Param(1));
+  L.SetFontName(std::string(record.Param(1)));
   L.SetFontSize(static_cast<float>(
       TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
-  L.SetCaption(record.Param(3));
+  L.SetCaption(std::string(record.Param(3)));
   L.SetForeColor(HexToColor(record.Param(4)));
   const double W = Screen().Width();
   const double w = L.Width();

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "music/music_channel.h"
@@ -31,7 +32,7 @@ class frmMain : public forms::Form {
   static constexpr std::int32_t kMaxFontSize = 1000;
 
   // A TEXT line's size in points: twice its size step plus the base size.
-  static std::int32_t LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize);
+  static std::int32_t LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize);
   // The nearest size a label can take.
   static std::int32_t TakeableFontSize(std::int32_t points);
 

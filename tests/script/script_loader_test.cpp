@@ -18,15 +18,19 @@ using ::testing::HasSubstr;
 
 // A record as its command and five parameters, for compact expectations.
 std::vector<std::string> Fields(const RollRecord& record) {
-  std::vector<std::string> fields{record.Command};
-  for (int i = 1; i <= RollRecord::kMaxParam; ++i) fields.push_back(record.Param(i));
+  std::vector<std::string> fields{record.CommandText()};
+  for (int i = 1; i <= RollRecord::kMaxParam; ++i) fields.emplace_back(record.Param(i));
   return fields;
 }
 
 std::vector<std::vector<std::string>> AllFields(const LoadedScript& script) {
   std::vector<std::vector<std::string>> all;
-  for (const RollRecord& record : script.Records) all.push_back(Fields(record));
+  for (std::int32_t i = 1; i <= script.RecordCount(); ++i) all.push_back(Fields(script.Record(i)));
   return all;
+}
+
+std::int32_t LineOf(const LoadedScript& script, std::int32_t record) {
+  return RecordLineNumbers(script).LineOf(record);
 }
 
 void ExpectDefaultHeader(const ScriptHeader& header) {
@@ -56,8 +60,8 @@ TEST(ParseScript, ReadsRecordsInFileOrder) {
                           ElementsAre("WAIT", "3", "", "", "", ""),
                           ElementsAre("BGM", "On", "snd\\theme.mid", "", "", "")));
   EXPECT_EQ(script.RecordCount(), 4);
-  EXPECT_EQ(script.Record(1).SourceLine, 1);
-  EXPECT_EQ(script.Record(2).SourceLine, 3);  // the empty line is skipped, not numbered anew
+  EXPECT_EQ(LineOf(script, 1), 1);
+  EXPECT_EQ(LineOf(script, 2), 3);  // the empty line is skipped, not numbered anew
   EXPECT_EQ(script.Record(1).Param(0), "");
   EXPECT_TRUE(script.Diagnostics.empty());
 }
@@ -172,7 +176,7 @@ TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
     for (const bool finalEnd : {true, false}) {
       const LoadedScript script = ParseScript(join(end, finalEnd));
       EXPECT_EQ(AllFields(script), AllFields(reference));
-      EXPECT_EQ(script.Record(3).SourceLine, 6);
+      EXPECT_EQ(LineOf(script, 3), 6);
     }
   }
 }

@@ -39,9 +39,12 @@ class Checker {
 
   std::vector<ScriptDiagnostic> Run() {
     CheckHeader();
-    if (script_.Records.empty())
+    if (script_.RecordCount() == 0)
       Warn(1, "the script has no records: the saver shows its background only");
-    for (const RollRecord& record : script_.Records) CheckRecord(record);
+    RecordLineNumbers lines(script_);
+    for (std::int32_t i = 1; i <= script_.RecordCount(); ++i) {
+      CheckRecord(script_.Record(i), lines.LineOf(i));
+    }
     return std::move(diagnostics_);
   }
 
@@ -66,36 +69,41 @@ class Checker {
     }
   }
 
-  void CheckColour(std::int32_t line, const char* what, const std::string& text) {
+  void CheckColour(std::int32_t line, const char* what, std::string_view text) {
     if (IsColourText(text)) return;
-    Warn(line, std::string(what) + " \"" + text + "\" is not six hexadecimal digits; it reads as " +
-                   AsRrggbb(HexToColor(text)));
+    Warn(line, std::string(what) + " \"" + std::string(text) +
+                   "\" is not six hexadecimal digits; it reads as " + AsRrggbb(HexToColor(text)));
   }
 
-  void CheckNumber(std::int32_t line, const char* what, const std::string& text) {
+  void CheckNumber(std::int32_t line, const char* what, std::string_view text) {
     if (IsNumberText(text)) return;
-    Warn(line, std::string(what) + " \"" + text + "\" is not a number; it reads as " +
+    Warn(line, std::string(what) + " \"" + std::string(text) + "\" is not a number; it reads as " +
                    std::to_string(LeadingNumber16(text)));
   }
 
-  void CheckRecord(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    if (record.Command == "TEXT") {
-      CheckText(record);
-    } else if (record.Command == "WAIT") {
-      CheckNumber(line, "WAIT seconds", record.Param(1));
-    } else if (record.Command == "BGM") {
-      CheckMusic(record);
-    } else if (record.Command != "CLEAR") {
-      Warn(line, "unknown command \"" + record.Command + "\": the saver skips it");
+  void CheckRecord(const RollRecord& record, std::int32_t line) {
+    switch (record.Command()) {
+      case RecordCommand::Text:
+        CheckText(record, line);
+        break;
+      case RecordCommand::Wait:
+        CheckNumber(line, "WAIT seconds", record.Param(1));
+        break;
+      case RecordCommand::Bgm:
+        CheckMusic(record, line);
+        break;
+      case RecordCommand::Clear:
+        break;
+      case RecordCommand::Other:
+        Warn(line, "unknown command \"" + record.CommandText() + "\": the saver skips it");
+        break;
     }
   }
 
-  void CheckText(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    const std::string& face = record.Param(1);
+  void CheckText(const RollRecord& record, std::int32_t line) {
+    const std::string_view face = record.Param(1);
     if (environment_.FontInstalled && !environment_.FontInstalled(face)) {
-      Warn(line, "font \"" + face + "\" is not installed: another font stands in");
+      Warn(line, "font \"" + std::string(face) + "\" is not installed: another font stands in");
     }
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
@@ -109,15 +117,15 @@ class Checker {
     CheckNumber(line, "spacing", record.Param(5));
   }
 
-  void CheckMusic(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    const std::string& onOff = record.Param(1);
+  void CheckMusic(const RollRecord& record, std::int32_t line) {
+    const std::string_view onOff = record.Param(1);
     if (EqualsIgnoringCase(onOff, "OFF")) return;
     if (!EqualsIgnoringCase(onOff, "ON")) {
-      Warn(line, "BGM switch \"" + onOff + "\" is neither ON nor OFF: the record does nothing");
+      Warn(line, "BGM switch \"" + std::string(onOff) +
+                     "\" is neither ON nor OFF: the record does nothing");
       return;
     }
-    const std::string& name = record.Param(2);
+    const std::string name(record.Param(2));
     const std::string path =
         name.find(":\\") != std::string::npos ? name : environment_.ProgramDirectory + "\\" + name;
     if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
