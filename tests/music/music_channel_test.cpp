@@ -122,7 +122,7 @@ TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
 TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
   const struct {
     const char* file;
-    const char* path;
+    const char* path;  // empty: a network location, which is not opened at all
   } cases[] = {
       {"D:\\Music\\theme.wav", "D:\\Music\\theme.wav"},
       {"snd\\theme.mid", "C:\\Velloway\\snd\\theme.mid"},
@@ -130,11 +130,24 @@ TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
       {"My Theme (final).wav", "C:\\Velloway\\My Theme (final).wav"},
       {"x:\\", "x:\\"},
       {"C:/Music/theme.wav", "C:\\Velloway\\C:/Music/theme.wav"},
+      {"\\\\?\\C:\\Music\\theme.wav", "\\\\?\\C:\\Music\\theme.wav"},
+      {"//./d:\\theme.wav", "//./d:\\theme.wav"},
+      {"\\\\host\\share\\x:\\y.wav", ""},
+      {"\\\\?\\UNC\\host\\share\\x:\\y.wav", ""},
+      {"//host/share/y:\\z.wav", ""},
+      {"\\/host\\y:\\z.wav", ""},
+      {"\\\\.\\pipe\\x:\\y", ""},
+      {"\\\\?\\Volume{0}\\x:\\y.wav", ""},
   };
   for (const auto& c : cases) {
     mci.state = State::Closed;
+    mci.openedPath.clear();
+    backend.Recorder().ClearCalls();
     music.HandleBgmRecord(RollRecord(Bgm("ON", c.file)));
     EXPECT_EQ(mci.openedPath, c.path) << c.file;
+    if (std::string(c.path).empty()) {
+      EXPECT_THAT(Calls(), ElementsAre()) << c.file;
+    }
   }
 }
 

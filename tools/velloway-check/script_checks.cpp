@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "music/music_path.h"
 #include "roll/frmMain.h"
 #include "script/colour_text.h"
 #include "script/normalise.h"
@@ -125,9 +126,12 @@ class Checker {
                      "\" is neither ON nor OFF: the record does nothing");
       return;
     }
-    const std::string name(record.Param(2));
-    const std::string path =
-        name.find(":\\") != std::string::npos ? name : environment_.ProgramDirectory + "\\" + name;
+    const std::string path = MusicFilePath(environment_.ProgramDirectory, record.Param(2));
+    // Not looked for either: looking would reach across the network just the same.
+    if (NamesNetworkLocation(path)) {
+      Warn(line, "music path \"" + path + "\" names a network location: it is not played");
+      return;
+    }
     if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
       Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
     }

@@ -46,6 +46,10 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
       {"TEXT\tArial\t900\tHi\tFFFFFF\t1", "2: font size 1820 points is clamped to 1000"},
       {"WAIT\tthree", "2: WAIT seconds \"three\" is not a number; it reads as 0"},
       {"BGM\tPLAY\ta.wav", "2: BGM switch \"PLAY\" is neither ON nor OFF: the record does nothing"},
+      {"BGM\tON\t\\\\host\\share\\x:\\y.wav",
+       "2: music path \"\\\\host\\share\\x:\\y.wav\" names a network location: it is not played"},
+      {"BGM\tON\t//host/share/y:\\z.wav",
+       "2: music path \"//host/share/y:\\z.wav\" names a network location: it is not played"},
   };
   for (const auto& c : cases)
     EXPECT_THAT(Messages(kHeader + c.line), ElementsAre(c.message)) << c.line;
