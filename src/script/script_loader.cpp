@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/device_file.h"
 #include "script/encoding.h"
 #include "script/fields.h"
 #include "script/normalise.h"
@@ -157,6 +158,7 @@ LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage) {
 }
 
 LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
+  if (platform::IsDeviceOrPipe(path)) return FailedScript(path, "Script cannot be read");
   const std::filesystem::path nativePath = NativePath(path);
   std::error_code error;
   const auto status = std::filesystem::status(nativePath, error);
