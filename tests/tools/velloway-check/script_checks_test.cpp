@@ -39,6 +39,10 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
        "2: text colour \"#FF8000\" is not six hexadecimal digits; it reads as 00F800"},
       {"TEXT\tArial\t1\tHi\tFFF\t1",
        "2: text colour \"FFF\" is not six hexadecimal digits; it reads as FF0F00"},
+      {"TEXT\tArial\t1\tHi\t\xE3\x81\x82"
+       "0FF00\t1",
+       "2: text colour \"\xE3\x81\x82"
+       "0FF00\" is not six hexadecimal digits; it reads as 00FF00"},
       {"TEXT\tArial\t1\tHi\tFFFFFF\tx", "2: spacing \"x\" is not a number; it reads as 0"},
       {"TEXT\tArial\t1\tHi\tFFFFFF\t", "2: spacing \"\" is not a number; it reads as 0"},
       {"TEXT\tArial\t2px\tHi\tFFFFFF\t1", "2: size step \"2px\" is not a number; it reads as 2"},
