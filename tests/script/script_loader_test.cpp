@@ -227,11 +227,15 @@ TEST_F(ScriptFileTest, NonAsciiFileNamesOpen) {
 
 TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
   std::filesystem::create_directories(dir_.Path() / "Folder.vws");
+  // Sparse: it takes no room on the disk, and is not read.
+  Write("Huge.vws", "");
+  std::filesystem::resize_file(dir_.Path() / "Huge.vws", kMaxScriptBytes + 1);
   const struct {
     const char* name;
     const char* reason;
   } cases[] = {{"Missing.vws", "Script not found"},
                {"Folder.vws", "Script is a folder"},
+               {"Huge.vws", "Script is larger than 256 MB"},
                {"", "No script chosen"}};
   for (const auto& c : cases) {
     const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252);
