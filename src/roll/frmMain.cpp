@@ -106,6 +106,7 @@ void frmMain::Form_Load() {
   NextSlot = 0;
   WaitTicks = 0;
   SpacingTicks = 0;
+  SpacingLines = 0;
   RollPhase = 0;
   SetBackColor(HexToColor(script_.Header.BackColorText));
   // Above all other windows, where it stays: the topmost band, without moving or resizing it.
@@ -139,7 +140,7 @@ void frmMain::Timer1_Timer() {
       DispatchRecord(record);
       break;
     case PHASE_SPACING:
-      SpacingStep(record);
+      SpacingStep();
       break;
     case PHASE_WAIT:
       WaitStep(record);
@@ -188,6 +189,7 @@ void frmMain::PlaceLine(const RollRecord& record) {
       TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
   L.SetCaption(std::string(record.Param(3)));
   L.SetForeColor(HexToColor(record.Param(4)));
+  SpacingLines = LeadingNumber16(record.Param(5));
   const double W = Screen().Width();
   const double w = L.Width();
   const std::string& align = script_.Header.AlignMode;
@@ -210,12 +212,11 @@ void frmMain::ClearLines() {
   RecordIndex += 1;
 }
 
-void frmMain::SpacingStep(const RollRecord& record) {
+void frmMain::SpacingStep() {
   ScrollLabels();
   SpacingTicks += 1;
   const double h = labTemplate(ActiveLabels[static_cast<std::size_t>(ActiveCount)]).Height();
-  const std::int16_t n = LeadingNumber16(record.Param(5));
-  const auto limit = static_cast<float>(h / TwipsPerPixelY * n / 5);
+  const auto limit = static_cast<float>(h / TwipsPerPixelY * SpacingLines / 5);
   if (limit < static_cast<float>(SpacingTicks)) {
     SpacingTicks = 0;
     RecordIndex += 1;

@@ -62,7 +62,7 @@ class frmMain : public forms::Form {
   void DispatchRecord(const RollRecord& record);
   void PlaceLine(const RollRecord& record);
   void ClearLines();
-  void SpacingStep(const RollRecord& record);
+  void SpacingStep();
   void WaitStep(const RollRecord& record);
   void ScrollLabels();
   void CheckMouseMove();
@@ -85,6 +85,9 @@ class frmMain : public forms::Form {
   // Tick counters are 32-bit: a long WAIT at a fast speed counts past 32767.
   std::int32_t WaitTicks = 0;
   std::int32_t SpacingTicks = 0;
+  // The spacing of the line rising now, read once when it was placed: a record's fields are
+  // found in its line when asked, and a long caption stands before this one.
+  std::int16_t SpacingLines = 0;
   std::int16_t RollPhase = PHASE_DISPATCH;
   POINTAPI LastCursor;
   bool inTick_ = false;

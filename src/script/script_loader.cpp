@@ -22,18 +22,13 @@ constexpr std::int16_t kMaxSpeedIndex = 3;
 // size; no writer reads further than this.
 constexpr std::size_t kMaxDiagnostics = 10'000;
 
-bool IsLineEnd(char c) {
-  return c == '\n' || c == '\r';
-}
-
 // Calls onLine(line, offset) for every line of text, without its line end; offset is where the
 // line starts in text.
 template <typename OnLine>
 void ForEachLine(std::string_view text, OnLine&& onLine) {
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && !IsLineEnd(text[end])) ++end;
+    std::size_t end = LineEnd(text, start);
     onLine(text.substr(start, end - start), start);
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
       ++end;
