@@ -159,6 +159,17 @@ TEST(ParseScript, ExtraRecordFieldsAreIgnoredWithADiagnostic) {
   EXPECT_THAT(script.Diagnostics[0].Message, HasSubstr("6 parameters"));
 }
 
+TEST(ParseScript, ListsTheFirstTenThousandDiagnosticsThenSaysMoreFollow) {
+  std::string text;
+  for (int i = 0; i < 20'000; ++i) text += "TEXT\t1\t2\t3\t4\t5\t6\n";
+  const LoadedScript script = ParseScript(text);
+  EXPECT_EQ(script.RecordCount(), 20'000);
+  ASSERT_EQ(script.Diagnostics.size(), 10'001u);
+  EXPECT_THAT(script.Diagnostics[9'999].Message, HasSubstr("6 parameters"));
+  EXPECT_EQ(script.Diagnostics.back().Line, 10'001);
+  EXPECT_THAT(script.Diagnostics.back().Message, HasSubstr("not listed"));
+}
+
 TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
   const std::string lines[] = {
       "HEADER\t10\t2\tMID\t000000", "TEXT\tArial\t1\tA\tFFFFFF\t1", "", "# c", "WAIT\t2", "CLEAR"};
