@@ -73,7 +73,9 @@ bool NormalisesTo(std::string_view text, std::string_view word) {
   std::size_t matched = 0;
   while (pos < text.size()) {
     // A byte that is not UTF-8 decodes to U+FFFD, which, like the byte itself, is not ASCII.
-    const char32_t cp = ToUpper(Narrow(utf8::Decode(text, pos)));
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    const char32_t decoded = byte < 0x80 ? (++pos, char32_t{byte}) : utf8::Decode(text, pos);
+    const char32_t cp = ToUpper(Narrow(decoded));
     if (matched == word.size() || cp != static_cast<unsigned char>(word[matched])) return false;
     ++matched;
   }

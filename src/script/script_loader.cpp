@@ -18,9 +18,6 @@ namespace {
 constexpr std::size_t kHeaderFields = 5;
 constexpr std::size_t kMaxRecordFields = 1 + RollRecord::kMaxParam;
 constexpr std::int16_t kMaxSpeedIndex = 3;
-// A script of many broken lines would otherwise keep a message for each, many times its own
-// size; no writer reads further than this.
-constexpr std::size_t kMaxDiagnostics = 10'000;
 
 // Calls onLine(line, offset) for every line of text, without its line end; offset is where the
 // line starts in text.
@@ -37,12 +34,17 @@ void ForEachLine(std::string_view text, OnLine&& onLine) {
   }
 }
 
-// Lines that are neither empty nor comments: the records and the header lines.
+// Lines that are neither empty nor comments: the records and the header lines. A line starts at
+// the text's start and after each CR or LF; one that starts with a CR or LF is empty (or the LF
+// of a CR LF).
 std::size_t CountRecordLinesUpperBound(std::string_view text) {
-  std::size_t count = 0;
-  ForEachLine(text, [&count](std::string_view line, std::size_t) {
-    if (!line.empty() && line.front() != '#') ++count;
-  });
+  const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+  const auto startsRecordLine = [&](char c) { return !isLineEnd(c) && c != '#'; };
+  if (text.empty()) return 0;
+  std::size_t count = startsRecordLine(text[0]) ? 1 : 0;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    count += static_cast<std::size_t>(isLineEnd(text[i - 1]) && startsRecordLine(text[i]));
+  }
   return count;
 }
 
@@ -65,13 +67,7 @@ class ScriptReader {
 
  private:
   void Warn(std::string message) {
-    std::vector<ScriptDiagnostic>& diagnostics = script_.Diagnostics;
-    if (diagnostics.size() > kMaxDiagnostics) return;
-    if (diagnostics.size() == kMaxDiagnostics) {
-      message = "more than " + std::to_string(kMaxDiagnostics) +
-                " warnings; from this line on they are not listed";
-    }
-    diagnostics.push_back({lineNumber_, Severity::Warning, std::move(message)});
+    AddWarning(script_.Diagnostics, lineNumber_, std::move(message));
   }
 
   std::int16_t HeaderNumber(std::string_view text, const char* name) {

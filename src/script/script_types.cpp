@@ -1,5 +1,7 @@
 #include "script/script_types.h"
 
+#include <utility>
+
 #include "script/fields.h"
 #include "script/normalise.h"
 
@@ -11,6 +13,15 @@ RecordCommand ReadCommand(std::string_view word) {
   if (NormalisesTo(word, "WAIT")) return RecordCommand::Wait;
   if (NormalisesTo(word, "BGM")) return RecordCommand::Bgm;
   return RecordCommand::Other;
+}
+
+void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::string message) {
+  if (DiagnosticsFull(list)) return;
+  if (list.size() == kMaxDiagnostics) {
+    message = "more than " + std::to_string(kMaxDiagnostics) +
+              " warnings; from this line on they are not listed";
+  }
+  list.push_back({line, Severity::Warning, std::move(message)});
 }
 
 RecordCommand RollRecord::Command() const {

@@ -49,6 +49,19 @@ struct ScriptDiagnostic {
   std::string Message;
 };
 
+// A list of diagnostics keeps the first kMaxDiagnostics, then one saying that more follow: a
+// script of many broken lines would otherwise take many times its size in messages, and no
+// writer reads that far.
+inline constexpr std::size_t kMaxDiagnostics = 10'000;
+
+// Whether the list is full: what follows is not kept.
+inline bool DiagnosticsFull(const std::vector<ScriptDiagnostic>& list) {
+  return list.size() > kMaxDiagnostics;
+}
+
+// Adds a warning to the list, or the note that more follow, or nothing once it is full.
+void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::string message);
+
 // Why no script could be read at all.
 struct ScriptReadFailure {
   std::string Path;

@@ -43,7 +43,7 @@ class Checker {
     if (script_.RecordCount() == 0)
       Warn(1, "the script has no records: the saver shows its background only");
     RecordLineNumbers lines(script_);
-    for (std::int32_t i = 1; i <= script_.RecordCount(); ++i) {
+    for (std::int32_t i = 1; i <= script_.RecordCount() && !DiagnosticsFull(diagnostics_); ++i) {
       CheckRecord(script_.Record(i), lines.LineOf(i));
     }
     return std::move(diagnostics_);
@@ -51,7 +51,7 @@ class Checker {
 
  private:
   void Warn(std::int32_t line, std::string message) {
-    diagnostics_.push_back({line, Severity::Warning, std::move(message)});
+    AddWarning(diagnostics_, line, std::move(message));
   }
 
   void CheckHeader() {
