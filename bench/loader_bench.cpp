@@ -1,5 +1,7 @@
-// Loading speed and memory of roll scripts, beside a plain read of the same bytes split at
-// line ends. Prints MB/s for both, their ratio, and the memory a loaded script takes per record.
+// Loading speed and memory of roll scripts, beside a plain read of the same bytes split at line
+// ends: MB/s and their ratio for scripts of ordinary lines and of one-character lines; the heap a
+// loaded script keeps per record and the most it takes while loading; and that peak for the
+// worst scripts the size limit allows, as a multiple of the file's size.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <new>
 #include <string>
@@ -17,21 +20,25 @@
 
 namespace {
 
-// Live heap bytes, counted by the replaced global operator new and delete below.
+// Live heap bytes and their highest mark, counted by the replaced global operator new and
+// delete below.
 std::atomic<long long> g_liveBytes{0};
+std::atomic<long long> g_peakBytes{0};
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-constexpr int kRecordLines = 100'000;
+constexpr int kOrdinaryLines = 100'000;
+constexpr int kOneCharacterLines = 2'000'000;
+constexpr double kMB = 1024.0 * 1024.0;
 
-std::string ScriptPath() {
-  return (std::filesystem::temp_directory_path() / "velloway-bench-100k.vws").string();
+std::string TempPath(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
 }
 
-// A script of kRecordLines record lines like those people write, with a header and comments.
-void WriteScript(const std::string& path) {
+// A script of record lines like those people write, with a header and comments.
+void WriteOrdinaryScript(const std::string& path) {
   std::ofstream out(path, std::ios::binary);
   out << "HEADER\t12\t3\tMID\t000000\r\n# generated for the loader benchmark\r\n";
-  for (int i = 0; i < kRecordLines; ++i) {
+  for (int i = 0; i < kOrdinaryLines; ++i) {
     switch (i % 8) {
       case 0:
         out << "TEXT\tTimes New Roman\t4\tDirected by Someone Famous\tFFFFFF\t2\r\n";
@@ -62,6 +69,21 @@ void WriteScript(const std::string& path) {
   }
 }
 
+// prefix, then `line` over and over until the file holds `bytes`.
+void WriteRepeated(const std::string& path, const std::string& prefix, const std::string& line,
+                   std::size_t bytes) {
+  std::string block;
+  while (block.size() < (1u << 20)) block += line;
+  std::ofstream out(path, std::ios::binary);
+  out << prefix;
+  std::size_t written = prefix.size();
+  while (written + block.size() <= bytes) {
+    out << block;
+    written += block.size();
+  }
+  for (; written + line.size() <= bytes; written += line.size()) out << line;
+}
+
 std::vector<std::string> PlainReadLines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::string> lines;
@@ -70,29 +92,32 @@ std::vector<std::string> PlainReadLines(const std::string& path) {
   return lines;
 }
 
-void BM_PlainReadSplitLines(benchmark::State& state) {
-  const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(ScriptPath()));
-  for (auto _ : state) benchmark::DoNotOptimize(PlainReadLines(ScriptPath()));
-  state.SetBytesProcessed(state.iterations() * bytes);
+velloway::LoadedScript Load(const std::string& path, unsigned codePage) {
+  return velloway::LoadScriptFile(path, codePage);
 }
 
-void BM_LoadScriptFile(benchmark::State& state) {
-  const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(ScriptPath()));
+long long FileBytes(const std::string& path) {
+  return static_cast<long long>(std::filesystem::file_size(path));
+}
+
+void BM_PlainRead(benchmark::State& state, const std::string& path) {
+  for (auto _ : state) benchmark::DoNotOptimize(PlainReadLines(path));
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
+}
+
+void BM_Load(benchmark::State& state, const std::string& path) {
   const unsigned codePage = velloway::platform::SystemCodePage();
-  for (auto _ : state) benchmark::DoNotOptimize(velloway::LoadScriptFile(ScriptPath(), codePage));
-  state.SetBytesProcessed(state.iterations() * bytes);
+  for (auto _ : state) benchmark::DoNotOptimize(Load(path, codePage));
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
 
-BENCHMARK(BM_PlainReadSplitLines)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_LoadScriptFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// Keeps each benchmark's time per iteration, to print the ratio at the end.
+// Keeps each benchmark's time per iteration, to print the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   // Plain text: the figures are read from logs and pasted into the docs.
   RatioReporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const Run& run : runs) seconds_[run.run_name.function_name] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   double Time(const std::string& name) const { return seconds_.at(name); }
@@ -101,17 +126,90 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> seconds_;
 };
 
-void PrintMemoryPerRecord() {
+// The heap a made thing keeps, and the most the heap held while it was made, both above what
+// it held before.
+struct HeapUse {
+  long long kept = 0;
+  long long peak = 0;
+  std::size_t items = 0;
+};
+
+template <typename Make, typename Count>
+HeapUse MeasureHeap(Make make, Count count) {
   const long long before = g_liveBytes.load();
-  {
-    const velloway::LoadedScript script =
-        velloway::LoadScriptFile(ScriptPath(), velloway::platform::SystemCodePage());
-    const long long used = g_liveBytes.load() - before;
-    std::printf(
-        "memory: %lld bytes for %d records = %.1f bytes per record (sizeof(RollRecord) %zu)\n",
-        used, script.RecordCount(), static_cast<double>(used) / script.RecordCount(),
-        sizeof(velloway::RollRecord));
+  g_peakBytes = before;
+  const auto made = make();
+  return {g_liveBytes.load() - before, g_peakBytes.load() - before, count(made)};
+}
+
+HeapUse LoaderHeap(const std::string& path, unsigned codePage) {
+  return MeasureHeap(
+      [&] { return Load(path, codePage); },
+      [](const velloway::LoadedScript& s) { return static_cast<std::size_t>(s.RecordCount()); });
+}
+
+HeapUse PlainReadHeap(const std::string& path) {
+  return MeasureHeap([&] { return PlainReadLines(path); },
+                     [](const std::vector<std::string>& lines) { return lines.size(); });
+}
+
+void PrintMemory(const char* what, const std::string& path) {
+  const double file = static_cast<double>(FileBytes(path));
+  const HeapUse loader = LoaderHeap(path, velloway::platform::SystemCodePage());
+  const HeapUse plain = PlainReadHeap(path);
+  const auto perItem = [](long long bytes, std::size_t items) {
+    return static_cast<double>(bytes) / static_cast<double>(items);
+  };
+  std::printf("%-22s %8.1f MB %9zu records\n", what, file / kMB, loader.items);
+  std::printf(
+      "  %-20s %9.1f bytes/record (%5.1f beyond the file's bytes), peak %7.1f MB = %4.2f x file\n",
+      "loader", perItem(loader.kept, loader.items),
+      perItem(loader.kept - static_cast<long long>(file), loader.items),
+      static_cast<double>(loader.peak) / kMB, static_cast<double>(loader.peak) / file);
+  std::printf("  %-20s %9.1f bytes/line, peak %7.1f MB = %4.2f x file\n", "plain read",
+              perItem(plain.kept, plain.items), static_cast<double>(plain.peak) / kMB,
+              static_cast<double>(plain.peak) / file);
+  std::printf("  loader / plain read: %.2f per record, %.2f at the peak\n",
+              perItem(loader.kept, loader.items) / perItem(plain.kept, plain.items),
+              static_cast<double>(loader.peak) / static_cast<double>(plain.peak));
+}
+
+struct WorstCase {
+  const char* what;
+  std::string prefix;
+  std::string line;
+  unsigned codePage;
+};
+
+// Scripts as large as the loader takes, of the lines that cost it most: one record for every two
+// bytes, in the encodings that grow most when turned into UTF-8.
+void PrintWorstCases() {
+  const std::string utf16Line("a\0\n\0", 4);
+  const WorstCase cases[] = {
+      {"UTF-8 \"a\" LF", "", "a\n", 1252},
+      {"UTF-16 \"a\" LF", "\xFF\xFE", utf16Line, 1252},
+      {"UTF-16 U+4E00 LF", "\xFF\xFE", std::string("\x00\x4E\n\0", 4), 1252},
+      {"1252 0x80 LF (euro sign)", "", "\x80\n", 1252},
+      {"Shift-JIS 0xB1 LF", "", "\xB1\n", 932},
+      {"broken UTF-8 after a BOM", "\xEF\xBB\xBF", "\x80\n", 1252},
+      {"1252 0x80, no line end", "", "\x80", 1252},
+  };
+  const auto bytes = velloway::kMaxScriptBytes;
+  const double bound = 4.0 * static_cast<double>(bytes) + 64 * kMB;
+  std::printf(
+      "\nworst cases at the size limit (%.0f MB): peak heap while loading, goal <= 4 x file + 64 "
+      "MB = %.0f MB\n",
+      static_cast<double>(bytes) / kMB, bound / kMB);
+  const std::string path = TempPath("velloway-bench-worst.vws");
+  for (const WorstCase& c : cases) {
+    WriteRepeated(path, c.prefix, c.line, bytes);
+    const HeapUse use = LoaderHeap(path, c.codePage);
+    const double peak = static_cast<double>(use.peak);
+    std::printf("  %-26s %10zu records, kept %7.1f MB, peak %7.1f MB = %4.2f x file %s\n", c.what,
+                use.items, static_cast<double>(use.kept) / kMB, peak / kMB,
+                peak / static_cast<double>(bytes), peak <= bound ? "" : "OVER THE GOAL");
   }
+  std::filesystem::remove(path);
 }
 
 }  // namespace
@@ -120,7 +218,10 @@ void* operator new(std::size_t size) {
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
   if (block == nullptr) throw std::bad_alloc();
   *reinterpret_cast<std::size_t*>(block) = size;
-  g_liveBytes += static_cast<long long>(size);
+  const long long live = g_liveBytes += static_cast<long long>(size);
+  long long peak = g_peakBytes.load();
+  while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {
+  }
   return block + kHeader;
 }
 
@@ -136,14 +237,35 @@ void operator delete(void* p, std::size_t) noexcept {
 }
 
 int main(int argc, char** argv) {
-  WriteScript(ScriptPath());
+  const std::string ordinary = TempPath("velloway-bench-100k.vws");
+  const std::string oneCharacter = TempPath("velloway-bench-1char.vws");
+  WriteOrdinaryScript(ordinary);
+  WriteRepeated(oneCharacter, "HEADER\t12\t3\tMID\t000000\r\n", "a\r\n",
+                static_cast<std::size_t>(kOneCharacterLines) * 3 + 25);
+
   benchmark::Initialize(&argc, argv);
+  for (const auto& [name, path] :
+       {std::pair{"ordinary", ordinary}, {"one_character", oneCharacter}}) {
+    benchmark::RegisterBenchmark((std::string("plain_read/") + name).c_str(), BM_PlainRead, path)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0);
+    benchmark::RegisterBenchmark((std::string("load/") + name).c_str(), BM_Load, path)
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0);
+  }
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nloader / plain read-and-split time ratio: %.2f (goal: within 3)\n",
-              reporter.Time("BM_LoadScriptFile/min_time:2.000") /
-                  reporter.Time("BM_PlainReadSplitLines/min_time:2.000"));
-  PrintMemoryPerRecord();
-  std::filesystem::remove(ScriptPath());
+  std::printf(
+      "\nloader / plain read-and-split time ratio (goal: within 3): %.2f for ordinary lines, %.2f "
+      "for one-character lines\n",
+      reporter.Time("load/ordinary") / reporter.Time("plain_read/ordinary"),
+      reporter.Time("load/one_character") / reporter.Time("plain_read/one_character"));
+
+  std::printf("\nheap memory (a record's goal: at most about 16 bytes beyond its own text)\n");
+  PrintMemory("ordinary lines", ordinary);
+  PrintMemory("one-character lines", oneCharacter);
+  PrintWorstCases();
+  std::filesystem::remove(ordinary);
+  std::filesystem::remove(oneCharacter);
   benchmark::Shutdown();
 }

@@ -3,8 +3,10 @@
 
 scripts/bench builds the programs and calls this. Five measurements:
 
-  loader   loader_bench (native release build): loading a 100,000-line script against a plain
-           read of the same file split at line ends.
+  loader   loader_bench (native release build): loading scripts of 100,000 ordinary lines and of
+           2,000,000 one-character lines against a plain read of the same file split at line
+           ends, in time and heap memory; then the heap's peak while loading the costliest
+           scripts the 256 MB limit allows.
   repaint  repaint_bench.exe on a 3840x2160 display: one roll tick against a full-window repaint.
   memory   velloway.scr /s playing samples/Default.vws, then a 100,000-line script, then a bare
            window: the resident set (what Wine reports as the working set) and its peak, read from

@@ -12,8 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const unsigned codePage : {932u, 1252u}) {
     const LoadedScript script = LoadScriptBytes(bytes, codePage);
     if (script.Header.SpeedIndex < 0 || script.Header.SpeedIndex > 3) std::abort();
-    for (const RollRecord& record : script.Records) {
-      if (!record.Param(0).empty() || record.SourceLine < 1) std::abort();
+    RecordLineNumbers lines(script);
+    std::int32_t previousLine = 0;
+    for (std::int32_t i = 1; i <= script.RecordCount(); ++i) {
+      const std::int32_t line = lines.LineOf(i);
+      if (!script.Record(i).Param(0).empty() || line <= previousLine) std::abort();
+      previousLine = line;
     }
   }
   return 0;

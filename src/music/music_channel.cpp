@@ -1,5 +1,6 @@
 #include "music/music_channel.h"
 
+#include "music/music_path.h"
 #include "script/normalise.h"
 
 namespace velloway {
@@ -17,7 +18,9 @@ std::string ReplyBuffer() {
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
   std::string reply = ReplyBuffer();
   if (EqualsIgnoringCase(record.Param(1), "ON")) {
-    const std::string open = "open \"" + MusicPath(record.Param(2)) + "\" alias bgm";
+    const std::string path = MusicFilePath(app_.Path(), record.Param(2));
+    if (NamesNetworkLocation(path)) return;  // skipped as a file that does not open
+    const std::string open = "open \"" + path + "\" alias bgm";
     if (api_.mciSendStringA(open, reply, kReplyLength, kNoCallback) != 0) return;
     app_.DoEvents();
     if (api_.mciSendStringA("play bgm notify", reply, kReplyLength, kNoCallback) != 0) {
@@ -42,13 +45,6 @@ void MusicChannel::StopMusic() {
   if (!playing) return;
   api_.mciExecute("stop bgm");
   api_.mciExecute("close bgm");
-}
-
-// A name holding ":\" is a full path; any other is relative to the program's directory, even a
-// network path, which begins with two backslashes.
-std::string MusicChannel::MusicPath(const std::string& name) const {
-  if (name.find(":\\") != std::string::npos) return name;
-  return app_.Path() + "\\" + name;
 }
 
 }  // namespace velloway

@@ -1,7 +1,4 @@
 #pragma once
-#include <string>
-#include <string_view>
-
 #include "platform/forms.h"
 #include "platform/modAPI.h"
 #include "script/script_types.h"
@@ -14,15 +11,14 @@ class MusicChannel {
  public:
   MusicChannel(ModApi& api, forms::Application& app) : api_(api), app_(app) {}
 
-  // A "BGM" record: "ON" opens and plays the file of Param(2), "OFF" stops and closes the music,
-  // any other switch does nothing. Pending events are processed in between, as the roll expects.
+  // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath; a network
+  // location is never opened), "OFF" stops and closes the music, any other switch does nothing.
+  // Pending events are processed in between, as the roll expects.
   void HandleBgmRecord(const RollRecord& record);
   // Stops and closes the music if it is playing; used right before the saver ends.
   void StopMusic();
 
  private:
-  std::string MusicPath(const std::string& name) const;
-
   ModApi& api_;
   forms::Application& app_;
 };

@@ -21,6 +21,28 @@ std::string Latin1ToUtf8(std::string_view bytes) {
   return out;
 }
 
+// Converts all of bytes, calling put(piece) for each piece of UTF-8 made.
+template <typename Put>
+void Convert(iconv_t cd, std::string_view bytes, Put put) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial state
+  char* inPtr = const_cast<char*>(bytes.data());  // iconv does not write its input
+  std::size_t inLeft = bytes.size();
+  char buffer[4096];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    put(std::string_view(buffer, static_cast<std::size_t>(outPtr - buffer)));
+    if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      // An unmappable or cut-short sequence: replace one byte and go on.
+      put(kReplacement);
+      ++inPtr;
+      --inLeft;
+    }
+  }
+}
+
 }  // namespace
 
 unsigned SystemCodePage() {
@@ -32,23 +54,13 @@ std::string LegacyToUtf8(std::string_view bytes, unsigned codePage) {
   const UniqueIconv cd(iconv_open("UTF-8", name.c_str()));
   if (cd.get() == reinterpret_cast<iconv_t>(-1)) return Latin1ToUtf8(bytes);
 
+  // Counted first, then written into a string of that size: the text may grow three-fold, and
+  // must not take twice that while it grows.
+  std::size_t size = 0;
+  Convert(cd.get(), bytes, [&size](std::string_view piece) { size += piece.size(); });
   std::string out;
-  std::string in(bytes);
-  char* inPtr = in.data();
-  std::size_t inLeft = in.size();
-  char buffer[4096];
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t result = iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      // An unmappable or cut-short sequence: replace one byte and go on.
-      utf8::Append(out, utf8::kReplacement);
-      ++inPtr;
-      --inLeft;
-    }
-  }
+  out.reserve(size);
+  Convert(cd.get(), bytes, [&out](std::string_view piece) { out.append(piece); });
   return out;
 }
 

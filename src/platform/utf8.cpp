@@ -54,6 +54,12 @@ char32_t Decode(std::string_view text, std::size_t& pos) {
   return cp;
 }
 
+std::size_t EncodedLength(char32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  return cp < 0x10000 ? 3 : 4;
+}
+
 void Append(std::string& out, char32_t cp) {
   const auto put = [&out](char32_t bits) { out.push_back(static_cast<char>(bits)); };
   if (cp < 0x80) {

@@ -12,6 +12,9 @@ inline constexpr char32_t kReplacement = 0xFFFD;
 // kReplacement and advances by one byte, so decoding always makes progress.
 char32_t Decode(std::string_view text, std::size_t& pos);
 
+// How many bytes code point cp takes in UTF-8.
+std::size_t EncodedLength(char32_t cp);
+
 // Appends code point cp in UTF-8.
 void Append(std::string& out, char32_t cp);
 

@@ -73,7 +73,7 @@ CoverForm::CoverForm(forms::Backend& backend, forms::Color backColor, std::funct
                   }()),
       dismiss_(std::move(dismiss)) {}
 
-std::int32_t frmMain::LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize) {
+std::int32_t frmMain::LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize) {
   return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
 }
 
@@ -106,6 +106,7 @@ void frmMain::Form_Load() {
   NextSlot = 0;
   WaitTicks = 0;
   SpacingTicks = 0;
+  SpacingLines = 0;
   RollPhase = 0;
   SetBackColor(HexToColor(script_.Header.BackColorText));
   // Above all other windows, where it stays: the topmost band, without moving or resizing it.
@@ -133,13 +134,13 @@ void frmMain::Timer1_Timer() {
   CheckMouseMove();
   if (script_.RecordCount() == 0) return;
   if (RecordIndex > script_.RecordCount()) RecordIndex = 1;
-  const RollRecord& record = script_.Record(RecordIndex);
+  const RollRecord record = script_.Record(RecordIndex);
   switch (RollPhase) {
     case PHASE_DISPATCH:
       DispatchRecord(record);
       break;
     case PHASE_SPACING:
-      SpacingStep(record);
+      SpacingStep();
       break;
     case PHASE_WAIT:
       WaitStep(record);
@@ -151,19 +152,25 @@ void frmMain::Timer1_Timer() {
 
 void frmMain::DispatchRecord(const RollRecord& record) {
   if (dispatchObserver_) dispatchObserver_(RecordIndex, record);
-  if (record.Command == "TEXT") {
-    PlaceLine(record);
-  } else if (record.Command == "CLEAR") {
-    ClearLines();
-  } else if (record.Command == "WAIT") {
-    RollPhase = PHASE_WAIT;
-    WaitTicks = 1;
-  } else if (record.Command == "BGM") {
-    music_.HandleBgmRecord(record);
-    RollPhase = PHASE_DISPATCH;
-    RecordIndex += 1;
-  } else {
-    RecordIndex += 1;  // an unknown command is skipped rather than stopping the roll for good
+  switch (record.Command()) {
+    case RecordCommand::Text:
+      PlaceLine(record);
+      break;
+    case RecordCommand::Clear:
+      ClearLines();
+      break;
+    case RecordCommand::Wait:
+      RollPhase = PHASE_WAIT;
+      WaitTicks = 1;
+      break;
+    case RecordCommand::Bgm:
+      music_.HandleBgmRecord(record);
+      RollPhase = PHASE_DISPATCH;
+      RecordIndex += 1;
+      break;
+    case RecordCommand::Other:
+      RecordIndex += 1;  // an unknown command is skipped rather than stopping the roll for good
+      break;
   }
 }
 
@@ -177,11 +184,12 @@ void frmMain::PlaceLine(const RollRecord& record) {
   ActiveCount = static_cast<std::int16_t>(ActiveLabels.size() - 1);
 
   forms::Label& L = labTemplate(NextSlot);
-  L.SetFontName(record.Param(1));
+  L.SetFontName(std::string(record.Param(1)));
   L.SetFontSize(static_cast<float>(
       TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
-  L.SetCaption(record.Param(3));
+  L.SetCaption(std::string(record.Param(3)));
   L.SetForeColor(HexToColor(record.Param(4)));
+  SpacingLines = LeadingNumber16(record.Param(5));
   const double W = Screen().Width();
   const double w = L.Width();
   const std::string& align = script_.Header.AlignMode;
@@ -204,12 +212,11 @@ void frmMain::ClearLines() {
   RecordIndex += 1;
 }
 
-void frmMain::SpacingStep(const RollRecord& record) {
+void frmMain::SpacingStep() {
   ScrollLabels();
   SpacingTicks += 1;
   const double h = labTemplate(ActiveLabels[static_cast<std::size_t>(ActiveCount)]).Height();
-  const std::int16_t n = LeadingNumber16(record.Param(5));
-  const auto limit = static_cast<float>(h / TwipsPerPixelY * n / 5);
+  const auto limit = static_cast<float>(h / TwipsPerPixelY * SpacingLines / 5);
   if (limit < static_cast<float>(SpacingTicks)) {
     SpacingTicks = 0;
     RecordIndex += 1;

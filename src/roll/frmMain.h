@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "music/music_channel.h"
@@ -31,7 +32,7 @@ class frmMain : public forms::Form {
   static constexpr std::int32_t kMaxFontSize = 1000;
 
   // A TEXT line's size in points: twice its size step plus the base size.
-  static std::int32_t LineFontPoints(const std::string& sizeStep, std::int16_t baseFontSize);
+  static std::int32_t LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize);
   // The nearest size a label can take.
   static std::int32_t TakeableFontSize(std::int32_t points);
 
@@ -66,7 +67,7 @@ class frmMain : public forms::Form {
   void DispatchRecord(const RollRecord& record);
   void PlaceLine(const RollRecord& record);
   void ClearLines();
-  void SpacingStep(const RollRecord& record);
+  void SpacingStep();
   void WaitStep(const RollRecord& record);
   void ScrollLabels();
   void CheckMouseMove();
@@ -89,6 +90,9 @@ class frmMain : public forms::Form {
   // Tick counters are 32-bit: a long WAIT at a fast speed counts past 32767.
   std::int32_t WaitTicks = 0;
   std::int32_t SpacingTicks = 0;
+  // The spacing of the line rising now, read once when it was placed: a record's fields are
+  // found in its line when asked, and a long caption stands before this one.
+  std::int16_t SpacingLines = 0;
   std::int16_t RollPhase = PHASE_DISPATCH;
   POINTAPI LastCursor;
   bool inTick_ = false;

@@ -13,38 +13,49 @@ bool StartsWith(std::string_view bytes, std::string_view prefix) {
   return bytes.substr(0, prefix.size()) == prefix;
 }
 
+// Turns code points into UTF-8 in a string sized exactly: produce(sink) calls sink(cp) for each,
+// once to count the bytes and once to write them. A script may grow three-fold when decoded; the
+// text must not take twice that while it grows.
+template <typename Produce>
+std::string ExactUtf8(Produce produce) {
+  std::size_t size = 0;
+  produce([&size](char32_t cp) { size += utf8::EncodedLength(cp); });
+  std::string out;
+  out.reserve(size);
+  produce([&out](char32_t cp) { utf8::Append(out, cp); });
+  return out;
+}
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   const auto unitAt = [&](std::size_t i) {
     const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
     const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
     return static_cast<char32_t>((hi << 8) | lo);
   };
-  std::string out;
-  out.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i + 1 < bytes.size()) {
-    char32_t cp = unitAt(i);
-    i += 2;
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < bytes.size()) {
-      const char32_t low = unitAt(i);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
+  return ExactUtf8([&](auto&& sink) {
+    std::size_t i = 0;
+    while (i + 1 < bytes.size()) {
+      char32_t cp = unitAt(i);
+      i += 2;
+      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < bytes.size()) {
+        const char32_t low = unitAt(i);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+          i += 2;
+        }
       }
+      if (cp >= 0xD800 && cp <= 0xDFFF) cp = utf8::kReplacement;  // unpaired surrogate
+      sink(cp);
     }
-    if (cp >= 0xD800 && cp <= 0xDFFF) cp = utf8::kReplacement;  // unpaired surrogate
-    utf8::Append(out, cp);
-  }
-  if (i < bytes.size()) utf8::Append(out, utf8::kReplacement);  // odd trailing byte
-  return out;
+    if (i < bytes.size()) sink(utf8::kReplacement);  // odd trailing byte
+  });
 }
 
 std::string ReplaceInvalidUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  std::size_t pos = 0;
-  while (pos < bytes.size()) utf8::Append(out, utf8::Decode(bytes, pos));
-  return out;
+  return ExactUtf8([&](auto&& sink) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) sink(utf8::Decode(bytes, pos));
+  });
 }
 
 // Every script line starts with a command word or HEADER, or is blank, so a file whose first two
@@ -68,13 +79,13 @@ DecodedScript DecodeScriptBytes(std::string bytes, unsigned legacyCodePage) {
   constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
   constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
-  const std::string_view view = bytes;
 
-  if (StartsWith(view, kUtf8Bom)) {
-    const std::string_view body = view.substr(kUtf8Bom.size());
-    if (utf8::IsValid(body)) return {std::string(body), ScriptEncoding::Utf8WithBom};
-    return {ReplaceInvalidUtf8(body), ScriptEncoding::Utf8WithBom};
+  if (StartsWith(bytes, kUtf8Bom)) {
+    bytes.erase(0, kUtf8Bom.size());  // in place: no second copy of the text
+    if (utf8::IsValid(bytes)) return {std::move(bytes), ScriptEncoding::Utf8WithBom};
+    return {ReplaceInvalidUtf8(bytes), ScriptEncoding::Utf8WithBom};
   }
+  const std::string_view view = bytes;
   if (StartsWith(view, kUtf16LeBom)) {
     return {Utf16ToUtf8(view.substr(2), false), ScriptEncoding::Utf16LE};
   }

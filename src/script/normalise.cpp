@@ -68,6 +68,20 @@ std::string Normalise(std::string_view text) {
   return MapCodePoints(text, [](char32_t cp) { return ToUpper(Narrow(cp)); });
 }
 
+bool NormalisesTo(std::string_view text, std::string_view word) {
+  std::size_t pos = 0;
+  std::size_t matched = 0;
+  while (pos < text.size()) {
+    // A byte that is not UTF-8 decodes to U+FFFD, which, like the byte itself, is not ASCII.
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    const char32_t decoded = byte < 0x80 ? (++pos, char32_t{byte}) : utf8::Decode(text, pos);
+    const char32_t cp = ToUpper(Narrow(decoded));
+    if (matched == word.size() || cp != static_cast<unsigned char>(word[matched])) return false;
+    ++matched;
+  }
+  return matched == word.size();
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return MapCodePoints(a, ToUpper) == MapCodePoints(b, ToUpper);
 }

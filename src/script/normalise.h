@@ -11,6 +11,10 @@ namespace velloway {
 // upper-cased (Latin, Greek, Cyrillic).
 std::string Normalise(std::string_view text);
 
+// Whether Normalise(text) == word, for an upper-case ASCII word, without making the normalised
+// text: the loader asks it of every line.
+bool NormalisesTo(std::string_view text, std::string_view word);
+
 // Compares two UTF-8 texts without regard to letter case (Latin, Greek, Cyrillic); full-width
 // letters stay apart from their narrow forms.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -5,29 +5,28 @@
 #include <fstream>
 #include <system_error>
 #include <utility>
-#include <variant>
 
+#include "platform/device_file.h"
 #include "script/encoding.h"
-#include "script/modSplit.h"
+#include "script/fields.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
 
 namespace velloway {
 namespace {
 
-constexpr char kTab = '\t';
 constexpr std::size_t kHeaderFields = 5;
 constexpr std::size_t kMaxRecordFields = 1 + RollRecord::kMaxParam;
 constexpr std::int16_t kMaxSpeedIndex = 3;
 
-// Calls onLine(line) for every line of text, without its line end.
+// Calls onLine(line, offset) for every line of text, without its line end; offset is where the
+// line starts in text.
 template <typename OnLine>
 void ForEachLine(std::string_view text, OnLine&& onLine) {
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = start;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    onLine(text.substr(start, end - start));
+    std::size_t end = LineEnd(text, start);
+    onLine(text.substr(start, end - start), start);
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
       ++end;
     }
@@ -35,81 +34,84 @@ void ForEachLine(std::string_view text, OnLine&& onLine) {
   }
 }
 
-std::size_t CountLinesUpperBound(std::string_view text) {
-  const auto lf = std::count(text.begin(), text.end(), '\n');
-  const auto cr = std::count(text.begin(), text.end(), '\r');
-  return static_cast<std::size_t>(std::max(lf, cr)) + 1;
+// Lines that are neither empty nor comments: the records and the header lines. A line starts at
+// the text's start and after each CR or LF; one that starts with a CR or LF is empty (or the LF
+// of a CR LF).
+std::size_t CountRecordLinesUpperBound(std::string_view text) {
+  const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+  const auto startsRecordLine = [&](char c) { return !isLineEnd(c) && c != '#'; };
+  if (text.empty()) return 0;
+  std::size_t count = startsRecordLine(text[0]) ? 1 : 0;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    count += static_cast<std::size_t>(isLineEnd(text[i - 1]) && startsRecordLine(text[i]));
+  }
+  return count;
 }
 
 class ScriptReader {
  public:
-  explicit ScriptReader(LoadedScript& script) : script_(script) {}
+  ScriptReader(LoadedScript& script, std::vector<std::uint32_t>& recordStarts)
+      : script_(script), recordStarts_(recordStarts) {}
 
-  void ReadLine(std::string_view line) {
+  void ReadLine(std::string_view line, std::size_t offset) {
     ++lineNumber_;
-    SplitResult split = SplitFields(line, kTab);
-    if (!std::holds_alternative<FieldList>(split)) return;  // an empty line
-    FieldList& fields = std::get<FieldList>(split);
-    std::string command = Normalise(fields[0]);
-    if (command == "HEADER") {
-      ReadHeader(fields);
-    } else if (!fields[0].empty() && fields[0].front() == '#') {
+    if (line.empty()) return;
+    if (NormalisesTo(Field(line, 0), "HEADER")) {
+      ReadHeader(line);
+    } else if (line.front() == '#') {
       return;  // a comment
     } else {
-      AppendRecord(std::move(command), fields);
+      AppendRecord(line, offset);
     }
   }
 
  private:
   void Warn(std::string message) {
-    script_.Diagnostics.push_back({lineNumber_, Severity::Warning, std::move(message)});
+    AddWarning(script_.Diagnostics, lineNumber_, std::move(message));
   }
 
-  std::int16_t HeaderNumber(const FieldList& fields, std::size_t index, const char* name) {
-    const std::string& text = index < fields.size() ? fields[index] : std::string();
+  std::int16_t HeaderNumber(std::string_view text, const char* name) {
     const WholeNumber number = ReadWholeNumber(text);
     if (number.Status == WholeNumberStatus::NotANumber) {
-      Warn(std::string(name) + " \"" + text + "\" is not a whole number; 0 is used");
+      Warn(std::string(name) + " \"" + std::string(text) + "\" is not a whole number; 0 is used");
     } else if (number.Status == WholeNumberStatus::OutOfRange) {
-      Warn(std::string(name) + " " + text + " is outside -32768..32767; 0 is used");
+      Warn(std::string(name) + " " + std::string(text) + " is outside -32768..32767; 0 is used");
     }
     return number.Value;
   }
 
-  void ReadHeader(FieldList& fields) {
+  void ReadHeader(std::string_view line) {
     script_.HeaderLine = lineNumber_;
-    if (fields.size() < kHeaderFields) {
-      Warn("header line has " + std::to_string(fields.size()) +
+    const std::size_t fields = FieldCount(line);
+    if (fields < kHeaderFields) {
+      Warn("header line has " + std::to_string(fields) +
            " fields, 5 expected; the missing ones count as empty");
-      fields.resize(kHeaderFields);
     }
     ScriptHeader& header = script_.Header;
-    header.BaseFontSize = HeaderNumber(fields, 1, "BaseFontSize");
-    header.SpeedIndex = HeaderNumber(fields, 2, "SpeedIndex");
+    header.BaseFontSize = HeaderNumber(Field(line, 1), "BaseFontSize");
+    header.SpeedIndex = HeaderNumber(Field(line, 2), "SpeedIndex");
     const std::int16_t speed = std::clamp<std::int16_t>(header.SpeedIndex, 0, kMaxSpeedIndex);
     if (speed != header.SpeedIndex) {
       Warn("SpeedIndex " + std::to_string(header.SpeedIndex) + " is outside 0..3; " +
            std::to_string(speed) + " is used");
       header.SpeedIndex = speed;
     }
-    header.AlignMode = Normalise(fields[3]);
-    header.BackColorText = std::move(fields[4]);
+    header.AlignMode = Normalise(Field(line, 3));
+    header.BackColorText = Field(line, 4);
   }
 
-  void AppendRecord(std::string command, FieldList& fields) {
-    if (fields.size() > kMaxRecordFields) {
-      Warn("record line has " + std::to_string(fields.size() - 1) +
+  void AppendRecord(std::string_view line, std::size_t offset) {
+    const std::size_t fields = FieldCount(line);
+    if (fields > kMaxRecordFields) {
+      Warn("record line has " + std::to_string(fields - 1) +
            " parameters, at most 5 are read; the rest is ignored");
     }
-    RollRecord& record = script_.Records.emplace_back();
-    record.Command = std::move(command);
-    record.SourceLine = lineNumber_;
-    const std::size_t last = std::min(fields.size(), kMaxRecordFields);
-    for (std::size_t e = 1; e < last; ++e)
-      record.SetParam(static_cast<int>(e), std::move(fields[e]));
+    // A script's text is at most three times its 256 MB: its offsets fit 32 bits.
+    recordStarts_.push_back(static_cast<std::uint32_t>(offset));
   }
 
   LoadedScript& script_;
+  std::vector<std::uint32_t>& recordStarts_;
   std::int32_t lineNumber_ = 0;
 };
 
@@ -125,22 +127,29 @@ std::filesystem::path NativePath(const std::string& utf8Path) {
 
 }  // namespace
 
-LoadedScript ParseScript(std::string_view text) {
+LoadedScript ParseScript(std::string text) {
   LoadedScript script;
-  script.Records.reserve(CountLinesUpperBound(text));
-  ScriptReader reader(script);
-  ForEachLine(text, [&reader](std::string_view line) { reader.ReadLine(line); });
+  script.text_ = std::move(text);
+  const std::string_view view = script.text_;
+  // Counted first, so that the offsets take exactly their room and are never copied to grow.
+  script.recordStarts_.reserve(CountRecordLinesUpperBound(view));
+  ScriptReader reader(script, script.recordStarts_);
+  ForEachLine(view, [&reader](std::string_view line, std::size_t offset) {
+    reader.ReadLine(line, offset);
+  });
   return script;
 }
 
 LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage) {
+  // The raw bytes are gone once decoded: the text and the records never meet them.
   DecodedScript decoded = DecodeScriptBytes(std::move(bytes), legacyCodePage);
-  LoadedScript script = ParseScript(decoded.Text);
+  LoadedScript script = ParseScript(std::move(decoded.Text));
   script.Encoding = decoded.Encoding;
   return script;
 }
 
 LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
+  if (platform::IsDeviceOrPipe(path)) return FailedScript(path, "Script cannot be read");
   const std::filesystem::path nativePath = NativePath(path);
   std::error_code error;
   const auto status = std::filesystem::status(nativePath, error);

@@ -9,10 +9,11 @@ namespace velloway {
 // Scripts larger than this are refused rather than read into memory.
 inline constexpr std::size_t kMaxScriptBytes = 256u * 1024u * 1024u;
 
-// Reads a script's decoded UTF-8 text: header lines, comments, empty lines and records. Lines end
-// at CR LF, a lone LF or a lone CR; a last line without a line end is read like the others.
-// Broken limits never stop the reading: each yields a diagnostic with its line number.
-LoadedScript ParseScript(std::string_view text);
+// Reads a script's decoded UTF-8 text, which the script keeps: header lines, comments, empty lines
+// and records. Lines end at CR LF, a lone LF or a lone CR; a last line without a line end is read
+// like the others. Broken limits never stop the reading: each yields a diagnostic with its line
+// number (the first 10,000 of them). The text must be shorter than 4 GB.
+LoadedScript ParseScript(std::string text);
 
 // Decodes a script's raw bytes (see DecodeScriptBytes) and parses them.
 LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage);

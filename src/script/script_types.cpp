@@ -2,17 +2,57 @@
 
 #include <utility>
 
+#include "script/fields.h"
+#include "script/normalise.h"
+
 namespace velloway {
 
-const std::string& RollRecord::Param(int index) const {
-  static const std::string empty;
-  if (index < 1 || index > kMaxParam) return empty;
-  return params_[static_cast<std::size_t>(index - 1)];
+RecordCommand ReadCommand(std::string_view word) {
+  if (NormalisesTo(word, "TEXT")) return RecordCommand::Text;
+  if (NormalisesTo(word, "CLEAR")) return RecordCommand::Clear;
+  if (NormalisesTo(word, "WAIT")) return RecordCommand::Wait;
+  if (NormalisesTo(word, "BGM")) return RecordCommand::Bgm;
+  return RecordCommand::Other;
 }
 
-void RollRecord::SetParam(int index, std::string text) {
-  if (index < 1 || index > kMaxParam) return;
-  params_[static_cast<std::size_t>(index - 1)] = std::move(text);
+void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::string message) {
+  if (DiagnosticsFull(list)) return;
+  if (list.size() == kMaxDiagnostics) {
+    message = "more than " + std::to_string(kMaxDiagnostics) +
+              " warnings; from this line on they are not listed";
+  }
+  list.push_back({line, Severity::Warning, std::move(message)});
+}
+
+RecordCommand RollRecord::Command() const {
+  return ReadCommand(Field(line_, 0));
+}
+
+std::string RollRecord::CommandText() const {
+  return Normalise(Field(line_, 0));
+}
+
+std::string_view RollRecord::Param(int index) const {
+  if (index < 1 || index > kMaxParam) return {};
+  return Field(line_, static_cast<std::size_t>(index));
+}
+
+std::int32_t RecordLineNumbers::LineOf(std::int32_t recordIndex) {
+  const std::string_view text = script_.text_;
+  const std::size_t start = script_.recordStarts_[static_cast<std::size_t>(recordIndex - 1)];
+  if (start < counted_) {
+    counted_ = 0;  // asked out of order: count again from the top
+    line_ = 1;
+  }
+  // A line ends at CR LF, a lone LF or a lone CR. A record's line never starts between the CR and
+  // the LF of one line end, so the two are counted once.
+  for (; counted_ < start; ++counted_) {
+    const char c = text[counted_];
+    if (c == '\n' || (c == '\r' && (counted_ + 1 == text.size() || text[counted_ + 1] != '\n'))) {
+      ++line_;
+    }
+  }
+  return line_;
 }
 
 }  // namespace velloway

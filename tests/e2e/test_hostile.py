@@ -2,19 +2,24 @@
 real saver still shows its window, keeps running without crashing, hanging or growing without
 bound, and ends on a key press; the settings dialog opens on the same stored values.
 
-Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
+Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe \
+     VELLOWAY_BARE_WINDOW=.../bare_window.exe
      python3 -m unittest -v test_hostile
 (each class is skipped when a program it needs is not named; ctest names them)."""
 
+import os
 import random
 import struct
 import time
 import unittest
+from dataclasses import dataclass
 from pathlib import Path
+from typing import Callable, Union
 
 from test_dialog_preview import CONFIG_CAPTION_RE, HostedTestCase
 from velloway_e2e import (BLACK, MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError,
-                          VellowayTestCase, colour_close, is_whiteish, script_text, wait_until)
+                          VellowayTestCase, colour_close, is_whiteish, program_from_env,
+                          script_text, wait_until)
 
 BACK = "204060"
 DEFAULT_BACK = "05102A"  # samples/Default.vws
@@ -25,6 +30,9 @@ INK_TOLERANCE = 48
 ALIVE_SECONDS = 2.5
 # The saver needs ~30 MB under Wine; this only catches growth with the input's size.
 RSS_LIMIT_MB = 300
+# A loaded script may take at most 4 times its file and 64 MB more, beyond a bare Wine window.
+MB = 1024 * 1024
+BIG_SCRIPT_BYTES = 60 * MB
 # Where the pointer rests while the saver runs: a pointer jump would end it.
 REST = (100, 100)
 # A number too large for a double: it reads as an infinity.
@@ -43,64 +51,86 @@ def script(*lines) -> bytes:
     return script_text(*lines).encode("utf-8")
 
 
+@dataclass
+class Hostile:
+    """A script file for the saver to cope with: its bytes, None for a folder of that name, or a
+    function that makes something else under that name at a Unix path; the background it shows;
+    whether the failure line shows; the peak resident memory allowed (None: RSS_LIMIT_MB)."""
+    content: Union[bytes, None, Callable[[Path], None]]
+    background: str = BACK
+    message: bool = False
+    peak_mb: float | None = None
+
+
 def hostile_scripts() -> dict:
-    """{file name: (bytes, or None for a folder of that name; background; failure message shown)}.
-    Each header comes first, so that what follows is rolled and not only read."""
+    """{file name: Hostile}. Each header comes first, so that what follows is rolled and not only
+    read."""
     tabs = "\t" * 100_000
     return {
         # A 10 MB line without a line end, rolled as one caption.
-        "LongLine.vws": (script(header()) + "\t".join(text("long line " * 1_000_000)).encode(),
-                         BACK, False),
+        "LongLine.vws": Hostile(script(header()) + "\t".join(text("long line " * 1_000_000))
+                                .encode()),
         # Not "Nul.vws": Windows reads that name as the NUL device.
-        "NulBytes.vws": (script(header(), text("NUL\0inside", font="DejaVu\0 Sans",
-                                               colour="FF\0FFFF", size="\0" "2", spacing="1\0"),
-                                ("TE\0XT", "x", "0", "skipped"), ("\0",), ("WAIT", "0\0" "1"),
-                                text("after the NULs")), BACK, False),
-        "BadUtf8.vws": (script(header())
-                        + b"TEXT\tDejaVu Sans\t0\t\xc3\x28 \xed\xa0\x80 \xf8\x88\x80\x80\x80 "
-                          b"\xc0\xaf\tFFFFFF\t1\r\n"
-                        + b"TEXT\tDejaVu\xff Sans\t\xfe\t\x80\x80\tFF\xffFF\t1\r\n"
-                        + b"TEXT\tDejaVu Sans\t0\tcut short \xe2\x82", BACK, False),
+        "NulBytes.vws": Hostile(script(header(), text("NUL\0inside", font="DejaVu\0 Sans",
+                                                      colour="FF\0FFFF", size="\0" "2",
+                                                      spacing="1\0"),
+                                       ("TE\0XT", "x", "0", "skipped"), ("\0",),
+                                       ("WAIT", "0\0" "1"), text("after the NULs"))),
+        "BadUtf8.vws": Hostile(script(header())
+                               + b"TEXT\tDejaVu Sans\t0\t\xc3\x28 \xed\xa0\x80 \xf8\x88\x80\x80\x80 "
+                                 b"\xc0\xaf\tFFFFFF\t1\r\n"
+                               + b"TEXT\tDejaVu\xff Sans\t\xfe\t\x80\x80\tFF\xffFF\t1\r\n"
+                               + b"TEXT\tDejaVu Sans\t0\tcut short \xe2\x82"),
         # Known as UTF-16 by the NULs in its first word.
-        "Utf16NoBom.vws": (script_text(header(), text("UTF-16 without its mark"))
-                           .encode("utf-16-le"), BACK, False),
-        "Tabs.vws": (script("\t".join(header()) + tabs, "\t".join(text("tabs follow")) + tabs,
-                            tabs), BACK, False),
-        "Numbers.vws": (script(header("1e309", "99999999999", "LEFT", "FFFFFF"),
-                               header("-0", "-0", "RIGHT", "000000"),
-                               header(HUGE, "3"),
-                               header("99999999999", "3"),
-                               text("1e309", size="1e309", spacing="-0"),
-                               text("huge", size=HUGE, spacing="-" + HUGE),
-                               text("-0", size="-0", spacing="-99999999999"),
-                               ("WAIT", "-0"), ("WAIT", "-" + HUGE), ("WAIT", "-99999999999"),
-                               text("99999999999", size="99999999999", spacing="1e309"),
-                               ("WAIT", HUGE), ("WAIT", "99999999999")), BACK, False),
+        "Utf16NoBom.vws": Hostile(script_text(header(), text("UTF-16 without its mark"))
+                                  .encode("utf-16-le")),
+        "Tabs.vws": Hostile(script("\t".join(header()) + tabs,
+                                   "\t".join(text("tabs follow")) + tabs, tabs)),
+        "Numbers.vws": Hostile(script(header("1e309", "99999999999", "LEFT", "FFFFFF"),
+                                      header("-0", "-0", "RIGHT", "000000"),
+                                      header(HUGE, "3"),
+                                      header("99999999999", "3"),
+                                      text("1e309", size="1e309", spacing="-0"),
+                                      text("huge", size=HUGE, spacing="-" + HUGE),
+                                      text("-0", size="-0", spacing="-99999999999"),
+                                      ("WAIT", "-0"), ("WAIT", "-" + HUGE),
+                                      ("WAIT", "-99999999999"),
+                                      text("99999999999", size="99999999999", spacing="1e309"),
+                                      ("WAIT", HUGE), ("WAIT", "99999999999"))),
         # The smallest sizes first; the 1000-point line is rising when the key comes.
-        "FontSizes.vws": (script(header("99999"), header("2147483648"), header("-40"),
-                                 text("minus 40", size="-40"),
-                                 text("minus 2^31", size="-2147483648"),
-                                 text("99999", size="99999"),
-                                 text("2^31", size="2147483648")), BACK, False),
-        "NoSuchFonts.vws": (script(header(), text("no such font", font="No Such Font"),
-                                   text("no font name", font=""),
-                                   text("a 1000-character name", font="F" * 1000),
-                                   text("vertical", font="@No Such Font")), BACK, False),
-        "Spacing0.vws": (script(header(), *(text(f"line {i}", spacing="0")
-                                            for i in range(10_000))), BACK, False),
-        "Wait32767.vws": (script(header(), text("held"), ("WAIT", "32767")), BACK, False),
+        "FontSizes.vws": Hostile(script(header("99999"), header("2147483648"), header("-40"),
+                                        text("minus 40", size="-40"),
+                                        text("minus 2^31", size="-2147483648"),
+                                        text("99999", size="99999"),
+                                        text("2^31", size="2147483648"))),
+        "NoSuchFonts.vws": Hostile(script(header(), text("no such font", font="No Such Font"),
+                                          text("no font name", font=""),
+                                          text("a 1000-character name", font="F" * 1000),
+                                          text("vertical", font="@No Such Font"))),
+        "Spacing0.vws": Hostile(script(header(), *(text(f"line {i}", spacing="0")
+                                                   for i in range(10_000)))),
+        "Wait32767.vws": Hostile(script(header(), text("held"), ("WAIT", "32767"))),
         # Opening fails; the roll goes on. Both readings of a name: a full path and one in the
         # program's folder.
-        "LongMusicPath.vws": (script(header(), ("BGM", "ON", "C:\\" + "m" * 4997),
-                                     ("BGM", "ON", "m" * 5000), text("after the music"),
-                                     ("BGM", "OFF")), BACK, False),
+        "LongMusicPath.vws": Hostile(script(header(), ("BGM", "ON", "C:\\" + "m" * 4997),
+                                            ("BGM", "ON", "m" * 5000), text("after the music"),
+                                            ("BGM", "OFF"))),
         # Music that is not music: random bytes named .wav, a wave header of impossible
         # numbers, and the script itself.
-        "BadMusic.vws": (script(header(), ("BGM", "ON", "noise.wav"), text("after the noise"),
-                                ("BGM", "ON", "broken.wav"), text("after the broken wave"),
-                                ("BGM", "ON", "BadMusic.vws"), text("after the script"),
-                                ("BGM", "OFF")), BACK, False),
-        "Folder.vws": (None, BLACK, True),
+        "BadMusic.vws": Hostile(script(header(), ("BGM", "ON", "noise.wav"),
+                                       text("after the noise"), ("BGM", "ON", "broken.wav"),
+                                       text("after the broken wave"),
+                                       ("BGM", "ON", "BadMusic.vws"), text("after the script"),
+                                       ("BGM", "OFF"))),
+        # 60 MB of one-character lines: one record for every three bytes.
+        "OneCharacterLines.vws": Hostile(script(header())
+                                         + b"a\r\n" * ((BIG_SCRIPT_BYTES - 24) // 3),
+                                         peak_mb=4 * BIG_SCRIPT_BYTES / MB + 64),
+        "Folder.vws": Hostile(None, BLACK, True),
+        # Listed by the settings dialog like any script, but no file of bytes: reading one would
+        # never end, or never begin.
+        "Zero.vws": Hostile(lambda path: path.symlink_to("/dev/zero"), BLACK, True),
+        "Fifo.vws": Hostile(os.mkfifo, BLACK, True),
     }
 
 
@@ -115,9 +145,9 @@ class HostileRun:
                          f"PID {process.pid} does not run the program")
         return tuple(process.memory_kib(name) / 1024 for name in ("VmRSS", "VmHWM"))
 
-    def assert_message_line(self):
+    def assert_message_line(self) -> int:
         """A white line across the middle of the black screen, whole within it: why no script
-        plays."""
+        plays. Returns its width in pixels."""
         width, height = self.SCREEN
         band = (0, height // 3, width, height // 3)
         try:
@@ -133,8 +163,11 @@ class HostileRun:
         brightest = max((rgb for _, _, rgb in image.differing_pixels(BLACK, INK_TOLERANCE)),
                         key=sum)
         self.assertTrue(is_whiteish(brightest), f"message colour {brightest}")
+        return ink_width
 
-    def play_and_dismiss(self, case: str, background, message: bool) -> None:
+    def play_and_dismiss(self, case: str, background, message: bool,
+                         peak_limit_mb: float = RSS_LIMIT_MB) -> int | None:
+        """Plays what the setting chooses; returns the failure line's width when one shows."""
         self.desktop.mousemove(*REST)
         started = time.monotonic()
         process = self.start("/s")
@@ -147,8 +180,7 @@ class HostileRun:
                 self.desktop.screenshot(self.artifact(f"{case}.start.png"))
                 self.fail(f"{e} (exit status {process.returncode}, "
                           f"stderr {process.output()[1]!r})")
-            if message:
-                self.assert_message_line()
+            message_width = self.assert_message_line() if message else None
             time.sleep(ALIVE_SECONDS)
             if not process.is_running():
                 self.fail(f"ended by itself (exit status {process.returncode})")
@@ -160,7 +192,7 @@ class HostileRun:
                 self.assertTrue(colour_close(image.pixel(x, y), background, FILL_TOLERANCE),
                                 f"({x}, {y}) is {image.pixel(x, y)}, not {background}")
             rss, peak = self.memory_mb(process)
-            self.assertLess(peak, RSS_LIMIT_MB, "peak resident MB")
+            self.assertLess(peak, peak_limit_mb, "peak resident MB")
             pressed = time.monotonic()
             self.desktop.key("a")
             try:
@@ -168,9 +200,12 @@ class HostileRun:
             except HarnessError:
                 self.desktop.screenshot(self.artifact(f"{case}.still-running.png"))
                 self.fail("still running 5 s after a key press")
-            print(f"\n{case}: window after {shown:.2f} s, VmRSS {rss:.0f} MB, VmHWM {peak:.0f} MB, "
-                  f"ended {time.monotonic() - pressed:.2f} s after the key", end="", flush=True)
+            line = f", line {message_width} px wide" if message else ""
+            print(f"\n{case}: window after {shown:.2f} s{line}, VmRSS {rss:.0f} MB, VmHWM "
+                  f"{peak:.0f} MB (limit {peak_limit_mb:.0f} MB), ended "
+                  f"{time.monotonic() - pressed:.2f} s after the key", end="", flush=True)
             self.assertEqual(code, 0, "exit status after a key press")
+            return message_width
         finally:
             self.stop(process)
 
@@ -181,6 +216,7 @@ class HostileScriptTest(HostileRun, VellowayTestCase):
     @classmethod
     def setUpClass(cls) -> None:
         super().setUpClass()
+        cls.bare_window_mb = cls.bare_window_peak_mb()
         cls.scripts = hostile_scripts()
         cls.program_dir.write("noise.wav", random.Random(8).randbytes(200_000))
         # PCM with no channels, no rate and no block size, and more data than the file holds.
@@ -188,17 +224,43 @@ class HostileScriptTest(HostileRun, VellowayTestCase):
         cls.program_dir.write("broken.wav", b"RIFF" + struct.pack("<I", 0xFFFFFFFF) + b"WAVE"
                               + b"fmt " + struct.pack("<I", len(fmt)) + fmt
                               + b"data" + struct.pack("<I", 0xFFFFFFF0) + b"\x7f" * 1000)
-        for name, (content, _, _) in cls.scripts.items():
-            if content is None:
+        for name, case in cls.scripts.items():
+            if case.content is None:
                 cls.program_dir.unix_path(name).mkdir()
-            else:
-                cls.program_dir.write(name, content)
+            elif isinstance(case.content, bytes):
+                cls.program_dir.write(name, case.content)
+
+    @classmethod
+    def bare_window_peak_mb(cls) -> float:
+        """The peak resident memory of a bare full-screen Wine window, painted: what the saver
+        costs before its script."""
+        bare, _ = cls.program_dir.install(program_from_env("VELLOWAY_BARE_WINDOW"))
+        process = cls.prefix.start_program(bare, BACK)
+        try:
+            cls.desktop.wait_window("^Bare window$", timeout=20, alive=process.is_running)
+            cls.desktop.wait_for_pixel(4, 4, BACK, FILL_TOLERANCE, timeout=10)
+            time.sleep(ALIVE_SECONDS)
+            return process.memory_kib("VmHWM") / 1024
+        finally:
+            process.kill()
+            cls.desktop.wait_no_window("^Bare window$", timeout=5)
 
     def test_saver_copes_with_hostile_scripts(self):
-        for name, (_, background, message) in self.scripts.items():
+        for name, case in self.scripts.items():
             with self.subTest(script=name):
                 self.prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
-                self.play_and_dismiss(name, background, message)
+                limit = (RSS_LIMIT_MB if case.peak_mb is None
+                         else case.peak_mb + self.bare_window_mb)
+                if callable(case.content):
+                    # Its line must say it cannot be read, which is wider than the "Script not
+                    # found" shown for the same name before it is made.
+                    missing = self.play_and_dismiss(f"{name}.missing", BLACK, True)
+                    case.content(self.program_dir.unix_path(name))
+                    width = self.play_and_dismiss(name, case.background, case.message, limit)
+                    self.assertGreater(width, missing + 20, "a wider line than for a missing "
+                                       f"script: {width} px, missing {missing} px")
+                else:
+                    self.play_and_dismiss(name, case.background, case.message, limit)
 
 
 # Stored script names: (value, background, failure message shown, entry selected in the dialog).

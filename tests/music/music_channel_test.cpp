@@ -22,12 +22,9 @@ const std::string kStop = R"(mciExecute("stop bgm"))";
 const std::string kClose = R"(mciExecute("close bgm"))";
 const std::string kEvents = "DoEvents()";
 
-RollRecord Bgm(std::string onOff, std::string file = "theme.wav") {
-  RollRecord record;
-  record.Command = "BGM";
-  record.SetParam(1, std::move(onOff));
-  record.SetParam(2, std::move(file));
-  return record;
+// A BGM record's line.
+std::string Bgm(const std::string& onOff, const std::string& file = "theme.wav") {
+  return "BGM\t" + onOff + "\t" + file;
 }
 
 class MusicTest : public ::testing::Test {
@@ -52,7 +49,7 @@ TEST_F(MusicTest, OnOffAndStopInEveryState) {
   const struct {
     const char* what;
     State before;
-    RollRecord record;  // Command empty: StopMusic instead of a record
+    std::string record;  // empty: StopMusic instead of a record
     std::vector<std::string> calls;
     State after;
   } cases[] = {
@@ -86,26 +83,18 @@ TEST_F(MusicTest, OnOffAndStopInEveryState) {
        State::Closed},
       {"another switch", State::Playing, Bgm("PAUSE"), {}, State::Playing},
       {"an empty switch", State::Closed, Bgm(""), {}, State::Closed},
-      {"StopMusic while playing",
-       State::Playing,
-       RollRecord{},
-       {kStatus, kStop, kClose},
-       State::Closed},
-      {"StopMusic after the piece finished",
-       State::Finished,
-       RollRecord{},
-       {kStatus},
-       State::Finished},
-      {"StopMusic while closed", State::Closed, RollRecord{}, {kStatus}, State::Closed},
+      {"StopMusic while playing", State::Playing, "", {kStatus, kStop, kClose}, State::Closed},
+      {"StopMusic after the piece finished", State::Finished, "", {kStatus}, State::Finished},
+      {"StopMusic while closed", State::Closed, "", {kStatus}, State::Closed},
   };
   for (const auto& c : cases) {
     mci.state = c.before;
     mci.openedPath = "C:\\Velloway\\theme.wav";
     backend.Recorder().ClearCalls();
-    if (c.record.Command.empty()) {
+    if (c.record.empty()) {
       music.StopMusic();
     } else {
-      music.HandleBgmRecord(c.record);
+      music.HandleBgmRecord(RollRecord(c.record));
     }
     EXPECT_THAT(Calls(), ElementsAreArray(c.calls)) << c.what;
     EXPECT_EQ(mci.state, c.after) << c.what;
@@ -115,17 +104,17 @@ TEST_F(MusicTest, OnOffAndStopInEveryState) {
 TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
   for (const char* on : {"ON", "on", "On", "oN"}) {
     mci.state = State::Closed;
-    music.HandleBgmRecord(Bgm(on));
+    music.HandleBgmRecord(RollRecord(Bgm(on)));
     EXPECT_EQ(mci.state, State::Playing) << on;
   }
   for (const char* off : {"OFF", "off", "Off"}) {
     mci.state = State::Playing;
-    music.HandleBgmRecord(Bgm(off));
+    music.HandleBgmRecord(RollRecord(Bgm(off)));
     EXPECT_EQ(mci.state, State::Closed) << off;
   }
   for (const char* other : {" ON", "ON ", "0N", "ONN", "\xEF\xBC\xAF\xEF\xBC\xAE"}) {
     backend.Recorder().ClearCalls();
-    music.HandleBgmRecord(Bgm(other));
+    music.HandleBgmRecord(RollRecord(Bgm(other)));
     EXPECT_THAT(Calls(), ElementsAre()) << other;
   }
 }
@@ -133,7 +122,7 @@ TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
 TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
   const struct {
     const char* file;
-    const char* path;
+    const char* path;  // empty: a network location, which is not opened at all
   } cases[] = {
       {"D:\\Music\\theme.wav", "D:\\Music\\theme.wav"},
       {"snd\\theme.mid", "C:\\Velloway\\snd\\theme.mid"},
@@ -141,11 +130,24 @@ TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
       {"My Theme (final).wav", "C:\\Velloway\\My Theme (final).wav"},
       {"x:\\", "x:\\"},
       {"C:/Music/theme.wav", "C:\\Velloway\\C:/Music/theme.wav"},
+      {"\\\\?\\C:\\Music\\theme.wav", "\\\\?\\C:\\Music\\theme.wav"},
+      {"//./d:\\theme.wav", "//./d:\\theme.wav"},
+      {"\\\\host\\share\\x:\\y.wav", ""},
+      {"\\\\?\\UNC\\host\\share\\x:\\y.wav", ""},
+      {"//host/share/y:\\z.wav", ""},
+      {"\\/host\\y:\\z.wav", ""},
+      {"\\\\.\\pipe\\x:\\y", ""},
+      {"\\\\?\\Volume{0}\\x:\\y.wav", ""},
   };
   for (const auto& c : cases) {
     mci.state = State::Closed;
-    music.HandleBgmRecord(Bgm("ON", c.file));
+    mci.openedPath.clear();
+    backend.Recorder().ClearCalls();
+    music.HandleBgmRecord(RollRecord(Bgm("ON", c.file)));
     EXPECT_EQ(mci.openedPath, c.path) << c.file;
+    if (std::string(c.path).empty()) {
+      EXPECT_THAT(Calls(), ElementsAre()) << c.file;
+    }
   }
 }
 

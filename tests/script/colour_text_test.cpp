@@ -27,6 +27,19 @@ TEST(HexToColor, ReadsRedGreenBlueGroups) {
       {"0A0B0C", 0x0C0B0A},
       {" F0000", 0},
       {"\xEF\xBC\xA6\xEF\xBC\xA6", 0},  // full-width FF: no hexadecimal digit
+      // Groups are counted in characters: a non-ASCII one is one character, not a digit.
+      {"\xE3\x81\x82"
+       "0FF00",
+       0x00FF00},  // "あ0FF00"
+      {"12\xE3\x81\x82"
+       "456",
+       0x560012},  // "12あ456": "あ4" gives 0
+      {"1\xC3\xA9"
+       "2345",
+       0x452301},  // "1é2345": "1é" gives 1
+      {"\xF0\x9F\x98\x80"
+       "FF00FF",
+       0x0FF000},  // "😀FF00FF": 😀F, F0, 0F
   };
   for (const auto& c : cases) EXPECT_EQ(HexToColor(c.text), c.value) << '"' << c.text << '"';
 }

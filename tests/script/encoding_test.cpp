@@ -63,6 +63,14 @@ TEST(DecodeScriptBytes, Utf16WithoutByteOrderMarkIsKnownByItsAsciiFirstCharacter
 TEST(DecodeScriptBytes, LegacyBytesUseTheGivenCodePage) {
   // 0xE9 is é in Windows-1252; a lone 0xE9 is not UTF-8.
   EXPECT_EQ(DecodeScriptBytes("caf\xE9", 1252).Text, "caf\xC3\xA9");
+  // Longer than the pieces it is converted in, with a two-byte character across each boundary.
+  std::string sjis = "a";
+  std::string utf8 = "a";
+  for (int i = 0; i < 100'000; ++i) {
+    sjis += "\x82\xA0";
+    utf8 += "\xE3\x81\x82";  // あ
+  }
+  EXPECT_EQ(DecodeScriptBytes(sjis, 932).Text, utf8);
 }
 
 TEST(DecodeScriptBytes, BrokenInputBecomesReplacementCharacters) {

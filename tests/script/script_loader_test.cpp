@@ -18,15 +18,19 @@ using ::testing::HasSubstr;
 
 // A record as its command and five parameters, for compact expectations.
 std::vector<std::string> Fields(const RollRecord& record) {
-  std::vector<std::string> fields{record.Command};
-  for (int i = 1; i <= RollRecord::kMaxParam; ++i) fields.push_back(record.Param(i));
+  std::vector<std::string> fields{record.CommandText()};
+  for (int i = 1; i <= RollRecord::kMaxParam; ++i) fields.emplace_back(record.Param(i));
   return fields;
 }
 
 std::vector<std::vector<std::string>> AllFields(const LoadedScript& script) {
   std::vector<std::vector<std::string>> all;
-  for (const RollRecord& record : script.Records) all.push_back(Fields(record));
+  for (std::int32_t i = 1; i <= script.RecordCount(); ++i) all.push_back(Fields(script.Record(i)));
   return all;
+}
+
+std::int32_t LineOf(const LoadedScript& script, std::int32_t record) {
+  return RecordLineNumbers(script).LineOf(record);
 }
 
 void ExpectDefaultHeader(const ScriptHeader& header) {
@@ -56,8 +60,8 @@ TEST(ParseScript, ReadsRecordsInFileOrder) {
                           ElementsAre("WAIT", "3", "", "", "", ""),
                           ElementsAre("BGM", "On", "snd\\theme.mid", "", "", "")));
   EXPECT_EQ(script.RecordCount(), 4);
-  EXPECT_EQ(script.Record(1).SourceLine, 1);
-  EXPECT_EQ(script.Record(2).SourceLine, 3);  // the empty line is skipped, not numbered anew
+  EXPECT_EQ(LineOf(script, 1), 1);
+  EXPECT_EQ(LineOf(script, 2), 3);  // the empty line is skipped, not numbered anew
   EXPECT_EQ(script.Record(1).Param(0), "");
   EXPECT_TRUE(script.Diagnostics.empty());
 }
@@ -155,6 +159,17 @@ TEST(ParseScript, ExtraRecordFieldsAreIgnoredWithADiagnostic) {
   EXPECT_THAT(script.Diagnostics[0].Message, HasSubstr("6 parameters"));
 }
 
+TEST(ParseScript, ListsTheFirstTenThousandDiagnosticsThenSaysMoreFollow) {
+  std::string text;
+  for (int i = 0; i < 20'000; ++i) text += "TEXT\t1\t2\t3\t4\t5\t6\n";
+  const LoadedScript script = ParseScript(text);
+  EXPECT_EQ(script.RecordCount(), 20'000);
+  ASSERT_EQ(script.Diagnostics.size(), 10'001u);
+  EXPECT_THAT(script.Diagnostics[9'999].Message, HasSubstr("6 parameters"));
+  EXPECT_EQ(script.Diagnostics.back().Line, 10'001);
+  EXPECT_THAT(script.Diagnostics.back().Message, HasSubstr("not listed"));
+}
+
 TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
   const std::string lines[] = {
       "HEADER\t10\t2\tMID\t000000", "TEXT\tArial\t1\tA\tFFFFFF\t1", "", "# c", "WAIT\t2", "CLEAR"};
@@ -172,7 +187,7 @@ TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
     for (const bool finalEnd : {true, false}) {
       const LoadedScript script = ParseScript(join(end, finalEnd));
       EXPECT_EQ(AllFields(script), AllFields(reference));
-      EXPECT_EQ(script.Record(3).SourceLine, 6);
+      EXPECT_EQ(LineOf(script, 3), 6);
     }
   }
 }
@@ -223,11 +238,15 @@ TEST_F(ScriptFileTest, NonAsciiFileNamesOpen) {
 
 TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
   std::filesystem::create_directories(dir_.Path() / "Folder.vws");
+  // Sparse: it takes no room on the disk, and is not read.
+  Write("Huge.vws", "");
+  std::filesystem::resize_file(dir_.Path() / "Huge.vws", kMaxScriptBytes + 1);
   const struct {
     const char* name;
     const char* reason;
   } cases[] = {{"Missing.vws", "Script not found"},
                {"Folder.vws", "Script is a folder"},
+               {"Huge.vws", "Script is larger than 256 MB"},
                {"", "No script chosen"}};
   for (const auto& c : cases) {
     const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252);

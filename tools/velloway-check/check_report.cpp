@@ -25,7 +25,7 @@ const char* EncodingName(ScriptEncoding encoding) {
   return "";
 }
 
-std::string Quoted(const std::string& text) {
+std::string Quoted(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {
     switch (c) {
@@ -68,10 +68,10 @@ std::string HeaderJson(const ScriptHeader& header) {
          Member("BackColorText", Quoted(header.BackColorText)) + "}";
 }
 
-std::string RecordJson(std::int32_t number, const RollRecord& record) {
+std::string RecordJson(std::int32_t number, std::int32_t line, const RollRecord& record) {
   std::string json = "{" + Member("record", std::to_string(number)) + ", " +
-                     Member("line", std::to_string(record.SourceLine)) + ", " +
-                     Member("Command", Quoted(record.Command));
+                     Member("line", std::to_string(line)) + ", " +
+                     Member("Command", Quoted(record.CommandText()));
   for (int i = 1; i <= RollRecord::kMaxParam; ++i) {
     const std::string name = "Param" + std::to_string(i);
     json += ", " + Member(name.c_str(), Quoted(record.Param(i)));
@@ -85,12 +85,13 @@ std::string DiagnosticJson(const ScriptDiagnostic& diagnostic) {
          Member("message", Quoted(diagnostic.Message)) + "}";
 }
 
-template <typename Items, typename ToJson>
-std::string JsonArray(const Items& items, ToJson&& toJson) {
-  if (items.empty()) return "[]";
+// A JSON array of count items, the item i made by toJson(i), i from 0.
+template <typename ToJson>
+std::string JsonArray(std::size_t count, ToJson&& toJson) {
+  if (count == 0) return "[]";
   std::string json = "[\n";
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    json += "    " + toJson(i) + (i + 1 < items.size() ? ",\n" : "\n");
+  for (std::size_t i = 0; i < count; ++i) {
+    json += "    " + toJson(i) + (i + 1 < count ? ",\n" : "\n");
   }
   return json + "  ]";
 }
@@ -124,18 +125,16 @@ std::string ScriptJson(const std::string& file, const LoadedScript& script) {
   json += "  " + Member("encoding", Quoted(EncodingName(script.Encoding))) + ",\n";
   json += "  " + Member("header", HeaderJson(script.Header)) + ",\n";
   json += "  " + Member("RecordCount", std::to_string(script.RecordCount())) + ",\n";
+  RecordLineNumbers lines(script);
+  const auto record = [&](std::size_t i) {
+    const auto number = static_cast<std::int32_t>(i + 1);
+    return RecordJson(number, lines.LineOf(number), script.Record(number));
+  };
   json += "  " +
-          Member("records", JsonArray(script.Records,
-                                      [&](std::size_t i) {
-                                        return RecordJson(static_cast<std::int32_t>(i + 1),
-                                                          script.Records[i]);
-                                      })) +
+          Member("records", JsonArray(static_cast<std::size_t>(script.RecordCount()), record)) +
           ",\n";
-  json += "  " +
-          Member("diagnostics",
-                 JsonArray(script.Diagnostics,
-                           [&](std::size_t i) { return DiagnosticJson(script.Diagnostics[i]); })) +
-          "\n";
+  const auto diagnostic = [&](std::size_t i) { return DiagnosticJson(script.Diagnostics[i]); };
+  json += "  " + Member("diagnostics", JsonArray(script.Diagnostics.size(), diagnostic)) + "\n";
   return json + "}\n";
 }
 
@@ -155,7 +154,7 @@ std::string TimelineText(const Timeline& timeline) {
 }
 
 std::string TimelineJson(const Timeline& timeline) {
-  const std::string entries = JsonArray(timeline.Entries, [&](std::size_t i) {
+  const std::string entries = JsonArray(timeline.Entries.size(), [&](std::size_t i) {
     const TimelineEntry& entry = timeline.Entries[i];
     return "{" + Member("tick", std::to_string(entry.Tick)) + ", " +
            Member("seconds", Seconds(entry.Seconds)) + ", " +

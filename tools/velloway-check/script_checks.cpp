@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "music/music_path.h"
 #include "roll/frmMain.h"
 #include "script/colour_text.h"
 #include "script/normalise.h"
@@ -39,15 +40,18 @@ class Checker {
 
   std::vector<ScriptDiagnostic> Run() {
     CheckHeader();
-    if (script_.Records.empty())
+    if (script_.RecordCount() == 0)
       Warn(1, "the script has no records: the saver shows its background only");
-    for (const RollRecord& record : script_.Records) CheckRecord(record);
+    RecordLineNumbers lines(script_);
+    for (std::int32_t i = 1; i <= script_.RecordCount() && !DiagnosticsFull(diagnostics_); ++i) {
+      CheckRecord(script_.Record(i), lines.LineOf(i));
+    }
     return std::move(diagnostics_);
   }
 
  private:
   void Warn(std::int32_t line, std::string message) {
-    diagnostics_.push_back({line, Severity::Warning, std::move(message)});
+    AddWarning(diagnostics_, line, std::move(message));
   }
 
   void CheckHeader() {
@@ -66,36 +70,41 @@ class Checker {
     }
   }
 
-  void CheckColour(std::int32_t line, const char* what, const std::string& text) {
+  void CheckColour(std::int32_t line, const char* what, std::string_view text) {
     if (IsColourText(text)) return;
-    Warn(line, std::string(what) + " \"" + text + "\" is not six hexadecimal digits; it reads as " +
-                   AsRrggbb(HexToColor(text)));
+    Warn(line, std::string(what) + " \"" + std::string(text) +
+                   "\" is not six hexadecimal digits; it reads as " + AsRrggbb(HexToColor(text)));
   }
 
-  void CheckNumber(std::int32_t line, const char* what, const std::string& text) {
+  void CheckNumber(std::int32_t line, const char* what, std::string_view text) {
     if (IsNumberText(text)) return;
-    Warn(line, std::string(what) + " \"" + text + "\" is not a number; it reads as " +
+    Warn(line, std::string(what) + " \"" + std::string(text) + "\" is not a number; it reads as " +
                    std::to_string(LeadingNumber16(text)));
   }
 
-  void CheckRecord(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    if (record.Command == "TEXT") {
-      CheckText(record);
-    } else if (record.Command == "WAIT") {
-      CheckNumber(line, "WAIT seconds", record.Param(1));
-    } else if (record.Command == "BGM") {
-      CheckMusic(record);
-    } else if (record.Command != "CLEAR") {
-      Warn(line, "unknown command \"" + record.Command + "\": the saver skips it");
+  void CheckRecord(const RollRecord& record, std::int32_t line) {
+    switch (record.Command()) {
+      case RecordCommand::Text:
+        CheckText(record, line);
+        break;
+      case RecordCommand::Wait:
+        CheckNumber(line, "WAIT seconds", record.Param(1));
+        break;
+      case RecordCommand::Bgm:
+        CheckMusic(record, line);
+        break;
+      case RecordCommand::Clear:
+        break;
+      case RecordCommand::Other:
+        Warn(line, "unknown command \"" + record.CommandText() + "\": the saver skips it");
+        break;
     }
   }
 
-  void CheckText(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    const std::string& face = record.Param(1);
+  void CheckText(const RollRecord& record, std::int32_t line) {
+    const std::string_view face = record.Param(1);
     if (environment_.FontInstalled && !environment_.FontInstalled(face)) {
-      Warn(line, "font \"" + face + "\" is not installed: another font stands in");
+      Warn(line, "font \"" + std::string(face) + "\" is not installed: another font stands in");
     }
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
@@ -109,17 +118,20 @@ class Checker {
     CheckNumber(line, "spacing", record.Param(5));
   }
 
-  void CheckMusic(const RollRecord& record) {
-    const std::int32_t line = record.SourceLine;
-    const std::string& onOff = record.Param(1);
+  void CheckMusic(const RollRecord& record, std::int32_t line) {
+    const std::string_view onOff = record.Param(1);
     if (EqualsIgnoringCase(onOff, "OFF")) return;
     if (!EqualsIgnoringCase(onOff, "ON")) {
-      Warn(line, "BGM switch \"" + onOff + "\" is neither ON nor OFF: the record does nothing");
+      Warn(line, "BGM switch \"" + std::string(onOff) +
+                     "\" is neither ON nor OFF: the record does nothing");
       return;
     }
-    const std::string& name = record.Param(2);
-    const std::string path =
-        name.find(":\\") != std::string::npos ? name : environment_.ProgramDirectory + "\\" + name;
+    const std::string path = MusicFilePath(environment_.ProgramDirectory, record.Param(2));
+    // Not looked for either: looking would reach across the network just the same.
+    if (NamesNetworkLocation(path)) {
+      Warn(line, "music path \"" + path + "\" names a network location: it is not played");
+      return;
+    }
     if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
       Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
     }

@@ -44,11 +44,11 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
       return;
     }
     if (looped) return;
-    timeline.Entries.push_back({tick, 0, record, dispatched.Command});
+    timeline.Entries.push_back({tick, 0, record, dispatched.CommandText()});
   });
   saver.Show();
   timeline.IntervalMs = saver.Timer1().Interval();
-  if (timeline.IntervalMs == 0 || saver.Script().Records.empty()) return timeline;
+  if (timeline.IntervalMs == 0 || saver.Script().RecordCount() == 0) return timeline;
   while (!looped && tick < kMaxTicks) {
     ++tick;
     backend.AdvanceTime(timeline.IntervalMs);

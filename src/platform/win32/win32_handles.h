@@ -9,6 +9,12 @@
 
 namespace velloway::win32 {
 
+struct HandleDeleter {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+// A kernel object's handle, such as a file's (never INVALID_HANDLE_VALUE).
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleDeleter>;
+
 struct GdiObjectDeleter {
   void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };

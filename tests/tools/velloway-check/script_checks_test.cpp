@@ -39,6 +39,10 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
        "2: text colour \"#FF8000\" is not six hexadecimal digits; it reads as 00F800"},
       {"TEXT\tArial\t1\tHi\tFFF\t1",
        "2: text colour \"FFF\" is not six hexadecimal digits; it reads as FF0F00"},
+      {"TEXT\tArial\t1\tHi\t\xE3\x81\x82"
+       "0FF00\t1",
+       "2: text colour \"\xE3\x81\x82"
+       "0FF00\" is not six hexadecimal digits; it reads as 00FF00"},
       {"TEXT\tArial\t1\tHi\tFFFFFF\tx", "2: spacing \"x\" is not a number; it reads as 0"},
       {"TEXT\tArial\t1\tHi\tFFFFFF\t", "2: spacing \"\" is not a number; it reads as 0"},
       {"TEXT\tArial\t2px\tHi\tFFFFFF\t1", "2: size step \"2px\" is not a number; it reads as 2"},
@@ -46,6 +50,10 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
       {"TEXT\tArial\t900\tHi\tFFFFFF\t1", "2: font size 1820 points is clamped to 1000"},
       {"WAIT\tthree", "2: WAIT seconds \"three\" is not a number; it reads as 0"},
       {"BGM\tPLAY\ta.wav", "2: BGM switch \"PLAY\" is neither ON nor OFF: the record does nothing"},
+      {"BGM\tON\t\\\\host\\share\\x:\\y.wav",
+       "2: music path \"\\\\host\\share\\x:\\y.wav\" names a network location: it is not played"},
+      {"BGM\tON\t//host/share/y:\\z.wav",
+       "2: music path \"//host/share/y:\\z.wav\" names a network location: it is not played"},
   };
   for (const auto& c : cases)
     EXPECT_THAT(Messages(kHeader + c.line), ElementsAre(c.message)) << c.line;
