@@ -12,7 +12,7 @@ namespace velloway::win32 {
 struct HandleDeleter {
   void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
-// A kernel object's handle, such as a file's (never INVALID_HANDLE_VALUE).
+// A kernel object's handle: a file's (never INVALID_HANDLE_VALUE), a mutex's.
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleDeleter>;
 
 struct GdiObjectDeleter {
@@ -39,12 +39,6 @@ struct CursorDeleter {
   void operator()(HCURSOR cursor) const { DestroyCursor(cursor); }
 };
 using UniqueCursor = std::unique_ptr<std::remove_pointer_t<HCURSOR>, CursorDeleter>;
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-// A kernel object's handle (a thread, a mutex).
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 struct KeyDeleter {
   void operator()(HKEY key) const { RegCloseKey(key); }
