@@ -36,7 +36,7 @@ frmPrev::frmPrev(forms::Backend& backend)
       picPrev(*this, PictureDesign()),
       hostWatch_(*this, kHostCheckInterval, false, [this] { CheckHost(); }) {}
 
-void frmPrev::WatchHost(WindowHandle host) {
+void frmPrev::WatchHost(forms::WindowId host) {
   host_ = host;
   hostWatch_.SetEnabled(true);
 }
@@ -46,7 +46,7 @@ void frmPrev::Form_Resize() {
 }
 
 void frmPrev::CheckHost() {
-  if (Api().IsWindow(host_) == 0) App().End();
+  if (!Platform().HostExists(host_)) App().End();
 }
 
 }  // namespace velloway

@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/forms.h"
-#include "platform/modAPI.h"
 
 namespace velloway {
 
@@ -11,7 +10,7 @@ class frmPrev : public forms::Form {
 
   // Ends the program once the host window is gone, for platforms that do not destroy an
   // embedded window with its host (a host process that is killed, for instance).
-  void WatchHost(WindowHandle host);
+  void WatchHost(forms::WindowId host);
 
  protected:
   void Form_Resize() override;
@@ -21,7 +20,7 @@ class frmPrev : public forms::Form {
 
   forms::PictureBox picPrev;
   forms::Timer hostWatch_;
-  WindowHandle host_ = 0;
+  forms::WindowId host_ = 0;
 };
 
 }  // namespace velloway

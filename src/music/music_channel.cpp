@@ -4,47 +4,32 @@
 #include "script/normalise.h"
 
 namespace velloway {
-namespace {
-
-constexpr std::uint32_t kReplyLength = 512;
-constexpr WindowHandle kNoCallback = 0;
-
-std::string ReplyBuffer() {
-  return std::string(kReplyLength, ' ');
-}
-
-}  // namespace
 
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
-  std::string reply = ReplyBuffer();
   if (EqualsIgnoringCase(record.Param(1), "ON")) {
     const std::string path = MusicFilePath(app_.Path(), record.Param(2));
     if (NamesNetworkLocation(path)) return;  // skipped as a file that does not open
-    const std::string open = "open \"" + path + "\" alias bgm";
-    if (api_.mciSendStringA(open, reply, kReplyLength, kNoCallback) != 0) return;
+    // A second "ON" while the music plays fails to open and changes nothing.
+    if (!device_.Open(path)) return;
     app_.DoEvents();
-    if (api_.mciSendStringA("play bgm notify", reply, kReplyLength, kNoCallback) != 0) {
-      // Free the alias again, so that a later "ON" can open its file.
-      api_.mciExecute("close bgm");
+    if (!device_.Play()) {
+      // Free the device again, so that a later "ON" can open its file.
+      device_.Close();
       app_.DoEvents();
     }
     app_.DoEvents();
   } else if (EqualsIgnoringCase(record.Param(1), "OFF")) {
-    api_.mciExecute("stop bgm");
+    device_.Stop();
     app_.DoEvents();
-    api_.mciExecute("close bgm");
+    device_.Close();
     app_.DoEvents();
   }
 }
 
 void MusicChannel::StopMusic() {
-  std::string reply = ReplyBuffer();
-  const bool playing =
-      api_.mciSendStringA("status bgm mode", reply, kReplyLength, kNoCallback) == 0 &&
-      reply.compare(0, 7, "playing") == 0;
-  if (!playing) return;
-  api_.mciExecute("stop bgm");
-  api_.mciExecute("close bgm");
+  if (!device_.IsPlaying()) return;
+  device_.Stop();
+  device_.Close();
 }
 
 }  // namespace velloway

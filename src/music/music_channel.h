@@ -1,15 +1,15 @@
 #pragma once
+#include "platform/backend.h"
 #include "platform/forms.h"
-#include "platform/modAPI.h"
 #include "script/script_types.h"
 
 namespace velloway {
 
-// The background music: one media device under the alias "bgm". It keeps no state of its own;
-// every decision is taken from the media system's results and the mode the device reports.
+// The background music on the backend's music device. It keeps no state of its own: every
+// decision is taken from what the device's steps report and the mode it tells.
 class MusicChannel {
  public:
-  MusicChannel(ModApi& api, forms::Application& app) : api_(api), app_(app) {}
+  MusicChannel(forms::MusicDevice& device, forms::Application& app) : device_(device), app_(app) {}
 
   // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath; a network
   // location is never opened), "OFF" stops and closes the music, any other switch does nothing.
@@ -19,7 +19,7 @@ class MusicChannel {
   void StopMusic();
 
  private:
-  ModApi& api_;
+  forms::MusicDevice& device_;
   forms::Application& app_;
 };
 

@@ -1,19 +1,31 @@
 #pragma once
 // What a forms-toolkit backend provides: native windows, timers, text metrics, the screen, the
-// settings store, the window-manager and media calls, event processing and the program's end.
-// Two backends implement it side by side: win32 (real windows, GDI) and headless (in memory).
+// settings store, the pointer, the music device, the other windows of the system as far as the
+// program cares about them, event processing and the program's end. It speaks of what the
+// windows mean to do, never in a platform's words. Two backends implement it side by side: win32
+// (real windows, GDI, the media system) and headless (in memory).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/modAPI.h"
-
 namespace velloway::forms {
+
+// A window of the system, this program's or another's, as an opaque number: a preview host is
+// named by it on the command line.
+using WindowId = std::intptr_t;
+
+// A position on the screen, in pixels of the virtual screen.
+struct PixelPoint {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+  bool operator==(const PixelPoint&) const = default;
+};
 
 // A colour value: red + 256 * green + 65536 * blue.
 using Color = std::int32_t;
@@ -147,13 +159,16 @@ struct WindowStyle {
 class NativeWindow {
  public:
   virtual ~NativeWindow() = default;
-  virtual WindowHandle Handle() const = 0;
+  virtual WindowId Id() const = 0;
   virtual void SetCaption(std::string_view caption) = 0;
   // Places the window so that its client area covers `client`, in screen pixels.
   virtual void SetBounds(const PixelRect& client) = 0;
-  // Covers the client area of host, the window this one has been embedded in, with the whole
-  // window; returns the window's client area then ({0, 0, width, height}).
-  virtual PixelRect FillHost(WindowHandle host) = 0;
+  // Puts the window above all other windows, where it stays, without moving, sizing or
+  // activating it.
+  virtual void KeepAboveOthers() = 0;
+  // Makes the window a child of host that covers host's client area, the whole window from its
+  // corner; returns the window's client area then ({0, 0, width, height}).
+  virtual PixelRect EmbedIn(WindowId host) = 0;
   // The whole window, frame included, around a client area at `client`.
   virtual PixelRect OuterBounds(const PixelRect& client) const = 0;
   virtual void Show() = 0;
@@ -187,6 +202,21 @@ class RunningCopyLock {
   virtual ~RunningCopyLock() = default;
 };
 
+// The one music device of the program: a file opened, played once, stopped and closed. It takes
+// no decisions: each step reports whether it worked.
+class MusicDevice {
+ public:
+  virtual ~MusicDevice() = default;
+  // Opens the file at path (UTF-8); false when it cannot be opened, or a file is open already.
+  virtual bool Open(std::string_view path) = 0;
+  // Plays the open file once, from its start; false when it cannot be played.
+  virtual bool Play() = 0;
+  // Whether the open file is playing now; false when the device cannot tell.
+  virtual bool IsPlaying() = 0;
+  virtual void Stop() = 0;
+  virtual void Close() = 0;
+};
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -203,10 +233,17 @@ class Backend {
   virtual std::vector<std::string> ListFiles(std::string_view directory,
                                              std::string_view pattern) = 0;
   virtual SettingsStore& Settings() = 0;
-  virtual ModApi& Api() = 0;
-  // Whether window is the desktop: the window behind all others, which hosts no other
-  // program's window.
-  virtual bool IsDesktop(WindowHandle window) = 0;
+  virtual MusicDevice& Music() = 0;
+  // Where the pointer is; nothing when it cannot be read.
+  virtual std::optional<PixelPoint> PointerPosition() = 0;
+  // Whether host is a window that exists and can host a preview: the desktop, the window behind
+  // all others, cannot.
+  virtual bool HostExists(WindowId host) = 0;
+  // Hands the activation to the window that owns host.
+  virtual void ActivateOwnerOf(WindowId host) = 0;
+  // Whether a window with one of these captions is open, this program's or another copy's. Every
+  // caption is looked for, whichever is found.
+  virtual bool FindRunningCopy(std::span<const std::string_view> captions) = 0;
   // Claims the lock that makes a start's look for a running copy and the opening of its window
   // one step: while another start holds it, waits for it. Null when it could not be had in time.
   virtual std::unique_ptr<RunningCopyLock> ClaimRunningCopyLock() = 0;

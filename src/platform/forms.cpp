@@ -121,9 +121,13 @@ void Form::Move(Twips left, Twips top, Twips width, Twips height) {
   if (resized) Form_Resize();
 }
 
-void Form::FillHost(WindowHandle host) {
+void Form::KeepAboveOthers() {
+  if (window_) window_->KeepAboveOthers();
+}
+
+void Form::EmbedIn(WindowId host) {
   if (!window_) return;
-  const PixelRect area = window_->FillHost(host);
+  const PixelRect area = window_->EmbedIn(host);
   const forms::Screen screen = Screen();
   left_ = 0;
   top_ = 0;
@@ -132,8 +136,8 @@ void Form::FillHost(WindowHandle host) {
   Form_Resize();
 }
 
-WindowHandle Form::hWnd() const {
-  return window_ ? window_->Handle() : 0;
+WindowId Form::hWnd() const {
+  return window_ ? window_->Id() : 0;
 }
 
 void Form::PaintContent(Canvas& canvas, const PixelRect& area) const {

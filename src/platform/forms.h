@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/modAPI.h"
 
 namespace velloway::forms {
 
@@ -97,9 +96,11 @@ class Form : private WindowEvents {
   void SetWidth(Twips width);
   void SetHeight(Twips height);
   void Move(Twips left, Twips top, Twips width, Twips height);
-  // Covers the client area of host, the window this form's window has been embedded in.
-  void FillHost(WindowHandle host);
-  WindowHandle hWnd() const;
+  // Puts the window above all other windows, where it stays.
+  void KeepAboveOthers();
+  // Makes the window a child of host that covers host's client area; the form takes that size.
+  void EmbedIn(WindowId host);
+  WindowId hWnd() const;
 
   // Paints the client area's part `area`: the background, then the visible labels over it.
   void PaintContent(Canvas& canvas, const PixelRect& area) const;
@@ -119,7 +120,6 @@ class Form : private WindowEvents {
 
   forms::Screen Screen() const { return forms::Screen(backend_.Screen()); }
   Application& App() { return app_; }
-  ModApi& Api() { return backend_.Api(); }
   forms::Backend& Platform() { return backend_; }
 
  private:

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "platform/codepage.h"
-#include "platform/modConst.h"
 #include "platform/utf8.h"
 #include "roll/cover_form.h"
 #include "script/colour_text.h"
@@ -85,7 +84,7 @@ frmMain::frmMain(forms::Backend& backend)
     : forms::Form(backend, MainDesign()),
       message_(*this, MessageLabelDesign()),
       timer1_(*this, 200, false, [this] { Timer1_Timer(); }),
-      music_(Api(), App()) {
+      music_(backend.Music(), App()) {
   for (int i = 0; i < kLabelCount; ++i) {
     labels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
   }
@@ -109,9 +108,8 @@ void frmMain::Form_Load() {
   SpacingLines = 0;
   RollPhase = 0;
   SetBackColor(HexToColor(script_.Header.BackColorText));
-  // Above all other windows, where it stays: the topmost band, without moving or resizing it.
-  Api().SetWindowPos(hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  Api().GetCursorPos(LastCursor);
+  KeepAboveOthers();
+  LastCursor = PointerOrOrigin();
   timer1_.SetInterval(script_.Failure
                           ? kIntervalWithoutScript
                           : IntervalTable[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
@@ -255,12 +253,15 @@ void frmMain::ScrollLabels() {
   }
 }
 
+forms::PixelPoint frmMain::PointerOrOrigin() {
+  return Platform().PointerPosition().value_or(forms::PixelPoint{});
+}
+
 void frmMain::CheckMouseMove() {
-  POINTAPI point{0, 0};
-  Api().GetCursorPos(point);
+  const forms::PixelPoint point = PointerOrOrigin();
   // Wider than the coordinates, so that no difference of two of them overflows.
-  const auto dy = static_cast<double>(std::int64_t{point.y} - LastCursor.y);
-  const auto dx = static_cast<double>(std::int64_t{point.x} - LastCursor.x);
+  const auto dy = static_cast<double>(std::int64_t{point.Y} - LastCursor.Y);
+  const auto dx = static_cast<double>(std::int64_t{point.X} - LastCursor.X);
   const double distance = std::sqrt(dy * dy + dx * dx);
   if (distance > kDismissDistance) Dismiss();
   LastCursor = point;
@@ -322,8 +323,7 @@ void frmMain::CoverOtherMonitors() {
     cover->Move(static_cast<float>(monitor.Left) * x, static_cast<float>(monitor.Top) * y,
                 static_cast<float>(monitor.Width()) * x, static_cast<float>(monitor.Height()) * y);
     cover->Show();
-    Api().SetWindowPos(cover->hWnd(), HWND_TOPMOST, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    cover->KeepAboveOthers();
     covers_.push_back(std::move(cover));
   }
 }

@@ -9,7 +9,6 @@
 
 #include "music/music_channel.h"
 #include "platform/forms.h"
-#include "platform/modAPI.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -71,6 +70,8 @@ class frmMain : public forms::Form {
   void WaitStep(const RollRecord& record);
   void ScrollLabels();
   void CheckMouseMove();
+  // The pointer's position; one that cannot be read counts as the screen's origin.
+  forms::PixelPoint PointerOrOrigin();
   void ShowScriptFailure();
   void CoverOtherMonitors();
   void Dismiss();
@@ -94,7 +95,7 @@ class frmMain : public forms::Form {
   // found in its line when asked, and a long caption stands before this one.
   std::int16_t SpacingLines = 0;
   std::int16_t RollPhase = PHASE_DISPATCH;
-  POINTAPI LastCursor;
+  forms::PixelPoint LastCursor;
   bool inTick_ = false;
 
   std::vector<std::unique_ptr<forms::Label>> labels_;

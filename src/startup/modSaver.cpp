@@ -6,7 +6,6 @@
 #include "dialogs/frmConfig.h"
 #include "dialogs/frmPrev.h"
 #include "platform/forms.h"
-#include "platform/modConst.h"
 #include "roll/frmMain.h"
 #include "script/numbers.h"
 
@@ -17,16 +16,14 @@ ProgramWindows::~ProgramWindows() = default;
 
 void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows) {
   forms::Application app(backend);
-  ModApi& api = backend.Api();
   WriteInstallInfo(app);
   // Two starts at the same moment could both find no running copy: the look and the opening of
   // the window are one step among the starts, the next start looking only once this one's
   // window can be found. A start that cannot have the lock opens nothing.
   const std::unique_ptr<forms::RunningCopyLock> lock = backend.ClaimRunningCopyLock();
   if (!lock) return;
-  const WindowHandle saverOpen = api.FindWindowA(nullptr, "MAIN -+- Velloway");
-  const WindowHandle dialogOpen = api.FindWindowA(nullptr, "CONFIG -+- Velloway");
-  if (saverOpen != 0 || dialogOpen != 0) return;  // no window is opened: the program ends
+  constexpr std::string_view kRunningCopyCaptions[] = {"MAIN -+- Velloway", "CONFIG -+- Velloway"};
+  if (backend.FindRunningCopy(kRunningCopyCaptions)) return;  // no window opens: the program ends
 
   const std::string_view sw = argumentText.substr(0, 2);
   if (sw == "/s" || sw == "/S") {
@@ -56,34 +53,27 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
   return text;
 }
 
-std::optional<WindowHandle> ParsePreviewHost(std::string_view text) {
+std::optional<forms::WindowId> ParsePreviewHost(std::string_view text) {
   // Window handles carry 32 bits; a host may print one signed or unsigned.
   constexpr double kLowest = -2147483648.0;
   constexpr double kHighest = 4294967295.0;
   const double value = RoundHalfEven(LeadingNumber(text));
   if (!(value >= kLowest && value <= kHighest) || value == 0) return std::nullopt;
   const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
-  return static_cast<WindowHandle>(static_cast<std::int32_t>(bits));
+  return static_cast<forms::WindowId>(static_cast<std::int32_t>(bits));
 }
 
-void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost) {
-  ModApi& api = backend.Api();
+void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId PreviewHost) {
   // A host that is no window would leave a stray window on the desktop that never ends; the
   // desktop itself is no preview pane.
-  if (api.IsWindow(PreviewHost) == 0 || backend.IsDesktop(PreviewHost)) return;
+  if (!backend.HostExists(PreviewHost)) return;
   windows.Preview = std::make_unique<frmPrev>(backend);
   frmPrev& preview = *windows.Preview;
   preview.Load();
-  const WindowHandle window = preview.hWnd();
-  const std::int32_t style = api.GetWindowLongA(window, GWL_STYLE);
-  api.SetWindowLongA(
-      window, GWL_STYLE,
-      static_cast<std::int32_t>((static_cast<std::uint32_t>(style) | WS_CHILD) & ~WS_POPUP));
-  api.SetParent(window, PreviewHost);
-  api.SetWindowPos(window, 0, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  preview.FillHost(PreviewHost);
+  preview.EmbedIn(PreviewHost);
   preview.Show();
-  api.SetActiveWindow(api.GetWindow(PreviewHost, GW_OWNER));
+  // The settings window that owns the pane keeps the keyboard, as it had it before.
+  backend.ActivateOwnerOf(PreviewHost);
   preview.WatchHost(PreviewHost);
 }
 

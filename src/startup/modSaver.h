@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "platform/forms.h"
-#include "platform/modAPI.h"
 
 namespace velloway {
 
@@ -38,10 +37,10 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
 // The host window named after "/p": its number read from the start of the text and rounded half
 // to even; nothing when there is no usable window handle (0, negative beyond 32 bits, or too
 // large even read unsigned).
-std::optional<WindowHandle> ParsePreviewHost(std::string_view text);
+std::optional<forms::WindowId> ParsePreviewHost(std::string_view text);
 
 // Embeds the preview into the host's pane, which it covers; ends quietly when the host is no
 // window or the desktop.
-void ShowPreview(forms::Backend& backend, ProgramWindows& windows, WindowHandle PreviewHost);
+void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId PreviewHost);
 
 }  // namespace velloway

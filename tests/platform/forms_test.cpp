@@ -220,7 +220,7 @@ TEST_F(FormsTest, ShowCentresAndUnloadDestroys) {
   backend.SetScreen({1920, 1080, 96, 96, {}});
   form.Show();
   EXPECT_EQ(Window().Bounds, (PixelRect{640, 300, 1280, 780}));
-  const WindowHandle handle = form.hWnd();
+  const WindowId handle = form.hWnd();
   form.Unload();
   EXPECT_FALSE(form.IsLoaded());
   EXPECT_EQ(backend.Window(handle), nullptr);

@@ -8,7 +8,6 @@
 #include <set>
 #include <utility>
 
-#include "music/fake_mci.h"
 #include "roll/frmMain.h"
 #include "roll/saver_fixture.h"
 
@@ -262,35 +261,26 @@ TEST_F(Roll, ScriptWithoutRecordsOnlyWatchesThePointer) {
   Play({});
   Ticks(10);
   EXPECT_FALSE(backend().Ended());
-  backend().Recorder().SetCursor({100, 100});
+  backend().SetPointer({100, 100});
   Ticks(1);
   EXPECT_TRUE(backend().Ended());
 }
 
 TEST_F(Roll, BgmRecordsSwitchTheMusicAndTheRollGoesOn) {
-  testing::FakeMci mci;
-  backend().Recorder().SetMciResponder(std::ref(mci));
   Play({"BGM\ton\ttheme.wav", Text("after")});
   Ticks(1);
-  EXPECT_EQ(mci.state, testing::FakeMci::State::Playing);
+  EXPECT_EQ(backend().Music().Now(), headless::HeadlessMusic::State::Playing);
   EXPECT_FALSE(Line(1).Visible());
   Ticks(1);
   EXPECT_TRUE(Line(1).Visible());
 }
 
 TEST_F(Roll, TickArrivingWhileMusicStartsIsSkipped) {
-  int opens = 0;
-  backend().Recorder().SetMciResponder([&](std::string_view command, std::string&) {
-    if (command.starts_with("open")) {
-      ++opens;
-      // A tick falls due while the record processes pending events.
-      backend().QueueEvent([this] { Ticks(1); });
-    }
-    return 0;
-  });
+  // A tick falls due while the record processes pending events.
+  backend().QueueEvent([this] { Ticks(1); });
   Play({"BGM\tON\ttheme.wav", Text("after", "100")});
   Ticks(1);
-  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(backend().Music().Now(), headless::HeadlessMusic::State::Playing);
   EXPECT_FALSE(Line(1).Visible());
   Ticks(1);
   EXPECT_TRUE(Line(1).Visible());
@@ -306,10 +296,10 @@ TEST_F(Roll, PointerMovingMoreThanTwentyPixelsBetweenTicksEnds) {
                {21, 0, true},   {0, 21, true},  {15, 15, true}};
   for (const auto& c : cases) {
     Restart();
-    backend().Recorder().SetCursor({500, 500});
+    backend().SetPointer({500, 500});
     Play({Text("a")});
     Ticks(3);
-    backend().Recorder().SetCursor({500 + c.dx, 500 + c.dy});
+    backend().SetPointer({500 + c.dx, 500 + c.dy});
     Ticks(1);
     EXPECT_EQ(backend().Ended(), c.ends) << c.dx << "," << c.dy;
   }
@@ -317,24 +307,24 @@ TEST_F(Roll, PointerMovingMoreThanTwentyPixelsBetweenTicksEnds) {
 
 TEST_F(Roll, FailedPointerReadCountsAsTheOrigin) {
   const struct {
-    POINTAPI last;
+    forms::PixelPoint last;
     bool ends;
   } cases[] = {{{500, 500}, true}, {{12, 16}, false}, {{0, 20}, false}, {{21, 0}, true}};
   for (const auto& c : cases) {
     Restart();
-    backend().Recorder().SetCursor(c.last);
+    backend().SetPointer(c.last);
     Play({Text("a")});
     Ticks(1);
-    backend().Recorder().SetCursorFails(true);
+    backend().SetPointerUnreadable();
     Ticks(1);
-    EXPECT_EQ(backend().Ended(), c.ends) << c.last.x << "," << c.last.y;
+    EXPECT_EQ(backend().Ended(), c.ends) << c.last.X << "," << c.last.Y;
   }
 }
 
 TEST_F(Roll, SlowDriftNeverEnds) {
   Play({Text("a", "1"), "WAIT\t1"});
   for (int i = 0; i < 300; ++i) {
-    backend().Recorder().SetCursor({5 * i, 3 * i});
+    backend().SetPointer({5 * i, 3 * i});
     Ticks(1);
   }
   EXPECT_FALSE(backend().Ended());
@@ -344,35 +334,35 @@ TEST_F(Roll, EveryDismissalEndsAfterStoppingTheMusic) {
   using Backend = headless::HeadlessBackend;
   const struct {
     const char* what;
-    std::function<void(Backend&, WindowHandle)> act;
+    std::function<void(Backend&, forms::WindowId)> act;
     bool ends;
   } cases[] = {
-      {"click beside the line", [](Backend& b, WindowHandle w) { b.Click(w, 100, 1070); }, true},
+      {"click beside the line", [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070); }, true},
       {"right click beside the line",
-       [](Backend& b, WindowHandle w) { b.Click(w, 100, 1070, forms::MouseButton::Right); }, true},
-      {"click on the line", [](Backend& b, WindowHandle w) { b.Click(w, 960, 1070); }, false},
-      {"key", [](Backend& b, WindowHandle w) { b.KeyPress(w, u' '); }, true},
-      {"another program activated", [](Backend& b, WindowHandle) { b.ActivateOtherProgram(); },
+       [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070, forms::MouseButton::Right); },
        true},
-      {"minimised", [](Backend& b, WindowHandle w) { b.Minimize(w); }, true},
-      {"asked to minimise", [](Backend& b, WindowHandle w) { b.RequestMinimize(w); }, false},
+      {"click on the line", [](Backend& b, forms::WindowId w) { b.Click(w, 960, 1070); }, false},
+      {"key", [](Backend& b, forms::WindowId w) { b.KeyPress(w, u' '); }, true},
+      {"another program activated", [](Backend& b, forms::WindowId) { b.ActivateOtherProgram(); },
+       true},
+      {"minimised", [](Backend& b, forms::WindowId w) { b.Minimize(w); }, true},
+      {"asked to minimise", [](Backend& b, forms::WindowId w) { b.RequestMinimize(w); }, false},
   };
   for (const auto& c : cases) {
-    testing::FakeMci mci;
-    mci.state = testing::FakeMci::State::Playing;
     Restart();
-    backend().Recorder().SetMciResponder(std::ref(mci));
+    backend().Music().Open("C:\\Velloway\\theme.wav");
+    backend().Music().Play();
     Play({Text("line", "100")});
     Ticks(3);  // the line is 10 pixels above the bottom edge, centred
     c.act(backend(), saver_->hWnd());
     EXPECT_EQ(backend().Ended(), c.ends) << c.what;
-    EXPECT_EQ(mci.state == testing::FakeMci::State::Closed, c.ends) << c.what;
+    EXPECT_EQ(backend().Music().Now() == headless::HeadlessMusic::State::Closed, c.ends) << c.what;
   }
 }
 
 TEST_F(Roll, SpeedZeroHasNoTicksButAKeyStillEnds) {
   Play({Text("a")}, "HEADER\t20\t0\tMID\t000000");
-  backend().Recorder().SetCursor({900, 900});
+  backend().SetPointer({900, 900});
   backend().AdvanceTime(60000);
   EXPECT_FALSE(Line(1).Visible());
   EXPECT_FALSE(backend().Ended());

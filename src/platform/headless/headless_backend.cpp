@@ -72,14 +72,16 @@ class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
 
 class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
  public:
-  NativeWindowImpl(HeadlessBackend& backend, WindowHandle handle)
+  NativeWindowImpl(HeadlessBackend& backend, forms::WindowId handle)
       : backend_(backend), handle_(handle) {}
   ~NativeWindowImpl() override { backend_.windows_.erase(handle_); }
 
-  WindowHandle Handle() const override { return handle_; }
+  forms::WindowId Id() const override { return handle_; }
   void SetCaption(std::string_view caption) override { State().Caption = caption; }
   void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
-  forms::PixelRect FillHost(WindowHandle host) override {
+  void KeepAboveOthers() override { State().AboveOthers = true; }
+  forms::PixelRect EmbedIn(forms::WindowId host) override {
+    State().Host = host;
     const auto pane = backend_.windows_.find(host);
     if (pane != backend_.windows_.end()) {
       State().Bounds = {0, 0, pane->second.Bounds.Width(), pane->second.Bounds.Height()};
@@ -100,7 +102,7 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   HeadlessWindow& State() { return backend_.windows_.at(handle_); }
 
   HeadlessBackend& backend_;
-  WindowHandle handle_;
+  forms::WindowId handle_;
 };
 
 // --- timers ---
@@ -134,24 +136,18 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
 
 // --- the backend ---
 
-HeadlessBackend::HeadlessBackend() {
-  api_.SetWindowFinder(
-      [this](std::string_view caption) -> WindowHandle {
-        for (const auto& [handle, window] : windows_) {
-          if (window.Caption == caption) return handle;
-        }
-        return 0;
-      },
-      [this](WindowHandle handle) { return windows_.contains(handle) || IsDesktop(handle); });
-}
+HeadlessBackend::HeadlessBackend() = default;
 
 HeadlessBackend::~HeadlessBackend() = default;
 
 std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
     forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
-  const WindowHandle handle = nextHandle_++;
-  windows_[handle] =
-      HeadlessWindow{handle, std::string(caption), style, {}, false, &events, {}, {}};
+  const forms::WindowId handle = nextHandle_++;
+  HeadlessWindow& window = windows_[handle];
+  window.Handle = handle;
+  window.Caption = caption;
+  window.Style = style;
+  window.Events = &events;
   return std::make_unique<NativeWindowImpl>(*this, handle);
 }
 
@@ -161,6 +157,18 @@ std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<v
 
 forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
   return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
+}
+
+void HeadlessBackend::ActivateOwnerOf(forms::WindowId host) {
+  const auto owner = owners_.find(host);
+  activated_ = owner == owners_.end() ? 0 : owner->second;
+}
+
+bool HeadlessBackend::FindRunningCopy(std::span<const std::string_view> captions) {
+  ++runningCopySearches_;
+  return std::any_of(windows_.begin(), windows_.end(), [&](const auto& entry) {
+    return std::find(captions.begin(), captions.end(), entry.second.Caption) != captions.end();
+  });
 }
 
 std::unique_ptr<forms::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() {
@@ -182,7 +190,7 @@ void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
 }
 
 void HeadlessBackend::DoEvents() {
-  api_.Note("DoEvents()");
+  if (observeEvents_) observeEvents_();
   while (!queued_.empty()) {
     const std::function<void()> event = std::move(queued_.front());
     queued_.pop_front();
@@ -219,9 +227,9 @@ void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
 }
 
 void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) {
-  std::vector<WindowHandle> handles;
+  std::vector<forms::WindowId> handles;
   for (const auto& [handle, window] : windows_) handles.push_back(handle);
-  for (const WindowHandle handle : handles) {
+  for (const forms::WindowId handle : handles) {
     Deliver([&] {
       const auto it = windows_.find(handle);
       if (it != windows_.end()) (it->second.Events->*event)();
@@ -229,16 +237,16 @@ void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) 
   }
 }
 
-void HeadlessBackend::Click(WindowHandle window, int x, int y, forms::MouseButton button) {
+void HeadlessBackend::Click(forms::WindowId window, int x, int y, forms::MouseButton button) {
   MouseDown(window, button, x, y);
   MouseUp(window, button, x, y);
 }
 
-void HeadlessBackend::MouseDown(WindowHandle window, forms::MouseButton button, int x, int y) {
+void HeadlessBackend::MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y) {
   Deliver([&] { windows_.at(window).Events->OnMouseDown(button, x, y); });
 }
 
-void HeadlessBackend::MouseUp(WindowHandle window, forms::MouseButton button, int x, int y) {
+void HeadlessBackend::MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y) {
   Deliver([&] { windows_.at(window).Events->OnMouseUp(button, x, y); });
 }
 
@@ -246,15 +254,15 @@ void HeadlessBackend::ActivateOtherProgram() {
   DeliverToEachWindow(&forms::WindowEvents::OnOtherProgramActivated);
 }
 
-void HeadlessBackend::RequestMinimize(WindowHandle window) {
+void HeadlessBackend::RequestMinimize(forms::WindowId window) {
   if (windows_.at(window).Style.Border != forms::BorderStyle::None) Minimize(window);
 }
 
-void HeadlessBackend::Minimize(WindowHandle window) {
+void HeadlessBackend::Minimize(forms::WindowId window) {
   Deliver([&] { windows_.at(window).Events->OnMinimized(); });
 }
 
-void HeadlessBackend::KeyPress(WindowHandle window, char16_t character) {
+void HeadlessBackend::KeyPress(forms::WindowId window, char16_t character) {
   Deliver([&] { windows_.at(window).Events->OnKeyPress(character); });
 }
 
@@ -278,7 +286,7 @@ std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,
   return names;
 }
 
-void HeadlessBackend::ChooseListEntry(WindowHandle window, int index) {
+void HeadlessBackend::ChooseListEntry(forms::WindowId window, int index) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
     control->Selected = index;
@@ -286,7 +294,7 @@ void HeadlessBackend::ChooseListEntry(WindowHandle window, int index) {
   }
 }
 
-void HeadlessBackend::PressButton(WindowHandle window, std::string_view caption) {
+void HeadlessBackend::PressButton(forms::WindowId window, std::string_view caption) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.Caption != caption || !control->Events) continue;
     forms::ControlEvents* events = control->Events;
@@ -295,24 +303,24 @@ void HeadlessBackend::PressButton(WindowHandle window, std::string_view caption)
   }
 }
 
-void HeadlessBackend::PressEnter(WindowHandle window) {
+void HeadlessBackend::PressEnter(forms::WindowId window) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.IsDefault) return PressButton(window, control->Properties.Caption);
   }
 }
 
-void HeadlessBackend::PressEscape(WindowHandle window) {
+void HeadlessBackend::PressEscape(forms::WindowId window) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.IsCancel) return PressButton(window, control->Properties.Caption);
   }
 }
 
-void HeadlessBackend::DestroyWindow(WindowHandle window) {
+void HeadlessBackend::DestroyWindow(forms::WindowId window) {
   forms::WindowEvents* events = windows_.at(window).Events;
   Deliver([events] { events->OnDestroyed(); });
 }
 
-const HeadlessWindow* HeadlessBackend::Window(WindowHandle handle) const {
+const HeadlessWindow* HeadlessBackend::Window(forms::WindowId handle) const {
   const auto it = windows_.find(handle);
   return it == windows_.end() ? nullptr : &it->second;
 }
@@ -323,7 +331,7 @@ std::vector<const HeadlessWindow*> HeadlessBackend::Windows() const {
   return all;
 }
 
-void HeadlessBackend::PaintInvalidated(WindowHandle handle, forms::Canvas& canvas) {
+void HeadlessBackend::PaintInvalidated(forms::WindowId handle, forms::Canvas& canvas) {
   HeadlessWindow& window = windows_.at(handle);
   std::vector<forms::PixelRect> areas = std::move(window.Invalidated);
   window.Invalidated.clear();

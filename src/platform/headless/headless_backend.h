@@ -2,7 +2,8 @@
 // The headless backend: windows, timers, text and settings in memory, deterministic, driven by
 // the test. Time stands still until AdvanceTime; events arrive through Click, KeyPress and
 // QueueEvent; End() unwinds to the event that caused it and no further event is delivered. The
-// backend is one program alone in its session: its running-copy lock is free unless it holds it.
+// backend is one program alone in its session: its running-copy lock is free unless it holds it,
+// and the other windows of the system are windows it made (the desktop aside).
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,7 +14,7 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/headless/recording_api.h"
+#include "platform/headless/headless_music.h"
 
 namespace velloway::headless {
 
@@ -25,11 +26,13 @@ struct HeadlessControl {
 };
 
 struct HeadlessWindow {
-  WindowHandle Handle = 0;
+  forms::WindowId Handle = 0;
   std::string Caption;
   forms::WindowStyle Style;
   forms::PixelRect Bounds;
   bool Visible = false;
+  bool AboveOthers = false;
+  forms::WindowId Host = 0;  // the window this one is embedded in; 0 for a top-level window
   forms::WindowEvents* Events = nullptr;
   std::vector<forms::PixelRect> Invalidated;  // areas marked for repainting, oldest first
   std::vector<std::shared_ptr<HeadlessControl>> Controls;  // in creation order
@@ -70,15 +73,18 @@ class HeadlessBackend : public forms::Backend {
   // Lists the real directory; "*.ext" matches without regard to case, in name order.
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
-  ModApi& Api() override { return api_; }
-  bool IsDesktop(WindowHandle window) override { return window == kDesktop; }
+  HeadlessMusic& Music() override { return music_; }
+  std::optional<forms::PixelPoint> PointerPosition() override { return pointer_; }
+  bool HostExists(forms::WindowId host) override { return windows_.contains(host); }
+  void ActivateOwnerOf(forms::WindowId host) override;
+  bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // Null while the lock is held: nothing else runs while a start would wait for it.
   std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
   void DoEvents() override;
   [[noreturn]] void End() override;
 
-  // The desktop window's handle: a window that exists and is no form's.
-  static constexpr WindowHandle kDesktop = 0x10010;
+  // The desktop: a window that exists, is no form's, and hosts no preview.
+  static constexpr forms::WindowId kDesktop = 0x10010;
 
   // --- what a test controls ---
   // Changes the screens; the open windows hear of it.
@@ -87,42 +93,53 @@ class HeadlessBackend : public forms::Backend {
   // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
   // character half as wide.
   void SetTextMetrics(TextMetrics metrics) { metrics_ = std::move(metrics); }
-  RecordingApi& Recorder() { return api_; }
   HeadlessSettings& SettingsStore() { return settings_; }
+  // Moves the pointer; nothing makes it unreadable.
+  void SetPointer(forms::PixelPoint position) { pointer_ = position; }
+  // From now on the pointer cannot be read.
+  void SetPointerUnreadable() { pointer_.reset(); }
+  // Another program's window `owner` owns `window`.
+  void SetOwner(forms::WindowId window, forms::WindowId owner) { owners_[window] = owner; }
+  // The window the program last handed the activation to; 0 before it did.
+  forms::WindowId ActivatedWindow() const { return activated_; }
+  // How often the program has looked for a running copy.
+  int RunningCopySearches() const { return runningCopySearches_; }
+  // Runs observe each time the program processes its waiting events (DoEvents), before them.
+  void ObserveEvents(std::function<void()> observe) { observeEvents_ = std::move(observe); }
 
   // Lets time pass: every timer tick that falls due runs, in time order.
   void AdvanceTime(std::int64_t milliseconds);
   std::int64_t Now() const { return now_; }
   // Delivers a click (a button pressed and released at one place), a press, a release or a
   // character to a window, as the user would.
-  void Click(WindowHandle window, int x, int y,
+  void Click(forms::WindowId window, int x, int y,
              forms::MouseButton button = forms::MouseButton::Left);
-  void MouseDown(WindowHandle window, forms::MouseButton button, int x, int y);
-  void MouseUp(WindowHandle window, forms::MouseButton button, int x, int y);
-  void KeyPress(WindowHandle window, char16_t character);
+  void MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y);
+  void MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y);
+  void KeyPress(forms::WindowId window, char16_t character);
   // Another program's window takes the activation: every window of the program hears of it.
   void ActivateOtherProgram();
   // Another program asks to minimise a window, which a borderless window refuses; or minimises
   // it outright, as ShowWindow does.
-  void RequestMinimize(WindowHandle window);
-  void Minimize(WindowHandle window);
+  void RequestMinimize(forms::WindowId window);
+  void Minimize(forms::WindowId window);
   // The user picks entry `index` of the window's list (the list's own selection changes; the form
   // hears nothing of it), or presses a button by its caption, or presses Enter or Escape in a
   // window with default and cancel buttons.
-  void ChooseListEntry(WindowHandle window, int index);
-  void PressButton(WindowHandle window, std::string_view caption);
-  void PressEnter(WindowHandle window);
-  void PressEscape(WindowHandle window);
+  void ChooseListEntry(forms::WindowId window, int index);
+  void PressButton(forms::WindowId window, std::string_view caption);
+  void PressEnter(forms::WindowId window);
+  void PressEscape(forms::WindowId window);
   // Destroys a window as the system would (with its parent, say): its form hears of it.
-  void DestroyWindow(WindowHandle window);
+  void DestroyWindow(forms::WindowId window);
   // An event that waits until the program next processes its events (DoEvents).
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
   bool Ended() const { return ended_; }
-  const HeadlessWindow* Window(WindowHandle handle) const;
+  const HeadlessWindow* Window(forms::WindowId handle) const;
   std::vector<const HeadlessWindow*> Windows() const;
   // Paints what was invalidated since the last call and forgets it.
-  void PaintInvalidated(WindowHandle handle, forms::Canvas& canvas);
+  void PaintInvalidated(forms::WindowId handle, forms::Canvas& canvas);
 
  private:
   class NativeWindowImpl;
@@ -139,10 +156,15 @@ class HeadlessBackend : public forms::Backend {
   forms::ScreenMetrics screen_;
   std::string appPath_ = "/velloway";
   TextMetrics metrics_;
-  RecordingApi api_;
   HeadlessSettings settings_;
-  std::map<WindowHandle, HeadlessWindow> windows_;
-  WindowHandle nextHandle_ = 0x1000;
+  HeadlessMusic music_;
+  std::optional<forms::PixelPoint> pointer_ = forms::PixelPoint{};
+  std::map<forms::WindowId, forms::WindowId> owners_;
+  forms::WindowId activated_ = 0;
+  int runningCopySearches_ = 0;
+  std::function<void()> observeEvents_;
+  std::map<forms::WindowId, HeadlessWindow> windows_;
+  forms::WindowId nextHandle_ = 0x1000;
   std::vector<TimerImpl*> timers_;
   std::deque<std::function<void()>> queued_;
   std::int64_t now_ = 0;

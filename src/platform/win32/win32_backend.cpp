@@ -185,10 +185,14 @@ class Win32Timer final : public forms::TimerDriver {
   std::int64_t ticks_ = 0;  // ticks delivered since start_
 };
 
-Win32Backend::Win32Backend(HINSTANCE instance)
+Win32Backend::Win32Backend(HINSTANCE instance) : Win32Backend(instance, systemCalls_) {}
+
+Win32Backend::Win32Backend(HINSTANCE instance, SystemCalls& calls)
     : instance_(instance),
       shcore_(LoadLibraryW(L"shcore.dll")),
-      fonts_(PrimaryDpi(shcore_.get()).second) {
+      fonts_(PrimaryDpi(shcore_.get()).second),
+      calls_(calls),
+      music_(calls) {
   static const WindowClass appClass(instance_, kAppClassName, &Win32Backend::AppWindowProc,
                                     nullptr);
   // A hidden top-level window rather than a message-only one: it can own forms. Where no window
@@ -267,8 +271,27 @@ std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
   return names;
 }
 
-bool Win32Backend::IsDesktop(WindowHandle window) {
-  return reinterpret_cast<HWND>(window) == GetDesktopWindow();
+std::optional<forms::PixelPoint> Win32Backend::PointerPosition() {
+  POINT point{};
+  if (!calls_.GetCursorPos(point)) return std::nullopt;
+  return forms::PixelPoint{point.x, point.y};
+}
+
+bool Win32Backend::HostExists(forms::WindowId host) {
+  const HWND window = reinterpret_cast<HWND>(host);
+  return calls_.IsWindow(window) && window != GetDesktopWindow();
+}
+
+void Win32Backend::ActivateOwnerOf(forms::WindowId host) {
+  calls_.SetActiveWindow(calls_.GetWindow(reinterpret_cast<HWND>(host), GW_OWNER));
+}
+
+bool Win32Backend::FindRunningCopy(std::span<const std::string_view> captions) {
+  bool found = false;
+  for (const std::string_view caption : captions) {
+    found = calls_.FindWindowA(caption) != nullptr || found;
+  }
+  return found;
 }
 
 std::unique_ptr<forms::RunningCopyLock> Win32Backend::ClaimRunningCopyLock() {

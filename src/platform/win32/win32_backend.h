@@ -1,7 +1,7 @@
 #pragma once
 // The forms toolkit's Windows backend: top-level windows of our own class painted with GDI
-// through a back buffer, timers through the message loop, the registry as settings store, and
-// the real user32 and winmm calls.
+// through a back buffer, timers through the message loop, the registry as settings store, the
+// media system as music device.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,8 +14,9 @@
 
 #include "platform/backend.h"
 #include "platform/win32/gdi_canvas.h"
+#include "platform/win32/mci_music_device.h"
 #include "platform/win32/registry_settings.h"
-#include "platform/win32/win32_api.h"
+#include "platform/win32/system_calls.h"
 #include "platform/win32/win32_handles.h"
 
 namespace velloway::win32 {
@@ -26,6 +27,8 @@ class Win32Window;
 class Win32Backend final : public forms::Backend {
  public:
   explicit Win32Backend(HINSTANCE instance = GetModuleHandleW(nullptr));
+  // A backend whose intentions come down to calls of this table instead of the system's.
+  Win32Backend(HINSTANCE instance, SystemCalls& calls);
   ~Win32Backend() override;
   Win32Backend(const Win32Backend&) = delete;
   Win32Backend& operator=(const Win32Backend&) = delete;
@@ -39,8 +42,11 @@ class Win32Backend final : public forms::Backend {
   std::string AppPath() override;
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
-  ModApi& Api() override { return api_; }
-  bool IsDesktop(WindowHandle window) override;
+  forms::MusicDevice& Music() override { return music_; }
+  std::optional<forms::PixelPoint> PointerPosition() override;
+  bool HostExists(forms::WindowId host) override;
+  void ActivateOwnerOf(forms::WindowId host) override;
+  bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // A mutex in the user's session: of two starts at the same moment, the second waits.
   std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
   void DoEvents() override;
@@ -60,6 +66,7 @@ class Win32Backend final : public forms::Backend {
   // when the program ends; null when windows cannot be made.
   HWND AppWindow() const { return appWindow_.get(); }
   HCURSOR BlankCursor();
+  SystemCalls& Calls() { return calls_; }
   void WindowOpened() { ++openWindows_; }
   // Windows with controls take Tab, Enter and Escape as a dialog does.
   void AddDialogWindow(HWND window) { dialogWindows_.insert(window); }
@@ -81,7 +88,9 @@ class Win32Backend final : public forms::Backend {
   FontCache fonts_;
   Surface backBuffer_;
   RegistrySettings settings_;
-  Win32Api api_;
+  Win32SystemCalls systemCalls_;
+  SystemCalls& calls_;
+  MciMusicDevice music_;
   UniqueCursor blankCursor_;
   std::optional<forms::ScreenMetrics> screen_;
   UINT_PTR nextTimerId_ = 1;

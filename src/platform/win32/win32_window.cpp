@@ -135,8 +135,8 @@ Win32Window::~Win32Window() {
   }
 }
 
-WindowHandle Win32Window::Handle() const {
-  return reinterpret_cast<WindowHandle>(window_.get());
+forms::WindowId Win32Window::Id() const {
+  return reinterpret_cast<forms::WindowId>(window_.get());
 }
 
 void Win32Window::SetCaption(std::string_view caption) {
@@ -151,15 +151,30 @@ void Win32Window::SetBounds(const forms::PixelRect& client) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-forms::PixelRect Win32Window::FillHost(WindowHandle host) {
+void Win32Window::KeepAboveOthers() {
+  if (!window_) return;
+  // The topmost band; SWP_NOZORDER would keep the window out of it.
+  backend_.Calls().SetWindowPos(window_.get(), HWND_TOPMOST, 0, 0, 0, 0,
+                                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+forms::PixelRect Win32Window::EmbedIn(forms::WindowId host) {
   if (!window_) return {};
+  SystemCalls& calls = backend_.Calls();
+  const HWND window = window_.get();
+  const HWND parent = reinterpret_cast<HWND>(host);
+  // As SetParent asks of a top-level window that becomes a child: WS_CHILD instead of WS_POPUP.
+  const auto style = static_cast<DWORD>(calls.GetWindowLongA(window, GWL_STYLE));
+  calls.SetWindowLongA(window, GWL_STYLE, static_cast<LONG>((style | WS_CHILD) & ~WS_POPUP));
+  calls.SetParent(window, parent);
+  calls.SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   RECT pane{};
-  if (GetClientRect(reinterpret_cast<HWND>(host), &pane)) {
-    SetWindowPos(window_.get(), nullptr, 0, 0, pane.right, pane.bottom,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (GetClientRect(parent, &pane)) {
+    calls.SetWindowPos(window, nullptr, 0, 0, pane.right, pane.bottom,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
   }
   RECT client{};
-  GetClientRect(window_.get(), &client);
+  GetClientRect(window, &client);
   return {0, 0, client.right, client.bottom};
 }
 

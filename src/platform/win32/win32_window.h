@@ -43,10 +43,11 @@ class Win32Window final : public forms::NativeWindow {
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  WindowHandle Handle() const override;
+  forms::WindowId Id() const override;
   void SetCaption(std::string_view caption) override;
   void SetBounds(const forms::PixelRect& client) override;
-  forms::PixelRect FillHost(WindowHandle host) override;
+  void KeepAboveOthers() override;
+  forms::PixelRect EmbedIn(forms::WindowId host) override;
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override;
   void Show() override;
   void Invalidate(const forms::PixelRect& area) override;

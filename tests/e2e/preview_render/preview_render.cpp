@@ -186,7 +186,7 @@ bool ShowHostedPreview(velloway::win32::Win32Backend& backend, HINSTANCE instanc
   MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&client), 2);
   Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + Rect(client));
 
-  velloway::ShowPreview(backend, hosted.windows, reinterpret_cast<velloway::WindowHandle>(host));
+  velloway::ShowPreview(backend, hosted.windows, reinterpret_cast<velloway::forms::WindowId>(host));
   hosted.preview = FindWindowExW(host, nullptr, nullptr, L"Preview(Velloway)");
   if (!hosted.windows.Preview || hosted.preview == nullptr) {
     Say("ERROR no preview inside the host");

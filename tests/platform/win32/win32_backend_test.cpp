@@ -18,8 +18,10 @@
 #include "platform/wide_text.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/gdi_canvas.h"
+#include "platform/win32/mci_music_device.h"
+#include "platform/win32/recording_system_calls.h"
 #include "platform/win32/registry_settings.h"
-#include "platform/win32/win32_api.h"
+#include "platform/win32/system_calls.h"
 #include "platform/win32/win32_backend.h"
 #include "support/temp_dir.h"
 
@@ -419,34 +421,96 @@ TEST(MediaTest, CommandsReachTheDeviceInTheCodePageOrAsUnicode) {
   testing::TempDir dir;
   const std::string name = "caf\xc3\xa9.wav";  // in the ANSI code page: sent through the "A" call
   dir.Write(name, SilentWave());
-  Win32Api api;
+  Win32SystemCalls calls;
   std::string reply;
   const std::string open = "open \"" + dir.Utf8() + "\\" + name + "\" type waveaudio alias ";
-  if (api.mciSendStringA(open + "w", reply, 0, 0) != 0) GTEST_SKIP() << "no wave audio device";
+  if (calls.mciSendStringA(open + "w", reply, 0, nullptr) != 0) {
+    GTEST_SKIP() << "no wave audio device";
+  }
   reply = std::string(64, ' ');
-  EXPECT_EQ(api.mciSendStringA("status w mode", reply, 64, 0), 0);
+  EXPECT_EQ(calls.mciSendStringA("status w mode", reply, 64, nullptr), 0u);
   EXPECT_EQ(reply, "stopped");
-  EXPECT_EQ(api.mciExecute("close w"), 0);
+  EXPECT_EQ(calls.mciExecute("close w"), 0u);
 
   // Beyond the code page the command goes as UTF-16: an alias in Japanese is not confused with
   // another one, as it would be if both became "??".
   const std::string japan = "\xe6\x97\xa5\xe6\x9c\xac";
   const std::string china = "\xe4\xb8\xad\xe5\x9b\xbd";
-  ASSERT_EQ(api.mciSendStringA(open + japan, reply, 0, 0), 0);
-  EXPECT_EQ(api.mciSendStringA("status " + japan + " mode", reply, 64, 0), 0);
+  ASSERT_EQ(calls.mciSendStringA(open + japan, reply, 0, nullptr), 0u);
+  EXPECT_EQ(calls.mciSendStringA("status " + japan + " mode", reply, 64, nullptr), 0u);
   EXPECT_EQ(reply, "stopped");
-  EXPECT_NE(api.mciSendStringA("status " + china + " mode", reply, 64, 0), 0);
-  EXPECT_EQ(api.mciExecute("close " + japan), 0);
+  EXPECT_NE(calls.mciSendStringA("status " + china + " mode", reply, 64, nullptr), 0u);
+  EXPECT_EQ(calls.mciExecute("close " + japan), 0u);
 }
 
 TEST(MediaTest, FailuresReturnTheErrorWithoutAMessageBox) {
-  Win32Api api;
+  Win32SystemCalls calls;
   std::string reply = "unchanged";
-  const std::int32_t error = api.mciSendStringA("bogus command", reply, 0, 0);
-  EXPECT_NE(error, 0);
+  const MCIERROR error = calls.mciSendStringA("bogus command", reply, 0, nullptr);
+  EXPECT_NE(error, 0u);
   EXPECT_EQ(reply, "unchanged");  // no reply asked for
-  EXPECT_EQ(api.mciExecute("bogus command"), error);
-  EXPECT_NE(api.mciExecute("close \xe6\x97\xa5\xe6\x9c\xac"), 0);
+  EXPECT_EQ(calls.mciExecute("bogus command"), error);
+  EXPECT_NE(calls.mciExecute("close \xe6\x97\xa5\xe6\x9c\xac"), 0u);
+}
+
+// ---- What the music device's steps come down to ----
+
+const std::string kBlanks = "512 blanks, 512, 0)";
+
+TEST(MusicDeviceTest, EachStepIsOneCommandToTheBgmDevice) {
+  testing::RecordingSystemCalls calls;
+  MciMusicDevice device(calls);
+  EXPECT_TRUE(device.Open("C:\\Velloway\\theme.wav"));
+  EXPECT_TRUE(device.Play());
+  device.Stop();
+  device.Close();
+  EXPECT_THAT(calls.calls,
+              ::testing::ElementsAre(
+                  R"(mciSendStringA("open "C:\Velloway\theme.wav" alias bgm", )" + kBlanks,
+                  R"(mciSendStringA("play bgm notify", )" + kBlanks, R"(mciExecute("stop bgm"))",
+                  R"(mciExecute("close bgm"))"));
+  calls.mci = [](std::string_view, std::string&) -> MCIERROR { return 275; };
+  EXPECT_FALSE(device.Open("C:\\Velloway\\missing.wav"));
+  EXPECT_FALSE(device.Play());
+}
+
+TEST(MusicDeviceTest, PlayingNeedsExactlyPlayingInTheReply) {
+  const struct {
+    const char* reply;
+    MCIERROR result;
+    bool playing;
+  } cases[] = {{"playing", 0, true}, {"playing\0x", 0, true}, {"Playing", 0, false},
+               {"paused", 0, false}, {"playin", 0, false},    {"playing", 263, false}};
+  for (const auto& c : cases) {
+    testing::RecordingSystemCalls calls;
+    calls.mci = [&](std::string_view, std::string& reply) {
+      reply.replace(0, std::string(c.reply).size(), c.reply);
+      return c.result;
+    };
+    MciMusicDevice device(calls);
+    EXPECT_EQ(device.IsPlaying(), c.playing) << c.reply << " " << c.result;
+    EXPECT_THAT(calls.calls,
+                ::testing::ElementsAre(R"(mciSendStringA("status bgm mode", )" + kBlanks));
+  }
+}
+
+// ---- What the backend's other intentions come down to ----
+
+TEST(RunningCopyTest, EveryCaptionIsLookedForWhicheverIsFound) {
+  constexpr std::string_view kCaptions[] = {"MAIN -+- Velloway", "CONFIG -+- Velloway"};
+  const struct {
+    const char* running;  // the caption of the window that is open, or none
+    bool found;
+  } cases[] = {{"MAIN -+- Velloway", true}, {"CONFIG -+- Velloway", true}, {"", false}};
+  for (const auto& c : cases) {
+    testing::RecordingSystemCalls calls;
+    calls.windowsByCaption[c.running] = reinterpret_cast<HWND>(0x1234);
+    Win32Backend backend(GetModuleHandleW(nullptr), calls);
+    EXPECT_EQ(backend.FindRunningCopy(kCaptions), c.found) << c.running;
+    EXPECT_THAT(calls.calls, ::testing::ElementsAre(R"(FindWindowA(null, "MAIN -+- Velloway"))",
+                                                    R"(FindWindowA(null, "CONFIG -+- Velloway"))"))
+        << c.running;
+  }
 }
 
 // ---- Windows, timers and the message loop ----
@@ -491,7 +555,7 @@ class WindowTest : public ::testing::Test {
     }
   }
   static HWND Hwnd(const forms::NativeWindow& window) {
-    return reinterpret_cast<HWND>(window.Handle());
+    return reinterpret_cast<HWND>(window.Id());
   }
   // Runs the message loop's work until pred holds or the time is up.
   template <typename Pred>
@@ -505,7 +569,13 @@ class WindowTest : public ::testing::Test {
     return true;
   }
 
-  Win32Backend backend_;
+  static std::string Text(const forms::NativeWindow& window) {
+    return testing::RecordingSystemCalls::Text(Hwnd(window));
+  }
+
+  // What the windows' intentions come down to is recorded rather than carried out.
+  testing::RecordingSystemCalls calls_;
+  Win32Backend backend_{GetModuleHandleW(nullptr), calls_};
   RecordedEvents events_;
 };
 
@@ -535,6 +605,33 @@ TEST_F(WindowTest, BorderStylesAndTaskbarChoice) {
     const bool tool = (GetWindowLongPtrW(Hwnd(*window), GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
     EXPECT_EQ(owned || tool, !c.inTaskbar);
   }
+}
+
+TEST_F(WindowTest, KeepingAboveOthersAsksForTheTopmostBand) {
+  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{forms::BorderStyle::None, false, true});
+  window->KeepAboveOthers();
+  // HWND_TOPMOST with SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE, and no SWP_NOZORDER.
+  EXPECT_THAT(calls_.calls,
+              ::testing::ElementsAre("SetWindowPos(" + Text(*window) + ", -1, 0, 0, 0, 0, 19)"));
+}
+
+TEST_F(WindowTest, EmbeddingMakesAChildThatFillsTheHostThenItsOwnerIsActivated) {
+  MAKE_WINDOW_OR_SKIP(host, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(preview, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  host->SetBounds({0, 0, 320, 240});
+  calls_.style = static_cast<LONG>(WS_POPUP | WS_VISIBLE);
+  calls_.owner = reinterpret_cast<HWND>(777);
+  preview->EmbedIn(host->Id());
+  backend_.ActivateOwnerOf(host->Id());
+  const std::string p = Text(*preview);
+  const std::string h = Text(*host);
+  EXPECT_THAT(calls_.calls,
+              ::testing::ElementsAre(
+                  "GetWindowLongA(" + p + ", -16)",
+                  "SetWindowLongA(" + p + ", -16, 1342177280)",  // child, visible
+                  "SetParent(" + p + ", " + h + ")", "SetWindowPos(" + p + ", 0, 0, 0, 0, 0, 5)",
+                  "SetWindowPos(" + p + ", 0, 0, 0, 320, 240, 20)", "GetWindow(" + h + ", 4)",
+                  "SetActiveWindow(777)"));
 }
 
 TEST_F(WindowTest, CaptionIsUnicode) {
@@ -611,7 +708,7 @@ TEST_F(WindowTest, DestructionBySystemIsReportedOnce) {
   EXPECT_EQ(backend_.OpenWindowCount(), 1);
   DestroyWindow(Hwnd(*window));
   EXPECT_EQ(events_.destroyed, 1);
-  EXPECT_EQ(window->Handle(), 0);
+  EXPECT_EQ(window->Id(), 0);
   EXPECT_EQ(backend_.OpenWindowCount(), 0);
   window.reset();
   EXPECT_EQ(events_.destroyed, 1);
