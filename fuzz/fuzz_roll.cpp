@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/headless/headless_backend.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 
 namespace {
 
@@ -32,15 +32,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   headless::HeadlessBackend backend;
   backend.SetAppPath(ProgramDirectory().string());
-  frmMain saver(backend);
+  SaverWindow saver(backend);
   saver.Show();
-  const std::int32_t interval = saver.Timer1().Interval();
+  const std::int32_t interval = saver.TickTimer().Interval();
   if (interval == 0) return 0;  // speed 0: no ticks
   for (int tick = 0; tick < kTicks && !backend.Ended(); ++tick) backend.AdvanceTime(interval);
-  int visible = 0;
-  for (int i = 0; i < frmMain::kLabelCount; ++i) {
-    visible += std::as_const(saver).labTemplate(i).Visible() ? 1 : 0;
+  int visible = std::as_const(saver).TemplateLabel().Visible() ? 1 : 0;
+  for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+    visible += std::as_const(saver).LineLabel(slot).Visible() ? 1 : 0;
   }
-  if (visible > frmMain::kLineSlots) std::abort();
+  if (visible > SaverWindow::kLineSlots) std::abort();
   return 0;
 }

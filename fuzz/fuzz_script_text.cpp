@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "script/colour_text.h"
-#include "script/fields.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
+#include "script/split_fields.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velloway;
@@ -19,10 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The fields of the first line join back to it.
   const std::string_view line = text.substr(0, text.find_first_of("\r\n"));
   std::string joined;
-  const std::size_t fields = FieldCount(text);
-  for (std::size_t i = 0; i < fields; ++i) joined += (i ? "\t" : "") + std::string(Field(text, i));
+  const std::size_t fields = CountFields(text);
+  for (std::size_t i = 0; i < fields; ++i)
+    joined += (i ? "\t" : "") + std::string(FindField(text, i));
   if (joined != line) std::abort();
-  if (NormalisesTo(Field(text, 0), "HEADER") != (Normalise(Field(text, 0)) == "HEADER"))
+  if (NormalisesTo(FindField(text, 0), "HEADER") != (Normalise(FindField(text, 0)) == "HEADER"))
     std::abort();
 
   const ColorValue colour = HexToColor(text);

@@ -1,5 +1,5 @@
 // What one roll tick costs on a 3840x2160 saver beside a repaint of the whole window, measured
-// alternately in one run. The saver is frmMain itself on the real Win32 backend and window: a
+// alternately in one run. The saver is SaverWindow itself on the real Win32 backend and window: a
 // script of 20 lines rolls until all of them are on screen, then each sample is one tick (the
 // engine moves every line 5 px and invalidates what moved; WM_PAINT paints those rectangles
 // through the back buffer onto the window) and one full repaint (the whole client area
@@ -26,11 +26,11 @@
 #include "platform/wide_text.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 
 namespace {
 
-using velloway::frmMain;
+using velloway::SaverWindow;
 using velloway::forms::PixelRect;
 using velloway::forms::SettingsStore;
 
@@ -153,10 +153,10 @@ std::pair<long long, int> UpdateArea(HWND window) {
 }
 
 // The lines wholly inside the window.
-int LinesOnScreen(const frmMain& saver, int height) {
+int LinesOnScreen(const SaverWindow& saver, int height) {
   int count = 0;
   for (int i = 1; i <= kLines; ++i) {
-    const velloway::forms::Label& line = saver.labTemplate(i);
+    const velloway::forms::Label& line = saver.LineLabel(i);
     const PixelRect bounds = line.PixelBounds();
     if (line.Visible() && bounds.Top >= 0 && bounds.Bottom <= height) ++count;
   }
@@ -175,9 +175,9 @@ struct Samples {
 // run.
 bool RunRound(velloway::win32::Win32Backend& backend, Samples& samples) {
   const velloway::win32::ScreenDc screen;
-  frmMain saver(backend);
+  SaverWindow saver(backend);
   saver.Show();
-  const auto window = reinterpret_cast<HWND>(saver.hWnd());
+  const auto window = reinterpret_cast<HWND>(saver.Id());
   const std::optional<TimerAddress> timer = WaitForFirstTick();
   if (window == nullptr || !timer) {
     std::fprintf(stderr, "repaint_bench: the saver window or its timer did not come up\n");

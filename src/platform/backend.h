@@ -91,22 +91,22 @@ class WindowEvents {
   virtual ~WindowEvents() = default;
   virtual void OnPaint(Canvas& canvas, const PixelRect& area) = 0;
   // A mouse button went down or up over the window, at client pixels (x, y).
-  virtual void OnMouseDown(MouseButton button, int x, int y) = 0;
-  virtual void OnMouseUp(MouseButton button, int x, int y) = 0;
-  virtual void OnKeyPress(char16_t character) = 0;
+  virtual void OnPointerButtonDown(MouseButton button, int x, int y) = 0;
+  virtual void OnPointerButtonUp(MouseButton button, int x, int y) = 0;
+  virtual void OnCharacter(char16_t character) = 0;
   // A window of another program took the activation from this program.
-  virtual void OnOtherProgramActivated() = 0;
+  virtual void OnActivatedElsewhere() = 0;
   // The window was minimised (a borderless one by a request it could not refuse).
-  virtual void OnMinimized() = 0;
+  virtual void OnMinimizedBySystem() = 0;
   // The screens changed (their size, number or layout): the backend's Screen() tells the new.
-  virtual void OnScreensChanged() = 0;
+  virtual void OnDisplayChanged() = 0;
   // The system destroyed the window (for instance with its parent); the form is unloaded.
-  virtual void OnDestroyed() = 0;
+  virtual void OnDestroyedBySystem() = 0;
 };
 
 // A window with a fixed border has a minimise box. A borderless window cannot be minimised:
 // the backend refuses the requests to minimise it; one the system carries out all the same is
-// reported (OnMinimized).
+// reported (OnMinimizedBySystem).
 enum class BorderStyle { None = 0, FixedSingle = 1 };
 
 // What a native child control delivers to the object that owns it.

@@ -74,7 +74,7 @@ void Form::Load() {
   window_ = backend_.CreateNativeWindow(*this, style, design_.Caption);
   PlaceWindow();
   for (Control* control : controls_) control->Realize(*window_);
-  Form_Load();
+  OnLoad();
 }
 
 void Form::Show() {
@@ -118,7 +118,7 @@ void Form::Move(Twips left, Twips top, Twips width, Twips height) {
   design_.Width = width;
   design_.Height = height;
   PlaceWindow();
-  if (resized) Form_Resize();
+  if (resized) OnResize();
 }
 
 void Form::KeepAboveOthers() {
@@ -133,10 +133,10 @@ void Form::EmbedIn(WindowId host) {
   top_ = 0;
   design_.Width = static_cast<Twips>(area.Width()) * screen.TwipsPerPixelX();
   design_.Height = static_cast<Twips>(area.Height()) * screen.TwipsPerPixelY();
-  Form_Resize();
+  OnResize();
 }
 
-WindowId Form::hWnd() const {
+WindowId Form::Id() const {
   return window_ ? window_->Id() : 0;
 }
 
@@ -151,30 +151,29 @@ void Form::OnPaint(Canvas& canvas, const PixelRect& area) {
   PaintContent(canvas, area);
 }
 
-void Form::OnMouseDown(MouseButton button, int x, int y) {
-  pressedOnSurface_.at(static_cast<std::size_t>(button)) = OnSurface(x, y);
+void Form::OnPointerButtonDown(MouseButton button, int x, int y) {
+  pressedOnSurface_.at(static_cast<std::size_t>(button)) = IsOnSurface(x, y);
 }
 
-void Form::OnMouseUp(MouseButton button, int x, int y) {
+void Form::OnPointerButtonUp(MouseButton button, int x, int y) {
   // A click is a press and its release both on the form's own surface: a press on a line that
   // ends on the background, or the reverse, clicks nothing.
   const bool pressedOnSurface =
       std::exchange(pressedOnSurface_.at(static_cast<std::size_t>(button)), false);
-  if (pressedOnSurface && OnSurface(x, y)) Form_Click();
+  if (pressedOnSurface && IsOnSurface(x, y)) OnClick();
 }
 
-bool Form::OnSurface(int x, int y) const {
+bool Form::IsOnSurface(int x, int y) const {
   return std::none_of(labels_.begin(), labels_.end(), [&](const Label* label) {
     return label->Visible() && label->PixelBounds().Contains(x, y);
   });
 }
 
-void Form::OnKeyPress(char16_t character) {
-  auto keyAscii = static_cast<std::int16_t>(character);
-  Form_KeyPress(keyAscii);
+void Form::OnCharacter(char16_t character) {
+  OnKeyPress(character);
 }
 
-void Form::OnDestroyed() {
+void Form::OnDestroyedBySystem() {
   DropWindow();
 }
 

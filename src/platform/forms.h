@@ -100,23 +100,24 @@ class Form : private WindowEvents {
   void KeepAboveOthers();
   // Makes the window a child of host that covers host's client area; the form takes that size.
   void EmbedIn(WindowId host);
-  WindowId hWnd() const;
+  WindowId Id() const;
 
   // Paints the client area's part `area`: the background, then the visible labels over it.
   void PaintContent(Canvas& canvas, const PixelRect& area) const;
 
  protected:
-  virtual void Form_Load() {}
+  virtual void OnLoad() {}
   // The form's size has changed.
-  virtual void Form_Resize() {}
+  virtual void OnResize() {}
   // A mouse button, any of them, was pressed and released on the form's own surface.
-  virtual void Form_Click() {}
-  virtual void Form_KeyPress(std::int16_t& KeyAscii) { (void)KeyAscii; }
+  virtual void OnClick() {}
+  // A character key was typed.
+  virtual void OnKeyPress(char16_t /*character*/) {}
   // A window of another program took the activation from this program.
-  virtual void Form_OtherProgramActivated() {}
-  virtual void Form_Minimized() {}
+  virtual void OnOtherProgramActivated() {}
+  virtual void OnMinimized() {}
   // The screens changed their size, number or layout; Screen() tells the new ones.
-  virtual void Form_ScreensChanged() {}
+  virtual void OnScreensChanged() {}
 
   forms::Screen Screen() const { return forms::Screen(backend_.Screen()); }
   Application& App() { return app_; }
@@ -128,13 +129,13 @@ class Form : private WindowEvents {
   friend class Control;
 
   void OnPaint(Canvas& canvas, const PixelRect& area) override;
-  void OnMouseDown(MouseButton button, int x, int y) override;
-  void OnMouseUp(MouseButton button, int x, int y) override;
-  void OnKeyPress(char16_t character) override;
-  void OnOtherProgramActivated() override { Form_OtherProgramActivated(); }
-  void OnMinimized() override { Form_Minimized(); }
-  void OnScreensChanged() override { Form_ScreensChanged(); }
-  void OnDestroyed() override;
+  void OnPointerButtonDown(MouseButton button, int x, int y) override;
+  void OnPointerButtonUp(MouseButton button, int x, int y) override;
+  void OnCharacter(char16_t character) override;
+  void OnActivatedElsewhere() override { OnOtherProgramActivated(); }
+  void OnMinimizedBySystem() override { OnMinimized(); }
+  void OnDisplayChanged() override { OnScreensChanged(); }
+  void OnDestroyedBySystem() override;
 
   void Register(Label& label) { labels_.push_back(&label); }
   void Register(Control& control) { controls_.push_back(&control); }
@@ -144,7 +145,7 @@ class Form : private WindowEvents {
   void DropWindow();
   PixelRect BoundsInPixels() const;
   // Whether (x, y) lies on the form's own surface rather than on a visible label.
-  bool OnSurface(int x, int y) const;
+  bool IsOnSurface(int x, int y) const;
 
   Backend& backend_;
   Application app_;

@@ -8,9 +8,9 @@
 
 #include "platform/device_file.h"
 #include "script/encoding.h"
-#include "script/fields.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
+#include "script/split_fields.h"
 
 namespace velloway {
 namespace {
@@ -25,7 +25,7 @@ template <typename OnLine>
 void ForEachLine(std::string_view text, OnLine&& onLine) {
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = LineEnd(text, start);
+    std::size_t end = FindLineEnd(text, start);
     onLine(text.substr(start, end - start), start);
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
       ++end;
@@ -56,7 +56,7 @@ class ScriptReader {
   void ReadLine(std::string_view line, std::size_t offset) {
     ++lineNumber_;
     if (line.empty()) return;
-    if (NormalisesTo(Field(line, 0), "HEADER")) {
+    if (NormalisesTo(FindField(line, 0), "HEADER")) {
       ReadHeader(line);
     } else if (line.front() == '#') {
       return;  // a comment
@@ -82,26 +82,26 @@ class ScriptReader {
 
   void ReadHeader(std::string_view line) {
     script_.HeaderLine = lineNumber_;
-    const std::size_t fields = FieldCount(line);
+    const std::size_t fields = CountFields(line);
     if (fields < kHeaderFields) {
       Warn("header line has " + std::to_string(fields) +
            " fields, 5 expected; the missing ones count as empty");
     }
     ScriptHeader& header = script_.Header;
-    header.BaseFontSize = HeaderNumber(Field(line, 1), "BaseFontSize");
-    header.SpeedIndex = HeaderNumber(Field(line, 2), "SpeedIndex");
+    header.BaseFontSize = HeaderNumber(FindField(line, 1), "BaseFontSize");
+    header.SpeedIndex = HeaderNumber(FindField(line, 2), "SpeedIndex");
     const std::int16_t speed = std::clamp<std::int16_t>(header.SpeedIndex, 0, kMaxSpeedIndex);
     if (speed != header.SpeedIndex) {
       Warn("SpeedIndex " + std::to_string(header.SpeedIndex) + " is outside 0..3; " +
            std::to_string(speed) + " is used");
       header.SpeedIndex = speed;
     }
-    header.AlignMode = Normalise(Field(line, 3));
-    header.BackColorText = Field(line, 4);
+    header.AlignMode = Normalise(FindField(line, 3));
+    header.BackColorText = FindField(line, 4);
   }
 
   void AppendRecord(std::string_view line, std::size_t offset) {
-    const std::size_t fields = FieldCount(line);
+    const std::size_t fields = CountFields(line);
     if (fields > kMaxRecordFields) {
       Warn("record line has " + std::to_string(fields - 1) +
            " parameters, at most 5 are read; the rest is ignored");

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "script/fields.h"
 #include "script/normalise.h"
+#include "script/split_fields.h"
 
 namespace velloway {
 
@@ -25,16 +25,16 @@ void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::str
 }
 
 RecordCommand RollRecord::Command() const {
-  return ReadCommand(Field(line_, 0));
+  return ReadCommand(FindField(line_, 0));
 }
 
 std::string RollRecord::CommandText() const {
-  return Normalise(Field(line_, 0));
+  return Normalise(FindField(line_, 0));
 }
 
 std::string_view RollRecord::Param(int index) const {
   if (index < 1 || index > kMaxParam) return {};
-  return Field(line_, static_cast<std::size_t>(index));
+  return FindField(line_, static_cast<std::size_t>(index));
 }
 
 std::int32_t RecordLineNumbers::LineOf(std::int32_t recordIndex) {

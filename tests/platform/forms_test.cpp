@@ -15,11 +15,11 @@ class ProbeForm : public Form {
  public:
   explicit ProbeForm(Backend& backend) : Form(backend, Design()) {}
   int clicks = 0;
-  std::vector<std::int16_t> keys;
+  std::u16string keys;
 
  protected:
-  void Form_Click() override { ++clicks; }
-  void Form_KeyPress(std::int16_t& KeyAscii) override { keys.push_back(KeyAscii); }
+  void OnClick() override { ++clicks; }
+  void OnKeyPress(char16_t character) override { keys.push_back(character); }
 
  private:
   static FormDesign Design() {
@@ -46,11 +46,11 @@ LabelDesign LineDesign(std::string caption, bool visible) {
 
 class FormsTest : public ::testing::Test {
  protected:
-  const headless::HeadlessWindow& Window() { return *backend.Window(form.hWnd()); }
+  const headless::HeadlessWindow& Window() { return *backend.Window(form.Id()); }
   std::vector<PixelRect> TakeInvalidated() {
     std::vector<PixelRect> areas = Window().Invalidated;
     testing::RecordingCanvas ignored;
-    backend.PaintInvalidated(form.hWnd(), ignored);
+    backend.PaintInvalidated(form.Id(), ignored);
     return areas;
   }
 
@@ -181,19 +181,19 @@ TEST_F(FormsTest, AClickIsAButtonPressedAndReleasedOffTheVisibleLabels) {
   };
   for (const auto& c : cases) {
     form.clicks = 0;
-    backend.MouseDown(form.hWnd(), c.button, c.downX, c.downY);
-    backend.MouseUp(form.hWnd(), c.button, c.upX, c.upY);
+    backend.MouseDown(form.Id(), c.button, c.downX, c.downY);
+    backend.MouseUp(form.Id(), c.button, c.upX, c.upY);
     EXPECT_EQ(form.clicks, c.clicks) << static_cast<int>(c.button) << " down at " << c.downX << ","
                                      << c.downY << ", up at " << c.upX << "," << c.upY;
   }
   form.clicks = 0;
-  backend.MouseDown(form.hWnd(), Left, 300, 300);
-  backend.MouseUp(form.hWnd(), Right, 300, 300);  // not the button that went down
-  backend.MouseUp(form.hWnd(), Left, 300, 300);
-  backend.MouseUp(form.hWnd(), Left, 300, 300);  // released again, never pressed
+  backend.MouseDown(form.Id(), Left, 300, 300);
+  backend.MouseUp(form.Id(), Right, 300, 300);  // not the button that went down
+  backend.MouseUp(form.Id(), Left, 300, 300);
+  backend.MouseUp(form.Id(), Left, 300, 300);  // released again, never pressed
   EXPECT_EQ(form.clicks, 1);
-  backend.KeyPress(form.hWnd(), u'a');
-  backend.KeyPress(form.hWnd(), u'\x1b');
+  backend.KeyPress(form.Id(), u'a');
+  backend.KeyPress(form.Id(), u'\x1b');
   EXPECT_THAT(form.keys, ElementsAre(97, 27));
 }
 
@@ -220,7 +220,7 @@ TEST_F(FormsTest, ShowCentresAndUnloadDestroys) {
   backend.SetScreen({1920, 1080, 96, 96, {}});
   form.Show();
   EXPECT_EQ(Window().Bounds, (PixelRect{640, 300, 1280, 780}));
-  const WindowId handle = form.hWnd();
+  const WindowId handle = form.Id();
   form.Unload();
   EXPECT_FALSE(form.IsLoaded());
   EXPECT_EQ(backend.Window(handle), nullptr);

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <utility>
 
-#include "roll/frmMain.h"
 #include "roll/saver_fixture.h"
+#include "roll/saver_window.h"
 
 namespace velloway {
 namespace {
@@ -123,8 +123,8 @@ class HostileScript : public testing::SaverTest, public ::testing::WithParamInte
   // Every listed line is where the roll keeps lines: visible lines have not yet risen past the
   // top edge and never start below the bottom one.
   void ExpectLinesOnScreen() const {
-    for (int slot = 1; slot < frmMain::kLabelCount; ++slot) {
-      const forms::Label& line = std::as_const(*saver_).labTemplate(slot);
+    for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+      const forms::Label& line = std::as_const(*saver_).LineLabel(slot);
       if (!line.Visible()) continue;
       EXPECT_GT(line.Top(), -line.Height()) << "slot " << slot;
       EXPECT_LE(line.PixelBounds().Top, kScreenH) << "slot " << slot;
@@ -135,17 +135,17 @@ class HostileScript : public testing::SaverTest, public ::testing::WithParamInte
 TEST_P(HostileScript, RollsOnAndEndsOnAKey) {
   const HostileCase& hostile = GetParam();
   WriteScript(hostile.bytes(), "Hostile.vws");
-  frmMain& saver = StartSaver();
+  SaverWindow& saver = StartSaver();
   int dispatched = 0;
   saver.SetDispatchObserver([&](std::int32_t, const RollRecord&) { ++dispatched; });
-  ASSERT_TRUE(saver.Timer1().Enabled());
+  ASSERT_TRUE(saver.TickTimer().Enabled());
   for (int tick = 0; tick < hostile.ticks; ++tick) {
-    backend().AdvanceTime(saver.Timer1().Interval());
+    backend().AdvanceTime(saver.TickTimer().Interval());
     if (tick % 100 == 0) ExpectLinesOnScreen();
   }
   EXPECT_GE(dispatched, hostile.minDispatched);
   EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver.hWnd(), u'a');
+  backend().KeyPress(saver.Id(), u'a');
   EXPECT_TRUE(backend().Ended());
 }
 
@@ -154,12 +154,12 @@ INSTANTIATE_TEST_SUITE_P(Scripts, HostileScript, ::testing::ValuesIn(kCases),
 
 TEST_F(HostileScript, WaitOfTheLargestNumberHoldsTheRollForItsTicks) {
   WriteScript(kHeader + kText + "WAIT\t32767\r\n" + kText, "Hostile.vws");
-  const frmMain& saver = StartSaver();
+  const SaverWindow& saver = StartSaver();
   // Speed 3 counts ten ticks a second: 327,670 ticks, past any 16-bit counter.
   backend().AdvanceTime(std::int64_t{32767} * 1000 - 1000);
-  EXPECT_FALSE(saver.labTemplate(2).Visible());
+  EXPECT_FALSE(saver.LineLabel(2).Visible());
   backend().AdvanceTime(60'000);
-  EXPECT_TRUE(saver.labTemplate(2).Visible());
+  EXPECT_TRUE(saver.LineLabel(2).Visible());
 }
 
 TEST_F(HostileScript, LongMusicPathReachesTheMusicDeviceWhole) {
@@ -173,11 +173,11 @@ TEST_F(HostileScript, LongMusicPathReachesTheMusicDeviceWhole) {
 TEST_F(HostileScript, ScriptThatIsAFolderShowsWhyAndEndsOnAKey) {
   std::filesystem::create_directory(dir_.Path() / "Folder.vws");
   Choose("Folder.vws");
-  const frmMain& saver = StartSaver();
-  EXPECT_TRUE(saver.labMessage().Visible());
-  EXPECT_NE(saver.labMessage().Caption().find("Script is a folder"), std::string::npos);
+  const SaverWindow& saver = StartSaver();
+  EXPECT_TRUE(saver.MessageLabel().Visible());
+  EXPECT_NE(saver.MessageLabel().Caption().find("Script is a folder"), std::string::npos);
   backend().AdvanceTime(10'000);
-  backend().KeyPress(saver.hWnd(), u'a');
+  backend().KeyPress(saver.Id(), u'a');
   EXPECT_TRUE(backend().Ended());
 }
 

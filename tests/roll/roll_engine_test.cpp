@@ -8,8 +8,8 @@
 #include <set>
 #include <utility>
 
-#include "roll/frmMain.h"
 #include "roll/saver_fixture.h"
+#include "roll/saver_window.h"
 
 namespace velloway {
 namespace {
@@ -34,17 +34,17 @@ class Roll : public testing::SaverTest {
   }
 
   // Starts a script of the given lines, each ending in CR LF, at speed 2 (200 ms) by default.
-  frmMain& Play(const std::vector<std::string>& lines,
-                const std::string& header = "HEADER\t20\t2\tMID\t000000") {
+  SaverWindow& Play(const std::vector<std::string>& lines,
+                    const std::string& header = "HEADER\t20\t2\tMID\t000000") {
     std::string text = header + "\r\n";
     for (const std::string& line : lines) text += line + "\r\n";
     WriteScript(text);
     return StartSaver();
   }
   void Ticks(int n) {
-    backend().AdvanceTime(static_cast<std::int64_t>(n) * saver_->Timer1().Interval());
+    backend().AdvanceTime(static_cast<std::int64_t>(n) * saver_->TickTimer().Interval());
   }
-  const forms::Label& Line(int slot) const { return std::as_const(*saver_).labTemplate(slot); }
+  const forms::Label& Line(int slot) const { return std::as_const(*saver_).LineLabel(slot); }
   float TopPx(int slot) const { return Line(slot).Top() / kTpp; }
   // Ticks until the label of slot becomes visible; -1 when it does not within limit ticks.
   int TicksUntilVisible(int slot, int limit = 100000) {
@@ -135,7 +135,10 @@ TEST_F(Roll, ClearHidesEveryLineAndKeepsTheNextSlot) {
   Ticks(6);
   EXPECT_TRUE(Line(1).Visible() && Line(2).Visible() && Line(3).Visible());
   Ticks(1);
-  for (int i = 0; i < frmMain::kLabelCount; ++i) EXPECT_FALSE(Line(i).Visible()) << i;
+  for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+    EXPECT_FALSE(Line(slot).Visible()) << slot;
+  }
+  EXPECT_FALSE(saver_->TemplateLabel().Visible());
   Ticks(1);
   EXPECT_TRUE(Line(4).Visible());
   EXPECT_EQ(Line(4).Caption(), "d");
@@ -354,7 +357,7 @@ TEST_F(Roll, EveryDismissalEndsAfterStoppingTheMusic) {
     backend().Music().Play();
     Play({Text("line", "100")});
     Ticks(3);  // the line is 10 pixels above the bottom edge, centred
-    c.act(backend(), saver_->hWnd());
+    c.act(backend(), saver_->Id());
     EXPECT_EQ(backend().Ended(), c.ends) << c.what;
     EXPECT_EQ(backend().Music().Now() == headless::HeadlessMusic::State::Closed, c.ends) << c.what;
   }
@@ -366,7 +369,7 @@ TEST_F(Roll, SpeedZeroHasNoTicksButAKeyStillEnds) {
   backend().AdvanceTime(60000);
   EXPECT_FALSE(Line(1).Visible());
   EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver_->hWnd(), u'q');
+  backend().KeyPress(saver_->Id(), u'q');
   EXPECT_TRUE(backend().Ended());
 }
 

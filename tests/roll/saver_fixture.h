@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/headless/headless_backend.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 #include "support/temp_dir.h"
 
 namespace velloway::testing {
@@ -31,16 +31,16 @@ class SaverTest : public ::testing::Test {
   void Choose(const std::string& name) {
     backend_->SettingsStore().Write("Velloway", "Setting", "ScriptFileName", name);
   }
-  frmMain& StartSaver() {
-    saver_ = std::make_unique<frmMain>(*backend_);
+  SaverWindow& StartSaver() {
+    saver_ = std::make_unique<SaverWindow>(*backend_);
     saver_->Show();
     return *saver_;
   }
-  const headless::HeadlessWindow& SaverWindow() const { return *backend_->Window(saver_->hWnd()); }
+  const headless::HeadlessWindow& ShownWindow() const { return *backend_->Window(saver_->Id()); }
 
   TempDir dir_;
   std::unique_ptr<headless::HeadlessBackend> backend_;
-  std::unique_ptr<frmMain> saver_;
+  std::unique_ptr<SaverWindow> saver_;
 };
 
 }  // namespace velloway::testing

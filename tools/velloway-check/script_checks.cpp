@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "music/music_path.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 #include "script/colour_text.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
@@ -108,8 +108,8 @@ class Checker {
     }
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
-        frmMain::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
-    const std::int32_t clamped = frmMain::TakeableFontSize(points);
+        SaverWindow::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
+    const std::int32_t clamped = SaverWindow::TakeableFontSize(points);
     if (clamped != points) {
       Warn(line, "font size " + std::to_string(points) + " points is clamped to " +
                      std::to_string(clamped));

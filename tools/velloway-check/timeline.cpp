@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 
 namespace velloway::check {
 namespace {
@@ -34,7 +34,7 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   }
 
   Timeline timeline;
-  frmMain saver(backend);
+  SaverWindow saver(backend);
   std::int64_t tick = 0;
   bool looped = false;
   saver.SetDispatchObserver([&](std::int32_t record, const RollRecord& dispatched) {
@@ -47,7 +47,7 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
     timeline.Entries.push_back({tick, 0, record, dispatched.CommandText()});
   });
   saver.Show();
-  timeline.IntervalMs = saver.Timer1().Interval();
+  timeline.IntervalMs = saver.TickTimer().Interval();
   if (timeline.IntervalMs == 0 || saver.Script().RecordCount() == 0) return timeline;
   while (!looped && tick < kMaxTicks) {
     ++tick;

@@ -72,11 +72,10 @@ class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
 
 class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
  public:
-  NativeWindowImpl(HeadlessBackend& backend, forms::WindowId handle)
-      : backend_(backend), handle_(handle) {}
-  ~NativeWindowImpl() override { backend_.windows_.erase(handle_); }
+  NativeWindowImpl(HeadlessBackend& backend, forms::WindowId id) : backend_(backend), id_(id) {}
+  ~NativeWindowImpl() override { backend_.windows_.erase(id_); }
 
-  forms::WindowId Id() const override { return handle_; }
+  forms::WindowId Id() const override { return id_; }
   void SetCaption(std::string_view caption) override { State().Caption = caption; }
   void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
   void KeepAboveOthers() override { State().AboveOthers = true; }
@@ -99,10 +98,10 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   }
 
  private:
-  HeadlessWindow& State() { return backend_.windows_.at(handle_); }
+  HeadlessWindow& State() { return backend_.windows_.at(id_); }
 
   HeadlessBackend& backend_;
-  forms::WindowId handle_;
+  forms::WindowId id_;
 };
 
 // --- timers ---
@@ -142,13 +141,13 @@ HeadlessBackend::~HeadlessBackend() = default;
 
 std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
     forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
-  const forms::WindowId handle = nextHandle_++;
-  HeadlessWindow& window = windows_[handle];
-  window.Handle = handle;
+  const forms::WindowId id = nextId_++;
+  HeadlessWindow& window = windows_[id];
+  window.Id = id;
   window.Caption = caption;
   window.Style = style;
   window.Events = &events;
-  return std::make_unique<NativeWindowImpl>(*this, handle);
+  return std::make_unique<NativeWindowImpl>(*this, id);
 }
 
 std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
@@ -186,7 +185,7 @@ std::unique_ptr<forms::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() 
 
 void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
   screen_ = screen;
-  DeliverToEachWindow(&forms::WindowEvents::OnScreensChanged);
+  DeliverToEachWindow(&forms::WindowEvents::OnDisplayChanged);
 }
 
 void HeadlessBackend::DoEvents() {
@@ -227,11 +226,11 @@ void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
 }
 
 void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) {
-  std::vector<forms::WindowId> handles;
-  for (const auto& [handle, window] : windows_) handles.push_back(handle);
-  for (const forms::WindowId handle : handles) {
+  std::vector<forms::WindowId> ids;
+  for (const auto& [id, window] : windows_) ids.push_back(id);
+  for (const forms::WindowId id : ids) {
     Deliver([&] {
-      const auto it = windows_.find(handle);
+      const auto it = windows_.find(id);
       if (it != windows_.end()) (it->second.Events->*event)();
     });
   }
@@ -243,15 +242,15 @@ void HeadlessBackend::Click(forms::WindowId window, int x, int y, forms::MouseBu
 }
 
 void HeadlessBackend::MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y) {
-  Deliver([&] { windows_.at(window).Events->OnMouseDown(button, x, y); });
+  Deliver([&] { windows_.at(window).Events->OnPointerButtonDown(button, x, y); });
 }
 
 void HeadlessBackend::MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y) {
-  Deliver([&] { windows_.at(window).Events->OnMouseUp(button, x, y); });
+  Deliver([&] { windows_.at(window).Events->OnPointerButtonUp(button, x, y); });
 }
 
 void HeadlessBackend::ActivateOtherProgram() {
-  DeliverToEachWindow(&forms::WindowEvents::OnOtherProgramActivated);
+  DeliverToEachWindow(&forms::WindowEvents::OnActivatedElsewhere);
 }
 
 void HeadlessBackend::RequestMinimize(forms::WindowId window) {
@@ -259,11 +258,11 @@ void HeadlessBackend::RequestMinimize(forms::WindowId window) {
 }
 
 void HeadlessBackend::Minimize(forms::WindowId window) {
-  Deliver([&] { windows_.at(window).Events->OnMinimized(); });
+  Deliver([&] { windows_.at(window).Events->OnMinimizedBySystem(); });
 }
 
 void HeadlessBackend::KeyPress(forms::WindowId window, char16_t character) {
-  Deliver([&] { windows_.at(window).Events->OnKeyPress(character); });
+  Deliver([&] { windows_.at(window).Events->OnCharacter(character); });
 }
 
 std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,
@@ -317,22 +316,22 @@ void HeadlessBackend::PressEscape(forms::WindowId window) {
 
 void HeadlessBackend::DestroyWindow(forms::WindowId window) {
   forms::WindowEvents* events = windows_.at(window).Events;
-  Deliver([events] { events->OnDestroyed(); });
+  Deliver([events] { events->OnDestroyedBySystem(); });
 }
 
-const HeadlessWindow* HeadlessBackend::Window(forms::WindowId handle) const {
-  const auto it = windows_.find(handle);
+const HeadlessWindow* HeadlessBackend::Window(forms::WindowId id) const {
+  const auto it = windows_.find(id);
   return it == windows_.end() ? nullptr : &it->second;
 }
 
 std::vector<const HeadlessWindow*> HeadlessBackend::Windows() const {
   std::vector<const HeadlessWindow*> all;
-  for (const auto& [handle, window] : windows_) all.push_back(&window);
+  for (const auto& [id, window] : windows_) all.push_back(&window);
   return all;
 }
 
-void HeadlessBackend::PaintInvalidated(forms::WindowId handle, forms::Canvas& canvas) {
-  HeadlessWindow& window = windows_.at(handle);
+void HeadlessBackend::PaintInvalidated(forms::WindowId id, forms::Canvas& canvas) {
+  HeadlessWindow& window = windows_.at(id);
   std::vector<forms::PixelRect> areas = std::move(window.Invalidated);
   window.Invalidated.clear();
   for (const forms::PixelRect& area : areas) window.Events->OnPaint(canvas, area);

@@ -26,7 +26,7 @@ struct HeadlessControl {
 };
 
 struct HeadlessWindow {
-  forms::WindowId Handle = 0;
+  forms::WindowId Id = 0;
   std::string Caption;
   forms::WindowStyle Style;
   forms::PixelRect Bounds;
@@ -136,10 +136,10 @@ class HeadlessBackend : public forms::Backend {
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
   bool Ended() const { return ended_; }
-  const HeadlessWindow* Window(forms::WindowId handle) const;
+  const HeadlessWindow* Window(forms::WindowId id) const;
   std::vector<const HeadlessWindow*> Windows() const;
   // Paints what was invalidated since the last call and forgets it.
-  void PaintInvalidated(forms::WindowId handle, forms::Canvas& canvas);
+  void PaintInvalidated(forms::WindowId id, forms::Canvas& canvas);
 
  private:
   class NativeWindowImpl;
@@ -164,7 +164,7 @@ class HeadlessBackend : public forms::Backend {
   int runningCopySearches_ = 0;
   std::function<void()> observeEvents_;
   std::map<forms::WindowId, HeadlessWindow> windows_;
-  forms::WindowId nextHandle_ = 0x1000;
+  forms::WindowId nextId_ = 0x1000;
   std::vector<TimerImpl*> timers_;
   std::deque<std::function<void()>> queued_;
   std::int64_t now_ = 0;

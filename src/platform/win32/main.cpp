@@ -7,7 +7,7 @@
 #include "platform/wide_text.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/win32_backend.h"
-#include "startup/modSaver.h"
+#include "startup/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   velloway::win32::Win32Backend backend(instance);
@@ -15,6 +15,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   velloway::ProgramWindows windows;
   const std::string arguments =
       velloway::platform::WideToUtf8(velloway::win32::ArgumentText(GetCommandLineW()));
-  velloway::Main(backend, arguments, windows);
+  velloway::RunProgram(backend, arguments, windows);
   return backend.RunMessageLoop();
 }

@@ -264,9 +264,9 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     const int x = LowSigned(lParam);
     const int y = HighSigned(lParam);
     if (change->Down) {
-      events_.OnMouseDown(change->Button, x, y);
+      events_.OnPointerButtonDown(change->Button, x, y);
     } else {
-      events_.OnMouseUp(change->Button, x, y);
+      events_.OnPointerButtonUp(change->Button, x, y);
     }
     // The extra buttons' messages count as handled only with TRUE.
     return message == WM_XBUTTONDOWN || message == WM_XBUTTONUP ? TRUE : 0;
@@ -284,13 +284,13 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
       }
       break;
     case WM_CHAR:
-      events_.OnKeyPress(static_cast<char16_t>(wParam));
+      events_.OnCharacter(static_cast<char16_t>(wParam));
       return 0;
     case WM_ACTIVATEAPP:
       if (wParam == FALSE) {  // this program loses the activation
         const DWORD activated = ActivatedProcess(static_cast<DWORD>(lParam));
         if (activated != 0 && activated != GetCurrentProcessId()) {
-          events_.OnOtherProgramActivated();
+          events_.OnActivatedElsewhere();
         }
       }
       return 0;
@@ -298,11 +298,11 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
       if ((wParam & 0xFFF0) == SC_MINIMIZE && !minimizable_) return 0;  // refused
       break;
     case WM_SIZE:
-      if (wParam == SIZE_MINIMIZED) events_.OnMinimized();
+      if (wParam == SIZE_MINIMIZED) events_.OnMinimizedBySystem();
       return 0;
     case WM_DISPLAYCHANGE:
       backend_.ForgetScreen();
-      events_.OnScreensChanged();
+      events_.OnDisplayChanged();
       return 0;
     case WM_ACTIVATE:
       // As a dialog does: the focus goes back to the control that had it (at first the first
@@ -345,7 +345,7 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
       // From here on the window is the system's: the object no longer owns or hears from it.
       SetWindowLongPtrW(window, kObjectSlot, 0);
       window_.release();
-      if (!destroyingOurselves_) events_.OnDestroyed();  // may delete this object
+      if (!destroyingOurselves_) events_.OnDestroyedBySystem();  // may delete this object
       return 0;
     }
     default:

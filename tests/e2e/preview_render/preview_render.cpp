@@ -22,7 +22,7 @@
 
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"
-#include "startup/modSaver.h"
+#include "startup/startup.h"
 
 namespace {
 

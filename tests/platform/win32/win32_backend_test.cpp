@@ -524,17 +524,17 @@ struct RecordedEvents : forms::WindowEvents {
     painted.push_back(area);
     canvas.FillRect(area, kNavy);
   }
-  void OnMouseDown(forms::MouseButton button, int x, int y) override {
+  void OnPointerButtonDown(forms::MouseButton button, int x, int y) override {
     RecordButton("down", button, x, y);
   }
-  void OnMouseUp(forms::MouseButton button, int x, int y) override {
+  void OnPointerButtonUp(forms::MouseButton button, int x, int y) override {
     RecordButton("up", button, x, y);
   }
-  void OnKeyPress(char16_t character) override { keys.push_back(character); }
-  void OnOtherProgramActivated() override {}
-  void OnMinimized() override {}
-  void OnScreensChanged() override {}
-  void OnDestroyed() override { ++destroyed; }
+  void OnCharacter(char16_t character) override { keys.push_back(character); }
+  void OnActivatedElsewhere() override {}
+  void OnMinimizedBySystem() override {}
+  void OnDisplayChanged() override {}
+  void OnDestroyedBySystem() override { ++destroyed; }
 
  private:
   void RecordButton(const char* change, forms::MouseButton button, int x, int y) {

@@ -1,12 +1,11 @@
-#include "startup/modSaver.h"
+#include "startup/startup.h"
 
-#include <cmath>
 #include <cstdio>
 
-#include "dialogs/frmConfig.h"
-#include "dialogs/frmPrev.h"
+#include "dialogs/preview_window.h"
+#include "dialogs/settings_dialog.h"
 #include "platform/forms.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 #include "script/numbers.h"
 
 namespace velloway {
@@ -14,9 +13,9 @@ namespace velloway {
 ProgramWindows::ProgramWindows() = default;
 ProgramWindows::~ProgramWindows() = default;
 
-void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows) {
+void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows) {
   forms::Application app(backend);
-  WriteInstallInfo(app);
+  WriteInstallRecord(app);
   // Two starts at the same moment could both find no running copy: the look and the opening of
   // the window are one step among the starts, the next start looking only once this one's
   // window can be found. A start that cannot have the lock opens nothing.
@@ -25,22 +24,22 @@ void Main(forms::Backend& backend, std::string_view argumentText, ProgramWindows
   constexpr std::string_view kRunningCopyCaptions[] = {"MAIN -+- Velloway", "CONFIG -+- Velloway"};
   if (backend.FindRunningCopy(kRunningCopyCaptions)) return;  // no window opens: the program ends
 
-  const std::string_view sw = argumentText.substr(0, 2);
-  if (sw == "/s" || sw == "/S") {
-    windows.Saver = std::make_unique<frmMain>(backend);
+  const std::string_view programSwitch = argumentText.substr(0, 2);
+  if (programSwitch == "/s" || programSwitch == "/S") {
+    windows.Saver = std::make_unique<SaverWindow>(backend);
     windows.Saver->Show();
-  } else if (sw.empty() || sw == "/c" || sw == "/C") {
+  } else if (programSwitch.empty() || programSwitch == "/c" || programSwitch == "/C") {
     app.DoEvents();
-    windows.Config = std::make_unique<frmConfig>(backend);
-    windows.Config->Show();
-  } else if (sw == "/p" || sw == "/P") {
-    if (const auto PreviewHost = ParsePreviewHost(argumentText.substr(2))) {
-      ShowPreview(backend, windows, *PreviewHost);
+    windows.Dialog = std::make_unique<SettingsDialog>(backend);
+    windows.Dialog->Show();
+  } else if (programSwitch == "/p" || programSwitch == "/P") {
+    if (const auto host = ParsePreviewHost(argumentText.substr(2))) {
+      ShowPreview(backend, windows, *host);
     }
   }
 }
 
-void WriteInstallInfo(forms::Application& app) {
+void WriteInstallRecord(forms::Application& app) {
   const std::string version = InstallVersionText(
       forms::Application::Major(), forms::Application::Minor(), forms::Application::Revision());
   app.SaveSetting("Velloway", "UpdateInfo", "ApplicationPath", app.Path());
@@ -54,7 +53,7 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
 }
 
 std::optional<forms::WindowId> ParsePreviewHost(std::string_view text) {
-  // Window handles carry 32 bits; a host may print one signed or unsigned.
+  // A window's number carries 32 bits; a host may print it signed or unsigned.
   constexpr double kLowest = -2147483648.0;
   constexpr double kHighest = 4294967295.0;
   const double value = RoundHalfEven(LeadingNumber(text));
@@ -63,18 +62,19 @@ std::optional<forms::WindowId> ParsePreviewHost(std::string_view text) {
   return static_cast<forms::WindowId>(static_cast<std::int32_t>(bits));
 }
 
-void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId PreviewHost) {
+void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId host) {
   // A host that is no window would leave a stray window on the desktop that never ends; the
   // desktop itself is no preview pane.
-  if (!backend.HostExists(PreviewHost)) return;
-  windows.Preview = std::make_unique<frmPrev>(backend);
-  frmPrev& preview = *windows.Preview;
+  if (!backend.HostExists(host)) return;
+  windows.Preview = std::make_unique<PreviewWindow>(backend);
+  PreviewWindow& preview = *windows.Preview;
   preview.Load();
-  preview.EmbedIn(PreviewHost);
+  preview.EmbedIn(host);
   preview.Show();
-  // The settings window that owns the pane keeps the keyboard, as it had it before.
-  backend.ActivateOwnerOf(PreviewHost);
-  preview.WatchHost(PreviewHost);
+  // Shown, the preview may have taken the activation: the window that owns the pane (the
+  // system's screen-saver settings) gets it back.
+  backend.ActivateOwnerOf(host);
+  preview.WatchHost(host);
 }
 
 }  // namespace velloway

@@ -1,4 +1,4 @@
-#include "script/fields.h"
+#include "script/split_fields.h"
 
 #include <cstdint>
 #include <cstring>
@@ -32,11 +32,11 @@ std::size_t FieldEnd(std::string_view text, std::size_t start) {
 
 }  // namespace
 
-std::size_t LineEnd(std::string_view text, std::size_t start) {
+std::size_t FindLineEnd(std::string_view text, std::size_t start) {
   return FindFirstOf<'\r', '\n'>(text, start);
 }
 
-std::string_view Field(std::string_view text, std::size_t index) {
+std::string_view FindField(std::string_view text, std::size_t index) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = FieldEnd(text, start);
@@ -47,7 +47,7 @@ std::string_view Field(std::string_view text, std::size_t index) {
   }
 }
 
-std::size_t FieldCount(std::string_view text) {
+std::size_t CountFields(std::string_view text) {
   std::size_t count = 1;
   for (std::size_t end = FieldEnd(text, 0); end < text.size() && text[end] == '\t';
        end = FieldEnd(text, end + 1)) {

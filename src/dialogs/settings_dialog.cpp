@@ -1,4 +1,4 @@
-#include "dialogs/frmConfig.h"
+#include "dialogs/settings_dialog.h"
 
 #include <cstdio>
 
@@ -61,7 +61,7 @@ forms::LabelDesign Centred(forms::LabelDesign design, bool autoSize) {
   return design;
 }
 
-forms::ControlDesign ScriptList() {
+forms::ControlDesign ScriptListDesign() {
   forms::ControlDesign design =
       Placed<forms::ControlDesign>(1800, 1845, 2355, 315, "", Gothic(9.75f, true));
   design.ForeColor = kWhite;
@@ -79,7 +79,7 @@ forms::ControlDesign Button(forms::Twips left, std::string caption, bool isDefau
 
 }  // namespace
 
-std::string ConfigVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision) {
+std::string DialogVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision) {
   char text[32];
   std::snprintf(text, sizeof text, "ver.%d.%02d", major, minor);
   std::string version = text;
@@ -90,55 +90,56 @@ std::string ConfigVersionText(std::int16_t major, std::int16_t minor, std::int16
   return version;
 }
 
-frmConfig::frmConfig(forms::Backend& backend)
+SettingsDialog::SettingsDialog(forms::Backend& backend)
     : forms::Form(backend, DialogDesign()),
-      Label2(*this,
+      title_(*this,
              [] {
                forms::LabelDesign design =
                    WhiteLabel(1268, 240, 1995, 345, "Velloway", Times(15.75f));
                design.AutoSize = true;
                return design;
              }()),
-      labVer(*this, Centred(WhiteLabel(1425, 675, 1680, 300, "", Times(12, true)), false)),
-      Label4(*this,
-             Centred(WhiteLabel(195, 1290, 4140, 255, "Lines of your own, rising in the dark.",
-                                Times(11.25f, false, true)),
-                     true)),
-      Label1(*this,
-             WhiteLabel(195, 1890, 1545, 195,
-                        "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\x97\xE3\x83\x88"
-                        "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB",  // スクリプトファイル
-                        Gothic(9.75f, true))),
-      cboScript(*this, ScriptList()),
-      cmdOK(*this, Button(2415, "&OK", true), [this] { cmdOK_Click(); }),
-      cmdCancel(*this, Button(3465, "&Cancel", false), [this] { cmdCancel_Click(); }) {}
+      version_(*this, Centred(WhiteLabel(1425, 675, 1680, 300, "", Times(12, true)), false)),
+      notice_(*this,
+              Centred(WhiteLabel(195, 1290, 4140, 255, "Lines of your own, rising in the dark.",
+                                 Times(11.25f, false, true)),
+                      true)),
+      listCaption_(
+          *this,
+          WhiteLabel(195, 1890, 1545, 195,
+                     "\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\x97\xE3\x83\x88"
+                     "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB",  // スクリプトファイル
+                     Gothic(9.75f, true))),
+      scriptList_(*this, ScriptListDesign()),
+      okButton_(*this, Button(2415, "&OK", true), [this] { OnOk(); }),
+      cancelButton_(*this, Button(3465, "&Cancel", false), [this] { OnCancel(); }) {}
 
-void frmConfig::Form_Load() {
+void SettingsDialog::OnLoad() {
   ListScripts();
-  labVer.SetCaption(ConfigVersionText(App().Major(), App().Minor(), App().Revision()));
+  version_.SetCaption(DialogVersionText(App().Major(), App().Minor(), App().Revision()));
 }
 
-void frmConfig::ListScripts() {
+void SettingsDialog::ListScripts() {
   for (std::string& name : Platform().ListFiles(App().Path(), "*.vws"))
-    cboScript.AddItem(std::move(name));
+    scriptList_.AddItem(std::move(name));
   const std::string chosen =
       App().GetSetting("Velloway", "Setting", "ScriptFileName", kDefaultScript);
-  for (int i = 0; i < cboScript.ListCount(); ++i) {
-    if (EqualsIgnoringCase(cboScript.List(i), chosen)) {
-      cboScript.SetListIndex(i);
+  for (int i = 0; i < scriptList_.ListCount(); ++i) {
+    if (EqualsIgnoringCase(scriptList_.List(i), chosen)) {
+      scriptList_.SetListIndex(i);
       break;
     }
   }
 }
 
-void frmConfig::cmdOK_Click() {
-  const bool nothingChosen = cboScript.Text().empty() || cboScript.ListIndex() == -1;
-  const std::string value = nothingChosen ? kDefaultScript : cboScript.Text();
+void SettingsDialog::OnOk() {
+  const bool nothingChosen = scriptList_.Text().empty() || scriptList_.ListIndex() == -1;
+  const std::string value = nothingChosen ? kDefaultScript : scriptList_.Text();
   App().SaveSetting("Velloway", "Setting", "ScriptFileName", value);
   Unload();
 }
 
-void frmConfig::cmdCancel_Click() {
+void SettingsDialog::OnCancel() {
   Unload();
 }
 

@@ -1,4 +1,4 @@
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,31 +14,34 @@ using ::testing::HasSubstr;
 using SaverSetUp = testing::SaverTest;
 
 TEST_F(SaverSetUp, WindowIsDesignedBorderlessWithoutTaskbarButtonAndPointer) {
-  const frmMain& saver = StartSaver();
+  const SaverWindow& saver = StartSaver();
   EXPECT_EQ(saver.Caption(), "MAIN -+- Velloway");
-  const auto& window = SaverWindow();
+  const auto& window = ShownWindow();
   EXPECT_EQ(window.Style.Border, forms::BorderStyle::None);
   EXPECT_FALSE(window.Style.ShowInTaskbar);
   EXPECT_TRUE(window.Style.InvisiblePointer);
   EXPECT_TRUE(window.Visible);
-  for (int i = 0; i < frmMain::kLabelCount; ++i) {
-    const forms::Label& label = saver.labTemplate(i);
+  std::vector<const forms::Label*> labels = {&saver.TemplateLabel()};
+  for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot)
+    labels.push_back(&saver.LineLabel(slot));
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const forms::Label& label = *labels[i];
     EXPECT_FALSE(label.Visible()) << i;
     EXPECT_TRUE(label.AutoSize()) << i;
     EXPECT_EQ(label.TextAlignment(), forms::Alignment::Center) << i;
     EXPECT_EQ(label.Caption(), "") << i;
   }
-  // Label 0 keeps its designed size: the roll measures it when no line is listed.
-  EXPECT_EQ(saver.labTemplate(0).Width(), 60);
-  EXPECT_EQ(saver.labTemplate(0).Height(), 180);
+  // The template label keeps its designed size: the roll measures it when no line is listed.
+  EXPECT_EQ(saver.TemplateLabel().Width(), 60);
+  EXPECT_EQ(saver.TemplateLabel().Height(), 180);
 }
 
 TEST_F(SaverSetUp, WindowCoversTheScreenAtEveryDpi) {
   WriteScript("HEADER\t12\t2\tMID\t000000\r\n");
   for (const int dpi : {96, 120, 144, 192}) {
     backend().SetScreen({3840, 2160, dpi, dpi, {}});
-    const frmMain& saver = StartSaver();
-    EXPECT_EQ(SaverWindow().Bounds, (forms::PixelRect{0, 0, 3840, 2160})) << dpi;
+    const SaverWindow& saver = StartSaver();
+    EXPECT_EQ(ShownWindow().Bounds, (forms::PixelRect{0, 0, 3840, 2160})) << dpi;
     EXPECT_FLOAT_EQ(saver.Width(), 3840.0f * 1440.0f / static_cast<float>(dpi)) << dpi;
   }
 }
@@ -65,9 +68,9 @@ TEST_F(SaverSetUp, TimerTicksAtTheScriptsSpeed) {
   } cases[] = {{"0", 0}, {"1", 500}, {"2", 200}, {"3", 100}, {"7", 100}, {"-4", 0}};
   for (const auto& c : cases) {
     WriteScript(std::string("HEADER\t12\t") + c.speed + "\tMID\t000000\r\n");
-    const frmMain& saver = StartSaver();
-    EXPECT_EQ(saver.Timer1().Interval(), c.interval) << c.speed;
-    EXPECT_TRUE(saver.Timer1().Enabled()) << c.speed;
+    const SaverWindow& saver = StartSaver();
+    EXPECT_EQ(saver.TickTimer().Interval(), c.interval) << c.speed;
+    EXPECT_TRUE(saver.TickTimer().Enabled()) << c.speed;
   }
 }
 
@@ -75,7 +78,7 @@ TEST_F(SaverSetUp, StaysOnTopAndReadsThePointerAtTheStart) {
   WriteScript("HEADER\t12\t2\tMID\t000000\r\n");
   backend().SetPointer({640, 480});
   StartSaver();
-  EXPECT_TRUE(SaverWindow().AboveOthers);
+  EXPECT_TRUE(ShownWindow().AboveOthers);
   // The pointer where it was at the start is no move; counted from the origin it would be.
   backend().AdvanceTime(200);
   EXPECT_FALSE(backend().Ended());
@@ -102,8 +105,8 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
   backend().SetScreen({1920, 1080, 96, 96, {}});
   for (const auto& c : cases) {
     Choose(c.choice);
-    const frmMain& saver = StartSaver();
-    const forms::Label& message = saver.labMessage();
+    const SaverWindow& saver = StartSaver();
+    const forms::Label& message = saver.MessageLabel();
     EXPECT_TRUE(message.Visible());
     EXPECT_EQ(message.Caption(), c.message);
     EXPECT_EQ(message.ForeColor(), 0xFFFFFF);
@@ -111,15 +114,15 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
     EXPECT_NEAR(bounds.Left + bounds.Width() / 2, 960, 1);
     EXPECT_NEAR(bounds.Top + bounds.Height() / 2, 540, 1);
     EXPECT_EQ(saver.BackColor(), 0);
-    EXPECT_EQ(saver.Timer1().Interval(), 200);
-    EXPECT_TRUE(saver.Timer1().Enabled());
+    EXPECT_EQ(saver.TickTimer().Interval(), 200);
+    EXPECT_TRUE(saver.TickTimer().Enabled());
   }
 }
 
 TEST_F(SaverSetUp, PathTooLongForTheScreenIsShortenedInItsMiddle) {
   backend().SetScreen({1920, 1080, 96, 96, {}});
   Choose(std::string(1'000, 'N') + ".vws");
-  const forms::Label& message = StartSaver().labMessage();
+  const forms::Label& message = StartSaver().MessageLabel();
   const std::string& line = message.Caption();
   EXPECT_EQ(line.rfind("Script not found: " + dir_.Utf8(), 0), 0u) << line;
   EXPECT_NE(line.find("N...N"), std::string::npos) << line;
@@ -133,10 +136,10 @@ TEST_F(SaverSetUp, PathTooLongForTheScreenIsShortenedInItsMiddle) {
 TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   WriteScript("HEADER\t12\t2\tMID\t336699\r\n");
   backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}, {-1280, 56, 0, 1080}}});
-  const frmMain& saver = StartSaver();
+  const SaverWindow& saver = StartSaver();
   std::vector<forms::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {
-    if (window->Handle == saver.hWnd()) continue;
+    if (window->Id == saver.Id()) continue;
     EXPECT_TRUE(window->Visible);
     EXPECT_TRUE(window->Style.InvisiblePointer);
     EXPECT_EQ(window->Style.Border, forms::BorderStyle::None);
@@ -144,7 +147,7 @@ TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   }
   EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1920, 0, 3200, 1024},
                                   forms::PixelRect{-1280, 56, 0, 1080}));
-  const forms::WindowId cover = backend().Windows()[1]->Handle;
+  const forms::WindowId cover = backend().Windows()[1]->Id;
   EXPECT_TRUE(backend().Window(cover)->AboveOthers);
   backend().KeyPress(cover, u'x');
   EXPECT_TRUE(backend().Ended());
@@ -157,25 +160,25 @@ TEST_F(SaverSetUp, WindowAndCoversFitNewScreensWhileLinesOnScreenKeepTheirPlace)
       "TEXT\tArial\t0\tsecond\tFFFFFF\t1\r\n"
       "WAIT\t30\r\n");
   backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}}});
-  const frmMain& saver = StartSaver();
+  const SaverWindow& saver = StartSaver();
   backend().AdvanceTime(3 * 200);  // the first line has entered and risen
-  const forms::PixelRect first = saver.labTemplate(1).PixelBounds();
-  ASSERT_TRUE(saver.labTemplate(1).Visible());
+  const forms::PixelRect first = saver.LineLabel(1).PixelBounds();
+  ASSERT_TRUE(saver.LineLabel(1).Visible());
 
   backend().SetScreen({1280, 720, 96, 96, {{1280, 0, 2304, 768}, {-1024, 0, 0, 768}}});
-  EXPECT_EQ(SaverWindow().Bounds, (forms::PixelRect{0, 0, 1280, 720}));
+  EXPECT_EQ(ShownWindow().Bounds, (forms::PixelRect{0, 0, 1280, 720}));
   std::vector<forms::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {
-    if (window->Handle != saver.hWnd()) covers.push_back(window->Bounds);
+    if (window->Id != saver.Id()) covers.push_back(window->Bounds);
   }
   EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1280, 0, 2304, 768},
                                   forms::PixelRect{-1024, 0, 0, 768}));
-  EXPECT_EQ(saver.labTemplate(1).PixelBounds(), first);
+  EXPECT_EQ(saver.LineLabel(1).PixelBounds(), first);
 
-  for (int tick = 0; tick < 10 && !saver.labTemplate(2).Visible(); ++tick) {
+  for (int tick = 0; tick < 10 && !saver.LineLabel(2).Visible(); ++tick) {
     backend().AdvanceTime(200);
   }
-  const forms::PixelRect second = saver.labTemplate(2).PixelBounds();
+  const forms::PixelRect second = saver.LineLabel(2).PixelBounds();
   EXPECT_EQ(second.Top, 720);  // just below the new bottom edge, centred on the new width
   EXPECT_NEAR(second.Left + second.Width() / 2.0, 640.0, 1.0);
 }

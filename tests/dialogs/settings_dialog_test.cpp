@@ -1,4 +1,4 @@
-#include "dialogs/frmConfig.h"
+#include "dialogs/settings_dialog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,12 +13,12 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class Settings : public ::testing::Test {
+class SettingsDialogTest : public ::testing::Test {
  protected:
-  Settings() { backend.SetAppPath(dir.Utf8()); }
+  SettingsDialogTest() { backend.SetAppPath(dir.Utf8()); }
 
-  frmConfig& Open() {
-    dialog = std::make_unique<frmConfig>(backend);
+  SettingsDialog& Open() {
+    dialog = std::make_unique<SettingsDialog>(backend);
     dialog->Show();
     return *dialog;
   }
@@ -30,31 +30,31 @@ class Settings : public ::testing::Test {
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> entries;
-    for (int i = 0; i < dialog->Scripts().ListCount(); ++i)
-      entries.push_back(dialog->Scripts().List(i));
+    for (int i = 0; i < dialog->ScriptList().ListCount(); ++i)
+      entries.push_back(dialog->ScriptList().List(i));
     return entries;
   }
 
   testing::TempDir dir;
   headless::HeadlessBackend backend;
-  std::unique_ptr<frmConfig> dialog;
+  std::unique_ptr<SettingsDialog> dialog;
 };
 
-TEST_F(Settings, ListsTheScriptsAndSelectsTheStoredOneIgnoringCase) {
+TEST_F(SettingsDialogTest, ListsTheScriptsAndSelectsTheStoredOneIgnoringCase) {
   for (const char* name : {"Default.vws", "Night.vws", "notes.txt", "Old.vws.bak", "Loud.VWS"})
     dir.Write(name, "");
   std::filesystem::create_directories(dir.Path() / "Folder.vws");
   Store("NIGHT.VWS");
-  const frmConfig& config = Open();
+  const SettingsDialog& config = Open();
   EXPECT_THAT(Entries(), ElementsAre("Default.vws", "Loud.VWS", "Night.vws"));
-  EXPECT_EQ(config.Scripts().ListIndex(), 2);
-  EXPECT_EQ(config.Scripts().Text(), "Night.vws");
-  backend.PressButton(config.hWnd(), "&OK");
+  EXPECT_EQ(config.ScriptList().ListIndex(), 2);
+  EXPECT_EQ(config.ScriptList().Text(), "Night.vws");
+  backend.PressButton(config.Id(), "&OK");
   EXPECT_EQ(Stored(), "Night.vws");  // with the file name's own case
   EXPECT_FALSE(config.IsLoaded());
 }
 
-TEST_F(Settings, PreselectionCases) {
+TEST_F(SettingsDialogTest, PreselectionCases) {
   const struct {
     std::vector<const char*> files;
     std::optional<std::string> stored;
@@ -72,11 +72,11 @@ TEST_F(Settings, PreselectionCases) {
     for (const char* name : c.files) dir.Write(name, "");
     backend.SettingsStore().Erase("Velloway", "Setting", "ScriptFileName");
     if (c.stored) Store(*c.stored);
-    EXPECT_EQ(Open().Scripts().ListIndex(), c.selected) << c.stored.value_or("(absent)");
+    EXPECT_EQ(Open().ScriptList().ListIndex(), c.selected) << c.stored.value_or("(absent)");
   }
 }
 
-TEST_F(Settings, OkAndCancel) {
+TEST_F(SettingsDialogTest, OkAndCancel) {
   dir.Write("Day.vws", "");
   dir.Write("Night.vws", "");
   const struct {
@@ -96,23 +96,23 @@ TEST_F(Settings, OkAndCancel) {
   for (const auto& c : cases) {
     backend.SettingsStore().Erase("Velloway", "Setting", "ScriptFileName");
     if (c.stored) Store(*c.stored);
-    const frmConfig& config = Open();
-    if (c.choose >= 0) backend.ChooseListEntry(config.hWnd(), c.choose);
+    const SettingsDialog& config = Open();
+    if (c.choose >= 0) backend.ChooseListEntry(config.Id(), c.choose);
     if (c.ok) {
-      std::string(c.what).starts_with("Enter") ? backend.PressEnter(config.hWnd())
-                                               : backend.PressButton(config.hWnd(), "&OK");
+      std::string(c.what).starts_with("Enter") ? backend.PressEnter(config.Id())
+                                               : backend.PressButton(config.Id(), "&OK");
     } else {
-      backend.PressEscape(config.hWnd());
+      backend.PressEscape(config.Id());
     }
     EXPECT_EQ(Stored(), c.after) << c.what;
     EXPECT_FALSE(config.IsLoaded()) << c.what;
   }
 }
 
-TEST_F(Settings, DialogIsLaidOutInTwipsAtTheScreensDpi) {
+TEST_F(SettingsDialogTest, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   backend.SetScreen({1920, 1080, 144, 144, {}});
-  const frmConfig& config = Open();
-  const auto* window = backend.Window(config.hWnd());
+  const SettingsDialog& config = Open();
+  const auto* window = backend.Window(config.Id());
   EXPECT_EQ(window->Caption, "CONFIG -+- Velloway");
   EXPECT_EQ(window->Style.Border, forms::BorderStyle::FixedSingle);
   EXPECT_EQ(window->Bounds, (forms::PixelRect{733, 397, 733 + 453, 397 + 285}));  // centred
@@ -132,11 +132,11 @@ TEST_F(Settings, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   EXPECT_TRUE(cancel.IsCancel);
 }
 
-TEST_F(Settings, ShowsTheVersion) {
+TEST_F(SettingsDialogTest, ShowsTheVersion) {
   EXPECT_EQ(Open().Version().Caption(), "ver.1.00a");
 }
 
-TEST(ConfigVersionText, LetterAndDigitFollowTheRevision) {
+TEST(DialogVersionText, LetterAndDigitFollowTheRevision) {
   const struct {
     std::int16_t minor, revision;
     const char* text;
@@ -144,7 +144,7 @@ TEST(ConfigVersionText, LetterAndDigitFollowTheRevision) {
                {0, 1100, "ver.1.00a1"}, {0, 2345, "ver.1.00b3"}, {5, 0, "ver.1.05"},
                {0, 9999, "ver.1.00i9"}, {12, 0, "ver.1.12"}};
   for (const auto& c : cases)
-    EXPECT_EQ(ConfigVersionText(1, c.minor, c.revision), c.text) << c.revision;
+    EXPECT_EQ(DialogVersionText(1, c.minor, c.revision), c.text) << c.revision;
 }
 
 }  // namespace

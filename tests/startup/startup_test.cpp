@@ -1,12 +1,12 @@
-#include "startup/modSaver.h"
+#include "startup/startup.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "dialogs/frmConfig.h"
-#include "dialogs/frmPrev.h"
+#include "dialogs/preview_window.h"
+#include "dialogs/settings_dialog.h"
 #include "platform/headless/headless_backend.h"
-#include "roll/frmMain.h"
+#include "roll/saver_window.h"
 #include "support/temp_dir.h"
 
 namespace velloway {
@@ -33,12 +33,11 @@ class StartUp : public ::testing::Test {
   // The captions of the windows the start opened, besides those the test made.
   std::vector<std::string> Start(const std::string& arguments) {
     std::vector<forms::WindowId> before;
-    for (const auto* window : backend.Windows()) before.push_back(window->Handle);
-    Main(backend, arguments, windows);
+    for (const auto* window : backend.Windows()) before.push_back(window->Id);
+    RunProgram(backend, arguments, windows);
     std::vector<std::string> opened;
     for (const auto* window : backend.Windows()) {
-      if (std::find(before.begin(), before.end(), window->Handle) == before.end() &&
-          window->Visible) {
+      if (std::find(before.begin(), before.end(), window->Id) == before.end() && window->Visible) {
         opened.push_back(window->Caption);
       }
     }
@@ -56,7 +55,7 @@ class StartUp : public ::testing::Test {
 TEST_F(StartUp, TheSwitchChoosesTheWindow) {
   OtherWindow host(backend, "Host pane");
   host.Show();
-  const std::string pane = std::to_string(host.hWnd());
+  const std::string pane = std::to_string(host.Id());
   const struct {
     std::string arguments;
     std::vector<std::string> opened;
@@ -81,7 +80,7 @@ TEST_F(StartUp, TheSwitchChoosesTheWindow) {
   };
   for (const auto& c : cases) {
     windows.Saver.reset();
-    windows.Config.reset();
+    windows.Dialog.reset();
     windows.Preview.reset();
     EXPECT_EQ(Start(c.arguments), c.opened) << '"' << c.arguments << '"';
   }
@@ -98,7 +97,7 @@ TEST_F(StartUp, RunningCopyStopsEveryStartButTheRecordIsWritten) {
   for (const char* running : {"MAIN -+- Velloway", "CONFIG -+- Velloway"}) {
     OtherWindow copy(backend, running);
     copy.Show();
-    const std::string preview = "/p " + std::to_string(copy.hWnd());
+    const std::string preview = "/p " + std::to_string(copy.Id());
     for (const std::string& arguments :
          {std::string("/s"), std::string(), std::string("/c"), preview}) {
       backend.SettingsStore().Erase("Velloway", "UpdateInfo", "CurrentVersion");
@@ -170,10 +169,10 @@ TEST(ParsePreviewHost, ReadsTheLeadingNumberAsAWindowId) {
 TEST_F(StartUp, PreviewFillsThePaneFromItsCornerAndActivatesItsOwner) {
   OtherWindow host(backend, "Host pane");
   host.Show();
-  backend.SetOwner(host.hWnd(), 777);
-  Start("/p " + std::to_string(host.hWnd()));
+  backend.SetOwner(host.Id(), 777);
+  Start("/p " + std::to_string(host.Id()));
   const auto* window = backend.Windows().back();
-  EXPECT_EQ(window->Host, host.hWnd());
+  EXPECT_EQ(window->Host, host.Id());
   EXPECT_TRUE(window->Visible);
   const forms::PixelRect pane{0, 0, 320, 240};  // the host's client area
   EXPECT_EQ(window->Bounds, pane);
@@ -185,7 +184,7 @@ TEST_F(StartUp, PreviewFillsThePaneFromItsCornerAndActivatesItsOwner) {
 TEST_F(StartUp, PreviewEndsWithItsHost) {
   auto host = std::make_unique<OtherWindow>(backend, "Host pane");
   host->Show();
-  Start("/p " + std::to_string(host->hWnd()));
+  Start("/p " + std::to_string(host->Id()));
   backend.AdvanceTime(2000);
   EXPECT_FALSE(backend.Ended());
   host.reset();  // the host's process is gone without a word to the preview
@@ -196,8 +195,8 @@ TEST_F(StartUp, PreviewEndsWithItsHost) {
 TEST_F(StartUp, PreviewUnloadsWhenTheSystemDestroysItsWindow) {
   OtherWindow host(backend, "Host pane");
   host.Show();
-  Start("/p " + std::to_string(host.hWnd()));
-  const forms::WindowId preview = backend.Windows().back()->Handle;
+  Start("/p " + std::to_string(host.Id()));
+  const forms::WindowId preview = backend.Windows().back()->Id;
   backend.DestroyWindow(preview);
   EXPECT_EQ(backend.Window(preview), nullptr);
 }

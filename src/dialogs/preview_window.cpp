@@ -1,4 +1,4 @@
-#include "dialogs/frmPrev.h"
+#include "dialogs/preview_window.h"
 
 namespace velloway {
 namespace {
@@ -31,21 +31,21 @@ forms::ControlDesign PictureDesign() {
 
 }  // namespace
 
-frmPrev::frmPrev(forms::Backend& backend)
+PreviewWindow::PreviewWindow(forms::Backend& backend)
     : forms::Form(backend, PreviewDesign()),
-      picPrev(*this, PictureDesign()),
+      picture_(*this, PictureDesign()),
       hostWatch_(*this, kHostCheckInterval, false, [this] { CheckHost(); }) {}
 
-void frmPrev::WatchHost(forms::WindowId host) {
+void PreviewWindow::WatchHost(forms::WindowId host) {
   host_ = host;
   hostWatch_.SetEnabled(true);
 }
 
-void frmPrev::Form_Resize() {
-  picPrev.Move(0, 0, Width(), Height());
+void PreviewWindow::OnResize() {
+  picture_.Move(0, 0, Width(), Height());
 }
 
-void frmPrev::CheckHost() {
+void PreviewWindow::CheckHost() {
   if (!Platform().HostExists(host_)) App().End();
 }
 

@@ -4,21 +4,21 @@
 namespace velloway {
 
 // The preview: a borderless window filled by one still picture, embedded in the host's pane.
-class frmPrev : public forms::Form {
+class PreviewWindow : public forms::Form {
  public:
-  explicit frmPrev(forms::Backend& backend);
+  explicit PreviewWindow(forms::Backend& backend);
 
   // Ends the program once the host window is gone, for platforms that do not destroy an
   // embedded window with its host (a host process that is killed, for instance).
   void WatchHost(forms::WindowId host);
 
  protected:
-  void Form_Resize() override;
+  void OnResize() override;
 
  private:
   void CheckHost();
 
-  forms::PictureBox picPrev;
+  forms::PictureBox picture_;
   forms::Timer hostWatch_;
   forms::WindowId host_ = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <utility>
 
 #include "platform/forms.h"
 
@@ -8,14 +9,15 @@ namespace velloway {
 // A plain window over a monitor the roll does not play on: the script's background colour, the
 // invisible pointer, and a click, a character key or a minimise ends the saver like the saver
 // window's own.
-class CoverForm : public forms::Form {
+class CoverWindow : public forms::Form {
  public:
-  CoverForm(forms::Backend& backend, forms::Color backColor, std::function<void()> dismiss);
+  CoverWindow(forms::Backend& backend, forms::FormDesign design, std::function<void()> dismiss)
+      : forms::Form(backend, std::move(design)), dismiss_(std::move(dismiss)) {}
 
  protected:
-  void Form_Click() override { dismiss_(); }
-  void Form_KeyPress(std::int16_t&) override { dismiss_(); }
-  void Form_Minimized() override { dismiss_(); }
+  void OnClick() override { dismiss_(); }
+  void OnKeyPress(char16_t) override { dismiss_(); }
+  void OnMinimized() override { dismiss_(); }
 
  private:
   std::function<void()> dismiss_;

@@ -1,0 +1,327 @@
+#include "roll/saver_window.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "platform/codepage.h"
+#include "platform/utf8.h"
+#include "roll/cover_window.h"
+#include "script/colour_text.h"
+#include "script/numbers.h"
+#include "script/script_loader.h"
+
+namespace velloway {
+namespace {
+
+constexpr forms::Color kBlack = 0;
+constexpr forms::Color kWhite = 0xFFFFFF;
+// The time between two ticks for each speed index; speed 0 plays no roll.
+constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
+// Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
+constexpr std::int32_t kIntervalWithoutScript = 200;
+// A pointer that moves further than this between two ticks ends the saver.
+constexpr double kDismissDistance = 20.0;
+
+// Resets the running-tick flag however the tick ends.
+struct TickGuard {
+  bool& running;
+  ~TickGuard() { running = false; }
+};
+
+forms::FormDesign MainDesign() {
+  forms::FormDesign design;
+  design.Caption = "MAIN -+- Velloway";
+  design.Border = forms::BorderStyle::None;
+  design.ShowInTaskbar = false;
+  design.StartUp = forms::StartUpPosition::CenterScreen;
+  design.BackColor = kBlack;
+  design.InvisiblePointer = true;
+  return design;
+}
+
+forms::FormDesign CoverDesign(forms::Color backColor) {
+  forms::FormDesign design = MainDesign();
+  design.Caption = "COVER -+- Velloway";
+  design.StartUp = forms::StartUpPosition::Manual;
+  design.BackColor = backColor;
+  return design;
+}
+
+// Every line label starts as the template label is designed.
+forms::LabelDesign TemplateLabelDesign() {
+  forms::LabelDesign design;
+  design.Visible = false;
+  design.AutoSize = true;
+  design.TextAlignment = forms::Alignment::Center;
+  design.Left = 1170;
+  design.Top = 705;
+  design.Width = 60;
+  design.Height = 180;
+  return design;
+}
+
+forms::LabelDesign MessageLabelDesign() {
+  forms::LabelDesign design;
+  design.Font = {"Arial", 14.0f, false, false, forms::kDefaultCharset};
+  design.ForeColor = kWhite;
+  design.AutoSize = true;
+  design.Visible = false;
+  return design;
+}
+
+}  // namespace
+
+std::int32_t SaverWindow::LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize) {
+  return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
+}
+
+std::int32_t SaverWindow::TakeableFontSize(std::int32_t points) {
+  return std::clamp(points, kMinFontSize, kMaxFontSize);
+}
+
+SaverWindow::SaverWindow(forms::Backend& backend)
+    : forms::Form(backend, MainDesign()),
+      messageLabel_(*this, MessageLabelDesign()),
+      templateLabel_(*this, TemplateLabelDesign()),
+      tickTimer_(*this, 200, false, [this] { OnTick(); }),
+      music_(backend.Music(), App()) {
+  for (int slot = 1; slot <= kLineSlots; ++slot) {
+    lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
+  }
+}
+
+SaverWindow::~SaverWindow() = default;
+
+void SaverWindow::OnLoad() {
+  LoadScript();
+  SetWidth(Screen().Width());
+  SetHeight(Screen().Height());
+  recordIndex_ = 1;
+  twipsPerPixelY_ = Screen().TwipsPerPixelY();
+  shownLines_.clear();
+  nextSlot_ = 0;
+  waitTicks_ = 0;
+  spacingTicks_ = 0;
+  spacingLines_ = 0;
+  phase_ = RollPhase::Dispatch;
+  SetBackColor(HexToColor(script_.Header.BackColorText));
+  KeepAboveOthers();
+  lastPointer_ = PointerOrOrigin();
+  tickTimer_.SetInterval(script_.Failure
+                             ? kIntervalWithoutScript
+                             : kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  tickTimer_.SetEnabled(true);
+  if (script_.Failure) ShowScriptFailure();
+  CoverOtherMonitors();
+}
+
+void SaverWindow::LoadScript() {
+  const std::string fileName =
+      App().GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws");
+  script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
+}
+
+void SaverWindow::OnTick() {
+  // Events processed inside a BGM record can deliver a tick while this one still runs.
+  if (inTick_) return;
+  inTick_ = true;
+  const TickGuard guard{inTick_};
+  CheckMouseMove();
+  if (script_.RecordCount() == 0) return;
+  if (recordIndex_ > script_.RecordCount()) recordIndex_ = 1;
+  const RollRecord record = script_.Record(recordIndex_);
+  switch (phase_) {
+    case RollPhase::Dispatch:
+      DispatchRecord(record);
+      break;
+    case RollPhase::Spacing:
+      SpacingStep();
+      break;
+    case RollPhase::Wait:
+      WaitStep(record);
+      break;
+  }
+}
+
+void SaverWindow::DispatchRecord(const RollRecord& record) {
+  if (dispatchObserver_) dispatchObserver_(recordIndex_, record);
+  switch (record.Command()) {
+    case RecordCommand::Text:
+      PlaceLine(record);
+      break;
+    case RecordCommand::Clear:
+      ClearLines();
+      break;
+    case RecordCommand::Wait:
+      phase_ = RollPhase::Wait;
+      waitTicks_ = 1;
+      break;
+    case RecordCommand::Bgm:
+      music_.HandleBgmRecord(record);
+      phase_ = RollPhase::Dispatch;
+      recordIndex_ += 1;
+      break;
+    case RecordCommand::Other:
+      recordIndex_ += 1;  // an unknown command is skipped rather than stopping the roll for good
+      break;
+  }
+}
+
+void SaverWindow::PlaceLine(const RollRecord& record) {
+  nextSlot_ += 1;
+  if (nextSlot_ > kLineSlots) nextSlot_ = 1;
+  forms::Label& line = LineLabel(nextSlot_);
+  // A slot handed out again while its line is still on screen is taken over by the new line;
+  // its old entry goes, so that no label is listed, and moved, twice.
+  std::erase(shownLines_, &line);
+  shownLines_.push_back(&line);
+
+  line.SetFontName(std::string(record.Param(1)));
+  line.SetFontSize(static_cast<float>(
+      TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
+  line.SetCaption(std::string(record.Param(3)));
+  line.SetForeColor(HexToColor(record.Param(4)));
+  spacingLines_ = LeadingNumber16(record.Param(5));
+  const double screenWidth = Screen().Width();
+  const double lineWidth = line.Width();
+  const std::string& align = script_.Header.AlignMode;
+  if (align == "LEFT") {
+    line.SetLeft(static_cast<float>(screenWidth / 4));
+  } else if (align == "MID") {
+    line.SetLeft(static_cast<float>((screenWidth - lineWidth) / 2));
+  } else if (align == "RIGHT") {
+    line.SetLeft(static_cast<float>(screenWidth * 3 / 4 - lineWidth));
+  }
+  line.SetTop(Screen().Height());
+  line.SetVisible(true);
+  phase_ = RollPhase::Spacing;
+}
+
+void SaverWindow::ClearLines() {
+  shownLines_.clear();
+  for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
+  recordIndex_ += 1;
+}
+
+void SaverWindow::SpacingStep() {
+  ScrollLines();
+  spacingTicks_ += 1;
+  // The spacing counts in heights of the newest line on screen.
+  const forms::Label& newest = shownLines_.empty() ? templateLabel_ : *shownLines_.back();
+  const double lineHeight = newest.Height();
+  const auto limit = static_cast<float>(lineHeight / twipsPerPixelY_ * spacingLines_ / 5);
+  if (limit < static_cast<float>(spacingTicks_)) {
+    spacingTicks_ = 0;
+    recordIndex_ += 1;
+    phase_ = RollPhase::Dispatch;
+  }
+}
+
+void SaverWindow::WaitStep(const RollRecord& record) {
+  waitTicks_ += 1;
+  const double ticksPerSecond =
+      std::floor(1000.0 / kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  const double limit = ticksPerSecond * LeadingNumber16(record.Param(1));
+  if (limit < waitTicks_) {
+    waitTicks_ = 0;
+    phase_ = RollPhase::Dispatch;
+    recordIndex_ += 1;
+  }
+}
+
+// Moves every listed line up 5 pixels; a line whose bottom edge would reach the top edge is
+// hidden and taken off the list instead.
+void SaverWindow::ScrollLines() {
+  const float step = 5 * twipsPerPixelY_;
+  for (auto it = shownLines_.begin(); it != shownLines_.end();) {
+    forms::Label& line = **it;
+    const float newTop = line.Top() - step;
+    if (newTop <= -line.Height()) {
+      line.SetVisible(false);
+      it = shownLines_.erase(it);
+    } else {
+      line.SetTop(newTop);
+      ++it;
+    }
+  }
+}
+
+forms::PixelPoint SaverWindow::PointerOrOrigin() {
+  return Platform().PointerPosition().value_or(forms::PixelPoint{});
+}
+
+void SaverWindow::CheckMouseMove() {
+  const forms::PixelPoint point = PointerOrOrigin();
+  // Wider than the coordinates, so that no difference of two of them overflows.
+  const auto dy = static_cast<double>(std::int64_t{point.Y} - lastPointer_.Y);
+  const auto dx = static_cast<double>(std::int64_t{point.X} - lastPointer_.X);
+  const double distance = std::sqrt(dy * dy + dx * dx);
+  if (distance > kDismissDistance) Dismiss();
+  lastPointer_ = point;
+}
+
+// The window and the covers fit the new screens. Lines on screen keep their place; the next
+// ones are placed for the new size.
+void SaverWindow::OnScreensChanged() {
+  const forms::Screen screen = Screen();
+  Move(0, 0, screen.Width(), screen.Height());
+  CoverOtherMonitors();
+}
+
+void SaverWindow::OnClick() {
+  Dismiss();
+}
+
+void SaverWindow::OnKeyPress(char16_t) {
+  Dismiss();
+}
+
+void SaverWindow::Dismiss() {
+  music_.StopMusic();
+  App().End();
+}
+
+// One centred white line: which script, and why it is not playing.
+void SaverWindow::ShowScriptFailure() {
+  const ScriptReadFailure& failure = *script_.Failure;
+  const auto line = [&](std::size_t keptBytes) {
+    return failure.Reason + ": " + utf8::ElideMiddle(failure.Path, keptBytes);
+  };
+  messageLabel_.SetCaption(line(failure.Path.size()));
+  // A path too long for the screen is shortened in its middle, keeping the drive, the first
+  // folders and the file name, so that the whole line and its reason can be read.
+  if (messageLabel_.Width() > Width()) {
+    std::size_t fits = 0;
+    std::size_t tooLong = failure.Path.size();
+    while (tooLong - fits > 1) {
+      const std::size_t kept = fits + (tooLong - fits) / 2;
+      messageLabel_.SetCaption(line(kept));
+      (messageLabel_.Width() > Width() ? tooLong : fits) = kept;
+    }
+    messageLabel_.SetCaption(line(fits));
+  }
+  messageLabel_.SetLeft((Width() - messageLabel_.Width()) / 2);
+  messageLabel_.SetTop((Height() - messageLabel_.Height()) / 2);
+  messageLabel_.SetVisible(true);
+}
+
+// One cover for each monitor but the primary, in place of those there were.
+void SaverWindow::CoverOtherMonitors() {
+  covers_.clear();
+  const forms::Screen screen = Screen();
+  const float x = screen.TwipsPerPixelX();
+  const float y = screen.TwipsPerPixelY();
+  for (const forms::PixelRect& monitor : screen.OtherMonitors()) {
+    auto cover =
+        std::make_unique<CoverWindow>(Platform(), CoverDesign(BackColor()), [this] { Dismiss(); });
+    cover->Move(static_cast<float>(monitor.Left) * x, static_cast<float>(monitor.Top) * y,
+                static_cast<float>(monitor.Width()) * x, static_cast<float>(monitor.Height()) * y);
+    cover->Show();
+    cover->KeepAboveOthers();
+    covers_.push_back(std::move(cover));
+  }
+}
+
+}  // namespace velloway
