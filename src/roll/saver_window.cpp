@@ -186,13 +186,18 @@ void SaverWindow::PlaceLine(const RollRecord& record) {
   spacingLines_ = LeadingNumber16(record.Param(5));
   const double screenWidth = Screen().Width();
   const double lineWidth = line.Width();
-  const std::string& align = script_.Header.AlignMode;
-  if (align == "LEFT") {
-    line.SetLeft(static_cast<float>(screenWidth / 4));
-  } else if (align == "MID") {
-    line.SetLeft(static_cast<float>((screenWidth - lineWidth) / 2));
-  } else if (align == "RIGHT") {
-    line.SetLeft(static_cast<float>(screenWidth * 3 / 4 - lineWidth));
+  switch (script_.Header.Alignment) {
+    case LineAlignment::Left:
+      line.SetLeft(static_cast<float>(screenWidth / 4));
+      break;
+    case LineAlignment::Centre:
+      line.SetLeft(static_cast<float>((screenWidth - lineWidth) / 2));
+      break;
+    case LineAlignment::Right:
+      line.SetLeft(static_cast<float>(screenWidth * 3 / 4 - lineWidth));
+      break;
+    case LineAlignment::Other:
+      break;  // the label stays where it stood
   }
   line.SetTop(Screen().Height());
   line.SetVisible(true);

@@ -50,18 +50,20 @@ std::size_t CountRecordLinesUpperBound(std::string_view text) {
 
 class ScriptReader {
  public:
-  ScriptReader(LoadedScript& script, std::vector<std::uint32_t>& recordStarts)
-      : script_(script), recordStarts_(recordStarts) {}
+  ScriptReader(LoadedScript& script, std::vector<std::uint32_t>& recordStarts,
+               std::vector<RecordCommand>& recordCommands)
+      : script_(script), recordStarts_(recordStarts), recordCommands_(recordCommands) {}
 
   void ReadLine(std::string_view line, std::size_t offset) {
     ++lineNumber_;
     if (line.empty()) return;
-    if (NormalisesTo(FindField(line, 0), "HEADER")) {
+    const std::string_view firstField = FindField(line, 0);
+    if (NormalisesTo(firstField, "HEADER")) {
       ReadHeader(line);
     } else if (line.front() == '#') {
       return;  // a comment
     } else {
-      AppendRecord(line, offset);
+      AppendRecord(line, offset, ReadCommand(firstField));
     }
   }
 
@@ -97,10 +99,11 @@ class ScriptReader {
       header.SpeedIndex = speed;
     }
     header.AlignMode = Normalise(FindField(line, 3));
+    header.Alignment = ReadAlignment(header.AlignMode);
     header.BackColorText = FindField(line, 4);
   }
 
-  void AppendRecord(std::string_view line, std::size_t offset) {
+  void AppendRecord(std::string_view line, std::size_t offset, RecordCommand command) {
     const std::size_t fields = CountFields(line);
     if (fields > kMaxRecordFields) {
       Warn("record line has " + std::to_string(fields - 1) +
@@ -108,10 +111,12 @@ class ScriptReader {
     }
     // A script's text is at most three times its 256 MB: its offsets fit 32 bits.
     recordStarts_.push_back(static_cast<std::uint32_t>(offset));
+    recordCommands_.push_back(command);
   }
 
   LoadedScript& script_;
   std::vector<std::uint32_t>& recordStarts_;
+  std::vector<RecordCommand>& recordCommands_;
   std::int32_t lineNumber_ = 0;
 };
 
@@ -132,8 +137,10 @@ LoadedScript ParseScript(std::string text) {
   script.text_ = std::move(text);
   const std::string_view view = script.text_;
   // Counted first, so that the offsets take exactly their room and are never copied to grow.
-  script.recordStarts_.reserve(CountRecordLinesUpperBound(view));
-  ScriptReader reader(script, script.recordStarts_);
+  const std::size_t records = CountRecordLinesUpperBound(view);
+  script.recordStarts_.reserve(records);
+  script.recordCommands_.reserve(records);
+  ScriptReader reader(script, script.recordStarts_, script.recordCommands_);
   ForEachLine(view, [&reader](std::string_view line, std::size_t offset) {
     reader.ReadLine(line, offset);
   });

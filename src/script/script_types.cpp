@@ -8,11 +8,30 @@
 namespace velloway {
 
 RecordCommand ReadCommand(std::string_view word) {
-  if (NormalisesTo(word, "TEXT")) return RecordCommand::Text;
-  if (NormalisesTo(word, "CLEAR")) return RecordCommand::Clear;
-  if (NormalisesTo(word, "WAIT")) return RecordCommand::Wait;
-  if (NormalisesTo(word, "BGM")) return RecordCommand::Bgm;
+  struct Command {
+    std::string_view Word;
+    RecordCommand Read;
+  };
+  static constexpr Command kCommands[] = {{"TEXT", RecordCommand::Text},
+                                          {"CLEAR", RecordCommand::Clear},
+                                          {"WAIT", RecordCommand::Wait},
+                                          {"BGM", RecordCommand::Bgm}};
+  // Every command starts with a letter of its own: a word of another first letter is read at one
+  // look, which the loader takes for every record.
+  const char32_t first = NormalisedFirst(word);
+  for (const Command& command : kCommands) {
+    if (first == static_cast<char32_t>(command.Word.front())) {
+      return NormalisesTo(word, command.Word) ? command.Read : RecordCommand::Other;
+    }
+  }
   return RecordCommand::Other;
+}
+
+LineAlignment ReadAlignment(std::string_view alignMode) {
+  if (alignMode == "LEFT") return LineAlignment::Left;
+  if (alignMode == "MID") return LineAlignment::Centre;
+  if (alignMode == "RIGHT") return LineAlignment::Right;
+  return LineAlignment::Other;
 }
 
 void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::string message) {
@@ -22,10 +41,6 @@ void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::str
               " warnings; from this line on they are not listed";
   }
   list.push_back({line, Severity::Warning, std::move(message)});
-}
-
-RecordCommand RollRecord::Command() const {
-  return ReadCommand(FindField(line_, 0));
 }
 
 std::string RollRecord::CommandText() const {

@@ -7,12 +7,20 @@
 
 namespace velloway {
 
+// Where a line stands across the screen: its left edge at a quarter of the width, centred, or
+// its right edge at three quarters; any other mode leaves each label where it stood.
+enum class LineAlignment : std::uint8_t { Left, Centre, Right, Other };
+
+// The mode an AlignMode names, as the loader keeps it (normalised): "LEFT", "MID" or "RIGHT".
+LineAlignment ReadAlignment(std::string_view alignMode);
+
 // The header line's four values; these defaults stay in force when a script has no header line.
 struct ScriptHeader {
   std::int16_t BaseFontSize = 0;
   std::int16_t SpeedIndex = 0;
   std::string AlignMode;      // normalised: "LEFT", "MID", "RIGHT" or anything a writer put there
   std::string BackColorText;  // exactly as written, RRGGBB
+  LineAlignment Alignment = LineAlignment::Other;  // AlignMode, read once
 };
 
 // The commands the roll knows; it skips any other.
@@ -21,23 +29,24 @@ enum class RecordCommand : std::uint8_t { Text, Clear, Wait, Bgm, Other };
 // A command word as the loader reads it: in any letter case and in full-width letters.
 RecordCommand ReadCommand(std::string_view word);
 
-// One record line, a light view into its script's text: valid while the script lives. Its fields
-// are found when asked: Param(1)..Param(5) are fields 2..6 exactly as written, Param(0) exists for
-// the numbering only and is always empty.
+// One record line, a light view into its script's text: valid while the script lives. Its command
+// was read when the script was loaded; its parameters are found when asked: Param(1)..Param(5)
+// are fields 2..6 exactly as written, Param(0) exists for the numbering only and is always empty.
 class RollRecord {
  public:
   static constexpr int kMaxParam = 5;
 
   // line: the record's line; whatever follows its line end (CR or LF) is not read.
-  explicit RollRecord(std::string_view line) : line_(line) {}
+  RollRecord(std::string_view line, RecordCommand command) : line_(line), command_(command) {}
 
-  RecordCommand Command() const;
+  RecordCommand Command() const { return command_; }
   // The command word normalised, as messages name it: "TEXT", "MISSPELT".
   std::string CommandText() const;
   std::string_view Param(int index) const;
 
  private:
   std::string_view line_;
+  RecordCommand command_;
 };
 
 enum class Severity { Warning, Error };
@@ -72,7 +81,7 @@ struct ScriptReadFailure {
 enum class ScriptEncoding { Utf8, Utf8WithBom, Utf16LE, Utf16BE, LegacyCodePage };
 
 // A loaded script: its header, its records numbered from 1 and what the loader noticed. It keeps
-// its decoded text once; a record costs the offset of its line in that text.
+// its decoded text once; a record costs the offset of its line in that text and its command.
 class LoadedScript {
  public:
   ScriptHeader Header;
@@ -84,16 +93,17 @@ class LoadedScript {
   std::int32_t RecordCount() const { return static_cast<std::int32_t>(recordStarts_.size()); }
   // index is 1-based, as scripts and the roll number their records.
   RollRecord Record(std::int32_t index) const {
-    return RollRecord(
-        std::string_view(text_).substr(recordStarts_[static_cast<std::size_t>(index - 1)]));
+    const auto i = static_cast<std::size_t>(index - 1);
+    return RollRecord(std::string_view(text_).substr(recordStarts_[i]), recordCommands_[i]);
   }
 
  private:
   friend LoadedScript ParseScript(std::string text);
   friend class RecordLineNumbers;
 
-  std::string text_;                         // UTF-8
-  std::vector<std::uint32_t> recordStarts_;  // where each record's line starts in text_
+  std::string text_;                           // UTF-8
+  std::vector<std::uint32_t> recordStarts_;    // where each record's line starts in text_
+  std::vector<RecordCommand> recordCommands_;  // each record's command, one byte
 };
 
 // The line numbers of a script's records, counted in its text when asked. Asked in record order,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless_backend.h"
+#include "script/script_loader.h"
 
 namespace velloway {
 namespace {
@@ -41,6 +42,11 @@ class MusicTest : public ::testing::Test {
         return "finished " + Device().OpenedPath();
     }
     return {};
+  }
+  // Hands the record of a one-line script to the music, as the roll does.
+  void Handle(const std::string& record) {
+    const LoadedScript script = ParseScript(record);
+    music.HandleBgmRecord(script.Record(1));
   }
   // The device in `state`, with theme.wav unless closed.
   void Put(State state) {
@@ -91,7 +97,7 @@ TEST_F(MusicTest, OnOffAndStopInEveryState) {
     if (c.record.empty()) {
       music.StopMusic();
     } else {
-      music.HandleBgmRecord(RollRecord(c.record));
+      Handle(c.record);
     }
     EXPECT_THAT(seen, ElementsAreArray(c.seenByEvents)) << c.what;
     EXPECT_EQ(Describe(), c.after) << c.what;
@@ -101,17 +107,17 @@ TEST_F(MusicTest, OnOffAndStopInEveryState) {
 TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
   for (const char* on : {"ON", "on", "On", "oN"}) {
     Put(State::Closed);
-    music.HandleBgmRecord(RollRecord(Bgm(on)));
+    Handle(Bgm(on));
     EXPECT_EQ(Device().Now(), State::Playing) << on;
   }
   for (const char* off : {"OFF", "off", "Off"}) {
     Put(State::Playing);
-    music.HandleBgmRecord(RollRecord(Bgm(off)));
+    Handle(Bgm(off));
     EXPECT_EQ(Device().Now(), State::Closed) << off;
   }
   for (const char* other : {" ON", "ON ", "0N", "ONN", "\xEF\xBC\xAF\xEF\xBC\xAE"}) {
     seen.clear();
-    music.HandleBgmRecord(RollRecord(Bgm(other)));
+    Handle(Bgm(other));
     EXPECT_THAT(seen, IsEmpty()) << other;
     EXPECT_EQ(Describe(), "closed") << other;
   }
@@ -140,7 +146,7 @@ TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
   for (const auto& c : cases) {
     Put(State::Closed);
     seen.clear();
-    music.HandleBgmRecord(RollRecord(Bgm("ON", c.file)));
+    Handle(Bgm("ON", c.file));
     EXPECT_EQ(Device().OpenedPath(), c.path) << c.file;
     if (std::string(c.path).empty()) {
       EXPECT_THAT(seen, IsEmpty()) << c.file;

@@ -62,10 +62,9 @@ class Checker {
     if (script_.Header.SpeedIndex == 0)
       Warn(script_.HeaderLine, "SpeedIndex 0: the roll does not play");
     CheckColour(script_.HeaderLine, "background colour", script_.Header.BackColorText);
-    const std::string& align = script_.Header.AlignMode;
-    if (align != "LEFT" && align != "MID" && align != "RIGHT") {
+    if (script_.Header.Alignment == LineAlignment::Other) {
       Warn(script_.HeaderLine,
-           "AlignMode \"" + align +
+           "AlignMode \"" + script_.Header.AlignMode +
                "\" is none of LEFT, MID, RIGHT: lines keep the place of the line before");
     }
   }
