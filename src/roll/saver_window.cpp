@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "identity/program_identity.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "roll/cover_window.h"
@@ -15,8 +16,8 @@
 namespace velloway {
 namespace {
 
-constexpr forms::Color kBlack = 0;
-constexpr forms::Color kWhite = 0xFFFFFF;
+constexpr Color kBlack = 0;
+constexpr Color kWhite = 0xFFFFFF;
 // The time between two ticks for each speed index; speed 0 plays no roll.
 constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
 // Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
@@ -32,7 +33,7 @@ struct TickGuard {
 
 forms::FormDesign MainDesign() {
   forms::FormDesign design;
-  design.Caption = "MAIN -+- Velloway";
+  design.Caption = identity::kSaverCaption;
   design.Border = forms::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::CenterScreen;
@@ -41,9 +42,9 @@ forms::FormDesign MainDesign() {
   return design;
 }
 
-forms::FormDesign CoverDesign(forms::Color backColor) {
+forms::FormDesign CoverDesign(Color backColor) {
   forms::FormDesign design = MainDesign();
-  design.Caption = "COVER -+- Velloway";
+  design.Caption = identity::kCoverCaption;
   design.StartUp = forms::StartUpPosition::Manual;
   design.BackColor = backColor;
   return design;
@@ -119,7 +120,8 @@ void SaverWindow::OnLoad() {
 
 void SaverWindow::LoadScript() {
   const std::string fileName =
-      App().GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws");
+      App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
+                       identity::kDefaultScript);
   script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
 }
 
