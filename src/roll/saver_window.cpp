@@ -20,6 +20,10 @@ constexpr Color kBlack = 0;
 constexpr Color kWhite = 0xFFFFFF;
 // The time between two ticks for each speed index; speed 0 plays no roll.
 constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
+// The loader keeps the speed index within the table.
+constexpr std::int32_t TickInterval(std::int16_t speedIndex) {
+  return kTickIntervals[static_cast<std::size_t>(speedIndex)];
+}
 // Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
 constexpr std::int32_t kIntervalWithoutScript = 200;
 // A pointer that moves further than this between two ticks ends the saver.
@@ -110,9 +114,8 @@ void SaverWindow::OnLoad() {
   SetBackColor(HexToColor(script_.Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  tickTimer_.SetInterval(script_.Failure
-                             ? kIntervalWithoutScript
-                             : kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript
+                                         : TickInterval(script_.Header.SpeedIndex));
   tickTimer_.SetEnabled(true);
   if (script_.Failure) ShowScriptFailure();
   CoverOtherMonitors();
@@ -228,8 +231,7 @@ void SaverWindow::SpacingStep() {
 
 void SaverWindow::WaitStep(const RollRecord& record) {
   waitTicks_ += 1;
-  const double ticksPerSecond =
-      std::floor(1000.0 / kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  const double ticksPerSecond = std::floor(1000.0 / TickInterval(script_.Header.SpeedIndex));
   const double limit = ticksPerSecond * LeadingNumber16(record.Param(1));
   if (limit < waitTicks_) {
     waitTicks_ = 0;
