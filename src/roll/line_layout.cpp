@@ -1,0 +1,29 @@
+#include "roll/line_layout.h"
+
+#include "platform/forms.h"
+
+namespace velloway {
+
+LinePlace PlaceLineOnMonitor(const MonitorSize& monitor, int lineWidthPx, LineAlignment alignment) {
+  const forms::Screen screen({monitor.WidthPx, monitor.HeightPx, monitor.DpiX, monitor.DpiY, {}});
+  const float twipsPerPixel = screen.TwipsPerPixelX();
+  const double W = screen.Width();
+  // As a label sized to its text measures its width.
+  const double w = static_cast<forms::Twips>(lineWidthPx) * twipsPerPixel;
+  double left = 0;
+  switch (alignment) {
+    case LineAlignment::Left:
+      left = W / 4;
+      break;
+    case LineAlignment::Mid:
+      left = (W - w) / 2;
+      break;
+    case LineAlignment::Right:
+      left = W * 3 / 4 - w;
+      break;
+  }
+  return {forms::ToPixels(static_cast<forms::Twips>(left), twipsPerPixel),
+          forms::ToPixels(screen.Height(), screen.TwipsPerPixelY())};
+}
+
+}  // namespace velloway
