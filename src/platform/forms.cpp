@@ -10,13 +10,10 @@
 #include "velloway_version.h"
 
 namespace velloway::forms {
-namespace {
 
 int ToPixels(Twips twips, float twipsPerPixel) {
   return static_cast<int>(std::lround(twips / twipsPerPixel));
 }
-
-}  // namespace
 
 PixelRect PixelRect::Intersect(const PixelRect& other) const {
   return {std::max(Left, other.Left), std::max(Top, other.Top), std::min(Right, other.Right),

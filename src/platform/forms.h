@@ -18,6 +18,9 @@ using Twips = float;
 
 inline constexpr float kTwipsPerInch = 1440.0f;
 
+// Twips as whole pixels, rounded to the nearest, as every form and control is placed.
+int ToPixels(Twips twips, float twipsPerPixel);
+
 // The primary monitor as the windows see it, read afresh on each call of Form::Screen().
 class Screen {
  public:
