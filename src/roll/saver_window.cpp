@@ -81,8 +81,9 @@ std::int32_t SaverWindow::TakeableFontSize(std::int32_t points) {
   return std::clamp(points, kMinFontSize, kMaxFontSize);
 }
 
-SaverWindow::SaverWindow(forms::Backend& backend)
+SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
     : forms::Form(backend, MainDesign()),
+      options_(options),
       messageLabel_(*this, MessageLabelDesign()),
       templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),

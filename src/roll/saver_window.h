@@ -8,6 +8,7 @@
 
 #include "music/music_channel.h"
 #include "platform/forms.h"
+#include "roll/roll_options.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -29,7 +30,7 @@ class SaverWindow : public forms::Form {
   // The nearest size a label can take.
   static std::int32_t TakeableFontSize(std::int32_t points);
 
-  explicit SaverWindow(forms::Backend& backend);
+  explicit SaverWindow(forms::Backend& backend, RollOptions options = {});
   ~SaverWindow() override;
 
   // The label of a line slot, 1..kLineSlots.
@@ -40,6 +41,7 @@ class SaverWindow : public forms::Form {
   const forms::Label& TemplateLabel() const { return templateLabel_; }
   const forms::Timer& TickTimer() const { return tickTimer_; }
   const LoadedScript& Script() const { return script_; }
+  const RollOptions& Options() const { return options_; }
   // The line that says why no script is playing; hidden while a script plays.
   const forms::Label& MessageLabel() const { return messageLabel_; }
 
@@ -79,6 +81,7 @@ class SaverWindow : public forms::Form {
   // or its wait.
   enum class RollPhase : std::uint8_t { Dispatch, Spacing, Wait };
 
+  const RollOptions options_;
   // The script, as loaded.
   LoadedScript script_;
 
