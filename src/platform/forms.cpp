@@ -351,6 +351,26 @@ void ComboBox::Save() {
   listIndex_ = index < ListCount() ? index : -1;
 }
 
+CheckBox::CheckBox(Form& owner, ControlDesign design)
+    : Control(owner, ControlKind::CheckBox, std::move(design)) {}
+
+bool CheckBox::Checked() const {
+  return Native() ? Native()->IsChecked() : checked_;
+}
+
+void CheckBox::SetChecked(bool checked) {
+  checked_ = checked;
+  if (Native()) Native()->SetChecked(checked);
+}
+
+void CheckBox::Restore() {
+  Native()->SetChecked(checked_);
+}
+
+void CheckBox::Save() {
+  checked_ = Native()->IsChecked();
+}
+
 CommandButton::CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick)
     : Control(owner, ControlKind::PushButton, std::move(design)), onClick_(std::move(onClick)) {}
 

@@ -29,7 +29,7 @@ class Screen {
   Twips Height() const { return static_cast<Twips>(metrics_.HeightPx) * TwipsPerPixelY(); }
   float TwipsPerPixelX() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiX); }
   float TwipsPerPixelY() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiY); }
-  const std::vector<PixelRect>& OtherMonitors() const { return metrics_.OtherMonitors; }
+  const std::vector<MonitorArea>& OtherMonitors() const { return metrics_.OtherMonitors; }
 
  private:
   ScreenMetrics metrics_;
@@ -296,6 +296,21 @@ class ComboBox : public Control {
 
   std::vector<std::string> items_;
   int listIndex_ = -1;  // while the form is not loaded
+};
+
+// A check box with its caption beside it.
+class CheckBox : public Control {
+ public:
+  CheckBox(Form& owner, ControlDesign design);
+  // While the form is loaded, as the control holds it at this moment.
+  bool Checked() const;
+  void SetChecked(bool checked);
+
+ private:
+  void Restore() override;
+  void Save() override;
+
+  bool checked_ = false;  // while the form is not loaded
 };
 
 // A push button; a default button is pressed by Enter, a cancel button by Escape.

@@ -14,6 +14,7 @@
 namespace velloway {
 
 class CoverWindow;
+class MirrorWindow;
 
 // The saver window: borderless and full-screen, it shows the roll over the script's background
 // colour and hides the pointer over its background.
@@ -44,6 +45,8 @@ class SaverWindow : public forms::Form {
   const RollOptions& Options() const { return options_; }
   // The line that says why no script is playing; hidden while a script plays.
   const forms::Label& MessageLabel() const { return messageLabel_; }
+  // With every monitor on, the windows that show the roll on the other monitors.
+  const std::vector<std::unique_ptr<MirrorWindow>>& Mirrors() const { return mirrors_; }
 
   // Tells an observer (the timeline of the script checker) of every record the roll dispatches.
   using DispatchObserver = std::function<void(std::int32_t recordIndex, const RollRecord& record)>;
@@ -72,7 +75,9 @@ class SaverWindow : public forms::Form {
   // The pointer's position; one that cannot be read counts as the screen's origin.
   forms::PixelPoint PointerOrOrigin();
   void ShowScriptFailure();
+  void ShowOtherMonitors();
   void CoverOtherMonitors();
+  void MirrorOtherMonitors();
   void Dismiss();
 
   forms::Label& LineLabel(int slot) { return *lineLabels_[static_cast<std::size_t>(slot - 1)]; }
@@ -106,6 +111,7 @@ class SaverWindow : public forms::Form {
   forms::Timer tickTimer_;
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
+  std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
   DispatchObserver dispatchObserver_;
 };
 
