@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "identity/program_identity.h"
+#include "roll/roll_options.h"
 #include "script/normalise.h"
 
 namespace velloway {
@@ -29,7 +30,7 @@ forms::FormDesign DialogDesign() {
   design.StartUp = forms::StartUpPosition::CenterScreen;
   design.BackColor = kBlack;
   design.Width = 4530;
-  design.Height = 2850;
+  design.Height = 3570;  // room for the roll options below the buttons
   return design;
 }
 
@@ -64,6 +65,16 @@ forms::LabelDesign Centred(forms::LabelDesign design, bool autoSize) {
 forms::ControlDesign ScriptListDesign() {
   forms::ControlDesign design =
       Placed<forms::ControlDesign>(1800, 1845, 2355, 315, "", Gothic(9.75f, true));
+  design.ForeColor = kWhite;
+  design.BackColor = kBlack;
+  return design;
+}
+
+// A roll option's box in the script list's column, below the buttons; wide enough for its
+// caption to the dialog's right margin.
+forms::ControlDesign OptionBox(forms::Twips top, std::string caption) {
+  forms::ControlDesign design =
+      Placed<forms::ControlDesign>(1800, top, 2535, 285, std::move(caption), Times(11.25f));
   design.ForeColor = kWhite;
   design.BackColor = kBlack;
   return design;
@@ -111,11 +122,14 @@ SettingsDialog::SettingsDialog(forms::Backend& backend)
                      "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB",  // スクリプトファイル
                      Gothic(9.75f, true))),
       scriptList_(*this, ScriptListDesign()),
+      smoothMotionBox_(*this, OptionBox(2850, "Smooth motion")),
+      everyMonitorBox_(*this, OptionBox(3165, "Play on every monitor")),
       okButton_(*this, Button(2415, "&OK", true), [this] { OnOk(); }),
       cancelButton_(*this, Button(3465, "&Cancel", false), [this] { OnCancel(); }) {}
 
 void SettingsDialog::OnLoad() {
   ListScripts();
+  ShowRollOptions();
   version_.SetCaption(DialogVersionText(App().Major(), App().Minor(), App().Revision()));
 }
 
@@ -133,12 +147,19 @@ void SettingsDialog::ListScripts() {
   }
 }
 
+void SettingsDialog::ShowRollOptions() {
+  const RollOptions options = ReadRollOptions(App());
+  smoothMotionBox_.SetChecked(options.SmoothMotion);
+  everyMonitorBox_.SetChecked(options.EveryMonitor);
+}
+
 void SettingsDialog::OnOk() {
   const bool nothingChosen = scriptList_.Text().empty() || scriptList_.ListIndex() == -1;
   const std::string value =
       nothingChosen ? std::string(identity::kDefaultScript) : scriptList_.Text();
   App().SaveSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                     value);
+  SaveRollOptions(App(), {smoothMotionBox_.Checked(), everyMonitorBox_.Checked()});
   Unload();
 }
 

@@ -10,12 +10,14 @@ namespace velloway {
 std::string DialogVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision);
 
 // The settings dialog: lists the scripts of the program's directory, preselects the stored
-// choice, and stores the user's choice on OK.
+// choice, shows the stored roll options, and stores the user's choices on OK.
 class SettingsDialog : public forms::Form {
  public:
   explicit SettingsDialog(forms::Backend& backend);
 
   const forms::ComboBox& ScriptList() const { return scriptList_; }
+  const forms::CheckBox& SmoothMotionBox() const { return smoothMotionBox_; }
+  const forms::CheckBox& EveryMonitorBox() const { return everyMonitorBox_; }
   const forms::Label& Version() const { return version_; }
 
  protected:
@@ -23,6 +25,7 @@ class SettingsDialog : public forms::Form {
 
  private:
   void ListScripts();
+  void ShowRollOptions();
   void OnOk();
   void OnCancel();
 
@@ -31,6 +34,8 @@ class SettingsDialog : public forms::Form {
   forms::Label notice_;
   forms::Label listCaption_;    // the script list's caption
   forms::ComboBox scriptList_;  // the controls in tab order
+  forms::CheckBox smoothMotionBox_;
+  forms::CheckBox everyMonitorBox_;
   forms::CommandButton okButton_;
   forms::CommandButton cancelButton_;
 };

@@ -13,6 +13,8 @@ namespace velloway::identity {
 inline constexpr std::string_view kAppName = "Velloway";
 inline constexpr std::string_view kSettingSection = "Setting";
 inline constexpr std::string_view kScriptFileNameKey = "ScriptFileName";
+inline constexpr std::string_view kSmoothMotionKey = "SmoothMotion";
+inline constexpr std::string_view kEveryMonitorKey = "EveryMonitor";
 // The installation record, written at every start.
 inline constexpr std::string_view kInstallSection = "UpdateInfo";
 inline constexpr std::string_view kApplicationPathKey = "ApplicationPath";
@@ -26,6 +28,7 @@ inline constexpr std::string_view kSaverCaption = "MAIN -+- Velloway";
 inline constexpr std::string_view kSettingsCaption = "CONFIG -+- Velloway";
 inline constexpr std::string_view kPreviewCaption = "Preview(Velloway)";
 inline constexpr std::string_view kCoverCaption = "COVER -+- Velloway";
+inline constexpr std::string_view kMirrorCaption = "MIRROR -+- Velloway";
 // A start does not run while a window of one of these is open; a preview does not stop it.
 inline constexpr std::array<std::string_view, 2> kRunningCopyCaptions = {kSaverCaption,
                                                                          kSettingsCaption};

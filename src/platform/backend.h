@@ -64,12 +64,20 @@ struct TextExtent {
   int Height = 0;
 };
 
+// A monitor beside the primary one: where it lies and its own DPI.
+struct MonitorArea {
+  PixelRect Bounds;  // in virtual-screen pixels
+  int DpiX = 96;
+  int DpiY = 96;
+  bool operator==(const MonitorArea&) const = default;
+};
+
 struct ScreenMetrics {
   int WidthPx = 1920;  // the primary monitor
   int HeightPx = 1080;
   int DpiX = 96;
   int DpiY = 96;
-  std::vector<PixelRect> OtherMonitors;  // in virtual-screen pixels
+  std::vector<MonitorArea> OtherMonitors;
 };
 
 // What a paint routine draws on. Drawing is clipped to the area being painted.
@@ -116,15 +124,16 @@ class ControlEvents {
 };
 
 // A drop-down list opens as wide as its longest entry needs, at least as wide as its closed field
-// and at most as wide as the screen; a picture is scaled to fill its control.
-enum class ControlKind { DropDownList, PushButton, Picture };
+// and at most as wide as the screen; a check box turns on and off as the user clicks it or presses
+// Space on it; a picture is scaled to fill its control.
+enum class ControlKind { DropDownList, PushButton, CheckBox, Picture };
 
 // A child control as the platform makes it. Controls take the keyboard focus in the order they
 // are made; the first one has it when its window is shown.
 struct ControlProperties {
   ControlKind Kind = ControlKind::PushButton;
   PixelRect Bounds;     // in the parent's client pixels
-  std::string Caption;  // a button's text; "&" marks its access key
+  std::string Caption;  // a button's or a check box's text; "&" marks its access key
   FontSpec Font;
   Color ForeColor = 0;
   Color BackColor = 0xFFFFFF;
@@ -145,6 +154,9 @@ class NativeControl {
   // keyboard or another program): its index, -1 when nothing is selected, and its text.
   virtual int SelectedIndex() const = 0;
   virtual std::string SelectedText() const = 0;
+  virtual void SetChecked(bool checked) = 0;
+  // A check box's state as the control holds it now, however it changed.
+  virtual bool IsChecked() const = 0;
 };
 
 struct WindowStyle {

@@ -10,13 +10,10 @@
 #include "velloway_version.h"
 
 namespace velloway::forms {
-namespace {
 
 int ToPixels(Twips twips, float twipsPerPixel) {
   return static_cast<int>(std::lround(twips / twipsPerPixel));
 }
-
-}  // namespace
 
 PixelRect PixelRect::Intersect(const PixelRect& other) const {
   return {std::max(Left, other.Left), std::max(Top, other.Top), std::min(Right, other.Right),
@@ -354,6 +351,26 @@ void ComboBox::Restore() {
 void ComboBox::Save() {
   const int index = Native()->SelectedIndex();
   listIndex_ = index < ListCount() ? index : -1;
+}
+
+CheckBox::CheckBox(Form& owner, ControlDesign design)
+    : Control(owner, ControlKind::CheckBox, std::move(design)) {}
+
+bool CheckBox::Checked() const {
+  return Native() ? Native()->IsChecked() : checked_;
+}
+
+void CheckBox::SetChecked(bool checked) {
+  checked_ = checked;
+  if (Native()) Native()->SetChecked(checked);
+}
+
+void CheckBox::Restore() {
+  Native()->SetChecked(checked_);
+}
+
+void CheckBox::Save() {
+  checked_ = Native()->IsChecked();
 }
 
 CommandButton::CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick)

@@ -18,6 +18,9 @@ using Twips = float;
 
 inline constexpr float kTwipsPerInch = 1440.0f;
 
+// Twips as whole pixels, rounded to the nearest, as every form and control is placed.
+int ToPixels(Twips twips, float twipsPerPixel);
+
 // The primary monitor as the windows see it, read afresh on each call of Form::Screen().
 class Screen {
  public:
@@ -26,7 +29,7 @@ class Screen {
   Twips Height() const { return static_cast<Twips>(metrics_.HeightPx) * TwipsPerPixelY(); }
   float TwipsPerPixelX() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiX); }
   float TwipsPerPixelY() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiY); }
-  const std::vector<PixelRect>& OtherMonitors() const { return metrics_.OtherMonitors; }
+  const std::vector<MonitorArea>& OtherMonitors() const { return metrics_.OtherMonitors; }
 
  private:
   ScreenMetrics metrics_;
@@ -294,6 +297,21 @@ class ComboBox : public Control {
 
   std::vector<std::string> items_;
   int listIndex_ = -1;  // while the form is not loaded
+};
+
+// A check box with its caption beside it.
+class CheckBox : public Control {
+ public:
+  CheckBox(Form& owner, ControlDesign design);
+  // While the form is loaded, as the control holds it at this moment.
+  bool Checked() const;
+  void SetChecked(bool checked);
+
+ private:
+  void Restore() override;
+  void Save() override;
+
+  bool checked_ = false;  // while the form is not loaded
 };
 
 // A push button; a default button is pressed by Enter, a cancel button by Escape.

@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "roll/cover_window.h"
+#include "roll/mirror_window.h"
 #include "script/colour_text.h"
 #include "script/numbers.h"
 #include "script/script_loader.h"
@@ -46,9 +47,10 @@ forms::FormDesign MainDesign() {
   return design;
 }
 
-forms::FormDesign CoverDesign(Color backColor) {
+// A window over another monitor, a cover or a mirror.
+forms::FormDesign OtherMonitorDesign(std::string_view caption, Color backColor) {
   forms::FormDesign design = MainDesign();
-  design.Caption = identity::kCoverCaption;
+  design.Caption = caption;
   design.StartUp = forms::StartUpPosition::Manual;
   design.BackColor = backColor;
   return design;
@@ -86,8 +88,9 @@ std::int32_t SaverWindow::TakeableFontSize(std::int32_t points) {
   return std::clamp(points, kMinFontSize, kMaxFontSize);
 }
 
-SaverWindow::SaverWindow(forms::Backend& backend)
+SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
     : forms::Form(backend, MainDesign()),
+      options_(options),
       messageLabel_(*this, MessageLabelDesign()),
       templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
@@ -118,7 +121,7 @@ void SaverWindow::OnLoad() {
                                          : TickInterval(script_.Header.SpeedIndex));
   tickTimer_.SetEnabled(true);
   if (script_.Failure) ShowScriptFailure();
-  CoverOtherMonitors();
+  ShowOtherMonitors();
 }
 
 void SaverWindow::LoadScript() {
@@ -206,12 +209,14 @@ void SaverWindow::PlaceLine(const RollRecord& record) {
   }
   line.SetTop(Screen().Height());
   line.SetVisible(true);
+  for (const auto& mirror : mirrors_) mirror->PlaceLine(nextSlot_, line, script_.Header.Alignment);
   phase_ = RollPhase::Spacing;
 }
 
 void SaverWindow::ClearLines() {
   shownLines_.clear();
   for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
+  for (const auto& mirror : mirrors_) mirror->ClearLines();
   recordIndex_ += 1;
 }
 
@@ -255,6 +260,7 @@ void SaverWindow::ScrollLines() {
       ++it;
     }
   }
+  for (const auto& mirror : mirrors_) mirror->ScrollLines(step);
 }
 
 forms::PixelPoint SaverWindow::PointerOrOrigin() {
@@ -271,12 +277,12 @@ void SaverWindow::CheckMouseMove() {
   lastPointer_ = point;
 }
 
-// The window and the covers fit the new screens. Lines on screen keep their place; the next
-// ones are placed for the new size.
+// The window, the covers and the mirrors fit the new screens. Lines on screen keep their place;
+// the next ones are placed for the new sizes.
 void SaverWindow::OnScreensChanged() {
   const forms::Screen screen = Screen();
   Move(0, 0, screen.Width(), screen.Height());
-  CoverOtherMonitors();
+  ShowOtherMonitors();
 }
 
 void SaverWindow::OnClick() {
@@ -316,20 +322,50 @@ void SaverWindow::ShowScriptFailure() {
   messageLabel_.SetVisible(true);
 }
 
+void SaverWindow::ShowOtherMonitors() {
+  if (options_.EveryMonitor) {
+    MirrorOtherMonitors();
+  } else {
+    CoverOtherMonitors();
+  }
+}
+
 // One cover for each monitor but the primary, in place of those there were.
 void SaverWindow::CoverOtherMonitors() {
   covers_.clear();
   const forms::Screen screen = Screen();
   const float x = screen.TwipsPerPixelX();
   const float y = screen.TwipsPerPixelY();
-  for (const forms::PixelRect& monitor : screen.OtherMonitors()) {
-    auto cover =
-        std::make_unique<CoverWindow>(Platform(), CoverDesign(BackColor()), [this] { Dismiss(); });
+  for (const forms::MonitorArea& area : screen.OtherMonitors()) {
+    const forms::PixelRect& monitor = area.Bounds;
+    auto cover = std::make_unique<CoverWindow>(
+        Platform(), OtherMonitorDesign(identity::kCoverCaption, BackColor()),
+        [this] { Dismiss(); });
     cover->Move(static_cast<float>(monitor.Left) * x, static_cast<float>(monitor.Top) * y,
                 static_cast<float>(monitor.Width()) * x, static_cast<float>(monitor.Height()) * y);
     cover->Show();
     cover->KeepAboveOthers();
     covers_.push_back(std::move(cover));
+  }
+}
+
+// One mirror for each monitor but the primary. Those there were fit the monitors now listed in
+// the same place and keep their lines; monitors gone lose theirs, new ones get a mirror that shows
+// the lines placed from now on.
+void SaverWindow::MirrorOtherMonitors() {
+  const forms::Screen screen = Screen();
+  const std::vector<forms::MonitorArea>& monitors = screen.OtherMonitors();
+  while (mirrors_.size() > monitors.size()) mirrors_.pop_back();
+  while (mirrors_.size() < monitors.size()) {
+    mirrors_.push_back(std::make_unique<MirrorWindow>(
+        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()),
+        TemplateLabelDesign(), kLineSlots, [this] { Dismiss(); }));
+  }
+  for (std::size_t i = 0; i < monitors.size(); ++i) {
+    MirrorWindow& mirror = *mirrors_[i];
+    mirror.Fit(monitors[i]);
+    mirror.Show();
+    mirror.KeepAboveOthers();
   }
 }
 

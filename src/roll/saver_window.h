@@ -8,11 +8,13 @@
 
 #include "music/music_channel.h"
 #include "platform/forms.h"
+#include "roll/roll_options.h"
 #include "script/script_types.h"
 
 namespace velloway {
 
 class CoverWindow;
+class MirrorWindow;
 
 // The saver window: borderless and full-screen, it shows the roll over the script's background
 // colour and hides the pointer over its background.
@@ -29,7 +31,7 @@ class SaverWindow : public forms::Form {
   // The nearest size a label can take.
   static std::int32_t TakeableFontSize(std::int32_t points);
 
-  explicit SaverWindow(forms::Backend& backend);
+  explicit SaverWindow(forms::Backend& backend, RollOptions options = {});
   ~SaverWindow() override;
 
   // The label of a line slot, 1..kLineSlots.
@@ -40,8 +42,11 @@ class SaverWindow : public forms::Form {
   const forms::Label& TemplateLabel() const { return templateLabel_; }
   const forms::Timer& TickTimer() const { return tickTimer_; }
   const LoadedScript& Script() const { return script_; }
+  const RollOptions& Options() const { return options_; }
   // The line that says why no script is playing; hidden while a script plays.
   const forms::Label& MessageLabel() const { return messageLabel_; }
+  // With every monitor on, the windows that show the roll on the other monitors.
+  const std::vector<std::unique_ptr<MirrorWindow>>& Mirrors() const { return mirrors_; }
 
   // Tells an observer (the timeline of the script checker) of every record the roll dispatches.
   using DispatchObserver = std::function<void(std::int32_t recordIndex, const RollRecord& record)>;
@@ -70,7 +75,9 @@ class SaverWindow : public forms::Form {
   // The pointer's position; one that cannot be read counts as the screen's origin.
   forms::PixelPoint PointerOrOrigin();
   void ShowScriptFailure();
+  void ShowOtherMonitors();
   void CoverOtherMonitors();
+  void MirrorOtherMonitors();
   void Dismiss();
 
   forms::Label& LineLabel(int slot) { return *lineLabels_[static_cast<std::size_t>(slot - 1)]; }
@@ -79,6 +86,7 @@ class SaverWindow : public forms::Form {
   // or its wait.
   enum class RollPhase : std::uint8_t { Dispatch, Spacing, Wait };
 
+  const RollOptions options_;
   // The script, as loaded.
   LoadedScript script_;
 
@@ -103,6 +111,7 @@ class SaverWindow : public forms::Form {
   forms::Timer tickTimer_;
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
+  std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
   DispatchObserver dispatchObserver_;
 };
 

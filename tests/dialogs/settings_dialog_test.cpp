@@ -118,21 +118,110 @@ TEST_F(SettingsDialogTest, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   const auto* window = backend.Window(config.Id());
   EXPECT_EQ(window->Caption, kSettingsCaption);
   EXPECT_EQ(window->Style.Border, forms::BorderStyle::FixedSingle);
-  EXPECT_EQ(window->Bounds, (forms::PixelRect{733, 397, 733 + 453, 397 + 285}));  // centred
-  ASSERT_EQ(window->Controls.size(), 3u);                                         // in tab order
+  EXPECT_EQ(window->Bounds, (forms::PixelRect{733, 361, 733 + 453, 361 + 357}));  // centred
+  ASSERT_EQ(window->Controls.size(), 5u);                                         // in tab order
   const auto& list = window->Controls[0]->Properties;
   EXPECT_EQ(list.Kind, forms::ControlKind::DropDownList);
   EXPECT_EQ(list.Bounds, (forms::PixelRect{180, 185, 180 + 236, 185 + 32}));
   EXPECT_EQ(list.Font.Charset, forms::kShiftJisCharset);
   EXPECT_EQ(list.ForeColor, 0xFFFFFF);
   EXPECT_EQ(list.BackColor, 0);
-  const auto& ok = window->Controls[1]->Properties;
+  // The option boxes in the list's column, below the buttons, white on the dialog's black.
+  const auto& smooth = window->Controls[1]->Properties;
+  EXPECT_EQ(smooth.Kind, forms::ControlKind::CheckBox);
+  EXPECT_EQ(smooth.Caption, "Smooth motion");
+  EXPECT_EQ(smooth.Bounds, (forms::PixelRect{180, 285, 180 + 254, 285 + 29}));
+  EXPECT_EQ(smooth.ForeColor, 0xFFFFFF);
+  EXPECT_EQ(smooth.BackColor, 0);
+  const auto& everyMonitor = window->Controls[2]->Properties;
+  EXPECT_EQ(everyMonitor.Kind, forms::ControlKind::CheckBox);
+  EXPECT_EQ(everyMonitor.Caption, "Play on every monitor");
+  EXPECT_EQ(everyMonitor.Bounds, (forms::PixelRect{180, 317, 180 + 254, 317 + 29}));
+  const auto& ok = window->Controls[3]->Properties;
   EXPECT_EQ(ok.Caption, "&OK");
   EXPECT_TRUE(ok.IsDefault);
   EXPECT_EQ(ok.Font.Name, "Times New Roman");
-  const auto& cancel = window->Controls[2]->Properties;
+  EXPECT_EQ(ok.Bounds, (forms::PixelRect{242, 231, 242 + 98, 231 + 42}));
+  const auto& cancel = window->Controls[4]->Properties;
   EXPECT_EQ(cancel.Caption, "&Cancel");
   EXPECT_TRUE(cancel.IsCancel);
+}
+
+TEST_F(SettingsDialogTest, RollOptionsShowWhatIsStoredAndOkStoresTheBoxesAsTheyAreThen) {
+  dir.Write("Day.vws", "");
+  enum class Close { Ok, Enter, Cancel };
+  const std::string smooth = "Smooth motion";
+  const std::string every = "Play on every monitor";
+  const struct {
+    const char* what;
+    std::optional<std::string> smoothStored, everyStored;
+    bool smoothShown, everyShown;
+    std::vector<std::string> toggled;  // boxes the user clicks, in turn
+    Close close;
+    std::optional<std::string> smoothAfter, everyAfter;
+  } cases[] = {
+      {"nothing stored: both off",
+       std::nullopt,
+       std::nullopt,
+       false,
+       false,
+       {},
+       Close::Ok,
+       "0",
+       "0"},
+      {"both stored on", "1", "1", true, true, {}, Close::Ok, "1", "1"},
+      {"OK after clicking both", "0", "1", false, true, {smooth, every}, Close::Ok, "1", "0"},
+      {"Enter after clicking one", "0", "0", false, false, {every}, Close::Enter, "0", "1"},
+      {"a box clicked twice", "1", "0", true, false, {smooth, smooth}, Close::Ok, "1", "0"},
+      {"Cancel after clicking both",
+       "0",
+       std::nullopt,
+       false,
+       false,
+       {smooth, every},
+       Close::Cancel,
+       "0",
+       std::nullopt},
+      {"values not written by the dialog read as off",
+       "yes",
+       "2",
+       false,
+       false,
+       {},
+       Close::Cancel,
+       "yes",
+       "2"},
+  };
+  const auto set = [&](const char* key, const std::optional<std::string>& value) {
+    backend.SettingsStore().Erase("Velloway", "Setting", key);
+    if (value) backend.SettingsStore().Write("Velloway", "Setting", key, *value);
+  };
+  const auto stored = [&](const char* key) {
+    return backend.SettingsStore().Read("Velloway", "Setting", key);
+  };
+  for (const auto& c : cases) {
+    set("SmoothMotion", c.smoothStored);
+    set("EveryMonitor", c.everyStored);
+    const SettingsDialog& config = Open();
+    EXPECT_EQ(config.SmoothMotionBox().Checked(), c.smoothShown) << c.what;
+    EXPECT_EQ(config.EveryMonitorBox().Checked(), c.everyShown) << c.what;
+    // The user's clicks change the controls alone: OK reads them at that moment.
+    for (const std::string& box : c.toggled) backend.ToggleCheckBox(config.Id(), box);
+    switch (c.close) {
+      case Close::Ok:
+        backend.PressButton(config.Id(), "&OK");
+        break;
+      case Close::Enter:
+        backend.PressEnter(config.Id());
+        break;
+      case Close::Cancel:
+        backend.PressEscape(config.Id());
+        break;
+    }
+    EXPECT_EQ(stored("SmoothMotion"), c.smoothAfter) << c.what;
+    EXPECT_EQ(stored("EveryMonitor"), c.everyAfter) << c.what;
+    EXPECT_FALSE(config.IsLoaded()) << c.what;
+  }
 }
 
 TEST_F(SettingsDialogTest, ShowsTheVersion) {

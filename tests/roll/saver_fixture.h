@@ -34,8 +34,8 @@ class SaverTest : public ::testing::Test {
     backend_->SettingsStore().Write(identity::kAppName, identity::kSettingSection,
                                     identity::kScriptFileNameKey, name);
   }
-  SaverWindow& StartSaver() {
-    saver_ = std::make_unique<SaverWindow>(*backend_);
+  SaverWindow& StartSaver(RollOptions options = {}) {
+    saver_ = std::make_unique<SaverWindow>(*backend_, options);
     saver_->Show();
     return *saver_;
   }

@@ -206,5 +206,31 @@ TEST_F(StartUp, PreviewUnloadsWhenTheSystemDestroysItsWindow) {
   EXPECT_EQ(backend.Window(preview), nullptr);
 }
 
+TEST_F(StartUp, TheSaverPlaysWithTheStoredOptions) {
+  const struct {
+    std::optional<std::string> smooth, everyMonitor;
+    RollOptions expected;
+  } cases[] = {
+      {std::nullopt, std::nullopt, {false, false}},
+      {"1", "0", {true, false}},
+      {"0", "1", {false, true}},
+      {"1", "1", {true, true}},
+      {"yes", "", {false, false}},  // only "1" turns an option on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.smooth.value_or("(none)") + " " + c.everyMonitor.value_or("(none)"));
+    backend.SettingsStore().Erase("Velloway", "Setting", "SmoothMotion");
+    backend.SettingsStore().Erase("Velloway", "Setting", "EveryMonitor");
+    if (c.smooth) backend.SettingsStore().Write("Velloway", "Setting", "SmoothMotion", *c.smooth);
+    if (c.everyMonitor) {
+      backend.SettingsStore().Write("Velloway", "Setting", "EveryMonitor", *c.everyMonitor);
+    }
+    Start("/s");
+    ASSERT_NE(windows.Saver, nullptr);
+    EXPECT_EQ(windows.Saver->Options(), c.expected);
+    windows.Saver.reset();
+  }
+}
+
 }  // namespace
 }  // namespace velloway

@@ -63,6 +63,8 @@ class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
     const bool listed = index >= 0 && index < static_cast<int>(state_->Items.size());
     return listed ? state_->Items[static_cast<std::size_t>(index)] : std::string();
   }
+  void SetChecked(bool checked) override { state_->Checked = checked; }
+  bool IsChecked() const override { return state_->Checked; }
 
  private:
   std::shared_ptr<HeadlessControl> state_;
@@ -289,6 +291,17 @@ void HeadlessBackend::ChooseListEntry(forms::WindowId window, int index) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
     control->Selected = index;
+    return;
+  }
+}
+
+void HeadlessBackend::ToggleCheckBox(forms::WindowId window, std::string_view caption) {
+  for (const auto& control : windows_.at(window).Controls) {
+    if (control->Properties.Kind != forms::ControlKind::CheckBox ||
+        control->Properties.Caption != caption || !control->Events) {
+      continue;
+    }
+    control->Checked = !control->Checked;
     return;
   }
 }

@@ -23,6 +23,7 @@ struct HeadlessControl {
   forms::ControlEvents* Events = nullptr;
   std::vector<std::string> Items;
   int Selected = -1;
+  bool Checked = false;
 };
 
 struct HeadlessWindow {
@@ -125,8 +126,10 @@ class HeadlessBackend : public forms::Backend {
   void Minimize(forms::WindowId window);
   // The user picks entry `index` of the window's list (the list's own selection changes; the form
   // hears nothing of it), or presses a button by its caption, or presses Enter or Escape in a
-  // window with default and cancel buttons.
+  // window with default and cancel buttons, wherever the focus is.
   void ChooseListEntry(forms::WindowId window, int index);
+  // The user clicks the check box of that caption: it turns on or off; the form hears nothing.
+  void ToggleCheckBox(forms::WindowId window, std::string_view caption);
   void PressButton(forms::WindowId window, std::string_view caption);
   void PressEnter(forms::WindowId window);
   void PressEscape(forms::WindowId window);

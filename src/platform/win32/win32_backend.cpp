@@ -5,6 +5,7 @@
 #include "platform/win32/win32_backend.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,21 +33,22 @@ constexpr DWORD kRunningCopyLockWaitMs = 10'000;
 
 using GetDpiForMonitorFunction = decltype(&GetDpiForMonitor);
 
-std::pair<int, int> PrimaryDpi(HMODULE shcore) {
-  if (shcore != nullptr) {
-    if (const FARPROC proc = GetProcAddress(shcore, "GetDpiForMonitor")) {
-      // Through void(*)(), the type that converts to any function type without a warning.
-      const auto getDpi =
-          reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void (*)()>(proc));
-      const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-      UINT x = 0;
-      UINT y = 0;
-      if (primary != nullptr && SUCCEEDED(getDpi(primary, MDT_EFFECTIVE_DPI, &x, &y)) && x > 0 &&
-          y > 0) {
-        return {static_cast<int>(x), static_cast<int>(y)};
-      }
-    }
-  }
+// A monitor's own DPI where the system tells it (shcore's GetDpiForMonitor, Windows 8.1 on).
+std::optional<std::pair<int, int>> MonitorDpi(HMODULE shcore, HMONITOR monitor) {
+  if (shcore == nullptr || monitor == nullptr) return std::nullopt;
+  const FARPROC proc = GetProcAddress(shcore, "GetDpiForMonitor");
+  if (proc == nullptr) return std::nullopt;
+  // Through void(*)(), the type that converts to any function type without a warning.
+  const auto getDpi =
+      reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void (*)()>(proc));
+  UINT x = 0;
+  UINT y = 0;
+  if (FAILED(getDpi(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || x == 0 || y == 0) return std::nullopt;
+  return std::pair{static_cast<int>(x), static_cast<int>(y)};
+}
+
+// The DPI every monitor has where the system knows only one.
+std::pair<int, int> SystemDpi() {
   const ScreenDc screen;
   if (screen.Get() != nullptr) {
     const int x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
@@ -56,13 +58,24 @@ std::pair<int, int> PrimaryDpi(HMODULE shcore) {
   return {96, 96};
 }
 
+std::pair<int, int> PrimaryDpi(HMODULE shcore) {
+  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  return MonitorDpi(shcore, primary).value_or(SystemDpi());
+}
+
+struct OtherMonitorSearch {
+  HMODULE shcore;
+  std::vector<forms::MonitorArea>& found;
+};
+
 BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  auto& search = *reinterpret_cast<OtherMonitorSearch*>(data);
   MONITORINFO info{};
   info.cbSize = sizeof(info);
   if (GetMonitorInfoW(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
     const RECT& r = info.rcMonitor;
-    reinterpret_cast<std::vector<forms::PixelRect>*>(data)->push_back(
-        {r.left, r.top, r.right, r.bottom});
+    const auto [dpiX, dpiY] = MonitorDpi(search.shcore, monitor).value_or(SystemDpi());
+    search.found.push_back({{r.left, r.top, r.right, r.bottom}, dpiX, dpiY});
   }
   return TRUE;
 }
@@ -241,8 +254,8 @@ forms::ScreenMetrics Win32Backend::ReadScreen() {
     metrics.HeightPx = height;
   }
   std::tie(metrics.DpiX, metrics.DpiY) = PrimaryDpi(shcore_.get());
-  EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor,
-                      reinterpret_cast<LPARAM>(&metrics.OtherMonitors));
+  OtherMonitorSearch search{shcore_.get(), metrics.OtherMonitors};
+  EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor, reinterpret_cast<LPARAM>(&search));
   return metrics;
 }
 

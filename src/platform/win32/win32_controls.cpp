@@ -23,6 +23,8 @@ DWORD ControlStyle(const forms::ControlProperties& properties) {
       return CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
     case forms::ControlKind::PushButton:
       return (properties.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
+    case forms::ControlKind::CheckBox:
+      return BS_AUTOCHECKBOX | WS_TABSTOP;
     case forms::ControlKind::Picture:
       return SS_OWNERDRAW;  // drawn scaled by Draw
   }
@@ -34,6 +36,7 @@ const wchar_t* ControlClass(forms::ControlKind kind) {
     case forms::ControlKind::DropDownList:
       return WC_COMBOBOXW;
     case forms::ControlKind::PushButton:
+    case forms::ControlKind::CheckBox:
       return WC_BUTTONW;
     case forms::ControlKind::Picture:
       return WC_STATICW;
@@ -81,8 +84,8 @@ Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
   // The form finds the control object behind a child window through this slot.
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.Get(font_)), FALSE);
-  if (kind_ == forms::ControlKind::DropDownList) {
-    // A themed list may draw its closed field in the theme's colours, whatever WM_CTLCOLOR*
+  if (kind_ == forms::ControlKind::DropDownList || kind_ == forms::ControlKind::CheckBox) {
+    // A themed list or check box may draw in the theme's colours, whatever WM_CTLCOLOR*
     // answers: without a theme it is drawn in the control's own colours.
     SetWindowTheme(window_.get(), L"", L"");
   }
@@ -136,6 +139,14 @@ std::string Win32Control::SelectedText() const {
                                       reinterpret_cast<LPARAM>(text.data()));
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return platform::WideToUtf8(text);
+}
+
+void Win32Control::SetChecked(bool checked) {
+  SendMessageW(window_.get(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32Control::IsChecked() const {
+  return SendMessageW(window_.get(), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32Control::OnCommand(WORD notification) {

@@ -1,5 +1,6 @@
 #pragma once
-// The native child controls of a form: a drop-down list, push buttons and a still picture.
+// The native child controls of a form: a drop-down list, push buttons, check boxes and a still
+// picture.
 #include <windows.h>
 
 #include <memory>
@@ -31,6 +32,8 @@ class Win32Control final : public forms::NativeControl {
   void SetSelectedIndex(int index) override;
   int SelectedIndex() const override;
   std::string SelectedText() const override;
+  void SetChecked(bool checked) override;
+  bool IsChecked() const override;
 
   // The control object behind one of our child windows, or null.
   static Win32Control* Of(HWND child);

@@ -389,7 +389,11 @@ TEST(BackendTest, ScreenHasASizeAndDpi) {
   EXPECT_GT(screen.HeightPx, 0);
   EXPECT_GE(screen.DpiX, 72);
   EXPECT_GE(screen.DpiY, 72);
-  for (const PixelRect& monitor : screen.OtherMonitors) EXPECT_FALSE(monitor.IsEmpty());
+  for (const forms::MonitorArea& monitor : screen.OtherMonitors) {
+    EXPECT_FALSE(monitor.Bounds.IsEmpty());
+    EXPECT_GE(monitor.DpiX, 72);
+    EXPECT_GE(monitor.DpiY, 72);
+  }
 }
 
 // A silent PCM WAV file of a tenth of a second.

@@ -1,0 +1,82 @@
+#include "roll/mirror_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "roll/line_layout.h"
+
+namespace velloway {
+
+MirrorWindow::MirrorWindow(forms::Backend& backend, forms::FormDesign design,
+                           const forms::LabelDesign& lineDesign, int lineSlots,
+                           std::function<void()> dismiss)
+    : forms::Form(backend, std::move(design)), dismiss_(std::move(dismiss)) {
+  for (int slot = 1; slot <= lineSlots; ++slot) {
+    lineLabels_.push_back(std::make_unique<forms::Label>(*this, lineDesign));
+  }
+}
+
+MirrorWindow::~MirrorWindow() = default;
+
+void MirrorWindow::Fit(const forms::MonitorArea& monitor) {
+  monitor_ = monitor;
+  const forms::PixelRect& bounds = monitor.Bounds;
+  Move(ToolkitTwipsX(bounds.Left), ToolkitTwipsY(bounds.Top), ToolkitTwipsX(bounds.Width()),
+       ToolkitTwipsY(bounds.Height()));
+}
+
+void MirrorWindow::PlaceLine(int slot, const forms::Label& line, LineAlignment alignment) {
+  forms::Label& label = *lineLabels_.at(static_cast<std::size_t>(slot - 1));
+  // A slot taken again while its line is still shown here is taken over by the new line.
+  std::erase_if(shownLines_, [&](const ShownLine& shown) { return shown.Label == &label; });
+  // Points are measured at the primary screen's DPI: scaled, they come out the same size here.
+  const float scale =
+      Screen().TwipsPerPixelY() * static_cast<float>(monitor_.DpiY) / forms::kTwipsPerInch;
+  label.SetFontName(line.FontName());
+  label.SetFontSize(line.FontSize() * scale);
+  label.SetCaption(line.Caption());
+  label.SetForeColor(line.ForeColor());
+  const forms::PixelRect standing = label.PixelBounds();
+  const LinePlace place = PlaceLineOnMonitor(
+      {monitor_.Bounds.Width(), monitor_.Bounds.Height(), monitor_.DpiX, monitor_.DpiY},
+      standing.Width(), alignment, standing.Left);
+  label.SetLeft(ToolkitTwipsX(place.Left));
+  shownLines_.push_back({&label, static_cast<double>(place.Top)});
+  ShowLines();
+}
+
+void MirrorWindow::ScrollLines(forms::Twips step) {
+  const double stepPixels =
+      static_cast<double>(step) * monitor_.DpiY / static_cast<double>(forms::kTwipsPerInch);
+  for (ShownLine& line : shownLines_) line.Top -= stepPixels;
+  std::erase_if(shownLines_, [](const ShownLine& line) {
+    const bool gone = line.Top <= -line.Label->PixelBounds().Height();
+    if (gone) line.Label->SetVisible(false);
+    return gone;
+  });
+  ShowLines();
+}
+
+void MirrorWindow::ClearLines() {
+  shownLines_.clear();
+  for (const std::unique_ptr<forms::Label>& label : lineLabels_) label->SetVisible(false);
+}
+
+void MirrorWindow::ShowLines() {
+  for (const ShownLine& line : shownLines_) {
+    const int top = static_cast<int>(std::lround(line.Top));
+    if (line.Label->PixelBounds().Top != top) line.Label->SetTop(ToolkitTwipsY(top));
+    line.Label->SetVisible(true);
+  }
+}
+
+forms::Twips MirrorWindow::ToolkitTwipsX(int pixels) const {
+  return static_cast<forms::Twips>(pixels) * Screen().TwipsPerPixelX();
+}
+
+forms::Twips MirrorWindow::ToolkitTwipsY(int pixels) const {
+  return static_cast<forms::Twips>(pixels) * Screen().TwipsPerPixelY();
+}
+
+}  // namespace velloway

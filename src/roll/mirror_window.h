@@ -1,0 +1,64 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/forms.h"
+#include "script/script_types.h"
+
+namespace velloway {
+
+// A window over a monitor beside the primary one that shows the roll as the saver window does:
+// the same lines at the same ticks, laid out for the monitor's own size and DPI, a line's point
+// size the same physical size as on the primary screen. The saver window tells it of each line
+// placed, each scroll step and each clearing; it has no timer, script or music of its own, so one
+// timeline drives every monitor. A click on its background, a character key or a minimise ends
+// the saver like the saver window's own.
+class MirrorWindow : public forms::Form {
+ public:
+  // lineDesign: how each of the lineSlots line labels starts, as the saver window's do.
+  MirrorWindow(forms::Backend& backend, forms::FormDesign design,
+               const forms::LabelDesign& lineDesign, int lineSlots, std::function<void()> dismiss);
+  ~MirrorWindow() override;
+
+  // Covers the monitor. Lines shown keep their place; the next ones are laid out for it.
+  void Fit(const forms::MonitorArea& monitor);
+  // The saver window's line took slot `slot`: the same text, font and colour rise from this
+  // monitor's bottom edge, aligned as on the primary screen.
+  void PlaceLine(int slot, const forms::Label& line, LineAlignment alignment);
+  // Every line rises `step` (the saver window's step, in twips: the same physical distance); a
+  // line whose bottom edge would reach this monitor's top edge goes.
+  void ScrollLines(forms::Twips step);
+  void ClearLines();
+
+  // The label of a line slot, 1..lineSlots.
+  const forms::Label& LineLabel(int slot) const {
+    return *lineLabels_.at(static_cast<std::size_t>(slot - 1));
+  }
+  const forms::MonitorArea& Monitor() const { return monitor_; }
+
+ protected:
+  void OnClick() override { dismiss_(); }
+  void OnKeyPress(char16_t) override { dismiss_(); }
+  void OnMinimized() override { dismiss_(); }
+
+ private:
+  struct ShownLine {
+    forms::Label* Label;
+    double Top;  // in this monitor's pixels; whole pixels only where it is drawn
+  };
+
+  // Puts every line shown where it is, at whole pixels: the one place lines are drawn from.
+  void ShowLines();
+  // The toolkit's twips count the primary screen's pixels: a place on this monitor, in its pixels,
+  // as twips of the toolkit.
+  forms::Twips ToolkitTwipsX(int pixels) const;
+  forms::Twips ToolkitTwipsY(int pixels) const;
+
+  forms::MonitorArea monitor_;
+  std::vector<std::unique_ptr<forms::Label>> lineLabels_;
+  std::vector<ShownLine> shownLines_;  // in the order they came
+  std::function<void()> dismiss_;
+};
+
+}  // namespace velloway

@@ -1,0 +1,87 @@
+#pragma once
+// Smooth motion: the scroll the roll shows between the engine's ticks.
+//
+// The roll engine moves every line 5 pixels at a spacing tick and holds them still at the other
+// ticks, so its cumulative scroll D is a staircase. A ScrollFollower turns D, frame by frame, into
+// a shown scroll S that rises evenly: a line placed at top y0 when D was D0 is drawn at
+// y0 - (S - D0). It reads no clock; every frame brings its time, so the same frames give the
+// same S.
+//
+// At every frame, with v = 5000 / interval the roll's speed in pixels per second and f the
+// refresh rate:
+// - S is whole, never decreases, never exceeds D, and grows by at most ceil(v / f) + 1 pixels.
+// - D - S is at most 10. After a late frame (the program was busy) the roll may have moved more
+//   than one frame may follow: then D - S exceeds 10 by at most what D gained beyond that
+//   frame's ceil(v / f) + 1, and each later frame takes back at least ceil(v / f) + 1 less what D
+//   gains in it, so the excess drains by about a pixel per frame.
+// - While lines roll, one-tick holds and all, the shown speed changes by at most half the roll's
+//   speed per tick (at speed 3 and 60 Hz, 4.2 pixels per second from one frame to the next). It
+//   changes faster, by up to three times the roll's speed per tick, only to stop where the roll
+//   stops or to keep up where it suddenly speeds up (tiny lines into a long spacing).
+// - At speeds 3 and 2 the shown scroll advances a pixel within every 70 ms while lines of 20
+//   pixels or more roll with spacing 1 or more (S shows it at the next frame); at speed 1, where
+//   a pixel takes 120 ms on average, within 130 ms.
+// - When D stays put (a WAIT, records in a row), S reaches D within 2.5 ticks and stands still.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace velloway {
+
+class ScrollFollower {
+ public:
+  // tickIntervalMs: the engine's tick (500, 200 or 100; above 0). refreshHz: the display's
+  // refresh rate; a rate not above 1, as a system reports one it does not know, counts as 60.
+  ScrollFollower(std::int32_t tickIntervalMs, double refreshHz);
+
+  // Shows engineScroll, standing still; the next frame starts from there.
+  void Reset(std::int64_t engineScroll);
+  // The shown scroll for a frame at nowMicroseconds, when the engine's cumulative scroll is
+  // engineScroll. A time before the previous frame's counts as that time; an engine scroll
+  // smaller than the last one is a new roll, started over as Reset does.
+  std::int64_t Frame(std::int64_t nowMicroseconds, std::int64_t engineScroll);
+
+  // The shown scroll before it is rounded down to whole pixels.
+  double Position() const { return position_; }
+
+ private:
+  // One step of the engine, spread over the tick from startUs.
+  struct Step {
+    std::int64_t startUs = 0;
+    double pixels = 0;
+  };
+  static constexpr std::size_t kStepsKept = 16;  // more than the rate's six ticks ever hold
+
+  std::int64_t StepTime(std::int64_t previousUs, std::int64_t nowUs) const;
+  void AddStep(std::int64_t startUs, double pixels);
+  std::span<const Step> KeptSteps() const {
+    return {steps_.data(), std::min(stepCount_, kStepsKept)};
+  }
+  double Reference(std::int64_t nowUs) const;
+  double RecentRate(std::int64_t nowUs) const;
+  double ReferenceSpeed(std::int64_t nowUs) const;
+  double StoppingSpeed(double room, double dt) const;
+  double PeakTarget(double rate) const;
+  void Follow(std::int64_t nowUs, double dt);
+
+  std::int64_t tickUs_;
+  double tick_;        // seconds
+  double nominal_;     // the roll's speed, pixels per second
+  double accel_;       // how fast the speed changes while following, pixels per second per second
+  double quickAccel_;  // how fast it may change to stop at D or to keep up
+  double frameCap_;    // the most pixels X moves in one frame
+
+  std::int64_t engine_ = 0;
+  double position_ = 0;
+  double speed_ = 0;
+  double peakTrail_ = 0;
+  std::optional<std::int64_t> lastFrameUs_;
+  std::int64_t stillAtUs_ = 0;  // the last frame at which the follower stood still
+  std::array<Step, kStepsKept> steps_{};
+  std::size_t stepCount_ = 0;
+};
+
+}  // namespace velloway
