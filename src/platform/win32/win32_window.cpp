@@ -84,6 +84,10 @@ WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
   windowClass.hbrBackground = nullptr;  // we paint every pixel ourselves
   windowClass.lpszClassName = name;
   atom_ = RegisterClassExW(&windowClass);
+  if (atom_ == 0) {
+    ReportFailure(L"the window class " + std::wstring(name) + L" cannot be registered",
+                  GetLastError());
+  }
 }
 
 WindowClass::~WindowClass() {
