@@ -6,6 +6,10 @@
 - OK stores the entry selected at that moment, even one selected by another program without a
   word to the dialog; the opened list is as wide as the longest name needs, and no wider than
   the screen.
+- The boxes "Smooth motion" and "Play on every monitor" show the stored options, lie in the
+  list's column below the buttons, white on the dialog's black; Tab goes from the list through
+  the two boxes, OK and Cancel; Space turns a box on or off; Enter on a box stores the boxes and
+  the script, Escape on a box stores nothing.
 - "/p HWND" makes the preview window cover the host's client area at every DPI (checked through
   the Win32 API from the host program: under Wine a window inside another process's window is
   not drawn), and the preview ends when the host window is destroyed or the host's process dies.
@@ -31,7 +35,7 @@ import unittest
 from pathlib import Path
 
 from velloway_e2e.helper_programs import HostProgram, Record, parse_rect
-from velloway_e2e.images import Image, colour, colour_close
+from velloway_e2e.images import BLACK, Image, colour, colour_close, is_whiteish
 from velloway_e2e.processes import HarnessError, wait_until
 from velloway_e2e.program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO,
                                   SETTING_KEY, solid_script)
@@ -74,6 +78,12 @@ LIST_FONT = ("9.75", "700", "128", "\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af"
 # Names alike in their first 31 characters, and one wider than the tests' screen.
 ALIKE_NAMES = [f"Family credits for the reunion {year}.vws" for year in (2022, 2023, 2024)]
 ENDLESS_NAME = "Family credits for the reunion " * 7 + "2025.vws"
+# The option boxes by their captions, and where each is stored.
+SMOOTH_BOX = "Smooth motion"
+EVERY_MONITOR_BOX = "Play on every monitor"
+OPTION_VALUES = {SMOOTH_BOX: "SmoothMotion", EVERY_MONITOR_BOX: "EveryMonitor"}
+# Text on the dialog's black: anything clearly brighter is ink.
+INK_TOLERANCE = 48
 
 
 class ConfigDialogTest(HostedTestCase):
@@ -222,6 +232,102 @@ class ConfigDialogTest(HostedTestCase):
                     self.assertGreaterEqual(inside, longest + 2, "room for the longest name")
                 else:
                     self.assertEqual(width, screen_width, "as wide as the screen, no wider")
+
+    def controls(self, records):
+        """The dialog's controls in tab order, as the tests expect it: the list, the two
+        boxes, OK and Cancel."""
+        buttons = {r["title"]: r for r in records if r.kind == "CHILD" and r["class"] == "Button"}
+        combo, _, _ = self.combo(records)
+        return [combo] + [buttons[title] for title in (SMOOTH_BOX, EVERY_MONITOR_BOX, "&OK",
+                                                       "&Cancel")]
+
+    def store_options(self, smooth: str, every_monitor: str) -> None:
+        self.prefix.reg_set(SETTING_KEY, OPTION_VALUES[SMOOTH_BOX], smooth)
+        self.prefix.reg_set(SETTING_KEY, OPTION_VALUES[EVERY_MONITOR_BOX], every_monitor)
+        for name in OPTION_VALUES.values():
+            self.addCleanup(self.prefix.reg_delete, SETTING_KEY, name)
+
+    def stored_options(self) -> tuple:
+        return tuple(self.prefix.reg_get(SETTING_KEY, name) for name in OPTION_VALUES.values())
+
+    def press_until(self, key: str, accept, what: str):
+        """Presses key once and returns the dialog's records once accept(records) holds."""
+        self.desktop.key(key)
+        seen = [None]
+
+        def done():
+            seen[0] = self.host.window(CONFIG_CAPTION)
+            return accept(seen[0])
+        try:
+            wait_until(done, 5, what=what)
+        except HarnessError:
+            self.fail(f"{what} after {key}: records {seen[0]}")
+        return seen[0]
+
+    def tab_to(self, control, what: str):
+        return self.press_until("Tab", lambda r: r[0]["focus"] == control["hwnd"],
+                                f"the focus on {what}")
+
+    def test_boxes_show_the_stored_options_tab_goes_through_them_and_enter_on_one_stores(self):
+        self.store_options("1", "0")
+        process, records = self.open_dialog()
+        self.assert_dialog_lists_scripts(records)  # the list has the focus
+        combo, smooth, every_monitor, ok, cancel = self.controls(records)
+        self.assertEqual((smooth["checked"], every_monitor["checked"]), ("1", "0"),
+                         "the boxes show the stored options")
+        for control, what in ((smooth, SMOOTH_BOX), (every_monitor, EVERY_MONITOR_BOX),
+                              (ok, "OK"), (cancel, "Cancel"), (combo, "the list")):
+            self.tab_to(control, what)
+        self.tab_to(smooth, SMOOTH_BOX)
+        self.tab_to(every_monitor, EVERY_MONITOR_BOX)
+        self.press_until("space", lambda r: self.controls(r)[2]["checked"] == "1",
+                         "the box turned on")
+        self.desktop.key("Return")
+        self.assertEqual(self.wait_exit(process, 5, "Enter on a box"), 0, "exit status")
+        self.assertEqual(self.stored_options(), ("1", "1"))
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), STORED)
+
+    def test_escape_on_a_box_stores_nothing(self):
+        self.store_options("0", "1")
+        process, records = self.open_dialog()
+        _, smooth, _, _, _ = self.controls(records)
+        self.tab_to(smooth, SMOOTH_BOX)
+        self.press_until("space", lambda r: self.controls(r)[1]["checked"] == "1",
+                         "the box turned on")
+        self.desktop.key("Escape")
+        self.assertEqual(self.wait_exit(process, 5, "Escape on a box"), 0, "exit status")
+        self.assertEqual(self.stored_options(), ("0", "1"))
+
+    def test_boxes_lie_in_the_lists_column_below_the_buttons_white_on_black(self):
+        _, records = self.open_dialog()
+        combo, smooth, every_monitor, ok, cancel = (r.rect() for r in self.controls(records))
+        window = records[0].rect()
+        # Where the design puts them, in pixels at 96 DPI, from the list: the buttons have not
+        # moved.
+        self.assertEqual((ok[0] - combo[0], ok[1] - combo[1]), (41, 31), "OK from the list")
+        self.assertEqual((cancel[0] - combo[0], cancel[1] - combo[1]), (111, 31),
+                         "Cancel from the list")
+        buttons_bottom = max(ok[1] + ok[3], cancel[1] + cancel[3])
+        previous_bottom = buttons_bottom
+        image = self.wait_settled(window)
+        for box, title in ((smooth, SMOOTH_BOX), (every_monitor, EVERY_MONITOR_BOX)):
+            x, y, w, h = box
+            self.assertEqual(x, combo[0], f"{title} in the list's column")
+            self.assertGreaterEqual(y, previous_bottom, f"{title} below the buttons")
+            self.assertLessEqual(y + h, window[1] + window[3], f"{title} inside the dialog")
+            previous_bottom = y + h
+            # The caption, right of the square, white on black and not cut by the box's edge.
+            caption = (x + 20, y, w - 20, h)
+            ink = image.bbox_differing(BLACK, INK_TOLERANCE, caption)
+            self.assertIsNotNone(ink, f"no caption drawn in {title} at {box}")
+            brightest = max((rgb for _, _, rgb in image.differing_pixels(
+                BLACK, INK_TOLERANCE, caption)), key=sum)
+            self.assertTrue(is_whiteish(brightest), f"{title}'s caption {brightest}, not white")
+            self.assertLess(ink[0] + ink[2], x + w - 2, f"{title}'s caption cut at {box}")
+            self.assertTrue(colour_close(image.pixel(x + w - 1, y + 1), BLACK, FILL_TOLERANCE),
+                            f"{title}'s background {image.pixel(x + w - 1, y + 1)}")
+        self.assertLessEqual(window[1] + window[3] - previous_bottom, 12,
+                             "the dialog grows to fit the boxes, no more")
 
     def text_width(self, text: str) -> int:
         """The width of text in the list's font, in pixels."""

@@ -2,7 +2,9 @@
 colour, hides the pointer, and names a missing script in one centred line. Beside other
 programs: it ends when another program's window takes the activation (but not on its own start
 with a cover on a second monitor), refuses to be minimised and ends when minimised all the same,
-and follows a change of the display mode.
+and follows a change of the display mode. On two monitors: with "Play on every monitor" the roll
+shows on both, without it the second shows the background colour alone; a click on the second
+ends the saver either way.
 
 Run: VELLOWAY_SCR=/path/to/velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
      VELLOWAY_OTHER_PROGRAM=.../other_program.exe python3 -m unittest -v test_saver_window
@@ -12,7 +14,7 @@ import time
 import unittest
 
 from test_music import LONG_HZ, write_tone
-from test_roll import BACK, BLOCK, EDGE_TOLERANCE, RollTestCase, text
+from test_roll import BACK, BLOCK, EDGE_TOLERANCE, STEP_PX, RollTestCase, text
 from test_roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
 from velloway_e2e.helper_programs import HostProgram, ask_other_program
 from velloway_e2e.images import BLACK, colour, ink_runs, is_whiteish
@@ -232,6 +234,60 @@ class CoverTest(BesideOtherProgramsTestCase):
         self.assert_keeps_running(process, 2.0, "its own start with a cover")
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
+
+
+class EveryMonitorTest(RollTestCase):
+    SCREEN = (1280, 1024)
+    MONITORS = (SCREEN, (1024, 768))
+    PRIMARY = (0, 0, 1280, 1024)
+    SECOND = (1280, 0, 1024, 768)
+    # The pointer rests on the second monitor, away from the lines: a click there needs no move.
+    ON_SECOND = (1280 + 100, 100)
+    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+
+    def play_every_monitor(self, value):
+        self.prefix.reg_set(SETTING_KEY, "EveryMonitor", value)
+        self.addCleanup(self.prefix.reg_delete, SETTING_KEY, "EveryMonitor")
+        process = self.run_script(*self.RISING, rest=self.ON_SECOND)
+        try:
+            self.desktop.wait_for_pixel(self.SECOND[0] + 4, 4, BACK, FILL_TOLERANCE)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("second.png"))
+            self.fail(f"the second monitor does not show the background: {e}")
+        return process
+
+    def test_on_the_roll_shows_on_both_monitors_and_a_click_on_the_second_ends_it(self):
+        process = self.play_every_monitor("1")
+        _, height = self.SCREEN
+        _, _, _, second_height = self.SECOND
+        self.wait_ink(lambda b: b is not None and b[1] + b[3] < second_height - 40, self.SECOND,
+                      what="the line well up the second monitor")
+        image = self.desktop.screenshot(self.artifact("both.png"))
+        first = image.bbox_differing(BACK, ROLL_INK_TOLERANCE, self.PRIMARY)
+        second = image.bbox_differing(BACK, ROLL_INK_TOLERANCE, self.SECOND)
+        self.assertIsNotNone(first, "no line on the primary monitor")
+        # Both monitors have the same DPI: the same line, centred on each.
+        self.assertEqual(first[2:], second[2:], f"the line on each: {first}, {second}")
+        for (x, _, w, _), (left, _, width, _) in ((first, self.PRIMARY), (second, self.SECOND)):
+            self.assertLessEqual(abs(x + w / 2 - (left + width / 2)), EDGE_TOLERANCE,
+                                 f"the lines at {first} and {second}")
+        # Risen as far from each bottom edge: the same ticks move both. The two windows paint
+        # one after the other, so a capture may fall between them: one step apart at most.
+        risen = (height - (first[1] + first[3]), second_height - (second[1] + second[3]))
+        self.assertLessEqual(abs(risen[0] - risen[1]), STEP_PX, f"risen by {risen}")
+        self.desktop.click()
+        self.assert_ends(process, what="a click on the second monitor")
+
+    def test_off_the_second_monitor_shows_the_background_alone_and_a_click_on_it_ends_it(self):
+        process = self.play_every_monitor("0")
+        _, height = self.SCREEN
+        self.wait_ink(lambda b: b is not None and b[1] + b[3] < height - 100, self.PRIMARY,
+                      what="the line well up the primary monitor")
+        image = self.desktop.screenshot(self.artifact("cover.png"))
+        matching, sampled = image.count_close(BACK, FILL_TOLERANCE, self.SECOND, step=8)
+        self.assertEqual(matching, sampled, "the second monitor shows more than the background")
+        self.desktop.click()
+        self.assert_ends(process, what="a click on the cover")
 
 
 class DisplayModeTest(BesideOtherProgramsTestCase):

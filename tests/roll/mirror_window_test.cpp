@@ -59,15 +59,17 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
       {"MID", LineAlignment::Centre},
       {"RIGHT", LineAlignment::Right},
   };
-  for (const auto& [layout, screen] : layouts) {
-    for (const auto& [header, alignment] : alignments) {
-      SCOPED_TRACE(std::string(layout) + ", " + header);
+  for (const auto& layout : layouts) {
+    for (const auto& align : alignments) {
+      SCOPED_TRACE(std::string(layout.layout) + ", " + align.header);
+      const forms::ScreenMetrics& screen = layout.screen;
+      const LineAlignment alignment = align.alignment;
       const SaverWindow& saver = Play(screen,
                                       "TEXT\tArial\t0\tfirst line\tFFFFFF\t3\r\n"
                                       "TEXT\tArial\t2\tsecond\t00FF00\t1\r\n"
                                       "CLEAR\r\n"
                                       "WAIT\t30\r\n",
-                                      header);
+                                      align.header);
       const auto& mirrors = saver.Mirrors();
       ASSERT_EQ(mirrors.size(), screen.OtherMonitors.size());
       EXPECT_EQ(backend().Windows().size(), 1 + mirrors.size());  // and no cover

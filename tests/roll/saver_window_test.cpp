@@ -138,7 +138,7 @@ TEST_F(SaverSetUp, PathTooLongForTheScreenIsShortenedInItsMiddle) {
 
 TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   WriteScript("HEADER\t12\t2\tMID\t336699\r\n");
-  backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}, {-1280, 56, 0, 1080}}});
+  backend().SetScreen({1920, 1080, 96, 96, {{{1920, 0, 3200, 1024}}, {{-1280, 56, 0, 1080}}}});
   const SaverWindow& saver = StartSaver();
   std::vector<forms::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {
@@ -162,13 +162,13 @@ TEST_F(SaverSetUp, WindowAndCoversFitNewScreensWhileLinesOnScreenKeepTheirPlace)
       "TEXT\tArial\t0\tfirst line\tFFFFFF\t1\r\n"
       "TEXT\tArial\t0\tsecond\tFFFFFF\t1\r\n"
       "WAIT\t30\r\n");
-  backend().SetScreen({1920, 1080, 96, 96, {{1920, 0, 3200, 1024}}});
+  backend().SetScreen({1920, 1080, 96, 96, {{{1920, 0, 3200, 1024}}}});
   const SaverWindow& saver = StartSaver();
   backend().AdvanceTime(3 * 200);  // the first line has entered and risen
   const forms::PixelRect first = saver.LineLabel(1).PixelBounds();
   ASSERT_TRUE(saver.LineLabel(1).Visible());
 
-  backend().SetScreen({1280, 720, 96, 96, {{1280, 0, 2304, 768}, {-1024, 0, 0, 768}}});
+  backend().SetScreen({1280, 720, 96, 96, {{{1280, 0, 2304, 768}}, {{-1024, 0, 0, 768}}}});
   EXPECT_EQ(ShownWindow().Bounds, (forms::PixelRect{0, 0, 1280, 720}));
   std::vector<forms::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {

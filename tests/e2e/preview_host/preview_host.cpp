@@ -6,7 +6,8 @@
 //
 //   children          each window inside the host: CHILD lines
 //   window <caption>  the top-level window of that caption: a WINDOW line, then a CHILD line for
-//                     each window inside it, a combo box's entries as ITEM lines after its CHILD
+//                     each window inside it (a button's with checked=0|1), a combo box's entries
+//                     as ITEM lines after its CHILD
 //   iswindow <n>      ISWINDOW result=0|1 for the handle n
 //   setcursel <n> <i> selects entry i of the combo box of handle n as another program would
 //                     (CB_SETCURSEL, of which its parent hears nothing): SETCURSEL result=<i or -1>
@@ -160,8 +161,16 @@ void SayComboItems(HWND combo) {
   }
 }
 
+// " checked=0|1" for a button (BM_GETCHECK; a push button is never checked), else nothing.
+std::string CheckedField(HWND window) {
+  if (ClassOf(window) != L"Button") return {};
+  bool answered = false;
+  const LRESULT state = Ask(window, BM_GETCHECK, 0, 0, answered);
+  return std::string(" checked=") + (answered && state == BST_CHECKED ? "1" : "0");
+}
+
 BOOL CALLBACK SayChild(HWND child, LPARAM) {
-  Say(Describe("CHILD", child));
+  Say(Describe("CHILD", child, CheckedField(child)));
   if (ClassOf(child) == L"ComboBox") SayComboItems(child);
   return TRUE;
 }
