@@ -5,7 +5,6 @@
 #include <cmath>
 #include <utility>
 
-#include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "roll/cover_window.h"
 #include "script/colour_text.h"
@@ -87,7 +86,7 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
       messageLabel_(*this, MessageLabelDesign()),
       templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
-      music_(backend.Music(), App()) {
+      music_(backend, App()) {
   for (int slot = 1; slot <= kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
   }
@@ -121,7 +120,7 @@ void SaverWindow::OnLoad() {
 void SaverWindow::LoadScript() {
   const std::string fileName =
       App().GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws");
-  script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
+  script_ = LoadChosenScript(App().Path(), fileName, Platform().ScriptCodePage());
 }
 
 void SaverWindow::OnTick() {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/wide_text.h"
 #include "platform/win32/win32_window.h"
 
@@ -269,6 +270,10 @@ std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
+}
+
+unsigned Win32Backend::ScriptCodePage() {
+  return platform::SystemCodePage();
 }
 
 std::optional<forms::PixelPoint> Win32Backend::PointerPosition() {
