@@ -95,6 +95,35 @@ class NativeRollTest(NativeRollTestCase):
                                msg=f"px per second ({rise} px in {seconds:.3f} s)")
 
 
+class NativeCodePageTest(NativeRollTestCase):
+    JAPANESE = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8"  # "Japanese text"
+
+    def line_width(self, locale, *args):
+        """The ink width of a Shift-JIS script's one line, read under a locale. Characters drawn
+        in other faces than the line's own leave nothing behind as the line rises."""
+        script = self.write_script("ShiftJis.vws", script_text(
+            ("HEADER", "20", "3", "MID", BACK), ("TEXT", "IPAGothic", "0", self.JAPANESE,
+                                                 "FFFFFF", "1.5"), ("WAIT", "30")),
+            encoding="cp932")
+        process = self.start("--script", str(script), *args,
+                             env={"LC_ALL": "", "LC_CTYPE": "", "LANG": locale})
+        try:
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            _, box = self.wait_still(0.5)
+            image = self.desktop.screenshot(self.artifact(f"{locale}{''.join(args)}.png"))
+        finally:
+            self.stop(process)
+        self.assertEqual(self.line_boxes(image), [box], f"{locale}: ink beside the line")
+        return box[2]
+
+    def test_a_legacy_script_is_read_in_the_locales_code_page_or_the_one_named(self):
+        named = self.line_width("C.UTF-8", "--codepage", "932")
+        japanese_locale = self.line_width("ja_JP.UTF-8")
+        other_locale = self.line_width("C.UTF-8")
+        self.assertEqual(japanese_locale, named, "a Japanese locale reads Shift-JIS")
+        self.assertNotEqual(other_locale, named, "any other locale reads Windows-1252")
+
+
 class NativeDismissalTest(NativeRollTestCase):
     RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 

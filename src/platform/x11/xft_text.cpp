@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <functional>
@@ -174,24 +175,33 @@ XftFonts::FaceSet& XftFonts::Get(const forms::FontSpec& font) {
   return *found->second;
 }
 
+// The line's box: as high as the tallest face it uses reaches above and below the baseline, so
+// that a glyph drawn in another face never reaches outside it (and is repainted with it).
+XftFonts::LineBox XftFonts::Box(FaceSet& faces, std::u32string_view text) {
+  XftFont* primary = faces.Primary();
+  LineBox box{0, primary->ascent, primary->descent};
+  faces.ForEachRun(text, [&](const Run& run) {
+    box.Width += Advance(display_, run.Font, run.Text);
+    box.Ascent = std::max(box.Ascent, run.Font->ascent);
+    box.Descent = std::max(box.Descent, run.Font->descent);
+  });
+  return box;
+}
+
 forms::TextExtent XftFonts::Measure(const forms::FontSpec& font, std::string_view text) {
   FaceSet& faces = Get(font);
-  XftFont* primary = faces.Primary();
-  if (primary == nullptr) return {};
-  const int height = primary->ascent + primary->descent;
-  int width = 0;
-  faces.ForEachRun(Decode(text),
-                   [&](const Run& run) { width += Advance(display_, run.Font, run.Text); });
-  return {width, height};
+  if (faces.Primary() == nullptr) return {};
+  const LineBox box = Box(faces, Decode(text));
+  return {box.Width, box.Ascent + box.Descent};
 }
 
 void XftFonts::Draw(XftDraw* draw, const XftColor& color, const forms::FontSpec& font,
                     std::string_view text, int x, int y) {
   FaceSet& faces = Get(font);
-  XftFont* primary = faces.Primary();
-  if (primary == nullptr || text.empty()) return;
-  const int baseline = y + primary->ascent;
-  faces.ForEachRun(Decode(text), [&](const Run& run) {
+  if (faces.Primary() == nullptr || text.empty()) return;
+  const std::u32string chars = Decode(text);
+  const int baseline = y + Box(faces, chars).Ascent;
+  faces.ForEachRun(chars, [&](const Run& run) {
     XftDrawString32(draw, &color, run.Font, x, baseline, Chars(run.Text),
                     static_cast<int>(run.Text.size()));
     x += Advance(display_, run.Font, run.Text);

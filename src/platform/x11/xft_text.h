@@ -9,6 +9,7 @@
 #include <X11/Xft/Xft.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -29,13 +30,19 @@ class XftFonts {
   // The width and height of one line of text in pixels; an empty text has width 0 and the
   // font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
-  // Draws one line with (x, y) its top-left corner, every face on the first face's baseline.
+  // Draws one line with (x, y) its top-left corner, every face on one baseline.
   void Draw(XftDraw* draw, const XftColor& color, const forms::FontSpec& font,
             std::string_view text, int x, int y);
 
  private:
   class FaceSet;
+  struct LineBox {
+    int Width;
+    int Ascent;
+    int Descent;
+  };
   FaceSet& Get(const forms::FontSpec& font);
+  LineBox Box(FaceSet& faces, std::u32string_view text);
 
   Display* display_;
   int screen_;
