@@ -370,15 +370,15 @@ def run_cpu(args) -> None:
           f"(CPU seconds; % of one core)\n")
     columns = (("program", "program"), ("wineserver", "wineserver"),
                ("helpers", "Wine helpers"), ("xvfb", "Xvfb"))
-    print(f"{'':14}" + "".join(f"{title:>16}" for _, title in columns))
+    print(f"{'':16}" + "".join(f"{title:>16}" for _, title in columns))
     for name, label in (("saver", "velloway.scr"), ("bare", "bare window"),
                         ("glide", COMPARABLE_SAVER.name), ("native", "velloway"),
                         ("smooth", "velloway smooth")):
         row = shares[name].shares
-        print(f"{label:14}" + "".join(
+        print(f"{label:16}" + "".join(
             f"{row[key]:7.2f} s {100 * row[key] / seconds:5.2f}%" for key, _ in columns))
     saver_row, bare_row = shares["saver"].shares, shares["bare"].shares
-    print(f"{'ratio':14}" + "".join(
+    print(f"{'ratio':16}" + "".join(
         f"{_ratio(saver_row[key], bare_row[key]):>16}" for key, _ in columns))
     with_server = _ratio(saver_row["program"] + saver_row["wineserver"],
                          bare_row["program"] + bare_row["wineserver"])
@@ -388,8 +388,8 @@ def run_cpu(args) -> None:
           f"{_ratio(totals['saver'], totals['bare'])}; saver / {COMPARABLE_SAVER.name}: "
           f"{_ratio(totals['saver'], totals['glide'])}")
     print(f"the Linux program and its X server / {COMPARABLE_SAVER.name} and its X server: "
-          f"classic {_ratio(totals['native'], totals['glide'])}, "
-          f"--smooth {_ratio(totals['smooth'], totals['glide'])}")
+          f"classic {_ratio(totals['native'], totals['glide'], 3)}, "
+          f"--smooth {_ratio(totals['smooth'], totals['glide'], 3)}")
 
 
 def hundred_thousand_line_script() -> bytes:
@@ -454,11 +454,11 @@ def run_loader(args) -> None:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
-def _ratio(a: float, b: float) -> str:
+def _ratio(a: float, b: float, digits: int = 1) -> str:
     if b <= 0:
         # Less than one clock tick: the ratio is at least what one tick would give.
         return f">{a * CLOCK_TICKS:.0f}x" if a > 0 else "n/a"
-    return f"{a / b:.1f}x"
+    return f"{a / b:.{digits}f}x"
 
 
 def main() -> int:
