@@ -17,10 +17,12 @@ scripts/bench builds the programs and calls this. Five measurements:
            just before the process is started until that colour shows. The runs alternate, after
            one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
            -p`), as it is for every program but the first of a session.
-  cpu      velloway.scr /s playing samples/Default.vws at speed 3, an idle bare_window.exe and
-           xscreensaver's fontglide (native), over the same seconds: each on its own Xvfb display,
-           the Wine ones each in its own copy of the Wine prefix, so that the wineserver, Wine's
-           helper processes (explorer, services...) and the X server of each are its own. CPU time
+  cpu      velloway.scr /s playing samples/Default.vws at speed 3, an idle bare_window.exe,
+           xscreensaver's fontglide (native), and the Linux program velloway playing the same
+           script full screen, classic and with --smooth, over the same seconds: each on its own
+           Xvfb display, the Wine ones each in its own copy of the Wine prefix, so that the
+           wineserver, Wine's helper processes (explorer, services...) and the X server of each
+           are its own. CPU time
            is utime + stime from /proc/<pid>/stat, taken after all have painted and settled, and
            again at the end.
 
@@ -40,6 +42,7 @@ import signal
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 from typing import Callable, Iterator
@@ -291,16 +294,19 @@ def native_shares(program: subprocess.Popen, desktop: Desktop) -> CpuShares:
 
 
 @contextlib.contextmanager
-def native_saver(desktop: Desktop) -> Iterator[subprocess.Popen]:
-    if not COMPARABLE_SAVER.is_file():
-        raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
-    process = subprocess.Popen([str(COMPARABLE_SAVER), "-root"], env=desktop.env,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               preexec_fn=die_with_parent)
+def native_program(desktop: Desktop, *argv: str) -> Iterator[subprocess.Popen]:
+    process = subprocess.Popen(list(argv), env=desktop.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
     try:
         yield process
     finally:
         stop_process(process, signal.SIGTERM)
+
+
+def native_saver(desktop: Desktop) -> contextlib.AbstractContextManager[subprocess.Popen]:
+    if not COMPARABLE_SAVER.is_file():
+        raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
+    return native_program(desktop, str(COMPARABLE_SAVER), "-root")
 
 
 def run_cpu(args) -> None:
@@ -310,7 +316,11 @@ def run_cpu(args) -> None:
     saver_files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
                    "Default.vws": script}
     bare_files = {"bare_window.exe": args.build / "bench" / "bare_window.exe"}
+    if not args.native_program.is_file():
+        raise BenchError(f"{args.native_program} is missing (scripts/bench builds it)")
     with contextlib.ExitStack() as stack:
+        native_script = Path(stack.enter_context(tempfile.TemporaryDirectory())) / "Default.vws"
+        native_script.write_bytes(script)
         saver_desktop = stack.enter_context(xvfb(1920, 1080))
         bare_desktop = stack.enter_context(xvfb(1920, 1080))
         glide_desktop = stack.enter_context(xvfb(1920, 1080))
@@ -325,12 +335,22 @@ def run_cpu(args) -> None:
             with XConnection(prefix.desktop.display) as screen:
                 wait_for_colour(screen, prefix.desktop, colour, present=True, timeout=30,
                                 process=process)
+        natives = {}
+        for name, options in (("native", []), ("smooth", ["--smooth"])):
+            desktop = stack.enter_context(xvfb(1920, 1080))
+            process = stack.enter_context(native_program(
+                desktop, str(args.native_program), "--script", str(native_script), *options))
+            with XConnection(desktop.display) as screen:
+                wait_for_colour(screen, desktop, colour, present=True, timeout=30)
+            natives[name] = (process, desktop)
         glide = stack.enter_context(native_saver(glide_desktop))
         time.sleep(SETTLE_SECONDS)
 
         shares = {"saver": wine_shares(saver, saver_prefix),
                   "bare": wine_shares(bare, bare_prefix),
                   "glide": native_shares(glide, glide_desktop)}
+        shares |= {name: native_shares(process, desktop)
+                   for name, (process, desktop) in natives.items()}
         for share in shares.values():
             share.start()
         time.sleep(seconds)
@@ -338,23 +358,27 @@ def run_cpu(args) -> None:
             share.stop()
         for name, running in (("the saver", saver.is_running()),
                               ("the bare window", bare.is_running()),
-                              (COMPARABLE_SAVER.name, glide.poll() is None)):
+                              (COMPARABLE_SAVER.name, glide.poll() is None),
+                              ("velloway (Linux)", natives["native"][0].poll() is None),
+                              ("velloway --smooth", natives["smooth"][0].poll() is None)):
             if not running:
                 raise BenchError(f"{name} ended during the measurement")
 
     print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window and "
-          f"xscreensaver's {COMPARABLE_SAVER.name} (native, no Wine), at the same time, each on "
-          f"its own 1920x1080 Xvfb (CPU seconds; % of one core)\n")
+          f"xscreensaver's {COMPARABLE_SAVER.name} (native, no Wine) and the Linux program "
+          f"velloway (classic and --smooth), at the same time, each on its own 1920x1080 Xvfb "
+          f"(CPU seconds; % of one core)\n")
     columns = (("program", "program"), ("wineserver", "wineserver"),
                ("helpers", "Wine helpers"), ("xvfb", "Xvfb"))
-    print(f"{'':14}" + "".join(f"{title:>16}" for _, title in columns))
+    print(f"{'':16}" + "".join(f"{title:>16}" for _, title in columns))
     for name, label in (("saver", "velloway.scr"), ("bare", "bare window"),
-                        ("glide", COMPARABLE_SAVER.name)):
+                        ("glide", COMPARABLE_SAVER.name), ("native", "velloway"),
+                        ("smooth", "velloway smooth")):
         row = shares[name].shares
-        print(f"{label:14}" + "".join(
+        print(f"{label:16}" + "".join(
             f"{row[key]:7.2f} s {100 * row[key] / seconds:5.2f}%" for key, _ in columns))
     saver_row, bare_row = shares["saver"].shares, shares["bare"].shares
-    print(f"{'ratio':14}" + "".join(
+    print(f"{'ratio':16}" + "".join(
         f"{_ratio(saver_row[key], bare_row[key]):>16}" for key, _ in columns))
     with_server = _ratio(saver_row["program"] + saver_row["wineserver"],
                          bare_row["program"] + bare_row["wineserver"])
@@ -363,6 +387,9 @@ def run_cpu(args) -> None:
     print(f"everything (program, Wine, X server), saver / bare window: "
           f"{_ratio(totals['saver'], totals['bare'])}; saver / {COMPARABLE_SAVER.name}: "
           f"{_ratio(totals['saver'], totals['glide'])}")
+    print(f"the Linux program and its X server / {COMPARABLE_SAVER.name} and its X server: "
+          f"classic {_ratio(totals['native'], totals['glide'], 3)}, "
+          f"--smooth {_ratio(totals['smooth'], totals['glide'], 3)}")
 
 
 def hundred_thousand_line_script() -> bytes:
@@ -427,17 +454,20 @@ def run_loader(args) -> None:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
-def _ratio(a: float, b: float) -> str:
+def _ratio(a: float, b: float, digits: int = 1) -> str:
     if b <= 0:
         # Less than one clock tick: the ratio is at least what one tick would give.
         return f">{a * CLOCK_TICKS:.0f}x" if a > 0 else "n/a"
-    return f"{a / b:.1f}x"
+    return f"{a / b:.{digits}f}x"
 
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
     parser.add_argument("--native-build", type=Path, default=ROOT / "build" / "native-release")
+    parser.add_argument("--native-program", type=Path,
+                        default=ROOT / "build" / "native-release" / "src" / "platform" / "x11"
+                        / "velloway")
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
     parser.add_argument("--only", default="loader,repaint,memory,startup,cpu",
                         help="comma-separated: loader, repaint, memory, startup, cpu")

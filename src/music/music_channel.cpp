@@ -7,10 +7,11 @@ namespace velloway {
 
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
   if (EqualsIgnoringCase(record.Param(1), "ON")) {
-    const std::string path = MusicFilePath(app_.Path(), record.Param(2));
-    if (NamesNetworkLocation(path)) return;  // skipped as a file that does not open
+    const std::optional<std::string> path = MusicFilePath(app_.Path(), record.Param(2), names_);
+    // Skipped as a file that does not open.
+    if (!path || NamesNetworkLocation(*path)) return;
     // A second "ON" while the music plays fails to open and changes nothing.
-    if (!device_.Open(path)) return;
+    if (!device_.Open(*path)) return;
     app_.DoEvents();
     if (!device_.Play()) {
       // Free the device again, so that a later "ON" can open its file.

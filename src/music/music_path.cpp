@@ -1,5 +1,7 @@
 #include "music/music_path.h"
 
+#include <algorithm>
+
 namespace velloway {
 namespace {
 
@@ -19,12 +21,20 @@ bool IsLocalDriveDevice(std::string_view path) {
 
 }  // namespace
 
-std::string MusicFilePath(std::string_view programDir, std::string_view name) {
-  if (name.find(":\\") != std::string_view::npos) return std::string(name);
+std::optional<std::string> MusicFilePath(std::string_view programDir, std::string_view name,
+                                         forms::ScriptFileNames names) {
+  const bool windows = names == forms::ScriptFileNames::Windows;
+  if (name.find(":\\") != std::string_view::npos) {
+    if (!windows) return std::nullopt;
+    return std::string(name);
+  }
   std::string path;
   path.reserve(programDir.size() + 1 + name.size());
-  path.append(programDir).push_back('\\');
+  path.append(programDir).push_back(windows ? '\\' : '/');
+  const std::size_t nameStart = path.size();
   path.append(name);
+  if (!windows)
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(nameStart), path.end(), '\\', '/');
   return path;
 }
 

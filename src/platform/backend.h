@@ -2,8 +2,9 @@
 // What a forms-toolkit backend provides: native windows, timers, text metrics, the screen, the
 // settings store, the pointer, the music device, the other windows of the system as far as the
 // program cares about them, event processing and the program's end. It speaks of what the
-// windows mean to do, never in a platform's words. Two backends implement it side by side: win32
-// (real windows, GDI, the media system) and headless (in memory).
+// windows mean to do, never in a platform's words. Three backends implement it side by side:
+// win32 (real windows, GDI, the media system), x11 (Xlib, Xft, SDL_mixer) and headless (in
+// memory).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -229,6 +230,10 @@ class MusicDevice {
   virtual void Close() = 0;
 };
 
+// How the file names a script holds (music names, written on Windows) are read on a platform:
+// see music/music_path.h.
+enum class ScriptFileNames { Windows, Posix };
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -247,6 +252,11 @@ class Backend {
                                              std::string_view pattern) = 0;
   virtual SettingsStore& Settings() = 0;
   virtual MusicDevice& Music() = 0;
+  // How this platform reads the file names a script holds.
+  virtual ScriptFileNames FileNames() = 0;
+  // The legacy code page a script without a byte-order mark or UTF-8 text is read in, as the
+  // system or the user decides it (932 for Shift-JIS, 1252 for Western European).
+  virtual unsigned ScriptCodePage() = 0;
   // Where the pointer is; nothing when it cannot be read.
   virtual std::optional<PixelPoint> PointerPosition() = 0;
   // Whether host is a window that exists and can host a preview: the desktop, the window behind

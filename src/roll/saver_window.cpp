@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "identity/program_identity.h"
-#include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "roll/cover_window.h"
 #include "roll/mirror_window.h"
@@ -94,7 +93,7 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
       messageLabel_(*this, MessageLabelDesign()),
       templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
-      music_(backend.Music(), App()) {
+      music_(backend, App()) {
   for (int slot = 1; slot <= kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
   }
@@ -128,7 +127,7 @@ void SaverWindow::LoadScript() {
   const std::string fileName =
       App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                        identity::kDefaultScript);
-  script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
+  script_ = LoadChosenScript(App().Path(), fileName, Platform().ScriptCodePage());
 }
 
 void SaverWindow::OnTick() {

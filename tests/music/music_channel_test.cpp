@@ -59,7 +59,7 @@ class MusicTest : public ::testing::Test {
 
   headless::HeadlessBackend backend;
   forms::Application app{backend};
-  MusicChannel music{backend.Music(), app};
+  MusicChannel music{backend, app};
   std::vector<std::string> seen;
 };
 

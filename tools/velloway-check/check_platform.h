@@ -6,7 +6,8 @@
 
 namespace velloway::check {
 
-// What this machine can tell the checks: installed fonts (Windows only) and music files.
+// What this machine can tell the checks: installed fonts (through fontconfig on Linux) and music
+// files, named as the saver of this machine reads them.
 CheckEnvironment MachineEnvironment(std::string programDirectory);
 
 // How the timeline measures lines without --line-height: the real fonts on Windows, the

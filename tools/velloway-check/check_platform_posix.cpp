@@ -1,21 +1,24 @@
-#include <algorithm>
 #include <filesystem>
 
 #include "check_platform.h"
+#include "platform/x11/font_faces.h"
 
 namespace velloway::check {
 
 CheckEnvironment MachineEnvironment(std::string programDirectory) {
   CheckEnvironment environment;
   environment.ProgramDirectory = std::move(programDirectory);
+  // As the Linux program reads them.
+  environment.FileNames = forms::ScriptFileNames::Posix;
+  environment.FindFont = [](std::string_view face) {
+    const x11::FaceMatch match = x11::MatchFace(face);
+    // A metric-compatible face lays the lines out as the named one does on Windows.
+    return FontLookup{match.Installed || match.SameMetrics, match.ShownIn};
+  };
   environment.MusicFileExists = [](std::string_view path) {
-    // A Windows drive path cannot be looked at here; anything else is a path below the script.
-    if (path.find(":\\") != std::string_view::npos) return true;
-    std::string local(path);
-    std::replace(local.begin(), local.end(), '\\', '/');
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(std::u8string(local.begin(), local.end())),
-                                   error);
+    return std::filesystem::is_regular_file(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
   };
   return environment;
 }

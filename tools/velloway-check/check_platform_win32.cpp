@@ -33,7 +33,7 @@ bool FontInstalled(std::string_view face) {
 CheckEnvironment MachineEnvironment(std::string programDirectory) {
   CheckEnvironment environment;
   environment.ProgramDirectory = std::move(programDirectory);
-  environment.FontInstalled = FontInstalled;
+  environment.FindFont = [](std::string_view face) { return FontLookup{FontInstalled(face), {}}; };
   environment.MusicFileExists = [](std::string_view path) {
     const DWORD attributes = GetFileAttributesW(platform::Utf8ToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -102,9 +102,7 @@ class Checker {
 
   void CheckText(const RollRecord& record, std::int32_t line) {
     const std::string_view face = record.Param(1);
-    if (environment_.FontInstalled && !environment_.FontInstalled(face)) {
-      Warn(line, "font \"" + std::string(face) + "\" is not installed: another font stands in");
-    }
+    if (environment_.FindFont) CheckFont(face, line);
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
         SaverWindow::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
@@ -117,6 +115,15 @@ class Checker {
     CheckNumber(line, "spacing", record.Param(5));
   }
 
+  void CheckFont(std::string_view face, std::int32_t line) {
+    const FontLookup font = environment_.FindFont(face);
+    if (font.Installed) return;
+    const std::string standIn = font.ShownIn.empty()
+                                    ? "another font stands in"
+                                    : "this machine shows it in \"" + font.ShownIn + "\"";
+    Warn(line, "font \"" + std::string(face) + "\" is not installed: " + standIn);
+  }
+
   void CheckMusic(const RollRecord& record, std::int32_t line) {
     const std::string_view onOff = record.Param(1);
     if (EqualsIgnoringCase(onOff, "OFF")) return;
@@ -125,7 +132,14 @@ class Checker {
                      "\" is neither ON nor OFF: the record does nothing");
       return;
     }
-    const std::string path = MusicFilePath(environment_.ProgramDirectory, record.Param(2));
+    const std::optional<std::string> named =
+        MusicFilePath(environment_.ProgramDirectory, record.Param(2), environment_.FileNames);
+    if (!named) {
+      Warn(line, "music file \"" + std::string(record.Param(2)) +
+                     "\" is on a Windows drive: it is not played here");
+      return;
+    }
+    const std::string& path = *named;
     // Not looked for either: looking would reach across the network just the same.
     if (NamesNetworkLocation(path)) {
       Warn(line, "music path \"" + path + "\" names a network location: it is not played");

@@ -4,16 +4,27 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/backend.h"
 #include "script/script_types.h"
 
 namespace velloway::check {
+
+// A font face as this machine has it.
+struct FontLookup {
+  bool Installed = false;
+  // The face this machine shows in place of one that is not installed; empty when unknown.
+  std::string ShownIn;
+};
 
 // What the checks may ask of the machine the script will play on.
 struct CheckEnvironment {
   // The directory the saver would read the script from: relative music files lie there.
   std::string ProgramDirectory;
-  // Whether a font face is installed; unset where that cannot be known.
-  std::function<bool(std::string_view face)> FontInstalled;
+  // How the saver of this machine reads the music names.
+  forms::ScriptFileNames FileNames = forms::ScriptFileNames::Windows;
+  // Whether a font face is installed and, if not, the face shown in its place; unset where that
+  // cannot be known.
+  std::function<FontLookup(std::string_view face)> FindFont;
   // Whether a music file exists, by the path the saver would open; unset: not checked.
   std::function<bool(std::string_view path)> MusicFileExists;
 };

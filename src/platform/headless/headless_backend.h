@@ -75,6 +75,8 @@ class HeadlessBackend : public forms::Backend {
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   HeadlessMusic& Music() override { return music_; }
+  forms::ScriptFileNames FileNames() override { return fileNames_; }
+  unsigned ScriptCodePage() override { return codePage_; }
   std::optional<forms::PixelPoint> PointerPosition() override { return pointer_; }
   bool HostExists(forms::WindowId host) override { return windows_.contains(host); }
   void ActivateOwnerOf(forms::WindowId host) override;
@@ -91,6 +93,9 @@ class HeadlessBackend : public forms::Backend {
   // Changes the screens; the open windows hear of it.
   void SetScreen(const forms::ScreenMetrics& screen);
   void SetAppPath(std::string path) { appPath_ = std::move(path); }
+  // How file names are read (Windows until set) and the scripts' code page (1252 until set).
+  void SetFileNames(forms::ScriptFileNames names) { fileNames_ = names; }
+  void SetScriptCodePage(unsigned codePage) { codePage_ = codePage; }
   // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
   // character half as wide.
   void SetTextMetrics(TextMetrics metrics) { metrics_ = std::move(metrics); }
@@ -161,6 +166,8 @@ class HeadlessBackend : public forms::Backend {
   TextMetrics metrics_;
   HeadlessSettings settings_;
   HeadlessMusic music_;
+  forms::ScriptFileNames fileNames_ = forms::ScriptFileNames::Windows;
+  unsigned codePage_ = 1252;
   std::optional<forms::PixelPoint> pointer_ = forms::PixelPoint{};
   std::map<forms::WindowId, forms::WindowId> owners_;
   forms::WindowId activated_ = 0;

@@ -1,6 +1,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -45,7 +46,18 @@ void Convert(iconv_t cd, std::string_view bytes, Put put) {
 
 }  // namespace
 
+unsigned CodePageForLocale(std::string_view locale) {
+  const bool japanese = locale.starts_with("ja") && (locale.size() == 2 || locale[2] == '_' ||
+                                                     locale[2] == '.' || locale[2] == '@');
+  return japanese ? 932 : 1252;
+}
+
 unsigned SystemCodePage() {
+  // The order in which setlocale() reads them for the character type.
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return CodePageForLocale(value);
+  }
   return 1252;
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
 #include "platform/win32/win32_window.h"
@@ -292,6 +293,10 @@ std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
       names.push_back(platform::WideToUtf8(found.cFileName));
   } while (FindNextFileW(search.get(), &found));
   return names;
+}
+
+unsigned Win32Backend::ScriptCodePage() {
+  return platform::SystemCodePage();
 }
 
 std::optional<forms::PixelPoint> Win32Backend::PointerPosition() {

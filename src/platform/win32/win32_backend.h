@@ -43,6 +43,9 @@ class Win32Backend final : public forms::Backend {
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   forms::MusicDevice& Music() override { return music_; }
+  forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Windows; }
+  // The system's code page, as a program without Unicode support reads text.
+  unsigned ScriptCodePage() override;
   std::optional<forms::PixelPoint> PointerPosition() override;
   bool HostExists(forms::WindowId host) override;
   void ActivateOwnerOf(forms::WindowId host) override;

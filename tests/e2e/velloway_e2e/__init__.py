@@ -12,14 +12,16 @@ later by itself, and the next harness run removes the orphaned prefix copy.
 Modules, by concern:
   processes        starting and stopping by PID, the exit-time cleanup, /proc, wait_until
   images           Image (pixels, ink, PNG), colours
-  xlib             the X server through Xlib and XFixes: captures, top-level windows, the cursor
+  xlib             the X server through Xlib and XFixes: captures, top-level windows, the cursor,
+                   windows of the test's own
   display          Desktop (Xvfb) and XephyrDesktop: xdotool input, screen reads, window waits
   registry         .reg files: writing values exactly, parsing exports
   wine             WinePrefix (a private prefix copy, its registry), WineProcess, ProgramDir
-  sound            SoundCapture: what a program plays, recorded
+  sound            SoundCapture, SdlDiskCapture: what a program plays, recorded
   program          what the tests know of Velloway: captions, registry keys, variables, scripts
   helper_programs  the test helpers preview_host (HostProgram) and other_program
   testcase         VellowayTestCase, HostedTestCase, program_from_env, artifacts
+  native           the Linux program: NativeProcess, NativeTestCase
 
 Standard library only.
 """

@@ -10,6 +10,7 @@ REPO = Path(__file__).resolve().parents[3]
 
 # Environment variables naming the programs (ctest sets them).
 SCR_ENV = "VELLOWAY_SCR"
+NATIVE_ENV = "VELLOWAY_NATIVE"  # the Linux program
 PREVIEW_HOST_ENV = "VELLOWAY_PREVIEW_HOST"
 OTHER_PROGRAM_ENV = "VELLOWAY_OTHER_PROGRAM"
 

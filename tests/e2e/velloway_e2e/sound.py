@@ -1,4 +1,4 @@
-"""Sound a program plays, recorded through ALSA."""
+"""Sound a program plays, recorded through ALSA (Wine) or SDL's disk driver (the Linux program)."""
 
 from __future__ import annotations
 
@@ -62,3 +62,33 @@ class SoundCapture:
         values = array.array(code)
         values.frombytes(pcm[:len(pcm) // block * block])
         return rate, [v / scale for v in values[::channels]]
+
+
+class SdlDiskCapture:
+    """Records what a program using SDL plays: SDL's disk driver writes every sample to a raw
+    file (signed 16-bit, native order, interleaved as the program opened the device) instead of
+    a sound card. Pass env to the program."""
+
+    def __init__(self, directory: Union[str, Path], name: str = "sound", rate: int = 44100,
+                 channels: int = 2):
+        directory = Path(directory)
+        directory.mkdir(parents=True, exist_ok=True)
+        self.raw = directory / f"{name}.raw"
+        self.raw.unlink(missing_ok=True)
+        self.rate, self.channels = rate, channels
+        self.env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": str(self.raw)}
+
+    @property
+    def size(self) -> int:
+        try:
+            return self.raw.stat().st_size
+        except OSError:
+            return 0
+
+    def samples(self) -> tuple:
+        """(sample rate, the first channel's samples scaled to -1..1) of what was played so far."""
+        data = self.raw.read_bytes() if self.raw.exists() else b""
+        block = 2 * self.channels
+        values = array.array("h")
+        values.frombytes(data[:len(data) // block * block])
+        return self.rate, [v / 32768.0 for v in values[::self.channels]]

@@ -98,6 +98,17 @@ def libs() -> tuple:
                                ctypes.POINTER(ctypes.c_uint)]
     x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
                                          ctypes.POINTER(_XWindowAttributes)]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_uint,
+                                        ctypes.c_ulong, ctypes.c_ulong]
+    x11.XMapWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XStoreName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.c_void_p]
     xfixes = ctypes.CDLL(ctypes.util.find_library("Xfixes") or "libXfixes.so.3")
     xfixes.XFixesQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
                                             ctypes.POINTER(ctypes.c_int)]
@@ -106,6 +117,17 @@ def libs() -> tuple:
     xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(_XFixesCursorImage)
     xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
     return x11, xfixes
+
+
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
 class XConnection:
@@ -204,3 +226,31 @@ class XConnection:
             return CursorImage(c.width, c.height, (c.xhot, c.yhot), (c.x, c.y), pixels)
         finally:
             self._x11.XFree(ptr)
+
+    # -- windows of the test's own, for a program to draw into
+
+    def create_window(self, region: Region, name: str = "host",
+                      background: int = 0x000000) -> int:
+        """A mapped top-level window at region (x, y, width, height); it lives as long as this
+        connection, or until destroy_window."""
+        x, y, w, h = region
+        wid = self._x11.XCreateSimpleWindow(self.dpy, self.root, x, y, w, h, 0, 0, background)
+        self._x11.XStoreName(self.dpy, wid, name.encode())
+        self._x11.XMapWindow(self.dpy, wid)
+        self._x11.XSync(self.dpy, 0)
+        return wid
+
+    def destroy_window(self, wid: int) -> None:
+        self._x11.XDestroyWindow(self.dpy, wid)
+        self._x11.XSync(self.dpy, 0)
+
+    def request_close(self, wid: int) -> None:
+        """What a window manager's close box sends: WM_DELETE_WINDOW."""
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = wid
+        event.xclient.message_type = self._x11.XInternAtom(self.dpy, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = self._x11.XInternAtom(self.dpy, b"WM_DELETE_WINDOW", 0)
+        self._x11.XSendEvent(self.dpy, wid, 0, 0, ctypes.byref(event))
+        self._x11.XSync(self.dpy, 0)

@@ -79,21 +79,25 @@ TEST(CheckScript, HeaderProblems) {
 TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
   CheckEnvironment environment;
   environment.ProgramDirectory = "C:\\Velloway";
-  environment.FontInstalled = [](std::string_view face) { return face == "Arial"; };
+  environment.FindFont = [](std::string_view face) {
+    return FontLookup{face == "Arial", face == "Tahoma" ? "DejaVu Sans" : ""};
+  };
   environment.MusicFileExists = [](std::string_view path) {
     return path == "C:\\Velloway\\theme.wav";
   };
   EXPECT_THAT(
       Messages(kHeader + "TEXT\tArial\t1\tHi\tFFFFFF\t1\n"
                          "TEXT\tNo Such Face\t1\tHi\tFFFFFF\t1\n"
+                         "TEXT\tTahoma\t1\tHi\tFFFFFF\t1\n"
                          "BGM\tON\ttheme.wav\n"
                          "BGM\ton\tgone.wav\n"
                          "BGM\tON\tD:\\Music\\gone.wav\n",
                environment),
       ElementsAre(
           "3: font \"No Such Face\" is not installed: another font stands in",
-          "5: music file \"C:\\Velloway\\gone.wav\" does not exist: the music does not change",
-          "6: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
+          "4: font \"Tahoma\" is not installed: this machine shows it in \"DejaVu Sans\"",
+          "6: music file \"C:\\Velloway\\gone.wav\" does not exist: the music does not change",
+          "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
 }
 
 TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {

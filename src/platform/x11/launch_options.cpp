@@ -1,0 +1,100 @@
+#include "platform/x11/launch_options.h"
+
+#include <charconv>
+
+namespace velloway::x11 {
+namespace {
+
+std::optional<unsigned> ParseCodePage(std::string_view text) {
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+ParsedLaunch Failure(std::string message) {
+  return {std::nullopt, std::move(message)};
+}
+
+}  // namespace
+
+const char kUsage[] =
+    "Usage: velloway [--root | --window-id ID | --window] [--script FILE] [--smooth]\n"
+    "                [--every-monitor] [--codepage N]\n"
+    "Plays a Velloway roll script.\n"
+    "  (no place)      full screen; a key, a click or a moved pointer ends it\n"
+    "  --root          in the window the screen-saver daemon gives (XSCREENSAVER_WINDOW),\n"
+    "                  else on the root window; ends when the daemon ends it\n"
+    "  --window-id ID  in the window ID (decimal, or hexadecimal after 0x)\n"
+    "  --window        in an ordinary window; ends when it is closed\n"
+    "  --script FILE   the script to play (default: the shipped Default.vws)\n"
+    "  --smooth        smooth motion\n"
+    "  --every-monitor the roll on every monitor\n"
+    "  --codepage N    the code page of a script saved in a legacy encoding (932 for\n"
+    "                  Shift-JIS, 1252 for Western European; default: from the locale)\n";
+
+std::optional<std::uint32_t> ParseWindowId(std::string_view text) {
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
+  LaunchOptions options;
+  bool placed = false;
+  const auto place = [&](StageKind stage) {
+    if (placed) return false;
+    options.Stage = stage;
+    placed = true;
+    return true;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    if (arg.starts_with("--")) arg.remove_prefix(1);
+    const auto value = [&]() -> std::optional<std::string_view> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return std::string_view(args[++i]);
+    };
+    const char* const kOnePlace = "choose one of --root, --window-id and --window";
+    if (arg == "-root") {
+      if (!place(StageKind::Root)) return Failure(kOnePlace);
+    } else if (arg == "-window") {
+      if (!place(StageKind::OwnWindow)) return Failure(kOnePlace);
+    } else if (arg == "-window-id") {
+      const auto text = value();
+      const auto id = text ? ParseWindowId(*text) : std::nullopt;
+      if (!id) return Failure("--window-id needs a window number");
+      if (!place(StageKind::GivenWindow)) return Failure(kOnePlace);
+      options.WindowId = *id;
+    } else if (arg == "-script") {
+      const auto text = value();
+      if (!text || text->empty()) return Failure("--script needs a file");
+      options.Script = *text;
+    } else if (arg == "-codepage") {
+      const auto text = value();
+      options.CodePage = text ? ParseCodePage(*text) : std::nullopt;
+      if (!options.CodePage) return Failure("--codepage needs a code page number, such as 932");
+    } else if (arg == "-smooth") {
+      options.Roll.SmoothMotion = true;
+    } else if (arg == "-every-monitor") {
+      options.Roll.EveryMonitor = true;
+    } else if (arg == "-help" || arg == "-h") {
+      options.Help = true;
+    } else {
+      return Failure("unknown argument \"" + args[i] + "\"");
+    }
+  }
+  return {std::move(options), {}};
+}
+
+}  // namespace velloway::x11

@@ -1,0 +1,68 @@
+// velloway: the Linux program, a hack in XScreenSaver's sense. With --root it plays in the
+// window the daemon gives it and draws only; with no place it plays full screen and ends on
+// input, as the Windows saver does; --window plays in an ordinary window.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/codepage.h"
+#include "platform/console.h"
+#include "platform/x11/launch_options.h"
+#include "platform/x11/x11_backend.h"
+#include "roll/saver_window.h"
+
+namespace {
+
+// The shipped samples: where the installation puts them, counted from the program's own place.
+std::filesystem::path DefaultScript() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  return program.parent_path() / VELLOWAY_SAMPLES_FROM_PROGRAM / "Default.vws";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace velloway;
+  const std::vector<std::string> args = platform::ConsoleArguments(argc, argv);
+  const x11::ParsedLaunch parsed = x11::ParseLaunchOptions(args);
+  if (!parsed.Options) {
+    std::fprintf(stderr, "velloway: %s\n%s", parsed.Error.c_str(), x11::kUsage);
+    return 2;
+  }
+  const x11::LaunchOptions& options = *parsed.Options;
+  if (options.Help) {
+    std::fputs(x11::kUsage, stdout);
+    return 0;
+  }
+  std::error_code error;
+  const std::filesystem::path script = std::filesystem::absolute(
+      options.Script.empty()
+          ? DefaultScript()
+          : std::filesystem::path(std::u8string(options.Script.begin(), options.Script.end())),
+      error);
+  const std::u8string folder = script.parent_path().u8string();
+  const std::u8string name = script.filename().u8string();
+
+  x11::BackendSetup setup;
+  setup.Stage = options.Stage;
+  setup.Host = options.WindowId;
+  setup.ScriptDirectory.assign(folder.begin(), folder.end());
+  setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
+  try {
+    x11::X11Backend backend(std::move(setup));
+    // The script is "chosen" as the Windows settings dialog would store it.
+    backend.Settings().Write("Velloway", "Setting", "ScriptFileName",
+                             std::string(name.begin(), name.end()));
+    SaverWindow saver(backend, options.Roll);
+    saver.Load();
+    if (const auto host = backend.StageHost()) saver.EmbedIn(*host);
+    saver.Show();
+    return backend.RunEventLoop();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "velloway: %s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,531 @@
+#include "platform/x11/x11_backend.h"
+
+#include "platform/x11/screen_dpi.h"
+#include "platform/x11/tick_schedule.h"
+#include "platform/x11/x11_window.h"
+#include "script/normalise.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+namespace velloway::x11 {
+namespace {
+
+// The ordinary window of StageKind::OwnWindow, before the user sizes it.
+constexpr unsigned kOwnWindowWidth = 960;
+constexpr unsigned kOwnWindowHeight = 540;
+// As on Windows: a start that holds the running-copy lock longer is stuck.
+constexpr auto kRunningCopyLockWait = std::chrono::seconds(10);
+
+// Written by the signal handler, read by the event loop: the one way a signal reaches it.
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnEndSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+  errno = saved;
+}
+
+void CatchEndSignals() {
+  if (signalPipe[0] >= 0) return;
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = OnEndSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+bool EndSignalled() {
+  char byte = 0;
+  return signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) == 1;
+}
+
+// Windows vanish under a program (the daemon's when it deactivates): requests on them fail, and
+// the program learns of it from DestroyNotify. Xlib's default handler would exit at once.
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
+
+std::optional<::Window> HostFromEnvironment() {
+  const char* value = std::getenv("XSCREENSAVER_WINDOW");
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  const std::optional<std::uint32_t> id = ParseWindowId(value);
+  if (!id) return std::nullopt;
+  return static_cast<::Window>(*id);
+}
+
+class FileLock final : public forms::RunningCopyLock {
+ public:
+  explicit FileLock(int fd) : fd_(fd) {}
+  ~FileLock() override { close(fd_); }  // closing lets the lock go
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+std::string DisplayName() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr ? display : "";
+}
+
+}  // namespace
+
+// Ticks from the event loop (or DoEvents), never inside another handler, on a TickSchedule.
+class X11Timer final : public forms::TimerDriver {
+ public:
+  X11Timer(X11Backend& backend, std::function<void()> onTick)
+      : backend_(backend),
+        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))) {
+    backend_.AddTimer(*this);
+  }
+  ~X11Timer() override { backend_.RemoveTimer(*this); }
+  X11Timer(const X11Timer&) = delete;
+  X11Timer& operator=(const X11Timer&) = delete;
+
+  void Run(std::int32_t intervalMs) override {
+    schedule_.Start(TickSchedule::Clock::now(), std::chrono::milliseconds(intervalMs));
+  }
+  const TickSchedule& Schedule() const { return schedule_; }
+  bool DueAt(TickSchedule::Clock::time_point now) const {
+    return schedule_.Running() && schedule_.Due() <= now;
+  }
+  void Tick(TickSchedule::Clock::time_point now) {
+    // The next tick is scheduled before the handler runs: the handler's own time does not delay
+    // it, and a Run from inside the handler has the last word.
+    schedule_.TakeTick(now);
+    // The handler may destroy this driver: keep the function alive until it returns.
+    const auto onTick = onTick_;
+    (*onTick)();
+  }
+
+ private:
+  X11Backend& backend_;
+  std::shared_ptr<const std::function<void()>> onTick_;
+  TickSchedule schedule_;
+};
+
+std::string MemorySettings::Path(std::string_view app, std::string_view section,
+                                 std::string_view key) {
+  return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
+}
+
+std::optional<std::string> MemorySettings::Read(std::string_view app, std::string_view section,
+                                                std::string_view key) {
+  const auto found = values_.find(Path(app, section, key));
+  if (found == values_.end()) return std::nullopt;
+  return found->second;
+}
+
+bool MemorySettings::Write(std::string_view app, std::string_view section, std::string_view key,
+                           std::string_view value) {
+  values_[Path(app, section, key)] = std::string(value);
+  return true;
+}
+
+X11Backend::X11Backend(BackendSetup setup)
+    : stage_(setup.Stage),
+      scriptDirectory_(std::move(setup.ScriptDirectory)),
+      codePage_(setup.CodePage),
+      music_(DisplayName()) {
+  display_ = XOpenDisplay(nullptr);
+  if (display_ == nullptr)
+    throw std::runtime_error("cannot open the X display \"" + DisplayName() + "\"");
+  XSetErrorHandler(IgnoreXError);
+  CatchEndSignals();
+  screen_ = DefaultScreen(display_);
+  root_ = RootWindow(display_, screen_);
+  deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  switch (stage_) {
+    case StageKind::FullScreen: {
+      int errorBase = 0;
+      if (XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
+        XRRSelectInput(display_, root_, RRScreenChangeNotifyMask);
+      } else {
+        randrEventBase_ = -1;
+      }
+      XSelectInput(display_, root_, StructureNotifyMask);
+      break;
+    }
+    case StageKind::Root:
+      host_ = setup.Host != 0 ? setup.Host : HostFromEnvironment().value_or(root_);
+      break;
+    case StageKind::GivenWindow:
+      host_ = setup.Host;
+      break;
+    case StageKind::OwnWindow:
+      OpenOwnWindowHost();
+      break;
+  }
+  if (OnHost()) WatchHost();
+  ReadScreen();
+  fonts_ = std::make_unique<XftFonts>(display_, screen_, metrics_->DpiY);
+}
+
+X11Backend::~X11Backend() {
+  music_.Close();
+  fonts_.reset();
+  if (blankCursor_ != 0) XFreeCursor(display_, blankCursor_);
+  if (ownHost_) XDestroyWindow(display_, host_);
+  XCloseDisplay(display_);
+}
+
+void X11Backend::OpenOwnWindowHost() {
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display_, screen_);
+  host_ = XCreateWindow(display_, root_, 0, 0, kOwnWindowWidth, kOwnWindowHeight, 0, CopyFromParent,
+                        InputOutput, CopyFromParent, CWBackPixel, &attributes);
+  ownHost_ = true;
+  XStoreName(display_, host_, "Velloway");
+  Atom protocols[] = {deleteWindow_};
+  XSetWMProtocols(display_, host_, protocols, 1);
+  XMapWindow(display_, host_);
+}
+
+void X11Backend::WatchHost() {
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display_, host_, &attributes)) {
+    throw std::runtime_error("no window " + std::to_string(host_) + " to play in");
+  }
+  XSelectInput(display_, host_, attributes.your_event_mask | StructureNotifyMask);
+}
+
+std::optional<forms::WindowId> X11Backend::StageHost() const {
+  if (!OnHost()) return std::nullopt;
+  return static_cast<forms::WindowId>(host_);
+}
+
+std::unique_ptr<forms::NativeWindow> X11Backend::CreateNativeWindow(forms::WindowEvents& events,
+                                                                    const forms::WindowStyle& style,
+                                                                    std::string_view caption) {
+  return std::make_unique<X11Window>(*this, events, style, caption);
+}
+
+std::unique_ptr<forms::TimerDriver> X11Backend::CreateTimer(std::function<void()> onTick) {
+  return std::make_unique<X11Timer>(*this, std::move(onTick));
+}
+
+forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+  return fonts_->Measure(font, text);
+}
+
+forms::ScreenMetrics X11Backend::Screen() {
+  // The forms ask for every conversion of twips: the answer is kept until the screens change.
+  if (!metrics_) ReadScreen();
+  return *metrics_;
+}
+
+forms::PixelPoint X11Backend::Origin() {
+  if (!metrics_) ReadScreen();
+  return origin_;
+}
+
+void X11Backend::ReadScreen() {
+  forms::ScreenMetrics metrics;
+  const int dpi = ScreenDpi(XResourceManagerString(display_) != nullptr
+                                ? std::optional<std::string_view>(XResourceManagerString(display_))
+                                : std::nullopt,
+                            DisplayHeight(display_, screen_), DisplayHeightMM(display_, screen_));
+  metrics.DpiX = dpi;
+  metrics.DpiY = dpi;
+  origin_ = {};
+  metrics.WidthPx = DisplayWidth(display_, screen_);
+  metrics.HeightPx = DisplayHeight(display_, screen_);
+  if (OnHost()) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display_, host_, &attributes)) {
+      metrics.WidthPx = std::max(attributes.width, 1);
+      metrics.HeightPx = std::max(attributes.height, 1);
+    }
+  } else if (randrEventBase_ >= 0) {
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
+    if (monitors != nullptr && count > 0) {
+      const auto primary = std::find_if(monitors, monitors + count,
+                                        [](const XRRMonitorInfo& m) { return m.primary != 0; });
+      const XRRMonitorInfo& first = primary != monitors + count ? *primary : monitors[0];
+      origin_ = {first.x, first.y};
+      metrics.WidthPx = first.width;
+      metrics.HeightPx = first.height;
+      for (int i = 0; i < count; ++i) {
+        const XRRMonitorInfo& m = monitors[i];
+        if (&m == &first) continue;
+        const int left = m.x - first.x;
+        const int top = m.y - first.y;
+        metrics.OtherMonitors.push_back({left, top, left + m.width, top + m.height});
+      }
+    }
+    if (monitors != nullptr) XRRFreeMonitors(monitors);
+  }
+  metrics_ = metrics;
+}
+
+std::vector<std::string> X11Backend::ListFiles(std::string_view directory,
+                                               std::string_view pattern) {
+  // "*.ext": the ending, without regard to case, as Windows matches it.
+  const std::string ending(pattern.starts_with("*") ? pattern.substr(1) : pattern);
+  std::vector<std::string> names;
+  std::error_code error;
+  const std::filesystem::path folder(std::u8string(directory.begin(), directory.end()));
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (!entry.is_regular_file(error)) continue;
+    const std::u8string name8 = entry.path().filename().u8string();
+    const std::string name(name8.begin(), name8.end());
+    if (name.starts_with('.') || name.size() < ending.size()) continue;
+    if (EqualsIgnoringCase(std::string_view(name).substr(name.size() - ending.size()), ending)) {
+      names.push_back(name);
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::optional<forms::PixelPoint> X11Backend::PointerPosition() {
+  if (OnHost()) return std::nullopt;
+  ::Window root = 0;
+  ::Window child = 0;
+  int x = 0;
+  int y = 0;
+  int windowX = 0;
+  int windowY = 0;
+  unsigned buttons = 0;
+  if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &windowX, &windowY, &buttons)) {
+    return std::nullopt;  // on another screen of the display
+  }
+  const forms::PixelPoint origin = Origin();
+  return forms::PixelPoint{x - origin.X, y - origin.Y};
+}
+
+bool X11Backend::HostExists(forms::WindowId host) {
+  const auto window = static_cast<::Window>(host);
+  XWindowAttributes attributes{};
+  return window != root_ && XGetWindowAttributes(display_, window, &attributes) != 0;
+}
+
+void X11Backend::ActivateOwnerOf(forms::WindowId host) {
+  // The host's top-level window, then the window it is transient for.
+  auto window = static_cast<::Window>(host);
+  for (;;) {
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return;
+    if (children != nullptr) XFree(children);
+    if (parent == root || parent == 0) break;
+    window = parent;
+  }
+  ::Window owner = 0;
+  if (!XGetTransientForHint(display_, window, &owner) || owner == 0) return;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = owner;
+  event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;  // from a pager-like request: honoured at once
+  XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display_);
+}
+
+bool X11Backend::FindRunningCopy(std::span<const std::string_view> captions) {
+  // The top-level windows and, below a window manager, the windows inside its frames.
+  const auto named = [&](::Window window) {
+    char* name = nullptr;
+    if (!XFetchName(display_, window, &name) || name == nullptr) return false;
+    const std::string_view text(name);
+    const bool found = std::find(captions.begin(), captions.end(), text) != captions.end();
+    XFree(name);
+    return found;
+  };
+  const auto children = [&](::Window window) {
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* list = nullptr;
+    unsigned count = 0;
+    std::vector<::Window> found;
+    if (XQueryTree(display_, window, &root, &parent, &list, &count) && list != nullptr) {
+      found.assign(list, list + count);
+      XFree(list);
+    }
+    return found;
+  };
+  for (const ::Window top : children(root_)) {
+    if (named(top)) return true;
+    for (const ::Window inner : children(top)) {
+      if (named(inner)) return true;
+    }
+  }
+  return false;
+}
+
+std::unique_ptr<forms::RunningCopyLock> X11Backend::ClaimRunningCopyLock() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
+  const std::string path =
+      folder + "/velloway-" + std::to_string(getuid()) + "-display" + DisplayName() + ".lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + kRunningCopyLockWait;
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      close(fd);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return std::make_unique<FileLock>(fd);
+}
+
+Cursor X11Backend::BlankCursor() {
+  if (blankCursor_ == 0) {
+    const char empty = 0;
+    const Pixmap bitmap = XCreateBitmapFromData(display_, root_, &empty, 1, 1);
+    XColor black{};
+    blankCursor_ = XCreatePixmapCursor(display_, bitmap, bitmap, &black, &black, 0, 0);
+    XFreePixmap(display_, bitmap);
+  }
+  return blankCursor_;
+}
+
+void X11Backend::AddWindow(::Window id, X11Window& window) {
+  windows_[id] = &window;
+}
+
+void X11Backend::RemoveWindow(::Window id) {
+  windows_.erase(id);
+}
+
+void X11Backend::RemoveTimer(X11Timer& timer) {
+  std::erase(timers_, &timer);
+}
+
+void X11Backend::ScreensChanged() {
+  metrics_.reset();
+  // A window destroyed meanwhile hears nothing more.
+  std::vector<::Window> ids;
+  for (const auto& [id, window] : windows_) ids.push_back(id);
+  for (const ::Window id : ids) {
+    const auto found = windows_.find(id);
+    if (found == windows_.end()) continue;
+    found->second->ScreensChanged();
+  }
+}
+
+void X11Backend::HandleEvent(XEvent& event) {
+  const ::Window target = event.xany.window;
+  if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
+    XRRUpdateConfiguration(&event);
+    ScreensChanged();
+    return;
+  }
+  if (target == host_ && OnHost()) {
+    if (event.type == ConfigureNotify && metrics_ &&
+        (event.xconfigure.width != metrics_->WidthPx ||
+         event.xconfigure.height != metrics_->HeightPx)) {
+      ScreensChanged();
+    } else if (event.type == ClientMessage && ownHost_ &&
+               static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) {
+      // Closing the ordinary window destroys it, and the roll's window inside it with it.
+      XDestroyWindow(display_, host_);
+      ownHost_ = false;
+    }
+    return;
+  }
+  if (target == root_ && event.type == ConfigureNotify) {
+    ScreensChanged();
+    return;
+  }
+  const auto found = windows_.find(target);
+  if (found != windows_.end()) found->second->HandleEvent(event);
+}
+
+void X11Backend::HandlePendingEvents() {
+  while (XPending(display_) > 0) {
+    XEvent event{};
+    XNextEvent(display_, &event);
+    HandleEvent(event);
+  }
+}
+
+void X11Backend::RunDueTimers() {
+  const auto now = TickSchedule::Clock::now();
+  // Each due timer ticks once; one that a handler destroys meanwhile does not.
+  std::vector<X11Timer*> due;
+  for (X11Timer* timer : timers_) {
+    if (timer->DueAt(now)) due.push_back(timer);
+  }
+  for (X11Timer* timer : due) {
+    if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->DueAt(now)) {
+      timer->Tick(TickSchedule::Clock::now());
+    }
+  }
+}
+
+void X11Backend::PaintWindows() {
+  std::vector<X11Window*> windows;
+  for (const auto& [id, window] : windows_) windows.push_back(window);
+  for (X11Window* window : windows) window->PaintInvalidated();
+}
+
+int X11Backend::MillisecondsToNextTick() const {
+  std::optional<TickSchedule::Clock::time_point> next;
+  for (const X11Timer* timer : timers_) {
+    if (timer->Schedule().Running() && (!next || timer->Schedule().Due() < *next)) {
+      next = timer->Schedule().Due();
+    }
+  }
+  if (!next) return -1;
+  const auto wait = *next - TickSchedule::Clock::now();
+  if (wait <= TickSchedule::Clock::duration::zero()) return 0;
+  // Whole milliseconds, rounded up: woken early, the loop would only wait again.
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+}
+
+void X11Backend::DoEvents() {
+  if (EndSignalled()) End();
+  HandlePendingEvents();
+  RunDueTimers();
+  PaintWindows();
+  XFlush(display_);
+}
+
+int X11Backend::RunEventLoop() {
+  const int xfd = ConnectionNumber(display_);
+  for (;;) {
+    HandlePendingEvents();
+    if (windows_.empty()) return 0;
+    RunDueTimers();
+    if (windows_.empty()) return 0;
+    PaintWindows();
+    // Xlib may have read events meanwhile; they would not wake the wait.
+    if (XPending(display_) > 0) continue;
+    pollfd waits[] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+    const int ready = poll(waits, 2, MillisecondsToNextTick());
+    if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) End();
+    if (ready > 0 && (waits[0].revents & (POLLERR | POLLHUP)) != 0) return 1;  // server gone
+  }
+}
+
+void X11Backend::End() {
+  music_.Close();
+  XCloseDisplay(display_);
+  std::_Exit(0);
+}
+
+}  // namespace velloway::x11

@@ -1,0 +1,146 @@
+#pragma once
+// The forms toolkit's X11 backend: windows on Xlib, each painted through a back buffer of its
+// own (an X pixmap) with Xft text, timers scheduled against the monotonic clock in the
+// program's own event loop, monitors through XRandR, SDL_mixer as music device.
+//
+// The roll plays on a stage. Full screen, the program opens windows of its own over the
+// monitors, takes the keyboard, reads the pointer, and ends on input as the Windows saver does;
+// screen coordinates are then counted from the primary monitor's corner, as Windows counts
+// them. On a host window (the screen-saver daemon's, the root window, a window named on the
+// command line, or an ordinary window the backend opens for it), the roll's window is a child
+// that covers the host, the host's size is the screen, and input belongs to whoever owns the
+// host: the backend reports none and cannot read the pointer, so only the host's end (or
+// SIGTERM) ends the program.
+// Before Xlib, whose macros (None, Bool) would rename the seam's names.
+#include "platform/backend.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/x11/launch_options.h"
+#include "platform/x11/sdl_music_device.h"
+#include "platform/x11/xft_text.h"
+
+namespace velloway::x11 {
+
+class X11Timer;
+class X11Window;
+
+struct BackendSetup {
+  StageKind Stage = StageKind::FullScreen;
+  // The host of StageKind::GivenWindow, or of StageKind::Root (XSCREENSAVER_WINDOW, or the
+  // root window when 0).
+  ::Window Host = 0;
+  // The folder of the script: the program's directory to the windows, where relative music
+  // names are looked up.
+  std::string ScriptDirectory;
+  unsigned CodePage = 1252;
+};
+
+// The settings as the command line gives them, in memory: nothing is kept between runs.
+class MemorySettings final : public forms::SettingsStore {
+ public:
+  std::optional<std::string> Read(std::string_view app, std::string_view section,
+                                  std::string_view key) override;
+  bool Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+
+ private:
+  static std::string Path(std::string_view app, std::string_view section, std::string_view key);
+  std::map<std::string, std::string, std::less<>> values_;
+};
+
+class X11Backend final : public forms::Backend {
+ public:
+  // Connects to the display DISPLAY names; throws std::runtime_error when it cannot, or when
+  // the host window does not exist.
+  explicit X11Backend(BackendSetup setup);
+  ~X11Backend() override;
+  X11Backend(const X11Backend&) = delete;
+  X11Backend& operator=(const X11Backend&) = delete;
+
+  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
+                                                          const forms::WindowStyle& style,
+                                                          std::string_view caption) override;
+  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  forms::ScreenMetrics Screen() override;
+  std::string AppPath() override { return scriptDirectory_; }
+  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
+  forms::SettingsStore& Settings() override { return settings_; }
+  forms::MusicDevice& Music() override { return music_; }
+  forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Posix; }
+  unsigned ScriptCodePage() override { return codePage_; }
+  std::optional<forms::PixelPoint> PointerPosition() override;
+  bool HostExists(forms::WindowId host) override;
+  void ActivateOwnerOf(forms::WindowId host) override;
+  bool FindRunningCopy(std::span<const std::string_view> captions) override;
+  // A lock file of the user's on this display: of two starts at the same moment, the second
+  // waits.
+  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
+  void DoEvents() override;
+  // Stops the music and exits.
+  [[noreturn]] void End() override;
+
+  // The window the roll's window goes into; nothing when it plays full screen.
+  std::optional<forms::WindowId> StageHost() const;
+  // Runs the events until the last window is gone, or SIGTERM, SIGINT or SIGHUP comes.
+  int RunEventLoop();
+
+ private:
+  friend class X11Timer;
+  friend class X11Window;
+
+  bool OnHost() const { return stage_ != StageKind::FullScreen; }
+  Display* Dpy() const { return display_; }
+  int ScreenNumber() const { return screen_; }
+  XftFonts& Fonts() { return *fonts_; }
+  Cursor BlankCursor();
+  // Where the primary monitor's corner lies in root-window coordinates.
+  forms::PixelPoint Origin();
+  void AddWindow(::Window id, X11Window& window);
+  void RemoveWindow(::Window id);
+  void AddTimer(X11Timer& timer) { timers_.push_back(&timer); }
+  void RemoveTimer(X11Timer& timer);
+
+  void ReadScreen();
+  void OpenOwnWindowHost();
+  void WatchHost();
+  void HandleEvent(XEvent& event);
+  void HandlePendingEvents();
+  void RunDueTimers();
+  void PaintWindows();
+  // The screens changed: every window hears of it.
+  void ScreensChanged();
+  // Milliseconds until the next timer is due; -1 when none runs.
+  int MillisecondsToNextTick() const;
+
+  StageKind stage_;
+  ::Window host_ = 0;
+  bool ownHost_ = false;  // the host is the ordinary window the backend opened
+  std::string scriptDirectory_;
+  unsigned codePage_;
+  Display* display_ = nullptr;
+  int screen_ = 0;
+  ::Window root_ = 0;
+  int randrEventBase_ = -1;
+  std::optional<forms::ScreenMetrics> metrics_;
+  forms::PixelPoint origin_;
+  std::unique_ptr<XftFonts> fonts_;
+  Cursor blankCursor_ = 0;
+  Atom deleteWindow_ = 0;
+  MemorySettings settings_;
+  SdlMusicDevice music_;
+  std::map<::Window, X11Window*> windows_;
+  std::vector<X11Timer*> timers_;
+};
+
+}  // namespace velloway::x11

@@ -1,0 +1,312 @@
+#include "platform/x11/x11_window.h"
+
+#include "platform/x11/x11_backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace velloway::x11 {
+namespace {
+
+constexpr long kDrawingEvents = ExposureMask | StructureNotifyMask | VisibilityChangeMask;
+constexpr long kInputEvents = ButtonPressMask | ButtonReleaseMask | KeyPressMask;
+
+XRenderColor ToRenderColor(forms::Color color) {
+  const auto value = static_cast<std::uint32_t>(color);
+  const auto channel = [](std::uint32_t byte) { return static_cast<unsigned short>(byte * 257); };
+  return {channel(value & 0xFFu), channel((value >> 8) & 0xFFu), channel((value >> 16) & 0xFFu),
+          0xFFFF};
+}
+
+// One Xft colour for the time it is drawn with.
+class ScopedColor {
+ public:
+  ScopedColor(Display* display, Visual* visual, Colormap colormap, forms::Color color)
+      : display_(display), visual_(visual), colormap_(colormap) {
+    const XRenderColor render = ToRenderColor(color);
+    allocated_ = XftColorAllocValue(display, visual, colormap, &render, &color_);
+  }
+  ~ScopedColor() {
+    if (allocated_) XftColorFree(display_, visual_, colormap_, &color_);
+  }
+  ScopedColor(const ScopedColor&) = delete;
+  ScopedColor& operator=(const ScopedColor&) = delete;
+  const XftColor* Get() const { return allocated_ ? &color_ : nullptr; }
+
+ private:
+  Display* display_;
+  Visual* visual_;
+  Colormap colormap_;
+  XftColor color_{};
+  bool allocated_ = false;
+};
+
+class XftCanvas final : public forms::Canvas {
+ public:
+  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts)
+      : display_(display), draw_(draw), fonts_(fonts) {}
+  void FillRect(const forms::PixelRect& rect, forms::Color color) override {
+    if (rect.IsEmpty()) return;
+    const ScopedColor fill = Color(color);
+    if (fill.Get() == nullptr) return;
+    XftDrawRect(draw_, fill.Get(), rect.Left, rect.Top, static_cast<unsigned>(rect.Width()),
+                static_cast<unsigned>(rect.Height()));
+  }
+  void DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
+                forms::Color color) override {
+    if (text.empty()) return;
+    const ScopedColor ink = Color(color);
+    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, x, y);
+  }
+
+ private:
+  ScopedColor Color(forms::Color color) const {
+    return ScopedColor(display_, XftDrawVisual(draw_), XftDrawColormap(draw_), color);
+  }
+
+  Display* display_;
+  XftDraw* draw_;
+  XftFonts& fonts_;
+};
+
+// Overlapping or touching areas become one: each part of the window is painted once.
+std::vector<forms::PixelRect> Merge(std::vector<forms::PixelRect> areas) {
+  const auto touch = [](const forms::PixelRect& a, const forms::PixelRect& b) {
+    return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+  };
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (std::size_t i = 0; i < areas.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < areas.size(); ++j) {
+        if (touch(areas[i], areas[j])) {
+          areas[i] = areas[i].Union(areas[j]);
+          areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(j));
+          merged = true;
+          break;
+        }
+      }
+    }
+  }
+  return areas;
+}
+
+std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
+  switch (button) {
+    case Button1:
+      return forms::MouseButton::Left;
+    case Button2:
+      return forms::MouseButton::Middle;
+    case Button3:
+      return forms::MouseButton::Right;
+    case 8:
+      return forms::MouseButton::X1;
+    case 9:
+      return forms::MouseButton::X2;
+    default:
+      return std::nullopt;  // 4 to 7 are the wheel's steps, no buttons
+  }
+}
+
+}  // namespace
+
+X11Window::X11Window(X11Backend& backend, forms::WindowEvents& events,
+                     const forms::WindowStyle& style, std::string_view caption)
+    : backend_(backend),
+      events_(events),
+      display_(backend.Dpy()),
+      visual_(DefaultVisual(display_, backend.ScreenNumber())),
+      colormap_(DefaultColormap(display_, backend.ScreenNumber())),
+      depth_(DefaultDepth(display_, backend.ScreenNumber())),
+      // FixedSingle is the one style with a border (Xlib's macro None hides the other's name).
+      borderless_(style.Border != forms::BorderStyle::FixedSingle) {
+  XSetWindowAttributes attributes{};
+  attributes.background_pixmap = None;  // the buffer paints every pixel
+  attributes.override_redirect = borderless_ ? True : False;
+  attributes.event_mask = kDrawingEvents | (TakesInput() ? kInputEvents : 0);
+  unsigned long mask = CWBackPixmap | CWOverrideRedirect | CWEventMask;
+  if (style.InvisiblePointer) {
+    attributes.cursor = backend.BlankCursor();
+    mask |= CWCursor;
+  }
+  window_ = XCreateWindow(display_, RootWindow(display_, backend.ScreenNumber()), 0, 0, 1, 1, 0,
+                          depth_, InputOutput, visual_, mask, &attributes);
+  Atom protocols[] = {backend.deleteWindow_};
+  XSetWMProtocols(display_, window_, protocols, 1);
+  // Copies from the buffer never need the parts they could not copy: no NoExpose events.
+  XGCValues values{};
+  values.graphics_exposures = False;
+  gc_ = XCreateGC(display_, window_, GCGraphicsExposures, &values);
+  SetCaption(caption);
+  backend_.AddWindow(window_, *this);
+  ResizeBuffer(1, 1);
+}
+
+X11Window::~X11Window() {
+  backend_.RemoveWindow(window_);
+  if (draw_ != nullptr) XftDrawDestroy(draw_);
+  if (buffer_ != 0) XFreePixmap(display_, buffer_);
+  XFreeGC(display_, gc_);
+  if (!destroyed_) XDestroyWindow(display_, window_);
+  XFlush(display_);
+}
+
+bool X11Window::TakesInput() const {
+  return !backend_.OnHost();
+}
+
+void X11Window::SetCaption(std::string_view caption) {
+  const std::string text(caption);
+  XStoreName(display_, window_, text.c_str());
+  const Atom name = XInternAtom(display_, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
+  XChangeProperty(display_, window_, name, utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(text.data()),
+                  static_cast<int>(text.size()));
+}
+
+void X11Window::SetBounds(const forms::PixelRect& client) {
+  const int width = std::max(client.Width(), 1);
+  const int height = std::max(client.Height(), 1);
+  // A top-level window's place counts from the primary monitor's corner.
+  const forms::PixelPoint origin = embedded_ ? forms::PixelPoint{} : backend_.Origin();
+  XMoveResizeWindow(display_, window_, client.Left + origin.X, client.Top + origin.Y,
+                    static_cast<unsigned>(width), static_cast<unsigned>(height));
+  ResizeBuffer(width, height);
+}
+
+void X11Window::KeepAboveOthers() {
+  keepAbove_ = true;
+  XRaiseWindow(display_, window_);
+}
+
+forms::PixelRect X11Window::EmbedIn(forms::WindowId host) {
+  const auto parent = static_cast<::Window>(host);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display_, parent, &attributes)) return {0, 0, width_, height_};
+  embedded_ = true;
+  XReparentWindow(display_, window_, parent, 0, 0);
+  SetBounds({0, 0, attributes.width, attributes.height});
+  return {0, 0, std::max(attributes.width, 1), std::max(attributes.height, 1)};
+}
+
+void X11Window::Show() {
+  if (keepAbove_) {
+    XMapRaised(display_, window_);
+  } else {
+    XMapWindow(display_, window_);
+  }
+}
+
+void X11Window::Invalidate(const forms::PixelRect& area) {
+  const forms::PixelRect clipped = area.Intersect({0, 0, width_, height_});
+  if (!clipped.IsEmpty()) invalid_.push_back(clipped);
+}
+
+std::unique_ptr<forms::NativeControl> X11Window::CreateControl(const forms::ControlProperties&,
+                                                               forms::ControlEvents&) {
+  throw std::logic_error("the X11 backend makes no native controls");
+}
+
+void X11Window::ResizeBuffer(int width, int height) {
+  if (width == width_ && height == height_ && buffer_ != 0) return;
+  if (draw_ != nullptr) XftDrawDestroy(draw_);
+  if (buffer_ != 0) XFreePixmap(display_, buffer_);
+  buffer_ = XCreatePixmap(display_, window_, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height), static_cast<unsigned>(depth_));
+  draw_ = XftDrawCreate(display_, buffer_, visual_, colormap_);
+  width_ = width;
+  height_ = height;
+  invalid_.assign(1, {0, 0, width, height});
+}
+
+void X11Window::PaintInvalidated() {
+  if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
+  XftCanvas canvas(display_, draw_, backend_.Fonts());
+  for (const forms::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
+    XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
+                    static_cast<unsigned short>(area.Width()),
+                    static_cast<unsigned short>(area.Height())};
+    XftDrawSetClipRectangles(draw_, 0, 0, &clip, 1);
+    events_.OnPaint(canvas, area);
+    XCopyArea(display_, buffer_, window_, gc_, area.Left, area.Top,
+              static_cast<unsigned>(area.Width()), static_cast<unsigned>(area.Height()), area.Left,
+              area.Top);
+  }
+}
+
+void X11Window::HandleKey(const XKeyEvent& key) {
+  XKeyEvent copy = key;
+  char text[16];
+  KeySym symbol = NoSymbol;
+  const int length = XLookupString(&copy, text, sizeof text, &symbol, nullptr);
+  if (length > 0) {
+    // Latin-1, as XLookupString gives it: Return, Escape, Tab and Backspace included.
+    for (int i = 0; i < length; ++i) {
+      events_.OnCharacter(static_cast<char16_t>(static_cast<unsigned char>(text[i])));
+    }
+  } else if ((symbol & 0xFF000000) == 0x01000000 && (symbol & 0x00FFFFFF) <= 0xFFFF) {
+    // A key symbol that names a Unicode character of the basic plane directly.
+    events_.OnCharacter(static_cast<char16_t>(symbol & 0xFFFF));
+  }
+}
+
+void X11Window::HandleEvent(const XEvent& event) {
+  switch (event.type) {
+    case Expose: {
+      const XExposeEvent& e = event.xexpose;
+      Invalidate({e.x, e.y, e.x + e.width, e.y + e.height});
+      break;
+    }
+    case MapNotify:
+      // The keys go to the full-screen window whatever has the focus, as the saver's on Windows.
+      if (TakesInput() && borderless_) {
+        if (XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime) !=
+            GrabSuccess) {
+          XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        }
+      }
+      break;
+    case VisibilityNotify:
+      if (keepAbove_ && event.xvisibility.state != VisibilityUnobscured) {
+        XRaiseWindow(display_, window_);
+      }
+      break;
+    case ButtonPress:
+    case ButtonRelease: {
+      const XButtonEvent& b = event.xbutton;
+      if (const auto button = ToMouseButton(b.button)) {
+        if (event.type == ButtonPress) {
+          events_.OnPointerButtonDown(*button, b.x, b.y);
+        } else {
+          events_.OnPointerButtonUp(*button, b.x, b.y);
+        }
+      }
+      break;
+    }
+    case KeyPress:
+      HandleKey(event.xkey);
+      break;
+    case ClientMessage:
+      // The window manager's close box: the window goes, as the system destroys it.
+      if (static_cast<Atom>(event.xclient.data.l[0]) == backend_.deleteWindow_) {
+        XDestroyWindow(display_, window_);
+      }
+      break;
+    case DestroyNotify:
+      if (event.xdestroywindow.window == window_) {
+        destroyed_ = true;
+        events_.OnDestroyedBySystem();  // last: the form may drop this object
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace velloway::x11

@@ -1,0 +1,74 @@
+#pragma once
+// Before Xlib, whose macros (None, Bool) would rename the seam's names.
+#include "platform/backend.h"
+
+#include <X11/Xft/Xft.h>
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace velloway::x11 {
+
+class X11Backend;
+
+// A form's window: a top-level X window (override-redirect when borderless, so that it covers
+// its monitor whatever the window manager does) or a child of a host. Everything it shows is
+// painted into its back buffer, a pixmap as large as the window, and copied from there; changed
+// areas are painted when the event loop has nothing else waiting, as Windows paints.
+class X11Window final : public forms::NativeWindow {
+ public:
+  X11Window(X11Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
+            std::string_view caption);
+  ~X11Window() override;
+  X11Window(const X11Window&) = delete;
+  X11Window& operator=(const X11Window&) = delete;
+
+  forms::WindowId Id() const override { return static_cast<forms::WindowId>(window_); }
+  void SetCaption(std::string_view caption) override;
+  void SetBounds(const forms::PixelRect& client) override;
+  void KeepAboveOthers() override;
+  forms::PixelRect EmbedIn(forms::WindowId host) override;
+  // X draws no frame of its own: a window manager's frame is unknown before the window shows.
+  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
+  void Show() override;
+  void Invalidate(const forms::PixelRect& area) override;
+  // The Linux program opens no dialog (the screen-saver daemon's settings program holds its
+  // settings): this backend makes no native controls, and throws std::logic_error.
+  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
+                                                      forms::ControlEvents& events) override;
+
+  // An event for this window. Destruction by the system is handled last: the form may drop this
+  // object then.
+  void HandleEvent(const XEvent& event);
+  // The screens (or the host) changed their size or layout.
+  void ScreensChanged() { events_.OnDisplayChanged(); }
+  // Paints the areas invalidated since the last call.
+  void PaintInvalidated();
+
+ private:
+  void ResizeBuffer(int width, int height);
+  void HandleKey(const XKeyEvent& key);
+  bool TakesInput() const;
+
+  X11Backend& backend_;
+  forms::WindowEvents& events_;
+  Display* display_;
+  ::Window window_ = 0;
+  Visual* visual_;
+  Colormap colormap_;
+  int depth_;
+  Pixmap buffer_ = 0;
+  XftDraw* draw_ = nullptr;
+  GC gc_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<forms::PixelRect> invalid_;
+  bool borderless_;
+  bool keepAbove_ = false;
+  bool embedded_ = false;
+  bool destroyed_ = false;  // by the system: nothing is left to destroy
+};
+
+}  // namespace velloway::x11

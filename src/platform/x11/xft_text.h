@@ -1,0 +1,53 @@
+#pragma once
+// Text through Xft and fontconfig: fonts by FontSpec, with the family names scripts write (a
+// missing face gets fontconfig's substitute, as Windows and Wine give theirs), and every
+// character a face lacks drawn in the first face fontconfig ranks after it that has it, as
+// Windows links fonts: Japanese text shows whatever face a line names.
+// Before Xlib, whose macros (None, Bool) would rename the seam's names.
+#include "platform/backend.h"
+
+#include <X11/Xft/Xft.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace velloway::x11 {
+
+struct FontSpecHash {
+  std::size_t operator()(const forms::FontSpec& font) const;
+};
+
+class XftFonts {
+ public:
+  XftFonts(Display* display, int screen, int dpiY);
+  ~XftFonts();
+  XftFonts(const XftFonts&) = delete;
+  XftFonts& operator=(const XftFonts&) = delete;
+
+  // The width and height of one line of text in pixels; an empty text has width 0 and the
+  // font's line height.
+  forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
+  // Draws one line with (x, y) its top-left corner, every face on one baseline.
+  void Draw(XftDraw* draw, const XftColor& color, const forms::FontSpec& font,
+            std::string_view text, int x, int y);
+
+ private:
+  class FaceSet;
+  struct LineBox {
+    int Width;
+    int Ascent;
+    int Descent;
+  };
+  FaceSet& Get(const forms::FontSpec& font);
+  LineBox Box(FaceSet& faces, std::u32string_view text);
+
+  Display* display_;
+  int screen_;
+  int dpiY_;
+  std::unordered_map<forms::FontSpec, std::unique_ptr<FaceSet>, FontSpecHash> faces_;
+};
+
+}  // namespace velloway::x11

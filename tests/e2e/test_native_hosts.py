@@ -1,0 +1,116 @@
+"""The Linux program on a host window: drawn into the window --window-id names, or with --root
+into the one XSCREENSAVER_WINDOW names, as the screen-saver daemon starts a hack; input does not
+end it there, the host's end or SIGTERM does; with --window in an ordinary window that ends when
+it is closed; of two copies on one display, one plays the music.
+
+Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_hosts
+(skipped without VELLOWAY_NATIVE; ctest sets it)."""
+
+import time
+import unittest
+
+from test_roll import BACK, BLOCK, INK_TOLERANCE, text
+from velloway_e2e.images import colour_close
+from velloway_e2e.native import NativeTestCase
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import script_text
+from velloway_e2e.sound import SdlDiskCapture
+from velloway_e2e.xlib import XConnection
+from test_music import write_tone
+
+# The host windows: two halves of the screen, leaving a strip of the desktop between them.
+LEFT_HOST = (0, 0, 600, 720)
+RIGHT_HOST = (680, 0, 600, 720)
+
+
+class NativeHostTest(NativeTestCase):
+    def setUp(self):
+        super().setUp()
+        self.x = XConnection(self.desktop.display)
+        self.addCleanup(self.x.close)
+        self.script = self.write_script("Host.vws", script_text(
+            ("HEADER", "20", "3", "MID", BACK), ("BGM", "ON", "tone.wav"),
+            text(BLOCK * 4, spacing="40"), ("WAIT", "30")))
+        write_tone(self.folder / "tone.wav", 441, 30)
+
+    def host(self, region, name="host"):
+        return self.x.create_window(region, name)
+
+    def wait_drawn(self, process, region):
+        """Waits for the background in the region's corners and a line rising inside it."""
+        x, y, w, h = region
+        try:
+            for px, py in [(x + 3, y + 3), (x + w - 4, y + h - 4)]:
+                self.desktop.wait_for_pixel(px, py, BACK, 2, timeout=10)
+            self.desktop.wait_ink(lambda b: b is not None and b[1] + b[3] < y + h - 20, BACK,
+                                  INK_TOLERANCE, region, timeout=8, what="a line in the host")
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("host.png"))
+            self.fail(f"{e} (running: {process.is_running()}, output {process.output()})")
+
+    def assert_untouched(self, region):
+        """The desktop outside the host shows nothing of the roll."""
+        x, y, w, h = region
+        self.assertFalse(colour_close(self.desktop.pixel(x + w + 10, y + 10), BACK, 2),
+                         "the roll spilled out of its host")
+
+    def test_window_id_draws_into_the_window_and_input_does_not_end_it(self):
+        wid = self.host(LEFT_HOST)
+        self.desktop.mousemove(300, 300)
+        process = self.start("--window-id", hex(wid), "--script", str(self.script))
+        self.wait_drawn(process, LEFT_HOST)
+        self.assert_untouched(LEFT_HOST)
+        self.desktop.key("a")
+        self.desktop.click(button=1)
+        self.desktop.mousemove_relative(200, 0)
+        time.sleep(1)
+        self.assertTrue(process.is_running(), "ended by input on a host window")
+        self.x.destroy_window(wid)
+        self.assertEqual(process.wait_exit(3), 0, "exit status once the host was destroyed")
+
+    def test_root_draws_into_the_daemons_window_and_ends_on_sigterm(self):
+        wid = self.host(RIGHT_HOST, "daemon")
+        sound = SdlDiskCapture(self.folder, f"root-{time.monotonic_ns()}")
+        process = self.start("--root", "--script", str(self.script),
+                             env={"XSCREENSAVER_WINDOW": hex(wid), **sound.env})
+        self.wait_drawn(process, RIGHT_HOST)
+        wait_until(lambda: sound.size > 0, 5, what="the music to start")
+        process.terminate()
+        self.assertEqual(process.wait_exit(3), 0, "exit status after SIGTERM")
+        size = sound.size
+        time.sleep(0.5)
+        self.assertEqual(sound.size, size, "the music went on after the program ended")
+
+    def test_of_two_copies_on_one_display_one_plays_the_music(self):
+        sounds, processes = [], []
+        for region in (LEFT_HOST, RIGHT_HOST):
+            wid = self.host(region)
+            sound = SdlDiskCapture(self.folder, f"copy-{len(sounds)}-{time.monotonic_ns()}")
+            processes.append(self.start("--root", "--script", str(self.script),
+                                        env={"XSCREENSAVER_WINDOW": str(wid), **sound.env}))
+            sounds.append(sound)
+        for process, region in zip(processes, (LEFT_HOST, RIGHT_HOST)):
+            self.wait_drawn(process, region)
+        wait_until(lambda: any(s.size > 0 for s in sounds), 5, what="the music to start")
+        time.sleep(1)
+        self.assertEqual(sorted(s.size > 0 for s in sounds), [False, True],
+                         f"copies playing music: {[s.size for s in sounds]}")
+
+    def test_window_plays_in_an_ordinary_window_that_ends_when_closed(self):
+        process = self.start("--window", "--script", str(self.script))
+        try:
+            wid = int(self.desktop.wait_window("^Velloway$", timeout=10,
+                                               alive=process.is_running))
+        except HarnessError as e:
+            self.fail(f"{e} (output {process.output()})")
+        region = self.desktop.window_geometry(str(wid))
+        self.wait_drawn(process, region)
+        self.desktop.key("a")
+        time.sleep(0.5)
+        self.assertTrue(process.is_running(), "ended by a key in an ordinary window")
+        self.x.request_close(wid)
+        self.assertEqual(process.wait_exit(3), 0, "exit status once the window was closed")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,117 @@
+"""The Linux program under test: NativeProcess (started by PID in a session of its own, its
+output kept) and NativeTestCase (a private Xvfb display shared by a class's tests, a folder for
+scripts, the program started with start())."""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import signal
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+from typing import Sequence, Union
+
+from .display import Desktop
+from .processes import (HarnessError, die_with_parent, register, stop_process, unregister,
+                        wait_until)
+from .program import MAIN_CAPTION_RE, NATIVE_ENV
+from .testcase import artifacts_dir, program_from_env
+
+
+class NativeProcess:
+    """One program started with argv in env; stdout and stderr go to files."""
+
+    def __init__(self, argv: Sequence[str], env: dict, logs: Path):
+        self.argv = list(map(str, argv))
+        logs.mkdir(parents=True, exist_ok=True)
+        self.stdout_path, self.stderr_path = logs / "stdout.txt", logs / "stderr.txt"
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            # A session of its own: stop_process then takes down anything it started.
+            self.popen = subprocess.Popen(self.argv, env=env, stdin=subprocess.DEVNULL,
+                                          stdout=out, stderr=err, start_new_session=True,
+                                          preexec_fn=die_with_parent)
+        register(self, self.kill)
+
+    @property
+    def pid(self) -> int:
+        return self.popen.pid
+
+    @property
+    def returncode(self) -> int | None:
+        return self.popen.poll()
+
+    def is_running(self) -> bool:
+        return self.popen.poll() is None
+
+    def wait_exit(self, timeout: float = 10) -> int:
+        """The exit status; HarnessError when the program is still running after timeout."""
+        try:
+            code = self.popen.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError(f"{self.argv[0]} still running after {timeout:g} s") from None
+        unregister(self)
+        return code
+
+    def terminate(self) -> None:
+        """SIGTERM, as the screen-saver daemon ends a hack."""
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(self.pid, signal.SIGTERM)
+
+    def kill(self) -> None:
+        stop_process(self.popen)
+        unregister(self)
+
+    def output(self) -> tuple:
+        return (self.stdout_path.read_text(errors="replace"),
+                self.stderr_path.read_text(errors="replace"))
+
+
+class NativeTestCase(unittest.TestCase):
+    """One Xvfb display of SCREEN for all tests of a class and a folder for their scripts; each
+    test starts the program with start() and it is stopped after the test. Skips when
+    VELLOWAY_NATIVE is not set."""
+
+    SCREEN = (1280, 720)
+    desktop: Desktop
+    program: Path
+    folder: Path
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.program = program_from_env(NATIVE_ENV)
+        stack = contextlib.ExitStack()
+        cls.addClassCleanup(stack.close)
+        cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))
+        cls.folder = Path(stack.enter_context(
+            tempfile.TemporaryDirectory(prefix="velloway-native-")))
+
+    def artifact(self, name: str) -> Path:
+        return artifacts_dir() / f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}.{name}"
+
+    def write_script(self, name: str, content: Union[str, bytes],
+                     encoding: str = "utf-8") -> Path:
+        path = self.folder / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(content if isinstance(content, bytes) else content.encode(encoding))
+        return path
+
+    def start(self, *args: str, env: dict | None = None) -> NativeProcess:
+        environment = dict(self.desktop.env)
+        environment.update(env or {})
+        process = NativeProcess([self.program, *args], environment,
+                                artifacts_dir() / f"{self.id()}-{len(self._running)}-logs")
+        self._running.append(process)
+        self.addCleanup(self.stop, process)
+        return process
+
+    def setUp(self) -> None:
+        self._running: list[NativeProcess] = []
+
+    def stop(self, process: NativeProcess) -> None:
+        """Stops the program; once none of the test's is left, its windows must be gone."""
+        process.kill()
+        if not any(p.is_running() for p in self._running):
+            wait_until(lambda: not self.desktop.search(MAIN_CAPTION_RE, only_visible=False), 5,
+                       what="the program's windows to go")
