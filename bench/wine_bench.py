@@ -24,241 +24,116 @@ scripts/bench builds the programs and calls this. Five measurements:
            is utime + stime from /proc/<pid>/stat, taken after all have painted and settled, and
            again at the end.
 
-Everything started here is stopped here, by PID or by prefix (`wineserver -k`), also on an error
-or Ctrl-C: Xvfb on a free display in :60-:69, the copies of build/wine-prefix, the programs.
-Standard library only.
+The displays, prefix copies and programs come from the end-to-end tests' harness
+(tests/e2e/velloway_e2e), and everything started here is stopped here, by PID or by prefix
+(`wineserver -k`), also on an error or Ctrl-C: Xvfb on a free display in :60-:69, the copies of
+build/wine-prefix, the programs. Standard library only.
 """
 
 from __future__ import annotations
 
 import argparse
 import contextlib
-import ctypes
 import os
 import re
-import shutil
 import signal
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
 from typing import Callable, Iterator
 
 ROOT = Path(__file__).resolve().parent.parent
-DISPLAYS = range(60, 70)
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+
+from velloway_e2e.display import Desktop  # noqa: E402
+from velloway_e2e.processes import (HarnessError, die_with_parent, proc_stat,  # noqa: E402
+                                    processes_with_env, stop_process)
+from velloway_e2e.program import SETTING_KEY  # noqa: E402
+from velloway_e2e.wine import ProgramDir, WinePrefix, WineProcess  # noqa: E402
+from velloway_e2e.xlib import XConnection  # noqa: E402
+
+DISPLAYS = range(60, 70)  # the end-to-end tests take :70-:89
 STARTUP_COLOUR = 0x7A1FC3  # a purple no other window here shows
 SETTLE_SECONDS = 2.0  # after the first frame, before CPU time is counted
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-class BenchError(RuntimeError):
+class BenchError(HarnessError):
     pass
 
 
 # ---------------------------------------------------------------------------------------------
-# The X screen, read through Xlib.
+# Displays, Wine prefixes and programs, from the end-to-end harness.
 
-class _XImage(ctypes.Structure):
-    pass
-
-
-_XImage._fields_ = [
-    ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-    ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
-    ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
-    ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-    ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
-    ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong), ("obdata", ctypes.c_void_p),
-    # struct funcs, embedded
-    ("create_image", ctypes.c_void_p),
-    ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(_XImage))),
-    ("get_pixel", ctypes.CFUNCTYPE(ctypes.c_ulong, ctypes.POINTER(_XImage), ctypes.c_int,
-                                   ctypes.c_int)),
-    ("put_pixel", ctypes.c_void_p), ("sub_image", ctypes.c_void_p), ("add_pixel", ctypes.c_void_p),
-]
-
-
-def _channel(pixel: int, mask: int) -> int:
-    shift = (mask & -mask).bit_length() - 1
-    return ((pixel & mask) >> shift) & 0xFF
-
-
-class ScreenProbe:
-    """Reads single pixels of an X display's screen."""
-
-    def __init__(self, display: str):
-        self._x = ctypes.cdll.LoadLibrary("libX11.so.6")
-        self._x.XOpenDisplay.restype = ctypes.c_void_p
-        self._x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        self._x.XDefaultRootWindow.restype = ctypes.c_ulong
-        self._x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self._x.XGetImage.restype = ctypes.POINTER(_XImage)
-        self._x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                      ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        self._x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self._display = self._x.XOpenDisplay(display.encode())
-        if not self._display:
-            raise BenchError(f"cannot open display {display}")
-        self._root = self._x.XDefaultRootWindow(self._display)
-
-    def close(self) -> None:
-        if self._display:
-            self._x.XCloseDisplay(self._display)
-            self._display = None
-
-    def rgb(self, x: int, y: int) -> int:
-        """The colour at (x, y) as 0xRRGGBB."""
-        all_planes, z_pixmap = ctypes.c_ulong(-1).value, 2
-        image = self._x.XGetImage(self._display, self._root, x, y, 1, 1, all_planes, z_pixmap)
-        if not image:
-            raise BenchError("XGetImage failed")
-        try:
-            fields = image.contents
-            pixel = fields.get_pixel(image, 0, 0)
-            return (_channel(pixel, fields.red_mask) << 16 |
-                    _channel(pixel, fields.green_mask) << 8 | _channel(pixel, fields.blue_mask))
-        finally:
-            image.contents.destroy_image(image)
-
-
-# ---------------------------------------------------------------------------------------------
-# Xvfb, Wine prefixes and programs, each stopped by whoever started it.
-
-class Display:
-    def __init__(self, number: int, width: int, height: int):
-        self.name = f":{number}"
-        self.width = width
-        self.height = height
-        self.process: subprocess.Popen | None = None
+def xvfb(width: int, height: int) -> Desktop:
+    """An Xvfb server of its own on the first free display of :60-:69 (a context manager)."""
+    return Desktop(width, height, displays=DISPLAYS)
 
 
 @contextlib.contextmanager
-def xvfb(width: int, height: int) -> Iterator[Display]:
-    """An Xvfb server of its own on the first free display of :60-:69."""
-    for number in DISPLAYS:
-        if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-            continue
-        process = subprocess.Popen(
-            ["Xvfb", f":{number}", "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            ready = False
-            for _ in range(100):
-                if process.poll() is not None:
-                    break  # the display was taken after all: try the next one
-                if Path(f"/tmp/.X11-unix/X{number}").exists():
-                    ready = True
-                    break
-                time.sleep(0.05)
-            if ready:
-                display = Display(number, width, height)
-                display.process = process
-                probe = ScreenProbe(display.name)  # the server answers
-                probe.close()
-                yield display
-                return
-        finally:
-            _stop(process)
-    raise BenchError("no free X display in :60-:69")
-
-
-def _stop(process: subprocess.Popen, grace: float = 5.0) -> None:
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(grace)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-
-class Prefix:
-    def __init__(self, path: Path):
-        self.path = path
-        self.program_dir = path / "drive_c" / "Velloway"
-
-    def env(self, display: Display) -> dict[str, str]:
-        env = dict(os.environ)
-        env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=display.name,
-                   ALSA_CONFIG_PATH=str(ROOT / "scripts" / "alsa-null.conf"))
-        return env
-
-    def wineserver(self, *args: str) -> None:
-        subprocess.run(["wineserver", *args], env=dict(os.environ, WINEPREFIX=str(self.path)),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-
-
-@contextlib.contextmanager
-def prefix_copy(source: Path, work: Path, name: str) -> Iterator[Prefix]:
-    """A private copy of the project's prefix; its Wine processes end with it."""
-    prefix = Prefix(work / name)
-    subprocess.run(["cp", "-a", str(source), str(prefix.path)], check=True)
-    try:
-        prefix.program_dir.mkdir(parents=True, exist_ok=True)
+def prefix_copy(source: Path, desktop: Desktop,
+                files: dict[str, bytes | Path]) -> Iterator[WinePrefix]:
+    """A private copy of the project's prefix showing on desktop, with files in C:\\Velloway;
+    its Wine processes end with it."""
+    with WinePrefix(desktop, source) as prefix:
+        folder = ProgramDir(prefix)
+        for name, content in files.items():
+            if isinstance(content, Path):
+                folder.install(content, name)
+            else:
+                folder.write(name, content)
         yield prefix
-    finally:
-        prefix.wineserver("-k")
-        prefix.wineserver("-w")
-        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @contextlib.contextmanager
-def wine_program(prefix: Prefix, display: Display, *command: str) -> Iterator[subprocess.Popen]:
+def wine_program(prefix: WinePrefix, *command: str) -> Iterator[WineProcess]:
     """A Windows program started under Wine. The process that `wine` starts becomes the program
     itself (the loader and preloader exec into it), so its PID is the program's."""
-    process = subprocess.Popen(["wine", *command], env=prefix.env(display),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = prefix.start_program(*command)
     try:
         yield process
     finally:
-        end_program(process, prefix, display)
+        end_program(process, prefix.desktop)
 
 
-def end_program(process: subprocess.Popen, prefix: Prefix, display: Display) -> None:
+def end_program(process: WineProcess, desktop: Desktop) -> None:
     """A key press ends both the saver and the bare window; a program that ignores it is
-    terminated."""
-    if process.poll() is not None:
+    killed."""
+    if not process.is_running():
         return
-    subprocess.run(["xdotool", "key", "Escape"], env=prefix.env(display),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    desktop.xdotool("key", "Escape", check=False)
     try:
-        process.wait(5)
-    except subprocess.TimeoutExpired:
-        _stop(process)
+        process.wait_exit(5)
+    except HarnessError:
+        process.kill()
 
 
-def install(prefix: Prefix, files: dict[str, bytes | Path]) -> None:
-    for name, content in files.items():
-        target = prefix.program_dir / name
-        if isinstance(content, Path):
-            shutil.copy2(content, target)
-        else:
-            target.write_bytes(content)
+def choose_script(prefix: WinePrefix, name: str) -> None:
+    """Makes the saver play `name` from its directory."""
+    prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
 
 
-def choose_script(prefix: Prefix, display: Display, name: str) -> None:
-    """Makes the saver play `name` from its directory (this also starts the prefix's server)."""
-    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Velloway\Setting", "/v",
-                    "ScriptFileName", "/d", name, "/f"], env=prefix.env(display),
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+def centre_rgb(screen: XConnection, desktop: Desktop) -> int:
+    """The colour at the centre of the screen as 0xRRGGBB."""
+    x, y = desktop.width // 2, desktop.height // 2
+    r, g, b = screen.capture((x, y, 1, 1)).pixel(x, y)
+    return r << 16 | g << 8 | b
 
 
-def wait_for_colour(probe: ScreenProbe, display: Display, colour: int, present: bool,
-                    timeout: float, process: subprocess.Popen | None = None) -> float:
+def wait_for_colour(screen: XConnection, desktop: Desktop, colour: int, present: bool,
+                    timeout: float, process: WineProcess | None = None) -> float:
     """Polls the centre pixel until it shows `colour` (or no longer does); returns the time."""
-    x, y = display.width // 2, display.height // 2
     deadline = time.monotonic() + timeout
     while True:
         now = time.monotonic()
-        if (probe.rgb(x, y) == colour) == present:
+        if (centre_rgb(screen, desktop) == colour) == present:
             return now
         if now > deadline:
             raise BenchError(f"the screen centre did not {'become' if present else 'leave'} "
                              f"#{colour:06X} within {timeout:.0f} s")
-        if process is not None and process.poll() is not None:
+        if process is not None and not process.is_running():
             raise BenchError(f"the program ended (status {process.returncode}) before painting")
         time.sleep(0.001)
 
@@ -267,27 +142,18 @@ def wait_for_colour(probe: ScreenProbe, display: Display, colour: int, present: 
 # CPU time from /proc.
 
 def cpu_seconds(pid: int) -> float | None:
-    try:
-        text = Path(f"/proc/{pid}/stat").read_text()
-    except OSError:
+    fields = proc_stat(pid)
+    if fields is None:
         return None
-    fields = text[text.rindex(")") + 2:].split()
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS  # utime, stime
 
 
-def prefix_processes(prefix: Prefix) -> dict[int, str]:
+def prefix_processes(prefix: WinePrefix) -> dict[int, str]:
     """The processes running with this WINEPREFIX, by PID: their executable's name."""
-    wanted = f"WINEPREFIX={prefix.path}".encode()
     found = {}
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            if wanted not in (entry / "environ").read_bytes().split(b"\0"):
-                continue
-            found[int(entry.name)] = os.path.basename(os.readlink(entry / "exe"))
-        except OSError:
-            continue
+    for pid in processes_with_env("WINEPREFIX", str(prefix.path)):
+        with contextlib.suppress(OSError):
+            found[pid] = os.path.basename(os.readlink(f"/proc/{pid}/exe"))
     return found
 
 
@@ -316,28 +182,26 @@ class CpuShares:
             self.shares[share] += seconds - self.before.get(pid, 0.0)
 
 
-def wine_shares(program: subprocess.Popen, prefix: Prefix, display: Display) -> CpuShares:
+def wine_shares(program: WineProcess, prefix: WinePrefix) -> CpuShares:
     """A Wine program, its prefix's wineserver, the prefix's other Wine processes, its X server."""
     def processes() -> dict[int, str]:
         found = {pid: "wineserver" if name.startswith("wineserver") else "helpers"
                  for pid, name in prefix_processes(prefix).items()}
-        return found | {program.pid: "program", display.process.pid: "xvfb"}
+        return found | {program.pid: "program", prefix.desktop.proc.pid: "xvfb"}
     return CpuShares(processes)
 
 
 # ---------------------------------------------------------------------------------------------
 # The measurements.
 
-def run_repaint(args, work: Path) -> None:
-    with xvfb(3840, 2160) as display, prefix_copy(args.prefix, work, "repaint") as prefix:
-        install(prefix, {"repaint_bench.exe": args.build / "bench" / "repaint_bench.exe"})
-        result = subprocess.run(
-            ["wine", r"C:\Velloway\repaint_bench.exe", "--rounds", str(args.repaint_rounds)],
-            env=prefix.env(display), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-            timeout=1800, check=False)
-        sys.stdout.write(result.stdout)
+def run_repaint(args) -> None:
+    files = {"repaint_bench.exe": args.build / "bench" / "repaint_bench.exe"}
+    with xvfb(3840, 2160) as desktop, prefix_copy(args.prefix, desktop, files) as prefix:
+        result = prefix.wine(r"C:\Velloway\repaint_bench.exe", "--rounds",
+                             str(args.repaint_rounds), timeout=1800, check=False)
+        sys.stdout.write(result.stdout.decode(errors="replace"))
         if result.returncode != 0:
-            sys.stderr.write(result.stderr)
+            sys.stderr.write(result.stderr.decode(errors="replace"))
             raise BenchError(f"repaint_bench.exe failed with status {result.returncode}")
 
 
@@ -346,37 +210,33 @@ def startup_script() -> bytes:
             "TEXT\tArial\t0\tStart-up\tFFFFFF\t1\r\n").encode()
 
 
-def time_first_frame(probe: ScreenProbe, prefix: Prefix, display: Display,
-                     command: list[str]) -> float:
-    wait_for_colour(probe, display, STARTUP_COLOUR, present=False, timeout=10)
+def time_first_frame(screen: XConnection, prefix: WinePrefix, command: list[str]) -> float:
+    wait_for_colour(screen, prefix.desktop, STARTUP_COLOUR, present=False, timeout=10)
     start = time.monotonic()
-    with wine_program(prefix, display, *command) as process:
-        painted = wait_for_colour(probe, display, STARTUP_COLOUR, present=True, timeout=30,
-                                  process=process)
+    with wine_program(prefix, *command) as process:
+        painted = wait_for_colour(screen, prefix.desktop, STARTUP_COLOUR, present=True,
+                                  timeout=30, process=process)
     return painted - start
 
 
-def run_startup(args, work: Path) -> None:
-    with xvfb(1920, 1080) as display, prefix_copy(args.prefix, work, "startup") as prefix:
-        install(prefix, {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
-                         "bare_window.exe": args.build / "bench" / "bare_window.exe",
-                         "startup.vws": startup_script()})
-        prefix.wineserver("-p")  # stays up between the runs, until prefix_copy ends it
-        choose_script(prefix, display, "startup.vws")
+def run_startup(args) -> None:
+    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+             "bare_window.exe": args.build / "bench" / "bare_window.exe",
+             "startup.vws": startup_script()}
+    # The prefix's wineserver stays up between the runs, until the prefix ends.
+    with (xvfb(1920, 1080) as desktop, prefix_copy(args.prefix, desktop, files) as prefix,
+          XConnection(desktop.display) as screen):
+        choose_script(prefix, "startup.vws")
         programs = {
             "velloway.scr /s": [r"C:\Velloway\velloway.scr", "/s"],
             "bare window": [r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"],
         }
-        probe = ScreenProbe(display.name)
-        try:
-            times: dict[str, list[float]] = {name: [] for name in programs}
-            for run in range(args.startup_runs + 1):
-                for name, command in programs.items():
-                    seconds = time_first_frame(probe, prefix, display, command)
-                    if run > 0:  # the first run of each only warms up
-                        times[name].append(seconds)
-        finally:
-            probe.close()
+        times: dict[str, list[float]] = {name: [] for name in programs}
+        for run in range(args.startup_runs + 1):
+            for name, command in programs.items():
+                seconds = time_first_frame(screen, prefix, command)
+                if run > 0:  # the first run of each only warms up
+                    times[name].append(seconds)
     saver = statistics.median(times["velloway.scr /s"])
     bare = statistics.median(times["bare window"])
     print(f"Start-up: process start to first painted frame, 1920x1080, wineserver running, "
@@ -413,12 +273,9 @@ def descendants(pid: int) -> set[int]:
     children: dict[int, list[int]] = {}
     for entry in Path("/proc").iterdir():
         if entry.name.isdigit():
-            try:
-                text = (entry / "stat").read_text()
-            except OSError:
-                continue
-            children.setdefault(int(text[text.rindex(")") + 2:].split()[1]), []).append(
-                int(entry.name))
+            fields = proc_stat(int(entry.name))
+            if fields is not None:
+                children.setdefault(int(fields[1]), []).append(int(entry.name))  # ppid
     found, todo = set(), [pid]
     while todo:
         current = todo.pop()
@@ -427,65 +284,62 @@ def descendants(pid: int) -> set[int]:
     return found
 
 
-def native_shares(program: subprocess.Popen, display: Display) -> CpuShares:
+def native_shares(program: subprocess.Popen, desktop: Desktop) -> CpuShares:
     """A native X program with what it starts, and its X server."""
     return CpuShares(lambda: dict.fromkeys(descendants(program.pid), "program")
-                     | {display.process.pid: "xvfb"})
+                     | {desktop.proc.pid: "xvfb"})
 
 
 @contextlib.contextmanager
-def native_saver(display: Display) -> Iterator[subprocess.Popen]:
+def native_saver(desktop: Desktop) -> Iterator[subprocess.Popen]:
     if not COMPARABLE_SAVER.is_file():
         raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
-    process = subprocess.Popen([str(COMPARABLE_SAVER), "-root"],
-                               env=dict(os.environ, DISPLAY=display.name),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = subprocess.Popen([str(COMPARABLE_SAVER), "-root"], env=desktop.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               preexec_fn=die_with_parent)
     try:
         yield process
     finally:
-        _stop(process)
+        stop_process(process, signal.SIGTERM)
 
 
-def run_cpu(args, work: Path) -> None:
+def run_cpu(args) -> None:
     script = speed3_default_script()
     colour = header_colour(script)
     seconds = args.cpu_seconds
+    saver_files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+                   "Default.vws": script}
+    bare_files = {"bare_window.exe": args.build / "bench" / "bare_window.exe"}
     with contextlib.ExitStack() as stack:
-        saver_display = stack.enter_context(xvfb(1920, 1080))
-        bare_display = stack.enter_context(xvfb(1920, 1080))
-        glide_display = stack.enter_context(xvfb(1920, 1080))
-        saver_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-saver"))
-        bare_prefix = stack.enter_context(prefix_copy(args.prefix, work, "cpu-bare"))
-        install(saver_prefix, {
-            "velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
-            "Default.vws": script})
-        install(bare_prefix, {"bare_window.exe": args.build / "bench" / "bare_window.exe"})
-        choose_script(saver_prefix, saver_display, "Default.vws")
+        saver_desktop = stack.enter_context(xvfb(1920, 1080))
+        bare_desktop = stack.enter_context(xvfb(1920, 1080))
+        glide_desktop = stack.enter_context(xvfb(1920, 1080))
+        saver_prefix = stack.enter_context(prefix_copy(args.prefix, saver_desktop, saver_files))
+        bare_prefix = stack.enter_context(prefix_copy(args.prefix, bare_desktop, bare_files))
+        choose_script(saver_prefix, "Default.vws")
 
-        saver = stack.enter_context(wine_program(saver_prefix, saver_display,
-                                                 r"C:\Velloway\velloway.scr", "/s"))
-        bare = stack.enter_context(wine_program(bare_prefix, bare_display,
-                                                r"C:\Velloway\bare_window.exe", f"{colour:06X}"))
-        for display, process in ((saver_display, saver), (bare_display, bare)):
-            probe = ScreenProbe(display.name)
-            try:
-                wait_for_colour(probe, display, colour, present=True, timeout=30, process=process)
-            finally:
-                probe.close()
-        glide = stack.enter_context(native_saver(glide_display))
+        saver = stack.enter_context(wine_program(saver_prefix, r"C:\Velloway\velloway.scr", "/s"))
+        bare = stack.enter_context(wine_program(bare_prefix, r"C:\Velloway\bare_window.exe",
+                                                f"{colour:06X}"))
+        for prefix, process in ((saver_prefix, saver), (bare_prefix, bare)):
+            with XConnection(prefix.desktop.display) as screen:
+                wait_for_colour(screen, prefix.desktop, colour, present=True, timeout=30,
+                                process=process)
+        glide = stack.enter_context(native_saver(glide_desktop))
         time.sleep(SETTLE_SECONDS)
 
-        shares = {"saver": wine_shares(saver, saver_prefix, saver_display),
-                  "bare": wine_shares(bare, bare_prefix, bare_display),
-                  "glide": native_shares(glide, glide_display)}
+        shares = {"saver": wine_shares(saver, saver_prefix),
+                  "bare": wine_shares(bare, bare_prefix),
+                  "glide": native_shares(glide, glide_desktop)}
         for share in shares.values():
             share.start()
         time.sleep(seconds)
         for share in shares.values():
             share.stop()
-        for name, process in (("the saver", saver), ("the bare window", bare),
-                              (COMPARABLE_SAVER.name, glide)):
-            if process.poll() is not None:
+        for name, running in (("the saver", saver.is_running()),
+                              ("the bare window", bare.is_running()),
+                              (COMPARABLE_SAVER.name, glide.poll() is None)):
+            if not running:
                 raise BenchError(f"{name} ended during the measurement")
 
     print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window and "
@@ -524,17 +378,7 @@ def hundred_thousand_line_script() -> bytes:
     return ("\r\n".join(lines) + "\r\n").encode()
 
 
-def memory_kib(pid: int) -> dict[str, int]:
-    """VmRSS (what Wine reports as the working set) and VmHWM (its peak), in KiB."""
-    fields = {}
-    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
-        name, _, value = line.partition(":")
-        if name in ("VmRSS", "VmHWM"):
-            fields[name] = int(value.split()[0])
-    return fields
-
-
-def run_memory(args, work: Path) -> None:
+def run_memory(args) -> None:
     default_script = (ROOT / "samples" / "Default.vws").read_bytes()
     cases = {
         "Default.vws": ([r"C:\Velloway\velloway.scr", "/s"], "Default.vws",
@@ -544,23 +388,21 @@ def run_memory(args, work: Path) -> None:
                         STARTUP_COLOUR),
     }
     found: dict[str, dict[str, int]] = {}
-    with xvfb(1920, 1080) as display, prefix_copy(args.prefix, work, "memory") as prefix:
-        install(prefix, {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
-                         "bare_window.exe": args.build / "bench" / "bare_window.exe",
-                         "Default.vws": default_script, "Big.vws": hundred_thousand_line_script()})
-        probe = ScreenProbe(display.name)
-        try:
-            for name, (command, script, colour) in cases.items():
-                if script:
-                    choose_script(prefix, display, script)
-                with wine_program(prefix, display, *command) as process:
-                    wait_for_colour(probe, display, colour, present=True, timeout=60,
-                                    process=process)
-                    time.sleep(args.memory_settle)  # rolling, past its first lines
-                    found[name] = memory_kib(process.pid)
-                wait_for_colour(probe, display, colour, present=False, timeout=10)
-        finally:
-            probe.close()
+    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+             "bare_window.exe": args.build / "bench" / "bare_window.exe",
+             "Default.vws": default_script, "Big.vws": hundred_thousand_line_script()}
+    with (xvfb(1920, 1080) as desktop, prefix_copy(args.prefix, desktop, files) as prefix,
+          XConnection(desktop.display) as screen):
+        for name, (command, script, colour) in cases.items():
+            if script:
+                choose_script(prefix, script)
+            with wine_program(prefix, *command) as process:
+                wait_for_colour(screen, desktop, colour, present=True, timeout=60,
+                                process=process)
+                time.sleep(args.memory_settle)  # rolling, past its first lines
+                # VmRSS is what Wine reports as the working set, VmHWM its peak.
+                found[name] = {field: process.memory_kib(field) for field in ("VmRSS", "VmHWM")}
+            wait_for_colour(screen, desktop, colour, present=False, timeout=10)
     print(f"Memory: resident set (Wine's working set) after the first frame and "
           f"{args.memory_settle:g} s of rolling, and its peak; 1920x1080\n")
     print(f"{'':26} {'working set':>12} {'peak':>10}")
@@ -574,7 +416,7 @@ def run_memory(args, work: Path) -> None:
           f"({grown * 1024 / 100_000:.0f} bytes a line)")
 
 
-def run_loader(args, work: Path) -> None:
+def run_loader(args) -> None:
     program = args.native_build / "bench" / "loader_bench"
     if not program.is_file():
         raise BenchError(f"{program} is missing (scripts/bench builds it)")
@@ -613,19 +455,16 @@ def main() -> int:
 
     # SIGTERM unwinds like Ctrl-C, through every cleanup.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    work = Path(tempfile.mkdtemp(prefix="velloway-bench-"))
     try:
         for index, name in enumerate(wanted):
             if index:
                 print()
             print(f"== {name} ==", flush=True)
-            runners[name](args, work)
+            runners[name](args)
             sys.stdout.flush()
-    except BenchError as error:
+    except HarnessError as error:
         print(f"bench: {error}", file=sys.stderr)
         return 1
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
     return 0
 
 

@@ -22,7 +22,6 @@ VELLOWAY_DOCS_IMAGES=<directory> also saves dialog.png, preview.png and saver.pn
 
 from __future__ import annotations
 
-import contextlib
 import os
 import re
 import shutil
@@ -31,23 +30,22 @@ import time
 import unittest
 from pathlib import Path
 
-from velloway_e2e import (MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError, Image,
-                          VellowayTestCase, WineProcess, colour, colour_close, program_from_env,
-                          script_text, wait_until)
+from velloway_e2e.helper_programs import HostProgram, Record, parse_rect
+from velloway_e2e.images import Image, colour, colour_close
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO,
+                                  SETTING_KEY, solid_script)
+from velloway_e2e.testcase import (FILL_TOLERANCE, HostedTestCase, VellowayTestCase,
+                                   program_from_env)
 
-HOST_ENV = "VELLOWAY_PREVIEW_HOST"
 RENDER_ENV = "VELLOWAY_PREVIEW_RENDER"
 DOCS_ENV = "VELLOWAY_DOCS_IMAGES"
 
-CONFIG_CAPTION = "CONFIG -+- Velloway"
-CONFIG_CAPTION_RE = r"^CONFIG -\+- Velloway$"
-PREVIEW_CAPTION = "Preview(Velloway)"
 PREVIEW_PICTURE = REPO / "src" / "platform" / "win32" / "resources" / "preview.bmp"
 # Both host programs paint their client area in this colour.
 HOST_BACKGROUND = (0x30, 0x60, 0x90)
 # A form's own background, where nothing covers it.
 FORM_BACKGROUND = (0xF0, 0xF0, 0xF0)
-FILL_TOLERANCE = 2
 # The DPIs a preview is shown at: 100 %, 125 %, 150 % and 200 %.
 DPIS = (96, 120, 144, 192)
 
@@ -59,210 +57,8 @@ def save_docs_image(image: Image, name: str) -> None:
         image.save_png(Path(directory) / name)
 
 
-def parse_rect(text: str) -> tuple:
-    return tuple(int(v) for v in text.split(","))
-
-
-class Record:
-    """One answer line of the host program: its kind (CHILD, WINDOW, ITEM ...) and fields."""
-
-    def __init__(self, line: str):
-        self.line = line
-        kind, _, rest = line.partition(" ")
-        self.kind = kind
-        self.fields: dict[str, str] = {}
-        # "title=" and "text=" run to the end of the line.
-        tail = re.search(r"(?:^| )(title|text)=", rest)
-        if tail:
-            self.fields[tail.group(1)] = rest[tail.end():]
-            rest = rest[:tail.start()]
-        for item in rest.split():
-            key, _, value = item.partition("=")
-            self.fields[key] = value
-
-    def __getitem__(self, key: str) -> str:
-        return self.fields[key]
-
-    def get(self, key: str, default=None):
-        return self.fields.get(key, default)
-
-    def number(self, key: str) -> int:
-        return int(self.fields[key])
-
-    def rect(self, key: str = "rect") -> tuple:
-        return parse_rect(self.fields[key])
-
-    def __repr__(self) -> str:
-        return f"Record({self.line!r})"
-
-
-class HostProgram:
-    """preview_host.exe running in a prefix: a host window for "/p", and the tests' eyes on other
-    programs' windows. Commands go to its stdin; answers are read from its output file."""
-
-    def __init__(self, prefix, program: Path, lifetime: int = 120, timeout: float = 20):
-        self.prefix = prefix
-        n = len(prefix.processes)
-        self.stdout_path = prefix.logs / f"host{n}.stdout"
-        stderr_path = prefix.logs / f"host{n}.stderr"
-        argv = ["wine", str(program), str(lifetime)]
-        with open(self.stdout_path, "wb") as out, open(stderr_path, "wb") as err:
-            popen = subprocess.Popen(argv, env=prefix.env, stdin=subprocess.PIPE, stdout=out,
-                                     stderr=err, start_new_session=True,
-                                     cwd=prefix.drive_c)
-        self.process = WineProcess(prefix, popen, argv[1:], self.stdout_path, stderr_path)
-        prefix.processes.append(self.process)
-        self._read = 0
-        first = self._lines_until(lambda line: line.startswith(("HOST", "ERROR")), timeout)[-1]
-        if not first.startswith("HOST"):
-            raise HarnessError(f"preview_host failed: {first}")
-        host = Record(first)
-        self.hwnd = host.number("hwnd")
-        self.pid = host.number("pid")
-        self.client = host.rect("client")
-        self.desktop = host.number("desktop")
-
-    def _lines_until(self, last, timeout: float) -> list[str]:
-        """Output lines from where the last read stopped up to the first for which last(line)
-        holds."""
-        lines: list[str] = []
-
-        def more():
-            data = self.stdout_path.read_bytes()
-            while True:
-                end = data.find(b"\n", self._read)
-                if end < 0:
-                    break
-                line = data[self._read:end].decode("utf-8", errors="replace").rstrip("\r")
-                self._read = end + 1
-                lines.append(line)
-                if last(line):
-                    return True
-            if not self.process.is_running():
-                raise HarnessError(f"preview_host ended (status {self.process.returncode}); "
-                                   f"output so far {lines}")
-            return False
-        wait_until(more, timeout, what="preview_host's answer")
-        return lines
-
-    def ask(self, command: str, timeout: float = 10) -> list[Record]:
-        """Sends one command and returns its answer's records (without the closing END)."""
-        self.process.popen.stdin.write((command + "\n").encode("utf-8"))
-        self.process.popen.stdin.flush()
-        lines = self._lines_until(lambda line: line == "END", timeout)
-        records = [Record(line) for line in lines[:-1]]
-        errors = [r.line for r in records if r.kind == "ERROR"]
-        if errors:
-            raise HarnessError(f"preview_host: {errors}")
-        return records
-
-    def children(self) -> list[Record]:
-        return [r for r in self.ask("children") if r.kind == "CHILD"]
-
-    def preview_child(self) -> Record | None:
-        for child in self.children():
-            if child.get("title") == PREVIEW_CAPTION:
-                return child
-        return None
-
-    def window(self, caption: str) -> list[Record]:
-        """The WINDOW record of a top-level window and the records of what it holds; [] when no
-        such window exists."""
-        records = self.ask("window " + caption)
-        return [] if records and records[0].number("hwnd") == 0 else records
-
-    def is_window(self, handle: int) -> bool:
-        return self.ask(f"iswindow {handle}")[0]["result"] == "1"
-
-    def destroy_window(self) -> None:
-        self.ask("destroy")
-
-    def is_running(self) -> bool:
-        return self.process.is_running()
-
-    def kill(self) -> None:
-        self.process.kill()
-
-    def close(self) -> None:
-        if self.process.is_running():
-            try:
-                self.process.popen.stdin.write(b"quit\n")
-                self.process.popen.stdin.flush()
-                self.process.wait_exit(5)
-            except (OSError, HarnessError):
-                pass
-        self.process.kill()
-        with contextlib.suppress(OSError):  # the pipe of a killed host is broken
-            self.process.popen.stdin.close()
-
-
-class HostedTestCase(VellowayTestCase):
-    """A VellowayTestCase with the host program at hand (started afresh by each test)."""
-
-    SCREEN = (1280, 720)
-    host_program: Path
-
-    @classmethod
-    def setUpClass(cls) -> None:
-        cls.host_program = program_from_env(HOST_ENV)
-        super().setUpClass()
-
-    def start_host(self) -> HostProgram:
-        host = HostProgram(self.prefix, self.host_program)
-        self.addCleanup(host.close)
-        return host
-
-    def wait_exit(self, process, timeout: float, what: str) -> int:
-        try:
-            return process.wait_exit(timeout)
-        except HarnessError:
-            self.desktop.screenshot(self.artifact("still-running.png"))
-            self.fail(f"{what}: the program is still running after {timeout:g} s")
-
-    def activated_dialog(self, host: HostProgram) -> list[Record]:
-        """The settings dialog's records once Wine has activated it, or as they are after 5 s.
-        Wine activates a new top-level window when the X server's focus event arrives, which may
-        be a moment after the window maps; until then no control has the focus and keys go
-        nowhere."""
-        records = [host.window(CONFIG_CAPTION)]
-
-        def activated():
-            records[0] = host.window(CONFIG_CAPTION)
-            return bool(records[0]) and records[0][0]["focus"] != "0"
-        with contextlib.suppress(HarnessError):
-            wait_until(activated, 5, what="the dialog to be activated")
-        return records[0]
-
-    def wait_settled(self, region, timeout: float = 5, span: float = 0.3) -> Image:
-        """The region once it has not changed for span seconds."""
-        deadline = time.monotonic() + timeout
-        last, since = None, time.monotonic()
-        while time.monotonic() < deadline:
-            image = self.desktop.capture(region)
-            if last is None or image.rgb != last.rgb:
-                last, since = image, time.monotonic()
-            elif time.monotonic() - since >= span:
-                return image
-            time.sleep(0.05)
-        return last
-
-    def assert_saver_background(self, expected, name):
-        width, height = self.SCREEN
-        expected = colour(expected)
-        try:
-            for x, y in [(4, 4), (width - 5, 4), (4, height - 5), (width - 5, height - 5)]:
-                self.desktop.wait_for_pixel(x, y, expected, FILL_TOLERANCE, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact(name))
-            self.fail(f"saver background not {expected}: {e}")
-
-
 # ---------------------------------------------------------------------------------------------
 # The settings dialog
-
-def solid_script(background: str) -> str:
-    return script_text(("HEADER", "12", "2", "MID", background), ("WAIT", "30"))
-
 
 # Scripts in the program directory and the background each one gives the saver.
 SCRIPTS = {

@@ -7,29 +7,18 @@ import time
 import unittest
 from pathlib import Path
 
-import velloway_e2e as e2e
-from velloway_e2e import BLACK, Desktop, Image, ProgramDir, WinePrefix
-
-
-def processes_with_env(name: str, value: str) -> list:
-    """PIDs of our processes whose environment holds name=value."""
-    needle = f"{name}={value}".encode() + b"\0"
-    found = []
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            try:
-                if needle in (entry / "environ").read_bytes():
-                    found.append(int(entry.name))
-            except OSError:
-                pass
-    return found
+from velloway_e2e import images, program, registry, testcase, xlib
+from velloway_e2e.display import Desktop
+from velloway_e2e.images import BLACK, Image
+from velloway_e2e.processes import processes_with_env, wait_until
+from velloway_e2e.wine import ProgramDir, WinePrefix
 
 
 class PureHelpersTest(unittest.TestCase):
     def test_colours(self):
-        self.assertEqual(e2e.colour("ff8000"), (255, 128, 0))
-        self.assertTrue(e2e.colour_close((250, 130, 3), "FF8000", 5))
-        self.assertFalse(e2e.colour_close((240, 128, 0), "FF8000", 5))
+        self.assertEqual(images.colour("ff8000"), (255, 128, 0))
+        self.assertTrue(images.colour_close((250, 130, 3), "FF8000", 5))
+        self.assertFalse(images.colour_close((240, 128, 0), "FF8000", 5))
 
     def test_image_bbox_rows_and_png(self):
         width, height = 20, 10
@@ -40,10 +29,10 @@ class PureHelpersTest(unittest.TestCase):
         image = Image(width, height, bytes(rgb), origin=(100, 200))
         self.assertEqual(image.bbox_differing(BLACK, 10), (105, 203, 8, 6))
         self.assertEqual(image.ink_rows(BLACK), [203, 204, 208])
-        self.assertEqual(e2e.ink_runs(image.ink_rows(BLACK)), [(203, 204), (208, 208)])
+        self.assertEqual(images.ink_runs(image.ink_rows(BLACK)), [(203, 204), (208, 208)])
         self.assertEqual(image.pixel(112, 204), (255, 255, 255))
         self.assertEqual(image.count_close(BLACK), (197, 200))
-        path = Path(e2e.artifacts_dir()) / "harness-tiny.png"
+        path = Path(testcase.artifacts_dir()) / "harness-tiny.png"
         image.save_png(path)
         self.assertEqual(path.read_bytes()[:8], b"\x89PNG\r\n\x1a\n")
 
@@ -52,13 +41,13 @@ class PureHelpersTest(unittest.TestCase):
                 '[HKEY_CURRENT_USER\\Software\\Velloway\\UpdateInfo]\r\n'
                 '"Name"="a \\"quoted\\" \\\\ back"\r\n"Count"=dword:0000002a\r\n'
                 '"Bin"=hex:01,02,\\\r\n  03\r\n@="default"\r\n')
-        keys = e2e.parse_reg_file(text)
+        keys = registry.parse_reg_file(text)
         self.assertEqual(keys["HKEY_CURRENT_USER\\Software\\Velloway\\UpdateInfo"],
                          {"Name": 'a "quoted" \\ back', "Count": 42, "Bin": b"\x01\x02\x03",
                           "": "default"})
 
     def test_script_text(self):
-        self.assertEqual(e2e.script_text(("HEADER", "12", "2", "MID", "FFFFFF"), "# c"),
+        self.assertEqual(program.script_text(("HEADER", "12", "2", "MID", "FFFFFF"), "# c"),
                          "HEADER\t12\t2\tMID\tFFFFFF\r\n# c\r\n")
 
 
@@ -82,7 +71,7 @@ class DesktopTest(unittest.TestCase):
 
     def check_blank_cursor_is_seen(self, desktop):
         # An X window with an all-transparent cursor: what a hidden Windows pointer becomes.
-        x11, _ = e2e._Xlib.libs()
+        x11, _ = xlib.libs()
         x11.XCreateSimpleWindow.restype = ctypes.c_ulong
         x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 \
             + [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
@@ -95,7 +84,8 @@ class DesktopTest(unittest.TestCase):
                                             ctypes.c_uint, ctypes.c_uint]
         x11.XDefineCursor.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong]
         x11.XMapRaised.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        with e2e._Xlib.connect(desktop.display) as dpy:
+        with xlib.XConnection(desktop.display) as connection:
+            dpy = connection.dpy
             root = x11.XRootWindow(dpy, x11.XDefaultScreen(dpy))
             window = x11.XCreateSimpleWindow(dpy, root, 0, 0, 800, 600, 0, 0, 0)
             bitmap = x11.XCreateBitmapFromData(dpy, window, b"\0", 1, 1)
@@ -131,27 +121,27 @@ class NotepadTest(unittest.TestCase):
                 before = desktop.capture(edit).bbox_differing("FFFFFF", 60)
                 self.assertIsNone(before)
                 desktop.type("Hello")
-                ink = e2e.wait_until(lambda: desktop.capture(edit).bbox_differing("FFFFFF", 60),
+                ink = wait_until(lambda: desktop.capture(edit).bbox_differing("FFFFFF", 60),
                                      timeout=5, what="typed text")
                 desktop.key("ctrl+a", "BackSpace")
-                e2e.wait_until(lambda: not desktop.capture(edit).bbox_differing("FFFFFF", 60),
+                wait_until(lambda: not desktop.capture(edit).bbox_differing("FFFFFF", 60),
                                timeout=5, what="text erased")
                 desktop.type("Hello")
-                image = desktop.screenshot(e2e.artifacts_dir() / "harness-notepad.png")
+                image = desktop.screenshot(testcase.artifacts_dir() / "harness-notepad.png")
                 self.assertEqual((image.width, image.height), (1024, 768))
                 self.assertLess(ink[2], 120)
 
                 text = "Ünïcode 日本 \"q\" \\"
-                prefix.reg_set(e2e.SETTING_KEY, "ScriptFileName", text)
-                self.assertEqual(prefix.reg_get(e2e.SETTING_KEY, "ScriptFileName"), text)
-                prefix.reg_add(e2e.UPDATE_INFO_KEY, "Plain", "abc")
-                prefix.reg_set(e2e.UPDATE_INFO_KEY, "Count", 7)
-                self.assertEqual(prefix.reg_values(e2e.UPDATE_INFO_KEY),
+                prefix.reg_set(program.SETTING_KEY, "ScriptFileName", text)
+                self.assertEqual(prefix.reg_get(program.SETTING_KEY, "ScriptFileName"), text)
+                prefix.reg_add(program.UPDATE_INFO_KEY, "Plain", "abc")
+                prefix.reg_set(program.UPDATE_INFO_KEY, "Count", 7)
+                self.assertEqual(prefix.reg_values(program.UPDATE_INFO_KEY),
                                  {"Plain": "abc", "Count": 7})
-                prefix.reg_delete(e2e.UPDATE_INFO_KEY, "Plain")
-                self.assertEqual(prefix.reg_values(e2e.UPDATE_INFO_KEY), {"Count": 7})
-                prefix.reg_delete(e2e.VELLOWAY_KEY)
-                self.assertIsNone(prefix.reg_values(e2e.SETTING_KEY))
+                prefix.reg_delete(program.UPDATE_INFO_KEY, "Plain")
+                self.assertEqual(prefix.reg_values(program.UPDATE_INFO_KEY), {"Count": 7})
+                prefix.reg_delete(program.VELLOWAY_KEY)
+                self.assertIsNone(prefix.reg_values(program.SETTING_KEY))
 
                 self.assertTrue(notepad.is_running())
                 notepad.kill()

@@ -16,10 +16,10 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Union
 
-from test_dialog_preview import CONFIG_CAPTION_RE, HostedTestCase
-from velloway_e2e import (BLACK, MAIN_CAPTION_RE, REPO, SETTING_KEY, HarnessError,
-                          VellowayTestCase, colour_close, is_whiteish, program_from_env,
-                          script_text, wait_until)
+from velloway_e2e.images import BLACK, colour_close, is_whiteish
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO, SETTING_KEY, script_text
+from velloway_e2e.testcase import HostedTestCase, VellowayTestCase, program_from_env
 
 BACK = "204060"
 DEFAULT_BACK = "05102A"  # samples/Default.vws

@@ -23,15 +23,18 @@ import struct
 import unittest
 from pathlib import Path
 
-from velloway_e2e import (MAIN_CAPTION_RE, REPO, SCR_ENV, SETTING_KEY, VELLOWAY_KEY, Desktop,
-                          HarnessError, WinePrefix, artifacts_dir, colour, program_from_env,
-                          script_text, wait_until)
+from velloway_e2e.display import Desktop
+from velloway_e2e.images import colour
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import (CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO, SCR_ENV, SETTING_KEY,
+                                  VELLOWAY_KEY, script_text)
+from velloway_e2e.testcase import artifacts_dir, program_from_env
+from velloway_e2e.wine import WinePrefix
 
 SETUP_ENV = "VELLOWAY_SETUP"
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloway"
-CONFIG_CAPTION_RE = r"^CONFIG -\+- Velloway$"
 SHORTCUT_NAME = "Velloway settings.lnk"
 USE_SHORTCUT_NAME = "Use Velloway as screen saver.lnk"
 # The background colour in the header of samples/Default.vws.

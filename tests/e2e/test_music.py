@@ -14,8 +14,10 @@ import time
 import unittest
 import wave
 
-from velloway_e2e import (MAIN_CAPTION_RE, HarnessError, SoundCapture, VellowayTestCase,
-                          script_text, wait_until)
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import MAIN_CAPTION_RE, script_text
+from velloway_e2e.sound import SoundCapture
+from velloway_e2e.testcase import VellowayTestCase
 
 BACK = "102040"
 INK_TOLERANCE = 24

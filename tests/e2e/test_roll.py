@@ -10,8 +10,10 @@ import collections
 import time
 import unittest
 
-from velloway_e2e import (MAIN_CAPTION_RE, HarnessError, VellowayTestCase, colour, colour_close,
-                          ink_runs, script_text)
+from velloway_e2e.images import colour, colour_close, ink_runs
+from velloway_e2e.processes import HarnessError
+from velloway_e2e.program import MAIN_CAPTION_RE, script_text
+from velloway_e2e.testcase import VellowayTestCase
 
 # Not black: an empty screen must still show that the saver's window is there.
 BACK = "102040"

@@ -11,13 +11,16 @@ Run: VELLOWAY_SCR=/path/to/velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.e
 import time
 import unittest
 
-from test_dialog_preview import HostProgram
 from test_music import LONG_HZ, write_tone
 from test_roll import BACK, BLOCK, EDGE_TOLERANCE, RollTestCase, text
 from test_roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
-from velloway_e2e import (BLACK, MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, SETTING_KEY,
-                          HarnessError, SoundCapture, VellowayTestCase, ask_other_program, colour,
-                          ink_runs, is_whiteish, program_from_env, script_text, wait_until)
+from velloway_e2e.helper_programs import HostProgram, ask_other_program
+from velloway_e2e.images import BLACK, colour, ink_runs, is_whiteish
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import (MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV,
+                                  PREVIEW_HOST_ENV, SETTING_KEY, script_text)
+from velloway_e2e.sound import SoundCapture
+from velloway_e2e.testcase import VellowayTestCase, program_from_env
 
 WHITE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "FFFFFF"), ("WAIT", "30"))
 ORANGE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "ff8000"), ("WAIT", "30"))
@@ -184,7 +187,7 @@ class BesideOtherProgramsTestCase(RollTestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.host_program = program_from_env("VELLOWAY_PREVIEW_HOST")
+        cls.host_program = program_from_env(PREVIEW_HOST_ENV)
         cls.other_program = program_from_env(OTHER_PROGRAM_ENV)
         super().setUpClass()
 

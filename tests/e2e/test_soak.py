@@ -27,8 +27,10 @@ import unittest
 from pathlib import Path
 
 from test_music import write_tone
-from velloway_e2e import (MAIN_CAPTION, MAIN_CAPTION_RE, HarnessError, SoundCapture,
-                          VellowayTestCase, program_from_env, script_text)
+from velloway_e2e.processes import HarnessError
+from velloway_e2e.program import MAIN_CAPTION, MAIN_CAPTION_RE, script_text
+from velloway_e2e.sound import SoundCapture
+from velloway_e2e.testcase import VellowayTestCase, program_from_env
 
 STATS_ENV = "VELLOWAY_PROCESS_STATS"
 CHECK_ENV = "VELLOWAY_CHECK"

@@ -10,10 +10,12 @@ Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
 import time
 import unittest
 
-from test_dialog_preview import (CONFIG_CAPTION, CONFIG_CAPTION_RE, PREVIEW_CAPTION,
-                                 HostedTestCase, solid_script)
-from velloway_e2e import (MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, UPDATE_INFO_KEY,
-                          HarnessError, ask_other_program, program_from_env, wait_until)
+from velloway_e2e.helper_programs import ask_other_program
+from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION,
+                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PREVIEW_CAPTION,
+                                  UPDATE_INFO_KEY, solid_script)
+from velloway_e2e.testcase import HostedTestCase, program_from_env
 
 INSTALL_RECORD = {"ApplicationPath": "C:\\Velloway", "CurrentVersion": "1.00.1000"}
 # Long enough for a window to show had the program opened one.

@@ -1,0 +1,160 @@
+"""Processes the harness starts: stopped by PID, by an exit-time hook when a cleanup was skipped,
+and by the kernel when the harness itself is killed; what /proc tells of them; waits with a
+timeout."""
+
+from __future__ import annotations
+
+import atexit
+import contextlib
+import ctypes
+import os
+import signal
+import subprocess
+import time
+from pathlib import Path
+from typing import Callable, Sequence
+
+
+class HarnessError(RuntimeError):
+    """Something the harness needed did not happen in time (or at all)."""
+
+
+# ---------------------------------------------------------------------------------------------
+# Cleanup of whatever is still alive when the interpreter exits.
+
+_live: dict[int, Callable[[], None]] = {}
+
+
+def register(obj, stop: Callable[[], None]) -> None:
+    """stop() runs at exit unless obj is unregistered first."""
+    _live[id(obj)] = stop
+
+
+def unregister(obj) -> None:
+    _live.pop(id(obj), None)
+
+
+@atexit.register
+def _stop_all_live() -> None:
+    # Newest first: programs before their prefix, prefixes before their display.
+    for key in reversed(list(_live)):
+        stop = _live.pop(key, None)
+        if stop is None:
+            continue
+        with contextlib.suppress(Exception):
+            stop()
+
+
+def _interrupt_on_sigterm(signum, frame):
+    # KeyboardInterrupt, unlike SystemExit, is not swallowed by unittest: the run stops and the
+    # atexit hook stops what is still alive.
+    raise KeyboardInterrupt(f"signal {signum}")
+
+
+if signal.getsignal(signal.SIGTERM) in (signal.SIG_DFL, None):
+    signal.signal(signal.SIGTERM, _interrupt_on_sigterm)
+
+
+def die_with_parent() -> None:
+    """preexec_fn: the child gets SIGKILL if the harness dies without cleaning up (kill -9)."""
+    with contextlib.suppress(Exception):
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(1, int(signal.SIGKILL))  # PR_SET_PDEATHSIG
+
+
+def stop_process(proc: subprocess.Popen, sig: int = signal.SIGKILL, timeout: float = 5) -> None:
+    """Stops one process we started, by its PID (and its own process group when it has one);
+    SIGKILL when sig has not ended it within timeout."""
+    if proc.poll() is not None:
+        return
+    with contextlib.suppress(ProcessLookupError, PermissionError):
+        if os.getpgid(proc.pid) == proc.pid:
+            os.killpg(proc.pid, sig)
+        else:
+            os.kill(proc.pid, sig)
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(proc.pid, signal.SIGKILL)
+        proc.wait(timeout)
+
+
+# ---------------------------------------------------------------------------------------------
+# /proc
+
+def proc_stat(pid: int) -> list[str] | None:
+    """The fields of /proc/<pid>/stat after the command name ([0] is field 3, the state), or
+    None when the process is gone."""
+    try:
+        stat = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return None
+    return stat.rsplit(")", 1)[1].split()
+
+
+def process_start_time(pid: int) -> str | None:
+    """The start time of a live process (tells a reused PID apart), or None."""
+    fields = proc_stat(pid)
+    return None if fields is None else fields[19]  # field 22: starttime
+
+
+def owner_tag() -> str:
+    """This process, told apart from a later one with the same PID."""
+    return f"{os.getpid()} {process_start_time(os.getpid())}"
+
+
+def owner_alive(tag: str) -> bool:
+    pid, _, start = tag.partition(" ")
+    return pid.isdigit() and process_start_time(int(pid)) == start
+
+
+def processes_with_env(name: str, value: str) -> list[int]:
+    """PIDs of our processes whose environment holds name=value."""
+    needle = f"{name}={value}".encode()
+    found = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            with contextlib.suppress(OSError):
+                if needle in (entry / "environ").read_bytes().split(b"\0"):
+                    found.append(int(entry.name))
+    return found
+
+
+def memory_kib(pid: int, field: str) -> int:
+    """A memory figure from /proc/<pid>/status ("VmRSS", "VmHWM", "RssAnon"), in KiB."""
+    with open(f"/proc/{pid}/status") as status:
+        for entry in status:
+            if entry.startswith(field + ":"):
+                return int(entry.split()[1])
+    raise HarnessError(f"no {field} in /proc/{pid}/status")
+
+
+# ---------------------------------------------------------------------------------------------
+# Waiting and running
+
+def wait_until(predicate: Callable[[], object], timeout: float, interval: float = 0.05,
+               what: str = "condition"):
+    """Polls predicate until it returns a true value, which is returned; HarnessError on timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise HarnessError(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+def run(argv: Sequence[str], env=None, timeout: float = 30,
+        check: bool = True) -> subprocess.CompletedProcess:
+    """Runs a command to completion, its output captured; HarnessError on a timeout, and on a
+    failure when check is set."""
+    try:
+        done = subprocess.run(list(argv), env=env, capture_output=True, timeout=timeout)
+    except subprocess.TimeoutExpired as e:
+        raise HarnessError(f"{argv[0]} did not finish within {timeout:g} s: {argv}") from e
+    if check and done.returncode != 0:
+        raise HarnessError(f"{list(argv)} exited {done.returncode}: "
+                           f"{done.stderr.decode(errors='replace').strip()}")
+    return done
