@@ -91,6 +91,10 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
   for (int slot = 1; slot <= kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
   }
+  if (options_.SmoothMotion) {
+    smooth_ = std::make_unique<SmoothMotion>(*this, kLineSlots, TemplateLabelDesign());
+    frames_ = backend.CreateFrameDriver([this](std::int64_t nowUs) { OnFrame(nowUs); });
+  }
 }
 
 SaverWindow::~SaverWindow() = default;
@@ -107,13 +111,15 @@ void SaverWindow::OnLoad() {
   spacingTicks_ = 0;
   spacingLines_ = 0;
   phase_ = RollPhase::Dispatch;
+  engineScroll_ = 0;
   SetBackColor(HexToColor(script_.Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  tickTimer_.SetInterval(script_.Failure
-                             ? kIntervalWithoutScript
-                             : kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  const std::int32_t rollInterval =
+      kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)];
+  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript : rollInterval);
   tickTimer_.SetEnabled(true);
+  if (!script_.Failure) StartSmoothMotion(rollInterval);
   if (script_.Failure) ShowScriptFailure();
   CoverOtherMonitors();
 }
@@ -144,6 +150,7 @@ void SaverWindow::OnTick() {
       WaitStep(record);
       break;
   }
+  ShowLinesSmoothly();
 }
 
 void SaverWindow::DispatchRecord(const RollRecord& record) {
@@ -176,7 +183,7 @@ void SaverWindow::PlaceLine(const RollRecord& record) {
   forms::Label& line = LineLabel(nextSlot_);
   // A slot handed out again while its line is still on screen is taken over by the new line;
   // its old entry goes, so that no label is listed, and moved, twice.
-  std::erase(shownLines_, &line);
+  if (std::erase(shownLines_, &line) > 0) RetireLine(line);
   shownLines_.push_back(&line);
 
   line.SetFontName(std::string(record.Param(1)));
@@ -208,6 +215,7 @@ void SaverWindow::PlaceLine(const RollRecord& record) {
 void SaverWindow::ClearLines() {
   shownLines_.clear();
   for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
+  if (smooth_) smooth_->Clear();
   recordIndex_ += 1;
 }
 
@@ -245,6 +253,7 @@ void SaverWindow::ScrollLines() {
     forms::Label& line = **it;
     const float newTop = line.Top() - step;
     if (newTop <= -line.Height()) {
+      RetireLine(line);
       line.SetVisible(false);
       it = shownLines_.erase(it);
     } else {
@@ -252,6 +261,27 @@ void SaverWindow::ScrollLines() {
       ++it;
     }
   }
+  engineScroll_ += 5;
+}
+
+// Frames only for a roll that moves: speed 0 and a script without records keep still.
+void SaverWindow::StartSmoothMotion(std::int32_t tickIntervalMs) {
+  if (!smooth_ || tickIntervalMs <= 0 || script_.RecordCount() == 0) return;
+  smooth_->Start(tickIntervalMs, Screen().RefreshHz(), twipsPerPixelY_, engineScroll_);
+  frames_->Start();
+}
+
+void SaverWindow::OnFrame(std::int64_t nowUs) {
+  smooth_->Frame(nowUs, engineScroll_, shownLines_);
+}
+
+// After a tick: a line placed, moved or let go shows where the shown scroll puts it.
+void SaverWindow::ShowLinesSmoothly() {
+  if (smooth_) smooth_->ShowLines(engineScroll_, shownLines_);
+}
+
+void SaverWindow::RetireLine(const forms::Label& line) {
+  if (smooth_) smooth_->Retire(line, engineScroll_);
 }
 
 forms::PixelPoint SaverWindow::PointerOrOrigin() {
