@@ -31,8 +31,8 @@ class SaverTest : public ::testing::Test {
   void Choose(const std::string& name) {
     backend_->SettingsStore().Write("Velloway", "Setting", "ScriptFileName", name);
   }
-  SaverWindow& StartSaver() {
-    saver_ = std::make_unique<SaverWindow>(*backend_);
+  SaverWindow& StartSaver(RollOptions options = {}) {
+    saver_ = std::make_unique<SaverWindow>(*backend_, options);
     saver_->Show();
     return *saver_;
   }
