@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the benchmark programs and prints their figures, each beside its yardstick in one run.
 
-scripts/bench builds the programs and calls this. Five measurements:
+scripts/bench builds the programs and calls this. Six measurements:
 
   loader   loader_bench (native release build): loading scripts of 100,000 ordinary lines and of
            2,000,000 one-character lines against a plain read of the same file split at line
@@ -17,6 +17,10 @@ scripts/bench builds the programs and calls this. Five measurements:
            just before the process is started until that colour shows. The runs alternate, after
            one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
            -p`), as it is for every program but the first of a session.
+  smooth   at 1920x1080 and at 3840x2160: frame_bench.exe times smooth motion's frames and the
+           classic roll's ticks (frames per second, intervals, the work of each), then the CPU
+           of velloway.scr /s with smooth motion and without, an idle bare window and fontglide,
+           side by side as in cpu.
   cpu      velloway.scr /s playing samples/Default.vws at speed 3, an idle bare_window.exe,
            xscreensaver's fontglide (native), and the Linux program velloway playing the same
            script full screen, classic and with --smooth, over the same seconds: each on its own
@@ -392,6 +396,97 @@ def run_cpu(args) -> None:
           f"--smooth {_ratio(totals['smooth'], totals['glide'], 3)}")
 
 
+FRAME_LINE = re.compile(r"([\d.]+) frames/s; interval median ([\d.]+) ms, p99 ([\d.]+) ms; "
+                        r"work median ([\d.]+) ms, p99 ([\d.]+) ms")
+
+
+def frame_figures(args, size: tuple[int, int], mode: str) -> tuple[float, ...]:
+    """frame_bench.exe's (frames/s, interval median and p99, work median and p99) for a mode."""
+    files = {"frame_bench.exe": args.build / "bench" / "frame_bench.exe",
+             "Default.vws": speed3_default_script()}
+    with xvfb(*size) as desktop, prefix_copy(args.prefix, desktop, files) as prefix:
+        choose_script(prefix, "Default.vws")
+        result = prefix.wine(r"C:\Velloway\frame_bench.exe", mode, "--seconds",
+                             str(args.frame_seconds), timeout=300, check=False)
+    output = result.stdout.decode(errors="replace")
+    match = FRAME_LINE.search(output)
+    if result.returncode != 0 or not match:
+        sys.stderr.write(output + result.stderr.decode(errors="replace"))
+        raise BenchError(f"frame_bench.exe {mode} failed with status {result.returncode}")
+    return tuple(float(value) for value in match.groups())
+
+
+def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
+    """CPU seconds by share over the same cpu_seconds: the saver with smooth motion, the saver
+    without, an idle bare window and fontglide, each on its own display of this size."""
+    script = speed3_default_script()
+    colour = header_colour(script)
+    scr = args.build / "src" / "platform" / "win32" / "velloway.scr"
+    with contextlib.ExitStack() as stack:
+        shares = {}
+        for name, smooth in (("smooth", "1"), ("classic", "0")):
+            desktop = stack.enter_context(xvfb(*size))
+            prefix = stack.enter_context(prefix_copy(args.prefix, desktop,
+                                                     {"velloway.scr": scr, "Default.vws": script}))
+            choose_script(prefix, "Default.vws")
+            prefix.reg_set(SETTING_KEY, "SmoothMotion", smooth)
+            saver = stack.enter_context(wine_program(prefix, r"C:\Velloway\velloway.scr", "/s"))
+            with XConnection(desktop.display) as screen:
+                wait_for_colour(screen, desktop, colour, present=True, timeout=30, process=saver)
+            shares[name] = (wine_shares(saver, prefix), saver)
+        bare_desktop = stack.enter_context(xvfb(*size))
+        bare_prefix = stack.enter_context(prefix_copy(
+            args.prefix, bare_desktop, {"bare_window.exe": args.build / "bench" / "bare_window.exe"}))
+        bare = stack.enter_context(wine_program(bare_prefix, r"C:\Velloway\bare_window.exe",
+                                                f"{colour:06X}"))
+        with XConnection(bare_desktop.display) as screen:
+            wait_for_colour(screen, bare_desktop, colour, present=True, timeout=30, process=bare)
+        shares["idle"] = (wine_shares(bare, bare_prefix), bare)
+        glide_desktop = stack.enter_context(xvfb(*size))
+        glide = stack.enter_context(native_saver(glide_desktop))
+        shares["fontglide"] = (native_shares(glide, glide_desktop), None)
+        time.sleep(SETTLE_SECONDS)
+        for share, _ in shares.values():
+            share.start()
+        time.sleep(args.cpu_seconds)
+        for share, _ in shares.values():
+            share.stop()
+        for name, (_, process) in shares.items():
+            running = glide.poll() is None if process is None else process.is_running()
+            if not running:
+                raise BenchError(f"{name} ended during the measurement")
+        return {name: share.shares for name, (share, _) in shares.items()}
+
+
+def run_smooth(args) -> None:
+    sizes = ((1920, 1080), (3840, 2160))
+    print(f"Smooth motion: samples/Default.vws at speed 3 with smooth motion and without (classic:"
+          f" a frame is a tick and its paint), an idle bare window and {COMPARABLE_SAVER.name}. "
+          f"Frames: frame_bench.exe, {args.frame_seconds:g} s after 2 s of settling, the work "
+          f"timed from the frame's start to its painted end; CPU: velloway.scr /s and the others "
+          f"at the same time over {args.cpu_seconds:g} s, each on its own Xvfb of the size.\n")
+    for size in sizes:
+        frames = {mode: frame_figures(args, size, mode) for mode in ("smooth", "classic")}
+        cpu = smooth_cpu(args, size)
+        print(f"{size[0]}x{size[1]}")
+        print(f"{'':12} {'frames/s':>9} {'interval':>17} {'work':>17} "
+              f"{'CPU: program':>13} {'wineserver':>11} {'helpers':>9} {'Xvfb':>7} {'all':>7}")
+        print(f"{'':12} {'':>9} {'median':>8} {'p99':>8} {'median':>8} {'p99':>8}")
+        for name in ("smooth", "classic", "idle", "fontglide"):
+            row = cpu[name]
+            if name in frames:
+                fps, i50, i99, w50, w99 = frames[name]
+                frame_columns = f"{fps:9.1f} {i50:6.2f}ms {i99:6.2f}ms {w50:6.3f}ms {w99:6.3f}ms"
+            else:
+                frame_columns = f"{'-':>9} {'-':>8} {'-':>8} {'-':>8} {'-':>8}"
+            print(f"{name:12} {frame_columns} {row['program']:11.2f} s {row['wineserver']:9.2f} s"
+                  f" {row['helpers']:7.2f} s {row['xvfb']:5.2f} s {sum(row.values()):5.2f} s")
+        totals = {name: sum(row.values()) for name, row in cpu.items()}
+        print(f"everything, smooth / classic: {_ratio(totals['smooth'], totals['classic'])}; "
+              f"smooth / {COMPARABLE_SAVER.name}: {_ratio(totals['smooth'], totals['fontglide'])}"
+              f"\n")
+
+
 def hundred_thousand_line_script() -> bytes:
     """100,000 record lines like those people write, on the probe colour."""
     lines = [f"HEADER\t12\t3\tMID\t{STARTUP_COLOUR:06X}"]
@@ -469,16 +564,17 @@ def main() -> int:
                         default=ROOT / "build" / "native-release" / "src" / "platform" / "x11"
                         / "velloway")
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu",
-                        help="comma-separated: loader, repaint, memory, startup, cpu")
+    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth",
+                        help="comma-separated: loader, repaint, memory, startup, cpu, smooth")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
     parser.add_argument("--memory-settle", type=float, default=5)
+    parser.add_argument("--frame-seconds", type=float, default=20)
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
     runners = {"loader": run_loader, "repaint": run_repaint, "memory": run_memory,
-               "startup": run_startup, "cpu": run_cpu}
+               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth}
     unknown = [name for name in wanted if name not in runners]
     if unknown:
         parser.error(f"unknown benchmark: {', '.join(unknown)}")

@@ -79,6 +79,22 @@ struct ScreenMetrics {
   int DpiX = 96;
   int DpiY = 96;
   std::vector<MonitorArea> OtherMonitors;
+  int RefreshHz = 60;  // the primary monitor's frames per second; 60 where the system does not say
+};
+
+// One line of text drawn once, in its font and colour over a background colour, kept to be
+// painted again wherever it is shown: moving a line costs no text layout.
+class TextImage {
+ public:
+  virtual ~TextImage() = default;
+};
+
+// Which part of a line's text a TextImage holds: the text's pixel columns from Skip on, Width
+// of them (a line may be far wider than the screen), and all of its height.
+struct TextImageSpan {
+  int Skip = 0;
+  int Width = 0;
+  bool operator==(const TextImageSpan&) const = default;
 };
 
 // What a paint routine draws on. Drawing is clipped to the area being painted.
@@ -88,6 +104,9 @@ class Canvas {
   virtual void FillRect(const PixelRect& rect, Color color) = 0;
   // Draws one line of antialiased text with a transparent background; (x, y) is its top-left.
   virtual void DrawText(const FontSpec& font, std::string_view text, int x, int y, Color color) = 0;
+  // Draws an image of this backend's making with its top-left at (x, y); the pixels of its
+  // background colour let what lies beneath show, so that lines that overlap both show.
+  virtual void DrawImage(const TextImage& image, int x, int y) = 0;
 };
 
 enum class MouseButton { Left, Right, Middle, X1, X2 };
@@ -198,6 +217,16 @@ class TimerDriver {
   virtual void Run(std::int32_t intervalMs) = 0;
 };
 
+// Raises onFrame at each frame of the display while started, with the frame's time in
+// microseconds on a clock that only goes forward. A frame runs from the event loop, never inside
+// another handler, and never delays or reorders the timers' ticks.
+class FrameDriver {
+ public:
+  virtual ~FrameDriver() = default;
+  virtual void Start() = 0;
+  virtual void Stop() = 0;
+};
+
 // The per-user settings store: text values by application, section and key.
 class SettingsStore {
  public:
@@ -242,7 +271,15 @@ class Backend {
                                                            const WindowStyle& style,
                                                            std::string_view caption) = 0;
   virtual std::unique_ptr<TimerDriver> CreateTimer(std::function<void()> onTick) = 0;
+  // Frames at the primary monitor's refresh rate (Screen().RefreshHz).
+  virtual std::unique_ptr<FrameDriver> CreateFrameDriver(
+      std::function<void(std::int64_t nowUs)> onFrame) = 0;
   virtual TextExtent MeasureText(const FontSpec& font, std::string_view text) = 0;
+  // Draws the span of one line of text in color over background, once; Canvas::DrawImage paints
+  // it. Null when the image cannot be made.
+  virtual std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
+                                                     TextImageSpan span, Color color,
+                                                     Color background) = 0;
   virtual ScreenMetrics Screen() = 0;
   // The program's directory, without a trailing separator.
   virtual std::string AppPath() = 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ class Screen {
   float TwipsPerPixelX() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiX); }
   float TwipsPerPixelY() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiY); }
   const std::vector<MonitorArea>& OtherMonitors() const { return metrics_.OtherMonitors; }
+  int RefreshHz() const { return metrics_.RefreshHz; }
 
  private:
   ScreenMetrics metrics_;
@@ -182,7 +184,9 @@ struct LabelDesign {
 
 // A windowless label: one line of text drawn over its form's background. With AutoSize its
 // Width and Height follow the rendered text. A visible label takes the clicks made on it: a
-// button pressed or released on it clicks nothing.
+// button pressed or released on it clicks nothing. Its text is drawn into an image when it is
+// first painted after a change of its caption, font or colour; painting it again, anywhere,
+// draws no text.
 class Label {
  public:
   Label(Form& owner, LabelDesign design);
@@ -208,17 +212,29 @@ class Label {
   Twips Width() const { return width_; }
   Twips Height() const { return height_; }
 
-  // Where the label lies on its form's client area, in pixels.
+  // Shows the label with its top at topPx pixels of the client area, wherever Top() places it,
+  // from now on: smooth motion shows a line a few pixels off its place between the roll's ticks.
+  void ShowTopAt(int topPx);
+  // Takes the other label's text, font, colour, place, size and visibility, and its image as it
+  // is drawn: a line the roll has let go, shown on until it is out of sight.
+  void ShowCopyOf(const Label& other);
+
+  // Where the label is shown on its form's client area, in pixels.
   PixelRect PixelBounds() const;
   void Paint(Canvas& canvas) const;
 
  private:
   enum class Remeasure { No, Yes };
+  // What a change does to the picture: a move shows nothing new where the label stays put.
+  enum class Change { Look, Place };
   // Applies a change and repaints what it touched: the union of the old and new rectangles.
   // Only changes of the text or its font measure the text again.
-  template <typename Change>
-  void Update(Change&& change, Remeasure remeasure);
+  template <typename Apply>
+  void Update(Apply&& apply, Change change, Remeasure remeasure = Remeasure::No);
   void Measure();
+  // The image of the text's part inside the form, drawn afresh when the text, font or colours
+  // changed or another part shows; null when none can be made.
+  const TextImage* Image(TextImageSpan span) const;
 
   Form& owner_;
   std::string caption_;
@@ -232,6 +248,14 @@ class Label {
   Twips width_;
   Twips height_;
   TextExtent text_;  // the caption's rendered size in pixels
+  std::optional<int> shownTop_;
+  // The text as last drawn, shared with the labels that show a copy of this one.
+  struct DrawnText {
+    std::shared_ptr<const TextImage> Image;
+    TextImageSpan Span;
+    Color Background = 0;
+  };
+  mutable std::optional<DrawnText> drawn_;  // nothing: to be drawn at the next paint
 };
 
 // How a child control is designed: its place in twips, its text and font, its colours.

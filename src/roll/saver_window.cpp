@@ -97,6 +97,10 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
   for (int slot = 1; slot <= kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
   }
+  if (options_.SmoothMotion) {
+    smooth_ = std::make_unique<SmoothMotion>(*this, kLineSlots, TemplateLabelDesign());
+    frames_ = backend.CreateFrameDriver([this](std::int64_t nowUs) { OnFrame(nowUs); });
+  }
 }
 
 SaverWindow::~SaverWindow() = default;
@@ -113,12 +117,14 @@ void SaverWindow::OnLoad() {
   spacingTicks_ = 0;
   spacingLines_ = 0;
   phase_ = RollPhase::Dispatch;
+  engineScroll_ = 0;
   SetBackColor(HexToColor(script_.Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript
-                                         : TickInterval(script_.Header.SpeedIndex));
+  const std::int32_t rollInterval = TickInterval(script_.Header.SpeedIndex);
+  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript : rollInterval);
   tickTimer_.SetEnabled(true);
+  if (!script_.Failure) StartSmoothMotion(rollInterval);
   if (script_.Failure) ShowScriptFailure();
   ShowOtherMonitors();
 }
@@ -150,6 +156,7 @@ void SaverWindow::OnTick() {
       WaitStep(record);
       break;
   }
+  ShowLinesSmoothly();
 }
 
 void SaverWindow::DispatchRecord(const RollRecord& record) {
@@ -182,7 +189,7 @@ void SaverWindow::PlaceLine(const RollRecord& record) {
   forms::Label& line = LineLabel(nextSlot_);
   // A slot handed out again while its line is still on screen is taken over by the new line;
   // its old entry goes, so that no label is listed, and moved, twice.
-  std::erase(shownLines_, &line);
+  if (std::erase(shownLines_, &line) > 0) RetireLine(line);
   shownLines_.push_back(&line);
 
   line.SetFontName(std::string(record.Param(1)));
@@ -216,6 +223,7 @@ void SaverWindow::ClearLines() {
   shownLines_.clear();
   for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
   for (const auto& mirror : mirrors_) mirror->ClearLines();
+  if (smooth_) smooth_->Clear();
   recordIndex_ += 1;
 }
 
@@ -252,6 +260,7 @@ void SaverWindow::ScrollLines() {
     forms::Label& line = **it;
     const float newTop = line.Top() - step;
     if (newTop <= -line.Height()) {
+      RetireLine(line);
       line.SetVisible(false);
       it = shownLines_.erase(it);
     } else {
@@ -260,6 +269,27 @@ void SaverWindow::ScrollLines() {
     }
   }
   for (const auto& mirror : mirrors_) mirror->ScrollLines(step);
+  engineScroll_ += 5;
+}
+
+// Frames only for a roll that moves: speed 0 and a script without records keep still.
+void SaverWindow::StartSmoothMotion(std::int32_t tickIntervalMs) {
+  if (!smooth_ || tickIntervalMs <= 0 || script_.RecordCount() == 0) return;
+  smooth_->Start(tickIntervalMs, Screen().RefreshHz(), twipsPerPixelY_, engineScroll_);
+  frames_->Start();
+}
+
+void SaverWindow::OnFrame(std::int64_t nowUs) {
+  smooth_->Frame(nowUs, engineScroll_, shownLines_);
+}
+
+// After a tick: a line placed, moved or let go shows where the shown scroll puts it.
+void SaverWindow::ShowLinesSmoothly() {
+  if (smooth_) smooth_->ShowLines(engineScroll_, shownLines_);
+}
+
+void SaverWindow::RetireLine(const forms::Label& line) {
+  if (smooth_) smooth_->Retire(line, engineScroll_);
 }
 
 forms::PixelPoint SaverWindow::PointerOrOrigin() {

@@ -9,6 +9,7 @@
 #include "music/music_channel.h"
 #include "platform/forms.h"
 #include "roll/roll_options.h"
+#include "roll/smooth_motion.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -48,6 +49,12 @@ class SaverWindow : public forms::Form {
   // With every monitor on, the windows that show the roll on the other monitors.
   const std::vector<std::unique_ptr<MirrorWindow>>& Mirrors() const { return mirrors_; }
 
+  // The roll's cumulative scroll: the engine's D, in pixels, 5 more at each spacing step; and
+  // the shown scroll S, which smooth motion's frames move evenly after D (S = D without it). A
+  // line is shown D - S pixels below the place the engine gives it.
+  std::int64_t EngineScroll() const { return engineScroll_; }
+  std::int64_t ShownScroll() const { return smooth_ ? smooth_->ShownScroll() : engineScroll_; }
+
   // Tells an observer (the timeline of the script checker) of every record the roll dispatches.
   using DispatchObserver = std::function<void(std::int32_t recordIndex, const RollRecord& record)>;
   void SetDispatchObserver(DispatchObserver observer) { dispatchObserver_ = std::move(observer); }
@@ -71,6 +78,11 @@ class SaverWindow : public forms::Form {
   void SpacingStep();
   void WaitStep(const RollRecord& record);
   void ScrollLines();
+  // Smooth motion's part: its start, its frames, the lines shown after a tick, a line let go.
+  void StartSmoothMotion(std::int32_t tickIntervalMs);
+  void OnFrame(std::int64_t nowUs);
+  void ShowLinesSmoothly();
+  void RetireLine(const forms::Label& line);
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.
   forms::PixelPoint PointerOrOrigin();
@@ -102,6 +114,7 @@ class SaverWindow : public forms::Form {
   // found in its line when asked, and a long caption stands before this one.
   std::int16_t spacingLines_ = 0;
   RollPhase phase_ = RollPhase::Dispatch;
+  std::int64_t engineScroll_ = 0;
   forms::PixelPoint lastPointer_;
   bool inTick_ = false;
 
@@ -112,6 +125,9 @@ class SaverWindow : public forms::Form {
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
   std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
+  // With smooth motion only.
+  std::unique_ptr<SmoothMotion> smooth_;
+  std::unique_ptr<forms::FrameDriver> frames_;
   DispatchObserver dispatchObserver_;
 };
 

@@ -3,10 +3,12 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/headless/headless_backend.h"
 
 namespace velloway::testing {
 
-// A canvas that notes what was drawn, in order.
+// A canvas that notes what was drawn, in order; a text image of the headless backend counts as
+// its text drawn where the image goes.
 class RecordingCanvas : public forms::Canvas {
  public:
   struct Fill {
@@ -25,6 +27,10 @@ class RecordingCanvas : public forms::Canvas {
   }
   void DrawText(const forms::FontSpec&, std::string_view text, int x, int y, Color color) override {
     texts.push_back({std::string(text), x, y, color});
+  }
+  void DrawImage(const forms::TextImage& image, int x, int y) override {
+    const auto& drawn = dynamic_cast<const headless::HeadlessTextImage&>(image);
+    texts.push_back({drawn.Text, x, y, drawn.Color});
   }
 
   std::vector<Fill> fills;

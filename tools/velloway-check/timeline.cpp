@@ -36,7 +36,7 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   }
 
   Timeline timeline;
-  SaverWindow saver(backend);
+  SaverWindow saver(backend, options.Roll);
   std::int64_t tick = 0;
   bool looped = false;
   saver.SetDispatchObserver([&](std::int32_t record, const RollRecord& dispatched) {

@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "platform/headless/headless_backend.h"
+#include "roll/roll_options.h"
 
 namespace velloway::check {
 
@@ -28,6 +29,8 @@ struct TimelineOptions {
   // How lines are measured: every line this many pixels high when set, else Metrics.
   std::optional<int> LineHeight;
   headless::HeadlessBackend::TextMetrics Metrics;
+  // How the saver shows the roll; its timing is the same either way.
+  RollOptions Roll;
 };
 
 // Plays the script at `path` through the saver window's own roll engine, on the headless

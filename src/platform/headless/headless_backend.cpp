@@ -106,7 +106,9 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   forms::WindowId id_;
 };
 
-// --- timers ---
+// --- timers and frames ---
+
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
 class HeadlessBackend::TimerImpl : public forms::TimerDriver {
  public:
@@ -117,22 +119,54 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
   ~TimerImpl() override { std::erase(backend_.timers_, this); }
 
   void Run(std::int32_t intervalMs) override {
-    interval_ = intervalMs;
-    due_ = intervalMs > 0 ? backend_.now_ + intervalMs : kNever;
+    intervalUs_ = std::int64_t{intervalMs} * 1000;
+    due_ = intervalMs > 0 ? backend_.now_ + intervalUs_ : kNever;
   }
 
-  static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
   std::int64_t Due() const { return due_; }
   void Tick() {
-    due_ += interval_;
+    due_ += intervalUs_;
     onTick_();
   }
 
  private:
   HeadlessBackend& backend_;
   std::function<void()> onTick_;
-  std::int32_t interval_ = 0;
+  std::int64_t intervalUs_ = 0;
   std::int64_t due_ = kNever;
+};
+
+class HeadlessBackend::FrameImpl : public forms::FrameDriver {
+ public:
+  FrameImpl(HeadlessBackend& backend, std::function<void(std::int64_t)> onFrame)
+      : backend_(backend), onFrame_(std::move(onFrame)) {
+    backend_.frames_.push_back(this);
+  }
+  ~FrameImpl() override { std::erase(backend_.frames_, this); }
+
+  void Start() override {
+    startUs_ = backend_.now_;
+    refreshHz_ = std::max(backend_.screen_.RefreshHz, 1);
+    frames_ = 0;
+    running_ = true;
+  }
+  void Stop() override { running_ = false; }
+
+  std::int64_t Due() const {
+    return running_ ? startUs_ + (frames_ + 1) * 1'000'000 / refreshHz_ : kNever;
+  }
+  void Frame() {
+    ++frames_;
+    onFrame_(backend_.now_);
+  }
+
+ private:
+  HeadlessBackend& backend_;
+  std::function<void(std::int64_t)> onFrame_;
+  std::int64_t startUs_ = 0;
+  std::int64_t refreshHz_ = 60;
+  std::int64_t frames_ = 0;
+  bool running_ = false;
 };
 
 // --- the backend ---
@@ -156,8 +190,22 @@ std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<v
   return std::make_unique<TimerImpl>(*this, std::move(onTick));
 }
 
+std::unique_ptr<forms::FrameDriver> HeadlessBackend::CreateFrameDriver(
+    std::function<void(std::int64_t nowUs)> onFrame) {
+  return std::make_unique<FrameImpl>(*this, std::move(onFrame));
+}
+
 forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
   return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
+}
+
+std::unique_ptr<forms::TextImage> HeadlessBackend::CreateTextImage(const forms::FontSpec& font,
+                                                                   std::string_view text,
+                                                                   forms::TextImageSpan span,
+                                                                   Color color,
+                                                                   Color background) {
+  ++textImagesMade_;
+  return std::make_unique<HeadlessTextImage>(font, std::string(text), span, color, background);
 }
 
 void HeadlessBackend::ActivateOwnerOf(forms::WindowId host) {
@@ -214,15 +262,30 @@ void HeadlessBackend::Deliver(const std::function<void()>& event) {
 }
 
 void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
-  const std::int64_t target = now_ + milliseconds;
+  AdvanceTimeUs(milliseconds * 1000);
+}
+
+void HeadlessBackend::AdvanceTimeUs(std::int64_t microseconds) {
+  const std::int64_t target = now_ + microseconds;
   while (!ended_) {
-    const auto next =
+    const auto timer =
         std::min_element(timers_.begin(), timers_.end(),
                          [](TimerImpl* a, TimerImpl* b) { return a->Due() < b->Due(); });
-    if (next == timers_.end() || (*next)->Due() > target) break;
-    now_ = (*next)->Due();
-    TimerImpl* timer = *next;
-    Deliver([timer] { timer->Tick(); });
+    const auto frame =
+        std::min_element(frames_.begin(), frames_.end(),
+                         [](FrameImpl* a, FrameImpl* b) { return a->Due() < b->Due(); });
+    const std::int64_t timerDue = timer == timers_.end() ? kNever : (*timer)->Due();
+    const std::int64_t frameDue = frame == frames_.end() ? kNever : (*frame)->Due();
+    if (std::min(timerDue, frameDue) > target) break;
+    if (timerDue <= frameDue) {
+      now_ = timerDue;
+      TimerImpl* due = *timer;
+      Deliver([due] { due->Tick(); });
+    } else {
+      now_ = frameDue;
+      FrameImpl* due = *frame;
+      Deliver([due] { due->Frame(); });
+    }
   }
   if (!ended_) now_ = std::max(now_, target);  // a nested AdvanceTime may have gone further
 }

@@ -18,6 +18,22 @@
 
 namespace velloway::headless {
 
+// A line of text as the headless backend "draws" it: what it holds, for a test to read back.
+struct HeadlessTextImage : forms::TextImage {
+  HeadlessTextImage(forms::FontSpec font, std::string text, forms::TextImageSpan span,
+                    Color color, Color background)
+      : Font(std::move(font)),
+        Text(std::move(text)),
+        Span(span),
+        Color(color),
+        Background(background) {}
+  forms::FontSpec Font;
+  std::string Text;
+  forms::TextImageSpan Span;
+  Color Color;
+  Color Background;
+};
+
 struct HeadlessControl {
   forms::ControlProperties Properties;
   forms::ControlEvents* Events = nullptr;
@@ -68,7 +84,15 @@ class HeadlessBackend : public forms::Backend {
                                                           const forms::WindowStyle& style,
                                                           std::string_view caption) override;
   std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  // Frames at the screen's refresh rate on the virtual clock, from Start: frame k at
+  // k * 1,000,000 / RefreshHz microseconds, whole microseconds rounded down.
+  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
+      std::function<void(std::int64_t nowUs)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
+                                                    std::string_view text,
+                                                    forms::TextImageSpan span, Color color,
+                                                    Color background) override;
   forms::ScreenMetrics Screen() override { return screen_; }
   std::string AppPath() override { return appPath_; }
   // Lists the real directory; "*.ext" matches without regard to case, in name order.
@@ -113,9 +137,14 @@ class HeadlessBackend : public forms::Backend {
   // Runs observe each time the program processes its waiting events (DoEvents), before them.
   void ObserveEvents(std::function<void()> observe) { observeEvents_ = std::move(observe); }
 
-  // Lets time pass: every timer tick that falls due runs, in time order.
+  // Lets time pass: every timer tick and frame that falls due runs, in time order; a tick
+  // before a frame due at the same moment.
   void AdvanceTime(std::int64_t milliseconds);
-  std::int64_t Now() const { return now_; }
+  void AdvanceTimeUs(std::int64_t microseconds);
+  std::int64_t Now() const { return now_ / 1000; }
+  std::int64_t NowUs() const { return now_; }
+  // How many text images the program has had drawn so far.
+  int TextImagesMade() const { return textImagesMade_; }
   // Delivers a click (a button pressed and released at one place), a press, a release or a
   // character to a window, as the user would.
   void Click(forms::WindowId window, int x, int y,
@@ -153,8 +182,10 @@ class HeadlessBackend : public forms::Backend {
   class NativeWindowImpl;
   class NativeControlImpl;
   class TimerImpl;
+  class FrameImpl;
   friend class NativeWindowImpl;
   friend class TimerImpl;
+  friend class FrameImpl;
 
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
@@ -176,8 +207,10 @@ class HeadlessBackend : public forms::Backend {
   std::map<forms::WindowId, HeadlessWindow> windows_;
   forms::WindowId nextId_ = 0x1000;
   std::vector<TimerImpl*> timers_;
+  std::vector<FrameImpl*> frames_;
   std::deque<std::function<void()>> queued_;
-  std::int64_t now_ = 0;
+  std::int64_t now_ = 0;  // microseconds
+  int textImagesMade_ = 0;
   bool ended_ = false;
   bool runningCopyLockHeld_ = false;
 };

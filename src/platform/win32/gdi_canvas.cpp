@@ -37,6 +37,47 @@ UniqueFont MakeFont(const forms::FontSpec& font, int dpiY) {
   return UniqueFont(CreateFontIndirectW(&logFont));
 }
 
+void FillWith(HDC dc, const forms::PixelRect& rect, Color color) {
+  if (rect.IsEmpty()) return;
+  // The DC's own brush: no brush object is made per fill.
+  SetDCBrushColor(dc, ToColorRef(color));
+  const RECT area = ToRect(rect);
+  ::FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void TextWith(HDC dc, FontCache& fonts, const forms::FontSpec& font, std::string_view text, int x,
+              int y, Color color) {
+  if (text.empty()) return;
+  const std::wstring wide = platform::Utf8ToWide(text);
+  const SelectGuard selected(dc, fonts.Get(font));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ToColorRef(color));
+  SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+  TextOutW(dc, x, y, wide.data(), static_cast<int>(wide.size()));
+}
+
+// A colour as a 32-bit DIB holds it: 0x00RRGGBB.
+std::uint32_t DibPixel(Color color) {
+  const COLORREF value = ToColorRef(color);
+  return (std::uint32_t{GetRValue(value)} << 16) | (std::uint32_t{GetGValue(value)} << 8) |
+         std::uint32_t{GetBValue(value)};
+}
+
+// A 32-bit top-down DIB section of width x height and its pixels; null when it cannot be made.
+std::pair<UniqueBitmap, std::uint32_t*> MakeDib(HDC dc, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down: row 0 is the top
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  UniqueBitmap bitmap(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) return {};
+  return {std::move(bitmap), static_cast<std::uint32_t*>(bits)};
+}
+
 }  // namespace
 
 COLORREF ToColorRef(Color color) {
@@ -89,22 +130,49 @@ forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_vi
 }
 
 void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
-  if (rect.IsEmpty()) return;
-  // The DC's own brush: no brush object is made per fill.
-  SetDCBrushColor(dc_, ToColorRef(color));
-  const RECT area = ToRect(rect);
-  ::FillRect(dc_, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+  FillWith(surface_.Dc(), rect, color);
 }
 
 void GdiCanvas::DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
                          Color color) {
-  if (text.empty()) return;
-  const std::wstring wide = platform::Utf8ToWide(text);
-  const SelectGuard selected(dc_, fonts_.Get(font));
-  SetBkMode(dc_, TRANSPARENT);
-  SetTextColor(dc_, ToColorRef(color));
-  SetTextAlign(dc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
-  TextOutW(dc_, x, y, wide.data(), static_cast<int>(wide.size()));
+  TextWith(surface_.Dc(), fonts_, font, text, x, y, color);
+}
+
+void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
+  // This backend's canvases only ever get this backend's images.
+  const auto& text = static_cast<const GdiTextImage&>(image);
+  const forms::PixelRect shown =
+      forms::PixelRect{x, y, x + text.Width(), y + text.Height()}.Intersect(area_);
+  if (shown.IsEmpty()) return;
+  GdiFlush();  // what GDI drew here before lands in the pixels first
+  const std::uint32_t background = text.Background();
+  const auto width = static_cast<std::size_t>(shown.Width());
+  for (int row = shown.Top; row < shown.Bottom; ++row) {
+    const std::uint32_t* from = text.Row(row - y) + (shown.Left - x);
+    std::uint32_t* to = surface_.Row(row - area_.Top) + (shown.Left - area_.Left);
+    for (std::size_t i = 0; i < width; ++i) {
+      if ((from[i] & 0xFFFFFFu) != background) to[i] = from[i];
+    }
+  }
+}
+
+std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::FontSpec& font,
+                                                 std::string_view text, forms::TextImageSpan span,
+                                                 Color color, Color background) {
+  const int height = fonts.Measure(font, text).Height;
+  if (span.Width <= 0 || height <= 0) return nullptr;
+  const UniqueDc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return nullptr;
+  auto [bitmap, bits] = MakeDib(dc.get(), span.Width, height);
+  if (!bitmap) return nullptr;
+  {
+    const SelectGuard selected(dc.get(), bitmap.get());
+    FillWith(dc.get(), {0, 0, span.Width, height}, background);
+    TextWith(dc.get(), fonts, font, text, -span.Skip, 0, color);
+    GdiFlush();
+  }
+  return std::unique_ptr<GdiTextImage>(
+      new GdiTextImage(std::move(bitmap), bits, span.Width, height, DibPixel(background)));
 }
 
 bool Surface::Reserve(int width, int height) {
@@ -113,20 +181,12 @@ bool Surface::Reserve(int width, int height) {
   if (!dc_) return false;
   const int newWidth = std::max({width, width_, 1});
   const int newHeight = std::max({height, height_, 1});
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = newWidth;
-  info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 is the top
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  UniqueBitmap bitmap(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  auto [bitmap, bits] = MakeDib(dc_.get(), newWidth, newHeight);
   if (!bitmap) return false;
   selection_ = SelectGuard();  // the old bitmap leaves the DC before it is deleted
   bitmap_ = std::move(bitmap);
   selection_ = SelectGuard(dc_.get(), bitmap_.get());
-  bits_ = static_cast<const std::uint32_t*>(bits);
+  bits_ = bits;
   width_ = newWidth;
   height_ = newHeight;
   return true;
@@ -152,7 +212,7 @@ void PaintThrough(Surface& buffer, FontCache& fonts, HDC target, const forms::Pi
   SetViewportOrgEx(dc, -area.Left, -area.Top, nullptr);
   SelectClipRgn(dc, nullptr);
   IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);
-  GdiCanvas canvas(dc, fonts);
+  GdiCanvas canvas(buffer, fonts, area);
   paint(canvas, area);
   SelectClipRgn(dc, nullptr);
   SetViewportOrgEx(dc, 0, 0, nullptr);

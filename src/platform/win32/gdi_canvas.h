@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/backend.h"
 #include "platform/win32/win32_handles.h"
@@ -38,12 +39,16 @@ class Surface {
   int Height() const { return height_; }
   // The colour value at (x, y) in surface pixels.
   Color Pixel(int x, int y) const;
+  // Row y of the pixels, 0x00RRGGBB each; flush GDI's drawing first (GdiFlush).
+  std::uint32_t* Row(int y) const {
+    return bits_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+  }
 
  private:
   UniqueDc dc_;
   UniqueBitmap bitmap_;
   SelectGuard selection_;  // declared after the bitmap: deselects it before it is deleted
-  const std::uint32_t* bits_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
   int width_ = 0;
   int height_ = 0;
 };
@@ -76,17 +81,53 @@ class FontCache {
   std::unordered_map<forms::FontSpec, std::unique_ptr<CachedFont>, FontSpecHash> fonts_;
 };
 
-// Draws on a DC whose clipping the owner has set up.
+// A line of text drawn once into a 32-bit DIB over its background colour, kept as a bitmap
+// alone (no DC of its own: a roll keeps dozens).
+class GdiTextImage final : public forms::TextImage {
+ public:
+  // Null when the bitmap cannot be made.
+  static std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, const forms::FontSpec& font,
+                                            std::string_view text, forms::TextImageSpan span,
+                                            Color color, Color background);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const std::uint32_t* Row(int y) const {
+    return bits_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+  }
+  // The background's pixel value: where the text left it, what lies beneath shows.
+  std::uint32_t Background() const { return background_; }
+
+ private:
+  GdiTextImage(UniqueBitmap bitmap, const std::uint32_t* bits, int width, int height,
+               std::uint32_t background)
+      : bitmap_(std::move(bitmap)),
+        bits_(bits),
+        width_(width),
+        height_(height),
+        background_(background) {}
+
+  UniqueBitmap bitmap_;
+  const std::uint32_t* bits_;
+  int width_;
+  int height_;
+  std::uint32_t background_;
+};
+
+// Draws on a surface's DC, whose viewport and clipping PaintThrough has set up for `area`
+// (target pixels): text images are copied into its pixels directly.
 class GdiCanvas final : public forms::Canvas {
  public:
-  GdiCanvas(HDC dc, FontCache& fonts) : dc_(dc), fonts_(fonts) {}
+  GdiCanvas(Surface& surface, FontCache& fonts, const forms::PixelRect& area)
+      : surface_(surface), fonts_(fonts), area_(area) {}
   void FillRect(const forms::PixelRect& rect, Color color) override;
   void DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
                 Color color) override;
+  void DrawImage(const forms::TextImage& image, int x, int y) override;
 
  private:
-  HDC dc_;
+  Surface& surface_;
   FontCache& fonts_;
+  forms::PixelRect area_;
 };
 
 using PaintRoutine = std::function<void(forms::Canvas&, const forms::PixelRect&)>;

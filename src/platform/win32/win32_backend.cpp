@@ -5,6 +5,7 @@
 #include "platform/win32/win32_backend.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
+#include "platform/win32/win32_frames.h"
 #include "platform/win32/win32_window.h"
 
 namespace velloway::win32 {
@@ -133,7 +135,7 @@ class Win32Timer final : public forms::TimerDriver {
       Stop();
       return;
     }
-    start_ = Now();
+    start_ = CounterNow();
     ticks_ = 0;
     Schedule();
   }
@@ -150,20 +152,6 @@ class Win32Timer final : public forms::TimerDriver {
   }
 
  private:
-  // The performance counter in counts and its counts per second: monotonic and fine-grained.
-  static std::int64_t Now() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-  }
-  static std::int64_t CountsPerSecond() {
-    static const std::int64_t frequency = [] {
-      LARGE_INTEGER value{};
-      QueryPerformanceFrequency(&value);
-      return value.QuadPart > 0 ? value.QuadPart : 1;
-    }();
-    return frequency;
-  }
   // Counts in `ms` milliseconds, exact for any tick number a program reaches.
   static std::int64_t Counts(std::int64_t ms) {
     const std::int64_t frequency = CountsPerSecond();
@@ -177,7 +165,7 @@ class Win32Timer final : public forms::TimerDriver {
   void Schedule() {
     const HWND window = backend_.AppWindow();
     if (window == nullptr) return;
-    const std::int64_t now = Now();
+    const std::int64_t now = CounterNow();
     const std::int64_t interval = std::int64_t{intervalMs_};
     std::int64_t due = start_ + Counts((ticks_ + 1) * interval);
     if (due < now) {
@@ -235,8 +223,21 @@ std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void
   return std::make_unique<Win32Timer>(*this, std::move(onTick));
 }
 
+std::unique_ptr<forms::FrameDriver> Win32Backend::CreateFrameDriver(
+    std::function<void(std::int64_t nowUs)> onFrame) {
+  return std::make_unique<Win32FrameDriver>(*this, std::move(onFrame));
+}
+
 forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
   return fonts_.Measure(font, text);
+}
+
+std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::FontSpec& font,
+                                                                std::string_view text,
+                                                                forms::TextImageSpan span,
+                                                                Color color,
+                                                                Color background) {
+  return GdiTextImage::Draw(fonts_, font, text, span, color, background);
 }
 
 forms::ScreenMetrics Win32Backend::Screen() {
@@ -257,6 +258,12 @@ forms::ScreenMetrics Win32Backend::ReadScreen() {
   std::tie(metrics.DpiX, metrics.DpiY) = PrimaryDpi(shcore_.get());
   OtherMonitorSearch search{shcore_.get(), metrics.OtherMonitors};
   EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor, reinterpret_cast<LPARAM>(&search));
+  DEVMODEW mode{};
+  mode.dmSize = sizeof(mode);
+  // 0 and 1 stand for the hardware's default rate, which the system does not tell.
+  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
+    metrics.RefreshHz = static_cast<int>(mode.dmDisplayFrequency);
+  }
   return metrics;
 }
 
@@ -364,15 +371,42 @@ void Win32Backend::End() {
 
 int Win32Backend::RunMessageLoop() {
   if (openWindows_ == 0) return windowRefused_ ? kNoWindowStatus : 0;
-  MSG message;
   for (;;) {
-    const BOOL result = GetMessageW(&message, nullptr, 0, 0);
-    if (result == 0) return static_cast<int>(message.wParam);
-    if (result == -1) return 1;
-    if (HandleDialogKeys(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      if (HandleDialogKeys(message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    WaitForMessageOrFrame();
   }
+}
+
+void Win32Backend::WaitForMessageOrFrame() {
+  std::array<HANDLE, MAXIMUM_WAIT_OBJECTS - 1> due{};
+  std::array<Win32FrameDriver*, MAXIMUM_WAIT_OBJECTS - 1> drivers{};
+  DWORD count = 0;
+  for (Win32FrameDriver* driver : frameDrivers_) {
+    const HANDLE signal = driver->Due();
+    if (signal == nullptr || count == due.size()) continue;
+    due[count] = signal;
+    drivers[count] = driver;
+    ++count;
+  }
+  const DWORD woken =
+      MsgWaitForMultipleObjectsEx(count, due.data(), INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  if (woken >= WAIT_OBJECT_0 + count) return;  // a message, or nothing to wait on
+  Win32FrameDriver* driver = drivers[woken - WAIT_OBJECT_0];
+  // Still there: a frame driver that went meanwhile has no frame to run.
+  if (std::find(frameDrivers_.begin(), frameDrivers_.end(), driver) != frameDrivers_.end()) {
+    driver->Frame();
+  }
+}
+
+bool Win32Backend::VerticalBlankWaits(int refreshHz) {
+  if (!verticalBlankWaits_) verticalBlankWaits_ = win32::VerticalBlankWaits(refreshHz);
+  return *verticalBlankWaits_;
 }
 
 LRESULT CALLBACK Win32Backend::AppWindowProc(HWND window, UINT message, WPARAM wParam,

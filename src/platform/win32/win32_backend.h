@@ -22,6 +22,7 @@
 
 namespace velloway::win32 {
 
+class Win32FrameDriver;
 class Win32Timer;
 
 class Win32Backend final : public forms::Backend {
@@ -37,7 +38,13 @@ class Win32Backend final : public forms::Backend {
                                                           const forms::WindowStyle& style,
                                                           std::string_view caption) override;
   std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
+      std::function<void(std::int64_t nowUs)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
+                                                    std::string_view text,
+                                                    forms::TextImageSpan span, Color color,
+                                                    Color background) override;
   forms::ScreenMetrics Screen() override;
   std::string AppPath() override;
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
@@ -57,10 +64,12 @@ class Win32Backend final : public forms::Backend {
 
   // Runs the message loop until the last window is gone and returns the quit code. Returns at
   // once when no window is open: 0, or 1 when a window the program asked for could not be made.
+  // Between messages it runs the frames that fall due.
   int RunMessageLoop();
   int OpenWindowCount() const { return openWindows_; }
 
  private:
+  friend class Win32FrameDriver;
   friend class Win32Timer;
   friend class Win32Window;
 
@@ -82,6 +91,12 @@ class Win32Backend final : public forms::Backend {
   UINT_PTR AddTimer(Win32Timer& timer);
   void RemoveTimer(UINT_PTR id) { timers_.erase(id); }
   void OnTimer(UINT_PTR id);
+  void AddFrameDriver(Win32FrameDriver& driver) { frameDrivers_.push_back(&driver); }
+  void RemoveFrameDriver(Win32FrameDriver& driver) { std::erase(frameDrivers_, &driver); }
+  // Waits until a message comes or a frame falls due, and runs that frame.
+  void WaitForMessageOrFrame();
+  // Whether the compositor's vertical blank paces frames here: measured once.
+  bool VerticalBlankWaits(int refreshHz);
   forms::ScreenMetrics ReadScreen();
   // The screens changed: they are read afresh on the next question.
   void ForgetScreen() { screen_.reset(); }
@@ -102,6 +117,8 @@ class Win32Backend final : public forms::Backend {
   std::optional<forms::ScreenMetrics> screen_;
   UINT_PTR nextTimerId_ = 1;
   std::unordered_map<UINT_PTR, Win32Timer*> timers_;
+  std::vector<Win32FrameDriver*> frameDrivers_;
+  std::optional<bool> verticalBlankWaits_;
   std::unordered_set<HWND> dialogWindows_;
   UniqueWindow appWindow_;  // last: destroyed first, while the rest still stands
 };

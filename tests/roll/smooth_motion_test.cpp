@@ -1,0 +1,225 @@
+// Smooth motion as the saver window shows it, frame by frame on the headless backend's clock:
+// where each line is shown against where the engine has it, what is drawn, what a click hits.
+#include "roll/smooth_motion.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "roll/saver_fixture.h"
+#include "roll/saver_window.h"
+#include "support/recording_canvas.h"
+
+namespace velloway {
+namespace {
+
+constexpr float kTpp = 15.0f;  // twips per pixel at 96 DPI
+constexpr RollOptions kSmooth{true, false};
+
+std::string Text(const std::string& caption, const std::string& spacing) {
+  return "TEXT\tArial\t0\t" + caption + "\tFFFFFF\t" + spacing;
+}
+
+class Smooth : public testing::SaverTest {
+ protected:
+  // Starts a script on a screen of the given size and refresh rate. A line is as many pixels
+  // high as the header's base font size has points, 10 pixels a character.
+  SaverWindow& Play(const std::vector<std::string>& records, int points, int speed,
+                    RollOptions options = kSmooth, int refreshHz = 60,
+                    forms::PixelRect screen = {0, 0, 1920, 1080}) {
+    backend().SetScreen({screen.Width(), screen.Height(), 96, 96, {}, refreshHz});
+    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
+      return forms::TextExtent{static_cast<int>(text.size()) * 10,
+                               static_cast<int>(std::lround(font.Size))};
+    });
+    std::string text =
+        "HEADER\t" + std::to_string(points) + "\t" + std::to_string(speed) + "\tMID\t000000\r\n";
+    for (const std::string& record : records) text += record + "\r\n";
+    WriteScript(text);
+    return StartSaver(options);
+  }
+  const forms::Label& Line(int slot) const { return std::as_const(*saver_).LineLabel(slot); }
+  // Where each caption is drawn, top edges in pixels, when the whole window is painted now.
+  std::map<std::string, int> DrawnTops() const {
+    testing::RecordingCanvas canvas;
+    const forms::PixelRect window = ShownWindow().Bounds;
+    saver_->PaintContent(canvas, {0, 0, window.Width(), window.Height()});
+    std::map<std::string, int> tops;
+    for (const auto& text : canvas.texts) tops[text.Caption] = text.Y;
+    return tops;
+  }
+};
+
+std::vector<std::string> Lines(int count, const std::string& spacing) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= count; ++i) lines.push_back(Text("line " + std::to_string(i), spacing));
+  return lines;
+}
+
+TEST_F(Smooth, ShownLinesTrailTheEngineEvenlyFrameByFrame) {
+  const struct {
+    const char* what;
+    std::vector<std::string> records;
+    int points;
+    int speed;
+    int refreshHz;
+    bool rollsOn;  // lines of 20 px or more roll without a WAIT: a pixel comes every 70 ms
+  } cases[] = {
+      {"20-px lines, speed 3", Lines(30, "1"), 20, 3, 60, true},
+      {"20-px lines, speed 2, 144 Hz", Lines(30, "1"), 20, 2, 144, true},
+      {"30-px lines, speed 3, 50 Hz", Lines(30, "1.5"), 30, 3, 50, true},
+      {"20-px lines, speed 1", Lines(30, "1"), 20, 1, 75, false},
+      {"tiny lines", Lines(60, "0"), 4, 3, 60, false},
+      {"a long spacing", {Text("long", "12"), Text("next", "1")}, 20, 3, 60, true},
+      {"WAITs and CLEARs",
+       {Text("a", "1"), "WAIT\t1", Text("b", "2"), "CLEAR", Text("c", "0"), "WAIT\t2",
+        Text("d", "1")},
+       20,
+       3,
+       60,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const SaverWindow& saver = Play(c.records, c.points, c.speed, kSmooth, c.refreshHz);
+    const double speed = 5000.0 / saver.TickTimer().Interval();
+    const auto cap = static_cast<std::int64_t>(std::ceil(speed / c.refreshHz) + 1);
+    std::int64_t shown = saver.ShownScroll();
+    std::int64_t lastMoveMs = 0;
+    std::int64_t longestStill = 0;
+    for (std::int64_t ms = 1; ms <= 20'000; ++ms) {
+      backend().AdvanceTime(1);
+      const std::int64_t engine = saver.EngineScroll();
+      const std::int64_t now = saver.ShownScroll();
+      ASSERT_GE(now, shown) << "backwards at " << ms << " ms";
+      ASSERT_LE(now - shown, cap) << "too far in one frame at " << ms << " ms";
+      ASSERT_GE(engine - now, 0) << "ahead at " << ms << " ms";
+      ASSERT_LE(engine - now, 10) << "behind at " << ms << " ms";
+      for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+        if (!Line(slot).Visible()) continue;
+        ASSERT_EQ(Line(slot).PixelBounds().Top - forms::ToPixels(Line(slot).Top(), kTpp),
+                  engine - now)
+            << "slot " << slot << " at " << ms << " ms";
+      }
+      if (now != shown) {
+        if (ms > 1000) longestStill = std::max(longestStill, ms - lastMoveMs);
+        lastMoveMs = ms;
+      }
+      shown = now;
+    }
+    if (c.rollsOn) {
+      EXPECT_LE(longestStill, 70) << "ms without a pixel";
+    }
+  }
+}
+
+TEST_F(Smooth, TheEngineMovesItsLinesAsWithoutSmoothMotion) {
+  const std::vector<std::string> records = {Text("a", "1"),   "WAIT\t1",      Text("b", "0.5"),
+                                            "BGM\tON\tx.wav", Text("c", "2"), "CLEAR",
+                                            Text("d", "0"),   "BOGUS"};
+  std::vector<std::string> played[2];
+  for (const bool smooth : {false, true}) {
+    SaverWindow& saver = Play(records, 20, 3, {smooth, false});
+    std::vector<std::string>& ticks = played[smooth];
+    saver.SetDispatchObserver([&](std::int32_t index, const RollRecord&) {
+      ticks.push_back("dispatch " + std::to_string(index));
+    });
+    for (int tick = 0; tick < 400; ++tick) {
+      backend().AdvanceTime(saver.TickTimer().Interval());
+      std::string lines;
+      for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+        if (Line(slot).Visible())
+          lines += Line(slot).Caption() + "@" + std::to_string(Line(slot).Top()) + " ";
+      }
+      ticks.push_back(lines);
+    }
+  }
+  EXPECT_EQ(played[0], played[1]);
+}
+
+TEST_F(Smooth, ALineTheEngineLetsGoIsDrawnUntilItIsOutOfSight) {
+  const struct {
+    const char* what;
+    std::vector<std::string> records;
+    const char* caption;
+  } cases[] = {
+      {"over the top edge", {Text("top", "40")}, "top"},
+      {"its slot taken by the 21st line, mid-screen", Lines(24, "0"), "line 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> records = c.records;
+    records.push_back(Text("end", "60"));  // rolls on long enough for one pass alone
+    Play(records, 10, 3, kSmooth, 60, {0, 0, 400, 300});
+    std::optional<int> previous;
+    bool gone = false;
+    for (int ms = 1; ms <= 12'000 && !gone; ++ms) {
+      backend().AdvanceTime(1);
+      const std::map<std::string, int> tops = DrawnTops();
+      const auto drawn = tops.find(c.caption);
+      if (drawn == tops.end()) {
+        gone = previous.has_value();
+        continue;
+      }
+      if (previous) {
+        ASSERT_LE(drawn->second, *previous) << ms << " ms";
+      }
+      previous = drawn->second;
+    }
+    ASSERT_TRUE(gone);
+    // Gone when a frame took it out of sight: its 10-px bottom edge within a frame's step of
+    // the top.
+    EXPECT_LE(*previous + 10, 2);
+  }
+}
+
+TEST_F(Smooth, FramesMoveTheDrawnLinesWithoutDrawingTheirTextAgain) {
+  const SaverWindow& saver = Play({Text("only", "40")}, 20, 3);
+  testing::RecordingCanvas canvas;
+  backend().AdvanceTime(500);
+  backend().PaintInvalidated(saver.Id(), canvas);
+  const int made = backend().TextImagesMade();
+  EXPECT_EQ(made, 1);
+  std::vector<int> drawnAt;
+  for (int ms = 0; ms < 2000; ++ms) {
+    backend().AdvanceTime(1);
+    canvas.texts.clear();
+    backend().PaintInvalidated(saver.Id(), canvas);
+    for (const auto& text : canvas.texts) {
+      if (drawnAt.empty() || drawnAt.back() != text.Y) drawnAt.push_back(text.Y);
+    }
+  }
+  EXPECT_GT(drawnAt.size(), 80u) << "the line moved about a pixel a frame";
+  EXPECT_EQ(backend().TextImagesMade(), made);
+}
+
+TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
+  const struct {
+    const char* what;
+    bool onEngineTop;  // else at the shown bottom edge
+    bool ends;
+  } cases[] = {
+      {"the line's shown bottom edge, below its place", false, false},
+      {"the line's place, above where it is shown", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const SaverWindow& saver = Play({Text("wide line here", "40")}, 40, 3);
+    backend().AdvanceTime(300);
+    for (int ms = 0; ms < 1000 && saver.EngineScroll() - saver.ShownScroll() < 3; ++ms) {
+      backend().AdvanceTime(1);
+    }
+    ASSERT_GE(saver.EngineScroll() - saver.ShownScroll(), 3);
+    const forms::PixelRect shown = Line(1).PixelBounds();
+    const int y = c.onEngineTop ? forms::ToPixels(Line(1).Top(), kTpp) : shown.Bottom - 1;
+    backend().Click(saver.Id(), (shown.Left + shown.Right) / 2, y);
+    EXPECT_EQ(backend().Ended(), c.ends);
+  }
+}
+
+}  // namespace
+}  // namespace velloway
