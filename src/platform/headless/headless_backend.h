@@ -30,8 +30,8 @@ struct HeadlessTextImage : forms::TextImage {
   forms::FontSpec Font;
   std::string Text;
   forms::TextImageSpan Span;
-  Color Color;
-  Color Background;
+  velloway::Color Color;
+  velloway::Color Background;
 };
 
 struct HeadlessControl {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -80,6 +81,31 @@ class FileLock final : public forms::RunningCopyLock {
   int fd_;
 };
 
+// The primary output's mode: its pixel clock over the pixels of a whole frame.
+std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
+  XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+  if (resources == nullptr) return std::nullopt;
+  std::optional<int> hz;
+  RROutput output = XRRGetOutputPrimary(display, root);
+  if (output == 0 && resources->noutput > 0) output = resources->outputs[0];
+  if (XRROutputInfo* info = output != 0 ? XRRGetOutputInfo(display, resources, output) : nullptr) {
+    if (XRRCrtcInfo* crtc =
+            info->crtc != 0 ? XRRGetCrtcInfo(display, resources, info->crtc) : nullptr) {
+      for (int i = 0; i < resources->nmode; ++i) {
+        const XRRModeInfo& mode = resources->modes[i];
+        if (mode.id != crtc->mode || mode.hTotal == 0 || mode.vTotal == 0) continue;
+        const double rate = static_cast<double>(mode.dotClock) /
+                            (static_cast<double>(mode.hTotal) * static_cast<double>(mode.vTotal));
+        if (rate > 1) hz = static_cast<int>(std::lround(rate));
+      }
+      XRRFreeCrtcInfo(crtc);
+    }
+    XRRFreeOutputInfo(info);
+  }
+  XRRFreeScreenResources(resources);
+  return hz;
+}
+
 std::string DisplayName() {
   const char* display = std::getenv("DISPLAY");
   return display != nullptr ? display : "";
@@ -119,6 +145,48 @@ class X11Timer final : public forms::TimerDriver {
   X11Backend& backend_;
   std::shared_ptr<const std::function<void()>> onTick_;
   TickSchedule schedule_;
+};
+
+// Frames from the event loop at start + n periods of the monotonic clock; frames missed while the
+// program was busy are skipped, not run late in a burst.
+class X11FrameDriver final : public forms::FrameDriver {
+ public:
+  using Clock = TickSchedule::Clock;
+  X11FrameDriver(X11Backend& backend, std::function<void(std::int64_t)> onFrame)
+      : backend_(backend),
+        onFrame_(std::make_shared<const std::function<void(std::int64_t)>>(std::move(onFrame))) {
+    backend_.AddFrameDriver(*this);
+  }
+  ~X11FrameDriver() override { backend_.RemoveFrameDriver(*this); }
+  X11FrameDriver(const X11FrameDriver&) = delete;
+  X11FrameDriver& operator=(const X11FrameDriver&) = delete;
+
+  void Start() override {
+    const int hz = std::max(backend_.Screen().RefreshHz, 1);
+    period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz));
+    start_ = Clock::now();
+    due_ = start_ + period_;
+    running_ = true;
+  }
+  void Stop() override { running_ = false; }
+  std::optional<Clock::time_point> Due() const {
+    return running_ ? std::optional<Clock::time_point>(due_) : std::nullopt;
+  }
+  void Frame(Clock::time_point now) {
+    const auto periods = (now - start_) / period_;
+    due_ = start_ + (periods + 1) * period_;
+    const auto onFrame = onFrame_;  // the handler may destroy this driver
+    (*onFrame)(
+        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
+  }
+
+ private:
+  X11Backend& backend_;
+  std::shared_ptr<const std::function<void(std::int64_t)>> onFrame_;
+  Clock::duration period_{};
+  Clock::time_point start_{};
+  Clock::time_point due_{};
+  bool running_ = false;
 };
 
 std::string MemorySettings::Path(std::string_view app, std::string_view section,
@@ -225,6 +293,14 @@ forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::stri
   return fonts_->Measure(font, text);
 }
 
+std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontSpec& font,
+                                                              std::string_view text,
+                                                              forms::TextImageSpan span,
+                                                              Color color, Color) {
+  // Composited through its coverage, a line needs no background of its own.
+  return X11TextImage::Draw(*this, font, text, span, color);
+}
+
 forms::ScreenMetrics X11Backend::Screen() {
   // The forms ask for every conversion of twips: the answer is kept until the screens change.
   if (!metrics_) ReadScreen();
@@ -268,11 +344,13 @@ void X11Backend::ReadScreen() {
         if (&m == &first) continue;
         const int left = m.x - first.x;
         const int top = m.y - first.y;
-        metrics.OtherMonitors.push_back({left, top, left + m.width, top + m.height});
+        // X has one resolution for its fonts (Xft.dpi), whichever monitor shows them.
+        metrics.OtherMonitors.push_back({{left, top, left + m.width, top + m.height}, dpi, dpi});
       }
     }
     if (monitors != nullptr) XRRFreeMonitors(monitors);
   }
+  if (randrEventBase_ >= 0) metrics.RefreshHz = PrimaryRefreshHz(display_, root_).value_or(60);
   metrics_ = metrics;
 }
 
@@ -477,18 +555,44 @@ void X11Backend::RunDueTimers() {
   }
 }
 
+void X11Backend::RunDueFrames() {
+  const auto now = TickSchedule::Clock::now();
+  std::vector<X11FrameDriver*> due;
+  for (X11FrameDriver* driver : frameDrivers_) {
+    if (driver->Due() && *driver->Due() <= now) due.push_back(driver);
+  }
+  for (X11FrameDriver* driver : due) {
+    if (std::find(frameDrivers_.begin(), frameDrivers_.end(), driver) != frameDrivers_.end()) {
+      driver->Frame(now);
+    }
+  }
+}
+
+std::unique_ptr<forms::FrameDriver> X11Backend::CreateFrameDriver(
+    std::function<void(std::int64_t nowUs)> onFrame) {
+  return std::make_unique<X11FrameDriver>(*this, std::move(onFrame));
+}
+
+void X11Backend::RemoveFrameDriver(X11FrameDriver& driver) {
+  frameDrivers_.erase(std::remove(frameDrivers_.begin(), frameDrivers_.end(), &driver),
+                      frameDrivers_.end());
+}
+
 void X11Backend::PaintWindows() {
   std::vector<X11Window*> windows;
   for (const auto& [id, window] : windows_) windows.push_back(window);
   for (X11Window* window : windows) window->PaintInvalidated();
 }
 
-int X11Backend::MillisecondsToNextTick() const {
+int X11Backend::MillisecondsToNextWake() const {
   std::optional<TickSchedule::Clock::time_point> next;
   for (const X11Timer* timer : timers_) {
     if (timer->Schedule().Running() && (!next || timer->Schedule().Due() < *next)) {
       next = timer->Schedule().Due();
     }
+  }
+  for (const X11FrameDriver* driver : frameDrivers_) {
+    if (driver->Due() && (!next || *driver->Due() < *next)) next = driver->Due();
   }
   if (!next) return -1;
   const auto wait = *next - TickSchedule::Clock::now();
@@ -501,6 +605,7 @@ void X11Backend::DoEvents() {
   if (EndSignalled()) End();
   HandlePendingEvents();
   RunDueTimers();
+  RunDueFrames();
   PaintWindows();
   XFlush(display_);
 }
@@ -512,11 +617,13 @@ int X11Backend::RunEventLoop() {
     if (windows_.empty()) return 0;
     RunDueTimers();
     if (windows_.empty()) return 0;
+    RunDueFrames();
+    if (windows_.empty()) return 0;
     PaintWindows();
     // Xlib may have read events meanwhile; they would not wake the wait.
     if (XPending(display_) > 0) continue;
     pollfd waits[] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-    const int ready = poll(waits, 2, MillisecondsToNextTick());
+    const int ready = poll(waits, 2, MillisecondsToNextWake());
     if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) End();
     if (ready > 0 && (waits[0].revents & (POLLERR | POLLHUP)) != 0) return 1;  // server gone
   }

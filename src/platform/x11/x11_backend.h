@@ -31,6 +31,7 @@
 
 namespace velloway::x11 {
 
+class X11FrameDriver;
 class X11Timer;
 class X11Window;
 
@@ -71,7 +72,13 @@ class X11Backend final : public forms::Backend {
                                                           const forms::WindowStyle& style,
                                                           std::string_view caption) override;
   std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
+      std::function<void(std::int64_t nowUs)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
+                                                    std::string_view text,
+                                                    forms::TextImageSpan span, Color color,
+                                                    Color background) override;
   forms::ScreenMetrics Screen() override;
   std::string AppPath() override { return scriptDirectory_; }
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
@@ -97,6 +104,8 @@ class X11Backend final : public forms::Backend {
 
  private:
   friend class X11Timer;
+  friend class X11FrameDriver;
+  friend class X11TextImage;
   friend class X11Window;
 
   bool OnHost() const { return stage_ != StageKind::FullScreen; }
@@ -110,6 +119,8 @@ class X11Backend final : public forms::Backend {
   void RemoveWindow(::Window id);
   void AddTimer(X11Timer& timer) { timers_.push_back(&timer); }
   void RemoveTimer(X11Timer& timer);
+  void AddFrameDriver(X11FrameDriver& driver) { frameDrivers_.push_back(&driver); }
+  void RemoveFrameDriver(X11FrameDriver& driver);
 
   void ReadScreen();
   void OpenOwnWindowHost();
@@ -117,11 +128,12 @@ class X11Backend final : public forms::Backend {
   void HandleEvent(XEvent& event);
   void HandlePendingEvents();
   void RunDueTimers();
+  void RunDueFrames();
   void PaintWindows();
   // The screens changed: every window hears of it.
   void ScreensChanged();
-  // Milliseconds until the next timer is due; -1 when none runs.
-  int MillisecondsToNextTick() const;
+  // Milliseconds until the next timer or frame is due; -1 when none runs.
+  int MillisecondsToNextWake() const;
 
   StageKind stage_;
   ::Window host_ = 0;
@@ -141,6 +153,7 @@ class X11Backend final : public forms::Backend {
   SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
   std::vector<X11Timer*> timers_;
+  std::vector<X11FrameDriver*> frameDrivers_;
 };
 
 }  // namespace velloway::x11

@@ -63,6 +63,10 @@ class XftCanvas final : public forms::Canvas {
     const ScopedColor ink = Color(color);
     if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, x, y);
   }
+  void DrawImage(const forms::TextImage& image, int x, int y) override {
+    // This backend's canvases only ever get this backend's images.
+    static_cast<const X11TextImage&>(image).Composite(XftDrawPicture(draw_), x, y);
+  }
 
  private:
   ScopedColor Color(velloway::Color color) const {
@@ -113,6 +117,43 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 }
 
 }  // namespace
+
+std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
+                                                 std::string_view text, forms::TextImageSpan span,
+                                                 Color color) {
+  Display* display = backend.Dpy();
+  const int height = backend.Fonts().Measure(font, text).Height;
+  if (span.Width <= 0 || height <= 0) return nullptr;
+  XRenderPictFormat* a8 = XRenderFindStandardFormat(display, PictStandardA8);
+  if (a8 == nullptr) return nullptr;
+  const Pixmap coverage =
+      XCreatePixmap(display, RootWindow(display, backend.ScreenNumber()),
+                    static_cast<unsigned>(span.Width), static_cast<unsigned>(height), 8);
+  const Picture mask = XRenderCreatePicture(display, coverage, a8, 0, nullptr);
+  const XRenderColor clear{0, 0, 0, 0};
+  XRenderFillRectangle(display, PictOpSrc, mask, &clear, 0, 0, static_cast<unsigned>(span.Width),
+                       static_cast<unsigned>(height));
+  if (XftDraw* draw = XftDrawCreateAlpha(display, coverage, 8)) {
+    XftColor full{};
+    full.color = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    backend.Fonts().Draw(draw, full, font, text, -span.Skip, 0);
+    XftDrawDestroy(draw);
+  }
+  const XRenderColor ink = ToRenderColor(color);
+  return std::unique_ptr<X11TextImage>(new X11TextImage(
+      display, coverage, mask, XRenderCreateSolidFill(display, &ink), span.Width, height));
+}
+
+X11TextImage::~X11TextImage() {
+  XRenderFreePicture(display_, ink_);
+  XRenderFreePicture(display_, mask_);
+  XFreePixmap(display_, coverage_);
+}
+
+void X11TextImage::Composite(Picture target, int x, int y) const {
+  XRenderComposite(display_, PictOpOver, ink_, mask_, target, 0, 0, 0, 0, x, y,
+                   static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+}
 
 X11Window::X11Window(X11Backend& backend, forms::WindowEvents& events,
                      const forms::WindowStyle& style, std::string_view caption)

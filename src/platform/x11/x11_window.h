@@ -13,6 +13,38 @@ namespace velloway::x11 {
 
 class X11Backend;
 
+// A line of text drawn once as coverage (an 8-bit alpha pixmap) and painted in its colour through
+// it: a frame composites it where the line is shown, blending its edges with whatever lies
+// beneath (another line, the background), with no text laid out again.
+class X11TextImage final : public forms::TextImage {
+ public:
+  // Null when the pixmaps cannot be made or the text has no pixels.
+  static std::unique_ptr<X11TextImage> Draw(X11Backend& backend, const forms::FontSpec& font,
+                                            std::string_view text, forms::TextImageSpan span,
+                                            Color color);
+  ~X11TextImage() override;
+  X11TextImage(const X11TextImage&) = delete;
+  X11TextImage& operator=(const X11TextImage&) = delete;
+  // Paints the image with its top-left corner at (x, y) of the picture.
+  void Composite(Picture target, int x, int y) const;
+
+ private:
+  X11TextImage(Display* display, Pixmap coverage, Picture mask, Picture ink, int width, int height)
+      : display_(display),
+        coverage_(coverage),
+        mask_(mask),
+        ink_(ink),
+        width_(width),
+        height_(height) {}
+
+  Display* display_;
+  Pixmap coverage_;
+  Picture mask_;
+  Picture ink_;
+  int width_;
+  int height_;
+};
+
 // A form's window: a top-level X window (override-redirect when borderless, so that it covers
 // its monitor whatever the window manager does) or a child of a host. Everything it shows is
 // painted into its back buffer, a pixmap as large as the window, and copied from there; changed
@@ -35,7 +67,7 @@ class X11Window final : public forms::NativeWindow {
   void Show() override;
   void Invalidate(const forms::PixelRect& area) override;
   // The Linux program opens no dialog (the screen-saver daemon's settings program holds its
-  // settings): this backend makes no native controls, and throws std::logic_error.
+  // settings): this backend makes no native controls (null).
   std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
                                                       forms::ControlEvents& events) override;
 
