@@ -1,5 +1,6 @@
 """The Linux program full screen, as a user sees it: the background colour, the lines in their
-LEFT, MID and RIGHT places, rising 5 px a tick and 50 px a second at speed 3; what ends it (a
+LEFT, MID and RIGHT places, rising 5 px a tick and 50 px a second at speed 3, and with --smooth in
+steps of a pixel or two a frame; what ends it (a
 character key, a click, a pointer jump) and what does not (a pointer drifting 5 px at a time).
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_roll
@@ -9,6 +10,7 @@ import time
 import unittest
 
 import test_roll
+import test_smooth
 from test_roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, text
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import MAIN_CAPTION_RE, script_text
@@ -93,6 +95,23 @@ class NativeRollTest(NativeRollTestCase):
                         f"steps {sorted(set(steps))}: not 5 px a tick")
         self.assertAlmostEqual(rise / seconds, 50.0, delta=1.5,
                                msg=f"px per second ({rise} px in {seconds:.3f} s)")
+
+
+class NativeSmoothTest(NativeRollTestCase):
+    follow_top_edge = test_smooth.SmoothMotionTest.follow_top_edge
+    changes = staticmethod(test_smooth.SmoothMotionTest.changes)
+
+    def test_smooth_a_line_rises_50_px_a_second_a_pixel_or_two_a_frame(self):
+        self.run_script(text(BLOCK * 6, spacing="60"), ("WAIT", "30"), args=("--smooth",))
+        samples = self.follow_top_edge(3.0)
+        moves = self.changes(samples)
+        self.assertTrue(moves, "the line did not move")
+        steps = sorted({rise for _, rise, gap in moves if gap < test_smooth.ONE_FRAME_APART})
+        self.assertTrue(steps and set(steps) <= set(range(1, test_smooth.MOST_PER_FRAME + 1)),
+                        f"steps between reads one frame apart: {steps} px")
+        (t0, top0), (t1, top1) = samples[0], samples[-1]
+        self.assertAlmostEqual((top0 - top1) / (t1 - t0), 50, delta=5,
+                               msg=f"rose {top0 - top1} px in {t1 - t0:.2f} s")
 
 
 class NativeCodePageTest(NativeRollTestCase):
