@@ -63,9 +63,15 @@ void MirrorWindow::ClearLines() {
   for (const std::unique_ptr<forms::Label>& label : lineLabels_) label->SetVisible(false);
 }
 
+void MirrorWindow::ShowTrailing(double trailPx) {
+  const double primaryDpiY = forms::kTwipsPerInch / static_cast<double>(Screen().TwipsPerPixelY());
+  trail_ = trailPx * monitor_.DpiY / primaryDpiY;
+  ShowLines();
+}
+
 void MirrorWindow::ShowLines() {
   for (const ShownLine& line : shownLines_) {
-    const int top = static_cast<int>(std::lround(line.Top));
+    const int top = static_cast<int>(std::lround(line.Top + trail_));
     if (line.Label->PixelBounds().Top != top) line.Label->SetTop(ToolkitTwipsY(top));
     line.Label->SetVisible(true);
   }

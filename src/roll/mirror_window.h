@@ -30,6 +30,9 @@ class MirrorWindow : public forms::Form {
   // line whose bottom edge would reach this monitor's top edge goes.
   void ScrollLines(forms::Twips step);
   void ClearLines();
+  // Smooth motion: lines are shown trailPx pixels of the primary screen (the same physical
+  // distance here) below their places, as the saver window shows its own.
+  void ShowTrailing(double trailPx);
 
   // The label of a line slot, 1..lineSlots.
   const forms::Label& LineLabel(int slot) const {
@@ -58,6 +61,7 @@ class MirrorWindow : public forms::Form {
   forms::MonitorArea monitor_;
   std::vector<std::unique_ptr<forms::Label>> lineLabels_;
   std::vector<ShownLine> shownLines_;  // in the order they came
+  double trail_ = 0;                   // in this monitor's pixels
   std::function<void()> dismiss_;
 };
 

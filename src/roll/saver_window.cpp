@@ -281,11 +281,20 @@ void SaverWindow::StartSmoothMotion(std::int32_t tickIntervalMs) {
 
 void SaverWindow::OnFrame(std::int64_t nowUs) {
   smooth_->Frame(nowUs, engineScroll_, shownLines_);
+  ShowMirrorsTrailing();
 }
 
 // After a tick: a line placed, moved or let go shows where the shown scroll puts it.
 void SaverWindow::ShowLinesSmoothly() {
-  if (smooth_) smooth_->ShowLines(engineScroll_, shownLines_);
+  if (!smooth_) return;
+  smooth_->ShowLines(engineScroll_, shownLines_);
+  ShowMirrorsTrailing();
+}
+
+// The other monitors show their lines as far behind their places as this window does.
+void SaverWindow::ShowMirrorsTrailing() {
+  const auto trail = static_cast<double>(EngineScroll() - ShownScroll());
+  for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
 }
 
 void SaverWindow::RetireLine(const forms::Label& line) {

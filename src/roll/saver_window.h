@@ -82,6 +82,7 @@ class SaverWindow : public forms::Form {
   void StartSmoothMotion(std::int32_t tickIntervalMs);
   void OnFrame(std::int64_t nowUs);
   void ShowLinesSmoothly();
+  void ShowMirrorsTrailing();
   void RetireLine(const forms::Label& line);
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.

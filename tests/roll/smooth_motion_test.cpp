@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "roll/mirror_window.h"
 #include "roll/saver_fixture.h"
 #include "roll/saver_window.h"
 #include "support/recording_canvas.h"
@@ -219,6 +220,31 @@ TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
     backend().Click(saver.Id(), (shown.Left + shown.Right) / 2, y);
     EXPECT_EQ(backend().Ended(), c.ends);
   }
+}
+
+TEST_F(Smooth, AMirrorOfTheSameSizeShowsItsLinesWhereTheSaverWindowDoes) {
+  const forms::MonitorArea twin{{1920, 0, 3840, 1080}, 96, 96};
+  backend().SetScreen({1920, 1080, 96, 96, {twin}, 60});
+  backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
+    return forms::TextExtent{static_cast<int>(text.size()) * 10,
+                             static_cast<int>(std::lround(font.Size))};
+  });
+  WriteScript("HEADER\t20\t3\tMID\t000000\r\n" + Text("a", "1") + "\r\n" + Text("b", "3") + "\r\n" +
+              Text("c", "1") + "\r\n");
+  SaverWindow& saver = StartSaver({true, true});
+  ASSERT_EQ(saver.Mirrors().size(), 1u);
+  const MirrorWindow& mirror = *saver.Mirrors().front();
+  int trailing = 0;
+  for (int ms = 0; ms < 3000; ++ms) {
+    backend().AdvanceTime(1);
+    if (saver.EngineScroll() != saver.ShownScroll()) ++trailing;
+    for (int slot = 1; slot <= 3; ++slot) {
+      if (!Line(slot).Visible()) continue;
+      ASSERT_EQ(mirror.LineLabel(slot).PixelBounds().Top, Line(slot).PixelBounds().Top)
+          << "slot " << slot << " at " << ms << " ms";
+    }
+  }
+  EXPECT_GT(trailing, 0) << "the shown scroll never trailed the engine's";
 }
 
 }  // namespace
