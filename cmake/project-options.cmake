@@ -1,10 +1,8 @@
 # Warnings (as errors) and sanitizers for the project's own targets only; third-party code such as
-# GoogleTest is built with its own flags.
+# GoogleTest is built with its own flags. Include directories are each library's own.
 add_library(velloway_options INTERFACE)
 target_compile_options(velloway_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wnon-virtual-dtor -Wold-style-cast -Werror)
-target_include_directories(velloway_options INTERFACE
-  ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 # GCC 12 reports false -Wrestrict hits inside std::string concatenation (GCC bug 105329).
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   target_compile_options(velloway_options INTERFACE -Wno-restrict)

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "identity/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 
@@ -28,7 +29,7 @@ const std::filesystem::path& ProgramDirectory() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velloway;
-  std::ofstream(ProgramDirectory() / "Default.vws", std::ios::binary)
+  std::ofstream(ProgramDirectory() / identity::kDefaultScript, std::ios::binary)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   headless::HeadlessBackend backend;
   backend.SetAppPath(ProgramDirectory().string());

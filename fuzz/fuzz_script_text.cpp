@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (NormalisesTo(FindField(text, 0), "HEADER") != (Normalise(FindField(text, 0)) == "HEADER"))
     std::abort();
 
-  const ColorValue colour = HexToColor(text);
+  const Color colour = HexToColor(text);
   if (colour < 0 || colour > 0xFFFFFF) std::abort();
   const WholeNumber whole = ReadWholeNumber(text);
   if (whole.Status != WholeNumberStatus::Ok && whole.Value != 0) std::abort();

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "identity/program_identity.h"
 #include "platform/wide_text.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"
@@ -33,6 +34,7 @@ namespace {
 using velloway::SaverWindow;
 using velloway::forms::PixelRect;
 using velloway::forms::SettingsStore;
+using namespace velloway::identity;
 
 constexpr int kLines = 20;
 constexpr int kMaxSamplesPerRound = 400;
@@ -78,14 +80,18 @@ std::string ScriptText() {
 class ScriptChoice {
  public:
   explicit ScriptChoice(SettingsStore& settings)
-      : settings_(settings), previous_(settings.Read("Velloway", "Setting", "ScriptFileName")) {
-    settings_.Write("Velloway", "Setting", "ScriptFileName", kScriptName);
+      : settings_(settings),
+        previous_(settings.Read(kAppName, kSettingSection, kScriptFileNameKey)) {
+    settings_.Write(kAppName, kSettingSection, kScriptFileNameKey, kScriptName);
   }
   ~ScriptChoice() {
     if (previous_) {
-      settings_.Write("Velloway", "Setting", "ScriptFileName", *previous_);
+      settings_.Write(kAppName, kSettingSection, kScriptFileNameKey, *previous_);
     } else {
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Velloway\\Setting", L"ScriptFileName");
+      const std::wstring section = L"Software\\" + velloway::platform::Utf8ToWide(kAppName) +
+                                   L"\\" + velloway::platform::Utf8ToWide(kSettingSection);
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, section.c_str(),
+                         velloway::platform::Utf8ToWide(kScriptFileNameKey).c_str());
     }
   }
   ScriptChoice(const ScriptChoice&) = delete;

@@ -1,5 +1,7 @@
 #include "dialogs/preview_window.h"
 
+#include "identity/program_identity.h"
+
 namespace velloway {
 namespace {
 
@@ -11,7 +13,7 @@ constexpr forms::Twips kDesignHeight = 1665;
 
 forms::FormDesign PreviewDesign() {
   forms::FormDesign design;
-  design.Caption = "Preview(Velloway)";
+  design.Caption = identity::kPreviewCaption;
   design.Border = forms::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::Manual;

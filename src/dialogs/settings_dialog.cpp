@@ -2,18 +2,18 @@
 
 #include <cstdio>
 
+#include "identity/program_identity.h"
 #include "roll/roll_options.h"
 #include "script/normalise.h"
 
 namespace velloway {
 namespace {
 
-constexpr forms::Color kBlack = 0;
-constexpr forms::Color kWhite = 16777215;
+constexpr Color kBlack = 0;
+constexpr Color kWhite = 16777215;
 constexpr const char* kGothic =
     "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";  // ＭＳ
                                                                                               // Ｐゴシック
-constexpr const char* kDefaultScript = "Default.vws";
 
 forms::FontSpec Gothic(float size, bool bold) {
   return {kGothic, size, bold, false, forms::kShiftJisCharset};
@@ -25,7 +25,7 @@ forms::FontSpec Times(float size, bool bold = false, bool italic = false) {
 
 forms::FormDesign DialogDesign() {
   forms::FormDesign design;
-  design.Caption = "CONFIG -+- Velloway";
+  design.Caption = identity::kSettingsCaption;
   design.Border = forms::BorderStyle::FixedSingle;
   design.StartUp = forms::StartUpPosition::CenterScreen;
   design.BackColor = kBlack;
@@ -106,7 +106,7 @@ SettingsDialog::SettingsDialog(forms::Backend& backend)
       title_(*this,
              [] {
                forms::LabelDesign design =
-                   WhiteLabel(1268, 240, 1995, 345, "Velloway", Times(15.75f));
+                   WhiteLabel(1268, 240, 1995, 345, std::string(identity::kAppName), Times(15.75f));
                design.AutoSize = true;
                return design;
              }()),
@@ -137,7 +137,8 @@ void SettingsDialog::ListScripts() {
   for (std::string& name : Platform().ListFiles(App().Path(), "*.vws"))
     scriptList_.AddItem(std::move(name));
   const std::string chosen =
-      App().GetSetting("Velloway", "Setting", "ScriptFileName", kDefaultScript);
+      App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
+                       identity::kDefaultScript);
   for (int i = 0; i < scriptList_.ListCount(); ++i) {
     if (EqualsIgnoringCase(scriptList_.List(i), chosen)) {
       scriptList_.SetListIndex(i);
@@ -154,8 +155,10 @@ void SettingsDialog::ShowRollOptions() {
 
 void SettingsDialog::OnOk() {
   const bool nothingChosen = scriptList_.Text().empty() || scriptList_.ListIndex() == -1;
-  const std::string value = nothingChosen ? kDefaultScript : scriptList_.Text();
-  App().SaveSetting("Velloway", "Setting", "ScriptFileName", value);
+  const std::string value =
+      nothingChosen ? std::string(identity::kDefaultScript) : scriptList_.Text();
+  App().SaveSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
+                    value);
   SaveRollOptions(App(), {smoothMotionBox_.Checked(), everyMonitorBox_.Checked()});
   Unload();
 }

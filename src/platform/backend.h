@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/color.h"
+
 namespace velloway::forms {
 
 // A window of the system, this program's or another's, as an opaque number: a preview host is
@@ -26,9 +28,6 @@ struct PixelPoint {
   std::int32_t Y = 0;
   bool operator==(const PixelPoint&) const = default;
 };
-
-// A colour value: red + 256 * green + 65536 * blue.
-using Color = std::int32_t;
 
 struct PixelRect {
   int Left = 0;
@@ -186,6 +185,7 @@ class NativeWindow {
   virtual void Show() = 0;
   // Marks part of the client area for repainting.
   virtual void Invalidate(const PixelRect& area) = 0;
+  // Null when the control cannot be made: the form goes on without it.
   virtual std::unique_ptr<NativeControl> CreateControl(const ControlProperties& properties,
                                                        ControlEvents& events) = 0;
 };
@@ -232,6 +232,7 @@ class MusicDevice {
 class Backend {
  public:
   virtual ~Backend() = default;
+  // Null when the window cannot be made: its form stays unloaded.
   virtual std::unique_ptr<NativeWindow> CreateNativeWindow(WindowEvents& events,
                                                            const WindowStyle& style,
                                                            std::string_view caption) = 0;

@@ -69,6 +69,7 @@ void Form::Load() {
   if (window_) return;
   const WindowStyle style{design_.Border, design_.ShowInTaskbar, design_.InvisiblePointer};
   window_ = backend_.CreateNativeWindow(*this, style, design_.Caption);
+  if (!window_) return;  // the backend has said why; the form stays unloaded
   PlaceWindow();
   for (Control* control : controls_) control->Realize(*window_);
   OnLoad();
@@ -76,6 +77,7 @@ void Form::Load() {
 
 void Form::Show() {
   Load();
+  if (!window_) return;
   if (design_.StartUp == StartUpPosition::CenterScreen) {
     // The whole window, frame included, goes to the middle of the screen.
     const forms::Screen screen = Screen();
@@ -310,7 +312,7 @@ void Control::Realize(NativeWindow& window) {
   properties.IsCancel = design_.IsCancel;
   properties.Picture = design_.Picture;
   native_ = window.CreateControl(properties, *this);
-  Restore();
+  if (native_) Restore();  // else the form goes on without the control
 }
 
 void Control::Unrealize() {

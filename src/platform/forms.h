@@ -82,6 +82,7 @@ class Form : private WindowEvents {
   Form& operator=(const Form&) = delete;
 
   // Creates the window, hidden, and raises the load event; does nothing when loaded already.
+  // A window the backend cannot make leaves the form unloaded.
   void Load();
   // Loads the form if needed and shows it, modeless.
   void Show();

@@ -1,25 +1,27 @@
 #include "roll/roll_options.h"
 
+#include "identity/program_identity.h"
+
 namespace velloway {
 namespace {
 
 bool ReadSwitch(const forms::Application& app, std::string_view key) {
-  return app.GetSetting("Velloway", "Setting", key, "0") == "1";
+  return app.GetSetting(identity::kAppName, identity::kSettingSection, key, "0") == "1";
 }
 
 void SaveSwitch(const forms::Application& app, std::string_view key, bool on) {
-  app.SaveSetting("Velloway", "Setting", key, on ? "1" : "0");
+  app.SaveSetting(identity::kAppName, identity::kSettingSection, key, on ? "1" : "0");
 }
 
 }  // namespace
 
 RollOptions ReadRollOptions(const forms::Application& app) {
-  return {ReadSwitch(app, "SmoothMotion"), ReadSwitch(app, "EveryMonitor")};
+  return {ReadSwitch(app, identity::kSmoothMotionKey), ReadSwitch(app, identity::kEveryMonitorKey)};
 }
 
 void SaveRollOptions(const forms::Application& app, const RollOptions& options) {
-  SaveSwitch(app, "SmoothMotion", options.SmoothMotion);
-  SaveSwitch(app, "EveryMonitor", options.EveryMonitor);
+  SaveSwitch(app, identity::kSmoothMotionKey, options.SmoothMotion);
+  SaveSwitch(app, identity::kEveryMonitorKey, options.EveryMonitor);
 }
 
 }  // namespace velloway

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "identity/program_identity.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 #include "roll/cover_window.h"
@@ -16,10 +17,14 @@
 namespace velloway {
 namespace {
 
-constexpr forms::Color kBlack = 0;
-constexpr forms::Color kWhite = 0xFFFFFF;
+constexpr Color kBlack = 0;
+constexpr Color kWhite = 0xFFFFFF;
 // The time between two ticks for each speed index; speed 0 plays no roll.
 constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
+// The loader keeps the speed index within the table.
+constexpr std::int32_t TickInterval(std::int16_t speedIndex) {
+  return kTickIntervals[static_cast<std::size_t>(speedIndex)];
+}
 // Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
 constexpr std::int32_t kIntervalWithoutScript = 200;
 // A pointer that moves further than this between two ticks ends the saver.
@@ -33,7 +38,7 @@ struct TickGuard {
 
 forms::FormDesign MainDesign() {
   forms::FormDesign design;
-  design.Caption = "MAIN -+- Velloway";
+  design.Caption = identity::kSaverCaption;
   design.Border = forms::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::CenterScreen;
@@ -43,9 +48,9 @@ forms::FormDesign MainDesign() {
 }
 
 // A window over another monitor, a cover or a mirror.
-forms::FormDesign OtherMonitorDesign(std::string caption, forms::Color backColor) {
+forms::FormDesign OtherMonitorDesign(std::string_view caption, Color backColor) {
   forms::FormDesign design = MainDesign();
-  design.Caption = std::move(caption);
+  design.Caption = caption;
   design.StartUp = forms::StartUpPosition::Manual;
   design.BackColor = backColor;
   return design;
@@ -112,9 +117,8 @@ void SaverWindow::OnLoad() {
   SetBackColor(HexToColor(script_.Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  tickTimer_.SetInterval(script_.Failure
-                             ? kIntervalWithoutScript
-                             : kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript
+                                         : TickInterval(script_.Header.SpeedIndex));
   tickTimer_.SetEnabled(true);
   if (script_.Failure) ShowScriptFailure();
   ShowOtherMonitors();
@@ -122,7 +126,8 @@ void SaverWindow::OnLoad() {
 
 void SaverWindow::LoadScript() {
   const std::string fileName =
-      App().GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws");
+      App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
+                       identity::kDefaultScript);
   script_ = LoadChosenScript(App().Path(), fileName, platform::SystemCodePage());
 }
 
@@ -231,8 +236,7 @@ void SaverWindow::SpacingStep() {
 
 void SaverWindow::WaitStep(const RollRecord& record) {
   waitTicks_ += 1;
-  const double ticksPerSecond =
-      std::floor(1000.0 / kTickIntervals[static_cast<std::size_t>(script_.Header.SpeedIndex)]);
+  const double ticksPerSecond = std::floor(1000.0 / TickInterval(script_.Header.SpeedIndex));
   const double limit = ticksPerSecond * LeadingNumber16(record.Param(1));
   if (limit < waitTicks_) {
     waitTicks_ = 0;
@@ -335,7 +339,8 @@ void SaverWindow::CoverOtherMonitors() {
   for (const forms::MonitorArea& area : screen.OtherMonitors()) {
     const forms::PixelRect& monitor = area.Bounds;
     auto cover = std::make_unique<CoverWindow>(
-        Platform(), OtherMonitorDesign("COVER -+- Velloway", BackColor()), [this] { Dismiss(); });
+        Platform(), OtherMonitorDesign(identity::kCoverCaption, BackColor()),
+        [this] { Dismiss(); });
     cover->Move(static_cast<float>(monitor.Left) * x, static_cast<float>(monitor.Top) * y,
                 static_cast<float>(monitor.Width()) * x, static_cast<float>(monitor.Height()) * y);
     cover->Show();
@@ -353,8 +358,8 @@ void SaverWindow::MirrorOtherMonitors() {
   while (mirrors_.size() > monitors.size()) mirrors_.pop_back();
   while (mirrors_.size() < monitors.size()) {
     mirrors_.push_back(std::make_unique<MirrorWindow>(
-        Platform(), OtherMonitorDesign("MIRROR -+- Velloway", BackColor()), TemplateLabelDesign(),
-        kLineSlots, [this] { Dismiss(); }));
+        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()),
+        TemplateLabelDesign(), kLineSlots, [this] { Dismiss(); }));
   }
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     MirrorWindow& mirror = *mirrors_[i];

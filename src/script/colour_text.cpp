@@ -24,7 +24,7 @@ int ReadGroup(char32_t first, char32_t second) {
 
 }  // namespace
 
-ColorValue HexToColor(std::string_view Text) {
+Color HexToColor(std::string_view Text) {
   // The first six characters, counted as code points; those missing read as no digit.
   std::array<char32_t, 6> chars{};
   std::size_t pos = 0;

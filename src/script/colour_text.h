@@ -2,15 +2,14 @@
 #include <cstdint>
 #include <string_view>
 
-namespace velloway {
+#include "platform/color.h"
 
-// A colour value as the forms toolkit takes it: red + 256 * green + 65536 * blue.
-using ColorValue = std::int32_t;
+namespace velloway {
 
 // Reads an RRGGBB text. Characters are counted as such, not as bytes: red is the first two, green
 // the third and fourth, blue the fifth and sixth. Each group reads its leading hexadecimal digits
 // (a group that is empty or starts with another character, such as "あ", gives 0); characters
 // from the seventh on are ignored, and no prefix is recognised, so "#FF8000" reads as #F, F8, 00.
-ColorValue HexToColor(std::string_view Text);
+Color HexToColor(std::string_view Text);
 
 }  // namespace velloway

@@ -4,6 +4,7 @@
 
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
+#include "identity/program_identity.h"
 #include "platform/forms.h"
 #include "roll/saver_window.h"
 #include "script/numbers.h"
@@ -21,8 +22,8 @@ void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramW
   // window can be found. A start that cannot have the lock opens nothing.
   const std::unique_ptr<forms::RunningCopyLock> lock = backend.ClaimRunningCopyLock();
   if (!lock) return;
-  constexpr std::string_view kRunningCopyCaptions[] = {"MAIN -+- Velloway", "CONFIG -+- Velloway"};
-  if (backend.FindRunningCopy(kRunningCopyCaptions)) return;  // no window opens: the program ends
+  if (backend.FindRunningCopy(identity::kRunningCopyCaptions))
+    return;  // no window opens: the program ends
 
   const std::string_view programSwitch = argumentText.substr(0, 2);
   if (programSwitch == "/s" || programSwitch == "/S") {
@@ -42,8 +43,9 @@ void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramW
 void WriteInstallRecord(forms::Application& app) {
   const std::string version = InstallVersionText(
       forms::Application::Major(), forms::Application::Minor(), forms::Application::Revision());
-  app.SaveSetting("Velloway", "UpdateInfo", "ApplicationPath", app.Path());
-  app.SaveSetting("Velloway", "UpdateInfo", "CurrentVersion", version);
+  using namespace identity;
+  app.SaveSetting(kAppName, kInstallSection, kApplicationPathKey, app.Path());
+  app.SaveSetting(kAppName, kInstallSection, kCurrentVersionKey, version);
 }
 
 std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision) {

@@ -5,11 +5,14 @@
 
 #include <filesystem>
 
+#include "identity/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "support/temp_dir.h"
 
 namespace velloway {
 namespace {
+
+using namespace identity;
 
 using ::testing::ElementsAre;
 
@@ -23,10 +26,10 @@ class SettingsDialogTest : public ::testing::Test {
     return *dialog;
   }
   void Store(const std::string& name) {
-    backend.SettingsStore().Write("Velloway", "Setting", "ScriptFileName", name);
+    backend.SettingsStore().Write(kAppName, kSettingSection, kScriptFileNameKey, name);
   }
   std::optional<std::string> Stored() {
-    return backend.SettingsStore().Read("Velloway", "Setting", "ScriptFileName");
+    return backend.SettingsStore().Read(kAppName, kSettingSection, kScriptFileNameKey);
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> entries;
@@ -70,7 +73,7 @@ TEST_F(SettingsDialogTest, PreselectionCases) {
     std::filesystem::remove_all(dir.Path());
     std::filesystem::create_directories(dir.Path());
     for (const char* name : c.files) dir.Write(name, "");
-    backend.SettingsStore().Erase("Velloway", "Setting", "ScriptFileName");
+    backend.SettingsStore().Erase(kAppName, kSettingSection, kScriptFileNameKey);
     if (c.stored) Store(*c.stored);
     EXPECT_EQ(Open().ScriptList().ListIndex(), c.selected) << c.stored.value_or("(absent)");
   }
@@ -94,7 +97,7 @@ TEST_F(SettingsDialogTest, OkAndCancel) {
       {"Cancel with nothing stored", std::nullopt, 0, false, std::nullopt},
   };
   for (const auto& c : cases) {
-    backend.SettingsStore().Erase("Velloway", "Setting", "ScriptFileName");
+    backend.SettingsStore().Erase(kAppName, kSettingSection, kScriptFileNameKey);
     if (c.stored) Store(*c.stored);
     const SettingsDialog& config = Open();
     if (c.choose >= 0) backend.ChooseListEntry(config.Id(), c.choose);
@@ -113,7 +116,7 @@ TEST_F(SettingsDialogTest, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   backend.SetScreen({1920, 1080, 144, 144, {}});
   const SettingsDialog& config = Open();
   const auto* window = backend.Window(config.Id());
-  EXPECT_EQ(window->Caption, "CONFIG -+- Velloway");
+  EXPECT_EQ(window->Caption, kSettingsCaption);
   EXPECT_EQ(window->Style.Border, forms::BorderStyle::FixedSingle);
   EXPECT_EQ(window->Bounds, (forms::PixelRect{733, 361, 733 + 453, 361 + 357}));  // centred
   ASSERT_EQ(window->Controls.size(), 5u);                                         // in tab order

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "identity/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"
@@ -24,12 +25,14 @@ class SaverTest : public ::testing::Test {
   }
 
   // Writes the script as Default.vws (or under name, which becomes the stored choice).
-  void WriteScript(const std::string& text, const std::string& name = "Default.vws") {
+  void WriteScript(const std::string& text,
+                   const std::string& name = std::string(identity::kDefaultScript)) {
     dir_.Write(name, text);
-    if (name != "Default.vws") Choose(name);
+    if (name != identity::kDefaultScript) Choose(name);
   }
   void Choose(const std::string& name) {
-    backend_->SettingsStore().Write("Velloway", "Setting", "ScriptFileName", name);
+    backend_->SettingsStore().Write(identity::kAppName, identity::kSettingSection,
+                                    identity::kScriptFileNameKey, name);
   }
   SaverWindow& StartSaver(RollOptions options = {}) {
     saver_ = std::make_unique<SaverWindow>(*backend_, options);

@@ -3,11 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "identity/program_identity.h"
 #include "roll/saver_fixture.h"
 #include "script/script_loader.h"
 
 namespace velloway {
 namespace {
+
+using namespace identity;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -15,7 +18,7 @@ using SaverSetUp = testing::SaverTest;
 
 TEST_F(SaverSetUp, WindowIsDesignedBorderlessWithoutTaskbarButtonAndPointer) {
   const SaverWindow& saver = StartSaver();
-  EXPECT_EQ(saver.Caption(), "MAIN -+- Velloway");
+  EXPECT_EQ(saver.Caption(), kSaverCaption);
   const auto& window = ShownWindow();
   EXPECT_EQ(window.Style.Border, forms::BorderStyle::None);
   EXPECT_FALSE(window.Style.ShowInTaskbar);
@@ -49,7 +52,7 @@ TEST_F(SaverSetUp, WindowCoversTheScreenAtEveryDpi) {
 TEST_F(SaverSetUp, BackgroundTakesTheHeaderColour) {
   const struct {
     const char* script;
-    forms::Color color;
+    Color color;
   } cases[] = {
       {"HEADER\t12\t2\tMID\tFFFFFF\r\n", 16777215},
       {"HEADER\t12\t2\tMID\tff8000\r\n", 33023},

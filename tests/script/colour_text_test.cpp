@@ -8,7 +8,7 @@ namespace {
 TEST(HexToColor, ReadsRedGreenBlueGroups) {
   const struct {
     const char* text;
-    ColorValue value;
+    Color value;
   } cases[] = {
       {"FFFFFF", 16777215},
       {"000000", 0},

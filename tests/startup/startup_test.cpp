@@ -5,6 +5,7 @@
 
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
+#include "identity/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"
@@ -12,7 +13,10 @@
 namespace velloway {
 namespace {
 
+using namespace identity;
+
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 // A window of another program, such as the host of a preview or a running copy.
@@ -43,8 +47,9 @@ class StartUp : public ::testing::Test {
     }
     return opened;
   }
-  std::optional<std::string> Setting(const char* section, const char* key) {
-    return backend.SettingsStore().Read("Velloway", section, key);
+  // A value of the installation record.
+  std::optional<std::string> Installed(std::string_view key) {
+    return backend.SettingsStore().Read(kAppName, kInstallSection, key);
   }
 
   testing::TempDir dir;
@@ -58,17 +63,17 @@ TEST_F(StartUp, TheSwitchChoosesTheWindow) {
   const std::string pane = std::to_string(host.Id());
   const struct {
     std::string arguments;
-    std::vector<std::string> opened;
+    std::vector<std::string_view> opened;
   } cases[] = {
-      {"/s", {"MAIN -+- Velloway"}},
-      {"/S", {"MAIN -+- Velloway"}},
-      {"/S 99", {"MAIN -+- Velloway"}},
-      {"", {"CONFIG -+- Velloway"}},
-      {"/c", {"CONFIG -+- Velloway"}},
-      {"/C", {"CONFIG -+- Velloway"}},
-      {"/c:5678", {"CONFIG -+- Velloway"}},
-      {"/p " + pane, {"Preview(Velloway)"}},
-      {"/P " + pane, {"Preview(Velloway)"}},
+      {"/s", {kSaverCaption}},
+      {"/S", {kSaverCaption}},
+      {"/S 99", {kSaverCaption}},
+      {"", {kSettingsCaption}},
+      {"/c", {kSettingsCaption}},
+      {"/C", {kSettingsCaption}},
+      {"/c:5678", {kSettingsCaption}},
+      {"/p " + pane, {kPreviewCaption}},
+      {"/P " + pane, {kPreviewCaption}},
       {"/p", {}},
       {"/p:" + pane, {}},
       {"/p 0", {}},
@@ -82,27 +87,27 @@ TEST_F(StartUp, TheSwitchChoosesTheWindow) {
     windows.Saver.reset();
     windows.Dialog.reset();
     windows.Preview.reset();
-    EXPECT_EQ(Start(c.arguments), c.opened) << '"' << c.arguments << '"';
+    EXPECT_THAT(Start(c.arguments), ElementsAreArray(c.opened)) << '"' << c.arguments << '"';
   }
 }
 
 TEST_F(StartUp, SettingsDialogWaitsForPendingEventsFirst) {
   bool ranBeforeTheDialog = false;
   backend.QueueEvent([&] { ranBeforeTheDialog = backend.Windows().empty(); });
-  EXPECT_THAT(Start("/c"), ElementsAre("CONFIG -+- Velloway"));
+  EXPECT_THAT(Start("/c"), ElementsAre(kSettingsCaption));
   EXPECT_TRUE(ranBeforeTheDialog);
 }
 
 TEST_F(StartUp, RunningCopyStopsEveryStartButTheRecordIsWritten) {
-  for (const char* running : {"MAIN -+- Velloway", "CONFIG -+- Velloway"}) {
-    OtherWindow copy(backend, running);
+  for (const std::string_view running : kRunningCopyCaptions) {
+    OtherWindow copy(backend, std::string(running));
     copy.Show();
     const std::string preview = "/p " + std::to_string(copy.Id());
     for (const std::string& arguments :
          {std::string("/s"), std::string(), std::string("/c"), preview}) {
-      backend.SettingsStore().Erase("Velloway", "UpdateInfo", "CurrentVersion");
+      backend.SettingsStore().Erase(kAppName, kInstallSection, kCurrentVersionKey);
       EXPECT_THAT(Start(arguments), IsEmpty()) << running << " " << arguments;
-      EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000");
+      EXPECT_EQ(Installed(kCurrentVersionKey), "1.00.1000");
     }
   }
 }
@@ -111,28 +116,28 @@ TEST_F(StartUp, AStartWhileAnotherHoldsTheRunningCopyLockOpensNothing) {
   const std::unique_ptr<forms::RunningCopyLock> otherStart = backend.ClaimRunningCopyLock();
   ASSERT_NE(otherStart, nullptr);
   EXPECT_THAT(Start("/s"), IsEmpty());
-  EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000");
+  EXPECT_EQ(Installed(kCurrentVersionKey), "1.00.1000");
   EXPECT_EQ(backend.RunningCopySearches(), 0);  // it does not look for a running copy
 }
 
 TEST_F(StartUp, RunningPreviewDoesNotStopAStart) {
-  OtherWindow preview(backend, "Preview(Velloway)");
+  OtherWindow preview(backend, std::string(kPreviewCaption));
   preview.Show();
-  EXPECT_THAT(Start("/s"), ElementsAre("MAIN -+- Velloway"));
+  EXPECT_THAT(Start("/s"), ElementsAre(kSaverCaption));
 }
 
 TEST_F(StartUp, InstallationRecordIsWrittenOnEveryStart) {
   for (const char* arguments : {"/a", "/s"}) {
-    backend.SettingsStore().Erase("Velloway", "UpdateInfo", "ApplicationPath");
+    backend.SettingsStore().Erase(kAppName, kInstallSection, kApplicationPathKey);
     Start(arguments);
-    EXPECT_EQ(Setting("UpdateInfo", "ApplicationPath"), dir.Utf8()) << arguments;
-    EXPECT_EQ(Setting("UpdateInfo", "CurrentVersion"), "1.00.1000") << arguments;
+    EXPECT_EQ(Installed(kApplicationPathKey), dir.Utf8()) << arguments;
+    EXPECT_EQ(Installed(kCurrentVersionKey), "1.00.1000") << arguments;
   }
 }
 
 TEST_F(StartUp, UnwritableSettingsDoNotStopTheStart) {
   backend.SettingsStore().SetWritesFail(true);
-  EXPECT_THAT(Start("/s"), ElementsAre("MAIN -+- Velloway"));
+  EXPECT_THAT(Start("/s"), ElementsAre(kSaverCaption));
 }
 
 TEST(InstallVersionText, PadsMinorAndRevision) {

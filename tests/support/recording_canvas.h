@@ -11,20 +11,19 @@ class RecordingCanvas : public forms::Canvas {
  public:
   struct Fill {
     forms::PixelRect Rect;
-    forms::Color Color;
+    velloway::Color Color;
   };
   struct Text {
     std::string Caption;
     int X;
     int Y;
-    forms::Color Color;
+    velloway::Color Color;
   };
 
-  void FillRect(const forms::PixelRect& rect, forms::Color color) override {
+  void FillRect(const forms::PixelRect& rect, Color color) override {
     fills.push_back({rect, color});
   }
-  void DrawText(const forms::FontSpec&, std::string_view text, int x, int y,
-                forms::Color color) override {
+  void DrawText(const forms::FontSpec&, std::string_view text, int x, int y, Color color) override {
     texts.push_back({std::string(text), x, y, color});
   }
 

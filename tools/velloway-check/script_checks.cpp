@@ -21,7 +21,7 @@ bool IsColourText(std::string_view text) {
 }
 
 // A colour value written back as RRGGBB, to say how a malformed colour reads.
-std::string AsRrggbb(ColorValue value) {
+std::string AsRrggbb(Color value) {
   char text[8];
   std::snprintf(text, sizeof text, "%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF,
                 (value >> 16) & 0xFF);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "identity/program_identity.h"
 #include "roll/saver_window.h"
 
 namespace velloway::check {
@@ -23,7 +24,8 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   headless::HeadlessBackend backend;
   backend.SetScreen(options.Screen);
   backend.SetAppPath(Utf8(std::filesystem::absolute(script).parent_path()));
-  backend.SettingsStore().Write("Velloway", "Setting", "ScriptFileName", Utf8(script.filename()));
+  backend.SettingsStore().Write(identity::kAppName, identity::kSettingSection,
+                                identity::kScriptFileNameKey, Utf8(script.filename()));
   if (options.LineHeight) {
     const int height = *options.LineHeight;
     backend.SetTextMetrics([height](const forms::FontSpec&, std::string_view text) {

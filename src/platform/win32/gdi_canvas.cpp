@@ -39,7 +39,7 @@ UniqueFont MakeFont(const forms::FontSpec& font, int dpiY) {
 
 }  // namespace
 
-COLORREF ToColorRef(forms::Color color) {
+COLORREF ToColorRef(Color color) {
   const auto value = static_cast<std::uint32_t>(color);
   if ((value & 0xFF000000u) == 0x80000000u) return GetSysColor(static_cast<int>(value & 0xFFu));
   return value & 0x00FFFFFFu;
@@ -88,7 +88,7 @@ forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_vi
   return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
 }
 
-void GdiCanvas::FillRect(const forms::PixelRect& rect, forms::Color color) {
+void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
   if (rect.IsEmpty()) return;
   // The DC's own brush: no brush object is made per fill.
   SetDCBrushColor(dc_, ToColorRef(color));
@@ -97,7 +97,7 @@ void GdiCanvas::FillRect(const forms::PixelRect& rect, forms::Color color) {
 }
 
 void GdiCanvas::DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
-                         forms::Color color) {
+                         Color color) {
   if (text.empty()) return;
   const std::wstring wide = platform::Utf8ToWide(text);
   const SelectGuard selected(dc_, fonts_.Get(font));
@@ -132,7 +132,7 @@ bool Surface::Reserve(int width, int height) {
   return true;
 }
 
-forms::Color Surface::Pixel(int x, int y) const {
+Color Surface::Pixel(int x, int y) const {
   if (bits_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   GdiFlush();
   const std::uint32_t bgr = bits_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
@@ -141,7 +141,7 @@ forms::Color Surface::Pixel(int x, int y) const {
   const std::uint32_t red = (bgr >> 16) & 0xFFu;
   const std::uint32_t green = (bgr >> 8) & 0xFFu;
   const std::uint32_t blue = bgr & 0xFFu;
-  return static_cast<forms::Color>(red | (green << 8) | (blue << 16));
+  return static_cast<Color>(red | (green << 8) | (blue << 16));
 }
 
 void PaintThrough(Surface& buffer, FontCache& fonts, HDC target, const forms::PixelRect& area,

@@ -16,7 +16,7 @@ namespace velloway::win32 {
 
 // A colour value (red + 256 * green + 65536 * blue) as GDI takes it; a system colour
 // (0x800000nn) becomes that colour's current value.
-COLORREF ToColorRef(forms::Color color);
+COLORREF ToColorRef(Color color);
 
 struct FontSpecHash {
   std::size_t operator()(const forms::FontSpec& font) const;
@@ -37,7 +37,7 @@ class Surface {
   int Width() const { return width_; }
   int Height() const { return height_; }
   // The colour value at (x, y) in surface pixels.
-  forms::Color Pixel(int x, int y) const;
+  Color Pixel(int x, int y) const;
 
  private:
   UniqueDc dc_;
@@ -80,9 +80,9 @@ class FontCache {
 class GdiCanvas final : public forms::Canvas {
  public:
   GdiCanvas(HDC dc, FontCache& fonts) : dc_(dc), fonts_(fonts) {}
-  void FillRect(const forms::PixelRect& rect, forms::Color color) override;
+  void FillRect(const forms::PixelRect& rect, Color color) override;
   void DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
-                forms::Color color) override;
+                Color color) override;
 
  private:
   HDC dc_;

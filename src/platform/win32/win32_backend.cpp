@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "platform/wide_text.h"
+#include "platform/win32/debug_output.h"
 #include "platform/win32/win32_window.h"
 
 namespace velloway::win32 {
 namespace {
 
 constexpr wchar_t kAppClassName[] = L"VellowayApp";
+constexpr wchar_t kFormClassName[] = L"VellowayForm";
+// The program's status when it ends because no window of its could be made.
+constexpr int kNoWindowStatus = 1;
 // Posted to the hidden window when a form window is gone: the program ends if, once the current
 // handler has finished, no window has taken its place.
 constexpr UINT kCheckLastWindow = WM_APP + 1;
@@ -205,19 +209,25 @@ Win32Backend::Win32Backend(HINSTANCE instance, SystemCalls& calls)
       shcore_(LoadLibraryW(L"shcore.dll")),
       fonts_(PrimaryDpi(shcore_.get()).second),
       calls_(calls),
-      music_(calls) {
-  static const WindowClass appClass(instance_, kAppClassName, &Win32Backend::AppWindowProc,
-                                    nullptr);
+      music_(calls),
+      appClass_(instance_, kAppClassName, &Win32Backend::AppWindowProc, nullptr),
+      formClass_(instance_, kFormClassName, &Win32Window::WindowProc,
+                 LoadCursorW(nullptr, IDC_ARROW), LoadIconW(instance_, L"VELLOWAY")) {
   // A hidden top-level window rather than a message-only one: it can own forms. Where no window
   // can be made (no display), the backend still measures, paints offscreen and stores settings.
-  CreateWindowExW(0, appClass.Name(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
+  if (CreateWindowExW(0, appClass_.Name(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_,
+                      this) == nullptr) {
+    ReportFailure(L"the program's hidden window cannot be made", GetLastError());
+  }
 }
 
 Win32Backend::~Win32Backend() = default;
 
 std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
     forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
-  return std::make_unique<Win32Window>(*this, events, style, caption);
+  std::unique_ptr<Win32Window> window = Win32Window::Make(*this, events, style, caption);
+  if (!window) windowRefused_ = true;
+  return window;
 }
 
 std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
@@ -272,15 +282,15 @@ std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
       platform::Utf8ToWide(directory) + L"\\" + platform::Utf8ToWide(pattern);
   std::vector<std::string> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW(query.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const HANDLE first = FindFirstFileW(query.c_str(), &found);
+  if (first == INVALID_HANDLE_VALUE) return names;
+  const UniqueSearch search(first);
   constexpr DWORD kNotNormal =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
     if ((found.dwFileAttributes & kNotNormal) == 0)
       names.push_back(platform::WideToUtf8(found.cFileName));
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
   return names;
 }
 
@@ -348,7 +358,7 @@ void Win32Backend::End() {
 }
 
 int Win32Backend::RunMessageLoop() {
-  if (openWindows_ == 0) return 0;
+  if (openWindows_ == 0) return windowRefused_ ? kNoWindowStatus : 0;
   MSG message;
   for (;;) {
     const BOOL result = GetMessageW(&message, nullptr, 0, 0);

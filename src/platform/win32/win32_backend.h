@@ -18,11 +18,11 @@
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/system_calls.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_window.h"
 
 namespace velloway::win32 {
 
 class Win32Timer;
-class Win32Window;
 
 class Win32Backend final : public forms::Backend {
  public:
@@ -52,8 +52,8 @@ class Win32Backend final : public forms::Backend {
   void DoEvents() override;
   [[noreturn]] void End() override;
 
-  // Runs the message loop until the last window is gone and returns the quit code; returns 0 at
-  // once when no window is open.
+  // Runs the message loop until the last window is gone and returns the quit code. Returns at
+  // once when no window is open: 0, or 1 when a window the program asked for could not be made.
   int RunMessageLoop();
   int OpenWindowCount() const { return openWindows_; }
 
@@ -67,6 +67,7 @@ class Win32Backend final : public forms::Backend {
   HWND AppWindow() const { return appWindow_.get(); }
   HCURSOR BlankCursor();
   SystemCalls& Calls() { return calls_; }
+  const wchar_t* FormClassName() const { return formClass_.Name(); }
   void WindowOpened() { ++openWindows_; }
   // Windows with controls take Tab, Enter and Escape as a dialog does.
   void AddDialogWindow(HWND window) { dialogWindows_.insert(window); }
@@ -91,6 +92,9 @@ class Win32Backend final : public forms::Backend {
   Win32SystemCalls systemCalls_;
   SystemCalls& calls_;
   MciMusicDevice music_;
+  WindowClass appClass_;
+  WindowClass formClass_;  // before the windows of the class, which go first
+  bool windowRefused_ = false;
   UniqueCursor blankCursor_;
   std::optional<forms::ScreenMetrics> screen_;
   UINT_PTR nextTimerId_ = 1;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/wide_text.h"
+#include "platform/win32/debug_output.h"
 #include "platform/win32/gdi_canvas.h"
 
 namespace velloway::win32 {
@@ -50,6 +51,15 @@ int WindowHeight(forms::ControlKind kind, int height) {
 
 }  // namespace
 
+std::unique_ptr<Win32Control> Win32Control::Make(HWND parent, HINSTANCE instance, int id,
+                                                 const forms::ControlProperties& properties,
+                                                 forms::ControlEvents& events, FontCache& fonts) {
+  std::unique_ptr<Win32Control> control(
+      new Win32Control(parent, instance, id, properties, events, fonts));
+  if (!control->window_) return nullptr;
+  return control;
+}
+
 Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
                            const forms::ControlProperties& properties, forms::ControlEvents& events,
                            FontCache& fonts)
@@ -66,7 +76,11 @@ Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
       0, ControlClass(kind_), caption.c_str(), WS_CHILD | WS_VISIBLE | ControlStyle(properties),
       r.Left, r.Top, r.Width(), WindowHeight(kind_, r.Height()), parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr));
-  if (!window_) return;
+  if (!window_) {
+    const DWORD error = GetLastError();
+    ReportFailure(L"the control \"" + caption + L"\" cannot be made", error);
+    return;
+  }
   // The form finds the control object behind a child window through this slot.
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.Get(font_)), FALSE);

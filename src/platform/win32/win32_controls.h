@@ -3,6 +3,7 @@
 // picture.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,10 @@ class FontCache;
 // that concern it.
 class Win32Control final : public forms::NativeControl {
  public:
-  Win32Control(HWND parent, HINSTANCE instance, int id, const forms::ControlProperties& properties,
-               forms::ControlEvents& events, FontCache& fonts);
+  // The control; null when the system does not make it (the reason goes to the debugger output).
+  static std::unique_ptr<Win32Control> Make(HWND parent, HINSTANCE instance, int id,
+                                            const forms::ControlProperties& properties,
+                                            forms::ControlEvents& events, FontCache& fonts);
   ~Win32Control() override;
   Win32Control(const Win32Control&) = delete;
   Win32Control& operator=(const Win32Control&) = delete;
@@ -41,6 +44,9 @@ class Win32Control final : public forms::NativeControl {
   HBRUSH Colours(HDC dc) const;
 
  private:
+  // Leaves window_ empty when the system does not make the control.
+  Win32Control(HWND parent, HINSTANCE instance, int id, const forms::ControlProperties& properties,
+               forms::ControlEvents& events, FontCache& fonts);
   // Makes the opened list as wide as its longest entry needs, within the field's and the
   // screen's widths.
   void FitOpenedList();

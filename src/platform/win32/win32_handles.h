@@ -15,6 +15,12 @@ struct HandleDeleter {
 // A kernel object's handle: a file's (never INVALID_HANDLE_VALUE), a mutex's.
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleDeleter>;
 
+struct SearchDeleter {
+  void operator()(HANDLE search) const { FindClose(search); }
+};
+// A file search's handle (FindFirstFileW; never INVALID_HANDLE_VALUE).
+using UniqueSearch = std::unique_ptr<std::remove_pointer_t<HANDLE>, SearchDeleter>;
+
 struct GdiObjectDeleter {
   void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };

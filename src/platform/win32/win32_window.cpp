@@ -3,16 +3,14 @@
 #include "platform/win32/win32_window.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 #include "platform/wide_text.h"
+#include "platform/win32/debug_output.h"
 #include "platform/win32/win32_backend.h"
 
 namespace velloway::win32 {
 namespace {
-
-constexpr wchar_t kFormClassName[] = L"VellowayForm";
 
 std::int16_t LowSigned(LPARAM value) {
   return static_cast<std::int16_t>(value & 0xFFFF);
@@ -86,10 +84,22 @@ WindowClass::WindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
   windowClass.hbrBackground = nullptr;  // we paint every pixel ourselves
   windowClass.lpszClassName = name;
   atom_ = RegisterClassExW(&windowClass);
+  if (atom_ == 0) {
+    ReportFailure(L"the window class " + std::wstring(name) + L" cannot be registered",
+                  GetLastError());
+  }
 }
 
 WindowClass::~WindowClass() {
   if (atom_ != 0) UnregisterClassW(name_, instance_);
+}
+
+std::unique_ptr<Win32Window> Win32Window::Make(Win32Backend& backend, forms::WindowEvents& events,
+                                               const forms::WindowStyle& style,
+                                               std::string_view caption) {
+  std::unique_ptr<Win32Window> window(new Win32Window(backend, events, style, caption));
+  if (!window->window_) return nullptr;
+  return window;
 }
 
 Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
@@ -98,9 +108,6 @@ Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
       events_(events),
       invisiblePointer_(style.InvisiblePointer),
       minimizable_(style.Border != forms::BorderStyle::None) {
-  static const WindowClass formClass(backend.instance_, kFormClassName, &Win32Window::WindowProc,
-                                     LoadCursorW(nullptr, IDC_ARROW),
-                                     LoadIconW(backend.instance_, L"VELLOWAY"));
   DWORD windowStyle = 0;
   int position = 0;
   if (style.Border == forms::BorderStyle::None) {
@@ -121,10 +128,11 @@ Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
   // WM_NCCREATE takes ownership of the handle (window_), so that messages sent during
   // creation already find this object.
   const HWND created =
-      CreateWindowExW(extendedStyle, formClass.Name(), text.c_str(), windowStyle, position,
+      CreateWindowExW(extendedStyle, backend.FormClassName(), text.c_str(), windowStyle, position,
                       position, position, position, owner, nullptr, backend.instance_, this);
   if (created == nullptr) {
-    throw std::runtime_error("CreateWindowExW failed with error " + std::to_string(GetLastError()));
+    const DWORD error = GetLastError();
+    ReportFailure(L"the window \"" + text + L"\" cannot be made", error);
   }
 }
 
@@ -199,8 +207,9 @@ void Win32Window::Show() {
 std::unique_ptr<forms::NativeControl> Win32Window::CreateControl(
     const forms::ControlProperties& properties, forms::ControlEvents& events) {
   const int id = properties.IsDefault ? IDOK : properties.IsCancel ? IDCANCEL : nextControlId_++;
-  auto control = std::make_unique<Win32Control>(window_.get(), backend_.instance_, id, properties,
-                                                events, backend_.fonts_);
+  std::unique_ptr<Win32Control> control = Win32Control::Make(window_.get(), backend_.instance_, id,
+                                                             properties, events, backend_.fonts_);
+  if (!control) return nullptr;
   if (!hasControls_) {
     hasControls_ = true;
     backend_.AddDialogWindow(window_.get());

@@ -37,8 +37,11 @@ inline constexpr int kSlotBytes = 2 * static_cast<int>(sizeof(LONG_PTR));
 // the window first (with its owner, or closed from its system menu), the form hears of it.
 class Win32Window final : public forms::NativeWindow {
  public:
-  Win32Window(Win32Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
-              std::string_view caption);
+  // The window, hidden; null when the system does not make it (the reason goes to the debugger
+  // output).
+  static std::unique_ptr<Win32Window> Make(Win32Backend& backend, forms::WindowEvents& events,
+                                           const forms::WindowStyle& style,
+                                           std::string_view caption);
   ~Win32Window() override;
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -54,8 +57,13 @@ class Win32Window final : public forms::NativeWindow {
   std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
                                                       forms::ControlEvents& events) override;
 
- private:
+  // The window procedure of the form windows' class.
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  // Leaves window_ empty when the system does not make the window.
+  Win32Window(Win32Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
+              std::string_view caption);
   // Handles a message for this window; the object may be gone when an event handler returns.
   LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The control a WM_CTLCOLOR* message is about: the child itself, or the list of a drop-down.

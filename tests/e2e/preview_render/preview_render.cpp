@@ -20,6 +20,8 @@
 #include <memory>
 #include <string>
 
+#include "identity/program_identity.h"
+#include "platform/wide_text.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"
 #include "startup/startup.h"
@@ -187,7 +189,8 @@ bool ShowHostedPreview(velloway::win32::Win32Backend& backend, HINSTANCE instanc
   Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + Rect(client));
 
   velloway::ShowPreview(backend, hosted.windows, reinterpret_cast<velloway::forms::WindowId>(host));
-  hosted.preview = FindWindowExW(host, nullptr, nullptr, L"Preview(Velloway)");
+  const std::wstring caption = velloway::platform::Utf8ToWide(velloway::identity::kPreviewCaption);
+  hosted.preview = FindWindowExW(host, nullptr, nullptr, caption.c_str());
   if (!hosted.windows.Preview || hosted.preview == nullptr) {
     Say("ERROR no preview inside the host");
     return false;

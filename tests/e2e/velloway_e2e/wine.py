@@ -150,9 +150,19 @@ class WinePrefix:
             err.seek(0)
             done = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
         if check and done.returncode != 0:
-            raise HarnessError(f"wine {list(args)} exited {done.returncode}: "
-                               f"{done.stderr.decode(errors='replace').strip()}")
+            # Wine's console programs (reg among them) print their errors on stdout.
+            said = (done.stdout + done.stderr).decode(errors="replace").strip()
+            raise HarnessError(f"wine {list(args)} exited {done.returncode}: {said}")
         return done
+
+    def _reg_write(self, *args: str) -> None:
+        """`wine reg args...`, once more when it fails: on rare runs Wine's reg cannot reach
+        the registry while the prefix's helper processes shut down, and a second try does."""
+        try:
+            self.wine("reg", *args)
+        except HarnessError as first:
+            print(f"\n  retrying after: {first}", file=sys.stderr)
+            self.wine("reg", *args)
 
     def start_program(self, program: Union[str, Path], *args: str,
                       cwd: Union[str, Path, None] = None,
@@ -218,7 +228,7 @@ class WinePrefix:
         path = self.logs / f"import-{time.monotonic_ns()}.reg"
         path.write_bytes(reg_file(keys))
         try:
-            self.wine("reg", "import", self.windows_path(path))
+            self._reg_write("import", self.windows_path(path))
         finally:
             path.unlink(missing_ok=True)
 
@@ -229,7 +239,7 @@ class WinePrefix:
     def reg_add(self, key: str, name: str, data: str, kind: str = "REG_SZ") -> None:
         """`wine reg add` (ASCII text only: Wine's command line does not carry other text
         exactly; use reg_set for that)."""
-        self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f")
+        self._reg_write("add", key, "/v", name, "/t", kind, "/d", data, "/f")
 
     def set_dpi(self, dpi: int) -> None:
         """The DPI that programs started from now on see (96, 120, 144, 192 ...; 96 is the

@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "identity/program_identity.h"
 #include "platform/forms.h"
 #include "platform/wide_text.h"
 #include "platform/win32/command_line.h"
@@ -28,7 +28,6 @@
 namespace velloway::win32 {
 namespace {
 
-using forms::Color;
 using forms::FontSpec;
 using forms::PixelRect;
 using platform::Utf8ToWide;
@@ -501,19 +500,22 @@ TEST(MusicDeviceTest, PlayingNeedsExactlyPlayingInTheReply) {
 // ---- What the backend's other intentions come down to ----
 
 TEST(RunningCopyTest, EveryCaptionIsLookedForWhicheverIsFound) {
-  constexpr std::string_view kCaptions[] = {"MAIN -+- Velloway", "CONFIG -+- Velloway"};
+  using identity::kRunningCopyCaptions;
+  std::vector<std::string> lookUps;
+  for (const std::string_view caption : kRunningCopyCaptions) {
+    lookUps.push_back("FindWindowA(null, \"" + std::string(caption) + "\")");
+  }
   const struct {
-    const char* running;  // the caption of the window that is open, or none
+    std::string_view running;  // the caption of the window that is open, or none
     bool found;
-  } cases[] = {{"MAIN -+- Velloway", true}, {"CONFIG -+- Velloway", true}, {"", false}};
+  } cases[] = {{kRunningCopyCaptions[0], true}, {kRunningCopyCaptions[1], true}, {"", false}};
   for (const auto& c : cases) {
     testing::RecordingSystemCalls calls;
-    calls.windowsByCaption[c.running] = reinterpret_cast<HWND>(0x1234);
+    if (!c.running.empty())
+      calls.windowsByCaption[std::string(c.running)] = reinterpret_cast<HWND>(0x1234);
     Win32Backend backend(GetModuleHandleW(nullptr), calls);
-    EXPECT_EQ(backend.FindRunningCopy(kCaptions), c.found) << c.running;
-    EXPECT_THAT(calls.calls, ::testing::ElementsAre(R"(FindWindowA(null, "MAIN -+- Velloway"))",
-                                                    R"(FindWindowA(null, "CONFIG -+- Velloway"))"))
-        << c.running;
+    EXPECT_EQ(backend.FindRunningCopy(kRunningCopyCaptions), c.found) << c.running;
+    EXPECT_THAT(calls.calls, ::testing::ElementsAreArray(lookUps)) << c.running;
   }
 }
 
@@ -552,11 +554,7 @@ class WindowTest : public ::testing::Test {
   // The window, or null (and the test skipped) where windows cannot be made.
   std::unique_ptr<forms::NativeWindow> Make(const forms::WindowStyle& style,
                                             std::string_view caption = "Probe") {
-    try {
-      return backend_.CreateNativeWindow(events_, style, caption);
-    } catch (const std::runtime_error&) {
-      return nullptr;
-    }
+    return backend_.CreateNativeWindow(events_, style, caption);
   }
   static HWND Hwnd(const forms::NativeWindow& window) {
     return reinterpret_cast<HWND>(window.Id());
@@ -740,6 +738,33 @@ TEST_F(WindowTest, TheMessageLoopEndsWithTheLastWindow) {
 
 TEST_F(WindowTest, NoWindowNoLoop) {
   EXPECT_EQ(backend_.RunMessageLoop(), 0);
+}
+
+// Refuses every window this thread would make while it lives, as a system short of resources does.
+class RefuseNewWindows {
+ public:
+  RefuseNewWindows() : hook_(SetWindowsHookExW(WH_CBT, &Refuse, nullptr, GetCurrentThreadId())) {}
+  ~RefuseNewWindows() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+  }
+  RefuseNewWindows(const RefuseNewWindows&) = delete;
+  RefuseNewWindows& operator=(const RefuseNewWindows&) = delete;
+
+ private:
+  static LRESULT CALLBACK Refuse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_;
+};
+
+TEST_F(WindowTest, AWindowTheSystemRefusesIsNoneAndTheProgramEndsWithAFailureStatus) {
+  {
+    const RefuseNewWindows refusal;
+    EXPECT_EQ(Make(forms::WindowStyle{}), nullptr);
+  }
+  EXPECT_EQ(backend_.OpenWindowCount(), 0);
+  EXPECT_EQ(backend_.RunMessageLoop(), 1);
 }
 
 TEST_F(WindowTest, TimersTickThroughTheMessageLoopUntilStopped) {
