@@ -13,6 +13,7 @@ namespace velloway::identity {
 inline constexpr std::string_view kAppName = "Velloway";
 inline constexpr std::string_view kSettingSection = "Setting";
 inline constexpr std::string_view kScriptFileNameKey = "ScriptFileName";
+// The roll options, stored with the script choice: "1" on, "0" off.
 inline constexpr std::string_view kSmoothMotionKey = "SmoothMotion";
 inline constexpr std::string_view kEveryMonitorKey = "EveryMonitor";
 // The installation record, written at every start.
