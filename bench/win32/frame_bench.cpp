@@ -75,10 +75,11 @@ class TimedBackend final : public Backend {
                                           std::string_view text) override {
     return inner_.MeasureText(font, text);
   }
-  std::unique_ptr<velloway::forms::TextImage> CreateTextImage(
-      const velloway::forms::FontSpec& font, std::string_view text,
-      velloway::forms::TextImageSpan span, velloway::Color color,
-      velloway::Color background) override {
+  std::unique_ptr<velloway::forms::TextImage> CreateTextImage(const velloway::forms::FontSpec& font,
+                                                              std::string_view text,
+                                                              velloway::forms::TextImageSpan span,
+                                                              velloway::Color color,
+                                                              velloway::Color background) override {
     return inner_.CreateTextImage(font, text, span, color, background);
   }
   velloway::forms::ScreenMetrics Screen() override { return inner_.Screen(); }
@@ -89,6 +90,8 @@ class TimedBackend final : public Backend {
   }
   velloway::forms::SettingsStore& Settings() override { return inner_.Settings(); }
   velloway::forms::MusicDevice& Music() override { return inner_.Music(); }
+  velloway::forms::ScriptFileNames FileNames() override { return inner_.FileNames(); }
+  unsigned ScriptCodePage() override { return inner_.ScriptCodePage(); }
   std::optional<velloway::forms::PixelPoint> PointerPosition() override {
     return inner_.PointerPosition();
   }

@@ -59,6 +59,11 @@ struct FontSpec {
   bool operator==(const FontSpec&) const = default;
 };
 
+// For the backends' font caches.
+struct FontSpecHash {
+  std::size_t operator()(const FontSpec& font) const;
+};
+
 // A rendered single line of text, in pixels.
 struct TextExtent {
   int Width = 0;

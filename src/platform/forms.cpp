@@ -1,6 +1,7 @@
 #include "platform/forms.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -10,6 +11,17 @@
 #include "velloway_version.h"
 
 namespace velloway::forms {
+
+std::size_t FontSpecHash::operator()(const FontSpec& font) const {
+  std::size_t hash = std::hash<std::string>{}(font.Name);
+  const auto mix = [&hash](std::size_t value) {
+    hash ^= value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+  };
+  mix(std::bit_cast<std::uint32_t>(font.Size));
+  mix(static_cast<std::size_t>(font.Bold) | (static_cast<std::size_t>(font.Italic) << 1));
+  mix(static_cast<std::size_t>(font.Charset));
+  return hash;
+}
 
 int ToPixels(Twips twips, float twipsPerPixel) {
   return static_cast<int>(std::lround(twips / twipsPerPixel));

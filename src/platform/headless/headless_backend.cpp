@@ -25,27 +25,9 @@ forms::TextExtent DefaultMetrics(const forms::FontSpec& font, std::string_view t
 
 // --- settings ---
 
-std::string HeadlessSettings::Path(std::string_view app, std::string_view section,
-                                   std::string_view key) {
-  return std::string(app) + "\\" + std::string(section) + "\\" + std::string(key);
-}
-
-std::optional<std::string> HeadlessSettings::Read(std::string_view app, std::string_view section,
-                                                  std::string_view key) {
-  const auto it = values_.find(Path(app, section, key));
-  if (it == values_.end()) return std::nullopt;
-  return it->second;
-}
-
 bool HeadlessSettings::Write(std::string_view app, std::string_view section, std::string_view key,
                              std::string_view value) {
-  if (writesFail_) return false;
-  values_[Path(app, section, key)] = std::string(value);
-  return true;
-}
-
-void HeadlessSettings::Erase(std::string_view app, std::string_view section, std::string_view key) {
-  values_.erase(Path(app, section, key));
+  return !writesFail_ && MemorySettings::Write(app, section, key, value);
 }
 
 // --- controls ---
@@ -202,8 +184,7 @@ forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std:
 std::unique_ptr<forms::TextImage> HeadlessBackend::CreateTextImage(const forms::FontSpec& font,
                                                                    std::string_view text,
                                                                    forms::TextImageSpan span,
-                                                                   Color color,
-                                                                   Color background) {
+                                                                   Color color, Color background) {
   ++textImagesMade_;
   return std::make_unique<HeadlessTextImage>(font, std::string(text), span, color, background);
 }

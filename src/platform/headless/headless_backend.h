@@ -15,13 +15,14 @@
 
 #include "platform/backend.h"
 #include "platform/headless/headless_music.h"
+#include "platform/memory_settings.h"
 
 namespace velloway::headless {
 
 // A line of text as the headless backend "draws" it: what it holds, for a test to read back.
 struct HeadlessTextImage : forms::TextImage {
-  HeadlessTextImage(forms::FontSpec font, std::string text, forms::TextImageSpan span,
-                    Color color, Color background)
+  HeadlessTextImage(forms::FontSpec font, std::string text, forms::TextImageSpan span, Color color,
+                    Color background)
       : Font(std::move(font)),
         Text(std::move(text)),
         Span(span),
@@ -55,18 +56,14 @@ struct HeadlessWindow {
   std::vector<std::shared_ptr<HeadlessControl>> Controls;  // in creation order
 };
 
-class HeadlessSettings : public forms::SettingsStore {
+// Settings in memory whose writes a test can make fail, as an unwritable registry's do.
+class HeadlessSettings : public forms::MemorySettings {
  public:
-  std::optional<std::string> Read(std::string_view app, std::string_view section,
-                                  std::string_view key) override;
   bool Write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override;
   void SetWritesFail(bool fail) { writesFail_ = fail; }
-  void Erase(std::string_view app, std::string_view section, std::string_view key);
 
  private:
-  static std::string Path(std::string_view app, std::string_view section, std::string_view key);
-  std::map<std::string, std::string> values_;
   bool writesFail_ = false;
 };
 

@@ -3,7 +3,6 @@
 #include "platform/win32/gdi_canvas.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <string>
 
@@ -84,17 +83,6 @@ COLORREF ToColorRef(Color color) {
   const auto value = static_cast<std::uint32_t>(color);
   if ((value & 0xFF000000u) == 0x80000000u) return GetSysColor(static_cast<int>(value & 0xFFu));
   return value & 0x00FFFFFFu;
-}
-
-std::size_t FontSpecHash::operator()(const forms::FontSpec& font) const {
-  std::size_t hash = std::hash<std::string>{}(font.Name);
-  const auto mix = [&hash](std::size_t value) {
-    hash ^= value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
-  };
-  mix(std::bit_cast<std::uint32_t>(font.Size));
-  mix(static_cast<std::size_t>(font.Bold) | (static_cast<std::size_t>(font.Italic) << 1));
-  mix(static_cast<std::size_t>(font.Charset));
-  return hash;
 }
 
 FontCache::FontCache(int dpiY) : dpiY_(dpiY), measureDc_(CreateCompatibleDC(nullptr)) {}

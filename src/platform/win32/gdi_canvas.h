@@ -19,10 +19,6 @@ namespace velloway::win32 {
 // (0x800000nn) becomes that colour's current value.
 COLORREF ToColorRef(Color color);
 
-struct FontSpecHash {
-  std::size_t operator()(const forms::FontSpec& font) const;
-};
-
 // A 32-bit top-down DIB selected into a memory DC of its own: the windows' back buffer, and an
 // offscreen picture whose pixels can be read.
 class Surface {
@@ -78,7 +74,7 @@ class FontCache {
     Surface pin;
     SelectGuard pinned;  // declared last: leaves the pin before the font is deleted
   };
-  std::unordered_map<forms::FontSpec, std::unique_ptr<CachedFont>, FontSpecHash> fonts_;
+  std::unordered_map<forms::FontSpec, std::unique_ptr<CachedFont>, forms::FontSpecHash> fonts_;
 };
 
 // A line of text drawn once into a 32-bit DIB over its background colour, kept as a bitmap

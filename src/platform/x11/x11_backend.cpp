@@ -189,24 +189,6 @@ class X11FrameDriver final : public forms::FrameDriver {
   bool running_ = false;
 };
 
-std::string MemorySettings::Path(std::string_view app, std::string_view section,
-                                 std::string_view key) {
-  return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
-}
-
-std::optional<std::string> MemorySettings::Read(std::string_view app, std::string_view section,
-                                                std::string_view key) {
-  const auto found = values_.find(Path(app, section, key));
-  if (found == values_.end()) return std::nullopt;
-  return found->second;
-}
-
-bool MemorySettings::Write(std::string_view app, std::string_view section, std::string_view key,
-                           std::string_view value) {
-  values_[Path(app, section, key)] = std::string(value);
-  return true;
-}
-
 X11Backend::X11Backend(BackendSetup setup)
     : stage_(setup.Stage),
       scriptDirectory_(std::move(setup.ScriptDirectory)),

@@ -13,6 +13,7 @@
 // SIGTERM) ends the program.
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
 #include "platform/backend.h"
+#include "platform/memory_settings.h"
 
 #include <X11/Xlib.h>
 
@@ -47,18 +48,6 @@ struct BackendSetup {
 };
 
 // The settings as the command line gives them, in memory: nothing is kept between runs.
-class MemorySettings final : public forms::SettingsStore {
- public:
-  std::optional<std::string> Read(std::string_view app, std::string_view section,
-                                  std::string_view key) override;
-  bool Write(std::string_view app, std::string_view section, std::string_view key,
-             std::string_view value) override;
-
- private:
-  static std::string Path(std::string_view app, std::string_view section, std::string_view key);
-  std::map<std::string, std::string, std::less<>> values_;
-};
-
 class X11Backend final : public forms::Backend {
  public:
   // Connects to the display DISPLAY names; throws std::runtime_error when it cannot, or when
@@ -149,7 +138,7 @@ class X11Backend final : public forms::Backend {
   std::unique_ptr<XftFonts> fonts_;
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
-  MemorySettings settings_;
+  forms::MemorySettings settings_;
   SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
   std::vector<X11Timer*> timers_;

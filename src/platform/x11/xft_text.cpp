@@ -3,7 +3,6 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -41,17 +40,6 @@ int Advance(Display* display, XftFont* font, std::u32string_view text) {
 }
 
 }  // namespace
-
-std::size_t FontSpecHash::operator()(const forms::FontSpec& font) const {
-  std::size_t hash = std::hash<std::string>{}(font.Name);
-  const auto mix = [&hash](std::size_t value) {
-    hash ^= value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
-  };
-  mix(std::bit_cast<std::uint32_t>(font.Size));
-  mix(static_cast<std::size_t>(font.Bold) | (static_cast<std::size_t>(font.Italic) << 1));
-  mix(static_cast<std::size_t>(font.Charset));
-  return hash;
-}
 
 // The face a FontSpec asks for and, opened when a character first needs them, the faces
 // fontconfig ranks after it.

@@ -16,10 +16,6 @@
 
 namespace velloway::x11 {
 
-struct FontSpecHash {
-  std::size_t operator()(const forms::FontSpec& font) const;
-};
-
 class XftFonts {
  public:
   XftFonts(Display* display, int screen, int dpiY);
@@ -47,7 +43,7 @@ class XftFonts {
   Display* display_;
   int screen_;
   int dpiY_;
-  std::unordered_map<forms::FontSpec, std::unique_ptr<FaceSet>, FontSpecHash> faces_;
+  std::unordered_map<forms::FontSpec, std::unique_ptr<FaceSet>, forms::FontSpecHash> faces_;
 };
 
 }  // namespace velloway::x11
