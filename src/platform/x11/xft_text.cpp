@@ -45,8 +45,8 @@ int Advance(Display* display, XftFont* font, std::u32string_view text) {
 // fontconfig ranks after it.
 class XftFonts::FaceSet {
  public:
-  FaceSet(Display* display, int screen, const forms::FontSpec& spec, int dpiY)
-      : display_(display), pattern_(MakePattern(display, screen, spec, dpiY)) {
+  FaceSet(Display* display, int screen, const forms::FontSpec& font, int dpiY)
+      : display_(display), pattern_(MakePattern(display, screen, font, dpiY)) {
     if (pattern_ == nullptr) return;
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern_, &result);
@@ -86,18 +86,18 @@ class XftFonts::FaceSet {
   }
 
  private:
-  static FcPattern* MakePattern(Display* display, int screen, const forms::FontSpec& spec,
+  static FcPattern* MakePattern(Display* display, int screen, const forms::FontSpec& font,
                                 int dpiY) {
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr) return nullptr;
-    const std::string name = spec.Name;
+    const std::string name = font.Name;
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     // As Windows sizes a font by its character height: the em in pixels.
     FcPatternAddDouble(pattern, FC_PIXEL_SIZE,
-                       std::round(static_cast<double>(spec.Size) * dpiY / 72.0));
-    FcPatternAddInteger(pattern, FC_WEIGHT, spec.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, spec.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    if (spec.Charset == forms::kShiftJisCharset) {
+                       std::round(static_cast<double>(font.Size) * dpiY / 72.0));
+    FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    if (font.Charset == forms::kShiftJisCharset) {
       FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
     }
     FcPatternAddBool(pattern, FC_ANTIALIAS, FcTrue);

@@ -14,58 +14,29 @@ from pathlib import Path
 from typing import Sequence, Union
 
 from .display import Desktop
-from .processes import (HarnessError, die_with_parent, register, stop_process, unregister,
-                        wait_until)
+from .processes import StartedProcess, die_with_parent, wait_until
 from .program import MAIN_CAPTION_RE, NATIVE_ENV
 from .testcase import artifacts_dir, program_from_env
 
 
-class NativeProcess:
+class NativeProcess(StartedProcess):
     """One program started with argv in env; stdout and stderr go to files."""
 
     def __init__(self, argv: Sequence[str], env: dict, logs: Path):
-        self.argv = list(map(str, argv))
+        argv = list(map(str, argv))
         logs.mkdir(parents=True, exist_ok=True)
-        self.stdout_path, self.stderr_path = logs / "stdout.txt", logs / "stderr.txt"
-        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+        stdout_path, stderr_path = logs / "stdout.txt", logs / "stderr.txt"
+        with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
             # A session of its own: stop_process then takes down anything it started.
-            self.popen = subprocess.Popen(self.argv, env=env, stdin=subprocess.DEVNULL,
-                                          stdout=out, stderr=err, start_new_session=True,
-                                          preexec_fn=die_with_parent)
-        register(self, self.kill)
-
-    @property
-    def pid(self) -> int:
-        return self.popen.pid
-
-    @property
-    def returncode(self) -> int | None:
-        return self.popen.poll()
-
-    def is_running(self) -> bool:
-        return self.popen.poll() is None
-
-    def wait_exit(self, timeout: float = 10) -> int:
-        """The exit status; HarnessError when the program is still running after timeout."""
-        try:
-            code = self.popen.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise HarnessError(f"{self.argv[0]} still running after {timeout:g} s") from None
-        unregister(self)
-        return code
+            popen = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                     stderr=err, start_new_session=True,
+                                     preexec_fn=die_with_parent)
+        super().__init__(popen, argv, stdout_path, stderr_path)
 
     def terminate(self) -> None:
         """SIGTERM, as the screen-saver daemon ends a hack."""
         with contextlib.suppress(ProcessLookupError):
             os.kill(self.pid, signal.SIGTERM)
-
-    def kill(self) -> None:
-        stop_process(self.popen)
-        unregister(self)
-
-    def output(self) -> tuple:
-        return (self.stdout_path.read_text(errors="replace"),
-                self.stderr_path.read_text(errors="replace"))
 
 
 class NativeTestCase(unittest.TestCase):

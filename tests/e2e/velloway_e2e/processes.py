@@ -83,6 +83,47 @@ def stop_process(proc: subprocess.Popen, sig: int = signal.SIGKILL, timeout: flo
 # ---------------------------------------------------------------------------------------------
 # /proc
 
+class StartedProcess:
+    """A program this harness started: popen, its argv, and its output in two files. Registered
+    for the exit-time cleanup until it is stopped or has ended."""
+
+    def __init__(self, popen: subprocess.Popen, argv: list, stdout_path: Path,
+                 stderr_path: Path):
+        self.popen, self.argv = popen, argv
+        self.stdout_path, self.stderr_path = stdout_path, stderr_path
+        register(self, self.kill)
+
+    @property
+    def pid(self) -> int:
+        return self.popen.pid
+
+    @property
+    def returncode(self) -> int | None:
+        return self.popen.poll()
+
+    def is_running(self) -> bool:
+        return self.popen.poll() is None
+
+    def wait_exit(self, timeout: float = 10) -> int:
+        """The exit status; HarnessError when the program is still running after timeout."""
+        try:
+            code = self.popen.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError(f"{self.argv[0]} still running after {timeout:g} s") from None
+        unregister(self)
+        return code
+
+    def kill(self) -> None:
+        """Stops the program by its PID (and its process group)."""
+        stop_process(self.popen)
+        unregister(self)
+
+    def output(self) -> tuple:
+        """(stdout, stderr) so far, as text."""
+        return (self.stdout_path.read_text(errors="replace"),
+                self.stderr_path.read_text(errors="replace"))
+
+
 def proc_stat(pid: int) -> list[str] | None:
     """The fields of /proc/<pid>/stat after the command name ([0] is field 3, the state), or
     None when the process is gone."""

@@ -14,8 +14,8 @@ from pathlib import Path
 from typing import Union
 
 from .display import Desktop
-from .processes import (HarnessError, die_with_parent, memory_kib, owner_alive, owner_tag,
-                        register, run, stop_process, unregister)
+from .processes import (HarnessError, StartedProcess, die_with_parent, memory_kib, owner_alive,
+                        owner_tag, register, run, unregister)
 from .program import REPO
 from .registry import read_reg_export, reg_file
 
@@ -269,44 +269,13 @@ class WinePrefix:
         self.wine(*args, check=False)
 
 
-class WineProcess:
+class WineProcess(StartedProcess):
     """One program started in a WinePrefix. Its PID is the Wine process running the program."""
 
     def __init__(self, prefix: WinePrefix, popen: subprocess.Popen, argv: list,
                  stdout_path: Path, stderr_path: Path):
-        self.prefix, self.popen, self.argv = prefix, popen, argv
-        self.stdout_path, self.stderr_path = stdout_path, stderr_path
-        register(self, self.kill)
-
-    @property
-    def pid(self) -> int:
-        return self.popen.pid
-
-    @property
-    def returncode(self) -> int | None:
-        return self.popen.poll()
-
-    def is_running(self) -> bool:
-        return self.popen.poll() is None
-
-    def wait_exit(self, timeout: float = 10) -> int:
-        """The exit status; HarnessError when the program is still running after timeout."""
-        try:
-            code = self.popen.wait(timeout)
-        except subprocess.TimeoutExpired:
-            raise HarnessError(f"{self.argv[0]} still running after {timeout:g} s") from None
-        unregister(self)
-        return code
-
-    def kill(self) -> None:
-        """Stops the program by its PID (and its process group)."""
-        stop_process(self.popen)
-        unregister(self)
-
-    def output(self) -> tuple:
-        """(stdout, stderr) so far, as text."""
-        return (self.stdout_path.read_text(errors="replace"),
-                self.stderr_path.read_text(errors="replace"))
+        self.prefix = prefix
+        super().__init__(popen, argv, stdout_path, stderr_path)
 
     def memory_kib(self, field: str) -> int:
         """A memory figure of the program from /proc/<pid>/status ("VmRSS", "VmHWM", "RssAnon"),
