@@ -124,8 +124,11 @@ void SaverWindow::OnLoad() {
   const std::int32_t rollInterval = TickInterval(script_.Header.SpeedIndex);
   tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript : rollInterval);
   tickTimer_.SetEnabled(true);
-  if (!script_.Failure) StartSmoothMotion(rollInterval);
-  if (script_.Failure) ShowScriptFailure();
+  if (script_.Failure) {
+    ShowScriptFailure();
+  } else {
+    StartSmoothMotion(rollInterval);
+  }
   ShowOtherMonitors();
 }
 
