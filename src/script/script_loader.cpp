@@ -164,7 +164,7 @@ LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
   if (std::filesystem::is_directory(status)) return FailedScript(path, "Script is a folder");
   const auto size = std::filesystem::file_size(nativePath, error);
   if (error) return FailedScript(path, "Script cannot be read");
-  if (size > kMaxScriptBytes) return FailedScript(path, "Script is larger than 256 MB");
+  if (IsTooLargeForAScript(size)) return FailedScript(path, "Script is larger than 256 MB");
 
   std::ifstream file(nativePath, std::ios::binary);
   if (!file) return FailedScript(path, "Script cannot be read");

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,11 @@ namespace velloway {
 
 // Scripts larger than this are refused rather than read into memory.
 inline constexpr std::size_t kMaxScriptBytes = 256u * 1024u * 1024u;
+
+// Whether a file of `bytes` is refused as a script: one of exactly kMaxScriptBytes is read.
+constexpr bool IsTooLargeForAScript(std::uintmax_t bytes) {
+  return bytes > kMaxScriptBytes;
+}
 
 // Reads a script's decoded UTF-8 text, which the script keeps: header lines, comments, empty lines
 // and records. Lines end at CR LF, a lone LF or a lone CR; a last line without a line end is read

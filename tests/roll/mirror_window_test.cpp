@@ -50,6 +50,8 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
       {"two monitors", {1920, 1080, 96, 96, {{{-1280, 56, 0, 1080}, 144, 144}}}},
       {"three monitors",
        {2560, 1440, 120, 120, {{{2560, 0, 4480, 1080}, 96, 96}, {{-1920, 0, 0, 1200}, 192, 192}}}},
+      // Pixels twice as tall as wide: each 5-pixel step of the main screen rises 10 here.
+      {"pixels not square", {1920, 1080, 96, 96, {{{1920, 0, 3840, 1080}, 96, 192}}}},
   };
   const struct {
     const char* header;

@@ -178,6 +178,20 @@ TEST_F(Smooth, ALineTheEngineLetsGoIsDrawnUntilItIsOutOfSight) {
   }
 }
 
+TEST_F(Smooth, WhenEverySpareCopyIsTakenTheHighestGivesWay) {
+  // Tiny lines let go mid-screen faster than they leave it: 40 of them at once while the spare
+  // copies are 20. The ones to stay drawn are the most recent, lowest on the screen.
+  std::vector<std::string> records = Lines(60, "0");
+  records.push_back(Text("end", "60"));
+  Play(records, 4, 3);
+  for (int ms = 0; ms < 30'000 && Line(1).Caption() != "end"; ++ms) backend().AdvanceTime(1);
+  ASSERT_EQ(Line(1).Caption(), "end");
+  const std::map<std::string, int> tops = DrawnTops();
+  for (int i = 1; i <= 60; ++i) {
+    EXPECT_EQ(tops.contains("line " + std::to_string(i)), i > 21) << "line " << i;
+  }
+}
+
 TEST_F(Smooth, FramesMoveTheDrawnLinesWithoutDrawingTheirTextAgain) {
   const SaverWindow& saver = Play({Text("only", "40")}, 20, 3);
   testing::RecordingCanvas canvas;
@@ -222,29 +236,43 @@ TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
   }
 }
 
-TEST_F(Smooth, AMirrorOfTheSameSizeShowsItsLinesWhereTheSaverWindowDoes) {
-  const forms::MonitorArea twin{{1920, 0, 3840, 1080}, 96, 96};
-  backend().SetScreen({1920, 1080, 96, 96, {twin}, 60});
-  backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-    return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                             static_cast<int>(std::lround(font.Size))};
-  });
-  WriteScript("HEADER\t20\t3\tMID\t000000\r\n" + Text("a", "1") + "\r\n" + Text("b", "3") + "\r\n" +
-              Text("c", "1") + "\r\n");
-  SaverWindow& saver = StartSaver({true, true});
-  ASSERT_EQ(saver.Mirrors().size(), 1u);
-  const MirrorWindow& mirror = *saver.Mirrors().front();
-  int trailing = 0;
-  for (int ms = 0; ms < 3000; ++ms) {
-    backend().AdvanceTime(1);
-    if (saver.EngineScroll() != saver.ShownScroll()) ++trailing;
-    for (int slot = 1; slot <= 3; ++slot) {
-      if (!Line(slot).Visible()) continue;
-      ASSERT_EQ(mirror.LineLabel(slot).PixelBounds().Top, Line(slot).PixelBounds().Top)
-          << "slot " << slot << " at " << ms << " ms";
+TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
+  // Monitors as high as the main screen: a line's distance from the bottom edge is the same
+  // there, in pixels of the monitor's vertical DPI.
+  const struct {
+    const char* what;
+    forms::MonitorArea monitor;
+    int scale;
+  } cases[] = {
+      {"the same size", {{1920, 0, 3840, 1080}, 96, 96}, 1},
+      {"pixels twice as tall as wide", {{1920, 0, 3840, 1080}, 96, 192}, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Restart();
+    backend().SetScreen({1920, 1080, 96, 96, {c.monitor}, 60});
+    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
+      return forms::TextExtent{static_cast<int>(text.size()) * 10,
+                               static_cast<int>(std::lround(font.Size))};
+    });
+    WriteScript("HEADER\t20\t3\tMID\t000000\r\n" + Text("a", "1") + "\r\n" + Text("b", "3") +
+                "\r\n" + Text("c", "1") + "\r\n");
+    SaverWindow& saver = StartSaver({true, true});
+    ASSERT_EQ(saver.Mirrors().size(), 1u);
+    const MirrorWindow& mirror = *saver.Mirrors().front();
+    int trailing = 0;
+    for (int ms = 0; ms < 3000; ++ms) {
+      backend().AdvanceTime(1);
+      if (saver.EngineScroll() != saver.ShownScroll()) ++trailing;
+      for (int slot = 1; slot <= 3; ++slot) {
+        if (!Line(slot).Visible()) continue;
+        ASSERT_EQ(mirror.LineLabel(slot).PixelBounds().Top - 1080,
+                  c.scale * (Line(slot).PixelBounds().Top - 1080))
+            << "slot " << slot << " at " << ms << " ms";
+      }
     }
+    EXPECT_GT(trailing, 0) << "the shown scroll never trailed the engine's";
   }
-  EXPECT_GT(trailing, 0) << "the shown scroll never trailed the engine's";
 }
 
 }  // namespace

@@ -171,8 +171,14 @@ TEST(ParseScript, ListsTheFirstTenThousandDiagnosticsThenSaysMoreFollow) {
 }
 
 TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
-  const std::string lines[] = {
-      "HEADER\t10\t2\tMID\t000000", "TEXT\tArial\t1\tA\tFFFFFF\t1", "", "# c", "WAIT\t2", "CLEAR"};
+  // The header and a record that draws a warning each follow an empty line.
+  const std::string lines[] = {"# c",
+                               "",
+                               "HEADER\t10\t2\tMID\t000000",
+                               "TEXT\tArial\t1\tA\tFFFFFF\t1",
+                               "",
+                               "WAIT\t2\t\t\t\t\t7",
+                               "CLEAR"};
   const auto join = [&](const std::string& end, bool finalEnd) {
     std::string text;
     for (std::size_t i = 0; i < std::size(lines); ++i) {
@@ -187,7 +193,10 @@ TEST(ParseScript, EveryLineEndGivesTheSameRecords) {
     for (const bool finalEnd : {true, false}) {
       const LoadedScript script = ParseScript(join(end, finalEnd));
       EXPECT_EQ(AllFields(script), AllFields(reference));
-      EXPECT_EQ(LineOf(script, 3), 6);
+      EXPECT_EQ(LineOf(script, 3), 7);
+      EXPECT_EQ(script.HeaderLine, 3);
+      ASSERT_EQ(script.Diagnostics.size(), 1u);
+      EXPECT_EQ(script.Diagnostics[0].Line, 6);
     }
   }
 }
@@ -256,6 +265,11 @@ TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
     EXPECT_EQ(script.RecordCount(), 0);
     ExpectDefaultHeader(script.Header);
   }
+}
+
+TEST(ScriptSizeLimit, ReadsExactly256MbAndRefusesOneByteMore) {
+  EXPECT_FALSE(IsTooLargeForAScript(kMaxScriptBytes));
+  EXPECT_TRUE(IsTooLargeForAScript(kMaxScriptBytes + 1));
 }
 
 TEST(ProgramFilePath, JoinsWithOneSeparatorAsTheyStand) {
