@@ -18,7 +18,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parents[2]
 CPACK_TIMEOUT = 600
 
-# A package each library the programs link comes from (Debian 12's names).
+# The packages of the libraries the programs link (Debian 12's names).
 DEPENDED_ON = ("libc6", "libstdc++6", "libx11-6", "libxft2", "libxrender1", "libxrandr2",
                "libfontconfig1", "libsdl2-mixer-2.0-0")
 HACK = "usr/libexec/xscreensaver/velloway"
