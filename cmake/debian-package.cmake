@@ -1,6 +1,17 @@
-# `cpack -G DEB` in a native build directory makes velloway_<version>_<arch>.deb: the hack in
-# /usr/libexec/xscreensaver, velloway and velloway-check in /usr/bin, the settings description in
-# /usr/share/xscreensaver/config and the samples in /usr/share/velloway.
+# The Linux package, made by `cpack --preset package` from the release build of the preset
+# package: velloway_<version>_<arch>.deb holds the hack in /usr/libexec/xscreensaver, velloway and
+# velloway-check in /usr/bin, the settings description in /usr/share/xscreensaver/config, the
+# samples in /usr/share/velloway and the copyright file in /usr/share/doc/velloway.
+#
+# Depends comes from dpkg-shlibdeps (Debian's dpkg-dev), which reads the libraries the programs
+# link. Without it CPack would write a package without Depends, which installs anywhere and then
+# fails to start: there is no package without it.
+find_program(VELLOWAY_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(NOT VELLOWAY_DPKG_SHLIBDEPS)
+  message(FATAL_ERROR "dpkg-shlibdeps not found: the package's Depends would be empty. "
+    "Install Debian's dpkg-dev (scripts/setup does).")
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velloway)
 set(CPACK_PACKAGE_VENDOR "Velloway")
@@ -11,8 +22,13 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
-# The libraries' packages, as dpkg-shlibdeps finds them; the daemon is recommended, not needed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation, fonts-ipafont-gothic")
+# The daemon, and the faces that show the samples as written: Liberation for Arial and Times New
+# Roman (same widths), IPAGothic for MS Gothic's Japanese lines, DejaVu Sans for Tahoma.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "xscreensaver, fonts-liberation, fonts-ipafont-gothic, fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+install(FILES ${PROJECT_SOURCE_DIR}/installer/debian/copyright
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME})

@@ -4,13 +4,14 @@
 ;   VERSION        the project version, e.g. 1.0.1000
 ;   OUTFILE        where VellowaySetup.exe goes
 ;   VELLOWAY_SCR   the built velloway.scr
+;   VELLOWAY_CHECK the built script checker velloway-check.exe
 ;   USE_VELLOWAY   the built UseVelloway.exe (use-velloway.nsi)
 ;   CHIME_WAV      the generated sound of the sample scripts
 ;   SAMPLE_LIST    a generated .nsh naming each sample script (install and removal by name)
 ;   SOURCE_DIR     the repository, for the documentation and the icon
 
-!ifndef VERSION | OUTFILE | VELLOWAY_SCR | USE_VELLOWAY | CHIME_WAV | SAMPLE_LIST | SOURCE_DIR
-  !error "run through the build: VERSION, OUTFILE, VELLOWAY_SCR, USE_VELLOWAY, CHIME_WAV, SAMPLE_LIST and SOURCE_DIR must be defined"
+!ifndef VERSION | OUTFILE | VELLOWAY_SCR | VELLOWAY_CHECK | USE_VELLOWAY | CHIME_WAV | SAMPLE_LIST | SOURCE_DIR
+  !error "run through the build: VERSION, OUTFILE, VELLOWAY_SCR, VELLOWAY_CHECK, USE_VELLOWAY, CHIME_WAV, SAMPLE_LIST and SOURCE_DIR must be defined"
 !endif
 
 ; 64-bit: a 32-bit installer does nothing under a 64-bit-only Wine (no wine32), where it is tested.
@@ -66,6 +67,7 @@ Section "Velloway" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=velloway.scr" "${VELLOWAY_SCR}"
+  File "/oname=velloway-check.exe" "${VELLOWAY_CHECK}"
   File "/oname=UseVelloway.exe" "${USE_VELLOWAY}"
   File "/oname=chime.wav" "${CHIME_WAV}"
   !insertmacro VELLOWAY_INSTALL_SAMPLES
@@ -99,7 +101,7 @@ Section "Make Velloway the current screen saver" SecCurrent
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The screen saver, its sample scripts and sound, and how to write scripts."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The screen saver, its sample scripts and sound, how to write scripts, and the script checker."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecCurrent} "Choose Velloway in the screen saver settings and turn the screen saver on."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
@@ -109,6 +111,7 @@ Section "Uninstall"
 
   ; By name only, so that scripts the user added stay, and with them the folder.
   Delete "$INSTDIR\velloway.scr"
+  Delete "$INSTDIR\velloway-check.exe"
   Delete "$INSTDIR\UseVelloway.exe"
   Delete "$INSTDIR\chime.wav"
   !insertmacro VELLOWAY_REMOVE_SAMPLES

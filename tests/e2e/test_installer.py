@@ -1,10 +1,10 @@
 """VellowaySetup.exe under Wine, as a user without administrator rights meets it:
 
-- a silent installation (/S) puts the saver, the sample scripts, their sound and the
-  documentation into the user's local programs folder, a "Velloway settings" Start-menu entry
-  that opens the settings dialog, a "Use Velloway as screen saver" entry that makes Velloway the
-  current screen saver again after another was chosen, an uninstall entry, and makes Velloway the
-  current screen saver;
+- a silent installation (/S) puts the saver, the script checker (which runs there), the sample
+  scripts, their sound and the documentation into the user's local programs folder, a "Velloway
+  settings" Start-menu entry that opens the settings dialog, a "Use Velloway as screen saver"
+  entry that makes Velloway the current screen saver again after another was chosen, an
+  uninstall entry, and makes Velloway the current screen saver;
 - the saver named there plays the installed default script;
 - a silent uninstallation removes exactly what was installed: scripts the user added stay (and
   with them the folder), the screen saver choice goes only when it names the installed saver.
@@ -46,7 +46,8 @@ SAMPLES = sorted(p.name for p in (REPO / "samples").glob("*.vws"))
 COPIES = {**{name: REPO / "samples" / name for name in SAMPLES},
           "README.md": REPO / "README.md",
           "docs/script-format.md": REPO / "docs" / "script-format.md"}
-INSTALLED = set(COPIES) | {"velloway.scr", "UseVelloway.exe", "chime.wav", "Uninstall.exe"}
+INSTALLED = set(COPIES) | {"velloway.scr", "velloway-check.exe", "UseVelloway.exe", "chime.wav",
+                           "Uninstall.exe"}
 
 INSTALL_TIMEOUT = 120
 UNINSTALL_TIMEOUT = 60
@@ -217,6 +218,12 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(entry.get("UninstallString"), f'"{windows}\\Uninstall.exe"')
         self.assertEqual(entry.get("QuietUninstallString"), f'"{windows}\\Uninstall.exe" /S')
 
+    def assert_checker_runs(self, windows: str) -> None:
+        """The checker the README offers runs from the installed folder."""
+        done = self.batch(f'"{windows}\\velloway-check.exe" --help')
+        self.assertEqual(done.returncode, 0, f"velloway-check --help: stderr {done.stderr!r}")
+        self.assertIn(b"Usage: velloway-check", done.stdout)
+
     def assert_current_saver(self, windows: str) -> str:
         """SCRNSAVE.EXE names the installed saver (long or short form); returns the value."""
         value = self.prefix.reg_get(DESKTOP_KEY, "SCRNSAVE.EXE")
@@ -305,6 +312,7 @@ class InstallerTest(unittest.TestCase):
         windows, unix = self.install()
         self.assertEqual(windows.lower(), (self.local_appdata + r"\Programs\Velloway").lower())
         self.assert_installed(windows, unix)
+        self.assert_checker_runs(windows)
         saver = self.assert_current_saver(windows)
         self.assert_saver_plays_default_script(saver)
         self.assert_settings_shortcut(windows)
