@@ -82,13 +82,6 @@ bool NormalisesTo(std::string_view text, std::string_view word) {
   return matched == word.size();
 }
 
-char32_t NormalisedFirst(std::string_view text) {
-  if (text.empty()) return U'\0';
-  const auto byte = static_cast<unsigned char>(text[0]);
-  std::size_t pos = 0;
-  return ToUpper(Narrow(byte < 0x80 ? char32_t{byte} : utf8::Decode(text, pos)));
-}
-
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return MapCodePoints(a, ToUpper) == MapCodePoints(b, ToUpper);
 }

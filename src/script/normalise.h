@@ -15,9 +15,6 @@ std::string Normalise(std::string_view text);
 // text: the loader asks it of every line.
 bool NormalisesTo(std::string_view text, std::string_view word);
 
-// The first character of Normalise(text); U+0000 for an empty text.
-char32_t NormalisedFirst(std::string_view text);
-
 // Compares two UTF-8 texts without regard to letter case (Latin, Greek, Cyrillic); full-width
 // letters stay apart from their narrow forms.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -16,13 +16,8 @@ RecordCommand ReadCommand(std::string_view word) {
                                           {"CLEAR", RecordCommand::Clear},
                                           {"WAIT", RecordCommand::Wait},
                                           {"BGM", RecordCommand::Bgm}};
-  // Every command starts with a letter of its own: a word of another first letter is read at one
-  // look, which the loader takes for every record.
-  const char32_t first = NormalisedFirst(word);
   for (const Command& command : kCommands) {
-    if (first == static_cast<char32_t>(command.Word.front())) {
-      return NormalisesTo(word, command.Word) ? command.Read : RecordCommand::Other;
-    }
+    if (NormalisesTo(word, command.Word)) return command.Read;
   }
   return RecordCommand::Other;
 }
