@@ -1,47 +1,37 @@
-// Plays fuzzed scripts through the saver window's roll engine on the headless backend for a few
-// thousand ticks: no crash, no hang, and the lines stay within their 20 slots.
+// Plays fuzzed scripts through the saver window and its roll engine on the headless backend for a
+// few thousand ticks: no crash, no hang, the engine lists at most its 20 slots, and the window
+// shows exactly the lines it lists.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <utility>
 
-#include "identity/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
+#include "script/script_loader.h"
 
 namespace {
 
 constexpr int kTicks = 3000;
-
-const std::filesystem::path& ProgramDirectory() {
-  static const std::filesystem::path directory = [] {
-    auto path = std::filesystem::temp_directory_path() / "velloway-fuzz-roll";
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return directory;
-}
+constexpr unsigned kCodePage = 1252;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velloway;
-  std::ofstream(ProgramDirectory() / identity::kDefaultScript, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   headless::HeadlessBackend backend;
-  backend.SetAppPath(ProgramDirectory().string());
-  SaverWindow saver(backend);
+  SaverWindow saver(
+      backend, LoadScriptBytes(std::string(reinterpret_cast<const char*>(data), size), kCodePage));
   saver.Show();
   const std::int32_t interval = saver.TickTimer().Interval();
   if (interval == 0) return 0;  // speed 0: no ticks
   for (int tick = 0; tick < kTicks && !backend.Ended(); ++tick) backend.AdvanceTime(interval);
-  int visible = std::as_const(saver).TemplateLabel().Visible() ? 1 : 0;
-  for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
-    visible += std::as_const(saver).LineLabel(slot).Visible() ? 1 : 0;
+  const std::size_t listed = saver.Roll().Lines().size();
+  if (listed > RollEngine::kLineSlots) std::abort();
+  std::size_t visible = 0;
+  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
+    visible += saver.LineLabel(slot).Visible() ? 1 : 0;
   }
-  if (visible > SaverWindow::kLineSlots) std::abort();
+  if (visible != listed) std::abort();
   return 0;
 }

@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   }
   velloway::win32::Win32Backend windows;
   TimedBackend backend(windows, timings, !smooth);
-  velloway::SaverWindow saver(backend, {smooth, false});
+  velloway::SaverWindow saver(backend, velloway::ReadChosenScript(backend), {smooth, false});
   saver.Show();
   timings.window = reinterpret_cast<HWND>(saver.Id());
   windows.RunMessageLoop();

@@ -7,15 +7,12 @@
 // thread next finds its queue empty, and the server copies them in its own time: the "X server"
 // column runs the queue dry, then reads a screen pixel, a round trip that waits for that copy.
 //
-// Usage: repaint_bench [--rounds N]. Run it on a 3840x2160 display; it writes its script beside
-// itself and chooses it in the registry for the run.
+// Usage: repaint_bench [--rounds N]. Run it on a 3840x2160 display; it plays a script of its own.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -23,22 +20,18 @@
 #include <utility>
 #include <vector>
 
-#include "identity/program_identity.h"
-#include "platform/wide_text.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"
 #include "roll/saver_window.h"
+#include "script/script_loader.h"
 
 namespace {
 
 using velloway::SaverWindow;
 using velloway::forms::PixelRect;
-using velloway::forms::SettingsStore;
-using namespace velloway::identity;
 
 constexpr int kLines = 20;
 constexpr int kMaxSamplesPerRound = 400;
-constexpr char kScriptName[] = "repaint-bench.vws";
 
 double NowMs() {
   static const double countsPerMs = [] {
@@ -75,32 +68,6 @@ std::string ScriptText() {
   }
   return text;
 }
-
-// Chooses the benchmark's script for the run and puts the previous choice back afterwards.
-class ScriptChoice {
- public:
-  explicit ScriptChoice(SettingsStore& settings)
-      : settings_(settings),
-        previous_(settings.Read(kAppName, kSettingSection, kScriptFileNameKey)) {
-    settings_.Write(kAppName, kSettingSection, kScriptFileNameKey, kScriptName);
-  }
-  ~ScriptChoice() {
-    if (previous_) {
-      settings_.Write(kAppName, kSettingSection, kScriptFileNameKey, *previous_);
-    } else {
-      const std::wstring section = L"Software\\" + velloway::platform::Utf8ToWide(kAppName) +
-                                   L"\\" + velloway::platform::Utf8ToWide(kSettingSection);
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, section.c_str(),
-                         velloway::platform::Utf8ToWide(kScriptFileNameKey).c_str());
-    }
-  }
-  ScriptChoice(const ScriptChoice&) = delete;
-  ScriptChoice& operator=(const ScriptChoice&) = delete;
-
- private:
-  SettingsStore& settings_;
-  std::optional<std::string> previous_;
-};
 
 // Where a timer's WM_TIMER goes: sending one there runs a tick as the message loop would.
 struct TimerAddress {
@@ -181,7 +148,7 @@ struct Samples {
 // run.
 bool RunRound(velloway::win32::Win32Backend& backend, Samples& samples) {
   const velloway::win32::ScreenDc screen;
-  SaverWindow saver(backend);
+  SaverWindow saver(backend, velloway::ParseScript(ScriptText()));
   saver.Show();
   const auto window = reinterpret_cast<HWND>(saver.Id());
   const std::optional<TimerAddress> timer = WaitForFirstTick();
@@ -255,17 +222,6 @@ int main(int argc, char** argv) {
     if (std::string_view(argv[i]) == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
   }
   velloway::win32::Win32Backend backend;
-  {
-    const std::filesystem::path script =
-        std::filesystem::path(velloway::platform::Utf8ToWide(backend.AppPath())) / kScriptName;
-    std::ofstream out(script, std::ios::binary);
-    out << ScriptText();
-    if (!out) {
-      std::fprintf(stderr, "repaint_bench: cannot write %s\n", script.string().c_str());
-      return 1;
-    }
-  }
-  const ScriptChoice choice(backend.Settings());
 
   Samples samples;
   for (int round = 0; round < rounds; ++round) {

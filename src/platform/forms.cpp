@@ -27,6 +27,19 @@ int ToPixels(Twips twips, float twipsPerPixel) {
   return static_cast<int>(std::lround(twips / twipsPerPixel));
 }
 
+std::string_view KeptCaption(std::string_view caption) {
+  constexpr std::size_t kMaxCaptionBytes = 65'536;
+  if (caption.size() <= kMaxCaptionBytes) return caption;
+  return caption.substr(0, utf8::CharStart(caption, kMaxCaptionBytes));
+}
+
+CaptionBox MeasureCaption(Backend& backend, const FontSpec& font, std::string_view caption) {
+  const TextExtent text = backend.MeasureText(font, caption);
+  const Screen screen(backend.Screen());
+  return {text, static_cast<Twips>(text.Width) * screen.TwipsPerPixelX(),
+          static_cast<Twips>(text.Height) * screen.TwipsPerPixelY()};
+}
+
 PixelRect PixelRect::Intersect(const PixelRect& other) const {
   return {std::max(Left, other.Left), std::max(Top, other.Top), std::min(Right, other.Right),
           std::min(Bottom, other.Bottom)};
@@ -239,18 +252,18 @@ void Label::Update(Apply&& apply, Change change, Remeasure remeasure) {
 }
 
 void Label::Measure() {
-  text_ = owner_.backend_.MeasureText(font_, caption_);
-  if (!autoSize_) return;
-  const forms::Screen screen = owner_.Screen();
-  width_ = static_cast<Twips>(text_.Width) * screen.TwipsPerPixelX();
-  height_ = static_cast<Twips>(text_.Height) * screen.TwipsPerPixelY();
+  if (!autoSize_) {
+    text_ = owner_.backend_.MeasureText(font_, caption_);
+    return;
+  }
+  const CaptionBox box = MeasureCaption(owner_.backend_, font_, caption_);
+  text_ = box.Text;
+  width_ = box.Width;
+  height_ = box.Height;
 }
 
 void Label::SetCaption(std::string caption) {
-  // No screen shows more of one line than this; measuring and drawing all of a longer caption at
-  // every move would slow the roll.
-  constexpr std::size_t kMaxCaptionBytes = 65'536;
-  if (caption.size() > kMaxCaptionBytes) caption.resize(utf8::CharStart(caption, kMaxCaptionBytes));
+  caption.resize(KeptCaption(caption).size());
   Update([&] { caption_ = std::move(caption); }, Change::Look, Remeasure::Yes);
 }
 void Label::SetFontName(std::string name) {

@@ -8,12 +8,13 @@
 
 namespace velloway {
 
-MirrorWindow::MirrorWindow(forms::Backend& backend, forms::FormDesign design,
-                           const forms::LabelDesign& lineDesign, int lineSlots,
+MirrorWindow::MirrorWindow(forms::Backend& backend, forms::FormDesign design, RollEngine& roll,
                            std::function<void()> dismiss)
-    : forms::Form(backend, std::move(design)), dismiss_(std::move(dismiss)) {
-  for (int slot = 1; slot <= lineSlots; ++slot) {
-    lineLabels_.push_back(std::make_unique<forms::Label>(*this, lineDesign));
+    : forms::Form(backend, std::move(design)),
+      dismiss_(std::move(dismiss)),
+      listening_(roll, *this) {
+  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
+    lineLabels_.push_back(std::make_unique<forms::Label>(*this, RollLineDesign()));
   }
 }
 
@@ -26,29 +27,29 @@ void MirrorWindow::Fit(const forms::MonitorArea& monitor) {
        ToolkitTwipsY(bounds.Height()));
 }
 
-void MirrorWindow::PlaceLine(int slot, const forms::Label& line, LineAlignment alignment) {
-  forms::Label& label = *lineLabels_.at(static_cast<std::size_t>(slot - 1));
+void MirrorWindow::OnLinePlaced(const PlacedLine& placed) {
+  forms::Label& label = *lineLabels_.at(static_cast<std::size_t>(placed.Slot - 1));
   // A slot taken again while its line is still shown here is taken over by the new line.
   std::erase_if(shownLines_, [&](const ShownLine& shown) { return shown.Label == &label; });
   // Points are measured at the primary screen's DPI: scaled, they come out the same size here.
   const float scale =
       Screen().TwipsPerPixelY() * static_cast<float>(monitor_.DpiY) / forms::kTwipsPerInch;
-  label.SetFontName(line.FontName());
-  label.SetFontSize(line.FontSize() * scale);
-  label.SetCaption(line.Caption());
-  label.SetForeColor(line.ForeColor());
+  label.SetFontName(placed.Font.Name);
+  label.SetFontSize(placed.Font.Size * scale);
+  label.SetCaption(std::string(placed.Text));
+  label.SetForeColor(placed.ForeColor);
   const forms::PixelRect standing = label.PixelBounds();
   const LinePlace place = PlaceLineOnMonitor(
       {monitor_.Bounds.Width(), monitor_.Bounds.Height(), monitor_.DpiX, monitor_.DpiY},
-      standing.Width(), alignment, standing.Left);
+      standing.Width(), placed.Alignment, standing.Left);
   label.SetLeft(ToolkitTwipsX(place.Left));
   shownLines_.push_back({&label, static_cast<double>(place.Top)});
   ShowLines();
 }
 
-void MirrorWindow::ScrollLines(forms::Twips step) {
+void MirrorWindow::OnLinesMoved(const RollStep& step) {
   const double stepPixels =
-      static_cast<double>(step) * monitor_.DpiY / static_cast<double>(forms::kTwipsPerInch);
+      static_cast<double>(step.Twips) * monitor_.DpiY / static_cast<double>(forms::kTwipsPerInch);
   for (ShownLine& line : shownLines_) line.Top -= stepPixels;
   std::erase_if(shownLines_, [](const ShownLine& line) {
     const bool gone = line.Top <= -line.Label->PixelBounds().Height();
@@ -58,7 +59,7 @@ void MirrorWindow::ScrollLines(forms::Twips step) {
   ShowLines();
 }
 
-void MirrorWindow::ClearLines() {
+void MirrorWindow::OnScreenCleared() {
   shownLines_.clear();
   for (const std::unique_ptr<forms::Label>& label : lineLabels_) label->SetVisible(false);
 }

@@ -1,6 +1,7 @@
 #include "roll/roll_options.h"
 
 #include "identity/program_identity.h"
+#include "script/script_loader.h"
 
 namespace velloway {
 namespace {
@@ -22,6 +23,14 @@ RollOptions ReadRollOptions(const forms::Application& app) {
 void SaveRollOptions(const forms::Application& app, const RollOptions& options) {
   SaveSwitch(app, identity::kSmoothMotionKey, options.SmoothMotion);
   SaveSwitch(app, identity::kEveryMonitorKey, options.EveryMonitor);
+}
+
+LoadedScript ReadChosenScript(forms::Backend& backend) {
+  const forms::Application app(backend);
+  const std::string fileName =
+      app.GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
+                     identity::kDefaultScript);
+  return LoadChosenScript(app.Path(), fileName, backend.ScriptCodePage());
 }
 
 }  // namespace velloway

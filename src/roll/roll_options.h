@@ -2,6 +2,7 @@
 // The two ways a user may have the roll shown, chosen in the settings dialog (or, on a platform
 // without one, on the command line). Both off, the roll shows as it always has.
 #include "platform/forms.h"
+#include "script/script_types.h"
 
 namespace velloway {
 
@@ -16,5 +17,9 @@ struct RollOptions {
 // As stored with the script choice: "1" on; "0", anything else or nothing, off.
 RollOptions ReadRollOptions(const forms::Application& app);
 void SaveRollOptions(const forms::Application& app, const RollOptions& options);
+
+// The script chosen with them, read once as the program starts: the stored name (the default
+// script when none is stored) in the program's folder, in the code page scripts are read in.
+LoadedScript ReadChosenScript(forms::Backend& backend);
 
 }  // namespace velloway

@@ -1,8 +1,7 @@
 #include "roll/saver_window.h"
 
-#include <algorithm>
-#include <array>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "identity/program_identity.h"
@@ -10,30 +9,16 @@
 #include "roll/cover_window.h"
 #include "roll/mirror_window.h"
 #include "script/colour_text.h"
-#include "script/numbers.h"
-#include "script/script_loader.h"
 
 namespace velloway {
 namespace {
 
 constexpr Color kBlack = 0;
 constexpr Color kWhite = 0xFFFFFF;
-// The time between two ticks for each speed index; speed 0 plays no roll.
-constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
-// The loader keeps the speed index within the table.
-constexpr std::int32_t TickInterval(std::int16_t speedIndex) {
-  return kTickIntervals[static_cast<std::size_t>(speedIndex)];
-}
 // Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
 constexpr std::int32_t kIntervalWithoutScript = 200;
 // A pointer that moves further than this between two ticks ends the saver.
 constexpr double kDismissDistance = 20.0;
-
-// Resets the running-tick flag however the tick ends.
-struct TickGuard {
-  bool& running;
-  ~TickGuard() { running = false; }
-};
 
 forms::FormDesign MainDesign() {
   forms::FormDesign design;
@@ -55,19 +40,6 @@ forms::FormDesign OtherMonitorDesign(std::string_view caption, Color backColor) 
   return design;
 }
 
-// Every line label starts as the template label is designed.
-forms::LabelDesign TemplateLabelDesign() {
-  forms::LabelDesign design;
-  design.Visible = false;
-  design.AutoSize = true;
-  design.TextAlignment = forms::Alignment::Center;
-  design.Left = 1170;
-  design.Top = 705;
-  design.Width = 60;
-  design.Height = 180;
-  return design;
-}
-
 forms::LabelDesign MessageLabelDesign() {
   forms::LabelDesign design;
   design.Font = {"Arial", 14.0f, false, false, forms::kDefaultCharset};
@@ -79,26 +51,19 @@ forms::LabelDesign MessageLabelDesign() {
 
 }  // namespace
 
-std::int32_t SaverWindow::LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize) {
-  return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
-}
-
-std::int32_t SaverWindow::TakeableFontSize(std::int32_t points) {
-  return std::clamp(points, kMinFontSize, kMaxFontSize);
-}
-
-SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
+SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options)
     : forms::Form(backend, MainDesign()),
       options_(options),
+      engine_(backend, std::move(script)),
+      listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
-      templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
       music_(backend, App()) {
-  for (int slot = 1; slot <= kLineSlots; ++slot) {
-    lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
+  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
+    lineLabels_.push_back(std::make_unique<forms::Label>(*this, RollLineDesign()));
   }
   if (options_.SmoothMotion) {
-    smooth_ = std::make_unique<SmoothMotion>(*this, kLineSlots, TemplateLabelDesign());
+    smooth_ = std::make_unique<SmoothMotion>(*this, RollEngine::kLineSlots, RollLineDesign());
     frames_ = backend.CreateFrameDriver([this](std::int64_t nowUs) { OnFrame(nowUs); });
   }
 }
@@ -106,191 +71,81 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
 SaverWindow::~SaverWindow() = default;
 
 void SaverWindow::OnLoad() {
-  LoadScript();
   SetWidth(Screen().Width());
   SetHeight(Screen().Height());
-  recordIndex_ = 1;
-  twipsPerPixelY_ = Screen().TwipsPerPixelY();
-  shownLines_.clear();
-  nextSlot_ = 0;
-  waitTicks_ = 0;
-  spacingTicks_ = 0;
-  spacingLines_ = 0;
-  phase_ = RollPhase::Dispatch;
-  engineScroll_ = 0;
-  SetBackColor(HexToColor(script_.Header.BackColorText));
+  engine_.Start();
+  SetBackColor(HexToColor(Script().Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  const std::int32_t rollInterval = TickInterval(script_.Header.SpeedIndex);
-  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript : rollInterval);
+  tickTimer_.SetInterval(Script().Failure ? kIntervalWithoutScript : engine_.TickInterval());
   tickTimer_.SetEnabled(true);
-  if (script_.Failure) {
+  if (Script().Failure) {
     ShowScriptFailure();
   } else {
-    StartSmoothMotion(rollInterval);
+    StartSmoothMotion();
   }
   ShowOtherMonitors();
 }
 
-void SaverWindow::LoadScript() {
-  const std::string fileName =
-      App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
-                       identity::kDefaultScript);
-  script_ = LoadChosenScript(App().Path(), fileName, Platform().ScriptCodePage());
-}
-
 void SaverWindow::OnTick() {
-  // Events processed inside a BGM record can deliver a tick while this one still runs.
-  if (inTick_) return;
-  inTick_ = true;
-  const TickGuard guard{inTick_};
+  // Events processed inside a BGM record can deliver a tick while the roll's still runs: the
+  // whole tick is skipped, the pointer's check too.
+  if (engine_.Ticking()) return;
   CheckMouseMove();
-  if (script_.RecordCount() == 0) return;
-  if (recordIndex_ > script_.RecordCount()) recordIndex_ = 1;
-  const RollRecord record = script_.Record(recordIndex_);
-  switch (phase_) {
-    case RollPhase::Dispatch:
-      DispatchRecord(record);
-      break;
-    case RollPhase::Spacing:
-      SpacingStep();
-      break;
-    case RollPhase::Wait:
-      WaitStep(record);
-      break;
-  }
+  engine_.Tick();
   ShowLinesSmoothly();
 }
 
-void SaverWindow::DispatchRecord(const RollRecord& record) {
-  if (dispatchObserver_) dispatchObserver_(recordIndex_, record);
-  switch (record.Command()) {
-    case RecordCommand::Text:
-      PlaceLine(record);
-      break;
-    case RecordCommand::Clear:
-      ClearLines();
-      break;
-    case RecordCommand::Wait:
-      phase_ = RollPhase::Wait;
-      waitTicks_ = 1;
-      break;
-    case RecordCommand::Bgm:
-      music_.HandleBgmRecord(record);
-      phase_ = RollPhase::Dispatch;
-      recordIndex_ += 1;
-      break;
-    case RecordCommand::Other:
-      recordIndex_ += 1;  // an unknown command is skipped rather than stopping the roll for good
-      break;
-  }
-}
-
-void SaverWindow::PlaceLine(const RollRecord& record) {
-  nextSlot_ += 1;
-  if (nextSlot_ > kLineSlots) nextSlot_ = 1;
-  forms::Label& line = LineLabel(nextSlot_);
-  // A slot handed out again while its line is still on screen is taken over by the new line;
-  // its old entry goes, so that no label is listed, and moved, twice.
-  if (std::erase(shownLines_, &line) > 0) RetireLine(line);
-  shownLines_.push_back(&line);
-
-  line.SetFontName(std::string(record.Param(1)));
-  line.SetFontSize(static_cast<float>(
-      TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize))));
-  line.SetCaption(std::string(record.Param(3)));
-  line.SetForeColor(HexToColor(record.Param(4)));
-  spacingLines_ = LeadingNumber16(record.Param(5));
-  const double screenWidth = Screen().Width();
-  const double lineWidth = line.Width();
-  switch (script_.Header.Alignment) {
-    case LineAlignment::Left:
-      line.SetLeft(static_cast<float>(screenWidth / 4));
-      break;
-    case LineAlignment::Centre:
-      line.SetLeft(static_cast<float>((screenWidth - lineWidth) / 2));
-      break;
-    case LineAlignment::Right:
-      line.SetLeft(static_cast<float>(screenWidth * 3 / 4 - lineWidth));
-      break;
-    case LineAlignment::Other:
-      break;  // the label stays where it stood
-  }
-  line.SetTop(Screen().Height());
+void SaverWindow::OnLinePlaced(const PlacedLine& placed) {
+  forms::Label& line = LineLabel(placed.Slot);
+  line.SetFontName(placed.Font.Name);
+  line.SetFontSize(placed.Font.Size);
+  line.SetCaption(std::string(placed.Text));
+  line.SetForeColor(placed.ForeColor);
+  line.SetLeft(placed.Left);
+  line.SetTop(placed.Top);
   line.SetVisible(true);
-  for (const auto& mirror : mirrors_) mirror->PlaceLine(nextSlot_, line, script_.Header.Alignment);
-  phase_ = RollPhase::Spacing;
 }
 
-void SaverWindow::ClearLines() {
-  shownLines_.clear();
+void SaverWindow::OnLinesMoved(const RollStep& /*step*/) {
+  for (const RollEngine::ListedLine& listed : engine_.Lines()) {
+    LineLabel(listed.Slot).SetTop(listed.Top);
+  }
+}
+
+// A line let go while in sight is shown on by smooth motion until it is out of sight.
+void SaverWindow::OnLineRetired(int slot) {
+  forms::Label& line = LineLabel(slot);
+  if (smooth_) smooth_->Retire(line, engine_.Scroll());
+  line.SetVisible(false);
+}
+
+void SaverWindow::OnScreenCleared() {
   for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
-  for (const auto& mirror : mirrors_) mirror->ClearLines();
   if (smooth_) smooth_->Clear();
-  recordIndex_ += 1;
 }
 
-void SaverWindow::SpacingStep() {
-  ScrollLines();
-  spacingTicks_ += 1;
-  // The spacing counts in heights of the newest line on screen.
-  const forms::Label& newest = shownLines_.empty() ? templateLabel_ : *shownLines_.back();
-  const double lineHeight = newest.Height();
-  const auto limit = static_cast<float>(lineHeight / twipsPerPixelY_ * spacingLines_ / 5);
-  if (limit < static_cast<float>(spacingTicks_)) {
-    spacingTicks_ = 0;
-    recordIndex_ += 1;
-    phase_ = RollPhase::Dispatch;
-  }
-}
-
-void SaverWindow::WaitStep(const RollRecord& record) {
-  waitTicks_ += 1;
-  const double ticksPerSecond = std::floor(1000.0 / TickInterval(script_.Header.SpeedIndex));
-  const double limit = ticksPerSecond * LeadingNumber16(record.Param(1));
-  if (limit < waitTicks_) {
-    waitTicks_ = 0;
-    phase_ = RollPhase::Dispatch;
-    recordIndex_ += 1;
-  }
-}
-
-// Moves every listed line up 5 pixels; a line whose bottom edge would reach the top edge is
-// hidden and taken off the list instead.
-void SaverWindow::ScrollLines() {
-  const float step = 5 * twipsPerPixelY_;
-  for (auto it = shownLines_.begin(); it != shownLines_.end();) {
-    forms::Label& line = **it;
-    const float newTop = line.Top() - step;
-    if (newTop <= -line.Height()) {
-      RetireLine(line);
-      line.SetVisible(false);
-      it = shownLines_.erase(it);
-    } else {
-      line.SetTop(newTop);
-      ++it;
-    }
-  }
-  for (const auto& mirror : mirrors_) mirror->ScrollLines(step);
-  engineScroll_ += 5;
+void SaverWindow::OnMusicRecord(const RollRecord& record) {
+  music_.HandleBgmRecord(record);
 }
 
 // Frames only for a roll that moves: speed 0 and a script without records keep still.
-void SaverWindow::StartSmoothMotion(std::int32_t tickIntervalMs) {
-  if (!smooth_ || tickIntervalMs <= 0 || script_.RecordCount() == 0) return;
-  smooth_->Start(tickIntervalMs, Screen().RefreshHz(), twipsPerPixelY_, engineScroll_);
+void SaverWindow::StartSmoothMotion() {
+  const std::int32_t tickIntervalMs = engine_.TickInterval();
+  if (!smooth_ || tickIntervalMs <= 0 || Script().RecordCount() == 0) return;
+  smooth_->Start(tickIntervalMs, Screen().RefreshHz(), engine_.TwipsPerPixelY(), EngineScroll());
   frames_->Start();
 }
 
 void SaverWindow::OnFrame(std::int64_t nowUs) {
-  smooth_->Frame(nowUs, engineScroll_, shownLines_);
+  smooth_->Frame(nowUs, EngineScroll(), ListedLabels());
   ShowMirrorsTrailing();
 }
 
 // After a tick: a line placed, moved or let go shows where the shown scroll puts it.
 void SaverWindow::ShowLinesSmoothly() {
   if (!smooth_) return;
-  smooth_->ShowLines(engineScroll_, shownLines_);
+  smooth_->ShowLines(EngineScroll(), ListedLabels());
   ShowMirrorsTrailing();
 }
 
@@ -300,8 +155,12 @@ void SaverWindow::ShowMirrorsTrailing() {
   for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
 }
 
-void SaverWindow::RetireLine(const forms::Label& line) {
-  if (smooth_) smooth_->Retire(line, engineScroll_);
+std::span<forms::Label* const> SaverWindow::ListedLabels() {
+  listedLabels_.clear();
+  for (const RollEngine::ListedLine& listed : engine_.Lines()) {
+    listedLabels_.push_back(&LineLabel(listed.Slot));
+  }
+  return listedLabels_;
 }
 
 forms::PixelPoint SaverWindow::PointerOrOrigin() {
@@ -341,7 +200,7 @@ void SaverWindow::Dismiss() {
 
 // One centred white line: which script, and why it is not playing.
 void SaverWindow::ShowScriptFailure() {
-  const ScriptReadFailure& failure = *script_.Failure;
+  const ScriptReadFailure& failure = *Script().Failure;
   const auto line = [&](std::size_t keptBytes) {
     return failure.Reason + ": " + utf8::ElideMiddle(failure.Path, keptBytes);
   };
@@ -399,8 +258,8 @@ void SaverWindow::MirrorOtherMonitors() {
   while (mirrors_.size() > monitors.size()) mirrors_.pop_back();
   while (mirrors_.size() < monitors.size()) {
     mirrors_.push_back(std::make_unique<MirrorWindow>(
-        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()),
-        TemplateLabelDesign(), kLineSlots, [this] { Dismiss(); }));
+        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()), engine_,
+        [this] { Dismiss(); }));
   }
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     MirrorWindow& mirror = *mirrors_[i];

@@ -27,7 +27,8 @@ void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramW
 
   const std::string_view programSwitch = argumentText.substr(0, 2);
   if (programSwitch == "/s" || programSwitch == "/S") {
-    windows.Saver = std::make_unique<SaverWindow>(backend, ReadRollOptions(app));
+    windows.Saver =
+        std::make_unique<SaverWindow>(backend, ReadChosenScript(backend), ReadRollOptions(app));
     windows.Saver->Show();
   } else if (programSwitch.empty() || programSwitch == "/c" || programSwitch == "/C") {
     app.DoEvents();

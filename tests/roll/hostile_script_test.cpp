@@ -123,7 +123,7 @@ class HostileScript : public testing::SaverTest, public ::testing::WithParamInte
   // Every listed line is where the roll keeps lines: visible lines have not yet risen past the
   // top edge and never start below the bottom one.
   void ExpectLinesOnScreen() const {
-    for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+    for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
       const forms::Label& line = std::as_const(*saver_).LineLabel(slot);
       if (!line.Visible()) continue;
       EXPECT_GT(line.Top(), -line.Height()) << "slot " << slot;
@@ -136,14 +136,17 @@ TEST_P(HostileScript, RollsOnAndEndsOnAKey) {
   const HostileCase& hostile = GetParam();
   WriteScript(hostile.bytes(), "Hostile.vws");
   SaverWindow& saver = StartSaver();
-  int dispatched = 0;
-  saver.SetDispatchObserver([&](std::int32_t, const RollRecord&) { ++dispatched; });
+  struct : RollListener {
+    int dispatched = 0;
+    void OnRecordDispatched(std::int32_t, const RollRecord&) override { ++dispatched; }
+  } counter;
+  const RollEngine::Listening listening(saver.Roll(), counter);
   ASSERT_TRUE(saver.TickTimer().Enabled());
   for (int tick = 0; tick < hostile.ticks; ++tick) {
     backend().AdvanceTime(saver.TickTimer().Interval());
     if (tick % 100 == 0) ExpectLinesOnScreen();
   }
-  EXPECT_GE(dispatched, hostile.minDispatched);
+  EXPECT_GE(counter.dispatched, hostile.minDispatched);
   EXPECT_FALSE(backend().Ended());
   backend().KeyPress(saver.Id(), u'a');
   EXPECT_TRUE(backend().Ended());

@@ -35,7 +35,7 @@ class SaverTest : public ::testing::Test {
                                     identity::kScriptFileNameKey, name);
   }
   SaverWindow& StartSaver(RollOptions options = {}) {
-    saver_ = std::make_unique<SaverWindow>(*backend_, options);
+    saver_ = std::make_unique<SaverWindow>(*backend_, ReadChosenScript(*backend_), options);
     saver_->Show();
     return *saver_;
   }

@@ -3,6 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "identity/program_identity.h"
 #include "roll/saver_fixture.h"
 #include "script/script_loader.h"
@@ -24,19 +32,13 @@ TEST_F(SaverSetUp, WindowIsDesignedBorderlessWithoutTaskbarButtonAndPointer) {
   EXPECT_FALSE(window.Style.ShowInTaskbar);
   EXPECT_TRUE(window.Style.InvisiblePointer);
   EXPECT_TRUE(window.Visible);
-  std::vector<const forms::Label*> labels = {&saver.TemplateLabel()};
-  for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot)
-    labels.push_back(&saver.LineLabel(slot));
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    const forms::Label& label = *labels[i];
-    EXPECT_FALSE(label.Visible()) << i;
-    EXPECT_TRUE(label.AutoSize()) << i;
-    EXPECT_EQ(label.TextAlignment(), forms::Alignment::Center) << i;
-    EXPECT_EQ(label.Caption(), "") << i;
+  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
+    const forms::Label& label = saver.LineLabel(slot);
+    EXPECT_FALSE(label.Visible()) << slot;
+    EXPECT_TRUE(label.AutoSize()) << slot;
+    EXPECT_EQ(label.TextAlignment(), forms::Alignment::Center) << slot;
+    EXPECT_EQ(label.Caption(), "") << slot;
   }
-  // The template label keeps its designed size: the roll measures it when no line is listed.
-  EXPECT_EQ(saver.TemplateLabel().Width(), 60);
-  EXPECT_EQ(saver.TemplateLabel().Height(), 180);
 }
 
 TEST_F(SaverSetUp, WindowCoversTheScreenAtEveryDpi) {
@@ -184,6 +186,210 @@ TEST_F(SaverSetUp, WindowAndCoversFitNewScreensWhileLinesOnScreenKeepTheirPlace)
   const forms::PixelRect second = saver.LineLabel(2).PixelBounds();
   EXPECT_EQ(second.Top, 720);  // just below the new bottom edge, centred on the new width
   EXPECT_NEAR(second.Left + second.Width() / 2.0, 640.0, 1.0);
+}
+
+// --- the roll, as the window plays and shows it ---
+
+class SaverRoll : public testing::SaverTest {
+ protected:
+  SaverRoll() {
+    backend().SetScreen({1920, 1080, 96, 96, {}});
+    // A line is as many pixels high as its font has points, and 10 pixels wide per character.
+    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
+      return forms::TextExtent{static_cast<int>(text.size()) * 10,
+                               static_cast<int>(std::lround(font.Size))};
+    });
+  }
+
+  // Starts a script of the given lines, each ending in CR LF, at speed 2 (200 ms) by default.
+  SaverWindow& Play(const std::vector<std::string>& lines,
+                    const std::string& header = "HEADER\t20\t2\tMID\t000000") {
+    std::string text = header + "\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
+    WriteScript(text);
+    return StartSaver();
+  }
+  void Ticks(int n) {
+    backend().AdvanceTime(static_cast<std::int64_t>(n) * saver_->TickTimer().Interval());
+  }
+  const forms::Label& Line(int slot) const { return std::as_const(*saver_).LineLabel(slot); }
+};
+
+std::string Text(const std::string& caption, const std::string& spacing = "1",
+                 const std::string& step = "0") {
+  return "TEXT\tArial\t" + step + "\t" + caption + "\tFFFFFF\t" + spacing;
+}
+
+// What the line labels show: each visible one's slot, text, font, colour and place in twips.
+std::string ShownLines(const SaverWindow& saver) {
+  std::string shown;
+  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
+    const forms::Label& label = saver.LineLabel(slot);
+    if (!label.Visible()) continue;
+    shown += std::to_string(slot) + " " + label.Caption() + " " + label.FontName() + " " +
+             std::to_string(label.FontSize()) + " " + std::to_string(label.ForeColor()) + " " +
+             std::to_string(label.Left()) + "," + std::to_string(label.Top()) + " " +
+             std::to_string(label.Height()) + "; ";
+  }
+  return shown;
+}
+
+// The same of the lines the roll lists, as it placed them and keeps them.
+class ListedLines : public RollListener {
+ public:
+  std::string Of(const RollEngine& roll) const {
+    std::vector<RollEngine::ListedLine> lines(roll.Lines().begin(), roll.Lines().end());
+    std::ranges::sort(lines, {}, &RollEngine::ListedLine::Slot);
+    std::string listed;
+    for (const RollEngine::ListedLine& line : lines) {
+      const PlacedLine& placed = placed_.at(line.Slot);
+      listed += std::to_string(line.Slot) + " " + std::string(placed.Text) + " " +
+                placed.Font.Name + " " + std::to_string(placed.Font.Size) + " " +
+                std::to_string(placed.ForeColor) + " " + std::to_string(placed.Left) + "," +
+                std::to_string(line.Top) + " " + std::to_string(line.Height) + "; ";
+    }
+    return listed;
+  }
+
+ private:
+  void OnLinePlaced(const PlacedLine& line) override { placed_.insert_or_assign(line.Slot, line); }
+
+  std::map<int, PlacedLine> placed_;
+};
+
+TEST_F(SaverRoll, ShowsEachLineItsRollListsOnItsSlotsLabelAndNoOther) {
+  std::vector<std::string> manyLines;
+  for (int i = 1; i <= 22; ++i) manyLines.push_back(Text("line " + std::to_string(i), "0"));
+  const struct {
+    const char* what;
+    std::vector<std::string> records;
+  } rolls[] = {
+      {"slots taken over", manyLines},
+      {"lines leaving the top edge", {Text("tall", "20", "10"), Text("short", "30")}},
+      {"clearings", {Text("a", "2", "3"), Text("b", "0"), "CLEAR", Text("c", "1", "-2")}},
+  };
+  for (const auto& roll : rolls) {
+    SaverWindow& saver = Play(roll.records, "HEADER\t20\t3\tRIGHT\t000000");
+    ListedLines listed;
+    const RollEngine::Listening listening(saver.Roll(), listed);
+    for (int tick = 1; tick <= 400; ++tick) {
+      Ticks(1);
+      ASSERT_EQ(ShownLines(saver), listed.Of(saver.Roll())) << roll.what << ", tick " << tick;
+    }
+  }
+}
+
+TEST_F(SaverRoll, ScriptWithoutRecordsOnlyWatchesThePointer) {
+  Play({});
+  Ticks(10);
+  EXPECT_FALSE(backend().Ended());
+  backend().SetPointer({100, 100});
+  Ticks(1);
+  EXPECT_TRUE(backend().Ended());
+}
+
+TEST_F(SaverRoll, BgmRecordsSwitchTheMusicAndTheRollGoesOn) {
+  Play({"BGM\ton\ttheme.wav", Text("after")});
+  Ticks(1);
+  EXPECT_EQ(backend().Music().Now(), headless::HeadlessMusic::State::Playing);
+  EXPECT_FALSE(Line(1).Visible());
+  Ticks(1);
+  EXPECT_TRUE(Line(1).Visible());
+}
+
+TEST_F(SaverRoll, TickArrivingWhileMusicStartsIsSkipped) {
+  // A tick falls due while the record processes pending events.
+  backend().QueueEvent([this] { Ticks(1); });
+  Play({"BGM\tON\ttheme.wav", Text("after", "100")});
+  Ticks(1);
+  EXPECT_EQ(backend().Music().Now(), headless::HeadlessMusic::State::Playing);
+  EXPECT_FALSE(Line(1).Visible());
+  Ticks(1);
+  EXPECT_TRUE(Line(1).Visible());
+}
+
+// --- dismissal ---
+
+TEST_F(SaverRoll, PointerMovingMoreThanTwentyPixelsBetweenTicksEnds) {
+  const struct {
+    int dx, dy;
+    bool ends;
+  } cases[] = {{12, 16, false}, {20, 0, false}, {0, -20, false},
+               {21, 0, true},   {0, 21, true},  {15, 15, true}};
+  for (const auto& c : cases) {
+    Restart();
+    backend().SetPointer({500, 500});
+    Play({Text("a")});
+    Ticks(3);
+    backend().SetPointer({500 + c.dx, 500 + c.dy});
+    Ticks(1);
+    EXPECT_EQ(backend().Ended(), c.ends) << c.dx << "," << c.dy;
+  }
+}
+
+TEST_F(SaverRoll, FailedPointerReadCountsAsTheOrigin) {
+  const struct {
+    forms::PixelPoint last;
+    bool ends;
+  } cases[] = {{{500, 500}, true}, {{12, 16}, false}, {{0, 20}, false}, {{21, 0}, true}};
+  for (const auto& c : cases) {
+    Restart();
+    backend().SetPointer(c.last);
+    Play({Text("a")});
+    Ticks(1);
+    backend().SetPointerUnreadable();
+    Ticks(1);
+    EXPECT_EQ(backend().Ended(), c.ends) << c.last.X << "," << c.last.Y;
+  }
+}
+
+TEST_F(SaverRoll, SlowDriftNeverEnds) {
+  Play({Text("a", "1"), "WAIT\t1"});
+  for (int i = 0; i < 300; ++i) {
+    backend().SetPointer({5 * i, 3 * i});
+    Ticks(1);
+  }
+  EXPECT_FALSE(backend().Ended());
+}
+
+TEST_F(SaverRoll, EveryDismissalEndsAfterStoppingTheMusic) {
+  using Backend = headless::HeadlessBackend;
+  const struct {
+    const char* what;
+    std::function<void(Backend&, forms::WindowId)> act;
+    bool ends;
+  } cases[] = {
+      {"click beside the line", [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070); }, true},
+      {"right click beside the line",
+       [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070, forms::MouseButton::Right); },
+       true},
+      {"click on the line", [](Backend& b, forms::WindowId w) { b.Click(w, 960, 1070); }, false},
+      {"key", [](Backend& b, forms::WindowId w) { b.KeyPress(w, u' '); }, true},
+      {"another program activated", [](Backend& b, forms::WindowId) { b.ActivateOtherProgram(); },
+       true},
+      {"minimised", [](Backend& b, forms::WindowId w) { b.Minimize(w); }, true},
+      {"asked to minimise", [](Backend& b, forms::WindowId w) { b.RequestMinimize(w); }, false},
+  };
+  for (const auto& c : cases) {
+    Restart();
+    backend().Music().Open("C:\\Velloway\\theme.wav");
+    backend().Music().Play();
+    Play({Text("line", "100")});
+    Ticks(3);  // the line is 10 pixels above the bottom edge, centred
+    c.act(backend(), saver_->Id());
+    EXPECT_EQ(backend().Ended(), c.ends) << c.what;
+    EXPECT_EQ(backend().Music().Now() == headless::HeadlessMusic::State::Closed, c.ends) << c.what;
+  }
+}
+
+TEST_F(SaverRoll, SpeedZeroHasNoTicksButAKeyStillEnds) {
+  Play({Text("a")}, "HEADER\t20\t0\tMID\t000000");
+  backend().SetPointer({900, 900});
+  backend().AdvanceTime(60000);
+  EXPECT_FALSE(Line(1).Visible());
+  EXPECT_FALSE(backend().Ended());
+  backend().KeyPress(saver_->Id(), u'q');
+  EXPECT_TRUE(backend().Ended());
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(Smooth, ShownLinesTrailTheEngineEvenlyFrameByFrame) {
       ASSERT_LE(now - shown, cap) << "too far in one frame at " << ms << " ms";
       ASSERT_GE(engine - now, 0) << "ahead at " << ms << " ms";
       ASSERT_LE(engine - now, 10) << "behind at " << ms << " ms";
-      for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+      for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
         if (!Line(slot).Visible()) continue;
         ASSERT_EQ(Line(slot).PixelBounds().Top - forms::ToPixels(Line(slot).Top(), kTpp),
                   engine - now)
@@ -126,13 +126,18 @@ TEST_F(Smooth, TheEngineMovesItsLinesAsWithoutSmoothMotion) {
   for (const bool smooth : {false, true}) {
     SaverWindow& saver = Play(records, 20, 3, {smooth, false});
     std::vector<std::string>& ticks = played[smooth];
-    saver.SetDispatchObserver([&](std::int32_t index, const RollRecord&) {
-      ticks.push_back("dispatch " + std::to_string(index));
-    });
+    struct Dispatches : RollListener {
+      std::vector<std::string>& ticks;
+      explicit Dispatches(std::vector<std::string>& played) : ticks(played) {}
+      void OnRecordDispatched(std::int32_t index, const RollRecord&) override {
+        ticks.push_back("dispatch " + std::to_string(index));
+      }
+    } dispatches(ticks);
+    const RollEngine::Listening listening(saver.Roll(), dispatches);
     for (int tick = 0; tick < 400; ++tick) {
       backend().AdvanceTime(saver.TickTimer().Interval());
       std::string lines;
-      for (int slot = 1; slot <= SaverWindow::kLineSlots; ++slot) {
+      for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
         if (Line(slot).Visible())
           lines += Line(slot).Caption() + "@" + std::to_string(Line(slot).Top()) + " ";
       }

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   const std::string diagnostics = check::DiagnosticLines(options->file, script);
   if (options->timeline && !script.Failure) {
     const check::Timeline timeline = check::PlayTimeline(
-        options->file, {options->screen, options->lineHeight, check::MachineTextMetrics(), {}});
+        options->file, {options->screen, options->lineHeight, check::MachineTextMetrics()});
     Print(stdout, options->json ? check::TimelineJson(timeline) : check::TimelineText(timeline));
     Print(stderr, diagnostics);
   } else {

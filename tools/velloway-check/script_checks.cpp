@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "music/music_path.h"
-#include "roll/saver_window.h"
+#include "roll/roll_engine.h"
 #include "script/colour_text.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
@@ -105,8 +105,8 @@ class Checker {
     if (environment_.FindFont) CheckFont(face, line);
     CheckNumber(line, "size step", record.Param(2));
     const std::int32_t points =
-        SaverWindow::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
-    const std::int32_t clamped = SaverWindow::TakeableFontSize(points);
+        RollEngine::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
+    const std::int32_t clamped = RollEngine::TakeableFontSize(points);
     if (clamped != points) {
       Warn(line, "font size " + std::to_string(points) + " points is clamped to " +
                      std::to_string(clamped));

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "identity/program_identity.h"
-#include "roll/saver_window.h"
+#include "roll/roll_engine.h"
+#include "script/script_loader.h"
 
 namespace velloway::check {
 namespace {
@@ -17,15 +17,37 @@ std::string Utf8(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+// Notes each record the roll dispatches until the first comes again: one loop of the script.
+class LoopRecorder : public RollListener {
+ public:
+  explicit LoopRecorder(Timeline& timeline) : timeline_(timeline) {}
+
+  void NextTick() { ++tick_; }
+  std::int64_t Tick() const { return tick_; }
+  bool Looped() const { return looped_; }
+
+ private:
+  void OnRecordDispatched(std::int32_t index, const RollRecord& record) override {
+    if (index == 1 && !timeline_.Entries.empty()) {
+      looped_ = true;
+      timeline_.LoopTicks = tick_ - timeline_.Entries.front().Tick;
+      return;
+    }
+    if (looped_) return;
+    timeline_.Entries.push_back({tick_, 0, index, record.CommandText()});
+  }
+
+  Timeline& timeline_;
+  std::int64_t tick_ = 0;
+  bool looped_ = false;
+};
+
 }  // namespace
 
 Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   const std::filesystem::path script(std::u8string(path.begin(), path.end()));
   headless::HeadlessBackend backend;
   backend.SetScreen(options.Screen);
-  backend.SetAppPath(Utf8(std::filesystem::absolute(script).parent_path()));
-  backend.SettingsStore().Write(identity::kAppName, identity::kSettingSection,
-                                identity::kScriptFileNameKey, Utf8(script.filename()));
   if (options.LineHeight) {
     const int height = *options.LineHeight;
     backend.SetTextMetrics([height](const forms::FontSpec&, std::string_view text) {
@@ -35,25 +57,18 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
     backend.SetTextMetrics(options.Metrics);
   }
 
+  // The script read as the saver reads the one chosen for it, in the backend's code page.
+  RollEngine engine(backend, LoadChosenScript(Utf8(std::filesystem::absolute(script).parent_path()),
+                                              Utf8(script.filename()), backend.ScriptCodePage()));
   Timeline timeline;
-  SaverWindow saver(backend, options.Roll);
-  std::int64_t tick = 0;
-  bool looped = false;
-  saver.SetDispatchObserver([&](std::int32_t record, const RollRecord& dispatched) {
-    if (record == 1 && !timeline.Entries.empty()) {
-      looped = true;
-      timeline.LoopTicks = tick - timeline.Entries.front().Tick;
-      return;
-    }
-    if (looped) return;
-    timeline.Entries.push_back({tick, 0, record, dispatched.CommandText()});
-  });
-  saver.Show();
-  timeline.IntervalMs = saver.TickTimer().Interval();
-  if (timeline.IntervalMs == 0 || saver.Script().RecordCount() == 0) return timeline;
-  while (!looped && tick < kMaxTicks) {
-    ++tick;
-    backend.AdvanceTime(timeline.IntervalMs);
+  LoopRecorder recorder(timeline);
+  const RollEngine::Listening listening(engine, recorder);
+  engine.Start();
+  timeline.IntervalMs = engine.TickInterval();
+  if (timeline.IntervalMs == 0 || engine.Script().RecordCount() == 0) return timeline;
+  while (!recorder.Looped() && recorder.Tick() < kMaxTicks) {
+    recorder.NextTick();
+    engine.Tick();
   }
   const double secondsPerTick = timeline.IntervalMs / 1000.0;
   for (TimelineEntry& entry : timeline.Entries)

@@ -6,7 +6,6 @@
 
 #include "platform/backend.h"
 #include "platform/headless/headless_backend.h"
-#include "roll/roll_options.h"
 
 namespace velloway::check {
 
@@ -29,12 +28,11 @@ struct TimelineOptions {
   // How lines are measured: every line this many pixels high when set, else Metrics.
   std::optional<int> LineHeight;
   headless::HeadlessBackend::TextMetrics Metrics;
-  // How the saver shows the roll; its timing is the same either way.
-  RollOptions Roll;
 };
 
-// Plays the script at `path` through the saver window's own roll engine, on the headless
-// backend, until the script has run through once, and returns each dispatched record.
+// Plays the script at `path` through the saver's own roll engine, measuring its lines as the
+// saver's labels do on the headless backend, without a window, until the script has run through
+// once, and returns each dispatched record.
 Timeline PlayTimeline(const std::string& path, const TimelineOptions& options);
 
 }  // namespace velloway::check

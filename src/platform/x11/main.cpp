@@ -12,6 +12,7 @@
 #include "platform/x11/launch_options.h"
 #include "platform/x11/x11_backend.h"
 #include "roll/saver_window.h"
+#include "script/script_loader.h"
 
 namespace {
 
@@ -52,11 +53,10 @@ int main(int argc, char** argv) {
   setup.ScriptDirectory.assign(folder.begin(), folder.end());
   setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
   try {
+    LoadedScript loaded = LoadChosenScript(setup.ScriptDirectory,
+                                           std::string(name.begin(), name.end()), setup.CodePage);
     x11::X11Backend backend(std::move(setup));
-    // The script is "chosen" as the Windows settings dialog would store it.
-    backend.Settings().Write("Velloway", "Setting", "ScriptFileName",
-                             std::string(name.begin(), name.end()));
-    SaverWindow saver(backend, options.Roll);
+    SaverWindow saver(backend, std::move(loaded), options.Roll);
     saver.Load();
     if (const auto host = backend.StageHost()) saver.EmbedIn(*host);
     saver.Show();

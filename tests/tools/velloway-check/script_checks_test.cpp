@@ -100,7 +100,7 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
           "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
 }
 
-TEST(Timeline, PlaysOneLoopThroughTheRollEngineWithSmoothMotionOrWithout) {
+TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
   testing::TempDir dir;
   dir.Write("Roll.vws",
             "HEADER\t20\t2\tMID\t000000\r\n"
@@ -109,22 +109,18 @@ TEST(Timeline, PlaysOneLoopThroughTheRollEngineWithSmoothMotionOrWithout) {
             "BGM\tON\tx.wav\r\n"                // dispatched and left in one tick
             "CLEAR\r\n"
             "BOGUS\r\n");  // skipped
-  for (const bool smooth : {false, true}) {
-    TimelineOptions options;
-    options.LineHeight = 20;
-    options.Roll.SmoothMotion = smooth;
-    const Timeline timeline = PlayTimeline(dir.Utf8() + "/Roll.vws", options);
-    EXPECT_EQ(timeline.IntervalMs, 200);
-    std::vector<std::string> rows;
-    for (const TimelineEntry& e : timeline.Entries) {
-      rows.push_back(std::to_string(e.Tick) + " " + std::to_string(e.Record) + " " + e.Command);
-    }
-    EXPECT_THAT(rows, ElementsAre("1 1 TEXT", "7 2 WAIT", "23 3 BGM", "24 4 CLEAR", "25 5 BOGUS"))
-        << smooth;
-    EXPECT_DOUBLE_EQ(timeline.Entries[1].Seconds, 1.4);
-    EXPECT_EQ(timeline.LoopTicks, 25);  // record 1 again on tick 26
-    EXPECT_DOUBLE_EQ(timeline.LoopSeconds, 5.0);
+  TimelineOptions options;
+  options.LineHeight = 20;
+  const Timeline timeline = PlayTimeline(dir.Utf8() + "/Roll.vws", options);
+  EXPECT_EQ(timeline.IntervalMs, 200);
+  std::vector<std::string> rows;
+  for (const TimelineEntry& e : timeline.Entries) {
+    rows.push_back(std::to_string(e.Tick) + " " + std::to_string(e.Record) + " " + e.Command);
   }
+  EXPECT_THAT(rows, ElementsAre("1 1 TEXT", "7 2 WAIT", "23 3 BGM", "24 4 CLEAR", "25 5 BOGUS"));
+  EXPECT_DOUBLE_EQ(timeline.Entries[1].Seconds, 1.4);
+  EXPECT_EQ(timeline.LoopTicks, 25);  // record 1 again on tick 26
+  EXPECT_DOUBLE_EQ(timeline.LoopSeconds, 5.0);
 }
 
 TEST(Timeline, SpeedZeroAndEmptyScriptsDoNotPlay) {
