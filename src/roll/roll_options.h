@@ -1,6 +1,6 @@
 #pragma once
-// The two ways a user may have the roll shown, chosen in the settings dialog (or, on a platform
-// without one, on the command line). Both off, the roll shows as it always has.
+// What a user chooses for the roll, in the settings dialog (or, on a platform without one, on the
+// command line): the two ways it may be shown, both off as it always has been, and the script.
 #include "platform/forms.h"
 #include "script/script_types.h"
 
