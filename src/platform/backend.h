@@ -125,7 +125,9 @@ class WindowEvents {
   // A mouse button went down or up over the window, at client pixels (x, y).
   virtual void OnPointerButtonDown(MouseButton button, int x, int y) = 0;
   virtual void OnPointerButtonUp(MouseButton button, int x, int y) = 0;
-  virtual void OnCharacter(char16_t character) = 0;
+  // A key went down while the window had the keyboard: any key, whether it types or not (Shift,
+  // the function keys, the arrows, media keys).
+  virtual void OnKeyDown() = 0;
   // A window of another program took the activation from this program.
   virtual void OnActivatedElsewhere() = 0;
   // The window was minimised (a borderless one by a request it could not refuse).

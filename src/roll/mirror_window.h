@@ -12,7 +12,7 @@ namespace velloway {
 // the same lines at the same ticks, laid out for the monitor's own size and DPI, a line's point
 // size the same physical size as on the primary screen. The saver window tells it of each line
 // placed, each scroll step and each clearing; it has no timer, script or music of its own, so one
-// timeline drives every monitor. A click on its background, a character key or a minimise ends
+// timeline drives every monitor. A click on its background, a key or a minimise ends
 // the saver like the saver window's own.
 class MirrorWindow : public forms::Form {
  public:
@@ -42,7 +42,7 @@ class MirrorWindow : public forms::Form {
 
  protected:
   void OnClick() override { dismiss_(); }
-  void OnKeyPress(char16_t) override { dismiss_(); }
+  void OnKeyDown() override { dismiss_(); }
   void OnMinimized() override { dismiss_(); }
 
  private:

@@ -24,9 +24,9 @@ constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
 constexpr std::int32_t TickInterval(std::int16_t speedIndex) {
   return kTickIntervals[static_cast<std::size_t>(speedIndex)];
 }
-// Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
-constexpr std::int32_t kIntervalWithoutScript = 200;
-// A pointer that moves further than this between two ticks ends the saver.
+// How often the pointer is checked while the roll has no tick: at speed 0, or without a script.
+constexpr std::int32_t kPointerCheckInterval = 200;
+// A pointer that moves further than this between two checks ends the saver.
 constexpr double kDismissDistance = 20.0;
 
 // Resets the running-tick flag however the tick ends.
@@ -93,6 +93,7 @@ SaverWindow::SaverWindow(forms::Backend& backend, RollOptions options)
       messageLabel_(*this, MessageLabelDesign()),
       templateLabel_(*this, TemplateLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
+      pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
       music_(backend, App()) {
   for (int slot = 1; slot <= kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, TemplateLabelDesign()));
@@ -121,9 +122,13 @@ void SaverWindow::OnLoad() {
   SetBackColor(HexToColor(script_.Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  const std::int32_t rollInterval = TickInterval(script_.Header.SpeedIndex);
-  tickTimer_.SetInterval(script_.Failure ? kIntervalWithoutScript : rollInterval);
+  // No script, no roll.
+  const std::int32_t rollInterval = script_.Failure ? 0 : TickInterval(script_.Header.SpeedIndex);
+  tickTimer_.SetInterval(rollInterval);
   tickTimer_.SetEnabled(true);
+  // Each of the roll's ticks checks the pointer; a roll that does not tick leaves that to a timer
+  // of its own, so that a moved pointer ends the saver whatever the roll does.
+  pointerTimer_.SetEnabled(rollInterval == 0);
   if (script_.Failure) {
     ShowScriptFailure();
   } else {
@@ -330,7 +335,7 @@ void SaverWindow::OnClick() {
   Dismiss();
 }
 
-void SaverWindow::OnKeyPress(char16_t) {
+void SaverWindow::OnKeyDown() {
   Dismiss();
 }
 

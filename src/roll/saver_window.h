@@ -62,7 +62,7 @@ class SaverWindow : public forms::Form {
  protected:
   void OnLoad() override;
   void OnClick() override;
-  void OnKeyPress(char16_t character) override;
+  void OnKeyDown() override;
   // Another program's window would get the keys meant to end the saver.
   void OnOtherProgramActivated() override { Dismiss(); }
   // A minimised saver would run on unseen, deaf to keys and refusing every later start.
@@ -123,6 +123,7 @@ class SaverWindow : public forms::Form {
   forms::Label templateLabel_;
   std::vector<std::unique_ptr<forms::Label>> lineLabels_;
   forms::Timer tickTimer_;
+  forms::Timer pointerTimer_;
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
   std::vector<std::unique_ptr<MirrorWindow>> mirrors_;

@@ -1,7 +1,8 @@
 """The Linux program full screen, as a user sees it: the background colour, the lines in their
 LEFT, MID and RIGHT places, rising 5 px a tick and 50 px a second at speed 3, and with --smooth in
-steps of a pixel or two a frame; what ends it (a
-character key, a click, a pointer jump) and what does not (a pointer drifting 5 px at a time).
+steps of a pixel or two a frame; what ends it (any
+key, Shift, Ctrl, Super, F1 and the arrows too, a click, a pointer jump, also at speed 0 and
+without a header) and what does not (a pointer drifting 5 px at a time).
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_roll
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
@@ -11,7 +12,7 @@ import unittest
 
 import test_roll
 import test_smooth
-from test_roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, text
+from test_roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, roll_script, text
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import MAIN_CAPTION_RE, script_text
 from velloway_e2e.native import NativeTestCase
@@ -29,15 +30,15 @@ class NativeRollTestCase(NativeTestCase):
     assert_keeps_running = test_roll.RollTestCase.assert_keeps_running
 
     def run_script(self, *records, speed=3, align="MID", rest=None, args=()):
-        """Starts the program full screen on a script of records and returns the process once
-        its window shows the background."""
-        script = self.write_script("Roll.vws", script_text(
-            ("HEADER", "20", str(speed), align, BACK), *records))
+        """Starts the program full screen on a script of records (without a header when speed
+        is None) and returns the process once its window shows the background."""
+        content, back = roll_script(records, speed, align)
+        script = self.write_script("Roll.vws", content)
         self.desktop.mousemove(*(rest or self.REST))
         process = self.start("--script", str(script), *args)
         try:
             self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
-            self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
+            self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("start.png"))
             self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")
@@ -145,13 +146,16 @@ class NativeCodePageTest(NativeRollTestCase):
 
 class NativeDismissalTest(NativeRollTestCase):
     RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+    test_at_speed_0_or_without_a_header_a_pointer_move_ends_it = (
+        test_roll.DismissalTest.test_at_speed_0_or_without_a_header_a_pointer_move_ends_it)
 
-    def test_a_key_a_click_and_a_pointer_jump_end_it(self):
-        ways = {"key a": lambda: self.desktop.key("a"),
-                "key Escape": lambda: self.desktop.key("Escape"),
-                "a click": lambda: self.desktop.click(button=1),
-                "a right click": lambda: self.desktop.click(button=3),
-                "a 30 px jump": lambda: self.desktop.mousemove_relative(30, 0)}
+    def test_any_key_a_click_and_a_pointer_jump_end_it(self):
+        # Keys that type nothing too.
+        keys = ("a", "Escape", "Shift_L", "Control_L", "super", "F1", "Left")
+        ways = {f"key {key}": lambda key=key: self.desktop.key(key) for key in keys}
+        ways |= {"a click": lambda: self.desktop.click(button=1),
+                 "a right click": lambda: self.desktop.click(button=3),
+                 "a 30 px jump": lambda: self.desktop.mousemove_relative(30, 0)}
         for what, act in ways.items():
             with self.subTest(what):
                 process = self.run_script(*self.RISING, rest=(400, 300))

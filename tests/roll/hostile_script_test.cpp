@@ -145,7 +145,7 @@ TEST_P(HostileScript, RollsOnAndEndsOnAKey) {
   }
   EXPECT_GE(dispatched, hostile.minDispatched);
   EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver.Id(), u'a');
+  backend().KeyDown(saver.Id());
   EXPECT_TRUE(backend().Ended());
 }
 
@@ -177,7 +177,7 @@ TEST_F(HostileScript, ScriptThatIsAFolderShowsWhyAndEndsOnAKey) {
   EXPECT_TRUE(saver.MessageLabel().Visible());
   EXPECT_NE(saver.MessageLabel().Caption().find("Script is a folder"), std::string::npos);
   backend().AdvanceTime(10'000);
-  backend().KeyPress(saver.Id(), u'a');
+  backend().KeyDown(saver.Id());
   EXPECT_TRUE(backend().Ended());
 }
 

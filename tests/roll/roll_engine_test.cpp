@@ -345,7 +345,7 @@ TEST_F(Roll, EveryDismissalEndsAfterStoppingTheMusic) {
        [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070, forms::MouseButton::Right); },
        true},
       {"click on the line", [](Backend& b, forms::WindowId w) { b.Click(w, 960, 1070); }, false},
-      {"key", [](Backend& b, forms::WindowId w) { b.KeyPress(w, u' '); }, true},
+      {"key", [](Backend& b, forms::WindowId w) { b.KeyDown(w); }, true},
       {"another program activated", [](Backend& b, forms::WindowId) { b.ActivateOtherProgram(); },
        true},
       {"minimised", [](Backend& b, forms::WindowId w) { b.Minimize(w); }, true},
@@ -363,14 +363,51 @@ TEST_F(Roll, EveryDismissalEndsAfterStoppingTheMusic) {
   }
 }
 
-TEST_F(Roll, SpeedZeroHasNoTicksButAKeyStillEnds) {
-  Play({Text("a")}, "HEADER\t20\t0\tMID\t000000");
-  backend().SetPointer({900, 900});
-  backend().AdvanceTime(60000);
-  EXPECT_FALSE(Line(1).Visible());
-  EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver_->Id(), u'q');
-  EXPECT_TRUE(backend().Ended());
+TEST_F(Roll, ARollThatDoesNotTickStandsStillYetAPointerMoveOrAKeyEndsIt) {
+  using Backend = headless::HeadlessBackend;
+  const struct {
+    const char* what;
+    std::string script;  // empty: the chosen script does not exist
+  } rolls[] = {
+      {"speed 0", "HEADER\t20\t0\tMID\t000000\r\n" + Text("a") + "\r\n"},
+      {"no header", Text("a") + "\r\n"},
+      {"no script", ""},
+  };
+  const struct {
+    const char* what;
+    std::function<void(Backend&, forms::WindowId)> act;
+    bool ends;
+  } inputs[] = {
+      {"a 20 px move",
+       [](Backend& b, forms::WindowId) {
+         b.SetPointer({920, 900});
+       },
+       false},
+      {"a 21 px move",
+       [](Backend& b, forms::WindowId) {
+         b.SetPointer({921, 900});
+       },
+       true},
+      {"a key", [](Backend& b, forms::WindowId w) { b.KeyDown(w); }, true},
+  };
+  for (const auto& roll : rolls) {
+    for (const auto& input : inputs) {
+      Restart();
+      backend().SetPointer({900, 900});
+      if (roll.script.empty()) {
+        Choose("Missing.vws");
+      } else {
+        WriteScript(roll.script);
+      }
+      StartSaver();
+      backend().AdvanceTime(60'000);
+      EXPECT_FALSE(Line(1).Visible()) << roll.what;
+      EXPECT_FALSE(backend().Ended()) << roll.what;
+      input.act(backend(), saver_->Id());
+      backend().AdvanceTime(200);
+      EXPECT_EQ(backend().Ended(), input.ends) << roll.what << ", " << input.what;
+    }
+  }
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include "platform/x11/x11_backend.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <string>
@@ -281,22 +279,6 @@ void X11Window::PaintInvalidated() {
   }
 }
 
-void X11Window::HandleKey(const XKeyEvent& key) {
-  XKeyEvent copy = key;
-  char text[16];
-  KeySym symbol = NoSymbol;
-  const int length = XLookupString(&copy, text, sizeof text, &symbol, nullptr);
-  if (length > 0) {
-    // Latin-1, as XLookupString gives it: Return, Escape, Tab and Backspace included.
-    for (int i = 0; i < length; ++i) {
-      events_.OnCharacter(static_cast<char16_t>(static_cast<unsigned char>(text[i])));
-    }
-  } else if ((symbol & 0xFF000000) == 0x01000000 && (symbol & 0x00FFFFFF) <= 0xFFFF) {
-    // A key symbol that names a Unicode character of the basic plane directly.
-    events_.OnCharacter(static_cast<char16_t>(symbol & 0xFFFF));
-  }
-}
-
 void X11Window::HandleEvent(const XEvent& event) {
   switch (event.type) {
     case Expose: {
@@ -331,7 +313,7 @@ void X11Window::HandleEvent(const XEvent& event) {
       break;
     }
     case KeyPress:
-      HandleKey(event.xkey);
+      events_.OnKeyDown();  // any key: modifiers, function and media keys as well
       break;
     case ClientMessage:
       // The window manager's close box: the window goes, as the system destroys it.
