@@ -256,7 +256,8 @@ class RunningCopyLock {
 class MusicDevice {
  public:
   virtual ~MusicDevice() = default;
-  // Opens the file at path (UTF-8); false when it cannot be opened, or a file is open already.
+  // Opens the file at path (UTF-8); false when it cannot be opened, is no regular file (a device
+  // or a pipe counts as missing: see platform::CheckedFile), or a file is open already.
   virtual bool Open(std::string_view path) = 0;
   // Plays the open file once, from its start; false when it cannot be played.
   virtual bool Play() = 0;

@@ -1,7 +1,8 @@
 """The Linux program on a host window: drawn into the window --window-id names, or with --root
 into the one XSCREENSAVER_WINDOW names, as the screen-saver daemon starts a hack; input does not
-end it there, the host's end or SIGTERM does; with --window in an ordinary window that ends when
-it is closed; of two copies on one display, one plays the music.
+end it there, the host's end or SIGTERM does, at once even while a large script loads; with
+--window in an ordinary window that ends when it is closed; of two copies on one display, one
+plays the music.
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_hosts
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
@@ -80,6 +81,25 @@ class NativeHostTest(NativeTestCase):
         size = sound.size
         time.sleep(0.5)
         self.assertEqual(sound.size, size, "the music went on after the program ended")
+
+    def test_sigterm_ends_it_at_once_while_a_large_script_loads(self):
+        # A header and 250 MB of NUL bytes: seconds of loading, written in no time.
+        big = self.folder / "Big.vws"
+        with big.open("wb") as f:
+            f.write(script_text(("HEADER", "20", "3", "MID", BACK)).encode())
+            f.truncate(250 << 20)
+        wid = self.host(RIGHT_HOST, "daemon")
+        process = self.start("--root", "--script", str(big),
+                             env={"XSCREENSAVER_WINDOW": hex(wid)})
+        time.sleep(1)
+        x, y, _, _ = RIGHT_HOST
+        self.assertFalse(colour_close(self.desktop.pixel(x + 3, y + 3), BACK, 2),
+                         "the script was loaded before SIGTERM came")
+        process.terminate()
+        try:
+            process.wait_exit(0.5)
+        except HarnessError as e:
+            self.fail(f"SIGTERM came during the load: {e}")
 
     def test_of_two_copies_on_one_display_one_plays_the_music(self):
         sounds, processes = [], []

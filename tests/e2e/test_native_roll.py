@@ -2,7 +2,8 @@
 LEFT, MID and RIGHT places, rising 5 px a tick and 50 px a second at speed 3, and with --smooth in
 steps of a pixel or two a frame; what ends it (any
 key, Shift, Ctrl, Super, F1 and the arrows too, a click, a pointer jump, also at speed 0 and
-without a header) and what does not (a pointer drifting 5 px at a time).
+without a header) and what does not (a pointer drifting 5 px at a time); lines far wider than
+the screen (beyond X11's 16-bit coordinates, or at 1000 points).
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_roll
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
@@ -12,7 +13,7 @@ import unittest
 
 import test_roll
 import test_smooth
-from test_roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, roll_script, text
+from test_roll import BACK, BLOCK, FONT, INK_TOLERANCE, STEP_PX, roll_script, text
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import MAIN_CAPTION_RE, script_text
 from velloway_e2e.native import NativeTestCase
@@ -177,6 +178,30 @@ class NativeDismissalTest(NativeRollTestCase):
         self.assert_keeps_running(process, 0.5, "a pointer drifting 5 px at a time")
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
+
+
+class NativeWideLineTest(NativeRollTestCase):
+    """Lines far wider than the screen: the part on screen shows, and drawing it costs the X
+    server no more than the screen's width, however long the line."""
+
+    def test_a_line_wider_than_32767_px_shows_its_part_on_screen(self):
+        # 1,850 "W" at 14 pt: some 35,000 px, centred.
+        self.run_script(("TEXT", FONT, "-3", "W" * 1850, "FFFFFF", "40"), ("WAIT", "30"))
+        width, _ = self.SCREEN
+        self.wait_ink(lambda b: b is not None and b[2] > width * 0.9, timeout=5,
+                      what="the line across the screen")
+
+    def test_a_1000_point_line_of_2000_characters_leaves_the_display_responsive(self):
+        # Liberation Sans, the face fontconfig shows for Arial: some 2.5 million px.
+        process = self.run_script(("TEXT", "Arial", "490", "W" * 2000, "FFFFFF", "1"),
+                                  ("WAIT", "30"))
+        # The line is placed and rises into sight within a few ticks: its image is drawn.
+        time.sleep(1)
+        asked = time.monotonic()
+        self.desktop.mouse_location()
+        self.assertLess(time.monotonic() - asked, 1, "the X server answered late")
+        self.desktop.key("a")
+        self.assertEqual(process.wait_exit(2), 0, "exit status after key a")
 
 
 if __name__ == "__main__":

@@ -46,8 +46,9 @@ class ScopedColor {
 
 class XftCanvas final : public forms::Canvas {
  public:
-  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts)
-      : display_(display), draw_(draw), fonts_(fonts) {}
+  // width: the drawable's, in pixels.
+  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts, int width)
+      : display_(display), draw_(draw), fonts_(fonts), width_(width) {}
   void FillRect(const forms::PixelRect& rect, velloway::Color color) override {
     if (rect.IsEmpty()) return;
     const ScopedColor fill = Color(color);
@@ -59,7 +60,10 @@ class XftCanvas final : public forms::Canvas {
                 velloway::Color color) override {
     if (text.empty()) return;
     const ScopedColor ink = Color(color);
-    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, x, y);
+    // The columns of the line that fall on the drawable.
+    const int skip = std::max(0, -x);
+    const forms::TextImageSpan span{skip, width_ - (x + skip)};
+    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, span, x + skip, y);
   }
   void DrawImage(const forms::TextImage& image, int x, int y) override {
     // This backend's canvases only ever get this backend's images.
@@ -74,6 +78,7 @@ class XftCanvas final : public forms::Canvas {
   Display* display_;
   XftDraw* draw_;
   XftFonts& fonts_;
+  int width_;
 };
 
 // Overlapping or touching areas become one: each part of the window is painted once.
@@ -134,7 +139,7 @@ std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const form
   if (XftDraw* draw = XftDrawCreateAlpha(display, coverage, 8)) {
     XftColor full{};
     full.color = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
-    backend.Fonts().Draw(draw, full, font, text, -span.Skip, 0);
+    backend.Fonts().Draw(draw, full, font, text, span, 0, 0);
     XftDrawDestroy(draw);
   }
   const XRenderColor ink = ToRenderColor(color);
@@ -266,7 +271,7 @@ void X11Window::ResizeBuffer(int width, int height) {
 
 void X11Window::PaintInvalidated() {
   if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
-  XftCanvas canvas(display_, draw_, backend_.Fonts());
+  XftCanvas canvas(display_, draw_, backend_.Fonts(), width_);
   for (const forms::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
     XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
                     static_cast<unsigned short>(area.Width()),

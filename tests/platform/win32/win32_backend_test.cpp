@@ -23,6 +23,7 @@
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/system_calls.h"
 #include "platform/win32/win32_backend.h"
+#include "platform/win32/win32_handles.h"
 #include "support/temp_dir.h"
 
 namespace velloway::win32 {
@@ -461,20 +462,40 @@ TEST(MediaTest, FailuresReturnTheErrorWithoutAMessageBox) {
 const std::string kBlanks = "512 blanks, 512, 0)";
 
 TEST(MusicDeviceTest, EachStepIsOneCommandToTheBgmDevice) {
+  testing::TempDir dir;
+  dir.Write("theme.wav", SilentWave());
+  const std::string theme = dir.Utf8() + "\\theme.wav";
   testing::RecordingSystemCalls calls;
   MciMusicDevice device(calls);
-  EXPECT_TRUE(device.Open("C:\\Velloway\\theme.wav"));
+  EXPECT_TRUE(device.Open(theme));
   EXPECT_TRUE(device.Play());
   device.Stop();
   device.Close();
-  EXPECT_THAT(calls.calls,
-              ::testing::ElementsAre(
-                  R"(mciSendStringA("open "C:\Velloway\theme.wav" alias bgm", )" + kBlanks,
-                  R"(mciSendStringA("play bgm notify", )" + kBlanks, R"(mciExecute("stop bgm"))",
-                  R"(mciExecute("close bgm"))"));
+  EXPECT_THAT(calls.calls, ::testing::ElementsAre(
+                               R"(mciSendStringA("open ")" + theme + R"(" alias bgm", )" + kBlanks,
+                               R"(mciSendStringA("play bgm notify", )" + kBlanks,
+                               R"(mciExecute("stop bgm"))", R"(mciExecute("close bgm"))"));
   calls.mci = [](std::string_view, std::string&) -> MCIERROR { return 275; };
-  EXPECT_FALSE(device.Open("C:\\Velloway\\missing.wav"));
+  EXPECT_FALSE(device.Open(theme));
   EXPECT_FALSE(device.Play());
+}
+
+TEST(MusicDeviceTest, OnlyARegularFileReachesTheMediaSystem) {
+  testing::TempDir dir;
+  // A pipe with a server waiting: opening it would connect at once, and the media system would
+  // read it without end.
+  const std::string pipe = "\\\\.\\pipe\\velloway-music-test";
+  const HANDLE server = CreateNamedPipeW(platform::Utf8ToWide(pipe).c_str(), PIPE_ACCESS_OUTBOUND,
+                                         PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  const win32::UniqueHandle owner(server);
+  testing::RecordingSystemCalls calls;
+  MciMusicDevice device(calls);
+  for (const std::string& path :
+       {dir.Utf8() + "\\missing.wav", dir.Utf8(), std::string("NUL"), pipe}) {
+    EXPECT_FALSE(device.Open(path)) << path;
+  }
+  EXPECT_THAT(calls.calls, ::testing::IsEmpty());
 }
 
 TEST(MusicDeviceTest, PlayingNeedsExactlyPlayingInTheReply) {
