@@ -123,6 +123,14 @@ class StartedProcess:
         return (self.stdout_path.read_text(errors="replace"),
                 self.stderr_path.read_text(errors="replace"))
 
+    def reported(self) -> str:
+        """What the program said of its failures: its standard error."""
+        return self.output()[1].strip()
+
+    def ending(self) -> str:
+        """How an ended program ended, for a failure message: its status and what it said."""
+        return f"exit status {self.returncode}, it said: {self.reported() or '(nothing)'}"
+
 
 def proc_stat(pid: int) -> list[str] | None:
     """The fields of /proc/<pid>/stat after the command name ([0] is field 3, the state), or
