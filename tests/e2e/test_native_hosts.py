@@ -119,8 +119,7 @@ class NativeHostTest(NativeTestCase):
     def test_window_plays_in_an_ordinary_window_that_ends_when_closed(self):
         process = self.start("--window", "--script", str(self.script))
         try:
-            wid = int(self.desktop.wait_window("^Velloway$", timeout=10,
-                                               alive=process.is_running))
+            wid = int(self.desktop.wait_window("^Velloway$", timeout=10, process=process))
         except HarnessError as e:
             self.fail(f"{e} (output {process.output()})")
         region = self.desktop.window_geometry(str(wid))

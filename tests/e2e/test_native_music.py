@@ -81,7 +81,7 @@ class NativeMusicTest(NativeTestCase):
         self.desktop.mousemove(self.SCREEN[0] - 10, 10)
         process = self.start("--script", str(script), env=sound.env)
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
             self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
         except HarnessError as e:
             self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")

@@ -38,11 +38,11 @@ class NativeRollTestCase(NativeTestCase):
         self.desktop.mousemove(*(rest or self.REST))
         process = self.start("--script", str(script), *args)
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
             self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")
+            self.fail(str(e))
         return process
 
 
@@ -129,7 +129,7 @@ class NativeCodePageTest(NativeRollTestCase):
         process = self.start("--script", str(script), *args,
                              env={"LC_ALL": "", "LC_CTYPE": "", "LANG": locale})
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
             _, box = self.wait_still(0.5)
             image = self.desktop.screenshot(self.artifact(f"{locale}{''.join(args)}.png"))
         finally:

@@ -56,11 +56,11 @@ class RollTestCase(VellowayTestCase):
         self.desktop.mousemove(*(rest or self.REST))
         process = self.start("/s")
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
             self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(f"{e} (exit status {process.returncode})")
+            self.fail(str(e))
         return process
 
     def wait_ink(self, accept, region=None, timeout=10, what="ink"):
