@@ -125,7 +125,9 @@ class WindowEvents {
   // A mouse button went down or up over the window, at client pixels (x, y).
   virtual void OnPointerButtonDown(MouseButton button, int x, int y) = 0;
   virtual void OnPointerButtonUp(MouseButton button, int x, int y) = 0;
-  virtual void OnCharacter(char16_t character) = 0;
+  // A key went down while the window had the keyboard: any key, whether it types or not (Shift,
+  // the function keys, the arrows, media keys).
+  virtual void OnKeyDown() = 0;
   // A window of another program took the activation from this program.
   virtual void OnActivatedElsewhere() = 0;
   // The window was minimised (a borderless one by a request it could not refuse).
@@ -254,7 +256,8 @@ class RunningCopyLock {
 class MusicDevice {
  public:
   virtual ~MusicDevice() = default;
-  // Opens the file at path (UTF-8); false when it cannot be opened, or a file is open already.
+  // Opens the file at path (UTF-8); false when it cannot be opened, is no regular file (a device
+  // or a pipe counts as missing: see platform::CheckedFile), or a file is open already.
   virtual bool Open(std::string_view path) = 0;
   // Plays the open file once, from its start; false when it cannot be played.
   virtual bool Play() = 0;

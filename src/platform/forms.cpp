@@ -193,10 +193,6 @@ bool Form::IsOnSurface(int x, int y) const {
   });
 }
 
-void Form::OnCharacter(char16_t character) {
-  OnKeyPress(character);
-}
-
 void Form::OnDestroyedBySystem() {
   DropWindow();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Our small forms toolkit: forms with their load, click and key-press events, windowless labels,
+// Our small forms toolkit: forms with their load, click and key events, windowless labels,
 // timers, the screen and the application. Positions and sizes are in twips (1440 per inch); the
 // toolkit converts them to pixels by the screen's DPI. The same window code runs on the win32
 // and the headless backend.
@@ -131,8 +131,8 @@ class Form : private WindowEvents {
   virtual void OnResize() {}
   // A mouse button, any of them, was pressed and released on the form's own surface.
   virtual void OnClick() {}
-  // A character key was typed.
-  virtual void OnKeyPress(char16_t /*character*/) {}
+  // A key went down, any key, whether it types or not.
+  void OnKeyDown() override {}
   // A window of another program took the activation from this program.
   virtual void OnOtherProgramActivated() {}
   virtual void OnMinimized() {}
@@ -151,7 +151,6 @@ class Form : private WindowEvents {
   void OnPaint(Canvas& canvas, const PixelRect& area) override;
   void OnPointerButtonDown(MouseButton button, int x, int y) override;
   void OnPointerButtonUp(MouseButton button, int x, int y) override;
-  void OnCharacter(char16_t character) override;
   void OnActivatedElsewhere() override { OnOtherProgramActivated(); }
   void OnMinimizedBySystem() override { OnMinimized(); }
   void OnDisplayChanged() override { OnScreensChanged(); }

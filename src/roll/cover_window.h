@@ -7,7 +7,7 @@
 namespace velloway {
 
 // A plain window over a monitor the roll does not play on: the script's background colour, the
-// invisible pointer, and a click, a character key or a minimise ends the saver like the saver
+// invisible pointer, and a click, a key or a minimise ends the saver like the saver
 // window's own.
 class CoverWindow : public forms::Form {
  public:
@@ -16,7 +16,7 @@ class CoverWindow : public forms::Form {
 
  protected:
   void OnClick() override { dismiss_(); }
-  void OnKeyPress(char16_t) override { dismiss_(); }
+  void OnKeyDown() override { dismiss_(); }
   void OnMinimized() override { dismiss_(); }
 
  private:

@@ -12,8 +12,8 @@ namespace velloway {
 // the same lines at the same ticks, laid out for the monitor's own size and DPI, a line's point
 // size the same physical size as on the primary screen. It listens to the saver window's roll
 // engine for each line placed, each scroll step and each clearing; it has no timer, script or
-// music of its own, so one timeline drives every monitor. A click on its background, a character
-// key or a minimise ends the saver like the saver window's own.
+// music of its own, so one timeline drives every monitor. A click on its background, a key or a
+// minimise ends the saver like the saver window's own.
 class MirrorWindow : public forms::Form, private RollListener {
  public:
   // Shows the roll of `roll`, which must outlive it.
@@ -35,7 +35,7 @@ class MirrorWindow : public forms::Form, private RollListener {
 
  protected:
   void OnClick() override { dismiss_(); }
-  void OnKeyPress(char16_t) override { dismiss_(); }
+  void OnKeyDown() override { dismiss_(); }
   void OnMinimized() override { dismiss_(); }
 
  private:

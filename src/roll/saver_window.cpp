@@ -15,9 +15,9 @@ namespace {
 
 constexpr Color kBlack = 0;
 constexpr Color kWhite = 0xFFFFFF;
-// Without a script there is no speed; the timer still ticks so that the pointer can end the saver.
-constexpr std::int32_t kIntervalWithoutScript = 200;
-// A pointer that moves further than this between two ticks ends the saver.
+// How often the pointer is checked while the roll has no tick: at speed 0, or without a script.
+constexpr std::int32_t kPointerCheckInterval = 200;
+// A pointer that moves further than this between two checks ends the saver.
 constexpr double kDismissDistance = 20.0;
 
 forms::FormDesign MainDesign() {
@@ -58,6 +58,7 @@ SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptio
       listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
+      pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
       music_(backend, App()) {
   for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, RollLineDesign()));
@@ -77,8 +78,12 @@ void SaverWindow::OnLoad() {
   SetBackColor(HexToColor(Script().Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  tickTimer_.SetInterval(Script().Failure ? kIntervalWithoutScript : engine_.TickInterval());
+  const std::int32_t rollInterval = engine_.TickInterval();
+  tickTimer_.SetInterval(rollInterval);
   tickTimer_.SetEnabled(true);
+  // Each of the roll's ticks checks the pointer; a roll that does not tick leaves that to a timer
+  // of its own, so that a moved pointer ends the saver whatever the roll does.
+  pointerTimer_.SetEnabled(rollInterval == 0);
   if (Script().Failure) {
     ShowScriptFailure();
   } else {
@@ -189,7 +194,7 @@ void SaverWindow::OnClick() {
   Dismiss();
 }
 
-void SaverWindow::OnKeyPress(char16_t) {
+void SaverWindow::OnKeyDown() {
   Dismiss();
 }
 

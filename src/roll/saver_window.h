@@ -48,7 +48,7 @@ class SaverWindow : public forms::Form, private RollListener {
  protected:
   void OnLoad() override;
   void OnClick() override;
-  void OnKeyPress(char16_t character) override;
+  void OnKeyDown() override;
   // Another program's window would get the keys meant to end the saver.
   void OnOtherProgramActivated() override { Dismiss(); }
   // A minimised saver would run on unseen, deaf to keys and refusing every later start.
@@ -90,6 +90,7 @@ class SaverWindow : public forms::Form, private RollListener {
   std::vector<std::unique_ptr<forms::Label>> lineLabels_;
   std::vector<forms::Label*> listedLabels_;
   forms::Timer tickTimer_;
+  forms::Timer pointerTimer_;
   MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
   // After the engine: each mirror stops listening to it when it goes.

@@ -106,10 +106,10 @@ class ConfigDialogTest(HostedTestCase):
         """Starts the program and returns (process, dialog records) once the dialog shows."""
         process = self.start(*args)
         try:
-            self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, alive=process.is_running)
+            self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, process=process)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("no-dialog.png"))
-            self.fail(f"{e} (exit status {process.returncode})")
+            self.fail(str(e))
         self.addCleanup(self.close_dialog, process)
         return process, self.activated_dialog(self.host)
 
@@ -183,7 +183,7 @@ class ConfigDialogTest(HostedTestCase):
 
         self.desktop.mousemove(self.SCREEN[0] // 2, self.SCREEN[1] // 2)
         saver = self.start("/s")
-        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=saver.is_running)
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=saver)
         self.assert_saver_background(SCRIPTS[chosen], "chosen.png")
 
     def test_escape_stores_nothing(self):
@@ -528,7 +528,7 @@ class SampleRollTest(VellowayTestCase):
         width, height = self.SCREEN
         self.desktop.mousemove(width // 2, height // 2)
         process = self.start("/s")
-        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
         background = colour("05102A")
         self.desktop.wait_for_pixel(4, 4, background, FILL_TOLERANCE, timeout=10)
         first_seen, first = self.desktop.wait_ink(lambda bbox: bbox is not None, background, 48,

@@ -111,7 +111,7 @@ class NotepadTest(unittest.TestCase):
 
                 started = time.monotonic()
                 notepad = prefix.start_program("notepad")
-                wid = desktop.wait_window("Notepad$", timeout=20, alive=notepad.is_running)
+                wid = desktop.wait_window("Notepad$", timeout=20, process=notepad)
                 print(f"\nnotepad window after {time.monotonic() - started:.2f} s", flush=True)
                 self.assertEqual(desktop.window_name(wid), "Untitled - Notepad")
                 x, y, w, h = desktop.window_geometry(wid)

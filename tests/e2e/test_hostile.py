@@ -173,7 +173,7 @@ class HostileRun:
         process = self.start("/s")
         try:
             try:
-                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
                 shown = time.monotonic() - started
                 self.desktop.wait_for_pixel(4, 4, background, FILL_TOLERANCE, timeout=10)
             except HarnessError as e:
@@ -237,7 +237,7 @@ class HostileScriptTest(HostileRun, VellowayTestCase):
         bare, _ = cls.program_dir.install(program_from_env("VELLOWAY_BARE_WINDOW"))
         process = cls.prefix.start_program(bare, BACK)
         try:
-            cls.desktop.wait_window("^Bare window$", timeout=20, alive=process.is_running)
+            cls.desktop.wait_window("^Bare window$", timeout=20, process=process)
             cls.desktop.wait_for_pixel(4, 4, BACK, FILL_TOLERANCE, timeout=10)
             time.sleep(ALIVE_SECONDS)
             return process.memory_kib("VmHWM") / 1024
@@ -302,7 +302,7 @@ class HostileSettingTest(HostileRun, HostedTestCase):
                 process = self.start("/c")
                 try:
                     self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20,
-                                             alive=process.is_running)
+                                             process=process)
                     records = self.activated_dialog(host)
                     items = [r for r in records if r.kind == "ITEM"]
                     self.assertEqual(sorted(r["text"] for r in items),

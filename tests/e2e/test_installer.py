@@ -241,7 +241,7 @@ class InstallerTest(unittest.TestCase):
         process = self.prefix.start_program(program, "/s")
         try:
             try:
-                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
                 for x, y in ((4, 4), (width - 5, 4), (4, height - 5), (width - 5, height - 5)):
                     self.desktop.wait_for_pixel(x, y, DEFAULT_BACKGROUND, FILL_TOLERANCE,
                                                 timeout=10)

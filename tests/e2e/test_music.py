@@ -72,7 +72,7 @@ class MusicTest(VellowayTestCase):
         before = self.desktop.visible_windows()
         process = self.start("/s")
         try:
-            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
             self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("start.png"))

@@ -1,7 +1,8 @@
 """The Linux program on a host window: drawn into the window --window-id names, or with --root
 into the one XSCREENSAVER_WINDOW names, as the screen-saver daemon starts a hack; input does not
-end it there, the host's end or SIGTERM does; with --window in an ordinary window that ends when
-it is closed; of two copies on one display, one plays the music.
+end it there, the host's end or SIGTERM does, at once even while a large script loads; with
+--window in an ordinary window that ends when it is closed; of two copies on one display, one
+plays the music.
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_hosts
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
@@ -81,6 +82,25 @@ class NativeHostTest(NativeTestCase):
         time.sleep(0.5)
         self.assertEqual(sound.size, size, "the music went on after the program ended")
 
+    def test_sigterm_ends_it_at_once_while_a_large_script_loads(self):
+        # A header and 250 MB of NUL bytes: seconds of loading, written in no time.
+        big = self.folder / "Big.vws"
+        with big.open("wb") as f:
+            f.write(script_text(("HEADER", "20", "3", "MID", BACK)).encode())
+            f.truncate(250 << 20)
+        wid = self.host(RIGHT_HOST, "daemon")
+        process = self.start("--root", "--script", str(big),
+                             env={"XSCREENSAVER_WINDOW": hex(wid)})
+        time.sleep(1)
+        x, y, _, _ = RIGHT_HOST
+        self.assertFalse(colour_close(self.desktop.pixel(x + 3, y + 3), BACK, 2),
+                         "the script was loaded before SIGTERM came")
+        process.terminate()
+        try:
+            process.wait_exit(0.5)
+        except HarnessError as e:
+            self.fail(f"SIGTERM came during the load: {e}")
+
     def test_of_two_copies_on_one_display_one_plays_the_music(self):
         sounds, processes = [], []
         for region in (LEFT_HOST, RIGHT_HOST):
@@ -99,8 +119,7 @@ class NativeHostTest(NativeTestCase):
     def test_window_plays_in_an_ordinary_window_that_ends_when_closed(self):
         process = self.start("--window", "--script", str(self.script))
         try:
-            wid = int(self.desktop.wait_window("^Velloway$", timeout=10,
-                                               alive=process.is_running))
+            wid = int(self.desktop.wait_window("^Velloway$", timeout=10, process=process))
         except HarnessError as e:
             self.fail(f"{e} (output {process.output()})")
         region = self.desktop.window_geometry(str(wid))

@@ -1,11 +1,12 @@
 """Music in the Linux program, recorded through SDL's disk driver: WAV, MP3, OGG and FLAC play
 once and BGM OFF stops them; a name written on Windows is looked up beside the script with its
-backslashes as folders, and a drive letter plays nothing while the roll goes on; MIDI plays where
-a sound font is installed.
+backslashes as folders, and a drive letter, a device or a pipe plays nothing while the roll goes
+on; MIDI plays where a sound font is installed.
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_music
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
 
+import os
 import shutil
 import struct
 import subprocess
@@ -80,7 +81,7 @@ class NativeMusicTest(NativeTestCase):
         self.desktop.mousemove(self.SCREEN[0] - 10, 10)
         process = self.start("--script", str(script), env=sound.env)
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
             self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
         except HarnessError as e:
             self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")
@@ -135,6 +136,24 @@ class NativeMusicTest(NativeTestCase):
         time.sleep(1)
         self.assertTrue(process.is_running())
         self.assertEqual(sound.size, 0, "a device was opened for a Windows drive")
+
+    def test_a_device_or_a_pipe_plays_nothing_and_a_key_still_ends_it(self):
+        music = self.folder / "music"
+        (music / "zero.wav").symlink_to("/dev/zero")
+        os.mkfifo(music / "fifo.wav")
+        for name in ("zero.wav", "fifo.wav"):
+            with self.subTest(name):
+                # Reading either would never end, or never begin.
+                process, sound = self.play(("BGM", "ON", f"music/{name}"),
+                                           text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+                try:
+                    self.desktop.wait_ink(lambda b: b is not None, BACK, INK_TOLERANCE,
+                                          timeout=5, what="a line after the music")
+                    self.desktop.key("a")
+                    self.assertEqual(process.wait_exit(2), 0, "exit status after key a")
+                finally:
+                    self.stop(process)
+                self.assertEqual(sound.size, 0, f"a device was opened for {name}")
 
     def test_sigterm_ends_it_with_the_music_stopped(self):
         process, sound = self.play(("BGM", "ON", "music/tone.wav"), ("WAIT", "30"))

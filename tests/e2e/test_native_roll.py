@@ -1,7 +1,9 @@
 """The Linux program full screen, as a user sees it: the background colour, the lines in their
 LEFT, MID and RIGHT places, rising 5 px a tick and 50 px a second at speed 3, and with --smooth in
-steps of a pixel or two a frame; what ends it (a
-character key, a click, a pointer jump) and what does not (a pointer drifting 5 px at a time).
+steps of a pixel or two a frame; what ends it (any
+key, Shift, Ctrl, Super, F1 and the arrows too, a click, a pointer jump, also at speed 0 and
+without a header) and what does not (a pointer drifting 5 px at a time); lines far wider than
+the screen (beyond X11's 16-bit coordinates, or at 1000 points).
 
 Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_roll
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
@@ -11,7 +13,7 @@ import unittest
 
 import test_roll
 import test_smooth
-from test_roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, text
+from test_roll import BACK, BLOCK, FONT, INK_TOLERANCE, STEP_PX, roll_script, text
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import MAIN_CAPTION_RE, script_text
 from velloway_e2e.native import NativeTestCase
@@ -29,18 +31,18 @@ class NativeRollTestCase(NativeTestCase):
     assert_keeps_running = test_roll.RollTestCase.assert_keeps_running
 
     def run_script(self, *records, speed=3, align="MID", rest=None, args=()):
-        """Starts the program full screen on a script of records and returns the process once
-        its window shows the background."""
-        script = self.write_script("Roll.vws", script_text(
-            ("HEADER", "20", str(speed), align, BACK), *records))
+        """Starts the program full screen on a script of records (without a header when speed
+        is None) and returns the process once its window shows the background."""
+        content, back = roll_script(records, speed, align)
+        script = self.write_script("Roll.vws", content)
         self.desktop.mousemove(*(rest or self.REST))
         process = self.start("--script", str(script), *args)
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
-            self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
+            self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")
+            self.fail(str(e))
         return process
 
 
@@ -127,7 +129,7 @@ class NativeCodePageTest(NativeRollTestCase):
         process = self.start("--script", str(script), *args,
                              env={"LC_ALL": "", "LC_CTYPE": "", "LANG": locale})
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, alive=process.is_running)
+            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
             _, box = self.wait_still(0.5)
             image = self.desktop.screenshot(self.artifact(f"{locale}{''.join(args)}.png"))
         finally:
@@ -145,13 +147,16 @@ class NativeCodePageTest(NativeRollTestCase):
 
 class NativeDismissalTest(NativeRollTestCase):
     RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
+    test_at_speed_0_or_without_a_header_a_pointer_move_ends_it = (
+        test_roll.DismissalTest.test_at_speed_0_or_without_a_header_a_pointer_move_ends_it)
 
-    def test_a_key_a_click_and_a_pointer_jump_end_it(self):
-        ways = {"key a": lambda: self.desktop.key("a"),
-                "key Escape": lambda: self.desktop.key("Escape"),
-                "a click": lambda: self.desktop.click(button=1),
-                "a right click": lambda: self.desktop.click(button=3),
-                "a 30 px jump": lambda: self.desktop.mousemove_relative(30, 0)}
+    def test_any_key_a_click_and_a_pointer_jump_end_it(self):
+        # Keys that type nothing too.
+        keys = ("a", "Escape", "Shift_L", "Control_L", "super", "F1", "Left")
+        ways = {f"key {key}": lambda key=key: self.desktop.key(key) for key in keys}
+        ways |= {"a click": lambda: self.desktop.click(button=1),
+                 "a right click": lambda: self.desktop.click(button=3),
+                 "a 30 px jump": lambda: self.desktop.mousemove_relative(30, 0)}
         for what, act in ways.items():
             with self.subTest(what):
                 process = self.run_script(*self.RISING, rest=(400, 300))
@@ -173,6 +178,30 @@ class NativeDismissalTest(NativeRollTestCase):
         self.assert_keeps_running(process, 0.5, "a pointer drifting 5 px at a time")
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
+
+
+class NativeWideLineTest(NativeRollTestCase):
+    """Lines far wider than the screen: the part on screen shows, and drawing it costs the X
+    server no more than the screen's width, however long the line."""
+
+    def test_a_line_wider_than_32767_px_shows_its_part_on_screen(self):
+        # 1,850 "W" at 14 pt: some 35,000 px, centred.
+        self.run_script(("TEXT", FONT, "-3", "W" * 1850, "FFFFFF", "40"), ("WAIT", "30"))
+        width, _ = self.SCREEN
+        self.wait_ink(lambda b: b is not None and b[2] > width * 0.9, timeout=5,
+                      what="the line across the screen")
+
+    def test_a_1000_point_line_of_2000_characters_leaves_the_display_responsive(self):
+        # Liberation Sans, the face fontconfig shows for Arial: some 2.5 million px.
+        process = self.run_script(("TEXT", "Arial", "490", "W" * 2000, "FFFFFF", "1"),
+                                  ("WAIT", "30"))
+        # The line is placed and rises into sight within a few ticks: its image is drawn.
+        time.sleep(1)
+        asked = time.monotonic()
+        self.desktop.mouse_location()
+        self.assertLess(time.monotonic() - asked, 1, "the X server answered late")
+        self.desktop.key("a")
+        self.assertEqual(process.wait_exit(2), 0, "exit status after key a")
 
 
 if __name__ == "__main__":

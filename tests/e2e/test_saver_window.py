@@ -46,10 +46,10 @@ class SaverWindowTest(VellowayTestCase):
         self.desktop.mousemove(width // 2, height // 2)
         process = self.start("/s")
         try:
-            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=process.is_running)
+            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
         except HarnessError as e:
             self.desktop.screenshot(self.artifact("no-window.png"))
-            self.fail(f"{e} (exit status {process.returncode}, stderr {process.output()[1]!r})")
+            self.fail(str(e))
         return process, wid
 
     def corners(self, inset=4):

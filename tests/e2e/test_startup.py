@@ -1,7 +1,9 @@
 """What a start does besides opening a window: a second start beside a running saver or an open
 settings dialog ends at once and only rewrites the installation record; of two "/s" starts at
 the same moment exactly one runs; switches that ask for nothing ("s", "/a") and a preview
-without a usable host ("/p 0", "/p", "/p 99999", the desktop window) open nothing and end.
+without a usable host ("/p 0", "/p", "/p 99999", the desktop window) open nothing and end; where
+no window can be made (Wine without a display), a start ends with status 1 and says which window
+was refused, and the wait for its window tells so.
 
 Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
      VELLOWAY_OTHER_PROGRAM=.../other_program.exe python3 -m unittest -v test_startup
@@ -10,12 +12,14 @@ Run: VELLOWAY_SCR=.../velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.exe
 import time
 import unittest
 
+from velloway_e2e.display import Desktop
 from velloway_e2e.helper_programs import ask_other_program
 from velloway_e2e.processes import HarnessError, wait_until
 from velloway_e2e.program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION,
-                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PREVIEW_CAPTION,
+                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PREVIEW_CAPTION, SCR_ENV,
                                   UPDATE_INFO_KEY, solid_script)
 from velloway_e2e.testcase import HostedTestCase, program_from_env
+from velloway_e2e.wine import ProgramDir, WinePrefix
 
 INSTALL_RECORD = {"ApplicationPath": "C:\\Velloway", "CurrentVersion": "1.00.1000"}
 # Long enough for a window to show had the program opened one.
@@ -75,7 +79,7 @@ class SecondStartTest(StartupTestCase):
         self.set_script("Black.vws", solid_script("000000"))
         self.desktop.mousemove(*(v // 2 for v in self.SCREEN))
         saver = self.start("/s")
-        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, alive=saver.is_running)
+        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=saver)
         starts = [("/s",), ("/c",), (), ("/p", str(self.host.hwnd))]
         self.assert_second_starts_end(starts, MAIN_CAPTION_RE)
         self.assertTrue(saver.is_running(), "the running saver ended")
@@ -83,7 +87,7 @@ class SecondStartTest(StartupTestCase):
 
     def test_beside_an_open_settings_dialog(self):
         dialog = self.start("/c")
-        self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, alive=dialog.is_running)
+        self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, process=dialog)
         starts = [("/s",), ("/c",), ("/p", str(self.host.hwnd))]
         self.assert_second_starts_end(starts, CONFIG_CAPTION_RE)
         self.assertTrue(dialog.is_running(), "the open dialog ended")
@@ -147,6 +151,21 @@ class NothingToOpenTest(StartupTestCase):
                 self.assertEqual(self.desktop.search(r"^Preview\(Velloway\)$",
                                                      only_visible=False), [],
                                  f"a {PREVIEW_CAPTION} window")
+
+
+class RefusedWindowTest(unittest.TestCase):
+
+    def test_a_start_without_a_display_ends_with_status_1_naming_the_window(self):
+        scr = program_from_env(SCR_ENV)
+        # The display only answers the search for the window: Wine is given none.
+        with Desktop(640, 480) as desktop, WinePrefix() as prefix:
+            program, _ = ProgramDir(prefix).install(scr, "velloway.scr")
+            process = prefix.start_program(program, "/s")
+            with self.assertRaises(HarnessError) as raised:
+                desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
+        message = str(raised.exception)
+        self.assertIn("exit status 1", message)
+        self.assertIn(f'the window "{MAIN_CAPTION}" cannot be made', message)
 
 
 if __name__ == "__main__":

@@ -148,7 +148,7 @@ TEST_P(HostileScript, RollsOnAndEndsOnAKey) {
   }
   EXPECT_GE(counter.dispatched, hostile.minDispatched);
   EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver.Id(), u'a');
+  backend().KeyDown(saver.Id());
   EXPECT_TRUE(backend().Ended());
 }
 
@@ -180,7 +180,7 @@ TEST_F(HostileScript, ScriptThatIsAFolderShowsWhyAndEndsOnAKey) {
   EXPECT_TRUE(saver.MessageLabel().Visible());
   EXPECT_NE(saver.MessageLabel().Caption().find("Script is a folder"), std::string::npos);
   backend().AdvanceTime(10'000);
-  backend().KeyPress(saver.Id(), u'a');
+  backend().KeyDown(saver.Id());
   EXPECT_TRUE(backend().Ended());
 }
 

@@ -99,7 +99,7 @@ TEST_F(SaverSetUp, ReadsTheStoredChoiceOrDefaultVws) {
   EXPECT_EQ(StartSaver().BackColor(), 0xFF0000);
 }
 
-TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
+TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLine) {
   const struct {
     const char* choice;
     std::string message;
@@ -119,8 +119,6 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLineAndKeepsTicking) {
     EXPECT_NEAR(bounds.Left + bounds.Width() / 2, 960, 1);
     EXPECT_NEAR(bounds.Top + bounds.Height() / 2, 540, 1);
     EXPECT_EQ(saver.BackColor(), 0);
-    EXPECT_EQ(saver.TickTimer().Interval(), 200);
-    EXPECT_TRUE(saver.TickTimer().Enabled());
   }
 }
 
@@ -154,7 +152,7 @@ TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
                                   forms::PixelRect{-1280, 56, 0, 1080}));
   const forms::WindowId cover = backend().Windows()[1]->Id;
   EXPECT_TRUE(backend().Window(cover)->AboveOthers);
-  backend().KeyPress(cover, u'x');
+  backend().KeyDown(cover);
   EXPECT_TRUE(backend().Ended());
 }
 
@@ -364,7 +362,7 @@ TEST_F(SaverRoll, EveryDismissalEndsAfterStoppingTheMusic) {
        [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070, forms::MouseButton::Right); },
        true},
       {"click on the line", [](Backend& b, forms::WindowId w) { b.Click(w, 960, 1070); }, false},
-      {"key", [](Backend& b, forms::WindowId w) { b.KeyPress(w, u' '); }, true},
+      {"key", [](Backend& b, forms::WindowId w) { b.KeyDown(w); }, true},
       {"another program activated", [](Backend& b, forms::WindowId) { b.ActivateOtherProgram(); },
        true},
       {"minimised", [](Backend& b, forms::WindowId w) { b.Minimize(w); }, true},
@@ -382,14 +380,40 @@ TEST_F(SaverRoll, EveryDismissalEndsAfterStoppingTheMusic) {
   }
 }
 
-TEST_F(SaverRoll, SpeedZeroHasNoTicksButAKeyStillEnds) {
-  Play({Text("a")}, "HEADER\t20\t0\tMID\t000000");
-  backend().SetPointer({900, 900});
-  backend().AdvanceTime(60000);
-  EXPECT_FALSE(Line(1).Visible());
-  EXPECT_FALSE(backend().Ended());
-  backend().KeyPress(saver_->Id(), u'q');
-  EXPECT_TRUE(backend().Ended());
+TEST_F(SaverRoll, ARollThatDoesNotTickStandsStillYetAPointerMoveOrAKeyEndsIt) {
+  const struct {
+    const char* what;
+    std::string script;  // empty: the chosen script does not exist
+  } rolls[] = {
+      {"speed 0", "HEADER\t20\t0\tMID\t000000\r\n" + Text("a") + "\r\n"},
+      {"no header", Text("a") + "\r\n"},
+      {"no script", ""},
+  };
+  const struct {
+    forms::PixelPoint to;  // from (900, 900)
+    bool ends;
+  } moves[] = {{{920, 900}, false}, {{921, 900}, true}, {{915, 915}, true}};
+  for (const auto& roll : rolls) {
+    for (const auto& move : moves) {
+      Restart();
+      backend().SetPointer({900, 900});
+      if (roll.script.empty()) {
+        Choose("Missing.vws");
+      } else {
+        WriteScript(roll.script);
+      }
+      StartSaver();
+      backend().AdvanceTime(60'000);
+      EXPECT_FALSE(Line(1).Visible()) << roll.what;
+      EXPECT_FALSE(backend().Ended()) << roll.what;
+      backend().SetPointer(move.to);
+      backend().AdvanceTime(200);
+      EXPECT_EQ(backend().Ended(), move.ends)
+          << roll.what << ", to " << move.to.X << "," << move.to.Y;
+      backend().KeyDown(saver_->Id());
+      EXPECT_TRUE(backend().Ended()) << roll.what;
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include <filesystem>
+#include <string>
 
 #include "check_platform.h"
 #include "platform/x11/font_faces.h"
@@ -15,10 +15,8 @@ CheckEnvironment MachineEnvironment(std::string programDirectory) {
     // A metric-compatible face lays the lines out as the named one does on Windows.
     return FontLookup{match.Installed || match.SameMetrics, match.ShownIn};
   };
-  environment.MusicFileExists = [](std::string_view path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(
-        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
+  environment.MusicFileKind = [](std::string_view path) {
+    return platform::CheckedFile(std::string(path)).Kind();
   };
   return environment;
 }

@@ -34,9 +34,8 @@ CheckEnvironment MachineEnvironment(std::string programDirectory) {
   CheckEnvironment environment;
   environment.ProgramDirectory = std::move(programDirectory);
   environment.FindFont = [](std::string_view face) { return FontLookup{FontInstalled(face), {}}; };
-  environment.MusicFileExists = [](std::string_view path) {
-    const DWORD attributes = GetFileAttributesW(platform::Utf8ToWide(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  environment.MusicFileKind = [](std::string_view path) {
+    return platform::CheckedFile(std::string(path)).Kind();
   };
   return environment;
 }

@@ -145,8 +145,16 @@ class Checker {
       Warn(line, "music path \"" + path + "\" names a network location: it is not played");
       return;
     }
-    if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
-      Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
+    if (!environment_.MusicFileKind) return;
+    switch (environment_.MusicFileKind(path)) {
+      case platform::FileKind::Regular:
+        break;
+      case platform::FileKind::DeviceOrPipe:
+        Warn(line, "music file \"" + path + "\" is a device or a pipe: it is not played");
+        break;
+      case platform::FileKind::Unusable:
+        Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
+        break;
     }
   }
 

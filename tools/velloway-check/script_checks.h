@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/device_file.h"
 #include "script/script_types.h"
 
 namespace velloway::check {
@@ -25,8 +26,9 @@ struct CheckEnvironment {
   // Whether a font face is installed and, if not, the face shown in its place; unset where that
   // cannot be known.
   std::function<FontLookup(std::string_view face)> FindFont;
-  // Whether a music file exists, by the path the saver would open; unset: not checked.
-  std::function<bool(std::string_view path)> MusicFileExists;
+  // What a music file is, by the path the saver would open (only a regular file is played);
+  // unset: not checked.
+  std::function<platform::FileKind(std::string_view path)> MusicFileKind;
 };
 
 // What a loaded script does that would surprise its writer, beyond the loader's own

@@ -307,8 +307,8 @@ void HeadlessBackend::Minimize(forms::WindowId window) {
   Deliver([&] { windows_.at(window).Events->OnMinimizedBySystem(); });
 }
 
-void HeadlessBackend::KeyPress(forms::WindowId window, char16_t character) {
-  Deliver([&] { windows_.at(window).Events->OnCharacter(character); });
+void HeadlessBackend::KeyDown(forms::WindowId window) {
+  Deliver([&] { windows_.at(window).Events->OnKeyDown(); });
 }
 
 std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,

@@ -1,6 +1,6 @@
 #pragma once
 // The headless backend: windows, timers, text and settings in memory, deterministic, driven by
-// the test. Time stands still until AdvanceTime; events arrive through Click, KeyPress and
+// the test. Time stands still until AdvanceTime; events arrive through Click, KeyDown and
 // QueueEvent; End() unwinds to the event that caused it and no further event is delivered. The
 // backend is one program alone in its session: its running-copy lock is free unless it holds it,
 // and the other windows of the system are windows it made (the desktop aside).
@@ -142,13 +142,13 @@ class HeadlessBackend : public forms::Backend {
   std::int64_t NowUs() const { return now_; }
   // How many text images the program has had drawn so far.
   int TextImagesMade() const { return textImagesMade_; }
-  // Delivers a click (a button pressed and released at one place), a press, a release or a
-  // character to a window, as the user would.
+  // Delivers a click (a button pressed and released at one place), a press, a release or a key
+  // going down (any key) to a window, as the user would.
   void Click(forms::WindowId window, int x, int y,
              forms::MouseButton button = forms::MouseButton::Left);
   void MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y);
   void MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y);
-  void KeyPress(forms::WindowId window, char16_t character);
+  void KeyDown(forms::WindowId window);
   // Another program's window takes the activation: every window of the program hears of it.
   void ActivateOtherProgram();
   // Another program asks to minimise a window, which a borderless window refuses; or minimises

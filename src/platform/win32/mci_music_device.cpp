@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/device_file.h"
+
 namespace velloway::win32 {
 namespace {
 
@@ -15,6 +17,8 @@ bool MciMusicDevice::SendWithReply(std::string_view command, std::string& reply)
 }
 
 bool MciMusicDevice::Open(std::string_view path) {
+  // The media system opens by name; a device or a pipe it would read without end or wait on.
+  if (platform::CheckedFile(std::string(path)).Kind() != platform::FileKind::Regular) return false;
   std::string reply;
   return SendWithReply("open \"" + std::string(path) + "\" alias bgm", reply);
 }

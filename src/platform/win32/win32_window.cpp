@@ -292,9 +292,15 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return TRUE;
       }
       break;
-    case WM_CHAR:
-      events_.OnCharacter(static_cast<char16_t>(wParam));
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {  // the latter for Alt, F10 and keys held with Alt
+      // A window without controls keeps its keys from the system (no system menu, no beep, no
+      // Alt+F4); a dialog's go on to it. Read first: the form may be gone once it has heard.
+      const bool dialog = hasControls_;
+      events_.OnKeyDown();
+      if (dialog) break;
       return 0;
+    }
     case WM_ACTIVATEAPP:
       if (wParam == FALSE) {  // this program loses the activation
         const DWORD activated = ActivatedProcess(static_cast<DWORD>(lParam));

@@ -27,7 +27,8 @@ const char kUsage[] =
     "  (no place)      full screen; a key, a click or a moved pointer ends it\n"
     "  --root          in the window the screen-saver daemon gives (XSCREENSAVER_WINDOW),\n"
     "                  else on the root window; ends when the daemon ends it\n"
-    "  --window-id ID  in the window ID (decimal, or hexadecimal after 0x)\n"
+    "  --window-id ID  in the window ID (decimal, or hexadecimal after 0x); wins over\n"
+    "                  --root, as the daemon's settings program adds it for its preview\n"
     "  --window        in an ordinary window; ends when it is closed\n"
     "  --script FILE   the script to play (default: the shipped Default.vws)\n"
     "  --smooth        smooth motion\n"
@@ -52,9 +53,16 @@ std::optional<std::uint32_t> ParseWindowId(std::string_view text) {
 ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
   LaunchOptions options;
   bool placed = false;
+  // The daemon's settings program previews a hack by adding --window-id to its command, which
+  // may hold --root: the given window wins, in either order, as it does for the daemon's hacks.
   const auto place = [&](StageKind stage) {
-    if (placed) return false;
-    options.Stage = stage;
+    const auto givenOverRoot = [](StageKind a, StageKind b) {
+      return a == StageKind::GivenWindow && b == StageKind::Root;
+    };
+    if (placed && !givenOverRoot(stage, options.Stage) && !givenOverRoot(options.Stage, stage)) {
+      return false;
+    }
+    if (!placed || stage == StageKind::GivenWindow) options.Stage = stage;
     placed = true;
     return true;
   };

@@ -198,7 +198,6 @@ X11Backend::X11Backend(BackendSetup setup)
   if (display_ == nullptr)
     throw std::runtime_error("cannot open the X display \"" + DisplayName() + "\"");
   XSetErrorHandler(IgnoreXError);
-  CatchEndSignals();
   screen_ = DefaultScreen(display_);
   root_ = RootWindow(display_, screen_);
   deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
@@ -593,6 +592,10 @@ void X11Backend::DoEvents() {
 }
 
 int X11Backend::RunEventLoop() {
+  // Only from here does an end signal wait for the loop, which stops the music and closes the
+  // display in order. Before, nothing plays, and its default action ends the program at once:
+  // loading a very large script, the program still ends when the daemon says so.
+  CatchEndSignals();
   const int xfd = ConnectionNumber(display_);
   for (;;) {
     HandlePendingEvents();

@@ -3,8 +3,6 @@
 #include "platform/x11/x11_backend.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <string>
@@ -48,8 +46,9 @@ class ScopedColor {
 
 class XftCanvas final : public forms::Canvas {
  public:
-  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts)
-      : display_(display), draw_(draw), fonts_(fonts) {}
+  // width: the drawable's, in pixels.
+  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts, int width)
+      : display_(display), draw_(draw), fonts_(fonts), width_(width) {}
   void FillRect(const forms::PixelRect& rect, velloway::Color color) override {
     if (rect.IsEmpty()) return;
     const ScopedColor fill = Color(color);
@@ -61,7 +60,10 @@ class XftCanvas final : public forms::Canvas {
                 velloway::Color color) override {
     if (text.empty()) return;
     const ScopedColor ink = Color(color);
-    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, x, y);
+    // The columns of the line that fall on the drawable.
+    const int skip = std::max(0, -x);
+    const forms::TextImageSpan span{skip, width_ - (x + skip)};
+    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, span, x + skip, y);
   }
   void DrawImage(const forms::TextImage& image, int x, int y) override {
     // This backend's canvases only ever get this backend's images.
@@ -76,6 +78,7 @@ class XftCanvas final : public forms::Canvas {
   Display* display_;
   XftDraw* draw_;
   XftFonts& fonts_;
+  int width_;
 };
 
 // Overlapping or touching areas become one: each part of the window is painted once.
@@ -136,7 +139,7 @@ std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const form
   if (XftDraw* draw = XftDrawCreateAlpha(display, coverage, 8)) {
     XftColor full{};
     full.color = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
-    backend.Fonts().Draw(draw, full, font, text, -span.Skip, 0);
+    backend.Fonts().Draw(draw, full, font, text, span, 0, 0);
     XftDrawDestroy(draw);
   }
   const XRenderColor ink = ToRenderColor(color);
@@ -268,7 +271,7 @@ void X11Window::ResizeBuffer(int width, int height) {
 
 void X11Window::PaintInvalidated() {
   if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
-  XftCanvas canvas(display_, draw_, backend_.Fonts());
+  XftCanvas canvas(display_, draw_, backend_.Fonts(), width_);
   for (const forms::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
     XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
                     static_cast<unsigned short>(area.Width()),
@@ -278,22 +281,6 @@ void X11Window::PaintInvalidated() {
     XCopyArea(display_, buffer_, window_, gc_, area.Left, area.Top,
               static_cast<unsigned>(area.Width()), static_cast<unsigned>(area.Height()), area.Left,
               area.Top);
-  }
-}
-
-void X11Window::HandleKey(const XKeyEvent& key) {
-  XKeyEvent copy = key;
-  char text[16];
-  KeySym symbol = NoSymbol;
-  const int length = XLookupString(&copy, text, sizeof text, &symbol, nullptr);
-  if (length > 0) {
-    // Latin-1, as XLookupString gives it: Return, Escape, Tab and Backspace included.
-    for (int i = 0; i < length; ++i) {
-      events_.OnCharacter(static_cast<char16_t>(static_cast<unsigned char>(text[i])));
-    }
-  } else if ((symbol & 0xFF000000) == 0x01000000 && (symbol & 0x00FFFFFF) <= 0xFFFF) {
-    // A key symbol that names a Unicode character of the basic plane directly.
-    events_.OnCharacter(static_cast<char16_t>(symbol & 0xFFFF));
   }
 }
 
@@ -331,7 +318,7 @@ void X11Window::HandleEvent(const XEvent& event) {
       break;
     }
     case KeyPress:
-      HandleKey(event.xkey);
+      events_.OnKeyDown();  // any key: modifiers, function and media keys as well
       break;
     case ClientMessage:
       // The window manager's close box: the window goes, as the system destroys it.

@@ -81,7 +81,6 @@ class X11Window final : public forms::NativeWindow {
 
  private:
   void ResizeBuffer(int width, int height);
-  void HandleKey(const XKeyEvent& key);
   bool TakesInput() const;
 
   X11Backend& backend_;

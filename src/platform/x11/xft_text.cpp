@@ -33,10 +33,25 @@ const FcChar32* Chars(std::u32string_view text) {
   return reinterpret_cast<const FcChar32*>(text.data());
 }
 
+// One character's glyph: how far it moves the pen, and the columns its ink covers, counted from
+// its origin.
+struct GlyphExtent {
+  int Advance;
+  int InkLeft;
+  int InkRight;
+};
+
+GlyphExtent Extent(Display* display, XftFont* font, char32_t c) {
+  XGlyphInfo info{};
+  XftTextExtents32(display, font, Chars(std::u32string_view(&c, 1)), 1, &info);
+  return {info.xOff, -info.x, info.width - info.x};
+}
+
+// Summed a glyph at a time: Xft's extents of a whole run are 16-bit, and a line may be wider.
 int Advance(Display* display, XftFont* font, std::u32string_view text) {
-  XGlyphInfo extents{};
-  XftTextExtents32(display, font, Chars(text), static_cast<int>(text.size()), &extents);
-  return extents.xOff;
+  int advance = 0;
+  for (const char32_t c : text) advance += Extent(display, font, c).Advance;
+  return advance;
 }
 
 }  // namespace
@@ -184,15 +199,34 @@ forms::TextExtent XftFonts::Measure(const forms::FontSpec& font, std::string_vie
 }
 
 void XftFonts::Draw(XftDraw* draw, const XftColor& color, const forms::FontSpec& font,
-                    std::string_view text, int x, int y) {
+                    std::string_view text, forms::TextImageSpan span, int x, int y) {
   FaceSet& faces = Get(font);
-  if (faces.Primary() == nullptr || text.empty()) return;
+  if (faces.Primary() == nullptr || text.empty() || span.Width <= 0) return;
   const std::u32string chars = Decode(text);
   const int baseline = y + Box(faces, chars).Ascent;
+  const int spanEnd = span.Skip + span.Width;
+  int pen = 0;  // the line's column where the next character's origin stands
   faces.ForEachRun(chars, [&](const Run& run) {
-    XftDrawString32(draw, &color, run.Font, x, baseline, Chars(run.Text),
-                    static_cast<int>(run.Text.size()));
-    x += Advance(display_, run.Font, run.Text);
+    // Of each run, the characters from the first to the last whose ink reaches into the span,
+    // placed from the span's left: the server draws no glyph outside it, and every position
+    // it is sent stays within the 16 bits of X11 coordinates however wide the line.
+    std::size_t first = run.Text.size();
+    std::size_t last = 0;
+    int firstPen = 0;
+    for (std::size_t i = 0; i < run.Text.size(); ++i) {
+      const GlyphExtent glyph = Extent(display_, run.Font, run.Text[i]);
+      if (pen + glyph.InkLeft < spanEnd && pen + glyph.InkRight > span.Skip) {
+        if (first == run.Text.size()) {
+          first = i;
+          firstPen = pen;
+        }
+        last = i;
+      }
+      pen += glyph.Advance;
+    }
+    if (first == run.Text.size()) return;
+    XftDrawString32(draw, &color, run.Font, x + firstPen - span.Skip, baseline,
+                    Chars(run.Text.substr(first)), static_cast<int>(last - first + 1));
   });
 }
 

@@ -26,9 +26,11 @@ class XftFonts {
   // The width and height of one line of text in pixels; an empty text has width 0 and the
   // font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
-  // Draws one line with (x, y) its top-left corner, every face on one baseline.
+  // Draws the columns of one line that span holds, every face on one baseline, with the span's
+  // first column at x and the line's top at y. Only the characters whose ink reaches into the
+  // span are drawn: a line costs the X server no more than its span, whatever its length.
   void Draw(XftDraw* draw, const XftColor& color, const forms::FontSpec& font,
-            std::string_view text, int x, int y);
+            std::string_view text, forms::TextImageSpan span, int x, int y);
 
  private:
   class FaceSet;

@@ -13,8 +13,8 @@ from pathlib import Path
 from typing import Callable, Iterable, Union
 
 from .images import Colour, ColourLike, Image, Region, colour_close
-from .processes import (HarnessError, die_with_parent, process_start_time, register, run,
-                        stop_process, unregister, wait_until)
+from .processes import (HarnessError, StartedProcess, die_with_parent, process_start_time,
+                        register, run, stop_process, unregister, wait_until)
 from .xlib import CursorImage, XConnection
 
 
@@ -156,16 +156,17 @@ class Desktop:
         return out.split()
 
     def wait_window(self, name_regex: str, timeout: float = 10, only_visible: bool = True,
-                    alive: Callable[[], bool] | None = None) -> str:
-        """The first window whose name matches, polled every 50 ms. `alive` (e.g. a process's
-        is_running) ends the wait early when it turns false."""
+                    process: StartedProcess | None = None) -> str:
+        """The first window whose name matches, polled every 50 ms. The wait ends early when
+        `process`, the program expected to open it, ends; the error says how it ended."""
         deadline = time.monotonic() + timeout
         while True:
             found = self.search(name_regex, only_visible)
             if found:
                 return found[0]
-            if alive is not None and not alive():
-                raise HarnessError(f"the program ended before a window {name_regex!r} appeared")
+            if process is not None and not process.is_running():
+                raise HarnessError(f"the program ended before a window {name_regex!r} appeared "
+                                   f"({process.ending()})")
             if time.monotonic() >= deadline:
                 raise HarnessError(f"no window {name_regex!r} within {timeout:g} s")
             time.sleep(0.05)

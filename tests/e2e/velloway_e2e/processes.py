@@ -67,8 +67,10 @@ def stop_process(proc: subprocess.Popen, sig: int = signal.SIGKILL, timeout: flo
     SIGKILL when sig has not ended it within timeout."""
     if proc.poll() is not None:
         return
+    group = False
     with contextlib.suppress(ProcessLookupError, PermissionError):
-        if os.getpgid(proc.pid) == proc.pid:
+        group = os.getpgid(proc.pid) == proc.pid
+        if group:
             os.killpg(proc.pid, sig)
         else:
             os.kill(proc.pid, sig)
@@ -78,6 +80,30 @@ def stop_process(proc: subprocess.Popen, sig: int = signal.SIGKILL, timeout: flo
         with contextlib.suppress(ProcessLookupError):
             os.kill(proc.pid, signal.SIGKILL)
         proc.wait(timeout)
+    if group:
+        _wait_group_gone(proc.pid, timeout)
+
+
+def _wait_group_gone(pgid: int, timeout: float) -> None:
+    """Waits until no process of the group is left running (a zombie waiting to be reaped has
+    ended). Under Wine the group holds the desktop process a program started: the next program
+    must not start while that one is still going, or Wine may hand it no desktop and refuse its
+    windows."""
+    try:
+        wait_until(lambda: not _running_in_group(pgid), timeout, interval=0.01)
+    except HarnessError:
+        with contextlib.suppress(ProcessLookupError, PermissionError):
+            os.killpg(pgid, signal.SIGKILL)
+
+
+def _running_in_group(pgid: int) -> bool:
+    for stat in Path("/proc").glob("[0-9]*/stat"):
+        with contextlib.suppress(OSError, ValueError, IndexError):
+            # The command may hold blanks and parentheses: the fields follow its last ')'.
+            fields = stat.read_text().rsplit(")", 1)[1].split()
+            if int(fields[2]) == pgid and fields[0] != "Z":
+                return True
+    return False
 
 
 # ---------------------------------------------------------------------------------------------
@@ -122,6 +148,14 @@ class StartedProcess:
         """(stdout, stderr) so far, as text."""
         return (self.stdout_path.read_text(errors="replace"),
                 self.stderr_path.read_text(errors="replace"))
+
+    def reported(self) -> str:
+        """What the program said of its failures: its standard error."""
+        return self.output()[1].strip()
+
+    def ending(self) -> str:
+        """How an ended program ended, for a failure message: its status and what it said."""
+        return f"exit status {self.returncode}, it said: {self.reported() or '(nothing)'}"
 
 
 def proc_stat(pid: int) -> list[str] | None:

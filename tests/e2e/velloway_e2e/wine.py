@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 from pathlib import Path
@@ -21,6 +22,14 @@ from .registry import read_reg_export, reg_file
 
 
 _PREFIX_DIR_PREFIX = "velloway-e2e-prefix-"
+
+# Programs run with Wine's errors and the warnings of its seh channel on, which carry what a
+# program writes to the debugger (OutputDebugString): on standard error, Wine 8 prints
+#   0024:warn:seh:OutputDebugStringA "the text\n"
+# and the same text again as a dispatch_exception warning, with the other exceptions raised.
+PROGRAM_WINEDEBUG = "-all,err+all,warn+seh"
+_DEBUG_OUTPUT = re.compile(r'^\w+:warn:seh:OutputDebugStringA "(.*)"$')
+_OTHER_SEH_WARNING = re.compile(r"^\w+:warn:seh:")
 
 
 def _remove_stale_prefixes() -> None:
@@ -175,8 +184,9 @@ class WinePrefix:
         argv = [str(program), *map(str, args)]
         stdout_path, stderr_path = (self.logs / f"process{n}.{stream}"
                                     for stream in ("stdout", "stderr"))
+        env = dict(self.env, WINEDEBUG=PROGRAM_WINEDEBUG)
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
-            proc = subprocess.Popen(["wine", *argv], env=self.env, cwd=cwd,
+            proc = subprocess.Popen(["wine", *argv], env=env, cwd=cwd,
                                     stdin=subprocess.PIPE if stdin_pipe else subprocess.DEVNULL,
                                     stdout=out, stderr=err, start_new_session=True,
                                     preexec_fn=die_with_parent)
@@ -281,6 +291,19 @@ class WineProcess(StartedProcess):
         """A memory figure of the program from /proc/<pid>/status ("VmRSS", "VmHWM", "RssAnon"),
         in KiB: `wine` execs into the program, so the PID is the program's."""
         return memory_kib(self.pid, field)
+
+    def reported(self) -> str:
+        """What the program wrote to the debugger, and Wine's own errors and messages. (The
+        prefix's helper processes that this program started write to the same file.)"""
+        lines = []
+        for line in self.output()[1].splitlines():
+            if match := _DEBUG_OUTPUT.match(line):
+                # Wine quotes the text as C does, every byte above 127 as \xNN.
+                lines.append(match[1].encode("latin-1", "backslashreplace")
+                             .decode("unicode_escape").rstrip("\n"))
+            elif not _OTHER_SEH_WARNING.match(line):
+                lines.append(line)
+        return "\n".join(lines).strip()
 
 
 class ProgramDir:

@@ -23,6 +23,7 @@
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/system_calls.h"
 #include "platform/win32/win32_backend.h"
+#include "platform/win32/win32_handles.h"
 #include "support/temp_dir.h"
 
 namespace velloway::win32 {
@@ -461,20 +462,40 @@ TEST(MediaTest, FailuresReturnTheErrorWithoutAMessageBox) {
 const std::string kBlanks = "512 blanks, 512, 0)";
 
 TEST(MusicDeviceTest, EachStepIsOneCommandToTheBgmDevice) {
+  testing::TempDir dir;
+  dir.Write("theme.wav", SilentWave());
+  const std::string theme = dir.Utf8() + "\\theme.wav";
   testing::RecordingSystemCalls calls;
   MciMusicDevice device(calls);
-  EXPECT_TRUE(device.Open("C:\\Velloway\\theme.wav"));
+  EXPECT_TRUE(device.Open(theme));
   EXPECT_TRUE(device.Play());
   device.Stop();
   device.Close();
-  EXPECT_THAT(calls.calls,
-              ::testing::ElementsAre(
-                  R"(mciSendStringA("open "C:\Velloway\theme.wav" alias bgm", )" + kBlanks,
-                  R"(mciSendStringA("play bgm notify", )" + kBlanks, R"(mciExecute("stop bgm"))",
-                  R"(mciExecute("close bgm"))"));
+  EXPECT_THAT(calls.calls, ::testing::ElementsAre(
+                               R"(mciSendStringA("open ")" + theme + R"(" alias bgm", )" + kBlanks,
+                               R"(mciSendStringA("play bgm notify", )" + kBlanks,
+                               R"(mciExecute("stop bgm"))", R"(mciExecute("close bgm"))"));
   calls.mci = [](std::string_view, std::string&) -> MCIERROR { return 275; };
-  EXPECT_FALSE(device.Open("C:\\Velloway\\missing.wav"));
+  EXPECT_FALSE(device.Open(theme));
   EXPECT_FALSE(device.Play());
+}
+
+TEST(MusicDeviceTest, OnlyARegularFileReachesTheMediaSystem) {
+  testing::TempDir dir;
+  // A pipe with a server waiting: opening it would connect at once, and the media system would
+  // read it without end.
+  const std::string pipe = "\\\\.\\pipe\\velloway-music-test";
+  const HANDLE server = CreateNamedPipeW(platform::Utf8ToWide(pipe).c_str(), PIPE_ACCESS_OUTBOUND,
+                                         PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  const win32::UniqueHandle owner(server);
+  testing::RecordingSystemCalls calls;
+  MciMusicDevice device(calls);
+  for (const std::string& path :
+       {dir.Utf8() + "\\missing.wav", dir.Utf8(), std::string("NUL"), pipe}) {
+    EXPECT_FALSE(device.Open(path)) << path;
+  }
+  EXPECT_THAT(calls.calls, ::testing::IsEmpty());
 }
 
 TEST(MusicDeviceTest, PlayingNeedsExactlyPlayingInTheReply) {
@@ -524,7 +545,7 @@ TEST(RunningCopyTest, EveryCaptionIsLookedForWhicheverIsFound) {
 struct RecordedEvents : forms::WindowEvents {
   std::vector<PixelRect> painted;
   std::vector<std::string> buttons;  // "down 2 12,34": pressed, the third button, at (12, 34)
-  std::u16string keys;
+  int keysDown = 0;
   int destroyed = 0;
   void OnPaint(forms::Canvas& canvas, const PixelRect& area) override {
     painted.push_back(area);
@@ -536,7 +557,7 @@ struct RecordedEvents : forms::WindowEvents {
   void OnPointerButtonUp(forms::MouseButton button, int x, int y) override {
     RecordButton("up", button, x, y);
   }
-  void OnCharacter(char16_t character) override { keys.push_back(character); }
+  void OnKeyDown() override { ++keysDown; }
   void OnActivatedElsewhere() override {}
   void OnMinimizedBySystem() override {}
   void OnDisplayChanged() override {}
@@ -662,14 +683,39 @@ TEST_F(WindowTest, InputReachesTheEvents) {
   for (const auto& b : buttons) {
     EXPECT_EQ(SendMessageW(Hwnd(*window), b.message, b.wParam, MAKELPARAM(12, -34)), b.handled);
   }
-  SendMessageW(Hwnd(*window), WM_CHAR, L'x', 0);
-  SendMessageW(Hwnd(*window), WM_CHAR, 0x65E5, 0);
-  SendMessageW(Hwnd(*window), WM_CHAR, 0x1B, 0);
   EXPECT_THAT(events_.buttons,
               ::testing::ElementsAre("down 0 12,-34", "up 0 12,-34", "up 1 12,-34", "down 2 12,-34",
                                      "down 3 12,-34", "up 4 12,-34"));
-  EXPECT_EQ(events_.keys, u"x\u65e5\x1b");
   EXPECT_EQ(SendMessageW(Hwnd(*window), WM_ERASEBKGND, 0, 0), 1);
+}
+
+TEST_F(WindowTest, EveryKeyGoingDownReachesTheEventsAndNoneGoesOnToTheSystem) {
+  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{forms::BorderStyle::None, false, true});
+  constexpr LPARAM kAltHeld = LPARAM{1} << 29;
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM key;
+    LPARAM context;
+  } keys[] = {{"A", WM_KEYDOWN, 'A', 0},
+              {"Shift", WM_KEYDOWN, VK_SHIFT, 0},
+              {"Control", WM_KEYDOWN, VK_CONTROL, 0},
+              {"Windows", WM_KEYDOWN, VK_LWIN, 0},
+              {"F1", WM_KEYDOWN, VK_F1, 0},
+              {"Left", WM_KEYDOWN, VK_LEFT, 0},
+              {"Volume Up", WM_KEYDOWN, VK_VOLUME_UP, 0},
+              {"Alt", WM_SYSKEYDOWN, VK_MENU, kAltHeld},
+              {"F10", WM_SYSKEYDOWN, VK_F10, 0},
+              {"Alt+F4", WM_SYSKEYDOWN, VK_F4, kAltHeld}};
+  int sent = 0;
+  for (const auto& k : keys) {
+    EXPECT_EQ(SendMessageW(Hwnd(*window), k.message, k.key, k.context | 1), 0) << k.what;
+    EXPECT_EQ(events_.keysDown, ++sent) << k.what;
+  }
+  // Alt+F4 handed on to the system would have closed the window.
+  backend_.DoEvents();
+  EXPECT_EQ(events_.destroyed, 0);
+  EXPECT_TRUE(IsWindow(Hwnd(*window)));
 }
 
 TEST_F(WindowTest, InvisiblePointerOnlyOverTheClientArea) {

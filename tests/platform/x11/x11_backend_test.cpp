@@ -115,6 +115,9 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
        false,
        std::nullopt},
       {{"--window-id", "4194308"}, StageKind::GivenWindow, 4194308, "", false, false, std::nullopt},
+      // The daemon's settings program adds --window-id to the command for its preview.
+      {{"--root", "--window-id", "0x50d"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
+      {{"-window-id", "0x50d", "-root"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
       {{"--window", "--every-monitor", "--codepage", "932"},
        StageKind::OwnWindow,
        0,
@@ -146,7 +149,9 @@ TEST(LaunchOptions, RefusesWhatItCannotRead) {
       {"--codepage", "shift-jis"},
       {"--codepage", "0"},
       {"--codepage"},
-      {"--window-id", "5", "--root"},
+      {"--root", "--root"},
+      {"--window-id", "5", "--window"},
+      {"--window-id", "5", "--window-id", "6"},
       {"--bogus"},
       {"/s"},
   };

@@ -82,8 +82,10 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
   environment.FindFont = [](std::string_view face) {
     return FontLookup{face == "Arial", face == "Tahoma" ? "DejaVu Sans" : ""};
   };
-  environment.MusicFileExists = [](std::string_view path) {
-    return path == "C:\\Velloway\\theme.wav";
+  environment.MusicFileKind = [](std::string_view path) {
+    if (path == "C:\\Velloway\\theme.wav") return platform::FileKind::Regular;
+    if (path == "C:\\Velloway\\zero") return platform::FileKind::DeviceOrPipe;
+    return platform::FileKind::Unusable;
   };
   EXPECT_THAT(
       Messages(kHeader + "TEXT\tArial\t1\tHi\tFFFFFF\t1\n"
@@ -91,13 +93,15 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
                          "TEXT\tTahoma\t1\tHi\tFFFFFF\t1\n"
                          "BGM\tON\ttheme.wav\n"
                          "BGM\ton\tgone.wav\n"
-                         "BGM\tON\tD:\\Music\\gone.wav\n",
+                         "BGM\tON\tD:\\Music\\gone.wav\n"
+                         "BGM\tON\tzero\n",
                environment),
       ElementsAre(
           "3: font \"No Such Face\" is not installed: another font stands in",
           "4: font \"Tahoma\" is not installed: this machine shows it in \"DejaVu Sans\"",
           "6: music file \"C:\\Velloway\\gone.wav\" does not exist: the music does not change",
-          "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
+          "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change",
+          "8: music file \"C:\\Velloway\\zero\" is a device or a pipe: it is not played"));
 }
 
 TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
