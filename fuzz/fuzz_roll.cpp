@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (listed > RollEngine::kLineSlots) std::abort();
   std::size_t visible = 0;
   for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
-    visible += saver.LineLabel(slot).Visible() ? 1 : 0;
+    visible += std::as_const(saver).LineLabel(slot).Visible() ? 1 : 0;
   }
   if (visible != listed) std::abort();
   return 0;
