@@ -92,7 +92,8 @@ class RollEngine {
   // Plays script, measuring its lines and reading the screen through backend.
   RollEngine(forms::Backend& backend, LoadedScript script);
 
-  // Puts the roll at its start: the first record, no line listed, the screen's pixel height.
+  // Puts the roll at its start: the first record, no line listed, no scroll; the height of the
+  // screen's pixels, read now, sizes every step until the next start.
   void Start();
   // One step of the roll. A tick that comes while one runs (events processed inside a BGM record)
   // is skipped.
@@ -107,6 +108,7 @@ class RollEngine {
   std::span<const ListedLine> Lines() const { return lines_; }
   // The cumulative scroll D, in pixels: 5 more at each spacing step.
   std::int64_t Scroll() const { return scroll_; }
+  // The height of a pixel the steps count in, as read at the start.
   float TwipsPerPixelY() const { return twipsPerPixelY_; }
 
  private:
