@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "script/excerpt.h"
 #include "script/normalise.h"
 #include "script/split_fields.h"
 
@@ -44,7 +45,9 @@ void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::str
 }
 
 std::string RollRecord::CommandText() const {
-  return Normalise(FindField(line_, 0));
+  const std::string_view word = FindField(line_, 0);
+  const std::string_view head = ExcerptHead(word);
+  return Normalise(head) + LeftOutNote(word.size(), head.size());
 }
 
 std::string_view RollRecord::Param(int index) const {

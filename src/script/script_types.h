@@ -40,7 +40,8 @@ class RollRecord {
   RollRecord(std::string_view line, RecordCommand command) : line_(line), command_(command) {}
 
   RecordCommand Command() const { return command_; }
-  // The command word normalised, as messages name it: "TEXT", "MISSPELT".
+  // The command word normalised, as messages name it: "TEXT", "MISSPELT"; a long one cut as
+  // Excerpt cuts it.
   std::string CommandText() const;
   std::string_view Param(int index) const;
 

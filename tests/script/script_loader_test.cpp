@@ -241,13 +241,23 @@ TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
   // Sparse: it takes no room on the disk, and is not read.
   Write("Huge.vws", "");
   std::filesystem::resize_file(dir_.Path() / "Huge.vws", kMaxScriptBytes + 1);
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink("Loop", dir_.Path() / "Loop");
+#endif
   const struct {
     const char* name;
     const char* reason;
-  } cases[] = {{"Missing.vws", "Script not found"},
-               {"Folder.vws", "Script is a folder"},
-               {"Huge.vws", "Script is larger than 256 MB"},
-               {"", "No script chosen"}};
+  } cases[] = {
+      {"Missing.vws", "Script not found"},
+      {"Folder.vws", "Script is a folder"},
+      {"Huge.vws", "Script is larger than 256 MB"},
+      {"", "No script chosen"},
+#ifndef _WIN32
+      // A folder that cannot be followed (a loop of links; as one that may not be searched, but
+      // so for root too): the script may be there.
+      {"Loop/Night.vws", "Script cannot be read"},
+#endif
+  };
   for (const auto& c : cases) {
     const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252);
     ASSERT_TRUE(script.Failure.has_value()) << c.name;

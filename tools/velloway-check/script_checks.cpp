@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "music/music_path.h"
 #include "roll/saver_window.h"
 #include "script/colour_text.h"
+#include "script/excerpt.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
 
@@ -32,6 +34,10 @@ std::string AsRrggbb(Color value) {
 bool IsNumberText(std::string_view text) {
   return ReadWholeNumber(text).Status != WholeNumberStatus::NotANumber;
 }
+
+// Enough for every face a roll names, and longer than any face's name.
+constexpr std::size_t kMaxKnownFonts = 256;
+constexpr std::size_t kMaxKnownFaceBytes = 256;
 
 class Checker {
  public:
@@ -64,20 +70,20 @@ class Checker {
     CheckColour(script_.HeaderLine, "background colour", script_.Header.BackColorText);
     if (script_.Header.Alignment == LineAlignment::Other) {
       Warn(script_.HeaderLine,
-           "AlignMode \"" + script_.Header.AlignMode +
+           "AlignMode \"" + Excerpt(script_.Header.AlignMode) +
                "\" is none of LEFT, MID, RIGHT: lines keep the place of the line before");
     }
   }
 
   void CheckColour(std::int32_t line, const char* what, std::string_view text) {
     if (IsColourText(text)) return;
-    Warn(line, std::string(what) + " \"" + std::string(text) +
+    Warn(line, std::string(what) + " \"" + Excerpt(text) +
                    "\" is not six hexadecimal digits; it reads as " + AsRrggbb(HexToColor(text)));
   }
 
   void CheckNumber(std::int32_t line, const char* what, std::string_view text) {
     if (IsNumberText(text)) return;
-    Warn(line, std::string(what) + " \"" + std::string(text) + "\" is not a number; it reads as " +
+    Warn(line, std::string(what) + " \"" + Excerpt(text) + "\" is not a number; it reads as " +
                    std::to_string(LeadingNumber16(text)));
   }
 
@@ -116,43 +122,59 @@ class Checker {
   }
 
   void CheckFont(std::string_view face, std::int32_t line) {
-    const FontLookup font = environment_.FindFont(face);
+    const FontLookup font = LookUpFont(face);
     if (font.Installed) return;
     const std::string standIn = font.ShownIn.empty()
                                     ? "another font stands in"
                                     : "this machine shows it in \"" + font.ShownIn + "\"";
-    Warn(line, "font \"" + std::string(face) + "\" is not installed: " + standIn);
+    Warn(line, "font \"" + Excerpt(face) + "\" is not installed: " + standIn);
+  }
+
+  // Each face is looked up once: a look-up costs far more than checking a record, and a roll
+  // names a few faces many times. A name longer than any face's is not kept: it is missing, and
+  // its warnings soon fill the list.
+  FontLookup LookUpFont(std::string_view face) {
+    if (face.size() > kMaxKnownFaceBytes) return environment_.FindFont(face);
+    const auto known = fonts_.find(face);
+    if (known != fonts_.end()) return known->second;
+    // Clearing now and then bounds what a script of ever new names makes.
+    if (fonts_.size() >= kMaxKnownFonts) fonts_.clear();
+    return fonts_.emplace(std::string(face), environment_.FindFont(face)).first->second;
   }
 
   void CheckMusic(const RollRecord& record, std::int32_t line) {
     const std::string_view onOff = record.Param(1);
     if (EqualsIgnoringCase(onOff, "OFF")) return;
     if (!EqualsIgnoringCase(onOff, "ON")) {
-      Warn(line, "BGM switch \"" + std::string(onOff) +
-                     "\" is neither ON nor OFF: the record does nothing");
+      Warn(line,
+           "BGM switch \"" + Excerpt(onOff) + "\" is neither ON nor OFF: the record does nothing");
       return;
     }
+    const std::string_view name = record.Param(2);
     const std::optional<std::string> named =
-        MusicFilePath(environment_.ProgramDirectory, record.Param(2), environment_.FileNames);
-    if (!named) {
-      Warn(line, "music file \"" + std::string(record.Param(2)) +
-                     "\" is on a Windows drive: it is not played here");
-      return;
-    }
-    const std::string& path = *named;
+        MusicFilePath(environment_.ProgramDirectory, name, environment_.FileNames);
+    // A name the saver does not join to its folder (one holding ":\" on Linux) stands as it
+    // is: a Windows drive, or another machine.
+    const std::string_view path = named ? std::string_view(*named) : name;
     // Not looked for either: looking would reach across the network just the same.
     if (NamesNetworkLocation(path)) {
-      Warn(line, "music path \"" + path + "\" names a network location: it is not played");
+      Warn(line, "music path \"" + Excerpt(path) + "\" names a network location: it is not played");
+      return;
+    }
+    if (!named) {
+      Warn(line,
+           "music file \"" + Excerpt(name) + "\" is on a Windows drive: it is not played here");
       return;
     }
     if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
-      Warn(line, "music file \"" + path + "\" does not exist: the music does not change");
+      Warn(line, "music file \"" + Excerpt(path) + "\" does not exist: the music does not change");
     }
   }
 
   const LoadedScript& script_;
   const CheckEnvironment& environment_;
   std::vector<ScriptDiagnostic> diagnostics_;
+  std::map<std::string, FontLookup, std::less<>> fonts_;
 };
 
 }  // namespace
