@@ -55,6 +55,18 @@ std::string_view RollRecord::Param(int index) const {
   return FindField(line_, static_cast<std::size_t>(index));
 }
 
+std::array<std::string_view, RollRecord::kMaxParam> RollRecord::Params() const {
+  std::array<std::string_view, kMaxParam> params{};
+  std::string_view rest = line_;
+  for (std::size_t field = 0; field <= params.size(); ++field) {
+    const std::string_view text = FindField(rest, 0);
+    if (field > 0) params[field - 1] = text;
+    if (text.size() == rest.size() || rest[text.size()] != '\t') break;
+    rest.remove_prefix(text.size() + 1);
+  }
+  return params;
+}
+
 std::int32_t RecordLineNumbers::LineOf(std::int32_t recordIndex) {
   const std::string_view text = script_.text_;
   const std::size_t start = script_.recordStarts_[static_cast<std::size_t>(recordIndex - 1)];

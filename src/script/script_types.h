@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +45,8 @@ class RollRecord {
   // Excerpt cuts it.
   std::string CommandText() const;
   std::string_view Param(int index) const;
+  // Param(1)..Param(kMaxParam) found in one pass over the line: Params()[i - 1] is Param(i).
+  std::array<std::string_view, kMaxParam> Params() const;
 
  private:
   std::string_view line_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 
 #include "music/music_path.h"
@@ -35,14 +36,42 @@ bool IsNumberText(std::string_view text) {
   return ReadWholeNumber(text).Status != WholeNumberStatus::NotANumber;
 }
 
-// Enough for every face a roll names, and longer than any face's name.
-constexpr std::size_t kMaxKnownFonts = 256;
-constexpr std::size_t kMaxKnownFaceBytes = 256;
+// What the machine answers for a name (whether a face is installed, a music file exists), asked
+// once for each name: asking costs far more than checking a record, and a roll names a few faces
+// and music files many times.
+template <typename Answer>
+class AskedOnce {
+ public:
+  using Ask = std::function<Answer(std::string_view name)>;
+  explicit AskedOnce(const Ask& ask) : ask_(ask) {}
+
+  Answer operator()(std::string_view name) {
+    // A name longer than a path can be is asked each time: none is installed or exists, and
+    // its warnings soon fill the list.
+    if (name.size() > kMaxNameBytes) return ask_(name);
+    const auto known = answers_.find(name);
+    if (known != answers_.end()) return known->second;
+    // Clearing now and then bounds what a script of ever new names makes.
+    if (answers_.size() >= kMaxNames) answers_.clear();
+    return answers_.emplace(std::string(name), ask_(name)).first->second;
+  }
+
+ private:
+  // Enough for every name a roll uses.
+  static constexpr std::size_t kMaxNames = 256;
+  static constexpr std::size_t kMaxNameBytes = 4096;
+
+  const Ask& ask_;
+  std::map<std::string, Answer, std::less<>> answers_;
+};
 
 class Checker {
  public:
   Checker(const LoadedScript& script, const CheckEnvironment& environment)
-      : script_(script), environment_(environment) {}
+      : script_(script),
+        environment_(environment),
+        findFont_(environment.FindFont),
+        musicFileExists_(environment.MusicFileExists) {}
 
   std::vector<ScriptDiagnostic> Run() {
     CheckHeader();
@@ -107,39 +136,27 @@ class Checker {
   }
 
   void CheckText(const RollRecord& record, std::int32_t line) {
-    const std::string_view face = record.Param(1);
+    // Read in one pass: a long line is not walked again for each field.
+    const auto [face, sizeStep, text, colour, spacing] = record.Params();
     if (environment_.FindFont) CheckFont(face, line);
-    CheckNumber(line, "size step", record.Param(2));
-    const std::int32_t points =
-        SaverWindow::LineFontPoints(record.Param(2), script_.Header.BaseFontSize);
+    CheckNumber(line, "size step", sizeStep);
+    const std::int32_t points = SaverWindow::LineFontPoints(sizeStep, script_.Header.BaseFontSize);
     const std::int32_t clamped = SaverWindow::TakeableFontSize(points);
     if (clamped != points) {
       Warn(line, "font size " + std::to_string(points) + " points is clamped to " +
                      std::to_string(clamped));
     }
-    CheckColour(line, "text colour", record.Param(4));
-    CheckNumber(line, "spacing", record.Param(5));
+    CheckColour(line, "text colour", colour);
+    CheckNumber(line, "spacing", spacing);
   }
 
   void CheckFont(std::string_view face, std::int32_t line) {
-    const FontLookup font = LookUpFont(face);
+    const FontLookup font = findFont_(face);
     if (font.Installed) return;
     const std::string standIn = font.ShownIn.empty()
                                     ? "another font stands in"
                                     : "this machine shows it in \"" + font.ShownIn + "\"";
     Warn(line, "font \"" + Excerpt(face) + "\" is not installed: " + standIn);
-  }
-
-  // Each face is looked up once: a look-up costs far more than checking a record, and a roll
-  // names a few faces many times. A name longer than any face's is not kept: it is missing, and
-  // its warnings soon fill the list.
-  FontLookup LookUpFont(std::string_view face) {
-    if (face.size() > kMaxKnownFaceBytes) return environment_.FindFont(face);
-    const auto known = fonts_.find(face);
-    if (known != fonts_.end()) return known->second;
-    // Clearing now and then bounds what a script of ever new names makes.
-    if (fonts_.size() >= kMaxKnownFonts) fonts_.clear();
-    return fonts_.emplace(std::string(face), environment_.FindFont(face)).first->second;
   }
 
   void CheckMusic(const RollRecord& record, std::int32_t line) {
@@ -166,7 +183,7 @@ class Checker {
            "music file \"" + Excerpt(name) + "\" is on a Windows drive: it is not played here");
       return;
     }
-    if (environment_.MusicFileExists && !environment_.MusicFileExists(path)) {
+    if (environment_.MusicFileExists && !musicFileExists_(path)) {
       Warn(line, "music file \"" + Excerpt(path) + "\" does not exist: the music does not change");
     }
   }
@@ -174,7 +191,8 @@ class Checker {
   const LoadedScript& script_;
   const CheckEnvironment& environment_;
   std::vector<ScriptDiagnostic> diagnostics_;
-  std::map<std::string, FontLookup, std::less<>> fonts_;
+  AskedOnce<FontLookup> findFont_;
+  AskedOnce<bool> musicFileExists_;
 };
 
 }  // namespace

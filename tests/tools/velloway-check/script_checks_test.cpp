@@ -111,18 +111,24 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
           "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change"));
 }
 
-TEST(CheckScript, LooksEachFaceUpOnce) {
+TEST(CheckScript, AsksTheMachineOnceForEachFaceAndMusicFile) {
   std::vector<std::string> asked;
   CheckEnvironment environment;
+  environment.ProgramDirectory = "C:\\Velloway";
   environment.FindFont = [&asked](std::string_view face) {
     asked.emplace_back(face);
     return FontLookup{face == "Arial", "DejaVu Sans"};
   };
+  environment.MusicFileExists = [&asked](std::string_view path) {
+    asked.emplace_back(path);
+    return false;
+  };
   std::string text = kHeader;
-  for (int i = 0; i < 3; ++i)
-    text += "TEXT\tArial\t1\tHi\tFFFFFF\t1\nTEXT\tTahoma\t1\tHi\tFFFFFF\t1\n";
-  EXPECT_EQ(Messages(text, environment).size(), 3u);
-  EXPECT_THAT(asked, ElementsAre("Arial", "Tahoma"));
+  for (int i = 0; i < 3; ++i) {
+    text += "TEXT\tArial\t1\tHi\tFFFFFF\t1\nTEXT\tTahoma\t1\tHi\tFFFFFF\t1\nBGM\tON\ta.wav\n";
+  }
+  EXPECT_EQ(Messages(text, environment).size(), 6u);
+  EXPECT_THAT(asked, ElementsAre("Arial", "Tahoma", "C:\\Velloway\\a.wav"));
 }
 
 TEST(Timeline, PlaysOneLoopThroughTheRollEngineWithSmoothMotionOrWithout) {
