@@ -212,9 +212,10 @@ std::string TimelineText(const Timeline& timeline) {
   char line[160];
   std::string text = "    tick   seconds  record  command\n";
   for (const TimelineEntry& entry : timeline.Entries) {
-    std::snprintf(line, sizeof line, "%8lld %9s %7d  %s\n", static_cast<long long>(entry.Tick),
-                  Seconds(entry.Seconds).c_str(), entry.Record, ForTerminal(entry.Command).c_str());
-    text += line;
+    // The command after the figures, whole: a long one would not fit the line's buffer.
+    std::snprintf(line, sizeof line, "%8lld %9s %7d  ", static_cast<long long>(entry.Tick),
+                  Seconds(entry.Seconds).c_str(), entry.Record);
+    text += line + ForTerminal(entry.Command) + "\n";
   }
   if (timeline.LoopCutShort) {
     // Days rounded down, so that "longer than" holds for them too.
