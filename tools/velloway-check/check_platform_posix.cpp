@@ -14,8 +14,7 @@ CheckEnvironment MachineEnvironment(std::string programDirectory) {
     const x11::FaceMatch match = x11::MatchFace(face);
     // A metric-compatible face lays the lines out as the named one does on Windows; a Japanese
     // face stands in for a Windows Japanese one as a Japanese system's own would.
-    return FontLookup{match.Installed || match.SameMetrics || match.JapaneseStandIn,
-                      match.ShownIn};
+    return FontLookup{match.Installed || match.SameMetrics || match.JapaneseStandIn, match.ShownIn};
   };
   environment.MusicFileExists = [](std::string_view path) {
     std::error_code error;
