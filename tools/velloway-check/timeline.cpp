@@ -1,16 +1,14 @@
 #include "timeline.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "identity/program_identity.h"
 #include "roll/saver_window.h"
 
 namespace velloway::check {
 namespace {
-
-// A roll that has not come round within this many ticks is cut short: a loop of a 100 ms roll
-// would take more than eleven days.
-constexpr std::int64_t kMaxTicks = 10'000'000;
 
 std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
@@ -24,12 +22,15 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   headless::HeadlessBackend backend;
   backend.SetScreen(options.Screen);
   backend.SetAppPath(Utf8(std::filesystem::absolute(script).parent_path()));
+  backend.SetScriptCodePage(options.CodePage);
   backend.SettingsStore().Write(identity::kAppName, identity::kSettingSection,
                                 identity::kScriptFileNameKey, Utf8(script.filename()));
   if (options.LineHeight) {
     const int height = *options.LineHeight;
     backend.SetTextMetrics([height](const forms::FontSpec&, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * height / 2, height};
+      const std::int64_t width = static_cast<std::int64_t>(text.size()) * height / 2;
+      return forms::TextExtent{
+          static_cast<int>(std::min<std::int64_t>(width, std::numeric_limits<int>::max())), height};
     });
   } else if (options.Metrics) {
     backend.SetTextMetrics(options.Metrics);
@@ -51,9 +52,14 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   saver.Show();
   timeline.IntervalMs = saver.TickTimer().Interval();
   if (timeline.IntervalMs == 0 || saver.Script().RecordCount() == 0) return timeline;
-  while (!looped && tick < kMaxTicks) {
+  // One tick past the limit: a roll that has not come round by then is longer than the limit.
+  while (!looped && tick <= options.MaxTicks) {
     ++tick;
     backend.AdvanceTime(timeline.IntervalMs);
+  }
+  if (!looped) {
+    timeline.LoopCutShort = true;
+    timeline.LoopTicks = options.MaxTicks;
   }
   const double secondsPerTick = timeline.IntervalMs / 1000.0;
   for (TimelineEntry& entry : timeline.Entries)
