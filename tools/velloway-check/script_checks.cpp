@@ -191,7 +191,8 @@ class Checker {
         Warn(line, "music file \"" + Excerpt(path) + "\" is a device or a pipe: it is not played");
         break;
       case platform::FileKind::Unusable:
-        Warn(line, "music file \"" + Excerpt(path) + "\" does not exist: the music does not change");
+        Warn(line,
+             "music file \"" + Excerpt(path) + "\" does not exist: the music does not change");
         break;
     }
   }
