@@ -1,7 +1,9 @@
 // Loading speed and memory of roll scripts, beside a plain read of the same bytes split at line
-// ends: MB/s and their ratio for scripts of ordinary lines and of one-character lines; the heap a
-// loaded script keeps per record and the most it takes while loading; and that peak for the
-// worst scripts the size limit allows, as a multiple of the file's size.
+// ends: MB/s and their ratio for scripts of ordinary lines and of one-character lines; checking
+// the ordinary lines as velloway-check does (loading them, then the checks with this machine's
+// fonts and files), beside loading them; the heap a loaded script keeps per record and the most
+// it takes while loading; and that peak for the worst scripts the size limit allows, as a
+// multiple of the file's size.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -16,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "check_platform.h"
 #include "platform/codepage.h"
 #include "script/script_loader.h"
+#include "script_checks.h"
 
 namespace {
 
@@ -31,8 +35,13 @@ constexpr int kOrdinaryLines = 100'000;
 constexpr int kOneCharacterLines = 2'000'000;
 constexpr double kMB = 1024.0 * 1024.0;
 
-std::string TempPath(const char* name) {
-  return (std::filesystem::temp_directory_path() / name).string();
+// The benchmark's own folder, with the music file its ordinary script names, so that checking
+// that script finds nothing to say and checks every record.
+std::filesystem::path MakeBenchDirectory() {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "velloway-bench";
+  std::filesystem::create_directories(dir / "music");
+  std::ofstream(dir / "music" / "theme.wav", std::ios::binary);
+  return dir;
 }
 
 // A script of record lines like those people write, with a header and comments.
@@ -112,6 +121,21 @@ void BM_Load(benchmark::State& state, const std::string& path) {
   state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
 
+// What velloway-check does without --timeline.
+void BM_Check(benchmark::State& state, const std::string& path) {
+  const unsigned codePage = velloway::platform::SystemCodePage();
+  const auto environment =
+      velloway::check::MachineEnvironment(std::filesystem::path(path).parent_path().string());
+  std::size_t found = 0;
+  for (auto _ : state) {
+    const velloway::LoadedScript script = Load(path, codePage);
+    found = velloway::check::CheckScript(script, environment).size();
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
+  state.counters["diagnostics"] = static_cast<double>(found);
+}
+
 // Keeps each benchmark's time per iteration, to print the ratios at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -184,7 +208,7 @@ struct WorstCase {
 
 // Scripts as large as the loader takes, of the lines that cost it most: one record for every two
 // bytes, in the encodings that grow most when turned into UTF-8.
-void PrintWorstCases() {
+void PrintWorstCases(const std::filesystem::path& dir) {
   const std::string utf16Line("a\0\n\0", 4);
   const WorstCase cases[] = {
       {"UTF-8 \"a\" LF", "", "a\n", 1252},
@@ -201,7 +225,7 @@ void PrintWorstCases() {
       "\nworst cases at the size limit (%.0f MB): peak heap while loading, goal <= 4.5 x file + "
       "64 MB = %.0f MB\n",
       static_cast<double>(bytes) / kMB, bound / kMB);
-  const std::string path = TempPath("velloway-bench-worst.vws");
+  const std::string path = (dir / "velloway-bench-worst.vws").string();
   for (const WorstCase& c : cases) {
     WriteRepeated(path, c.prefix, c.line, bytes);
     const HeapUse use = LoaderHeap(path, c.codePage);
@@ -243,8 +267,9 @@ int main(int argc, char** argv) {
   // faulting its pages in again rather than the reading.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
-  const std::string ordinary = TempPath("velloway-bench-100k.vws");
-  const std::string oneCharacter = TempPath("velloway-bench-1char.vws");
+  const std::filesystem::path dir = MakeBenchDirectory();
+  const std::string ordinary = (dir / "velloway-bench-100k.vws").string();
+  const std::string oneCharacter = (dir / "velloway-bench-1char.vws").string();
   WriteOrdinaryScript(ordinary);
   WriteRepeated(oneCharacter, "HEADER\t12\t3\tMID\t000000\r\n", "a\r\n",
                 static_cast<std::size_t>(kOneCharacterLines) * 3 + 25);
@@ -259,6 +284,9 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->MinTime(2.0);
   }
+  benchmark::RegisterBenchmark("check/ordinary", BM_Check, ordinary)
+      ->Unit(benchmark::kMillisecond)
+      ->MinTime(2.0);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf(
@@ -266,12 +294,16 @@ int main(int argc, char** argv) {
       "for one-character lines\n",
       reporter.Time("load/ordinary") / reporter.Time("plain_read/ordinary"),
       reporter.Time("load/one_character") / reporter.Time("plain_read/one_character"));
+  std::printf(
+      "checking %d ordinary lines (loading them and the checks): %.2f ms, loading them: %.2f ms, "
+      "ratio %.2f (goal: within 3)\n",
+      kOrdinaryLines, reporter.Time("check/ordinary"), reporter.Time("load/ordinary"),
+      reporter.Time("check/ordinary") / reporter.Time("load/ordinary"));
 
   std::printf("\nheap memory (a record's goal: at most about 16 bytes beyond its own text)\n");
   PrintMemory("ordinary lines", ordinary);
   PrintMemory("one-character lines", oneCharacter);
-  PrintWorstCases();
-  std::filesystem::remove(ordinary);
-  std::filesystem::remove(oneCharacter);
+  PrintWorstCases(dir);
+  std::filesystem::remove_all(dir);
   benchmark::Shutdown();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ unsigned SystemCodePage();
 // "ja"), 1252 for any other.
 unsigned CodePageForLocale(std::string_view locale);
 #endif
+
+// A code page number as a command line gives it ("932"): 1..65535; nothing for any other text.
+std::optional<unsigned> ParseCodePage(std::string_view text);
 
 // Converts text in the given Windows code page to UTF-8; bytes that the code page cannot map
 // become U+FFFD.

@@ -8,6 +8,7 @@
 
 #include "platform/device_file.h"
 #include "script/encoding.h"
+#include "script/excerpt.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
 #include "script/split_fields.h"
@@ -75,9 +76,9 @@ class ScriptReader {
   std::int16_t HeaderNumber(std::string_view text, const char* name) {
     const WholeNumber number = ReadWholeNumber(text);
     if (number.Status == WholeNumberStatus::NotANumber) {
-      Warn(std::string(name) + " \"" + std::string(text) + "\" is not a whole number; 0 is used");
+      Warn(std::string(name) + " \"" + Excerpt(text) + "\" is not a whole number; 0 is used");
     } else if (number.Status == WholeNumberStatus::OutOfRange) {
-      Warn(std::string(name) + " " + std::string(text) + " is outside -32768..32767; 0 is used");
+      Warn(std::string(name) + " " + Excerpt(text) + " is outside -32768..32767; 0 is used");
     }
     return number.Value;
   }
@@ -160,6 +161,12 @@ LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
   const std::filesystem::path nativePath = NativePath(path);
   std::error_code error;
   const auto status = std::filesystem::status(nativePath, error);
+  // The type is unknown when the path could not be followed for another reason than a missing
+  // part. A name too long for the system names no file; any other reason (a folder that may not
+  // be searched, a loop of links) keeps an existing file from being read.
+  if (status.type() == std::filesystem::file_type::none && error != std::errc::filename_too_long) {
+    return FailedScript(path, "Script cannot be read");
+  }
   if (!std::filesystem::exists(status)) return FailedScript(path, "Script not found");
   if (std::filesystem::is_directory(status)) return FailedScript(path, "Script is a folder");
   const auto size = std::filesystem::file_size(nativePath, error);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "script/excerpt.h"
 #include "script/normalise.h"
 #include "script/split_fields.h"
 
@@ -39,12 +40,26 @@ void AddWarning(std::vector<ScriptDiagnostic>& list, std::int32_t line, std::str
 }
 
 std::string RollRecord::CommandText() const {
-  return Normalise(FindField(line_, 0));
+  const std::string_view word = FindField(line_, 0);
+  const std::string_view head = ExcerptHead(word);
+  return Normalise(head) + LeftOutNote(word.size(), head.size());
 }
 
 std::string_view RollRecord::Param(int index) const {
   if (index < 1 || index > kMaxParam) return {};
   return FindField(line_, static_cast<std::size_t>(index));
+}
+
+std::array<std::string_view, RollRecord::kMaxParam> RollRecord::Params() const {
+  std::array<std::string_view, kMaxParam> params{};
+  std::string_view rest = line_;
+  for (std::size_t field = 0; field <= params.size(); ++field) {
+    const std::string_view text = FindField(rest, 0);
+    if (field > 0) params[field - 1] = text;
+    if (text.size() == rest.size() || rest[text.size()] != '\t') break;
+    rest.remove_prefix(text.size() + 1);
+  }
+  return params;
 }
 
 std::int32_t RecordLineNumbers::LineOf(std::int32_t recordIndex) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,9 +41,12 @@ class RollRecord {
   RollRecord(std::string_view line, RecordCommand command) : line_(line), command_(command) {}
 
   RecordCommand Command() const { return command_; }
-  // The command word normalised, as messages name it: "TEXT", "MISSPELT".
+  // The command word normalised, as messages name it: "TEXT", "MISSPELT"; a long one cut as
+  // Excerpt cuts it.
   std::string CommandText() const;
   std::string_view Param(int index) const;
+  // Param(1)..Param(kMaxParam) found in one pass over the line: Params()[i - 1] is Param(i).
+  std::array<std::string_view, kMaxParam> Params() const;
 
  private:
   std::string_view line_;

@@ -113,6 +113,17 @@ TEST_F(FormsTest, ChangesRepaintOnlyTheOldAndNewRectangles) {
   EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 0, 640, 480}));
 }
 
+TEST_F(FormsTest, AreasNobodyPaintsMergeRatherThanPileUp) {
+  form.Show();
+  Label line(form, LineDesign("Hello", true));  // 50 x 20 pixels
+  TakeInvalidated();
+  for (int top = 1; top <= 3000; ++top) line.SetTop(static_cast<Twips>(top * 15));
+  EXPECT_LE(Window().Invalidated.size(), headless::kMaxInvalidatedAreas);
+  PixelRect all;
+  for (const PixelRect& area : Window().Invalidated) all = all.Union(area);
+  EXPECT_EQ(all, (PixelRect{0, 0, 50, 3020}));
+}
+
 TEST_F(FormsTest, CaptionsAreCutToWholeCharactersBeyondWhatAScreenShows) {
   const std::string sun = "\xE6\x97\xA5";  // three bytes
   std::string suns;

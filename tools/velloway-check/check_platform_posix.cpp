@@ -12,8 +12,9 @@ CheckEnvironment MachineEnvironment(std::string programDirectory) {
   environment.FileNames = forms::ScriptFileNames::Posix;
   environment.FindFont = [](std::string_view face) {
     const x11::FaceMatch match = x11::MatchFace(face);
-    // A metric-compatible face lays the lines out as the named one does on Windows.
-    return FontLookup{match.Installed || match.SameMetrics, match.ShownIn};
+    // A metric-compatible face lays the lines out as the named one does on Windows; a Japanese
+    // face stands in for a Windows Japanese one as a Japanese system's own would.
+    return FontLookup{match.Installed || match.SameMetrics || match.JapaneseStandIn, match.ShownIn};
   };
   environment.MusicFileKind = [](std::string_view path) {
     return platform::CheckedFile(std::string(path)).Kind();

@@ -1,6 +1,9 @@
 #include "check_report.h"
 
+#include <cmath>
 #include <cstdio>
+
+#include "script/excerpt.h"
 
 namespace velloway::check {
 namespace {
@@ -25,15 +28,58 @@ const char* EncodingName(ScriptEncoding encoding) {
   return "";
 }
 
-std::string Quoted(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
+bool IsControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+// The character at text[i]: an ASCII byte, a C1 control (U+0080..U+009F, two bytes in UTF-8), or
+// for any other byte U+FFFF, which no escape stands for; *size its bytes.
+char32_t CharacterAt(std::string_view text, std::size_t i, std::size_t* size) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  *size = 1;
+  if (byte < 0x80) return byte;
+  if (byte == 0xC2 && i + 1 < text.size()) {
+    const auto next = static_cast<unsigned char>(text[i + 1]);
+    if (next >= 0x80 && next < 0xA0) {
+      *size = 2;
+      return next;
+    }
+  }
+  return 0xFFFF;
+}
+
+// text with each character that escape(c, out) writes an escape for (answering true) replaced
+// by it; the others are kept as they are.
+template <typename Escape>
+std::string Escaped(std::string_view text, Escape escape) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t size = 0;
+    const char32_t c = CharacterAt(text, i, &size);
+    if (!escape(c, out)) out.append(text.substr(i, size));
+    i += size;
+  }
+  return out;
+}
+
+void AppendHex(std::string& out, const char* format, char32_t c) {
+  char text[8];
+  std::snprintf(text, sizeof text, format, static_cast<unsigned>(c));
+  out += text;
+}
+
+// As a terminal shows it: a control character in a script would move the cursor, clear the
+// screen or retitle the window; it is shown as an escape instead ("\x1b", "\0").
+std::string ForTerminal(std::string_view text) {
+  return Escaped(text, [](char32_t c, std::string& out) {
+    if (!IsControl(c)) return false;
     switch (c) {
-      case '"':
-        out += "\\\"";
+      case 0:
+        out += "\\0";
         break;
-      case '\\':
-        out += "\\\\";
+      case '\t':
+        out += "\\t";
         break;
       case '\n':
         out += "\\n";
@@ -41,20 +87,41 @@ std::string Quoted(std::string_view text) {
       case '\r':
         out += "\\r";
         break;
-      case '\t':
-        out += "\\t";
-        break;
       default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += c;
-        }
+        AppendHex(out, c < 0x80 ? "\\x%02x" : "\\u%04x", c);
     }
-  }
-  return out + "\"";
+    return true;
+  });
+}
+
+// A JSON string; DEL and the C1 controls are escaped too, as a terminal would act on them.
+std::string Quoted(std::string_view text) {
+  return "\"" +
+         Escaped(text,
+                 [](char32_t c, std::string& out) {
+                   switch (c) {
+                     case '"':
+                       out += "\\\"";
+                       break;
+                     case '\\':
+                       out += "\\\\";
+                       break;
+                     case '\n':
+                       out += "\\n";
+                       break;
+                     case '\r':
+                       out += "\\r";
+                       break;
+                     case '\t':
+                       out += "\\t";
+                       break;
+                     default:
+                       if (!IsControl(c)) return false;
+                       AppendHex(out, "\\u%04x", c);
+                   }
+                   return true;
+                 }) +
+         "\"";
 }
 
 std::string Member(const char* name, const std::string& jsonValue) {
@@ -64,8 +131,8 @@ std::string Member(const char* name, const std::string& jsonValue) {
 std::string HeaderJson(const ScriptHeader& header) {
   return "{" + Member("BaseFontSize", std::to_string(header.BaseFontSize)) + ", " +
          Member("SpeedIndex", std::to_string(header.SpeedIndex)) + ", " +
-         Member("AlignMode", Quoted(header.AlignMode)) + ", " +
-         Member("BackColorText", Quoted(header.BackColorText)) + "}";
+         Member("AlignMode", Quoted(Excerpt(header.AlignMode))) + ", " +
+         Member("BackColorText", Quoted(Excerpt(header.BackColorText))) + "}";
 }
 
 std::string RecordJson(std::int32_t number, std::int32_t line, const RollRecord& record) {
@@ -74,7 +141,7 @@ std::string RecordJson(std::int32_t number, std::int32_t line, const RollRecord&
                      Member("Command", Quoted(record.CommandText()));
   for (int i = 1; i <= RollRecord::kMaxParam; ++i) {
     const std::string name = "Param" + std::to_string(i);
-    json += ", " + Member(name.c_str(), Quoted(record.Param(i)));
+    json += ", " + Member(name.c_str(), Quoted(Excerpt(record.Param(i))));
   }
   return json + "}";
 }
@@ -110,11 +177,12 @@ int ExitStatus(const LoadedScript& script) {
 }
 
 std::string DiagnosticLines(const std::string& file, const LoadedScript& script) {
-  if (script.Failure) return file + ": error: " + script.Failure->Reason + "\n";
+  const std::string shownFile = ForTerminal(file);
+  if (script.Failure) return shownFile + ": error: " + script.Failure->Reason + "\n";
   std::string lines;
   for (const ScriptDiagnostic& d : script.Diagnostics) {
-    lines += file + ":" + std::to_string(d.Line) + ": " + SeverityName(d.Level) + ": " + d.Message +
-             "\n";
+    lines += shownFile + ":" + std::to_string(d.Line) + ": " + SeverityName(d.Level) + ": " +
+             ForTerminal(d.Message) + "\n";
   }
   return lines;
 }
@@ -144,12 +212,23 @@ std::string TimelineText(const Timeline& timeline) {
   char line[160];
   std::string text = "    tick   seconds  record  command\n";
   for (const TimelineEntry& entry : timeline.Entries) {
-    std::snprintf(line, sizeof line, "%8lld %9s %7d  %s\n", static_cast<long long>(entry.Tick),
-                  Seconds(entry.Seconds).c_str(), entry.Record, entry.Command.c_str());
-    text += line;
+    // The command after the figures, whole: a long one would not fit the line's buffer.
+    std::snprintf(line, sizeof line, "%8lld %9s %7d  ", static_cast<long long>(entry.Tick),
+                  Seconds(entry.Seconds).c_str(), entry.Record);
+    text += line + ForTerminal(entry.Command) + "\n";
   }
-  std::snprintf(line, sizeof line, "loop: %lld ticks, %s seconds\n",
-                static_cast<long long>(timeline.LoopTicks), Seconds(timeline.LoopSeconds).c_str());
+  if (timeline.LoopCutShort) {
+    // Days rounded down, so that "longer than" holds for them too.
+    const double days = std::floor(timeline.LoopSeconds / 8640.0) / 10.0;
+    std::snprintf(
+        line, sizeof line,
+        "loop: longer than %lld ticks, %s seconds (%.1f days): the timeline stops there\n",
+        static_cast<long long>(timeline.LoopTicks), Seconds(timeline.LoopSeconds).c_str(), days);
+  } else {
+    std::snprintf(line, sizeof line, "loop: %lld ticks, %s seconds\n",
+                  static_cast<long long>(timeline.LoopTicks),
+                  Seconds(timeline.LoopSeconds).c_str());
+  }
   return text + line;
 }
 
@@ -161,10 +240,13 @@ std::string TimelineJson(const Timeline& timeline) {
            Member("record", std::to_string(entry.Record)) + ", " +
            Member("command", Quoted(entry.Command)) + "}";
   });
+  // A loop cut short has other names, so that its bound is never read as its length.
+  const char* ticks = timeline.LoopCutShort ? "longerThanTicks" : "ticks";
+  const char* seconds = timeline.LoopCutShort ? "longerThanSeconds" : "seconds";
   return "{\n  " + Member("intervalMs", std::to_string(timeline.IntervalMs)) + ",\n  " +
          Member("timeline", entries) + ",\n  " +
-         Member("loop", "{" + Member("ticks", std::to_string(timeline.LoopTicks)) + ", " +
-                            Member("seconds", Seconds(timeline.LoopSeconds)) + "}") +
+         Member("loop", "{" + Member(ticks, std::to_string(timeline.LoopTicks)) + ", " +
+                            Member(seconds, Seconds(timeline.LoopSeconds)) + "}") +
          "\n}\n";
 }
 

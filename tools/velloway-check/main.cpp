@@ -33,9 +33,13 @@ constexpr const char* kUsage =
     "                    print for each record the tick and second it starts, its number and its\n"
     "                    command, then the length of one loop (with --json: as JSON)\n"
     "  --screen WxH      the screen the timeline plays on, in pixels (default 1920x1080)\n"
-    "  --line-height PX  measure every line PX pixels high, so that a timeline is exact and the\n"
-    "                    same on every machine (default: the real fonts on Windows, 4/3 pixel\n"
-    "                    per point elsewhere)\n"
+    "  --line-height PX  measure every line PX pixels high (1 to 10000), so that a timeline is\n"
+    "                    exact and the same on every machine (default: the real fonts on\n"
+    "                    Windows, 4/3 pixel per point elsewhere)\n"
+    "  --codepage N      the code page of a script saved in a legacy encoding (932 for\n"
+    "                    Shift-JIS, 1252 for Western European), as `velloway --codepage N`\n"
+    "                    plays it (default: the saver's own: from the locale on Linux, the\n"
+    "                    system's on Windows)\n"
     "  --help            print this help\n"
     "\n"
     "Exit status: 0 the script is clean, 1 it has diagnostics, 2 it cannot be read\n"
@@ -46,6 +50,7 @@ struct Options {
   bool timeline = false;
   forms::ScreenMetrics screen;
   std::optional<int> lineHeight;
+  unsigned codePage = platform::SystemCodePage();
   std::string file;
 };
 
@@ -91,7 +96,14 @@ std::optional<Options> ReadOptions(const std::vector<std::string>& args, bool* h
       options.screen.HeightPx = *height;
     } else if (arg == "--line-height" && hasValue) {
       options.lineHeight = PositiveNumber(args[++i]);
-      if (!options.lineHeight) return fail("--line-height takes a number of pixels");
+      if (!options.lineHeight || *options.lineHeight > check::kMaxLineHeight) {
+        return fail("--line-height takes a number of pixels from 1 to " +
+                    std::to_string(check::kMaxLineHeight));
+      }
+    } else if (arg == "--codepage" && hasValue) {
+      const auto codePage = platform::ParseCodePage(args[++i]);
+      if (!codePage) return fail("--codepage takes a code page number, such as 932");
+      options.codePage = *codePage;
     } else if (options.file.empty() && !arg.starts_with("--")) {
       options.file = arg;
     } else {
@@ -116,7 +128,7 @@ int main(int argc, char** argv) {
   const std::optional<Options> options = ReadOptions(platform::ConsoleArguments(argc, argv), &help);
   if (!options) return help ? check::kClean : check::kUnreadable;
 
-  LoadedScript script = LoadScriptFile(options->file, platform::SystemCodePage());
+  LoadedScript script = LoadScriptFile(options->file, options->codePage);
   if (!script.Failure) {
     std::vector<ScriptDiagnostic> found =
         check::CheckScript(script, check::MachineEnvironment(DirectoryOf(options->file)));
@@ -128,8 +140,12 @@ int main(int argc, char** argv) {
 
   const std::string diagnostics = check::DiagnosticLines(options->file, script);
   if (options->timeline && !script.Failure) {
-    const check::Timeline timeline = check::PlayTimeline(
-        options->file, {options->screen, options->lineHeight, check::MachineTextMetrics()});
+    check::TimelineOptions timelineOptions;
+    timelineOptions.Screen = options->screen;
+    timelineOptions.LineHeight = options->lineHeight;
+    timelineOptions.Metrics = check::MachineTextMetrics();
+    timelineOptions.CodePage = options->codePage;
+    const check::Timeline timeline = check::PlayTimeline(options->file, timelineOptions);
     Print(stdout, options->json ? check::TimelineJson(timeline) : check::TimelineText(timeline));
     Print(stderr, diagnostics);
   } else {

@@ -1,16 +1,14 @@
 #include "timeline.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "roll/roll_engine.h"
 #include "script/script_loader.h"
 
 namespace velloway::check {
 namespace {
-
-// A roll that has not come round within this many ticks is cut short: a loop of a 100 ms roll
-// would take more than eleven days.
-constexpr std::int64_t kMaxTicks = 10'000'000;
 
 std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
@@ -48,10 +46,13 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   const std::filesystem::path script(std::u8string(path.begin(), path.end()));
   headless::HeadlessBackend backend;
   backend.SetScreen(options.Screen);
+  backend.SetScriptCodePage(options.CodePage);
   if (options.LineHeight) {
     const int height = *options.LineHeight;
     backend.SetTextMetrics([height](const forms::FontSpec&, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * height / 2, height};
+      const std::int64_t width = static_cast<std::int64_t>(text.size()) * height / 2;
+      return forms::TextExtent{
+          static_cast<int>(std::min<std::int64_t>(width, std::numeric_limits<int>::max())), height};
     });
   } else if (options.Metrics) {
     backend.SetTextMetrics(options.Metrics);
@@ -66,9 +67,14 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   engine.Start();
   timeline.IntervalMs = engine.TickInterval();
   if (timeline.IntervalMs == 0 || engine.Script().RecordCount() == 0) return timeline;
-  while (!recorder.Looped() && recorder.Tick() < kMaxTicks) {
+  // One tick past the limit: a roll that has not come round by then is longer than the limit.
+  while (!recorder.Looped() && recorder.Tick() <= options.MaxTicks) {
     recorder.NextTick();
     engine.Tick();
+  }
+  if (!recorder.Looped()) {
+    timeline.LoopCutShort = true;
+    timeline.LoopTicks = options.MaxTicks;
   }
   const double secondsPerTick = timeline.IntervalMs / 1000.0;
   for (TimelineEntry& entry : timeline.Entries)

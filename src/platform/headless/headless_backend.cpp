@@ -73,7 +73,17 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   }
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
   void Show() override { State().Visible = true; }
-  void Invalidate(const forms::PixelRect& area) override { State().Invalidated.push_back(area); }
+  void Invalidate(const forms::PixelRect& area) override {
+    std::vector<forms::PixelRect>& areas = State().Invalidated;
+    // As a system's update region does, areas nobody paints merge rather than pile up: a roll
+    // played for days without painting (the checker's timeline) keeps a bounded list.
+    if (areas.size() >= kMaxInvalidatedAreas) {
+      forms::PixelRect all;
+      for (const forms::PixelRect& kept : areas) all = all.Union(kept);
+      areas.assign(1, all);
+    }
+    areas.push_back(area);
+  }
   std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
                                                       forms::ControlEvents& events) override {
     auto control = std::make_shared<HeadlessControl>(HeadlessControl{properties, &events, {}, -1});

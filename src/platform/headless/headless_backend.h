@@ -43,6 +43,8 @@ struct HeadlessControl {
   bool Checked = false;
 };
 
+inline constexpr std::size_t kMaxInvalidatedAreas = 1024;
+
 struct HeadlessWindow {
   forms::WindowId Id = 0;
   std::string Caption;
@@ -52,7 +54,8 @@ struct HeadlessWindow {
   bool AboveOthers = false;
   forms::WindowId Host = 0;  // the window this one is embedded in; 0 for a top-level window
   forms::WindowEvents* Events = nullptr;
-  std::vector<forms::PixelRect> Invalidated;  // areas marked for repainting, oldest first
+  // Areas marked for repainting, oldest first; beyond kMaxInvalidatedAreas they merge into one.
+  std::vector<forms::PixelRect> Invalidated;
   std::vector<std::shared_ptr<HeadlessControl>> Controls;  // in creation order
 };
 

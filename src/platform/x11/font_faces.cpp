@@ -1,7 +1,5 @@
 #include "platform/x11/font_faces.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <memory>
 #include <string>
 
@@ -13,8 +11,8 @@ struct PatternDeleter {
 };
 using UniquePattern = std::unique_ptr<FcPattern, PatternDeleter>;
 
-const FcChar8* Text(const std::string& text) {
-  return reinterpret_cast<const FcChar8*>(text.c_str());
+const FcChar8* Text(const char* text) {
+  return reinterpret_cast<const FcChar8*>(text);
 }
 
 // Whether the configuration added `family` to the asked-for pattern as a metric-compatible alias:
@@ -29,21 +27,68 @@ bool MetricAlias(const FcPattern* substituted, const std::string& family) {
   FcValueBinding binding = FcValueBindingWeak;
   for (int i = 1;
        FcPatternGetWithBinding(substituted, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
-    if (value.type == FcTypeString && FcStrCmpIgnoreCase(value.u.s, Text(family)) == 0) {
+    if (value.type == FcTypeString && FcStrCmpIgnoreCase(value.u.s, Text(family.c_str())) == 0) {
       return binding == asked;
     }
   }
   return false;
 }
 
+// The faces of Japanese Windows, by their English and Japanese names, and the kind of face
+// that stands in for each.
+struct JapaneseFace {
+  const char* Name;
+  const char* Kind;
+};
+constexpr JapaneseFace kJapaneseFaces[] = {
+    {"MS Gothic", "sans-serif"},
+    {"MS PGothic", "sans-serif"},
+    {"MS UI Gothic", "sans-serif"},
+    {"MS Mincho", "serif"},
+    {"MS PMincho", "serif"},
+    {"Meiryo", "sans-serif"},
+    {"Yu Gothic", "sans-serif"},
+    // ＭＳ ゴシック, ＭＳ Ｐゴシック, ＭＳ 明朝, ＭＳ Ｐ明朝, メイリオ, 游ゴシック
+    {"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF", "sans-serif"},
+    {"\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF",
+     "sans-serif"},
+    {"\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D", "serif"},
+    {"\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE6\x98\x8E\xE6\x9C\x9D", "serif"},
+    {"\xE3\x83\xA1\xE3\x82\xA4\xE3\x83\xAA\xE3\x82\xAA", "sans-serif"},
+    {"\xE6\xB8\xB8\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF", "sans-serif"},
+};
+
+const JapaneseFace* FindJapaneseFace(const std::string& family) {
+  for (const JapaneseFace& face : kJapaneseFaces) {
+    if (FcStrCmpIgnoreCase(Text(face.Name), Text(family.c_str())) == 0) return &face;
+  }
+  return nullptr;
+}
+
+// Whether a matched face draws Japanese.
+bool DrawsJapanese(const FcPattern* font) {
+  FcLangSet* languages = nullptr;
+  if (FcPatternGetLangSet(font, FC_LANG, 0, &languages) != FcResultMatch) return false;
+  return FcLangSetHasLang(languages, Text("ja")) != FcLangDifferentLang;
+}
+
 }  // namespace
+
+void AddFamily(FcPattern* pattern, std::string_view family) {
+  const std::string name(family);
+  FcPatternAddString(pattern, FC_FAMILY, Text(name.c_str()));
+  const JapaneseFace* japanese = FindJapaneseFace(name);
+  if (japanese == nullptr) return;
+  FcPatternAddString(pattern, FC_FAMILY, Text(japanese->Kind));
+  FcPatternAddString(pattern, FC_LANG, Text("ja"));
+}
 
 FaceMatch MatchFace(std::string_view family) {
   FaceMatch match;
   const std::string name(family);
   const UniquePattern pattern(FcPatternCreate());
   if (!pattern || !FcInit()) return match;
-  FcPatternAddString(pattern.get(), FC_FAMILY, Text(name));
+  AddFamily(pattern.get(), name);
   FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
@@ -53,12 +98,17 @@ FaceMatch MatchFace(std::string_view family) {
   // A face may carry its family name in several languages: any of them is the family's.
   for (int i = 0; FcPatternGetString(font.get(), FC_FAMILY, i, &found) == FcResultMatch; ++i) {
     if (i == 0) match.ShownIn = reinterpret_cast<const char*>(found);
-    if (FcStrCmpIgnoreCase(found, Text(name)) == 0) {
+    if (FcStrCmpIgnoreCase(found, Text(name.c_str())) == 0) {
       match.Installed = true;
       match.ShownIn = name;
     }
   }
-  if (!match.Installed) match.SameMetrics = MetricAlias(pattern.get(), match.ShownIn);
+  if (match.Installed) return match;
+  if (FindJapaneseFace(name) != nullptr) {
+    match.JapaneseStandIn = DrawsJapanese(font.get());
+  } else {
+    match.SameMetrics = MetricAlias(pattern.get(), match.ShownIn);
+  }
   return match;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// Font faces by the family names scripts write, as fontconfig finds them on this machine.
+// Font faces by the family names scripts write, as fontconfig finds them on this machine: one
+// way of asking for them, for the Linux program's text and the checker alike.
+#include <fontconfig/fontconfig.h>
+
 #include <string>
 #include <string_view>
 
@@ -11,10 +14,19 @@ struct FaceMatch {
   // Not installed, the family is shown in a face fontconfig declares metric-compatible with it
   // ("Liberation Sans" for "Arial"): its lines take the same room.
   bool SameMetrics = false;
+  // Not installed, a Windows Japanese face ("MS Gothic") is shown in a Japanese face of this
+  // machine ("IPAGothic"), as Windows draws the whole line in a Japanese face.
+  bool JapaneseStandIn = false;
   // The family fontconfig shows the name in: the name's own, or the substitute it configures
   // ("Liberation Sans" for "Arial" where that is installed), or its default face.
   std::string ShownIn;
 };
+
+// Adds the family to a pattern as the saver asks for it. A Windows Japanese face (MS Gothic,
+// ＭＳ Ｐゴシック, Meiryo...) is asked for with the Japanese language and its kind, Gothic or
+// Mincho: where it is missing a Japanese face of that kind stands in, rather than a Latin one
+// with Japanese characters from another.
+void AddFamily(FcPattern* pattern, std::string_view family);
 
 FaceMatch MatchFace(std::string_view family);
 

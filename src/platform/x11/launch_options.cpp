@@ -2,17 +2,10 @@
 
 #include <charconv>
 
+#include "platform/codepage.h"
+
 namespace velloway::x11 {
 namespace {
-
-std::optional<unsigned> ParseCodePage(std::string_view text) {
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 ParsedLaunch Failure(std::string message) {
   return {std::nullopt, std::move(message)};
@@ -90,7 +83,7 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
       options.Script = *text;
     } else if (arg == "-codepage") {
       const auto text = value();
-      options.CodePage = text ? ParseCodePage(*text) : std::nullopt;
+      options.CodePage = text ? platform::ParseCodePage(*text) : std::nullopt;
       if (!options.CodePage) return Failure("--codepage needs a code page number, such as 932");
     } else if (arg == "-smooth") {
       options.Roll.SmoothMotion = true;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/utf8.h"
+#include "platform/x11/font_faces.h"
 
 namespace velloway::x11 {
 namespace {
@@ -105,8 +106,7 @@ class XftFonts::FaceSet {
                                 int dpiY) {
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr) return nullptr;
-    const std::string name = font.Name;
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    AddFamily(pattern, font.Name);
     // As Windows sizes a font by its character height: the em in pixels.
     FcPatternAddDouble(pattern, FC_PIXEL_SIZE,
                        std::round(static_cast<double>(font.Size) * dpiY / 72.0));

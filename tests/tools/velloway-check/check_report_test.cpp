@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "script/script_loader.h"
+#include "script_checks.h"
+#include "support/temp_dir.h"
 
 namespace velloway::check {
 namespace {
 
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 
 TEST(CheckReport, ExitStatusAndLinesFollowWhatWasLoaded) {
@@ -58,12 +61,56 @@ TEST(CheckReport, JsonHoldsHeaderAndRecordsAsLoaded) {
             "}\n");
 }
 
-TEST(CheckReport, JsonEscapesControlCharacters) {
-  const LoadedScript script =
-      ParseScript(std::string("TEXT\ta\x01"
-                              "b\0c",
-                              10));
-  EXPECT_THAT(ScriptJson("s.vws", script), HasSubstr("\"Param1\": \"a\\u0001b\\u0000c\""));
+TEST(CheckReport, ScriptTextIsShownEscapedAndCut) {
+  const std::string a256(256, 'A');
+  std::string kana;  // 100 x "\u3042", three bytes each: cut before the 86th
+  for (int i = 0; i < 100; ++i) kana += "\xE3\x81\x82";
+  const struct {
+    std::string command;
+    std::string shown;  // in the message on a terminal
+    std::string json;   // in the JSON record
+  } cases[] = {
+      {"X\x1B]0;T\x07\x1B[2J", "X\\x1b]0;T\\x07\\x1b[2J", "X\\u001b]0;T\\u0007\\u001b[2J"},
+      {std::string("A\0B\x7F", 4), "A\\0B\\x7f", "A\\u0000B\\u007f"},
+      {"C\xC2\x9B"
+       "1M\x01",
+       "C\\u009b1M\\x01", "C\\u009b1M\\u0001"},
+      {a256 + std::string(1'000'000, 'A'), a256 + "\xE2\x80\xA6 (1,000,000 more bytes)",
+       a256 + "\xE2\x80\xA6 (1,000,000 more bytes)"},
+      {kana, kana.substr(0, 255) + "\xE2\x80\xA6 (45 more bytes)",
+       kana.substr(0, 255) + "\xE2\x80\xA6 (45 more bytes)"},
+  };
+  for (const auto& c : cases) {
+    LoadedScript script = ParseScript("HEADER\t10\t2\tMID\t000000\n" + c.command + "\n");
+    script.Diagnostics = CheckScript(script, {});
+    EXPECT_EQ(DiagnosticLines("s.vws", script),
+              "s.vws:2: warning: unknown command \"" + c.shown + "\": the saver skips it\n")
+        << c.shown;
+    EXPECT_THAT(ScriptJson("s.vws", script), HasSubstr("\"Command\": \"" + c.json + "\""))
+        << c.json;
+  }
+}
+
+TEST(CheckReport, ARollLongerThanTheTimelinePlaysSaysSo) {
+  testing::TempDir dir;
+  // At 100 ms: WAIT 1 dispatched on tick 1 and held 10 more; record 1 again on tick 12.
+  dir.Write("Wait.vws", "HEADER\t20\t3\tMID\t000000\nWAIT\t1\n");
+  const struct {
+    std::int64_t maxTicks;
+    std::string text;
+    std::string json;
+  } cases[] = {
+      {11, "loop: 11 ticks, 1.100 seconds\n", "\"loop\": {\"ticks\": 11, \"seconds\": 1.100}"},
+      {10, "loop: longer than 10 ticks, 1.000 seconds (0.0 days): the timeline stops there\n",
+       "\"loop\": {\"longerThanTicks\": 10, \"longerThanSeconds\": 1.000}"},
+  };
+  for (const auto& c : cases) {
+    TimelineOptions options;
+    options.MaxTicks = c.maxTicks;
+    const Timeline timeline = PlayTimeline(dir.Utf8() + "/Wait.vws", options);
+    EXPECT_THAT(TimelineText(timeline), EndsWith(c.text)) << c.maxTicks;
+    EXPECT_THAT(TimelineJson(timeline), HasSubstr(c.json)) << c.maxTicks;
+  }
 }
 
 }  // namespace

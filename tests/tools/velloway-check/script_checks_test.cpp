@@ -33,6 +33,7 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
   const struct {
     std::string line;
     std::string message;
+    forms::ScriptFileNames names = forms::ScriptFileNames::Windows;
   } cases[] = {
       {"TEXTT\tArial", "2: unknown command \"TEXTT\": the saver skips it"},
       {"TEXT\tArial\t1\tHi\t#FF8000\t1",
@@ -54,9 +55,19 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
        "2: music path \"\\\\host\\share\\x:\\y.wav\" names a network location: it is not played"},
       {"BGM\tON\t//host/share/y:\\z.wav",
        "2: music path \"//host/share/y:\\z.wav\" names a network location: it is not played"},
+      // Not joined to the folder on Linux either: as it stands, it names another machine.
+      {"BGM\tON\t\\\\host\\share\\x:\\y.wav",
+       "2: music path \"\\\\host\\share\\x:\\y.wav\" names a network location: it is not played",
+       forms::ScriptFileNames::Posix},
+      {"BGM\tON\tx:\\y.wav",
+       "2: music file \"x:\\y.wav\" is on a Windows drive: it is not played here",
+       forms::ScriptFileNames::Posix},
   };
-  for (const auto& c : cases)
-    EXPECT_THAT(Messages(kHeader + c.line), ElementsAre(c.message)) << c.line;
+  for (const auto& c : cases) {
+    CheckEnvironment environment;
+    environment.FileNames = c.names;
+    EXPECT_THAT(Messages(kHeader + c.line, environment), ElementsAre(c.message)) << c.line;
+  }
 }
 
 TEST(CheckScript, HeaderProblems) {
@@ -102,6 +113,26 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
           "6: music file \"C:\\Velloway\\gone.wav\" does not exist: the music does not change",
           "7: music file \"D:\\Music\\gone.wav\" does not exist: the music does not change",
           "8: music file \"C:\\Velloway\\zero\" is a device or a pipe: it is not played"));
+}
+
+TEST(CheckScript, AsksTheMachineOnceForEachFaceAndMusicFile) {
+  std::vector<std::string> asked;
+  CheckEnvironment environment;
+  environment.ProgramDirectory = "C:\\Velloway";
+  environment.FindFont = [&asked](std::string_view face) {
+    asked.emplace_back(face);
+    return FontLookup{face == "Arial", "DejaVu Sans"};
+  };
+  environment.MusicFileKind = [&asked](std::string_view path) {
+    asked.emplace_back(path);
+    return platform::FileKind::Unusable;
+  };
+  std::string text = kHeader;
+  for (int i = 0; i < 3; ++i) {
+    text += "TEXT\tArial\t1\tHi\tFFFFFF\t1\nTEXT\tTahoma\t1\tHi\tFFFFFF\t1\nBGM\tON\ta.wav\n";
+  }
+  EXPECT_EQ(Messages(text, environment).size(), 6u);
+  EXPECT_THAT(asked, ElementsAre("Arial", "Tahoma", "C:\\Velloway\\a.wav"));
 }
 
 TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
