@@ -150,16 +150,18 @@ void RollEngine::PlaceLine(const RollRecord& record) {
   if (std::erase_if(lines_, [slot](const ListedLine& line) { return line.Slot == slot; }) > 0) {
     Retire(slot);
   }
+  // Read in one pass: a long caption is not walked again for each field after it.
+  const auto [face, sizeStep, text, colour, spacing] = record.Params();
   PlacedLine line;
   line.Slot = slot;
-  line.Text = forms::KeptCaption(record.Param(3));
+  line.Text = forms::KeptCaption(text);
   line.Font = RollLineDesign().Font;
-  line.Font.Name = record.Param(1);
-  line.Font.Size = static_cast<float>(
-      TakeableFontSize(LineFontPoints(record.Param(2), script_.Header.BaseFontSize)));
-  line.ForeColor = HexToColor(record.Param(4));
+  line.Font.Name = face;
+  line.Font.Size =
+      static_cast<float>(TakeableFontSize(LineFontPoints(sizeStep, script_.Header.BaseFontSize)));
+  line.ForeColor = HexToColor(colour);
   line.Alignment = script_.Header.Alignment;
-  spacingLines_ = LeadingNumber16(record.Param(5));
+  spacingLines_ = LeadingNumber16(spacing);
   const forms::CaptionBox box = forms::MeasureCaption(backend_, line.Font, line.Text);
   line.Left = LeftEdge(box.Width);
   line.Top = forms::Screen(backend_.Screen()).Height();
