@@ -23,7 +23,7 @@ SilentInstall silent
 
 Name "Velloway"
 OutFile "${OUTFILE}"
-Icon "${SOURCE_DIR}/src/platform/win32/resources/velloway.ico"
+Icon "${SOURCE_DIR}/src/programs/windows/resources/velloway.ico"
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"

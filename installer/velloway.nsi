@@ -38,8 +38,8 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ManifestDPIAware true
 BrandingText "Velloway ${VERSION}"
 
-!define MUI_ICON "${SOURCE_DIR}/src/platform/win32/resources/velloway.ico"
-!define MUI_UNICON "${SOURCE_DIR}/src/platform/win32/resources/velloway.ico"
+!define MUI_ICON "${SOURCE_DIR}/src/programs/windows/resources/velloway.ico"
+!define MUI_UNICON "${SOURCE_DIR}/src/programs/windows/resources/velloway.ico"
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\velloway.scr"
 !define MUI_FINISHPAGE_RUN_PARAMETERS "/c"

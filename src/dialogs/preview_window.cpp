@@ -1,6 +1,6 @@
 #include "dialogs/preview_window.h"
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 
 namespace velloway {
 namespace {

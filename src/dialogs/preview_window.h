@@ -1,5 +1,6 @@
 #pragma once
-#include "platform/forms.h"
+#include "forms/controls.h"
+#include "forms/timer.h"
 
 namespace velloway {
 

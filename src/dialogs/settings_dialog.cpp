@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "roll/roll_options.h"
 #include "script/normalise.h"
 

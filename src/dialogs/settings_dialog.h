@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/forms.h"
+#include "forms/controls.h"
+#include "forms/label.h"
 
 namespace velloway {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/color.h"
+#include "base/color.h"
 
 namespace velloway::forms {
 

@@ -2,7 +2,7 @@
 #include <functional>
 #include <utility>
 
-#include "platform/forms.h"
+#include "forms/form.h"
 
 namespace velloway {
 

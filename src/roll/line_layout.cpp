@@ -1,6 +1,6 @@
 #include "roll/line_layout.h"
 
-#include "platform/forms.h"
+#include "forms/screen.h"
 
 namespace velloway {
 

@@ -3,7 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/forms.h"
+#include "forms/form.h"
+#include "forms/label.h"
 #include "roll/roll_engine.h"
 
 namespace velloway {

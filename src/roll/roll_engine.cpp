@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "forms/caption.h"
 #include "script/colour_text.h"
 #include "script/numbers.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/forms.h"
+#include "forms/label.h"
 #include "script/script_types.h"
 
 namespace velloway {

@@ -1,6 +1,6 @@
 #include "roll/roll_options.h"
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "script/script_loader.h"
 
 namespace velloway {

@@ -1,7 +1,7 @@
 #pragma once
 // What a user chooses for the roll, in the settings dialog (or, on a platform without one, on the
 // command line): the two ways it may be shown, both off as it always has been, and the script.
-#include "platform/forms.h"
+#include "forms/application.h"
 #include "script/script_types.h"
 
 namespace velloway {

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "identity/program_identity.h"
-#include "platform/utf8.h"
+#include "base/program_identity.h"
+#include "base/utf8.h"
 #include "roll/cover_window.h"
 #include "roll/mirror_window.h"
 #include "script/colour_text.h"

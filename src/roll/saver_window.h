@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "music/music_channel.h"
-#include "platform/forms.h"
+#include "forms/label.h"
+#include "forms/timer.h"
 #include "roll/roll_engine.h"
 #include "roll/roll_options.h"
 #include "roll/smooth_motion.h"

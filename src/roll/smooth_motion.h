@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/forms.h"
+#include "forms/label.h"
 #include "roll/smooth_scroll.h"
 
 namespace velloway {

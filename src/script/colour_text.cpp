@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway {
 namespace {

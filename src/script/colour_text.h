@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/color.h"
+#include "base/color.h"
 
 namespace velloway {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/codepage.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway {
 namespace {

@@ -1,6 +1,6 @@
 #include "script/excerpt.h"
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "identity/program_identity.h"
-#include "platform/forms.h"
+#include "base/program_identity.h"
+#include "forms/application.h"
 #include "roll/saver_window.h"
 #include "script/numbers.h"
 

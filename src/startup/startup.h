@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/forms.h"
+#include "forms/application.h"
 
 namespace velloway {
 

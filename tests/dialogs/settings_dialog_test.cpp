@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "support/temp_dir.h"
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/caption.h"
 #include "platform/headless/headless_backend.h"
 #include "script/script_loader.h"
 

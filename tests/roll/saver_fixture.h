@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "roll/saver_fixture.h"
 #include "script/script_loader.h"
 

@@ -5,7 +5,7 @@
 
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway::headless {
 namespace {

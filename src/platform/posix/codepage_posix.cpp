@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway::platform {
 namespace {

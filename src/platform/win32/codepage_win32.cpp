@@ -4,7 +4,7 @@
 #include <array>
 
 #include "platform/codepage.h"
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace velloway::platform {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "platform/wide_text.h"
 
 namespace velloway::win32 {

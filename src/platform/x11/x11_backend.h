@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/x11/launch_options.h"
+#include "programs/linux/launch_options.h"
 #include "platform/x11/sdl_music_device.h"
 #include "platform/x11/xft_text.h"
 

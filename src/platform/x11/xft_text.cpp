@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 #include "platform/x11/font_faces.h"
 
 namespace velloway::x11 {

@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "identity/program_identity.h"
+#include "base/program_identity.h"
 #include "platform/wide_text.h"
 #include "platform/win32/win32_backend.h"
 #include "platform/win32/win32_handles.h"

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "identity/program_identity.h"
-#include "platform/forms.h"
+#include "base/program_identity.h"
+#include "forms/label.h"
 #include "platform/wide_text.h"
-#include "platform/win32/command_line.h"
+#include "programs/windows/command_line.h"
 #include "platform/win32/gdi_canvas.h"
 #include "platform/win32/mci_music_device.h"
 #include "platform/win32/recording_system_calls.h"

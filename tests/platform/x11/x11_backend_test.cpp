@@ -10,7 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/x11/font_faces.h"
-#include "platform/x11/launch_options.h"
+#include "programs/linux/launch_options.h"
 #include "platform/x11/screen_dpi.h"
 #include "platform/x11/sdl_music_device.h"
 #include "platform/x11/tick_schedule.h"

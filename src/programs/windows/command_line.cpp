@@ -1,4 +1,4 @@
-#include "platform/win32/command_line.h"
+#include "programs/windows/command_line.h"
 
 namespace velloway::win32 {
 namespace {

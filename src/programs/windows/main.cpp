@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/wide_text.h"
-#include "platform/win32/command_line.h"
+#include "programs/windows/command_line.h"
 #include "platform/win32/win32_backend.h"
 #include "startup/startup.h"
 

@@ -1,4 +1,7 @@
-#include "platform/forms.h"
+#include "forms/application.h"
+#include "forms/form.h"
+#include "forms/label.h"
+#include "forms/timer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/x11/launch_options.h"
+#include "programs/linux/launch_options.h"
 
 #include <charconv>
 

@@ -9,7 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/console.h"
-#include "platform/x11/launch_options.h"
+#include "programs/linux/launch_options.h"
 #include "platform/x11/x11_backend.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
