@@ -1,7 +1,5 @@
 // The Windows backend's timers: their ticks through the message loop and their schedule (under
 // Wine in the build). The tests skip where the timers' window cannot be made.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
