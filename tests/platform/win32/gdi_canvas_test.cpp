@@ -1,0 +1,171 @@
+// Text metrics and painting with GDI through a back buffer (under Wine in the build).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/backend.h"
+#include "platform/win32/gdi_canvas.h"
+#include "platform/win32/win32_backend.h"
+
+namespace velloway::win32 {
+namespace {
+
+using forms::FontSpec;
+using forms::PixelRect;
+
+// ---- Text metrics ----
+
+FontSpec Font(const char* name, float size, bool bold = false) {
+  return FontSpec{name, size, bold, false, forms::kDefaultCharset};
+}
+
+TEST(MeasureTextTest, GrowsWithTheFontSize) {
+  Win32Backend backend;
+  const float sizes[] = {6, 8.25f, 10, 12, 16, 24, 36, 72};
+  forms::TextExtent previous{};
+  for (const float size : sizes) {
+    const forms::TextExtent extent = backend.MeasureText(Font("Arial", size), "Credits roll");
+    SCOPED_TRACE(size);
+    EXPECT_GT(extent.Width, previous.Width);
+    EXPECT_GT(extent.Height, previous.Height);
+    previous = extent;
+  }
+}
+
+TEST(MeasureTextTest, FollowsTheDpiAndPointSize) {
+  Win32Backend backend;
+  const int dpi = backend.Screen().DpiY;
+  // A line is at least the em height: size_pt * dpi / 72 pixels.
+  const forms::TextExtent extent = backend.MeasureText(Font("Arial", 72), "H");
+  EXPECT_GE(extent.Height, dpi);
+  EXPECT_LT(extent.Height, dpi * 3 / 2);
+}
+
+TEST(MeasureTextTest, EmptyTextHasNoWidthAndTheLineHeight) {
+  Win32Backend backend;
+  const FontSpec font = Font("Tahoma", 12);
+  const forms::TextExtent empty = backend.MeasureText(font, "");
+  EXPECT_EQ(empty.Width, 0);
+  EXPECT_EQ(empty.Height, backend.MeasureText(font, "x").Height);
+  EXPECT_GT(empty.Height, 0);
+}
+
+TEST(MeasureTextTest, WiderTextAndBoldAreWider) {
+  Win32Backend backend;
+  const FontSpec font = Font("Arial", 12);
+  EXPECT_GT(backend.MeasureText(font, "WWWW").Width, backend.MeasureText(font, "WW").Width);
+  EXPECT_GT(backend.MeasureText(Font("Arial", 12, true), "Bold credits").Width,
+            backend.MeasureText(font, "Bold credits").Width);
+  // UTF-8 is measured as text, not as bytes: one wide character is one glyph.
+  EXPECT_EQ(backend.MeasureText(font, "\xc3\xa9").Width, backend.MeasureText(font, "e").Width);
+}
+
+// ---- Painting ----
+
+constexpr Color kNavy = 0x402010;    // red 0x10, green 0x20, blue 0x40
+constexpr Color kOrange = 0x0080FF;  // red 0xFF, green 0x80, blue 0x00
+
+// How many pixels of the rectangle differ from the background colour.
+int CountInked(const Surface& surface, const PixelRect& rect, Color background) {
+  int count = 0;
+  for (int y = rect.Top; y < rect.Bottom; ++y) {
+    for (int x = rect.Left; x < rect.Right; ++x) count += surface.Pixel(x, y) != background;
+  }
+  return count;
+}
+
+class GdiPaintTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(target_.Reserve(200, 100)); }
+  void Paint(const PixelRect& area, const PaintRoutine& routine) {
+    PaintThrough(buffer_, fonts_, target_.Dc(), area, routine);
+  }
+
+  FontCache fonts_{96};
+  Surface buffer_;
+  Surface target_;
+};
+
+TEST_F(GdiPaintTest, ColourValuesAreRedGreenBlueFromTheLowByte) {
+  Paint({0, 0, 200, 100},
+        [](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kOrange); });
+  EXPECT_EQ(target_.Pixel(0, 0), kOrange);
+  EXPECT_EQ(target_.Pixel(199, 99), kOrange);
+  EXPECT_EQ(ToColorRef(kOrange), RGB(0xFF, 0x80, 0x00));
+  EXPECT_EQ(ToColorRef(static_cast<Color>(0x80000005)), GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(GdiPaintTest, PaintsOnlyTheAreaWithABufferOfItsSize) {
+  Paint({0, 0, 200, 100},
+        [](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
+  Surface small;
+  const PixelRect area{50, 20, 90, 45};
+  PaintThrough(small, fonts_, target_.Dc(), area,
+               [&](forms::Canvas& canvas, const PixelRect& painted) {
+                 EXPECT_EQ(painted, area);
+                 canvas.FillRect({0, 0, 200, 100}, kOrange);  // clipped to the area
+               });
+  EXPECT_EQ(small.Width(), area.Width());
+  EXPECT_EQ(small.Height(), area.Height());
+  EXPECT_EQ(CountInked(target_, {0, 0, 200, 100}, kNavy), area.Width() * area.Height());
+  EXPECT_EQ(CountInked(target_, area, kOrange), 0);
+}
+
+TEST_F(GdiPaintTest, TextLiesInsideItsMeasuredBoxAndIsClipped) {
+  const FontSpec font = Font("Arial", 14);
+  const forms::TextExtent extent = fonts_.Measure(font, "Velloway");
+  const int x = 20;
+  const int y = 30;
+  Paint({0, 0, 200, 100}, [&](forms::Canvas& canvas, const PixelRect& area) {
+    canvas.FillRect(area, kNavy);
+    canvas.DrawText(font, "Velloway", x, y, kOrange);
+  });
+  const PixelRect box{x - 2, y, x + extent.Width + 2, y + extent.Height};
+  EXPECT_GT(CountInked(target_, box, kNavy), 50);
+  EXPECT_EQ(CountInked(target_, {0, 0, 200, box.Top}, kNavy), 0);
+  EXPECT_EQ(CountInked(target_, {0, box.Bottom, 200, 100}, kNavy), 0);
+  EXPECT_EQ(CountInked(target_, {box.Right, 0, 200, 100}, kNavy), 0);
+  // Antialiased, but the core strokes carry the text colour.
+  int exact = 0;
+  for (int py = box.Top; py < box.Bottom; ++py) {
+    for (int px = box.Left; px < box.Right; ++px) exact += target_.Pixel(px, py) == kOrange;
+  }
+  EXPECT_GT(exact, 10);
+
+  // Painting the left half again clips the text at the edge.
+  const int middle = x + extent.Width / 2;
+  Paint({0, 0, middle, 100},
+        [&](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
+  EXPECT_EQ(CountInked(target_, {0, 0, middle, 100}, kNavy), 0);
+  EXPECT_GT(CountInked(target_, {middle, box.Top, box.Right, box.Bottom}, kNavy), 10);
+}
+
+// The system has room for about 65,000 GDI objects per process: painting more often than that
+// only keeps working when every paint releases what it made.
+TEST_F(GdiPaintTest, RepeatedPaintingReleasesEveryGdiObject) {
+  constexpr int kPaints = 70000;
+  auto fonts = std::make_unique<FontCache>(96);
+  for (int i = 0; i < kPaints; ++i) {
+    if (i % 5000 == 0) fonts = std::make_unique<FontCache>(96);  // its fonts go with it
+    Surface buffer;                                              // a DC and a bitmap each time
+    PaintThrough(buffer, *fonts, target_.Dc(), {0, 0, 40 + i % 7, 20},
+                 [&](forms::Canvas& canvas, const PixelRect& area) {
+                   canvas.FillRect(area, kNavy);
+                   canvas.DrawText(Font("Arial", static_cast<float>(8 + i % 4)), "R", 0, 0,
+                                   kOrange);
+                 });
+  }
+  Surface last;
+  ASSERT_TRUE(last.Reserve(200, 100));
+  PaintThrough(last, *fonts, target_.Dc(), {0, 0, 200, 100},
+               [&](forms::Canvas& canvas, const PixelRect& area) {
+                 canvas.FillRect(area, kNavy);
+                 canvas.DrawText(Font("Arial", 14), "Still here", 10, 10, kOrange);
+               });
+  EXPECT_GT(CountInked(target_, {0, 0, 200, 100}, kNavy), 50);
+}
+
+}  // namespace
+}  // namespace velloway::win32

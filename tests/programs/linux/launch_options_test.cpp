@@ -1,0 +1,91 @@
+// The Linux program's command line: where it plays, the script and the options.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "programs/linux/launch_options.h"
+
+namespace velloway::x11 {
+namespace {
+
+TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    StageKind stage;
+    std::uint32_t windowId;
+    std::string script;
+    bool smooth;
+    bool everyMonitor;
+    std::optional<unsigned> codePage;
+  };
+  const Case cases[] = {
+      {{}, StageKind::FullScreen, 0, "", false, false, std::nullopt},
+      {{"--root"}, StageKind::Root, 0, "", false, false, std::nullopt},
+      {{"-root", "-script", "a b.vws"}, StageKind::Root, 0, "a b.vws", false, false, std::nullopt},
+      {{"--window-id", "0x2a00004", "--smooth"},
+       StageKind::GivenWindow,
+       0x2a00004,
+       "",
+       true,
+       false,
+       std::nullopt},
+      {{"--window-id", "0X2A00004"},
+       StageKind::GivenWindow,
+       0x2a00004,
+       "",
+       false,
+       false,
+       std::nullopt},
+      {{"--window-id", "4194308"}, StageKind::GivenWindow, 4194308, "", false, false, std::nullopt},
+      // The daemon's settings program adds --window-id to the command for its preview.
+      {{"--root", "--window-id", "0x50d"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
+      {{"-window-id", "0x50d", "-root"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
+      {{"--window", "--every-monitor", "--codepage", "932"},
+       StageKind::OwnWindow,
+       0,
+       "",
+       false,
+       true,
+       932u},
+  };
+  for (const Case& c : cases) {
+    const ParsedLaunch parsed = ParseLaunchOptions(c.args);
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    EXPECT_EQ(parsed.Options->Stage, c.stage);
+    EXPECT_EQ(parsed.Options->WindowId, c.windowId);
+    EXPECT_EQ(parsed.Options->Script, c.script);
+    EXPECT_EQ(parsed.Options->Roll.SmoothMotion, c.smooth);
+    EXPECT_EQ(parsed.Options->Roll.EveryMonitor, c.everyMonitor);
+    EXPECT_EQ(parsed.Options->CodePage, c.codePage);
+  }
+}
+
+TEST(LaunchOptions, RefusesWhatItCannotRead) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--root", "--window"},
+      {"--window-id"},
+      {"--window-id", "0"},
+      {"--window-id", "0xZZ"},
+      {"--window-id", "12ab"},
+      {"--script"},
+      {"--codepage", "shift-jis"},
+      {"--codepage", "0"},
+      {"--codepage"},
+      {"--root", "--root"},
+      {"--window-id", "5", "--window"},
+      {"--window-id", "5", "--window-id", "6"},
+      {"--bogus"},
+      {"/s"},
+  };
+  for (const auto& args : cases) {
+    const ParsedLaunch parsed = ParseLaunchOptions(args);
+    EXPECT_FALSE(parsed.Options) << args.front();
+    EXPECT_FALSE(parsed.Error.empty()) << args.front();
+  }
+}
+
+}  // namespace
+}  // namespace velloway::x11
