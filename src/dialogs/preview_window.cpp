@@ -1,6 +1,7 @@
 #include "dialogs/preview_window.h"
 
 #include "base/program_identity.h"
+#include "dialogs/dialog_font.h"
 
 namespace velloway {
 namespace {
@@ -27,16 +28,18 @@ forms::ControlDesign PictureDesign() {
   forms::ControlDesign design;
   design.Width = kDesignWidth;
   design.Height = kDesignHeight;
+  design.Font = DialogFont();
   design.Picture = "PREVIEW";
   return design;
 }
 
 }  // namespace
 
-PreviewWindow::PreviewWindow(forms::Backend& backend)
+PreviewWindow::PreviewWindow(forms::Backend& backend, forms::Desktop& desktop)
     : forms::Form(backend, PreviewDesign()),
       picture_(*this, PictureDesign()),
-      hostWatch_(*this, kHostCheckInterval, false, [this] { CheckHost(); }) {}
+      hostWatch_(*this, kHostCheckInterval, false, [this] { CheckHost(); }),
+      desktop_(desktop) {}
 
 void PreviewWindow::WatchHost(forms::WindowId host) {
   host_ = host;
@@ -48,7 +51,7 @@ void PreviewWindow::OnResize() {
 }
 
 void PreviewWindow::CheckHost() {
-  if (!Platform().HostExists(host_)) App().End();
+  if (!desktop_.HostExists(host_)) App().End();
 }
 
 }  // namespace velloway

@@ -1,13 +1,15 @@
 #pragma once
 #include "forms/controls.h"
 #include "forms/timer.h"
+#include "platform/desktop.h"
 
 namespace velloway {
 
 // The preview: a borderless window filled by one still picture, embedded in the host's pane.
 class PreviewWindow : public forms::Form {
  public:
-  explicit PreviewWindow(forms::Backend& backend);
+  // desktop tells whether the host is still there.
+  PreviewWindow(forms::Backend& backend, forms::Desktop& desktop);
 
   // Ends the program once the host window is gone, for platforms that do not destroy an
   // embedded window with its host (a host process that is killed, for instance).
@@ -21,6 +23,7 @@ class PreviewWindow : public forms::Form {
 
   forms::PictureBox picture_;
   forms::Timer hostWatch_;
+  forms::Desktop& desktop_;
   forms::WindowId host_ = 0;
 };
 

@@ -16,11 +16,11 @@ constexpr const char* kGothic =
                                                                                               // Ｐゴシック
 
 forms::FontSpec Gothic(float size, bool bold) {
-  return {kGothic, size, bold, false, forms::kShiftJisCharset};
+  return {kGothic, size, bold, false, forms::FontLanguage::Japanese};
 }
 
 forms::FontSpec Times(float size, bool bold = false, bool italic = false) {
-  return {"Times New Roman", size, bold, italic, forms::kAnsiCharset};
+  return {"Times New Roman", size, bold, italic, forms::FontLanguage::Western};
 }
 
 forms::FormDesign DialogDesign() {
@@ -134,7 +134,7 @@ void SettingsDialog::OnLoad() {
 }
 
 void SettingsDialog::ListScripts() {
-  for (std::string& name : Platform().ListFiles(App().Path(), "*.vws"))
+  for (std::string& name : Platform().ListFiles(Platform().ScriptFolder(), "*.vws"))
     scriptList_.AddItem(std::move(name));
   const std::string chosen =
       App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,

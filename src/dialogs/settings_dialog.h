@@ -10,7 +10,7 @@ namespace velloway {
 // The version as the settings dialog shows it: "ver.1.00a" for 1, 0, 1000.
 std::string DialogVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision);
 
-// The settings dialog: lists the scripts of the program's directory, preselects the stored
+// The settings dialog: lists the scripts of the script folder, preselects the stored
 // choice, shows the stored roll options, and stores the user's choices on OK.
 class SettingsDialog : public forms::Form {
  public:

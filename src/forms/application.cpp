@@ -19,7 +19,7 @@ std::int16_t Application::Revision() {
 }
 
 void Application::End() {
-  backend_.End();
+  events_.End();
   std::abort();  // a backend's End never returns; if one did, the program must still end here
 }
 
@@ -27,14 +27,14 @@ std::string Application::GetSetting(std::string_view app, std::string_view secti
                                     std::string_view key, std::string_view defaultValue) const {
   // Longer than the longest path Windows opens: not a value this program wrote or could use.
   constexpr std::size_t kMaxValueBytes = 32'767;
-  std::optional<std::string> value = backend_.Settings().Read(app, section, key);
+  std::optional<std::string> value = settings_.Read(app, section, key);
   if (!value || value->size() > kMaxValueBytes) return std::string(defaultValue);
   return std::move(*value);
 }
 
 void Application::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                               std::string_view value) const {
-  backend_.Settings().Write(app, section, key, value);
+  settings_.Write(app, section, key, value);
 }
 
 }  // namespace velloway::forms

@@ -3,19 +3,19 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/environment.h"
+#include "platform/event_loop.h"
 
 namespace velloway::forms {
 
-// The program itself: its directory and version, event processing, its end, its settings.
+// The program itself: its version, event processing, its end, its settings.
 class Application {
  public:
-  explicit Application(Backend& backend) : backend_(backend) {}
-  std::string Path() const { return backend_.AppPath(); }
+  Application(EventLoop& events, SettingsStore& settings) : events_(events), settings_(settings) {}
   static std::int16_t Major();
   static std::int16_t Minor();
   static std::int16_t Revision();
-  void DoEvents() { backend_.DoEvents(); }
+  void RunWaitingEvents() { events_.RunWaitingEvents(); }
   [[noreturn]] void End();
   // The stored text, or defaultValue when it is absent, cannot be read, or is too long to be a
   // value this program wrote.
@@ -26,7 +26,8 @@ class Application {
                    std::string_view value) const;
 
  private:
-  Backend& backend_;
+  EventLoop& events_;
+  SettingsStore& settings_;
 };
 
 }  // namespace velloway::forms

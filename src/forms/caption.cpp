@@ -10,9 +10,10 @@ std::string_view KeptCaption(std::string_view caption) {
   return caption.substr(0, utf8::CharStart(caption, kMaxCaptionBytes));
 }
 
-CaptionBox MeasureCaption(Backend& backend, const FontSpec& font, std::string_view caption) {
-  const TextExtent text = backend.MeasureText(font, caption);
-  const Screen screen(backend.Screen());
+CaptionBox MeasureCaption(Typesetter& typesetter, Screens& screens, const FontSpec& font,
+                          std::string_view caption) {
+  const TextExtent text = typesetter.MeasureText(font, caption);
+  const Screen screen(screens.Screen());
   return {text, static_cast<Twips>(text.Width) * screen.TwipsPerPixelX(),
           static_cast<Twips>(text.Height) * screen.TwipsPerPixelY()};
 }

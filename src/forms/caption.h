@@ -2,7 +2,8 @@
 #include <string_view>
 
 #include "forms/screen.h"
-#include "platform/backend.h"
+#include "platform/screens.h"
+#include "platform/text.h"
 
 namespace velloway::forms {
 
@@ -18,6 +19,7 @@ struct CaptionBox {
   Twips Width = 0;
   Twips Height = 0;
 };
-CaptionBox MeasureCaption(Backend& backend, const FontSpec& font, std::string_view caption);
+CaptionBox MeasureCaption(Typesetter& typesetter, Screens& screens, const FontSpec& font,
+                          std::string_view caption);
 
 }  // namespace velloway::forms

@@ -15,7 +15,7 @@ struct ControlDesign {
   Twips Width = 1215;
   Twips Height = 375;
   std::string Caption;
-  FontSpec Font{"MS Sans Serif", 8.25f, false, false, kDefaultCharset};
+  FontSpec Font;
   Color ForeColor = 0;
   Color BackColor = 0xFFFFFF;
   bool IsDefault = false;

@@ -8,7 +8,7 @@
 namespace velloway::forms {
 
 Form::Form(Backend& backend, FormDesign design)
-    : backend_(backend), app_(backend), design_(std::move(design)) {}
+    : backend_(backend), app_(backend, backend.Settings()), design_(std::move(design)) {}
 
 Form::~Form() = default;
 

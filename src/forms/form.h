@@ -12,7 +12,7 @@
 
 namespace velloway::forms {
 
-enum class StartUpPosition { Manual = 0, CenterScreen = 2 };
+enum class StartUpPosition { Manual, CenterScreen };
 
 // How a form is designed, before any code runs.
 struct FormDesign {

@@ -38,7 +38,7 @@ void Label::Measure() {
     text_ = owner_.backend_.MeasureText(font_, caption_);
     return;
   }
-  const CaptionBox box = MeasureCaption(owner_.backend_, font_, caption_);
+  const CaptionBox box = MeasureCaption(owner_.backend_, owner_.backend_, font_, caption_);
   text_ = box.Text;
   width_ = box.Width;
   height_ = box.Height;

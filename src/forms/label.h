@@ -7,13 +7,13 @@
 
 namespace velloway::forms {
 
-enum class Alignment { LeftJustify = 0, RightJustify = 1, Center = 2 };
+enum class Alignment { LeftJustify, RightJustify, Center };
 
 // How a label is designed. Design values stand as they are: an auto-sized label takes the size
 // of its text only when its text or font changes.
 struct LabelDesign {
   std::string Caption;
-  FontSpec Font{"MS Sans Serif", 8.25f, false, false, kDefaultCharset};
+  FontSpec Font;
   Color ForeColor = 0;
   bool AutoSize = false;
   Alignment TextAlignment = Alignment::LeftJustify;

@@ -3,7 +3,7 @@
 // pixels by its DPI.
 #include <vector>
 
-#include "platform/backend.h"
+#include "platform/screens.h"
 
 namespace velloway::forms {
 

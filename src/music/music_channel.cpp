@@ -7,23 +7,24 @@ namespace velloway {
 
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
   if (EqualsIgnoringCase(record.Param(1), "ON")) {
-    const std::optional<std::string> path = MusicFilePath(app_.Path(), record.Param(2), names_);
+    const std::optional<std::string> path =
+        MusicFilePath(environment_.ScriptFolder(), record.Param(2), names_);
     // Skipped as a file that does not open.
     if (!path || NamesNetworkLocation(*path)) return;
     // A second "ON" while the music plays fails to open and changes nothing.
     if (!device_.Open(*path)) return;
-    app_.DoEvents();
+    app_.RunWaitingEvents();
     if (!device_.Play()) {
       // Free the device again, so that a later "ON" can open its file.
       device_.Close();
-      app_.DoEvents();
+      app_.RunWaitingEvents();
     }
-    app_.DoEvents();
+    app_.RunWaitingEvents();
   } else if (EqualsIgnoringCase(record.Param(1), "OFF")) {
     device_.Stop();
-    app_.DoEvents();
+    app_.RunWaitingEvents();
     device_.Close();
-    app_.DoEvents();
+    app_.RunWaitingEvents();
   }
 }
 

@@ -1,27 +1,29 @@
 #pragma once
-#include "platform/backend.h"
 #include "forms/application.h"
+#include "platform/environment.h"
+#include "platform/music_device.h"
 #include "script/script_types.h"
 
 namespace velloway {
 
-// The background music on the backend's music device. It keeps no state of its own: every
+// The background music on the program's music device. It keeps no state of its own: every
 // decision is taken from what the device's steps report and the mode it tells.
 class MusicChannel {
  public:
-  MusicChannel(forms::Backend& backend, forms::Application& app)
-      : device_(backend.Music()), names_(backend.FileNames()), app_(app) {}
+  MusicChannel(forms::MusicDevice& device, forms::Environment& environment, forms::Application& app)
+      : device_(device), environment_(environment), names_(environment.FileNames()), app_(app) {}
 
-  // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath, read as the
-  // backend reads file names; a network location, or a name it cannot read, is never opened), "OFF"
-  // stops and closes the music, any other switch does nothing. Pending events are processed in
-  // between, as the roll expects.
+  // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath, relative to the
+  // script folder, read as the platform reads file names; a network location, or a name it cannot
+  // read, is never opened), "OFF" stops and closes the music, any other switch does nothing.
+  // Pending events are processed in between, as the roll expects.
   void HandleBgmRecord(const RollRecord& record);
   // Stops and closes the music if it is playing; used right before the saver ends.
   void StopMusic();
 
  private:
   forms::MusicDevice& device_;
+  forms::Environment& environment_;
   forms::ScriptFileNames names_;
   forms::Application& app_;
 };

@@ -21,7 +21,7 @@ bool IsLocalDriveDevice(std::string_view path) {
 
 }  // namespace
 
-std::optional<std::string> MusicFilePath(std::string_view programDir, std::string_view name,
+std::optional<std::string> MusicFilePath(std::string_view scriptFolder, std::string_view name,
                                          forms::ScriptFileNames names) {
   const bool windows = names == forms::ScriptFileNames::Windows;
   if (name.find(":\\") != std::string_view::npos) {
@@ -29,8 +29,8 @@ std::optional<std::string> MusicFilePath(std::string_view programDir, std::strin
     return std::string(name);
   }
   std::string path;
-  path.reserve(programDir.size() + 1 + name.size());
-  path.append(programDir).push_back(windows ? '\\' : '/');
+  path.reserve(scriptFolder.size() + 1 + name.size());
+  path.append(scriptFolder).push_back(windows ? '\\' : '/');
   const std::size_t nameStart = path.size();
   path.append(name);
   if (!windows)

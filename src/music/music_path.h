@@ -3,16 +3,16 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/environment.h"
 
 namespace velloway {
 
 // The file a BGM record's music name stands for. Read as Windows does: a name holding ":\" is a
-// full path; any other is joined to the program's folder with a backslash, even one that begins
+// full path; any other is joined to the script folder with a backslash, even one that begins
 // with separators. Read on a POSIX system: a name holding ":\" names a Windows drive and cannot
 // be played (nothing); any other is joined to the folder with a slash, its backslashes read as
 // folder separators.
-std::optional<std::string> MusicFilePath(std::string_view programDir, std::string_view name,
+std::optional<std::string> MusicFilePath(std::string_view scriptFolder, std::string_view name,
                                          forms::ScriptFileNames names);
 
 // Whether a music path names a network location, which the saver never opens: opening it would

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/environment.h"
 
 namespace velloway::forms {
 

@@ -75,12 +75,12 @@ void RollEngine::Tell(const Event& event) {
   }
 }
 
-RollEngine::RollEngine(forms::Backend& backend, LoadedScript script)
-    : backend_(backend), script_(std::move(script)) {}
+RollEngine::RollEngine(forms::Typesetter& typesetter, forms::Screens& screens, LoadedScript script)
+    : typesetter_(typesetter), screens_(screens), script_(std::move(script)) {}
 
 void RollEngine::Start() {
   recordIndex_ = 1;
-  twipsPerPixelY_ = forms::Screen(backend_.Screen()).TwipsPerPixelY();
+  twipsPerPixelY_ = forms::Screen(screens_.Screen()).TwipsPerPixelY();
   lines_.clear();
   nextSlot_ = 0;
   waitTicks_ = 0;
@@ -163,16 +163,16 @@ void RollEngine::PlaceLine(const RollRecord& record) {
   line.ForeColor = HexToColor(colour);
   line.Alignment = script_.Header.Alignment;
   spacingLines_ = LeadingNumber16(spacing);
-  const forms::CaptionBox box = forms::MeasureCaption(backend_, line.Font, line.Text);
+  const forms::CaptionBox box = forms::MeasureCaption(typesetter_, screens_, line.Font, line.Text);
   line.Left = LeftEdge(box.Width);
-  line.Top = forms::Screen(backend_.Screen()).Height();
+  line.Top = forms::Screen(screens_.Screen()).Height();
   lines_.push_back({slot, line.Top, box.Height});
   phase_ = Phase::Spacing;
   Tell([&](RollListener& listener) { listener.OnLinePlaced(line); });
 }
 
 forms::Twips RollEngine::LeftEdge(forms::Twips lineWidth) const {
-  const double screenWidth = forms::Screen(backend_.Screen()).Width();
+  const double screenWidth = forms::Screen(screens_.Screen()).Width();
   const double width = lineWidth;
   switch (script_.Header.Alignment) {
     case LineAlignment::Left:

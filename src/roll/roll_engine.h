@@ -89,8 +89,8 @@ class RollEngine {
     RollListener& listener_;
   };
 
-  // Plays script, measuring its lines and reading the screen through backend.
-  RollEngine(forms::Backend& backend, LoadedScript script);
+  // Plays script, measuring its lines with typesetter and reading the screen from screens.
+  RollEngine(forms::Typesetter& typesetter, forms::Screens& screens, LoadedScript script);
 
   // Puts the roll at its start: the first record, no line listed, no scroll; the height of the
   // screen's pixels, read now, sizes every step until the next start.
@@ -128,7 +128,8 @@ class RollEngine {
   template <typename Event>
   void Tell(const Event& event);
 
-  forms::Backend& backend_;
+  forms::Typesetter& typesetter_;
+  forms::Screens& screens_;
   const LoadedScript script_;
   // The listeners; one that stops listening while they are told leaves a null until then.
   std::vector<RollListener*> listeners_;

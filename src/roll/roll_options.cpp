@@ -25,12 +25,11 @@ void SaveRollOptions(const forms::Application& app, const RollOptions& options) 
   SaveSwitch(app, identity::kEveryMonitorKey, options.EveryMonitor);
 }
 
-LoadedScript ReadChosenScript(forms::Backend& backend) {
-  const forms::Application app(backend);
+LoadedScript ReadChosenScript(const forms::Application& app, forms::Environment& environment) {
   const std::string fileName =
       app.GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                      identity::kDefaultScript);
-  return LoadChosenScript(app.Path(), fileName, backend.ScriptCodePage());
+  return LoadChosenScript(environment.ScriptFolder(), fileName, environment.ScriptCodePage());
 }
 
 }  // namespace velloway

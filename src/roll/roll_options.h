@@ -18,8 +18,9 @@ struct RollOptions {
 RollOptions ReadRollOptions(const forms::Application& app);
 void SaveRollOptions(const forms::Application& app, const RollOptions& options);
 
-// The script chosen with them, read once as the program starts: the stored name (the default
-// script when none is stored) in the program's folder, in the code page scripts are read in.
-LoadedScript ReadChosenScript(forms::Backend& backend);
+// The script chosen with them, read once as the program starts: the name stored in app's
+// settings (the default script when none is stored) in the environment's script folder, in the
+// code page scripts are read in.
+LoadedScript ReadChosenScript(const forms::Application& app, forms::Environment& environment);
 
 }  // namespace velloway

@@ -42,7 +42,7 @@ forms::FormDesign OtherMonitorDesign(std::string_view caption, Color backColor) 
 
 forms::LabelDesign MessageLabelDesign() {
   forms::LabelDesign design;
-  design.Font = {"Arial", 14.0f, false, false, forms::kDefaultCharset};
+  design.Font = {"Arial", 14.0f, false, false, forms::FontLanguage::Any};
   design.ForeColor = kWhite;
   design.AutoSize = true;
   design.Visible = false;
@@ -54,12 +54,12 @@ forms::LabelDesign MessageLabelDesign() {
 SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options)
     : forms::Form(backend, MainDesign()),
       options_(options),
-      engine_(backend, std::move(script)),
+      engine_(backend, backend, std::move(script)),
       listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
       pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
-      music_(backend, App()) {
+      music_(backend.Music(), backend, App()) {
   for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
     lineLabels_.push_back(std::make_unique<forms::Label>(*this, RollLineDesign()));
   }

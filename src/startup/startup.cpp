@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "base/program_identity.h"
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "base/program_identity.h"
 #include "forms/application.h"
 #include "roll/saver_window.h"
 #include "script/numbers.h"
@@ -14,38 +14,39 @@ namespace velloway {
 ProgramWindows::ProgramWindows() = default;
 ProgramWindows::~ProgramWindows() = default;
 
-void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows) {
-  forms::Application app(backend);
-  WriteInstallRecord(app);
+void RunProgram(forms::Backend& backend, forms::Desktop& desktop, std::string_view argumentText,
+                ProgramWindows& windows) {
+  forms::Application app(backend, backend.Settings());
+  WriteInstallRecord(app, desktop.ProgramFolder());
   // Two starts at the same moment could both find no running copy: the look and the opening of
   // the window are one step among the starts, the next start looking only once this one's
   // window can be found. A start that cannot have the lock opens nothing.
-  const std::unique_ptr<forms::RunningCopyLock> lock = backend.ClaimRunningCopyLock();
+  const std::unique_ptr<forms::RunningCopyLock> lock = desktop.ClaimRunningCopyLock();
   if (!lock) return;
-  if (backend.FindRunningCopy(identity::kRunningCopyCaptions))
+  if (desktop.FindRunningCopy(identity::kRunningCopyCaptions))
     return;  // no window opens: the program ends
 
   const std::string_view programSwitch = argumentText.substr(0, 2);
   if (programSwitch == "/s" || programSwitch == "/S") {
-    windows.Saver =
-        std::make_unique<SaverWindow>(backend, ReadChosenScript(backend), ReadRollOptions(app));
+    windows.Saver = std::make_unique<SaverWindow>(backend, ReadChosenScript(app, backend),
+                                                  ReadRollOptions(app));
     windows.Saver->Show();
   } else if (programSwitch.empty() || programSwitch == "/c" || programSwitch == "/C") {
-    app.DoEvents();
+    app.RunWaitingEvents();
     windows.Dialog = std::make_unique<SettingsDialog>(backend);
     windows.Dialog->Show();
   } else if (programSwitch == "/p" || programSwitch == "/P") {
     if (const auto host = ParsePreviewHost(argumentText.substr(2))) {
-      ShowPreview(backend, windows, *host);
+      ShowPreview(backend, desktop, windows, *host);
     }
   }
 }
 
-void WriteInstallRecord(forms::Application& app) {
+void WriteInstallRecord(forms::Application& app, std::string_view programFolder) {
   const std::string version = InstallVersionText(
       forms::Application::Major(), forms::Application::Minor(), forms::Application::Revision());
   using namespace identity;
-  app.SaveSetting(kAppName, kInstallSection, kApplicationPathKey, app.Path());
+  app.SaveSetting(kAppName, kInstallSection, kApplicationPathKey, programFolder);
   app.SaveSetting(kAppName, kInstallSection, kCurrentVersionKey, version);
 }
 
@@ -65,18 +66,19 @@ std::optional<forms::WindowId> ParsePreviewHost(std::string_view text) {
   return static_cast<forms::WindowId>(static_cast<std::int32_t>(bits));
 }
 
-void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId host) {
+void ShowPreview(forms::Backend& backend, forms::Desktop& desktop, ProgramWindows& windows,
+                 forms::WindowId host) {
   // A host that is no window would leave a stray window on the desktop that never ends; the
   // desktop itself is no preview pane.
-  if (!backend.HostExists(host)) return;
-  windows.Preview = std::make_unique<PreviewWindow>(backend);
+  if (!desktop.HostExists(host)) return;
+  windows.Preview = std::make_unique<PreviewWindow>(backend, desktop);
   PreviewWindow& preview = *windows.Preview;
   preview.Load();
   preview.EmbedIn(host);
   preview.Show();
   // Shown, the preview may have taken the activation: the window that owns the pane (the
   // system's screen-saver settings) gets it back.
-  backend.ActivateOwnerOf(host);
+  desktop.ActivateOwnerOf(host);
   preview.WatchHost(host);
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "forms/application.h"
+#include "platform/backend.h"
+#include "platform/desktop.h"
 
 namespace velloway {
 
@@ -26,10 +28,11 @@ struct ProgramWindows {
 // The program's start: writes the installation record, refuses to run beside an open saver
 // window or settings dialog (or without the running-copy lock), and opens the window that the
 // switch at the start of argumentText (the command line without the program's path) asks for.
-void RunProgram(forms::Backend& backend, std::string_view argumentText, ProgramWindows& windows);
+void RunProgram(forms::Backend& backend, forms::Desktop& desktop, std::string_view argumentText,
+                ProgramWindows& windows);
 
-// Writes "ApplicationPath" and "CurrentVersion" under "UpdateInfo".
-void WriteInstallRecord(forms::Application& app);
+// Writes "ApplicationPath" (programFolder) and "CurrentVersion" under "UpdateInfo".
+void WriteInstallRecord(forms::Application& app, std::string_view programFolder);
 
 // The version as the installation record holds it: "1.00.1000" for 1, 0, 1000.
 std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int16_t revision);
@@ -41,6 +44,7 @@ std::optional<forms::WindowId> ParsePreviewHost(std::string_view text);
 
 // Embeds the preview into the host's pane, which it covers; ends quietly when the host is no
 // window or the desktop.
-void ShowPreview(forms::Backend& backend, ProgramWindows& windows, forms::WindowId host);
+void ShowPreview(forms::Backend& backend, forms::Desktop& desktop, ProgramWindows& windows,
+                 forms::WindowId host);
 
 }  // namespace velloway

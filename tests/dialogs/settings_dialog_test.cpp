@@ -18,7 +18,7 @@ using ::testing::ElementsAre;
 
 class SettingsDialogTest : public ::testing::Test {
  protected:
-  SettingsDialogTest() { backend.SetAppPath(dir.Utf8()); }
+  SettingsDialogTest() { backend.SetScriptFolder(dir.Utf8()); }
 
   SettingsDialog& Open() {
     dialog = std::make_unique<SettingsDialog>(backend);
@@ -123,7 +123,7 @@ TEST_F(SettingsDialogTest, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   const auto& list = window->Controls[0]->Properties;
   EXPECT_EQ(list.Kind, forms::ControlKind::DropDownList);
   EXPECT_EQ(list.Bounds, (forms::PixelRect{180, 185, 180 + 236, 185 + 32}));
-  EXPECT_EQ(list.Font.Charset, forms::kShiftJisCharset);
+  EXPECT_EQ(list.Font.Language, forms::FontLanguage::Japanese);
   EXPECT_EQ(list.ForeColor, 0xFFFFFF);
   EXPECT_EQ(list.BackColor, 0);
   // The option boxes in the list's column, below the buttons, white on the dialog's black.

@@ -242,7 +242,7 @@ TEST_F(FormsTest, ShowCentresAndUnloadDestroys) {
 
 TEST(Application, SettingsFallBackToTheDefaultAndIgnoreFailedWrites) {
   headless::HeadlessBackend backend;
-  Application app(backend);
+  Application app(backend, backend.Settings());
   EXPECT_EQ(app.GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws"), "Default.vws");
   app.SaveSetting("Velloway", "Setting", "ScriptFileName", "Night.vws");
   EXPECT_EQ(app.GetSetting("Velloway", "Setting", "ScriptFileName", "Default.vws"), "Night.vws");

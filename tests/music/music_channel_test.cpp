@@ -24,7 +24,7 @@ std::string Bgm(const std::string& onOff, const std::string& file = "theme.wav")
 class MusicTest : public ::testing::Test {
  protected:
   MusicTest() {
-    backend.SetAppPath("C:\\Velloway");
+    backend.SetScriptFolder("C:\\Velloway");
     Device().MarkMissing("C:\\Velloway\\missing.wav");
     Device().MarkUnplayable(kUnplayable);
     // What the device is each time the program processes its waiting events.
@@ -58,8 +58,8 @@ class MusicTest : public ::testing::Test {
   }
 
   headless::HeadlessBackend backend;
-  forms::Application app{backend};
-  MusicChannel music{backend, app};
+  forms::Application app{backend, backend.Settings()};
+  MusicChannel music{backend.Music(), backend, app};
   std::vector<std::string> seen;
 };
 

@@ -69,7 +69,7 @@ class Roll : public ::testing::Test {
     std::string text = header + "\r\n";
     for (const std::string& line : lines) text += line + "\r\n";
     listening_.reset();
-    engine_.emplace(backend_, ParseScript(text));
+    engine_.emplace(backend_, backend_, ParseScript(text));
     recorder_ = Recorder();
     listening_.emplace(*engine_, recorder_);
     engine_->Start();
@@ -349,7 +349,7 @@ TEST_F(Roll, TicksAtTheScriptsSpeedOrNotAtAll) {
               c.interval)
         << c.speed;
   }
-  const RollEngine missing(backend_, LoadScriptFile("/no/such/folder/Missing.vws", 1252));
+  const RollEngine missing(backend_, backend_, LoadScriptFile("/no/such/folder/Missing.vws", 1252));
   EXPECT_EQ(missing.TickInterval(), 0);
 }
 

@@ -21,7 +21,7 @@ class SaverTest : public ::testing::Test {
   void Restart() {
     saver_.reset();
     backend_ = std::make_unique<headless::HeadlessBackend>();
-    backend_->SetAppPath(dir_.Utf8());
+    backend_->SetScriptFolder(dir_.Utf8());
   }
 
   // Writes the script as Default.vws (or under name, which becomes the stored choice).
@@ -35,7 +35,9 @@ class SaverTest : public ::testing::Test {
                                     identity::kScriptFileNameKey, name);
   }
   SaverWindow& StartSaver(RollOptions options = {}) {
-    saver_ = std::make_unique<SaverWindow>(*backend_, ReadChosenScript(*backend_), options);
+    saver_ = std::make_unique<SaverWindow>(
+        *backend_, ReadChosenScript(forms::Application(*backend_, backend_->Settings()), *backend_),
+        options);
     saver_->Show();
     return *saver_;
   }

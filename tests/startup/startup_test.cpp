@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "base/program_identity.h"
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "base/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"
@@ -32,13 +32,17 @@ class OtherWindow : public forms::Form {
 
 class StartUp : public ::testing::Test {
  protected:
-  StartUp() { backend.SetAppPath(dir.Utf8()); }
+  // As on Windows, the scripts lie beside the program.
+  StartUp() {
+    backend.SetProgramFolder(dir.Utf8());
+    backend.SetScriptFolder(dir.Utf8());
+  }
 
   // The captions of the windows the start opened, besides those the test made.
   std::vector<std::string> Start(const std::string& arguments) {
     std::vector<forms::WindowId> before;
     for (const auto* window : backend.Windows()) before.push_back(window->Id);
-    RunProgram(backend, arguments, windows);
+    RunProgram(backend, backend, arguments, windows);
     std::vector<std::string> opened;
     for (const auto* window : backend.Windows()) {
       if (std::find(before.begin(), before.end(), window->Id) == before.end() && window->Visible) {

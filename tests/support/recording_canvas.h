@@ -2,13 +2,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
 #include "platform/headless/headless_backend.h"
+#include "platform/window_system.h"
 
 namespace velloway::testing {
 
-// A canvas that notes what was drawn, in order; a text image of the headless backend counts as
-// its text drawn where the image goes.
+// A canvas that notes what was drawn, in order: a text image of the headless backend as its
+// text drawn where the image goes.
 class RecordingCanvas : public forms::Canvas {
  public:
   struct Fill {
@@ -24,9 +24,6 @@ class RecordingCanvas : public forms::Canvas {
 
   void FillRect(const forms::PixelRect& rect, Color color) override {
     fills.push_back({rect, color});
-  }
-  void DrawText(const forms::FontSpec&, std::string_view text, int x, int y, Color color) override {
-    texts.push_back({std::string(text), x, y, color});
   }
   void DrawImage(const forms::TextImage& image, int x, int y) override {
     const auto& drawn = dynamic_cast<const headless::HeadlessTextImage&>(image);

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/backend.h"
 #include "platform/device_file.h"
+#include "platform/environment.h"
 #include "script/script_types.h"
 
 namespace velloway::check {

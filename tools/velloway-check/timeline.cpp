@@ -59,8 +59,9 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   }
 
   // The script read as the saver reads the one chosen for it, in the backend's code page.
-  RollEngine engine(backend, LoadChosenScript(Utf8(std::filesystem::absolute(script).parent_path()),
-                                              Utf8(script.filename()), backend.ScriptCodePage()));
+  RollEngine engine(backend, backend,
+                    LoadChosenScript(Utf8(std::filesystem::absolute(script).parent_path()),
+                                     Utf8(script.filename()), backend.ScriptCodePage()));
   Timeline timeline;
   LoopRecorder recorder(timeline);
   const RollEngine::Listening listening(engine, recorder);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
 #include "platform/headless/headless_backend.h"
+#include "platform/screens.h"
 
 namespace velloway::check {
 

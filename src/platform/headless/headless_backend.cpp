@@ -229,7 +229,7 @@ void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
   DeliverToEachWindow(&forms::WindowEvents::OnDisplayChanged);
 }
 
-void HeadlessBackend::DoEvents() {
+void HeadlessBackend::RunWaitingEvents() {
   if (observeEvents_) observeEvents_();
   while (!queued_.empty()) {
     const std::function<void()> event = std::move(queued_.front());

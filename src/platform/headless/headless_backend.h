@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/desktop.h"
 #include "platform/headless/headless_music.h"
 #include "platform/memory_settings.h"
 
@@ -70,7 +71,8 @@ class HeadlessSettings : public forms::MemorySettings {
   bool writesFail_ = false;
 };
 
-class HeadlessBackend : public forms::Backend {
+// It stands for either program: it is a desktop too.
+class HeadlessBackend : public forms::Backend, public forms::Desktop {
  public:
   using TextMetrics = std::function<forms::TextExtent(const forms::FontSpec&, std::string_view)>;
 
@@ -79,7 +81,7 @@ class HeadlessBackend : public forms::Backend {
   HeadlessBackend(const HeadlessBackend&) = delete;
   HeadlessBackend& operator=(const HeadlessBackend&) = delete;
 
-  // --- forms::Backend ---
+  // --- forms::Backend and forms::Desktop ---
   std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
                                                           const forms::WindowStyle& style,
                                                           std::string_view caption) override;
@@ -94,7 +96,7 @@ class HeadlessBackend : public forms::Backend {
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
   forms::ScreenMetrics Screen() override { return screen_; }
-  std::string AppPath() override { return appPath_; }
+  std::string ScriptFolder() override { return scriptFolder_; }
   // Lists the real directory; "*.ext" matches without regard to case, in name order.
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
@@ -102,12 +104,13 @@ class HeadlessBackend : public forms::Backend {
   forms::ScriptFileNames FileNames() override { return fileNames_; }
   unsigned ScriptCodePage() override { return codePage_; }
   std::optional<forms::PixelPoint> PointerPosition() override { return pointer_; }
+  std::string ProgramFolder() override { return programFolder_; }
   bool HostExists(forms::WindowId host) override { return windows_.contains(host); }
   void ActivateOwnerOf(forms::WindowId host) override;
   bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // Null while the lock is held: nothing else runs while a start would wait for it.
   std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
-  void DoEvents() override;
+  void RunWaitingEvents() override;
   [[noreturn]] void End() override;
 
   // The desktop: a window that exists, is no form's, and hosts no preview.
@@ -116,7 +119,8 @@ class HeadlessBackend : public forms::Backend {
   // --- what a test controls ---
   // Changes the screens; the open windows hear of it.
   void SetScreen(const forms::ScreenMetrics& screen);
-  void SetAppPath(std::string path) { appPath_ = std::move(path); }
+  void SetScriptFolder(std::string path) { scriptFolder_ = std::move(path); }
+  void SetProgramFolder(std::string path) { programFolder_ = std::move(path); }
   // How file names are read (Windows until set) and the scripts' code page (1252 until set).
   void SetFileNames(forms::ScriptFileNames names) { fileNames_ = names; }
   void SetScriptCodePage(unsigned codePage) { codePage_ = codePage; }
@@ -134,7 +138,8 @@ class HeadlessBackend : public forms::Backend {
   forms::WindowId ActivatedWindow() const { return activated_; }
   // How often the program has looked for a running copy.
   int RunningCopySearches() const { return runningCopySearches_; }
-  // Runs observe each time the program processes its waiting events (DoEvents), before them.
+  // Runs observe each time the program processes its waiting events (RunWaitingEvents), before
+  // them.
   void ObserveEvents(std::function<void()> observe) { observeEvents_ = std::move(observe); }
 
   // Lets time pass: every timer tick and frame that falls due runs, in time order; a tick
@@ -169,7 +174,7 @@ class HeadlessBackend : public forms::Backend {
   void PressEscape(forms::WindowId window);
   // Destroys a window as the system would (with its parent, say): its form hears of it.
   void DestroyWindow(forms::WindowId window);
-  // An event that waits until the program next processes its events (DoEvents).
+  // An event that waits until the program next processes its events (RunWaitingEvents).
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
   bool Ended() const { return ended_; }
@@ -193,7 +198,8 @@ class HeadlessBackend : public forms::Backend {
   void DeliverToEachWindow(void (forms::WindowEvents::*event)());
 
   forms::ScreenMetrics screen_;
-  std::string appPath_ = "/velloway";
+  std::string scriptFolder_ = "/velloway";
+  std::string programFolder_ = "/velloway";
   TextMetrics metrics_;
   HeadlessSettings settings_;
   HeadlessMusic music_;

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/music_device.h"
 
 namespace velloway::headless {
 

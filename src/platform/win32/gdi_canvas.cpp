@@ -19,13 +19,26 @@ RECT ToRect(const forms::PixelRect& rect) {
   return RECT{rect.Left, rect.Top, rect.Right, rect.Bottom};
 }
 
+// The GDI character set that gives a font's text what it needs.
+BYTE CharacterSet(forms::FontLanguage language) {
+  switch (language) {
+    case forms::FontLanguage::Western:
+      return ANSI_CHARSET;
+    case forms::FontLanguage::Japanese:
+      return SHIFTJIS_CHARSET;
+    case forms::FontLanguage::Any:
+      break;
+  }
+  return DEFAULT_CHARSET;
+}
+
 UniqueFont MakeFont(const forms::FontSpec& font, int dpiY) {
   LOGFONTW logFont{};
   logFont.lfHeight = -static_cast<LONG>(
       std::lround(static_cast<double>(font.Size) * static_cast<double>(dpiY) / 72.0));
   logFont.lfWeight = font.Bold ? FW_BOLD : FW_NORMAL;
   logFont.lfItalic = font.Italic ? TRUE : FALSE;
-  logFont.lfCharSet = static_cast<BYTE>(font.Charset);
+  logFont.lfCharSet = CharacterSet(font.Language);
   logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   logFont.lfQuality = ANTIALIASED_QUALITY;
@@ -121,11 +134,6 @@ void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
   FillWith(surface_.Dc(), rect, color);
 }
 
-void GdiCanvas::DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
-                         Color color) {
-  TextWith(surface_.Dc(), fonts_, font, text, x, y, color);
-}
-
 void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
   // This backend's canvases only ever get this backend's images.
   const auto& text = static_cast<const GdiTextImage&>(image);
@@ -192,7 +200,7 @@ Color Surface::Pixel(int x, int y) const {
   return static_cast<Color>(red | (green << 8) | (blue << 16));
 }
 
-void PaintThrough(Surface& buffer, FontCache& fonts, HDC target, const forms::PixelRect& area,
+void PaintThrough(Surface& buffer, HDC target, const forms::PixelRect& area,
                   const PaintRoutine& paint) {
   if (area.IsEmpty() || !buffer.Reserve(area.Width(), area.Height())) return;
   HDC dc = buffer.Dc();
@@ -200,7 +208,7 @@ void PaintThrough(Surface& buffer, FontCache& fonts, HDC target, const forms::Pi
   SetViewportOrgEx(dc, -area.Left, -area.Top, nullptr);
   SelectClipRgn(dc, nullptr);
   IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);
-  GdiCanvas canvas(buffer, fonts, area);
+  GdiCanvas canvas(buffer, area);
   paint(canvas, area);
   SelectClipRgn(dc, nullptr);
   SetViewportOrgEx(dc, 0, 0, nullptr);

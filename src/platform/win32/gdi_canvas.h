@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/backend.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/window_system.h"
 
 namespace velloway::win32 {
 
@@ -113,16 +113,12 @@ class GdiTextImage final : public forms::TextImage {
 // (target pixels): text images are copied into its pixels directly.
 class GdiCanvas final : public forms::Canvas {
  public:
-  GdiCanvas(Surface& surface, FontCache& fonts, const forms::PixelRect& area)
-      : surface_(surface), fonts_(fonts), area_(area) {}
+  GdiCanvas(Surface& surface, const forms::PixelRect& area) : surface_(surface), area_(area) {}
   void FillRect(const forms::PixelRect& rect, Color color) override;
-  void DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
-                Color color) override;
   void DrawImage(const forms::TextImage& image, int x, int y) override;
 
  private:
   Surface& surface_;
-  FontCache& fonts_;
   forms::PixelRect area_;
 };
 
@@ -130,7 +126,7 @@ using PaintRoutine = std::function<void(forms::Canvas&, const forms::PixelRect&)
 
 // Paints `area` (target pixels) into the buffer with paint, clipped to the area, then copies
 // just that area to target at the same place. The buffer only needs the area's size.
-void PaintThrough(Surface& buffer, FontCache& fonts, HDC target, const forms::PixelRect& area,
+void PaintThrough(Surface& buffer, HDC target, const forms::PixelRect& area,
                   const PaintRoutine& paint);
 
 }  // namespace velloway::win32

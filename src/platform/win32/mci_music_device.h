@@ -3,7 +3,7 @@
 // command strings.
 #include <string_view>
 
-#include "platform/backend.h"
+#include "platform/music_device.h"
 #include "platform/win32/system_calls.h"
 
 namespace velloway::win32 {

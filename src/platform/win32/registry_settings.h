@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/backend.h"
+#include "platform/environment.h"
 
 namespace velloway::win32 {
 

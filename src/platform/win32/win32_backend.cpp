@@ -111,8 +111,8 @@ class MutexLock final : public forms::RunningCopyLock {
 }  // namespace
 
 // Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
-// (or DoEvents) and never inside another handler. Each tick is due at a fixed time counted from
-// Run: start + n x interval on the performance counter. The system timer only serves as a
+// (or RunWaitingEvents) and never inside another handler. Each tick is due at a fixed time counted
+// from Run: start + n x interval on the performance counter. The system timer only serves as a
 // one-shot alarm set afresh for the next due time, so its coarse granularity (a 100 ms timer
 // fires every ~109 ms with a 15.6 ms clock) makes single ticks a little late but never adds up:
 // N ticks take N intervals, which a roll timed to music relies on.
@@ -235,8 +235,7 @@ forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::st
 std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::FontSpec& font,
                                                                 std::string_view text,
                                                                 forms::TextImageSpan span,
-                                                                Color color,
-                                                                Color background) {
+                                                                Color color, Color background) {
   return GdiTextImage::Draw(fonts_, font, text, span, color, background);
 }
 
@@ -267,7 +266,7 @@ forms::ScreenMetrics Win32Backend::ReadScreen() {
   return metrics;
 }
 
-std::string Win32Backend::AppPath() {
+std::string Win32Backend::ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD size = static_cast<DWORD>(path.size());
@@ -343,9 +342,9 @@ bool Win32Backend::HandleDialogKeys(MSG& message) {
   return root != nullptr && dialogWindows_.contains(root) && IsDialogMessageW(root, &message);
 }
 
-void Win32Backend::DoEvents() {
+void Win32Backend::RunWaitingEvents() {
   // A timer whose handler outlasts its interval is due again at once: a second tick of the same
-  // timer waits for the next call, so DoEvents always returns.
+  // timer waits for the next call, so RunWaitingEvents always returns.
   std::vector<UINT_PTR> ticked;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
@@ -473,7 +472,7 @@ void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
     events.OnPaint(canvas, area);
   };
   for (const RECT& r : rectangles) {
-    PaintThrough(backBuffer_, fonts_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
+    PaintThrough(backBuffer_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
   }
 }
 

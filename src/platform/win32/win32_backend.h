@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/desktop.h"
 #include "platform/win32/gdi_canvas.h"
 #include "platform/win32/mci_music_device.h"
 #include "platform/win32/registry_settings.h"
@@ -25,7 +26,7 @@ namespace velloway::win32 {
 class Win32FrameDriver;
 class Win32Timer;
 
-class Win32Backend final : public forms::Backend {
+class Win32Backend final : public forms::Backend, public forms::Desktop {
  public:
   explicit Win32Backend(HINSTANCE instance = GetModuleHandleW(nullptr));
   // A backend whose intentions come down to calls of this table instead of the system's.
@@ -46,7 +47,8 @@ class Win32Backend final : public forms::Backend {
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
   forms::ScreenMetrics Screen() override;
-  std::string AppPath() override;
+  // The scripts lie beside the program.
+  std::string ScriptFolder() override { return ProgramFolder(); }
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   forms::MusicDevice& Music() override { return music_; }
@@ -54,12 +56,13 @@ class Win32Backend final : public forms::Backend {
   // The system's code page, as a program without Unicode support reads text.
   unsigned ScriptCodePage() override;
   std::optional<forms::PixelPoint> PointerPosition() override;
+  std::string ProgramFolder() override;
   bool HostExists(forms::WindowId host) override;
   void ActivateOwnerOf(forms::WindowId host) override;
   bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // A mutex in the user's session: of two starts at the same moment, the second waits.
   std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
-  void DoEvents() override;
+  void RunWaitingEvents() override;
   [[noreturn]] void End() override;
 
   // Runs the message loop until the last window is gone and returns the quit code. Returns at

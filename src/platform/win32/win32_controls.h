@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/backend.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/window_system.h"
 
 namespace velloway::win32 {
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/backend.h"
+#include "platform/clock.h"
 #include "platform/win32/win32_handles.h"
 
 namespace velloway::win32 {

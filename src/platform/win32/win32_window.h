@@ -4,9 +4,9 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/backend.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/window_system.h"
 
 namespace velloway::win32 {
 

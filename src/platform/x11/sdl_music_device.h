@@ -1,7 +1,7 @@
 #pragma once
 // The music device on SDL_mixer: WAV, MP3, OGG and FLAC, and MIDI where a sound font is
 // installed. The audio device is open only while a file is.
-#include "platform/backend.h"
+#include "platform/music_device.h"
 
 #include <SDL2/SDL_mixer.h>
 

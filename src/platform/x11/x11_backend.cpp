@@ -6,11 +6,9 @@
 #include "script/normalise.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +18,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 namespace velloway::x11 {
@@ -29,8 +26,6 @@ namespace {
 // The ordinary window of StageKind::OwnWindow, before the user sizes it.
 constexpr unsigned kOwnWindowWidth = 960;
 constexpr unsigned kOwnWindowHeight = 540;
-// As on Windows: a start that holds the running-copy lock longer is stuck.
-constexpr auto kRunningCopyLockWait = std::chrono::seconds(10);
 
 // Written by the signal handler, read by the event loop: the one way a signal reaches it.
 int signalPipe[2] = {-1, -1};
@@ -70,17 +65,6 @@ std::optional<::Window> HostFromEnvironment() {
   return static_cast<::Window>(*id);
 }
 
-class FileLock final : public forms::RunningCopyLock {
- public:
-  explicit FileLock(int fd) : fd_(fd) {}
-  ~FileLock() override { close(fd_); }  // closing lets the lock go
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_;
-};
-
 // The primary output's mode: its pixel clock over the pixels of a whole frame.
 std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
   XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
@@ -113,7 +97,7 @@ std::string DisplayName() {
 
 }  // namespace
 
-// Ticks from the event loop (or DoEvents), never inside another handler, on a TickSchedule.
+// Ticks from the event loop (or RunWaitingEvents), never inside another handler, on a TickSchedule.
 class X11Timer final : public forms::TimerDriver {
  public:
   X11Timer(X11Backend& backend, std::function<void()> onTick)
@@ -371,86 +355,6 @@ std::optional<forms::PixelPoint> X11Backend::PointerPosition() {
   return forms::PixelPoint{x - origin.X, y - origin.Y};
 }
 
-bool X11Backend::HostExists(forms::WindowId host) {
-  const auto window = static_cast<::Window>(host);
-  XWindowAttributes attributes{};
-  return window != root_ && XGetWindowAttributes(display_, window, &attributes) != 0;
-}
-
-void X11Backend::ActivateOwnerOf(forms::WindowId host) {
-  // The host's top-level window, then the window it is transient for.
-  auto window = static_cast<::Window>(host);
-  for (;;) {
-    ::Window root = 0;
-    ::Window parent = 0;
-    ::Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return;
-    if (children != nullptr) XFree(children);
-    if (parent == root || parent == 0) break;
-    window = parent;
-  }
-  ::Window owner = 0;
-  if (!XGetTransientForHint(display_, window, &owner) || owner == 0) return;
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = owner;
-  event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = 2;  // from a pager-like request: honoured at once
-  XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  XFlush(display_);
-}
-
-bool X11Backend::FindRunningCopy(std::span<const std::string_view> captions) {
-  // The top-level windows and, below a window manager, the windows inside its frames.
-  const auto named = [&](::Window window) {
-    char* name = nullptr;
-    if (!XFetchName(display_, window, &name) || name == nullptr) return false;
-    const std::string_view text(name);
-    const bool found = std::find(captions.begin(), captions.end(), text) != captions.end();
-    XFree(name);
-    return found;
-  };
-  const auto children = [&](::Window window) {
-    ::Window root = 0;
-    ::Window parent = 0;
-    ::Window* list = nullptr;
-    unsigned count = 0;
-    std::vector<::Window> found;
-    if (XQueryTree(display_, window, &root, &parent, &list, &count) && list != nullptr) {
-      found.assign(list, list + count);
-      XFree(list);
-    }
-    return found;
-  };
-  for (const ::Window top : children(root_)) {
-    if (named(top)) return true;
-    for (const ::Window inner : children(top)) {
-      if (named(inner)) return true;
-    }
-  }
-  return false;
-}
-
-std::unique_ptr<forms::RunningCopyLock> X11Backend::ClaimRunningCopyLock() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
-  const std::string path =
-      folder + "/velloway-" + std::to_string(getuid()) + "-display" + DisplayName() + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  const auto deadline = std::chrono::steady_clock::now() + kRunningCopyLockWait;
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      close(fd);
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return std::make_unique<FileLock>(fd);
-}
-
 Cursor X11Backend::BlankCursor() {
   if (blankCursor_ == 0) {
     const char empty = 0;
@@ -582,7 +486,7 @@ int X11Backend::MillisecondsToNextWake() const {
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
 
-void X11Backend::DoEvents() {
+void X11Backend::RunWaitingEvents() {
   if (EndSignalled()) End();
   HandlePendingEvents();
   RunDueTimers();

@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "programs/linux/launch_options.h"
 #include "platform/x11/sdl_music_device.h"
 #include "platform/x11/xft_text.h"
+#include "programs/linux/launch_options.h"
 
 namespace velloway::x11 {
 
@@ -41,8 +41,8 @@ struct BackendSetup {
   // The host of StageKind::GivenWindow, or of StageKind::Root (XSCREENSAVER_WINDOW, or the
   // root window when 0).
   ::Window Host = 0;
-  // The folder of the script: the program's directory to the windows, where relative music
-  // names are looked up.
+  // The folder of the script: the script folder to the windows, where relative music names are
+  // looked up.
   std::string ScriptDirectory;
   unsigned CodePage = 1252;
 };
@@ -69,20 +69,14 @@ class X11Backend final : public forms::Backend {
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
   forms::ScreenMetrics Screen() override;
-  std::string AppPath() override { return scriptDirectory_; }
+  std::string ScriptFolder() override { return scriptDirectory_; }
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
   forms::SettingsStore& Settings() override { return settings_; }
   forms::MusicDevice& Music() override { return music_; }
   forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Posix; }
   unsigned ScriptCodePage() override { return codePage_; }
   std::optional<forms::PixelPoint> PointerPosition() override;
-  bool HostExists(forms::WindowId host) override;
-  void ActivateOwnerOf(forms::WindowId host) override;
-  bool FindRunningCopy(std::span<const std::string_view> captions) override;
-  // A lock file of the user's on this display: of two starts at the same moment, the second
-  // waits.
-  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
-  void DoEvents() override;
+  void RunWaitingEvents() override;
   // Stops the music and exits.
   [[noreturn]] void End() override;
 

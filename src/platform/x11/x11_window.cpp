@@ -46,24 +46,13 @@ class ScopedColor {
 
 class XftCanvas final : public forms::Canvas {
  public:
-  // width: the drawable's, in pixels.
-  XftCanvas(Display* display, XftDraw* draw, XftFonts& fonts, int width)
-      : display_(display), draw_(draw), fonts_(fonts), width_(width) {}
+  XftCanvas(Display* display, XftDraw* draw) : display_(display), draw_(draw) {}
   void FillRect(const forms::PixelRect& rect, velloway::Color color) override {
     if (rect.IsEmpty()) return;
     const ScopedColor fill = Color(color);
     if (fill.Get() == nullptr) return;
     XftDrawRect(draw_, fill.Get(), rect.Left, rect.Top, static_cast<unsigned>(rect.Width()),
                 static_cast<unsigned>(rect.Height()));
-  }
-  void DrawText(const forms::FontSpec& font, std::string_view text, int x, int y,
-                velloway::Color color) override {
-    if (text.empty()) return;
-    const ScopedColor ink = Color(color);
-    // The columns of the line that fall on the drawable.
-    const int skip = std::max(0, -x);
-    const forms::TextImageSpan span{skip, width_ - (x + skip)};
-    if (ink.Get() != nullptr) fonts_.Draw(draw_, *ink.Get(), font, text, span, x + skip, y);
   }
   void DrawImage(const forms::TextImage& image, int x, int y) override {
     // This backend's canvases only ever get this backend's images.
@@ -77,8 +66,6 @@ class XftCanvas final : public forms::Canvas {
 
   Display* display_;
   XftDraw* draw_;
-  XftFonts& fonts_;
-  int width_;
 };
 
 // Overlapping or touching areas become one: each part of the window is painted once.
@@ -271,7 +258,7 @@ void X11Window::ResizeBuffer(int width, int height) {
 
 void X11Window::PaintInvalidated() {
   if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
-  XftCanvas canvas(display_, draw_, backend_.Fonts(), width_);
+  XftCanvas canvas(display_, draw_);
   for (const forms::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
     XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
                     static_cast<unsigned short>(area.Width()),

@@ -1,6 +1,6 @@
 #pragma once
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
-#include "platform/backend.h"
+#include "platform/window_system.h"
 
 #include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>

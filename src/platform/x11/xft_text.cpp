@@ -112,7 +112,7 @@ class XftFonts::FaceSet {
                        std::round(static_cast<double>(font.Size) * dpiY / 72.0));
     FcPatternAddInteger(pattern, FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    if (font.Charset == forms::kShiftJisCharset) {
+    if (font.Language == forms::FontLanguage::Japanese) {
       FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
     }
     FcPatternAddBool(pattern, FC_ANTIALIAS, FcTrue);

@@ -4,7 +4,7 @@
 // character a face lacks drawn in the first face fontconfig ranks after it that has it, as
 // Windows links fonts: Japanese text shows whatever face a line names.
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
-#include "platform/backend.h"
+#include "platform/text.h"
 
 #include <X11/Xft/Xft.h>
 

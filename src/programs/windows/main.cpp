@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/wide_text.h"
-#include "programs/windows/command_line.h"
 #include "platform/win32/win32_backend.h"
+#include "programs/windows/command_line.h"
 #include "startup/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -15,6 +15,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   velloway::ProgramWindows windows;
   const std::string arguments =
       velloway::platform::WideToUtf8(velloway::win32::ArgumentText(GetCommandLineW()));
-  velloway::RunProgram(backend, arguments, windows);
+  velloway::RunProgram(backend, backend, arguments, windows);
   return backend.RunMessageLoop();
 }

@@ -188,7 +188,8 @@ bool ShowHostedPreview(velloway::win32::Win32Backend& backend, HINSTANCE instanc
   MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&client), 2);
   Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + Rect(client));
 
-  velloway::ShowPreview(backend, hosted.windows, reinterpret_cast<velloway::forms::WindowId>(host));
+  velloway::ShowPreview(backend, backend, hosted.windows,
+                        reinterpret_cast<velloway::forms::WindowId>(host));
   const std::wstring caption = velloway::platform::Utf8ToWide(velloway::identity::kPreviewCaption);
   hosted.preview = FindWindowExW(host, nullptr, nullptr, caption.c_str());
   if (!hosted.windows.Preview || hosted.preview == nullptr) {

@@ -18,7 +18,7 @@ using forms::PixelRect;
 // ---- Text metrics ----
 
 FontSpec Font(const char* name, float size, bool bold = false) {
-  return FontSpec{name, size, bold, false, forms::kDefaultCharset};
+  return FontSpec{name, size, bold, false, forms::FontLanguage::Any};
 }
 
 TEST(MeasureTextTest, GrowsWithTheFontSize) {
@@ -80,7 +80,7 @@ class GdiPaintTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(target_.Reserve(200, 100)); }
   void Paint(const PixelRect& area, const PaintRoutine& routine) {
-    PaintThrough(buffer_, fonts_, target_.Dc(), area, routine);
+    PaintThrough(buffer_, target_.Dc(), area, routine);
   }
 
   FontCache fonts_{96};
@@ -102,25 +102,27 @@ TEST_F(GdiPaintTest, PaintsOnlyTheAreaWithABufferOfItsSize) {
         [](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
   Surface small;
   const PixelRect area{50, 20, 90, 45};
-  PaintThrough(small, fonts_, target_.Dc(), area,
-               [&](forms::Canvas& canvas, const PixelRect& painted) {
-                 EXPECT_EQ(painted, area);
-                 canvas.FillRect({0, 0, 200, 100}, kOrange);  // clipped to the area
-               });
+  PaintThrough(small, target_.Dc(), area, [&](forms::Canvas& canvas, const PixelRect& painted) {
+    EXPECT_EQ(painted, area);
+    canvas.FillRect({0, 0, 200, 100}, kOrange);  // clipped to the area
+  });
   EXPECT_EQ(small.Width(), area.Width());
   EXPECT_EQ(small.Height(), area.Height());
   EXPECT_EQ(CountInked(target_, {0, 0, 200, 100}, kNavy), area.Width() * area.Height());
   EXPECT_EQ(CountInked(target_, area, kOrange), 0);
 }
 
-TEST_F(GdiPaintTest, TextLiesInsideItsMeasuredBoxAndIsClipped) {
+TEST_F(GdiPaintTest, TextImageLiesInsideItsMeasuredBoxAndIsClipped) {
   const FontSpec font = Font("Arial", 14);
   const forms::TextExtent extent = fonts_.Measure(font, "Velloway");
   const int x = 20;
   const int y = 30;
+  const std::unique_ptr<GdiTextImage> image =
+      GdiTextImage::Draw(fonts_, font, "Velloway", {0, extent.Width}, kOrange, kNavy);
+  ASSERT_TRUE(image);
   Paint({0, 0, 200, 100}, [&](forms::Canvas& canvas, const PixelRect& area) {
     canvas.FillRect(area, kNavy);
-    canvas.DrawText(font, "Velloway", x, y, kOrange);
+    canvas.DrawImage(*image, x, y);
   });
   const PixelRect box{x - 2, y, x + extent.Width + 2, y + extent.Height};
   EXPECT_GT(CountInked(target_, box, kNavy), 50);
@@ -150,19 +152,23 @@ TEST_F(GdiPaintTest, RepeatedPaintingReleasesEveryGdiObject) {
   for (int i = 0; i < kPaints; ++i) {
     if (i % 5000 == 0) fonts = std::make_unique<FontCache>(96);  // its fonts go with it
     Surface buffer;                                              // a DC and a bitmap each time
-    PaintThrough(buffer, *fonts, target_.Dc(), {0, 0, 40 + i % 7, 20},
+    const auto image = GdiTextImage::Draw(*fonts, Font("Arial", static_cast<float>(8 + i % 4)), "R",
+                                          {0, 10}, kOrange, kNavy);
+    PaintThrough(buffer, target_.Dc(), {0, 0, 40 + i % 7, 20},
                  [&](forms::Canvas& canvas, const PixelRect& area) {
                    canvas.FillRect(area, kNavy);
-                   canvas.DrawText(Font("Arial", static_cast<float>(8 + i % 4)), "R", 0, 0,
-                                   kOrange);
+                   if (image) canvas.DrawImage(*image, 0, 0);
                  });
   }
   Surface last;
   ASSERT_TRUE(last.Reserve(200, 100));
-  PaintThrough(last, *fonts, target_.Dc(), {0, 0, 200, 100},
+  const auto image =
+      GdiTextImage::Draw(*fonts, Font("Arial", 14), "Still here", {0, 100}, kOrange, kNavy);
+  ASSERT_TRUE(image);
+  PaintThrough(last, target_.Dc(), {0, 0, 200, 100},
                [&](forms::Canvas& canvas, const PixelRect& area) {
                  canvas.FillRect(area, kNavy);
-                 canvas.DrawText(Font("Arial", 14), "Still here", 10, 10, kOrange);
+                 canvas.DrawImage(*image, 10, 10);
                });
   EXPECT_GT(CountInked(target_, {0, 0, 200, 100}, kNavy), 50);
 }

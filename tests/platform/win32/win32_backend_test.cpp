@@ -14,11 +14,11 @@ namespace {
 
 using platform::Utf8ToWide;
 
-TEST(BackendTest, AppPathIsTheProgramsDirectory) {
+TEST(BackendTest, ProgramFolderIsTheProgramsDirectory) {
   Win32Backend backend;
   wchar_t module[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, module, MAX_PATH);
-  const std::string path = backend.AppPath();
+  const std::string path = backend.ProgramFolder();
   ASSERT_FALSE(path.empty());
   EXPECT_NE(path.back(), '\\');
   EXPECT_EQ(Utf8ToWide(path) + L"\\" + std::wstring(wcsrchr(module, L'\\') + 1),

@@ -22,11 +22,11 @@ TEST_F(WindowTest, TimersTickThroughTheMessageLoopUntilStopped) {
   timer->Run(0);
   const int stopped = ticks;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  backend_.DoEvents();
+  backend_.RunWaitingEvents();
   EXPECT_EQ(ticks, stopped);
 }
 
-TEST_F(WindowTest, DoEventsReturnsWhenATickOutlastsItsInterval) {
+TEST_F(WindowTest, RunWaitingEventsReturnsWhenATickOutlastsItsInterval) {
   int ticks = 0;
   const auto timer = backend_.CreateTimer([&] {
     ++ticks;
@@ -34,7 +34,7 @@ TEST_F(WindowTest, DoEventsReturnsWhenATickOutlastsItsInterval) {
   });
   timer->Run(10);
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  backend_.DoEvents();
+  backend_.RunWaitingEvents();
   if (ticks == 0) GTEST_SKIP() << "no timer window here";
   EXPECT_EQ(ticks, 1);
 }
@@ -115,7 +115,7 @@ TEST_F(WindowTest, ATimerMayDestroyItselfInItsTick) {
   timer->Run(10);
   if (!PumpUntil([&] { return ticks > 0; })) GTEST_SKIP() << "no timer window here";
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  backend_.DoEvents();
+  backend_.RunWaitingEvents();
   EXPECT_EQ(ticks, 1);
 }
 

@@ -98,7 +98,7 @@ TEST_F(WindowTest, EveryKeyGoingDownReachesTheEventsAndNoneGoesOnToTheSystem) {
     EXPECT_EQ(events_.keysDown, ++sent) << k.what;
   }
   // Alt+F4 handed on to the system would have closed the window.
-  backend_.DoEvents();
+  backend_.RunWaitingEvents();
   EXPECT_EQ(events_.destroyed, 0);
   EXPECT_TRUE(IsWindow(Hwnd(*window)));
 }
@@ -127,7 +127,7 @@ TEST_F(WindowTest, PaintsJustTheInvalidatedRectangles) {
   window->Show();
   ASSERT_TRUE(PumpUntil([&] { return !events_.painted.empty(); }));
   UpdateWindow(Hwnd(*window));
-  backend_.DoEvents();
+  backend_.RunWaitingEvents();
   events_.painted.clear();
   window->Invalidate({10, 10, 30, 20});
   window->Invalidate({200, 150, 260, 190});

@@ -65,7 +65,7 @@ class WindowTest : public ::testing::Test {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
       if (std::chrono::steady_clock::now() > end) return false;
-      backend_.DoEvents();
+      backend_.RunWaitingEvents();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;

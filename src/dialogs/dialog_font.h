@@ -1,0 +1,11 @@
+#pragma once
+#include "platform/text.h"
+
+namespace velloway {
+
+// The font of a dialog's control whose design asks for no other.
+inline forms::FontSpec DialogFont() {
+  return {"MS Sans Serif", 8.25f, false, false, forms::FontLanguage::Any};
+}
+
+}  // namespace velloway

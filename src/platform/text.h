@@ -1,0 +1,63 @@
+#pragma once
+// Text as the backends set it: fonts, the size of a line, and lines drawn once into images.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/color.h"
+
+namespace velloway::forms {
+
+// What a font's text needs of it beyond its face: Japanese text wants a face with Japanese
+// glyphs; Western text the face's Western character set; Any leaves the face to choose.
+enum class FontLanguage { Any, Western, Japanese };
+
+struct FontSpec {
+  std::string Name;
+  float Size = 0;  // points
+  bool Bold = false;
+  bool Italic = false;
+  FontLanguage Language = FontLanguage::Any;
+  bool operator==(const FontSpec&) const = default;
+};
+
+// For the backends' font caches.
+struct FontSpecHash {
+  std::size_t operator()(const FontSpec& font) const;
+};
+
+// A rendered single line of text, in pixels.
+struct TextExtent {
+  int Width = 0;
+  int Height = 0;
+};
+
+// One line of text drawn once, in its font and colour over a background colour, kept to be
+// painted again wherever it is shown: moving a line costs no text layout.
+class TextImage {
+ public:
+  virtual ~TextImage() = default;
+};
+
+// Which part of a line's text a TextImage holds: the text's pixel columns from Skip on, Width
+// of them (a line may be far wider than the screen), and all of its height.
+struct TextImageSpan {
+  int Skip = 0;
+  int Width = 0;
+  bool operator==(const TextImageSpan&) const = default;
+};
+
+// Measures lines of text and draws them into images.
+class Typesetter {
+ public:
+  virtual ~Typesetter() = default;
+  virtual TextExtent MeasureText(const FontSpec& font, std::string_view text) = 0;
+  // Draws the span of one line of text in color over background, once; Canvas::DrawImage paints
+  // it. Null when the image cannot be made.
+  virtual std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
+                                                     TextImageSpan span, Color color,
+                                                     Color background) = 0;
+};
+
+}  // namespace velloway::forms
