@@ -83,7 +83,7 @@ class TimedBackend final : public Backend {
     return inner_.CreateTextImage(font, text, span, color, background);
   }
   velloway::forms::ScreenMetrics Screen() override { return inner_.Screen(); }
-  std::string AppPath() override { return inner_.AppPath(); }
+  std::string ScriptFolder() override { return inner_.ScriptFolder(); }
   std::vector<std::string> ListFiles(std::string_view directory,
                                      std::string_view pattern) override {
     return inner_.ListFiles(directory, pattern);
@@ -95,15 +95,7 @@ class TimedBackend final : public Backend {
   std::optional<velloway::forms::PixelPoint> PointerPosition() override {
     return inner_.PointerPosition();
   }
-  bool HostExists(velloway::forms::WindowId host) override { return inner_.HostExists(host); }
-  void ActivateOwnerOf(velloway::forms::WindowId host) override { inner_.ActivateOwnerOf(host); }
-  bool FindRunningCopy(std::span<const std::string_view> captions) override {
-    return inner_.FindRunningCopy(captions);
-  }
-  std::unique_ptr<velloway::forms::RunningCopyLock> ClaimRunningCopyLock() override {
-    return inner_.ClaimRunningCopyLock();
-  }
-  void DoEvents() override { inner_.DoEvents(); }
+  void RunWaitingEvents() override { inner_.RunWaitingEvents(); }
   [[noreturn]] void End() override { inner_.End(); }
 
  private:
@@ -135,7 +127,8 @@ int main(int argc, char** argv) {
   }
   velloway::win32::Win32Backend windows;
   TimedBackend backend(windows, timings, !smooth);
-  velloway::SaverWindow saver(backend, velloway::ReadChosenScript(backend), {smooth, false});
+  const velloway::forms::Application app(backend, backend.Settings());
+  velloway::SaverWindow saver(backend, velloway::ReadChosenScript(app, backend), {smooth, false});
   saver.Show();
   timings.window = reinterpret_cast<HWND>(saver.Id());
   windows.RunMessageLoop();
