@@ -181,22 +181,22 @@ LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
   return LoadScriptBytes(std::move(bytes), legacyCodePage);
 }
 
-LoadedScript LoadChosenScript(std::string_view programDir, std::string_view fileName,
+LoadedScript LoadChosenScript(std::string_view scriptFolder, std::string_view fileName,
                               unsigned legacyCodePage) {
-  const std::string path = ProgramFilePath(programDir, fileName);
+  const std::string path = ScriptFilePath(scriptFolder, fileName);
   if (fileName.empty()) return FailedScript(path, "No script chosen");
   return LoadScriptFile(path, legacyCodePage);
 }
 
-std::string ProgramFilePath(std::string_view programDir, std::string_view fileName) {
+std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName) {
 #ifdef _WIN32
   constexpr char kSeparator = '\\';
 #else
   constexpr char kSeparator = '/';
 #endif
   std::string path;
-  path.reserve(programDir.size() + 1 + fileName.size());
-  path.append(programDir).push_back(kSeparator);
+  path.reserve(scriptFolder.size() + 1 + fileName.size());
+  path.append(scriptFolder).push_back(kSeparator);
   path.append(fileName);
   return path;
 }

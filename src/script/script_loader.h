@@ -29,12 +29,12 @@ LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage);
 LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage);
 
 // The script chosen in the settings: fileName (the stored setting, "Default.vws" when absent) in
-// the program's directory. An empty name is a Failure, like a missing file.
-LoadedScript LoadChosenScript(std::string_view programDir, std::string_view fileName,
+// the script folder. An empty name is a Failure, like a missing file.
+LoadedScript LoadChosenScript(std::string_view scriptFolder, std::string_view fileName,
                               unsigned legacyCodePage);
 
-// The program's directory, one separator and the name, joined as they stand. The separator is the
+// The script folder, one separator and the name, joined as they stand. The separator is the
 // backslash on Windows and the slash elsewhere.
-std::string ProgramFilePath(std::string_view programDir, std::string_view fileName);
+std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName);
 
 }  // namespace velloway

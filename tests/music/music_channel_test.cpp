@@ -123,7 +123,7 @@ TEST_F(MusicTest, SwitchesMatchInAnyLetterCase) {
   }
 }
 
-TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheProgramDirectory) {
+TEST_F(MusicTest, FullPathsOpenUnchangedOthersJoinTheScriptFolder) {
   const struct {
     const char* file;
     const char* path;  // empty: a network location, which is not opened at all

@@ -11,13 +11,13 @@
 
 namespace velloway::testing {
 
-// The saver window on the headless backend, with its scripts in a temporary program directory.
+// The saver window on the headless backend, with its scripts in a temporary script folder.
 class SaverTest : public ::testing::Test {
  protected:
   SaverTest() { Restart(); }
 
   headless::HeadlessBackend& backend() { return *backend_; }
-  // A new machine state: a fresh backend, no saver running, the same program directory.
+  // A new machine state: a fresh backend, no saver running, the same script folder.
   void Restart() {
     saver_.reset();
     backend_ = std::make_unique<headless::HeadlessBackend>();

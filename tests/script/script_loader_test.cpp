@@ -233,7 +233,7 @@ class ScriptFileTest : public ::testing::Test {
   testing::TempDir dir_;
 };
 
-TEST_F(ScriptFileTest, ReadsTheChosenFileFromTheProgramDirectory) {
+TEST_F(ScriptFileTest, ReadsTheChosenFileFromTheScriptFolder) {
   Write("Night.vws", "HEADER\t10\t2\tMID\t000080\r\nTEXT\tArial\t1\tGood night\tFFFFFF\t1");
   const LoadedScript script = LoadChosenScript(Dir(), "Night.vws", 1252);
   EXPECT_FALSE(script.Failure.has_value());
@@ -276,7 +276,7 @@ TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
     const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252);
     ASSERT_TRUE(script.Failure.has_value()) << c.name;
     EXPECT_EQ(script.Failure->Reason, c.reason);
-    EXPECT_EQ(script.Failure->Path, ProgramFilePath(Dir(), c.name));
+    EXPECT_EQ(script.Failure->Path, ScriptFilePath(Dir(), c.name));
     EXPECT_EQ(script.RecordCount(), 0);
     ExpectDefaultHeader(script.Header);
   }
@@ -287,14 +287,14 @@ TEST(ScriptSizeLimit, ReadsExactly256MbAndRefusesOneByteMore) {
   EXPECT_TRUE(IsTooLargeForAScript(kMaxScriptBytes + 1));
 }
 
-TEST(ProgramFilePath, JoinsWithOneSeparatorAsTheyStand) {
+TEST(ScriptFilePath, JoinsWithOneSeparatorAsTheyStand) {
 #ifdef _WIN32
-  EXPECT_EQ(ProgramFilePath("C:\\Programs\\Velloway", "Night.vws"),
+  EXPECT_EQ(ScriptFilePath("C:\\Programs\\Velloway", "Night.vws"),
             "C:\\Programs\\Velloway\\Night.vws");
-  EXPECT_EQ(ProgramFilePath("C:\\", "a.vws"), "C:\\\\a.vws");
+  EXPECT_EQ(ScriptFilePath("C:\\", "a.vws"), "C:\\\\a.vws");
 #else
-  EXPECT_EQ(ProgramFilePath("/opt/velloway", "Night.vws"), "/opt/velloway/Night.vws");
-  EXPECT_EQ(ProgramFilePath("/", "a.vws"), "//a.vws");
+  EXPECT_EQ(ScriptFilePath("/opt/velloway", "Night.vws"), "/opt/velloway/Night.vws");
+  EXPECT_EQ(ScriptFilePath("/", "a.vws"), "//a.vws");
 #endif
 }
 

@@ -8,7 +8,7 @@ namespace velloway::check {
 
 // What this machine can tell the checks: installed fonts (through fontconfig on Linux) and music
 // files, named as the saver of this machine reads them.
-CheckEnvironment MachineEnvironment(std::string programDirectory);
+CheckEnvironment MachineEnvironment(std::string scriptFolder);
 
 // How the timeline measures lines without --line-height: the real fonts on Windows, the
 // headless backend's metrics elsewhere (an unset function).

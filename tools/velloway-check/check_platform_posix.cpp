@@ -5,9 +5,9 @@
 
 namespace velloway::check {
 
-CheckEnvironment MachineEnvironment(std::string programDirectory) {
+CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   CheckEnvironment environment;
-  environment.ProgramDirectory = std::move(programDirectory);
+  environment.ScriptFolder = std::move(scriptFolder);
   // As the Linux program reads them.
   environment.FileNames = forms::ScriptFileNames::Posix;
   environment.FindFont = [](std::string_view face) {

@@ -30,9 +30,9 @@ bool FontInstalled(std::string_view face) {
 
 }  // namespace
 
-CheckEnvironment MachineEnvironment(std::string programDirectory) {
+CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   CheckEnvironment environment;
-  environment.ProgramDirectory = std::move(programDirectory);
+  environment.ScriptFolder = std::move(scriptFolder);
   environment.FindFont = [](std::string_view face) { return FontLookup{FontInstalled(face), {}}; };
   environment.MusicFileKind = [](std::string_view path) {
     return platform::CheckedFile(std::string(path)).Kind();

@@ -169,7 +169,7 @@ class Checker {
     }
     const std::string_view name = record.Param(2);
     const std::optional<std::string> named =
-        MusicFilePath(environment_.ProgramDirectory, name, environment_.FileNames);
+        MusicFilePath(environment_.ScriptFolder, name, environment_.FileNames);
     // A name the saver does not join to its folder (one holding ":\" on Linux) stands as it
     // is: a Windows drive, or another machine.
     const std::string_view path = named ? std::string_view(*named) : name;

@@ -20,7 +20,7 @@ struct FontLookup {
 // What the checks may ask of the machine the script will play on.
 struct CheckEnvironment {
   // The directory the saver would read the script from: relative music files lie there.
-  std::string ProgramDirectory;
+  std::string ScriptFolder;
   // How the saver of this machine reads the music names.
   forms::ScriptFileNames FileNames = forms::ScriptFileNames::Windows;
   // Whether a font face is installed and, if not, the face shown in its place; unset where that

@@ -89,7 +89,7 @@ TEST(CheckScript, HeaderProblems) {
 
 TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
   CheckEnvironment environment;
-  environment.ProgramDirectory = "C:\\Velloway";
+  environment.ScriptFolder = "C:\\Velloway";
   environment.FindFont = [](std::string_view face) {
     return FontLookup{face == "Arial", face == "Tahoma" ? "DejaVu Sans" : ""};
   };
@@ -118,7 +118,7 @@ TEST(CheckScript, AsksTheMachineForFontsAndMusic) {
 TEST(CheckScript, AsksTheMachineOnceForEachFaceAndMusicFile) {
   std::vector<std::string> asked;
   CheckEnvironment environment;
-  environment.ProgramDirectory = "C:\\Velloway";
+  environment.ScriptFolder = "C:\\Velloway";
   environment.FindFont = [&asked](std::string_view face) {
     asked.emplace_back(face);
     return FontLookup{face == "Arial", "DejaVu Sans"};
