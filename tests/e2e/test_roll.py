@@ -2,18 +2,21 @@
 colour, WAIT holds them, CLEAR empties the screen, the script starts again when it runs out, the
 roll keeps time; and what ends the saver (any key, Shift and F1 as well as letters, a click of any
 button on the background, a pointer jump, also at speed 0 and without a header) and what does not
-(a click or a drag that touches a line).
+(a click or a drag that touches a line); the shipped sample rolling on its background.
 
 Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_roll
-(skipped without VELLOWAY_SCR; ctest sets it)."""
+(skipped without VELLOWAY_SCR; ctest sets it).
+VELLOWAY_DOCS_IMAGES=<directory> also saves the sample's picture there as saver.png."""
 
 import collections
 import time
 import unittest
 
 from velloway_e2e.images import colour, colour_close
+from velloway_e2e.program import REPO
 from velloway_e2e.roll import (BACK, BLOCK, EDGE_TOLERANCE, INK_TOLERANCE, STEP_PX,
                                RollTestCase, text)
+from velloway_e2e.testcase import FILL_TOLERANCE, VellowayTestCase, save_docs_image
 
 TICK_SECONDS = {1: 0.5, 2: 0.2, 3: 0.1}
 
@@ -202,6 +205,34 @@ class DismissalTest(RollTestCase):
 
     def test_at_speed_0_or_without_a_header_a_pointer_move_ends_it(self):
         self.assert_a_pointer_move_ends_a_still_roll(self.RISING)
+
+class SampleRollTest(VellowayTestCase):
+    """The shipped sample, a few seconds in."""
+
+    # Small enough for several lines of the roll to show in the README's picture.
+    SCREEN = (960, 540)
+
+    def test_default_sample_rolls_on_its_background(self):
+        width, height = self.SCREEN
+        self.desktop.mousemove(width // 2, height // 2)
+        process = self.start_playing("Default.vws",
+                                     (REPO / "samples" / "Default.vws").read_bytes())
+        background = colour("05102A")
+        self.wait_shown(process, background)
+        first_seen, first = self.desktop.wait_ink(lambda bbox: bbox is not None, background, 48,
+                                                  timeout=10, what="the first line")
+        # Lines rise 5 px every 200 ms (speed 2): 10 s later the first is 250 px higher.
+        time.sleep(max(0.0, first_seen + 10 - time.monotonic()))
+        image = self.desktop.screenshot(self.artifact("saver.png"))
+        self.assertTrue(process.is_running(), "the saver ended by itself")
+        bbox = image.bbox_differing(background, 48)
+        self.assertIsNotNone(bbox, "no text on the screen")
+        self.assertLessEqual(bbox[1], first[1] - 200,
+                             f"text first seen at {first}, 10 s later at {bbox}: not risen")
+        matching, sampled = image.count_close(background, FILL_TOLERANCE, step=8)
+        self.assertGreater(matching / sampled, 0.8, "mostly background")
+        save_docs_image(image, "saver.png")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -17,8 +17,8 @@ from .display import Desktop, XephyrDesktop
 from .helper_programs import HostProgram, Record
 from .images import ColourLike, Image, colour
 from .processes import HarnessError, StartedProcess, wait_until
-from .program import (CONFIG_CAPTION, MAIN_CAPTION_RE, PREVIEW_HOST_ENV, SAVER_SWITCH, SCR_ENV,
-                      choose_script)
+from .program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION_RE, PREVIEW_HOST_ENV,
+                      SAVER_SWITCH, SCR_ENV, choose_script)
 from .sound import SoundCapture
 from .wine import ProgramDir, WineProcess, WinePrefix
 
@@ -210,6 +210,23 @@ class HostedTestCase(VellowayTestCase):
         host = HostProgram(self.prefix, self.host_program)
         self.addCleanup(host.close)
         return host
+
+    def open_dialog(self, host: HostProgram, *args: str) -> tuple:
+        """Starts the program and returns (process, dialog records) once the dialog shows; it is
+        closed after the test."""
+        process = self.start(*args)
+        try:
+            self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=self.WINDOW_TIMEOUT,
+                                     process=process)
+        except HarnessError as e:
+            self.desktop.screenshot(self.artifact("no-dialog.png"))
+            self.fail(str(e))
+        self.addCleanup(self.close_dialog, process)
+        return process, self.activated_dialog(host)
+
+    def close_dialog(self, process: WineProcess) -> None:
+        process.kill()
+        self.desktop.wait_no_window(CONFIG_CAPTION_RE, timeout=5)
 
     def activated_dialog(self, host: HostProgram) -> list[Record]:
         """The settings dialog's records once Wine has activated it, or as they are after 5 s.
