@@ -55,9 +55,11 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from velloway_e2e.display import Desktop  # noqa: E402
-from velloway_e2e.processes import (HarnessError, die_with_parent, proc_stat,  # noqa: E402
-                                    processes_with_env, stop_process)
-from velloway_e2e.program import SETTING_KEY  # noqa: E402
+from velloway_e2e.native import NativeProcess  # noqa: E402
+from velloway_e2e.processes import (HarnessError, proc_stat, processes_with_env,  # noqa: E402
+                                    wait_until)
+from velloway_e2e.program import (SAVER_SWITCH, SCRIPT_OPTION, SETTING_KEY,  # noqa: E402
+                                  SMOOTH_OPTION, SMOOTH_VALUE, choose_script)
 from velloway_e2e.wine import ProgramDir, WinePrefix, WineProcess  # noqa: E402
 from velloway_e2e.xlib import XConnection  # noqa: E402
 
@@ -117,11 +119,6 @@ def end_program(process: WineProcess, desktop: Desktop) -> None:
         process.kill()
 
 
-def choose_script(prefix: WinePrefix, name: str) -> None:
-    """Makes the saver play `name` from its directory."""
-    prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
-
-
 def centre_rgb(screen: XConnection, desktop: Desktop) -> int:
     """The colour at the centre of the screen as 0xRRGGBB."""
     x, y = desktop.width // 2, desktop.height // 2
@@ -131,18 +128,18 @@ def centre_rgb(screen: XConnection, desktop: Desktop) -> int:
 
 def wait_for_colour(screen: XConnection, desktop: Desktop, colour: int, present: bool,
                     timeout: float, process: WineProcess | None = None) -> float:
-    """Polls the centre pixel until it shows `colour` (or no longer does); returns the time."""
-    deadline = time.monotonic() + timeout
-    while True:
+    """Polls the centre pixel every millisecond until it shows `colour` (or no longer does);
+    returns the time of the capture that saw it."""
+    def probe() -> float | None:
         now = time.monotonic()
         if (centre_rgb(screen, desktop) == colour) == present:
             return now
-        if now > deadline:
-            raise BenchError(f"the screen centre did not {'become' if present else 'leave'} "
-                             f"#{colour:06X} within {timeout:.0f} s")
         if process is not None and not process.is_running():
-            raise BenchError(f"the program ended (status {process.returncode}) before painting")
-        time.sleep(0.001)
+            raise BenchError(f"the program ended before painting ({process.ending()})")
+        return None
+    return wait_until(probe, timeout, interval=0.001,
+                      what=f"the screen centre to {'become' if present else 'leave'} "
+                           f"#{colour:06X}")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -235,7 +232,7 @@ def run_startup(args) -> None:
           XConnection(desktop.display) as screen):
         choose_script(prefix, "startup.vws")
         programs = {
-            "velloway.scr /s": [r"C:\Velloway\velloway.scr", "/s"],
+            "velloway.scr /s": [r"C:\Velloway\velloway.scr", SAVER_SWITCH],
             "bare window": [r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"],
         }
         times: dict[str, list[float]] = {name: [] for name in programs}
@@ -291,23 +288,24 @@ def descendants(pid: int) -> set[int]:
     return found
 
 
-def native_shares(program: subprocess.Popen, desktop: Desktop) -> CpuShares:
+def native_shares(program: NativeProcess, desktop: Desktop) -> CpuShares:
     """A native X program with what it starts, and its X server."""
     return CpuShares(lambda: dict.fromkeys(descendants(program.pid), "program")
                      | {desktop.proc.pid: "xvfb"})
 
 
 @contextlib.contextmanager
-def native_program(desktop: Desktop, *argv: str) -> Iterator[subprocess.Popen]:
-    process = subprocess.Popen(list(argv), env=desktop.env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
-    try:
-        yield process
-    finally:
-        stop_process(process, signal.SIGTERM)
+def native_program(desktop: Desktop, *argv: str) -> Iterator[NativeProcess]:
+    """A Linux program started on desktop, its output kept in a folder of its own."""
+    with tempfile.TemporaryDirectory(prefix="velloway-bench-") as logs:
+        process = NativeProcess(argv, desktop.env, Path(logs))
+        try:
+            yield process
+        finally:
+            process.kill()
 
 
-def native_saver(desktop: Desktop) -> contextlib.AbstractContextManager[subprocess.Popen]:
+def native_saver(desktop: Desktop) -> contextlib.AbstractContextManager[NativeProcess]:
     if not COMPARABLE_SAVER.is_file():
         raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
     return native_program(desktop, str(COMPARABLE_SAVER), "-root")
@@ -332,7 +330,7 @@ def run_cpu(args) -> None:
         bare_prefix = stack.enter_context(prefix_copy(args.prefix, bare_desktop, bare_files))
         choose_script(saver_prefix, "Default.vws")
 
-        saver = stack.enter_context(wine_program(saver_prefix, r"C:\Velloway\velloway.scr", "/s"))
+        saver = stack.enter_context(wine_program(saver_prefix, r"C:\Velloway\velloway.scr", SAVER_SWITCH))
         bare = stack.enter_context(wine_program(bare_prefix, r"C:\Velloway\bare_window.exe",
                                                 f"{colour:06X}"))
         for prefix, process in ((saver_prefix, saver), (bare_prefix, bare)):
@@ -340,10 +338,10 @@ def run_cpu(args) -> None:
                 wait_for_colour(screen, prefix.desktop, colour, present=True, timeout=30,
                                 process=process)
         natives = {}
-        for name, options in (("native", []), ("smooth", ["--smooth"])):
+        for name, options in (("native", []), ("smooth", [SMOOTH_OPTION])):
             desktop = stack.enter_context(xvfb(1920, 1080))
             process = stack.enter_context(native_program(
-                desktop, str(args.native_program), "--script", str(native_script), *options))
+                desktop, str(args.native_program), SCRIPT_OPTION, str(native_script), *options))
             with XConnection(desktop.display) as screen:
                 wait_for_colour(screen, desktop, colour, present=True, timeout=30)
             natives[name] = (process, desktop)
@@ -362,9 +360,9 @@ def run_cpu(args) -> None:
             share.stop()
         for name, running in (("the saver", saver.is_running()),
                               ("the bare window", bare.is_running()),
-                              (COMPARABLE_SAVER.name, glide.poll() is None),
-                              ("velloway (Linux)", natives["native"][0].poll() is None),
-                              ("velloway --smooth", natives["smooth"][0].poll() is None)):
+                              (COMPARABLE_SAVER.name, glide.is_running()),
+                              ("velloway (Linux)", natives["native"][0].is_running()),
+                              ("velloway --smooth", natives["smooth"][0].is_running())):
             if not running:
                 raise BenchError(f"{name} ended during the measurement")
 
@@ -429,8 +427,8 @@ def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
             prefix = stack.enter_context(prefix_copy(args.prefix, desktop,
                                                      {"velloway.scr": scr, "Default.vws": script}))
             choose_script(prefix, "Default.vws")
-            prefix.reg_set(SETTING_KEY, "SmoothMotion", smooth)
-            saver = stack.enter_context(wine_program(prefix, r"C:\Velloway\velloway.scr", "/s"))
+            prefix.reg_set(SETTING_KEY, SMOOTH_VALUE, smooth)
+            saver = stack.enter_context(wine_program(prefix, r"C:\Velloway\velloway.scr", SAVER_SWITCH))
             with XConnection(desktop.display) as screen:
                 wait_for_colour(screen, desktop, colour, present=True, timeout=30, process=saver)
             shares[name] = (wine_shares(saver, prefix), saver)
@@ -452,8 +450,7 @@ def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
         for share, _ in shares.values():
             share.stop()
         for name, (_, process) in shares.items():
-            running = glide.poll() is None if process is None else process.is_running()
-            if not running:
+            if not (process or glide).is_running():
                 raise BenchError(f"{name} ended during the measurement")
         return {name: share.shares for name, (share, _) in shares.items()}
 
@@ -503,9 +500,9 @@ def hundred_thousand_line_script() -> bytes:
 def run_memory(args) -> None:
     default_script = (ROOT / "samples" / "Default.vws").read_bytes()
     cases = {
-        "Default.vws": ([r"C:\Velloway\velloway.scr", "/s"], "Default.vws",
+        "Default.vws": ([r"C:\Velloway\velloway.scr", SAVER_SWITCH], "Default.vws",
                         header_colour(default_script)),
-        "100,000 lines": ([r"C:\Velloway\velloway.scr", "/s"], "Big.vws", STARTUP_COLOUR),
+        "100,000 lines": ([r"C:\Velloway\velloway.scr", SAVER_SWITCH], "Big.vws", STARTUP_COLOUR),
         "bare window": ([r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"], None,
                         STARTUP_COLOUR),
     }
