@@ -123,7 +123,6 @@ class RollPictureTest(RollTestCase):
 
 
 class DismissalTest(RollTestCase):
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     def test_any_key_ends_it(self):
         # Keys that type nothing too; Alt comes as a system key.
@@ -195,16 +194,11 @@ class DismissalTest(RollTestCase):
         process = self.run_script(*self.RISING, speed=1, rest=(400, 300))
         self.wait_first_line()
         # 5 px every 250 ms: ~10 px a tick, 80 px in all.
-        for _ in range(16):
-            self.desktop.mousemove_relative(5, 0)
-            time.sleep(0.25)
-        self.assertEqual(self.desktop.mouse_location(), (480, 300))
-        self.assert_keeps_running(process, 0.6, "a pointer drifting 5 px per 250 ms")
-        self.desktop.key("a")
-        self.assert_ends(process, what="key a")
+        self.assert_a_drift_does_not_end_it(process, 16, 0.25, then=0.6)
 
     def test_at_speed_0_or_without_a_header_a_pointer_move_ends_it(self):
-        self.assert_a_pointer_move_ends_a_still_roll(self.RISING)
+        self.assert_a_pointer_move_ends_a_still_roll()
+
 
 class SampleRollTest(VellowayTestCase):
     """The shipped sample, a few seconds in."""

@@ -159,8 +159,6 @@ class BesideOtherProgramsTestCase(RollTestCase):
     """The saver beside other programs: preview_host opens a window that takes the activation,
     other_program makes requests without a window of its own."""
 
-    # A rising line, then time enough for any test.
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     @classmethod
     def setUpClass(cls):
@@ -214,7 +212,6 @@ class EveryMonitorTest(RollTestCase):
     SECOND = (1280, 0, 1024, 768)
     # The pointer rests on the second monitor, away from the lines: a click there needs no move.
     ON_SECOND = (1280 + 100, 100)
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     def play_every_monitor(self, value):
         self.prefix.reg_set(SETTING_KEY, EVERY_MONITOR_VALUE, value)

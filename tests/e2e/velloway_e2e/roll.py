@@ -55,6 +55,8 @@ class RollWatching:
 
     # Where the pointer rests while the program runs: background, away from the centred lines.
     REST = (100, 100)
+    # A rising line, then time enough for any test.
+    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     def run_script(self, *records, speed=3, align="MID", rest=None, options=()):
         """Starts the program on a script of records (without a header when speed is None) and
@@ -117,11 +119,11 @@ class RollWatching:
                                  f"{align}: {edge} at {measure(x, w)}, want {want} "
                                  f"(lines {boxes})")
 
-    def assert_a_pointer_move_ends_a_still_roll(self, records):
+    def assert_a_pointer_move_ends_a_still_roll(self):
         """At speed 0 or without a header the roll stands still and a move ends it at once."""
         for speed, back in ((0, BACK), (None, NO_HEADER_BACK)):
             with self.subTest(header="none" if speed is None else f"speed {speed}"):
-                process = self.run_script(*records, speed=speed)
+                process = self.run_script(*self.RISING, speed=speed)
                 try:
                     time.sleep(1.0)
                     _, bbox = self.desktop.ink(back, INK_TOLERANCE)
@@ -130,6 +132,19 @@ class RollWatching:
                     self.assert_ends(process, what="a 250 px pointer move")
                 finally:
                     self.stop(process)
+
+    def assert_a_drift_does_not_end_it(self, process, moves, interval, then):
+        """The pointer drifts 5 px at a time, every interval seconds; the program goes on for
+        then seconds more, and a key ends it."""
+        x, y = self.desktop.mouse_location()
+        for _ in range(moves):
+            self.desktop.mousemove_relative(5, 0)
+            time.sleep(interval)
+        self.assertEqual(self.desktop.mouse_location(), (x + 5 * moves, y))
+        self.assert_keeps_running(process, then,
+                                  f"a pointer drifting 5 px per {interval * 1000:g} ms")
+        self.desktop.key("a")
+        self.assert_ends(process, what="key a")
 
     def follow_top_edge(self, seconds):
         """[(time, top edge of the ink)] read down the screen's middle column as fast as the X
