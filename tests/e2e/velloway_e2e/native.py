@@ -71,6 +71,7 @@ class NativeTestCase(ProgramTestCase):
 
     def start_playing(self, name: str, content: Union[str, bytes], *options: str,
                       env: dict | None = None) -> NativeProcess:
+        """Starts the program full screen on a script of that name and content."""
         return self.start(SCRIPT_OPTION, str(self.write_script(name, content)), *options,
                           env=env)
 

@@ -6,12 +6,12 @@ from __future__ import annotations
 
 import time
 
+from .images import ink_runs
 from .native import NativeTestCase
 from .processes import HarnessError
 from .program import script_text
 from .testcase import VellowayTestCase
 from .xlib import XConnection
-from .images import ink_runs
 
 # Not black: an empty screen must still show that the saver's window is there.
 BACK = "102040"
@@ -51,7 +51,8 @@ def alignments(width: int) -> dict:
 
 
 class RollWatching:
-    """The roll tests' ways of watching the screen (a mixin for ProgramTestCase classes)."""
+    """The roll tests' ways of watching the screen (a mixin for the ProgramTestCase classes with
+    a start_playing() of their own)."""
 
     # Where the pointer rests while the program runs: background, away from the centred lines.
     REST = (100, 100)

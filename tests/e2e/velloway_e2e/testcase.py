@@ -57,7 +57,7 @@ def save_docs_image(image: Image, name: str) -> None:
 class ProgramTestCase(unittest.TestCase):
     """One display of SCREEN for all tests of a class (an XephyrDesktop of MONITORS when they are
     set), and the checks of a program under test that shows its main window: started, shown,
-    ended. start_playing() is each program's own way to play a script."""
+    ended."""
 
     SCREEN = (1920, 1080)
     MONITORS: tuple = ()
@@ -74,10 +74,6 @@ class ProgramTestCase(unittest.TestCase):
 
     def artifact(self, name: str) -> Path:
         return artifacts_dir() / f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}.{name}"
-
-    def start_playing(self, name: str, content: Union[str, bytes], *options: str):
-        """Starts the program full screen on a script of that name and content."""
-        raise NotImplementedError
 
     def corners(self, inset: int = 4) -> list:
         width, height = self.SCREEN
@@ -184,6 +180,7 @@ class VellowayTestCase(ProgramTestCase):
         return self.program_dir.windows_path(file_name)
 
     def start_playing(self, name: str, content: Union[str, bytes], *options: str) -> WineProcess:
+        """Starts the saver full screen on a script of that name and content."""
         self.set_script(name, content)
         return self.start(SAVER_SWITCH, *options)
 
