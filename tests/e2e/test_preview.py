@@ -27,7 +27,7 @@ from velloway_e2e.program import PREVIEW_RENDER_ENV, PREVIEW_SWITCH, REPO
 from velloway_e2e.testcase import (FILL_TOLERANCE, HostedTestCase, VellowayTestCase,
                                    program_from_env, save_docs_image)
 
-PREVIEW_PICTURE = REPO / "src" / "platform" / "win32" / "resources" / "preview.bmp"
+PREVIEW_PICTURE = REPO / "src" / "programs" / "windows" / "resources" / "preview.bmp"
 # Both host programs paint their client area in this colour.
 HOST_BACKGROUND = (0x30, 0x60, 0x90)
 # A form's own background, where nothing covers it.
