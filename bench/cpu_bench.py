@@ -10,7 +10,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from measuring import (COMPARABLE_SAVER, SETTLE_SECONDS, BenchError, header_colour,
+from measuring import (COMPARABLE_SAVER, SAVER_IN_BUILD, SETTLE_SECONDS, BenchError, header_colour,
                        native_program, native_saver, native_shares, prefix_copy, ratio,
                        speed3_default_script, wait_for_colour, wine_program, wine_shares, xvfb)
 from velloway_e2e.program import (SAVER_SWITCH, SCRIPT_OPTION, SETTING_KEY, SMOOTH_OPTION,
@@ -22,7 +22,7 @@ def run_cpu(args) -> None:
     script = speed3_default_script()
     colour = header_colour(script)
     seconds = args.cpu_seconds
-    saver_files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+    saver_files = {"velloway.scr": args.build / SAVER_IN_BUILD,
                    "Default.vws": script}
     bare_files = {"bare_window.exe": args.build / "bench" / "bare_window.exe"}
     if not args.native_program.is_file():
@@ -127,7 +127,7 @@ def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
     without, an idle bare window and fontglide, each on its own display of this size."""
     script = speed3_default_script()
     colour = header_colour(script)
-    scr = args.build / "src" / "platform" / "win32" / "velloway.scr"
+    scr = args.build / SAVER_IN_BUILD
     with contextlib.ExitStack() as stack:
         shares = {}
         for name, smooth in (("smooth", "1"), ("classic", "0")):

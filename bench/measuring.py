@@ -24,6 +24,9 @@ from velloway_e2e.processes import (HarnessError, proc_stat, processes_with_env,
 from velloway_e2e.wine import ProgramDir, WinePrefix, WineProcess  # noqa: E402
 from velloway_e2e.xlib import XConnection  # noqa: E402
 
+# Where each build puts the programs measured.
+SAVER_IN_BUILD = Path("src") / "programs" / "windows" / "velloway.scr"
+NATIVE_IN_BUILD = Path("src") / "programs" / "linux" / "velloway"
 DISPLAYS = range(60, 70)  # the end-to-end tests take :70-:89
 STARTUP_COLOUR = 0x7A1FC3  # a purple no other window here shows
 SETTLE_SECONDS = 2.0  # after the first frame, before CPU time is counted

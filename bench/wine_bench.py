@@ -48,7 +48,7 @@ import time
 from pathlib import Path
 
 from cpu_bench import run_cpu, run_smooth
-from measuring import (ROOT, STARTUP_COLOUR, BenchError, header_colour, prefix_copy,
+from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError, header_colour, prefix_copy,
                        wait_for_colour, wine_program, xvfb)
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import SAVER_SWITCH, choose_script
@@ -82,7 +82,7 @@ def time_first_frame(screen: XConnection, prefix: WinePrefix, command: list[str]
 
 
 def run_startup(args) -> None:
-    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+    files = {"velloway.scr": args.build / SAVER_IN_BUILD,
              "bare_window.exe": args.build / "bench" / "bare_window.exe",
              "startup.vws": startup_script()}
     # The prefix's wineserver stays up between the runs, until the prefix ends.
@@ -134,7 +134,7 @@ def run_memory(args) -> None:
                         STARTUP_COLOUR),
     }
     found: dict[str, dict[str, int]] = {}
-    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+    files = {"velloway.scr": args.build / SAVER_IN_BUILD,
              "bare_window.exe": args.build / "bench" / "bare_window.exe",
              "Default.vws": default_script, "Big.vws": hundred_thousand_line_script()}
     with (xvfb(1920, 1080) as desktop, prefix_copy(args.prefix, desktop, files) as prefix,
@@ -178,8 +178,7 @@ def main() -> int:
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
     parser.add_argument("--native-build", type=Path, default=ROOT / "build" / "native-release")
     parser.add_argument("--native-program", type=Path,
-                        default=ROOT / "build" / "native-release" / "src" / "platform" / "x11"
-                        / "velloway")
+                        default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
     parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth",
                         help="comma-separated: loader, repaint, memory, startup, cpu, smooth")
