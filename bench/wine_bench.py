@@ -48,8 +48,8 @@ import time
 from pathlib import Path
 
 from cpu_bench import run_cpu, run_smooth
-from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError, header_colour, prefix_copy,
-                       wait_for_colour, wine_program, xvfb)
+from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError,
+                       header_colour, prefix_copy, wait_for_colour, wine_program, xvfb)
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import SAVER_SWITCH, choose_script
 from velloway_e2e.wine import WinePrefix
