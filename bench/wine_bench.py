@@ -31,175 +31,30 @@ scripts/bench builds the programs and calls this. Six measurements:
            again at the end.
 
 The displays, prefix copies and programs come from the end-to-end tests' harness
-(tests/e2e/velloway_e2e), and everything started here is stopped here, by PID or by prefix
-(`wineserver -k`), also on an error or Ctrl-C: Xvfb on a free display in :60-:69, the copies of
-build/wine-prefix, the programs. Standard library only.
+(tests/e2e/velloway_e2e, through measuring.py), and everything started here is stopped here, by
+PID or by prefix (`wineserver -k`), also on an error or Ctrl-C: Xvfb on a free display in
+:60-:69, the copies of build/wine-prefix, the programs. cpu_bench.py holds cpu and smooth.
+Standard library only.
 """
 
 from __future__ import annotations
 
 import argparse
-import contextlib
-import os
-import re
 import signal
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
-from typing import Callable, Iterator
 
-ROOT = Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+from cpu_bench import run_cpu, run_smooth
+from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError,
+                       header_colour, prefix_copy, wait_for_colour, wine_program, xvfb)
+from velloway_e2e.processes import HarnessError
+from velloway_e2e.program import SAVER_SWITCH, choose_script
+from velloway_e2e.wine import WinePrefix
+from velloway_e2e.xlib import XConnection
 
-from velloway_e2e.display import Desktop  # noqa: E402
-from velloway_e2e.processes import (HarnessError, die_with_parent, proc_stat,  # noqa: E402
-                                    processes_with_env, stop_process)
-from velloway_e2e.program import SETTING_KEY  # noqa: E402
-from velloway_e2e.wine import ProgramDir, WinePrefix, WineProcess  # noqa: E402
-from velloway_e2e.xlib import XConnection  # noqa: E402
-
-DISPLAYS = range(60, 70)  # the end-to-end tests take :70-:89
-STARTUP_COLOUR = 0x7A1FC3  # a purple no other window here shows
-SETTLE_SECONDS = 2.0  # after the first frame, before CPU time is counted
-CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
-
-
-class BenchError(HarnessError):
-    pass
-
-
-# ---------------------------------------------------------------------------------------------
-# Displays, Wine prefixes and programs, from the end-to-end harness.
-
-def xvfb(width: int, height: int) -> Desktop:
-    """An Xvfb server of its own on the first free display of :60-:69 (a context manager)."""
-    return Desktop(width, height, displays=DISPLAYS)
-
-
-@contextlib.contextmanager
-def prefix_copy(source: Path, desktop: Desktop,
-                files: dict[str, bytes | Path]) -> Iterator[WinePrefix]:
-    """A private copy of the project's prefix showing on desktop, with files in C:\\Velloway;
-    its Wine processes end with it."""
-    with WinePrefix(desktop, source) as prefix:
-        folder = ProgramDir(prefix)
-        for name, content in files.items():
-            if isinstance(content, Path):
-                folder.install(content, name)
-            else:
-                folder.write(name, content)
-        yield prefix
-
-
-@contextlib.contextmanager
-def wine_program(prefix: WinePrefix, *command: str) -> Iterator[WineProcess]:
-    """A Windows program started under Wine. The process that `wine` starts becomes the program
-    itself (the loader and preloader exec into it), so its PID is the program's."""
-    process = prefix.start_program(*command)
-    try:
-        yield process
-    finally:
-        end_program(process, prefix.desktop)
-
-
-def end_program(process: WineProcess, desktop: Desktop) -> None:
-    """A key press ends both the saver and the bare window; a program that ignores it is
-    killed."""
-    if not process.is_running():
-        return
-    desktop.xdotool("key", "Escape", check=False)
-    try:
-        process.wait_exit(5)
-    except HarnessError:
-        process.kill()
-
-
-def choose_script(prefix: WinePrefix, name: str) -> None:
-    """Makes the saver play `name` from its directory."""
-    prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
-
-
-def centre_rgb(screen: XConnection, desktop: Desktop) -> int:
-    """The colour at the centre of the screen as 0xRRGGBB."""
-    x, y = desktop.width // 2, desktop.height // 2
-    r, g, b = screen.capture((x, y, 1, 1)).pixel(x, y)
-    return r << 16 | g << 8 | b
-
-
-def wait_for_colour(screen: XConnection, desktop: Desktop, colour: int, present: bool,
-                    timeout: float, process: WineProcess | None = None) -> float:
-    """Polls the centre pixel until it shows `colour` (or no longer does); returns the time."""
-    deadline = time.monotonic() + timeout
-    while True:
-        now = time.monotonic()
-        if (centre_rgb(screen, desktop) == colour) == present:
-            return now
-        if now > deadline:
-            raise BenchError(f"the screen centre did not {'become' if present else 'leave'} "
-                             f"#{colour:06X} within {timeout:.0f} s")
-        if process is not None and not process.is_running():
-            raise BenchError(f"the program ended (status {process.returncode}) before painting")
-        time.sleep(0.001)
-
-
-# ---------------------------------------------------------------------------------------------
-# CPU time from /proc.
-
-def cpu_seconds(pid: int) -> float | None:
-    fields = proc_stat(pid)
-    if fields is None:
-        return None
-    return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS  # utime, stime
-
-
-def prefix_processes(prefix: WinePrefix) -> dict[int, str]:
-    """The processes running with this WINEPREFIX, by PID: their executable's name."""
-    found = {}
-    for pid in processes_with_env("WINEPREFIX", str(prefix.path)):
-        with contextlib.suppress(OSError):
-            found[pid] = os.path.basename(os.readlink(f"/proc/{pid}/exe"))
-    return found
-
-
-SHARES = ("program", "wineserver", "helpers", "xvfb")
-
-
-class CpuShares:
-    """CPU seconds between start() and stop() of the processes that `processes` names, summed by
-    the share (one of SHARES) it gives each of them."""
-
-    def __init__(self, processes: Callable[[], dict[int, str]]):
-        self.processes = processes
-        self.before: dict[int, float] = {}
-        self.shares: dict[str, float] = {}
-
-    def _sample(self) -> dict[int, tuple[str, float]]:
-        return {pid: (share, t) for pid, share in self.processes().items()
-                if (t := cpu_seconds(pid)) is not None}
-
-    def start(self) -> None:
-        self.before = {pid: t for pid, (_, t) in self._sample().items()}
-
-    def stop(self) -> None:
-        self.shares = dict.fromkeys(SHARES, 0.0)
-        for pid, (share, seconds) in self._sample().items():
-            self.shares[share] += seconds - self.before.get(pid, 0.0)
-
-
-def wine_shares(program: WineProcess, prefix: WinePrefix) -> CpuShares:
-    """A Wine program, its prefix's wineserver, the prefix's other Wine processes, its X server."""
-    def processes() -> dict[int, str]:
-        found = {pid: "wineserver" if name.startswith("wineserver") else "helpers"
-                 for pid, name in prefix_processes(prefix).items()}
-        return found | {program.pid: "program", prefix.desktop.proc.pid: "xvfb"}
-    return CpuShares(processes)
-
-
-# ---------------------------------------------------------------------------------------------
-# The measurements.
 
 def run_repaint(args) -> None:
     files = {"repaint_bench.exe": args.build / "bench" / "repaint_bench.exe"}
@@ -227,7 +82,7 @@ def time_first_frame(screen: XConnection, prefix: WinePrefix, command: list[str]
 
 
 def run_startup(args) -> None:
-    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+    files = {"velloway.scr": args.build / SAVER_IN_BUILD,
              "bare_window.exe": args.build / "bench" / "bare_window.exe",
              "startup.vws": startup_script()}
     # The prefix's wineserver stays up between the runs, until the prefix ends.
@@ -235,7 +90,7 @@ def run_startup(args) -> None:
           XConnection(desktop.display) as screen):
         choose_script(prefix, "startup.vws")
         programs = {
-            "velloway.scr /s": [r"C:\Velloway\velloway.scr", "/s"],
+            "velloway.scr /s": [r"C:\Velloway\velloway.scr", SAVER_SWITCH],
             "bare window": [r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"],
         }
         times: dict[str, list[float]] = {name: [] for name in programs}
@@ -256,237 +111,6 @@ def run_startup(args) -> None:
     print(f"{'ratio saver/bare':18} {saver / bare:8.2f}")
 
 
-def speed3_default_script() -> bytes:
-    text = (ROOT / "samples" / "Default.vws").read_bytes()
-    changed, count = re.subn(rb"^(HEADER\t[^\t]*\t)[^\t\r\n]*", rb"\g<1>3", text, count=1,
-                             flags=re.M)
-    if count != 1:
-        raise BenchError("samples/Default.vws has no header line")
-    return changed
-
-
-def header_colour(script: bytes) -> int:
-    match = re.search(rb"^HEADER\t[^\t]*\t[^\t]*\t[^\t]*\t([0-9A-Fa-f]{6})", script, flags=re.M)
-    if not match:
-        raise BenchError("no background colour in the script's header")
-    return int(match.group(1), 16)
-
-
-COMPARABLE_SAVER = Path("/usr/libexec/xscreensaver/fontglide")  # xscreensaver-data-extra
-
-
-def descendants(pid: int) -> set[int]:
-    """pid and every process started under it that is still running."""
-    children: dict[int, list[int]] = {}
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            fields = proc_stat(int(entry.name))
-            if fields is not None:
-                children.setdefault(int(fields[1]), []).append(int(entry.name))  # ppid
-    found, todo = set(), [pid]
-    while todo:
-        current = todo.pop()
-        found.add(current)
-        todo.extend(children.get(current, []))
-    return found
-
-
-def native_shares(program: subprocess.Popen, desktop: Desktop) -> CpuShares:
-    """A native X program with what it starts, and its X server."""
-    return CpuShares(lambda: dict.fromkeys(descendants(program.pid), "program")
-                     | {desktop.proc.pid: "xvfb"})
-
-
-@contextlib.contextmanager
-def native_program(desktop: Desktop, *argv: str) -> Iterator[subprocess.Popen]:
-    process = subprocess.Popen(list(argv), env=desktop.env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, preexec_fn=die_with_parent)
-    try:
-        yield process
-    finally:
-        stop_process(process, signal.SIGTERM)
-
-
-def native_saver(desktop: Desktop) -> contextlib.AbstractContextManager[subprocess.Popen]:
-    if not COMPARABLE_SAVER.is_file():
-        raise BenchError(f"{COMPARABLE_SAVER} is missing (scripts/bench installs it)")
-    return native_program(desktop, str(COMPARABLE_SAVER), "-root")
-
-
-def run_cpu(args) -> None:
-    script = speed3_default_script()
-    colour = header_colour(script)
-    seconds = args.cpu_seconds
-    saver_files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
-                   "Default.vws": script}
-    bare_files = {"bare_window.exe": args.build / "bench" / "bare_window.exe"}
-    if not args.native_program.is_file():
-        raise BenchError(f"{args.native_program} is missing (scripts/bench builds it)")
-    with contextlib.ExitStack() as stack:
-        native_script = Path(stack.enter_context(tempfile.TemporaryDirectory())) / "Default.vws"
-        native_script.write_bytes(script)
-        saver_desktop = stack.enter_context(xvfb(1920, 1080))
-        bare_desktop = stack.enter_context(xvfb(1920, 1080))
-        glide_desktop = stack.enter_context(xvfb(1920, 1080))
-        saver_prefix = stack.enter_context(prefix_copy(args.prefix, saver_desktop, saver_files))
-        bare_prefix = stack.enter_context(prefix_copy(args.prefix, bare_desktop, bare_files))
-        choose_script(saver_prefix, "Default.vws")
-
-        saver = stack.enter_context(wine_program(saver_prefix, r"C:\Velloway\velloway.scr", "/s"))
-        bare = stack.enter_context(wine_program(bare_prefix, r"C:\Velloway\bare_window.exe",
-                                                f"{colour:06X}"))
-        for prefix, process in ((saver_prefix, saver), (bare_prefix, bare)):
-            with XConnection(prefix.desktop.display) as screen:
-                wait_for_colour(screen, prefix.desktop, colour, present=True, timeout=30,
-                                process=process)
-        natives = {}
-        for name, options in (("native", []), ("smooth", ["--smooth"])):
-            desktop = stack.enter_context(xvfb(1920, 1080))
-            process = stack.enter_context(native_program(
-                desktop, str(args.native_program), "--script", str(native_script), *options))
-            with XConnection(desktop.display) as screen:
-                wait_for_colour(screen, desktop, colour, present=True, timeout=30)
-            natives[name] = (process, desktop)
-        glide = stack.enter_context(native_saver(glide_desktop))
-        time.sleep(SETTLE_SECONDS)
-
-        shares = {"saver": wine_shares(saver, saver_prefix),
-                  "bare": wine_shares(bare, bare_prefix),
-                  "glide": native_shares(glide, glide_desktop)}
-        shares |= {name: native_shares(process, desktop)
-                   for name, (process, desktop) in natives.items()}
-        for share in shares.values():
-            share.start()
-        time.sleep(seconds)
-        for share in shares.values():
-            share.stop()
-        for name, running in (("the saver", saver.is_running()),
-                              ("the bare window", bare.is_running()),
-                              (COMPARABLE_SAVER.name, glide.poll() is None),
-                              ("velloway (Linux)", natives["native"][0].poll() is None),
-                              ("velloway --smooth", natives["smooth"][0].poll() is None)):
-            if not running:
-                raise BenchError(f"{name} ended during the measurement")
-
-    print(f"CPU: {seconds:g} s of samples/Default.vws at speed 3 beside an idle bare window and "
-          f"xscreensaver's {COMPARABLE_SAVER.name} (native, no Wine) and the Linux program "
-          f"velloway (classic and --smooth), at the same time, each on its own 1920x1080 Xvfb "
-          f"(CPU seconds; % of one core)\n")
-    columns = (("program", "program"), ("wineserver", "wineserver"),
-               ("helpers", "Wine helpers"), ("xvfb", "Xvfb"))
-    print(f"{'':16}" + "".join(f"{title:>16}" for _, title in columns))
-    for name, label in (("saver", "velloway.scr"), ("bare", "bare window"),
-                        ("glide", COMPARABLE_SAVER.name), ("native", "velloway"),
-                        ("smooth", "velloway smooth")):
-        row = shares[name].shares
-        print(f"{label:16}" + "".join(
-            f"{row[key]:7.2f} s {100 * row[key] / seconds:5.2f}%" for key, _ in columns))
-    saver_row, bare_row = shares["saver"].shares, shares["bare"].shares
-    print(f"{'ratio':16}" + "".join(
-        f"{_ratio(saver_row[key], bare_row[key]):>16}" for key, _ in columns))
-    with_server = _ratio(saver_row["program"] + saver_row["wineserver"],
-                         bare_row["program"] + bare_row["wineserver"])
-    print(f"\nprogram + wineserver, saver / bare window: {with_server}")
-    totals = {name: sum(share.shares.values()) for name, share in shares.items()}
-    print(f"everything (program, Wine, X server), saver / bare window: "
-          f"{_ratio(totals['saver'], totals['bare'])}; saver / {COMPARABLE_SAVER.name}: "
-          f"{_ratio(totals['saver'], totals['glide'])}")
-    print(f"the Linux program and its X server / {COMPARABLE_SAVER.name} and its X server: "
-          f"classic {_ratio(totals['native'], totals['glide'], 3)}, "
-          f"--smooth {_ratio(totals['smooth'], totals['glide'], 3)}")
-
-
-FRAME_LINE = re.compile(r"([\d.]+) frames/s; interval median ([\d.]+) ms, p99 ([\d.]+) ms; "
-                        r"work median ([\d.]+) ms, p99 ([\d.]+) ms")
-
-
-def frame_figures(args, size: tuple[int, int], mode: str) -> tuple[float, ...]:
-    """frame_bench.exe's (frames/s, interval median and p99, work median and p99) for a mode."""
-    files = {"frame_bench.exe": args.build / "bench" / "frame_bench.exe",
-             "Default.vws": speed3_default_script()}
-    with xvfb(*size) as desktop, prefix_copy(args.prefix, desktop, files) as prefix:
-        choose_script(prefix, "Default.vws")
-        result = prefix.wine(r"C:\Velloway\frame_bench.exe", mode, "--seconds",
-                             str(args.frame_seconds), timeout=300, check=False)
-    output = result.stdout.decode(errors="replace")
-    match = FRAME_LINE.search(output)
-    if result.returncode != 0 or not match:
-        sys.stderr.write(output + result.stderr.decode(errors="replace"))
-        raise BenchError(f"frame_bench.exe {mode} failed with status {result.returncode}")
-    return tuple(float(value) for value in match.groups())
-
-
-def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
-    """CPU seconds by share over the same cpu_seconds: the saver with smooth motion, the saver
-    without, an idle bare window and fontglide, each on its own display of this size."""
-    script = speed3_default_script()
-    colour = header_colour(script)
-    scr = args.build / "src" / "platform" / "win32" / "velloway.scr"
-    with contextlib.ExitStack() as stack:
-        shares = {}
-        for name, smooth in (("smooth", "1"), ("classic", "0")):
-            desktop = stack.enter_context(xvfb(*size))
-            prefix = stack.enter_context(prefix_copy(args.prefix, desktop,
-                                                     {"velloway.scr": scr, "Default.vws": script}))
-            choose_script(prefix, "Default.vws")
-            prefix.reg_set(SETTING_KEY, "SmoothMotion", smooth)
-            saver = stack.enter_context(wine_program(prefix, r"C:\Velloway\velloway.scr", "/s"))
-            with XConnection(desktop.display) as screen:
-                wait_for_colour(screen, desktop, colour, present=True, timeout=30, process=saver)
-            shares[name] = (wine_shares(saver, prefix), saver)
-        bare_desktop = stack.enter_context(xvfb(*size))
-        bare_prefix = stack.enter_context(prefix_copy(
-            args.prefix, bare_desktop, {"bare_window.exe": args.build / "bench" / "bare_window.exe"}))
-        bare = stack.enter_context(wine_program(bare_prefix, r"C:\Velloway\bare_window.exe",
-                                                f"{colour:06X}"))
-        with XConnection(bare_desktop.display) as screen:
-            wait_for_colour(screen, bare_desktop, colour, present=True, timeout=30, process=bare)
-        shares["idle"] = (wine_shares(bare, bare_prefix), bare)
-        glide_desktop = stack.enter_context(xvfb(*size))
-        glide = stack.enter_context(native_saver(glide_desktop))
-        shares["fontglide"] = (native_shares(glide, glide_desktop), None)
-        time.sleep(SETTLE_SECONDS)
-        for share, _ in shares.values():
-            share.start()
-        time.sleep(args.cpu_seconds)
-        for share, _ in shares.values():
-            share.stop()
-        for name, (_, process) in shares.items():
-            running = glide.poll() is None if process is None else process.is_running()
-            if not running:
-                raise BenchError(f"{name} ended during the measurement")
-        return {name: share.shares for name, (share, _) in shares.items()}
-
-
-def run_smooth(args) -> None:
-    sizes = ((1920, 1080), (3840, 2160))
-    print(f"Smooth motion: samples/Default.vws at speed 3 with smooth motion and without (classic:"
-          f" a frame is a tick and its paint), an idle bare window and {COMPARABLE_SAVER.name}. "
-          f"Frames: frame_bench.exe, {args.frame_seconds:g} s after 2 s of settling, the work "
-          f"timed from the frame's start to its painted end; CPU: velloway.scr /s and the others "
-          f"at the same time over {args.cpu_seconds:g} s, each on its own Xvfb of the size.\n")
-    for size in sizes:
-        frames = {mode: frame_figures(args, size, mode) for mode in ("smooth", "classic")}
-        cpu = smooth_cpu(args, size)
-        print(f"{size[0]}x{size[1]}")
-        print(f"{'':12} {'frames/s':>9} {'interval':>17} {'work':>17} "
-              f"{'CPU: program':>13} {'wineserver':>11} {'helpers':>9} {'Xvfb':>7} {'all':>7}")
-        print(f"{'':12} {'':>9} {'median':>8} {'p99':>8} {'median':>8} {'p99':>8}")
-        for name in ("smooth", "classic", "idle", "fontglide"):
-            row = cpu[name]
-            if name in frames:
-                fps, i50, i99, w50, w99 = frames[name]
-                frame_columns = f"{fps:9.1f} {i50:6.2f}ms {i99:6.2f}ms {w50:6.3f}ms {w99:6.3f}ms"
-            else:
-                frame_columns = f"{'-':>9} {'-':>8} {'-':>8} {'-':>8} {'-':>8}"
-            print(f"{name:12} {frame_columns} {row['program']:11.2f} s {row['wineserver']:9.2f} s"
-                  f" {row['helpers']:7.2f} s {row['xvfb']:5.2f} s {sum(row.values()):5.2f} s")
-        totals = {name: sum(row.values()) for name, row in cpu.items()}
-        print(f"everything, smooth / classic: {_ratio(totals['smooth'], totals['classic'])}; "
-              f"smooth / {COMPARABLE_SAVER.name}: {_ratio(totals['smooth'], totals['fontglide'])}"
-              f"\n")
-
-
 def hundred_thousand_line_script() -> bytes:
     """100,000 record lines like those people write, on the probe colour."""
     lines = [f"HEADER\t12\t3\tMID\t{STARTUP_COLOUR:06X}"]
@@ -503,14 +127,14 @@ def hundred_thousand_line_script() -> bytes:
 def run_memory(args) -> None:
     default_script = (ROOT / "samples" / "Default.vws").read_bytes()
     cases = {
-        "Default.vws": ([r"C:\Velloway\velloway.scr", "/s"], "Default.vws",
+        "Default.vws": ([r"C:\Velloway\velloway.scr", SAVER_SWITCH], "Default.vws",
                         header_colour(default_script)),
-        "100,000 lines": ([r"C:\Velloway\velloway.scr", "/s"], "Big.vws", STARTUP_COLOUR),
+        "100,000 lines": ([r"C:\Velloway\velloway.scr", SAVER_SWITCH], "Big.vws", STARTUP_COLOUR),
         "bare window": ([r"C:\Velloway\bare_window.exe", f"{STARTUP_COLOUR:06X}"], None,
                         STARTUP_COLOUR),
     }
     found: dict[str, dict[str, int]] = {}
-    files = {"velloway.scr": args.build / "src" / "platform" / "win32" / "velloway.scr",
+    files = {"velloway.scr": args.build / SAVER_IN_BUILD,
              "bare_window.exe": args.build / "bench" / "bare_window.exe",
              "Default.vws": default_script, "Big.vws": hundred_thousand_line_script()}
     with (xvfb(1920, 1080) as desktop, prefix_copy(args.prefix, desktop, files) as prefix,
@@ -549,20 +173,12 @@ def run_loader(args) -> None:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
-def _ratio(a: float, b: float, digits: int = 1) -> str:
-    if b <= 0:
-        # Less than one clock tick: the ratio is at least what one tick would give.
-        return f">{a * CLOCK_TICKS:.0f}x" if a > 0 else "n/a"
-    return f"{a / b:.{digits}f}x"
-
-
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
     parser.add_argument("--native-build", type=Path, default=ROOT / "build" / "native-release")
     parser.add_argument("--native-program", type=Path,
-                        default=ROOT / "build" / "native-release" / "src" / "platform" / "x11"
-                        / "velloway")
+                        default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
     parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth",
                         help="comma-separated: loader, repaint, memory, startup, cpu, smooth")

@@ -132,8 +132,8 @@ class NotepadTest(unittest.TestCase):
                 self.assertLess(ink[2], 120)
 
                 text = "Ünïcode 日本 \"q\" \\"
-                prefix.reg_set(program.SETTING_KEY, "ScriptFileName", text)
-                self.assertEqual(prefix.reg_get(program.SETTING_KEY, "ScriptFileName"), text)
+                program.choose_script(prefix, text)
+                self.assertEqual(prefix.reg_get(program.SETTING_KEY, program.SCRIPT_VALUE), text)
                 prefix.reg_add(program.UPDATE_INFO_KEY, "Plain", "abc")
                 prefix.reg_set(program.UPDATE_INFO_KEY, "Count", 7)
                 self.assertEqual(prefix.reg_values(program.UPDATE_INFO_KEY),

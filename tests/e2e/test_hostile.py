@@ -16,14 +16,17 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable, Union
 
+from velloway_e2e.helper_programs import BARE_WINDOW_CAPTION_RE, list_entries
 from velloway_e2e.images import BLACK, colour_close, is_whiteish
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO, SETTING_KEY, script_text
-from velloway_e2e.testcase import HostedTestCase, VellowayTestCase, program_from_env
+from velloway_e2e.program import (BARE_WINDOW_ENV, CONFIG_SWITCH, MAIN_CAPTION_RE, REPO,
+                                  SAVER_SWITCH, SCRIPT_VALUE, SETTING_KEY, choose_script,
+                                  script_text)
+from velloway_e2e.testcase import (FILL_TOLERANCE, HostedTestCase, VellowayTestCase,
+                                   program_from_env)
 
 BACK = "204060"
 DEFAULT_BACK = "05102A"  # samples/Default.vws
-FILL_TOLERANCE = 2
 # Antialiased white text on black: anything clearly brighter is ink.
 INK_TOLERANCE = 48
 # Some 25 ticks at the fastest speed.
@@ -170,7 +173,7 @@ class HostileRun:
         """Plays what the setting chooses; returns the failure line's width when one shows."""
         self.desktop.mousemove(*REST)
         started = time.monotonic()
-        process = self.start("/s")
+        process = self.start(SAVER_SWITCH)
         try:
             try:
                 self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
@@ -195,11 +198,7 @@ class HostileRun:
             self.assertLess(peak, peak_limit_mb, "peak resident MB")
             pressed = time.monotonic()
             self.desktop.key("a")
-            try:
-                code = process.wait_exit(5)
-            except HarnessError:
-                self.desktop.screenshot(self.artifact(f"{case}.still-running.png"))
-                self.fail("still running 5 s after a key press")
+            code = self.wait_exit(process, 5, "a key press")
             line = f", line {message_width} px wide" if message else ""
             print(f"\n{case}: window after {shown:.2f} s{line}, VmRSS {rss:.0f} MB, VmHWM "
                   f"{peak:.0f} MB (limit {peak_limit_mb:.0f} MB), ended "
@@ -234,21 +233,21 @@ class HostileScriptTest(HostileRun, VellowayTestCase):
     def bare_window_peak_mb(cls) -> float:
         """The peak resident memory of a bare full-screen Wine window, painted: what the saver
         costs before its script."""
-        bare, _ = cls.program_dir.install(program_from_env("VELLOWAY_BARE_WINDOW"))
+        bare, _ = cls.program_dir.install(program_from_env(BARE_WINDOW_ENV))
         process = cls.prefix.start_program(bare, BACK)
         try:
-            cls.desktop.wait_window("^Bare window$", timeout=20, process=process)
+            cls.desktop.wait_window(BARE_WINDOW_CAPTION_RE, timeout=20, process=process)
             cls.desktop.wait_for_pixel(4, 4, BACK, FILL_TOLERANCE, timeout=10)
             time.sleep(ALIVE_SECONDS)
             return process.memory_kib("VmHWM") / 1024
         finally:
             process.kill()
-            cls.desktop.wait_no_window("^Bare window$", timeout=5)
+            cls.desktop.wait_no_window(BARE_WINDOW_CAPTION_RE, timeout=5)
 
     def test_saver_copes_with_hostile_scripts(self):
         for name, case in self.scripts.items():
             with self.subTest(script=name):
-                self.prefix.reg_set(SETTING_KEY, "ScriptFileName", name)
+                choose_script(self.prefix, name)
                 limit = (RSS_LIMIT_MB if case.peak_mb is None
                          else case.peak_mb + self.bare_window_mb)
                 if callable(case.content):
@@ -284,9 +283,9 @@ class HostileSettingTest(HostileRun, HostedTestCase):
         cls.program_dir.write("Other.vws", script(header(), text("other")))
 
     def store(self, value) -> None:
-        self.prefix.reg_set(SETTING_KEY, "ScriptFileName", value)
+        choose_script(self.prefix, value)
         # Stored exactly, or the case would test something else.
-        self.assertEqual(self.prefix.reg_get(SETTING_KEY, "ScriptFileName"), value)
+        self.assertEqual(self.prefix.reg_get(SETTING_KEY, SCRIPT_VALUE), value)
 
     def test_saver_copes_with_hostile_settings(self):
         for case, (value, background, message, _) in HOSTILE_SETTINGS.items():
@@ -299,21 +298,15 @@ class HostileSettingTest(HostileRun, HostedTestCase):
         for case, (value, _, _, selected) in HOSTILE_SETTINGS.items():
             with self.subTest(setting=case):
                 self.store(value)
-                process = self.start("/c")
+                process, records = self.open_dialog(host, CONFIG_SWITCH)
                 try:
-                    self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20,
-                                             process=process)
-                    records = self.activated_dialog(host)
-                    items = [r for r in records if r.kind == "ITEM"]
-                    self.assertEqual(sorted(r["text"] for r in items),
-                                     ["Default.vws", "Other.vws"], "entries")
-                    self.assertEqual([r["text"] for r in items if r["selected"] == "1"],
-                                     selected, "selected entry")
+                    items, chosen = list_entries(records)
+                    self.assertEqual(sorted(items), ["Default.vws", "Other.vws"], "entries")
+                    self.assertEqual(chosen, selected, "selected entry")
                     self.desktop.key("Escape")
                     self.assertEqual(self.wait_exit(process, 5, "Escape"), 0, "exit status")
                 finally:
-                    process.kill()
-                    self.desktop.wait_no_window(CONFIG_CAPTION_RE, timeout=5)
+                    self.close_dialog(process)
 
 
 if __name__ == "__main__":

@@ -15,7 +15,6 @@ Run: VELLOWAY_SETUP=.../VellowaySetup.exe [VELLOWAY_SCR=.../velloway.scr]
 
 from __future__ import annotations
 
-import contextlib
 import os
 import re
 import shutil
@@ -23,23 +22,22 @@ import struct
 import unittest
 from pathlib import Path
 
-from velloway_e2e.display import Desktop
 from velloway_e2e.images import colour
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import (CONFIG_CAPTION_RE, MAIN_CAPTION_RE, REPO, SCR_ENV, SETTING_KEY,
-                                  VELLOWAY_KEY, script_text)
-from velloway_e2e.testcase import artifacts_dir, program_from_env
+from velloway_e2e.program import (CONFIG_CAPTION_RE, CONFIG_SWITCH, DESKTOP_KEY,
+                                  DISPLAY_NAME_VALUE, DISPLAY_VERSION_VALUE,
+                                  INSTALL_LOCATION_VALUE, MAIN_CAPTION_RE,
+                                  QUIET_UNINSTALL_STRING_VALUE, REPO, SAVER_SWITCH, SCR_ENV,
+                                  SCREEN_SAVE_ACTIVE_VALUE, SCREEN_SAVER_VALUE, SETUP_ENV,
+                                  UNINSTALL_KEY, UNINSTALL_STRING_VALUE, VELLOWAY_KEY,
+                                  choose_script, script_text)
+from velloway_e2e.testcase import ProgramTestCase, program_from_env
 from velloway_e2e.wine import WinePrefix
 
-SETUP_ENV = "VELLOWAY_SETUP"
-
-DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
-UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloway"
 SHORTCUT_NAME = "Velloway settings.lnk"
 USE_SHORTCUT_NAME = "Use Velloway as screen saver.lnk"
 # The background colour in the header of samples/Default.vws.
 DEFAULT_BACKGROUND = colour("05102A")
-FILL_TOLERANCE = 2
 
 SAMPLES = sorted(p.name for p in (REPO / "samples").glob("*.vws"))
 # Installed files (relative paths) that are plain copies of the repository's.
@@ -123,19 +121,16 @@ class InstallerPrefix(WinePrefix):
         return env
 
 
-class InstallerTest(unittest.TestCase):
+class InstallerTest(ProgramTestCase):
     """Each test installs into a fresh prefix copy; the display is shared."""
 
     SCREEN = (1280, 720)
-    desktop: Desktop
     setup_exe: Path
 
     @classmethod
     def setUpClass(cls) -> None:
         cls.setup_exe = program_from_env(SETUP_ENV)
-        stack = contextlib.ExitStack()
-        cls.addClassCleanup(stack.close)
-        cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))
+        super().setUpClass()
 
     def setUp(self) -> None:
         self.prefix = InstallerPrefix(self.desktop)
@@ -149,9 +144,6 @@ class InstallerTest(unittest.TestCase):
             self.prefix_variable("APPDATA") + r"\Microsoft\Windows\Start Menu\Programs")
 
     # -- helpers
-
-    def artifact(self, name: str) -> Path:
-        return artifacts_dir() / f"installer.{self._testMethodName}.{name}"
 
     def batch(self, *lines: str, timeout: float = 30):
         """Runs command lines through a batch file: Wine re-quotes the arguments of
@@ -212,11 +204,11 @@ class InstallerTest(unittest.TestCase):
 
         entry = self.prefix.reg_values(UNINSTALL_KEY)
         self.assertIsNotNone(entry, "uninstall entry")
-        self.assertEqual(entry.get("DisplayName"), "Velloway")
-        self.assertEqual(entry.get("DisplayVersion"), project_version())
-        self.assertEqual(entry.get("InstallLocation"), windows)
-        self.assertEqual(entry.get("UninstallString"), f'"{windows}\\Uninstall.exe"')
-        self.assertEqual(entry.get("QuietUninstallString"), f'"{windows}\\Uninstall.exe" /S')
+        self.assertEqual(entry.get(DISPLAY_NAME_VALUE), "Velloway")
+        self.assertEqual(entry.get(DISPLAY_VERSION_VALUE), project_version())
+        self.assertEqual(entry.get(INSTALL_LOCATION_VALUE), windows)
+        self.assertEqual(entry.get(UNINSTALL_STRING_VALUE), f'"{windows}\\Uninstall.exe"')
+        self.assertEqual(entry.get(QUIET_UNINSTALL_STRING_VALUE), f'"{windows}\\Uninstall.exe" /S')
 
     def assert_checker_runs(self, windows: str) -> None:
         """The checker the README offers runs from the installed folder."""
@@ -226,11 +218,11 @@ class InstallerTest(unittest.TestCase):
 
     def assert_current_saver(self, windows: str) -> str:
         """SCRNSAVE.EXE names the installed saver (long or short form); returns the value."""
-        value = self.prefix.reg_get(DESKTOP_KEY, "SCRNSAVE.EXE")
+        value = self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVER_VALUE)
         scr = windows + r"\velloway.scr"
         self.assertIn(str(value).lower(), {scr.lower(), self.short_path(scr).lower()},
-                      "SCRNSAVE.EXE")
-        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, "ScreenSaveActive"), "1")
+                      SCREEN_SAVER_VALUE)
+        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVE_ACTIVE_VALUE), "1")
         return value
 
     def assert_saver_plays_default_script(self, program: str) -> None:
@@ -238,23 +230,13 @@ class InstallerTest(unittest.TestCase):
         waits for its window in the default script's background colour."""
         width, height = self.SCREEN
         self.desktop.mousemove(width // 2, height // 2)  # no move once it runs
-        process = self.prefix.start_program(program, "/s")
+        process = self.prefix.start_program(program, SAVER_SWITCH)
         try:
-            try:
-                self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
-                for x, y in ((4, 4), (width - 5, 4), (4, height - 5), (width - 5, height - 5)):
-                    self.desktop.wait_for_pixel(x, y, DEFAULT_BACKGROUND, FILL_TOLERANCE,
-                                                timeout=10)
-            except HarnessError as e:
-                self.desktop.screenshot(self.artifact("saver.png"))
-                self.fail(f"{e} (exit status {process.returncode}, output {process.output()!r})")
-            image = self.desktop.screenshot(self.artifact("saver.png"))
-            matching, sampled = image.count_close(DEFAULT_BACKGROUND, FILL_TOLERANCE, step=16)
-            self.assertGreaterEqual(matching / sampled, 0.8,
-                                    f"{matching} of {sampled} pixels are the background")
+            self.wait_shown(process)
+            self.assert_background(DEFAULT_BACKGROUND, "saver.png", 0.8)
         finally:
             process.kill()
-            self.wait_windows_gone(MAIN_CAPTION_RE)
+            self.prefix.clear_windows(MAIN_CAPTION_RE)
 
     def assert_settings_shortcut(self, windows: str) -> None:
         """The Start-menu entry runs velloway.scr /c: the settings dialog opens."""
@@ -262,7 +244,7 @@ class InstallerTest(unittest.TestCase):
         self.assertTrue(path.is_file(), f"{path} exists")
         link = read_shortcut(path.read_bytes())
         self.assertEqual(link.get("target", "").lower(), (windows + r"\velloway.scr").lower())
-        self.assertEqual(link.get("arguments"), "/c")
+        self.assertEqual(link.get("arguments"), CONFIG_SWITCH)
         # As the Start menu opens it; `start` returns at once, the dialog stays.
         self.prefix.wine("start", "/unix", str(path))
         try:
@@ -271,7 +253,7 @@ class InstallerTest(unittest.TestCase):
             self.desktop.screenshot(self.artifact("settings.png"))
             self.fail(f"the shortcut opened no settings dialog: {e}")
         self.desktop.key("Escape")  # closes it without storing anything
-        self.wait_windows_gone(CONFIG_CAPTION_RE)
+        self.prefix.clear_windows(CONFIG_CAPTION_RE)
 
     def assert_use_shortcut_makes_velloway_current(self, windows: str) -> None:
         """After the user chose another screen saver (and turned saving off), the Start-menu
@@ -281,24 +263,16 @@ class InstallerTest(unittest.TestCase):
         link = read_shortcut(path.read_bytes())
         self.assertEqual(link.get("target", "").lower(),
                          (windows + r"\UseVelloway.exe").lower())
-        self.prefix.reg_set(DESKTOP_KEY, "SCRNSAVE.EXE", r"C:\windows\system32\other.scr")
-        self.prefix.reg_set(DESKTOP_KEY, "ScreenSaveActive", "0")
+        self.prefix.reg_set(DESKTOP_KEY, SCREEN_SAVER_VALUE, r"C:\windows\system32\other.scr")
+        self.prefix.reg_set(DESKTOP_KEY, SCREEN_SAVE_ACTIVE_VALUE, "0")
         self.prefix.wine("start", "/unix", str(path))  # as the Start menu opens it
         try:
             wait_until(lambda: "other" not in str(self.prefix.reg_get(DESKTOP_KEY,
-                                                                      "SCRNSAVE.EXE")),
+                                                                      SCREEN_SAVER_VALUE)),
                        20, interval=0.2, what="the screen saver choice to change")
         except HarnessError:
             self.fail("the entry left the other screen saver chosen")
         self.assert_current_saver(windows)
-
-    def wait_windows_gone(self, caption_re: str) -> None:
-        try:
-            self.desktop.wait_no_window(caption_re, timeout=5)
-        except HarnessError:  # left behind: stop everything in this prefix
-            self.prefix.kill_all()
-            self.prefix.restart_server()
-            self.desktop.wait_no_window(caption_re, timeout=5)
 
     def assert_no_traces(self, windows: str) -> None:
         for name in (SHORTCUT_NAME, USE_SHORTCUT_NAME):
@@ -321,13 +295,13 @@ class InstallerTest(unittest.TestCase):
         # The user adds a script and chooses it.
         (unix / "Mine.vws").write_text(script_text(("HEADER", "12", "2", "MID", "FFFFFF"),
                                                    ("WAIT", "30")))
-        self.prefix.reg_set(SETTING_KEY, "ScriptFileName", "Mine.vws")
+        choose_script(self.prefix, "Mine.vws")
         self.assertIsNotNone(self.prefix.reg_values(VELLOWAY_KEY))
 
         self.uninstall(windows)
         self.assertEqual(tree(unix), {"Mine.vws"}, f"files left in {windows}")
         self.assert_no_traces(windows)
-        self.assertIsNone(self.prefix.reg_get(DESKTOP_KEY, "SCRNSAVE.EXE"),
+        self.assertIsNone(self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVER_VALUE),
                           "SCRNSAVE.EXE named the removed saver")
 
     def test_folder_with_blanks_short_name_and_empty_folder_removed(self):
@@ -344,20 +318,20 @@ class InstallerTest(unittest.TestCase):
         self.assertFalse(unix.exists(), f"{windows} removed")
         self.assertTrue(unix.parent.is_dir(), "the parent folder is not ours")
         self.assert_no_traces(windows)
-        self.assertIsNone(self.prefix.reg_get(DESKTOP_KEY, "SCRNSAVE.EXE"),
+        self.assertIsNone(self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVER_VALUE),
                           "SCRNSAVE.EXE named the removed saver by its short name")
 
     def test_uninstall_keeps_another_chosen_screen_saver(self):
         windows, unix = self.install()
         self.assert_current_saver(windows)
         other = r"C:\windows\system32\other.scr"
-        self.prefix.reg_set(DESKTOP_KEY, "SCRNSAVE.EXE", other)
+        self.prefix.reg_set(DESKTOP_KEY, SCREEN_SAVER_VALUE, other)
 
         self.uninstall(windows)
         self.assertFalse(unix.exists(), f"{windows} removed")
         self.assert_no_traces(windows)
-        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, "SCRNSAVE.EXE"), other)
-        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, "ScreenSaveActive"), "1")
+        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVER_VALUE), other)
+        self.assertEqual(self.prefix.reg_get(DESKTOP_KEY, SCREEN_SAVE_ACTIVE_VALUE), "1")
 
 
 if __name__ == "__main__":

@@ -8,45 +8,18 @@ of its own pitch, so the recording tells which file played.
 Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_music
 (skipped without VELLOWAY_SCR; ctest sets it)."""
 
-import math
-import struct
 import time
 import unittest
-import wave
 
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import MAIN_CAPTION_RE, script_text
-from velloway_e2e.sound import SoundCapture
+from velloway_e2e.program import script_text
+from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE
+from velloway_e2e.sound import TONE_RATE, pitch, write_tone
 from velloway_e2e.testcase import VellowayTestCase
 
-BACK = "102040"
-INK_TOLERANCE = 24
-BLOCK = "\u2588"
-RATE = 22050
 # Pitches whose period is a whole number of samples at 22050 Hz.
 RELATIVE_HZ, FULL_PATH_HZ, BLANKS_HZ, LONG_HZ = 441, 735, 630, 315
 LONG_SECONDS = 30
-
-
-def write_tone(path, hertz, seconds):
-    """A sine tone at half scale, 22050 Hz mono 16-bit."""
-    period = RATE // hertz
-    assert period * hertz == RATE
-    one = b"".join(struct.pack("<h", round(16000 * math.sin(2 * math.pi * i / period)))
-                   for i in range(period))
-    path.parent.mkdir(parents=True, exist_ok=True)
-    with wave.open(str(path), "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(RATE)
-        out.writeframes(one * (hertz * seconds))
-    return path.stat().st_size
-
-
-def pitch(rate, samples):
-    """(hertz, peak) of a recorded tone, from its upward zero crossings."""
-    rising = sum(1 for a, b in zip(samples, samples[1:]) if a < 0 <= b)
-    return rising * rate / len(samples), max(map(abs, samples))
 
 
 class MusicTest(VellowayTestCase):
@@ -64,19 +37,12 @@ class MusicTest(VellowayTestCase):
     def play(self, *records):
         """Starts the saver on a speed-3 script of records with its sound recorded. Returns
         (process, recording, main window id, the windows that were there before)."""
-        self.set_script("Music.vws", script_text(("HEADER", "20", "3", "MID", BACK), *records))
-        sound = SoundCapture(self.prefix.logs, f"sound-{time.monotonic_ns()}")
-        self.addCleanup(setattr, self.prefix, "alsa_config", self.prefix.alsa_config)
-        self.prefix.alsa_config = sound.config
+        sound = self.record_sound(f"sound-{time.monotonic_ns()}")
         self.desktop.mousemove(self.SCREEN[0] - 10, 10)
         before = self.desktop.visible_windows()
-        process = self.start("/s")
-        try:
-            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
-            self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(f"{e} (exit status {process.returncode})")
+        process = self.start_playing("Music.vws", script_text(("HEADER", "20", "3", "MID", BACK),
+                                                              *records))
+        wid = self.wait_shown(process, BACK)
         return process, sound, wid, before
 
     def assert_roll_goes_on(self, process, before):
@@ -107,7 +73,7 @@ class MusicTest(VellowayTestCase):
 
     def assert_tone(self, sound, hertz):
         try:
-            wait_until(lambda: sound.size > RATE, timeout=5, what="sound to be played")
+            wait_until(lambda: sound.size > TONE_RATE, timeout=5, what="sound to be played")
         except HarnessError:
             self.fail(f"nothing was played ({sound.size} bytes recorded)")
         rate, samples = sound.samples()
@@ -177,15 +143,9 @@ class MusicTest(VellowayTestCase):
                     playing = sound.size
                     wait_until(lambda: sound.size > playing, timeout=1, what="the music going on")
                     self.assertLess(sound.size, self.long_bytes / 2, "the piece is nearly over")
-                    started = time.monotonic()
                     end()
-                    try:
-                        code = process.wait_exit(2)
-                    except HarnessError:
-                        self.fail(f"still running 2 s after the {how} (music playing)")
-                    self.assertEqual(code, 0, f"exit status after the {how}")
-                    print(f"\n{how}: ended {time.monotonic() - started:.2f} s after", flush=True)
-                    self.desktop.wait_no_window(MAIN_CAPTION_RE, timeout=3)
+                    elapsed = self.assert_ends(process, 2, f"the {how} (music playing)")
+                    print(f"\n{how}: ended {elapsed:.2f} s after", flush=True)
                 finally:
                     self.stop(process)
 

@@ -12,29 +12,15 @@ import os
 import pwd
 import subprocess
 import unittest
-from pathlib import Path
 
-from test_roll import BACK, BLOCK, INK_TOLERANCE, text
 from velloway_e2e.images import colour_close
 from velloway_e2e.native import NativeProcess, NativeTestCase
-from velloway_e2e.processes import HarnessError, run, wait_until
-from velloway_e2e.program import script_text
+from velloway_e2e.processes import HarnessError, processes_with_command, run, wait_until
+from velloway_e2e.program import ROOT_OPTION, SCRIPT_OPTION, script_text
+from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, text
 from velloway_e2e.testcase import artifacts_dir
 
 TEST_USER = "velloway-e2e"
-
-
-def processes_running(needle: str) -> list[int]:
-    """PIDs of processes whose command line holds needle."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            try:
-                if needle.encode() in (entry / "cmdline").read_bytes():
-                    found.append(int(entry.name))
-            except OSError:
-                pass
-    return found
 
 
 class NativeDaemonTest(NativeTestCase):
@@ -73,7 +59,7 @@ class NativeDaemonTest(NativeTestCase):
             "mode: one\nselected: 0\nlock: False\nsplash: False\nfade: False\nunfade: False\n"
             "timeout: 0:30:00\n"
             # A quoted first word would be the entry's name: the paths have no blanks.
-            f"programs: {self.program} --root --script {script}\n")
+            f"programs: {self.program} {ROOT_OPTION} {SCRIPT_OPTION} {script}\n")
         daemon = NativeProcess(self.as_daemon_user("xscreensaver", "--no-splash", "--verbose"),
                                dict(os.environ), artifacts_dir() / f"{self.id()}-daemon")
         self.addCleanup(daemon.kill)
@@ -85,11 +71,11 @@ class NativeDaemonTest(NativeTestCase):
                 self.desktop.wait_for_pixel(x, y, BACK, 2, timeout=10)
             self.desktop.wait_ink(lambda b: b is not None and b[1] < height - 40, BACK,
                                   INK_TOLERANCE, timeout=10, what="a line rising")
-            self.assertTrue(processes_running(str(script)), "no copy of the program runs")
+            self.assertTrue(processes_with_command(str(script)), "no copy of the program runs")
             self.desktop.screenshot(self.artifact("active.png"))
 
             self.assertEqual(self.command("-deactivate").returncode, 0)
-            wait_until(lambda: not processes_running(str(script)), 5,
+            wait_until(lambda: not processes_with_command(str(script)), 5,
                        what="the program to end")
             wait_until(lambda: not colour_close(self.desktop.pixel(4, 4), BACK, 2), 5,
                        what="the roll to leave the screen")
@@ -99,7 +85,7 @@ class NativeDaemonTest(NativeTestCase):
         finally:
             self.command("-exit")
         self.assertEqual(daemon.wait_exit(10), 0, "the daemon's exit status")
-        self.assertEqual(processes_running(str(script)), [], "a copy of the program was left")
+        self.assertEqual(processes_with_command(str(script)), [], "a copy of the program was left")
 
 
 if __name__ == "__main__":

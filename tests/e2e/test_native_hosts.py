@@ -10,14 +10,15 @@ Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_hosts
 import time
 import unittest
 
-from test_roll import BACK, BLOCK, INK_TOLERANCE, text
 from velloway_e2e.images import colour_close
 from velloway_e2e.native import NativeTestCase
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import script_text
-from velloway_e2e.sound import SdlDiskCapture
+from velloway_e2e.program import (DAEMON_WINDOW_ENV, ROOT_OPTION, SCRIPT_OPTION,
+                                  WINDOW_CAPTION_RE, WINDOW_ID_OPTION, WINDOW_OPTION, script_text)
+from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, text
+from velloway_e2e.sound import SdlDiskCapture, write_tone
+from velloway_e2e.testcase import FILL_TOLERANCE
 from velloway_e2e.xlib import XConnection
-from test_music import write_tone
 
 # The host windows: two halves of the screen, leaving a strip of the desktop between them.
 LEFT_HOST = (0, 0, 600, 720)
@@ -42,7 +43,7 @@ class NativeHostTest(NativeTestCase):
         x, y, w, h = region
         try:
             for px, py in [(x + 3, y + 3), (x + w - 4, y + h - 4)]:
-                self.desktop.wait_for_pixel(px, py, BACK, 2, timeout=10)
+                self.desktop.wait_for_pixel(px, py, BACK, FILL_TOLERANCE, timeout=10)
             self.desktop.wait_ink(lambda b: b is not None and b[1] + b[3] < y + h - 20, BACK,
                                   INK_TOLERANCE, region, timeout=8, what="a line in the host")
         except HarnessError as e:
@@ -52,13 +53,13 @@ class NativeHostTest(NativeTestCase):
     def assert_untouched(self, region):
         """The desktop outside the host shows nothing of the roll."""
         x, y, w, h = region
-        self.assertFalse(colour_close(self.desktop.pixel(x + w + 10, y + 10), BACK, 2),
-                         "the roll spilled out of its host")
+        self.assertFalse(colour_close(self.desktop.pixel(x + w + 10, y + 10), BACK,
+                                      FILL_TOLERANCE), "the roll spilled out of its host")
 
     def test_window_id_draws_into_the_window_and_input_does_not_end_it(self):
         wid = self.host(LEFT_HOST)
         self.desktop.mousemove(300, 300)
-        process = self.start("--window-id", hex(wid), "--script", str(self.script))
+        process = self.start(WINDOW_ID_OPTION, hex(wid), SCRIPT_OPTION, str(self.script))
         self.wait_drawn(process, LEFT_HOST)
         self.assert_untouched(LEFT_HOST)
         self.desktop.key("a")
@@ -72,15 +73,12 @@ class NativeHostTest(NativeTestCase):
     def test_root_draws_into_the_daemons_window_and_ends_on_sigterm(self):
         wid = self.host(RIGHT_HOST, "daemon")
         sound = SdlDiskCapture(self.folder, f"root-{time.monotonic_ns()}")
-        process = self.start("--root", "--script", str(self.script),
-                             env={"XSCREENSAVER_WINDOW": hex(wid), **sound.env})
+        process = self.start(ROOT_OPTION, SCRIPT_OPTION, str(self.script),
+                             env={DAEMON_WINDOW_ENV: hex(wid), **sound.env})
         self.wait_drawn(process, RIGHT_HOST)
         wait_until(lambda: sound.size > 0, 5, what="the music to start")
-        process.terminate()
-        self.assertEqual(process.wait_exit(3), 0, "exit status after SIGTERM")
-        size = sound.size
-        time.sleep(0.5)
-        self.assertEqual(sound.size, size, "the music went on after the program ended")
+        self.assert_ends_on_sigterm(process)
+        self.assert_music_stopped(sound)
 
     def test_sigterm_ends_it_at_once_while_a_large_script_loads(self):
         # A header and 250 MB of NUL bytes: seconds of loading, written in no time.
@@ -89,11 +87,11 @@ class NativeHostTest(NativeTestCase):
             f.write(script_text(("HEADER", "20", "3", "MID", BACK)).encode())
             f.truncate(250 << 20)
         wid = self.host(RIGHT_HOST, "daemon")
-        process = self.start("--root", "--script", str(big),
-                             env={"XSCREENSAVER_WINDOW": hex(wid)})
+        process = self.start(ROOT_OPTION, SCRIPT_OPTION, str(big),
+                             env={DAEMON_WINDOW_ENV: hex(wid)})
         time.sleep(1)
         x, y, _, _ = RIGHT_HOST
-        self.assertFalse(colour_close(self.desktop.pixel(x + 3, y + 3), BACK, 2),
+        self.assertFalse(colour_close(self.desktop.pixel(x + 3, y + 3), BACK, FILL_TOLERANCE),
                          "the script was loaded before SIGTERM came")
         process.terminate()
         try:
@@ -106,8 +104,8 @@ class NativeHostTest(NativeTestCase):
         for region in (LEFT_HOST, RIGHT_HOST):
             wid = self.host(region)
             sound = SdlDiskCapture(self.folder, f"copy-{len(sounds)}-{time.monotonic_ns()}")
-            processes.append(self.start("--root", "--script", str(self.script),
-                                        env={"XSCREENSAVER_WINDOW": str(wid), **sound.env}))
+            processes.append(self.start(ROOT_OPTION, SCRIPT_OPTION, str(self.script),
+                                        env={DAEMON_WINDOW_ENV: str(wid), **sound.env}))
             sounds.append(sound)
         for process, region in zip(processes, (LEFT_HOST, RIGHT_HOST)):
             self.wait_drawn(process, region)
@@ -117,9 +115,9 @@ class NativeHostTest(NativeTestCase):
                          f"copies playing music: {[s.size for s in sounds]}")
 
     def test_window_plays_in_an_ordinary_window_that_ends_when_closed(self):
-        process = self.start("--window", "--script", str(self.script))
+        process = self.start(WINDOW_OPTION, SCRIPT_OPTION, str(self.script))
         try:
-            wid = int(self.desktop.wait_window("^Velloway$", timeout=10, process=process))
+            wid = int(self.desktop.wait_window(WINDOW_CAPTION_RE, timeout=10, process=process))
         except HarnessError as e:
             self.fail(f"{e} (output {process.output()})")
         region = self.desktop.window_geometry(str(wid))

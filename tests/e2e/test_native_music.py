@@ -14,12 +14,11 @@ import time
 import unittest
 from pathlib import Path
 
-from test_music import pitch, write_tone
-from test_roll import BACK, BLOCK, INK_TOLERANCE, text
 from velloway_e2e.native import NativeTestCase
-from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import MAIN_CAPTION_RE, script_text
-from velloway_e2e.sound import SdlDiskCapture
+from velloway_e2e.processes import wait_until
+from velloway_e2e.program import script_text
+from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, text
+from velloway_e2e.sound import SdlDiskCapture, pitch, write_tone
 
 TONE_SECONDS = 4
 # How each format is made from a WAV tone of its own pitch (a whole number of samples a period
@@ -75,16 +74,11 @@ class NativeMusicTest(NativeTestCase):
     def play(self, *records, name="sound"):
         """Starts the program on a speed-3 script of records with its sound recorded; returns
         (process, recording) once the window shows the background."""
-        script = self.write_script("Music.vws", script_text(("HEADER", "20", "3", "MID", BACK),
-                                                            *records))
         sound = SdlDiskCapture(self.folder, f"{name}-{time.monotonic_ns()}")
         self.desktop.mousemove(self.SCREEN[0] - 10, 10)
-        process = self.start("--script", str(script), env=sound.env)
-        try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
-            self.desktop.wait_for_pixel(4, 4, BACK, 2, timeout=10)
-        except HarnessError as e:
-            self.fail(f"{e} (exit status {process.returncode}, output {process.output()})")
+        process = self.start_playing("Music.vws", script_text(("HEADER", "20", "3", "MID", BACK),
+                                                              *records), env=sound.env)
+        self.wait_shown(process, BACK)
         return process, sound
 
     def wait_stopped(self, sound, timeout):
@@ -158,12 +152,8 @@ class NativeMusicTest(NativeTestCase):
     def test_sigterm_ends_it_with_the_music_stopped(self):
         process, sound = self.play(("BGM", "ON", "music/tone.wav"), ("WAIT", "30"))
         wait_until(lambda: sound.size > 44100, 5, what="the music to start")
-        process.terminate()
-        self.assertEqual(process.wait_exit(3), 0, "exit status after SIGTERM")
-        size = sound.size
-        time.sleep(0.5)
-        self.assertEqual(sound.size, size, "the music went on after the program ended")
-
+        self.assert_ends_on_sigterm(process)
+        self.assert_music_stopped(sound)
 
 if __name__ == "__main__":
     unittest.main()

@@ -11,66 +11,24 @@ Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_roll
 import time
 import unittest
 
-import test_roll
-import test_smooth
-from test_roll import BACK, BLOCK, FONT, INK_TOLERANCE, STEP_PX, roll_script, text
-from velloway_e2e.processes import HarnessError
-from velloway_e2e.program import MAIN_CAPTION_RE, script_text
-from velloway_e2e.native import NativeTestCase
-
-
-class NativeRollTestCase(NativeTestCase):
-    """The roll tests' ways of watching the screen, on the Linux program."""
-
-    REST = test_roll.RollTestCase.REST
-    wait_ink = test_roll.RollTestCase.wait_ink
-    wait_still = test_roll.RollTestCase.wait_still
-    wait_first_line = test_roll.RollTestCase.wait_first_line
-    line_boxes = test_roll.RollTestCase.line_boxes
-    assert_ends = test_roll.RollTestCase.assert_ends
-    assert_keeps_running = test_roll.RollTestCase.assert_keeps_running
-
-    def run_script(self, *records, speed=3, align="MID", rest=None, args=()):
-        """Starts the program full screen on a script of records (without a header when speed
-        is None) and returns the process once its window shows the background."""
-        content, back = roll_script(records, speed, align)
-        script = self.write_script("Roll.vws", content)
-        self.desktop.mousemove(*(rest or self.REST))
-        process = self.start("--script", str(script), *args)
-        try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
-            self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(str(e))
-        return process
+from velloway_e2e.program import CODEPAGE_OPTION, SMOOTH_OPTION, script_text
+from velloway_e2e.roll import BACK, BLOCK, FONT, STEP_PX, NativeRollTestCase, text
 
 
 class NativeRollTest(NativeRollTestCase):
     def test_background_fills_the_screen_and_lines_stand_left_mid_right(self):
-        width, height = self.SCREEN
-        expected = {"LEFT": ("left edge", lambda x, w: x, width / 4),
-                    "MID": ("centre", lambda x, w: x + w / 2, width / 2),
-                    "RIGHT": ("right edge", lambda x, w: x + w, width * 3 / 4)}
-        for align, (edge, measure, want) in expected.items():
+        for align in ("LEFT", "MID", "RIGHT"):
             with self.subTest(align=align):
                 process = self.run_script(text(BLOCK * 4, spacing="1.5"),
                                           text(BLOCK * 10, spacing="1.5"), ("WAIT", "30"),
                                           align=align)
                 try:
-                    for x, y in [(4, 4), (width - 5, 4), (4, height - 5), (width - 5, height - 5)]:
-                        self.desktop.wait_for_pixel(x, y, BACK, 2)
+                    self.assert_background(BACK, f"{align}-background.png")
                     self.wait_still(0.5)
                     image = self.desktop.screenshot(self.artifact(f"{align}.png"))
                 finally:
                     self.stop(process)
-                boxes = self.line_boxes(image)
-                self.assertEqual(len(boxes), 2, f"lines on screen: {boxes}")
-                self.assertGreater(boxes[1][2], 2 * boxes[0][2], f"line widths: {boxes}")
-                for x, _, w, _ in boxes:
-                    self.assertLessEqual(abs(measure(x, w) - want), 2,
-                                         f"{align}: {edge} at {measure(x, w)}, want {want} "
-                                         f"(lines {boxes})")
+                self.assert_two_lines_placed(align, image, 2)
 
     def test_rises_5_px_a_tick_and_50_px_a_second_at_speed_3(self):
         width, height = self.SCREEN
@@ -80,16 +38,13 @@ class NativeRollTest(NativeRollTestCase):
         _, (_, top, _, _) = self.wait_ink(lambda b: b is not None and b[1] < height - 60, strip,
                                           what="the line well above the bottom edge")
 
-        def next_step(top):
-            return self.wait_ink(lambda b: b is not None and b[1] != top, strip, timeout=2,
-                                 what="the next step")
-        start_at, (_, start_top, _, _) = next_step(top)
+        start_at, (_, start_top, _, _) = self.wait_step(top, strip)
         steps = []
         while time.monotonic() - start_at < 6:
-            _, (_, now_top, _, _) = next_step(top)
+            _, (_, now_top, _, _) = self.wait_step(top, strip)
             steps.append(top - now_top)
             top = now_top
-        end_at, (_, end_top, _, _) = next_step(top)
+        end_at, (_, end_top, _, _) = self.wait_step(top, strip)
         seconds, rise = end_at - start_at, start_top - end_top
         print(f"\nrose {rise} px in {seconds:.3f} s in steps of {sorted(set(steps))} px",
               flush=True)
@@ -100,45 +55,33 @@ class NativeRollTest(NativeRollTestCase):
 
 
 class NativeSmoothTest(NativeRollTestCase):
-    follow_top_edge = test_smooth.SmoothMotionTest.follow_top_edge
-    changes = staticmethod(test_smooth.SmoothMotionTest.changes)
-
     def test_smooth_a_line_rises_50_px_a_second_a_pixel_or_two_a_frame(self):
-        self.run_script(text(BLOCK * 6, spacing="60"), ("WAIT", "30"), args=("--smooth",))
-        samples = self.follow_top_edge(3.0)
-        moves = self.changes(samples)
-        self.assertTrue(moves, "the line did not move")
-        steps = sorted({rise for _, rise, gap in moves if gap < test_smooth.ONE_FRAME_APART})
-        self.assertTrue(steps and set(steps) <= set(range(1, test_smooth.MOST_PER_FRAME + 1)),
-                        f"steps between reads one frame apart: {steps} px")
-        (t0, top0), (t1, top1) = samples[0], samples[-1]
-        self.assertAlmostEqual((top0 - top1) / (t1 - t0), 50, delta=5,
-                               msg=f"rose {top0 - top1} px in {t1 - t0:.2f} s")
+        self.run_script(text(BLOCK * 6, spacing="60"), ("WAIT", "30"), options=(SMOOTH_OPTION,))
+        self.assert_rises_smoothly(3.0)
 
 
 class NativeCodePageTest(NativeRollTestCase):
     JAPANESE = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8"  # "Japanese text"
 
-    def line_width(self, locale, *args):
+    def line_width(self, locale, *options):
         """The ink width of a Shift-JIS script's one line, read under a locale. Characters drawn
         in other faces than the line's own leave nothing behind as the line rises."""
-        script = self.write_script("ShiftJis.vws", script_text(
-            ("HEADER", "20", "3", "MID", BACK), ("TEXT", "IPAGothic", "0", self.JAPANESE,
-                                                 "FFFFFF", "1.5"), ("WAIT", "30")),
-            encoding="cp932")
-        process = self.start("--script", str(script), *args,
-                             env={"LC_ALL": "", "LC_CTYPE": "", "LANG": locale})
+        script = script_text(("HEADER", "20", "3", "MID", BACK),
+                             ("TEXT", "IPAGothic", "0", self.JAPANESE, "FFFFFF", "1.5"),
+                             ("WAIT", "30")).encode("cp932")
+        process = self.start_playing("ShiftJis.vws", script, *options,
+                                     env={"LC_ALL": "", "LC_CTYPE": "", "LANG": locale})
         try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=10, process=process)
+            self.wait_shown(process)
             _, box = self.wait_still(0.5)
-            image = self.desktop.screenshot(self.artifact(f"{locale}{''.join(args)}.png"))
+            image = self.desktop.screenshot(self.artifact(f"{locale}{''.join(options)}.png"))
         finally:
             self.stop(process)
         self.assertEqual(self.line_boxes(image), [box], f"{locale}: ink beside the line")
         return box[2]
 
     def test_a_legacy_script_is_read_in_the_locales_code_page_or_the_one_named(self):
-        named = self.line_width("C.UTF-8", "--codepage", "932")
+        named = self.line_width("C.UTF-8", CODEPAGE_OPTION, "932")
         japanese_locale = self.line_width("ja_JP.UTF-8")
         other_locale = self.line_width("C.UTF-8")
         self.assertEqual(japanese_locale, named, "a Japanese locale reads Shift-JIS")
@@ -146,9 +89,9 @@ class NativeCodePageTest(NativeRollTestCase):
 
 
 class NativeDismissalTest(NativeRollTestCase):
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
-    test_at_speed_0_or_without_a_header_a_pointer_move_ends_it = (
-        test_roll.DismissalTest.test_at_speed_0_or_without_a_header_a_pointer_move_ends_it)
+
+    def test_at_speed_0_or_without_a_header_a_pointer_move_ends_it(self):
+        self.assert_a_pointer_move_ends_a_still_roll()
 
     def test_any_key_a_click_and_a_pointer_jump_end_it(self):
         # Keys that type nothing too.
@@ -171,13 +114,7 @@ class NativeDismissalTest(NativeRollTestCase):
         process = self.run_script(*self.RISING, rest=(400, 300))
         self.wait_first_line()
         # 5 px every 150 ms: at most 5 px a tick of 100 ms, 100 px in all.
-        for _ in range(20):
-            self.desktop.mousemove_relative(5, 0)
-            time.sleep(0.15)
-        self.assertEqual(self.desktop.mouse_location(), (500, 300))
-        self.assert_keeps_running(process, 0.5, "a pointer drifting 5 px at a time")
-        self.desktop.key("a")
-        self.assert_ends(process, what="key a")
+        self.assert_a_drift_does_not_end_it(process, 20, 0.15, then=0.5)
 
 
 class NativeWideLineTest(NativeRollTestCase):

@@ -2,120 +2,23 @@
 colour, WAIT holds them, CLEAR empties the screen, the script starts again when it runs out, the
 roll keeps time; and what ends the saver (any key, Shift and F1 as well as letters, a click of any
 button on the background, a pointer jump, also at speed 0 and without a header) and what does not
-(a click or a drag that touches a line).
+(a click or a drag that touches a line); the shipped sample rolling on its background.
 
 Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_roll
-(skipped without VELLOWAY_SCR; ctest sets it)."""
+(skipped without VELLOWAY_SCR; ctest sets it).
+VELLOWAY_DOCS_IMAGES=<directory> also saves the sample's picture there as saver.png."""
 
 import collections
 import time
 import unittest
 
-from velloway_e2e.images import colour, colour_close, ink_runs
-from velloway_e2e.processes import HarnessError
-from velloway_e2e.program import MAIN_CAPTION_RE, script_text
-from velloway_e2e.testcase import VellowayTestCase
+from velloway_e2e.images import colour, colour_close
+from velloway_e2e.program import REPO
+from velloway_e2e.roll import (BACK, BLOCK, EDGE_TOLERANCE, INK_TOLERANCE, STEP_PX,
+                               RollTestCase, text)
+from velloway_e2e.testcase import FILL_TOLERANCE, VellowayTestCase, save_docs_image
 
-# Not black: an empty screen must still show that the saver's window is there.
-BACK = "102040"
-INK_TOLERANCE = 24
-# A full block fills its whole text extent in DejaVu Sans, with no antialiased edge, so the ink
-# box of a line is the box the program places.
-FONT = "DejaVu Sans"
-BLOCK = "\u2588"
-# Glyph rounding at the edges of the ink box.
-EDGE_TOLERANCE = 2
-STEP_PX = 5
 TICK_SECONDS = {1: 0.5, 2: 0.2, 3: 0.1}
-# A script without a header plays no roll, on black.
-NO_HEADER_BACK = "000000"
-
-
-def text(content, colour_text="FFFFFF", spacing="1"):
-    return ("TEXT", FONT, "0", content, colour_text, spacing)
-
-
-def roll_script(records, speed, align):
-    """The text of a script of records and the background it shows; speed None leaves out its
-    header."""
-    if speed is None:
-        return script_text(*records), NO_HEADER_BACK
-    return script_text(("HEADER", "20", str(speed), align, BACK), *records), BACK
-
-
-class RollTestCase(VellowayTestCase):
-    SCREEN = (1280, 720)
-    # Where the pointer rests while the saver runs: background, away from the centred lines.
-    REST = (100, 100)
-
-    def run_script(self, *records, speed=3, align="MID", rest=None):
-        """Starts the saver on a script of records (without a header when speed is None) and
-        returns the process once its window shows the background."""
-        script, back = roll_script(records, speed, align)
-        self.set_script("Roll.vws", script)
-        self.desktop.mousemove(*(rest or self.REST))
-        process = self.start("/s")
-        try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
-            self.desktop.wait_for_pixel(4, 4, back, 2, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("start.png"))
-            self.fail(str(e))
-        return process
-
-    def wait_ink(self, accept, region=None, timeout=10, what="ink"):
-        try:
-            return self.desktop.wait_ink(accept, BACK, INK_TOLERANCE, region, timeout, what)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("timeout.png"))
-            self.fail(str(e))
-
-    def wait_still(self, span, region=None, timeout=15):
-        """(time first seen, bbox) of ink that has not moved for span seconds."""
-        deadline = time.monotonic() + timeout
-        last, since = None, None
-        while time.monotonic() < deadline:
-            taken, bbox = self.desktop.ink(BACK, INK_TOLERANCE, region)
-            if bbox != last or since is None:
-                last, since = bbox, taken
-            elif bbox is not None and taken - since >= span:
-                return since, bbox
-        self.desktop.screenshot(self.artifact("never-still.png"))
-        self.fail(f"the roll did not come to rest within {timeout:g} s (last ink {last})")
-
-    def wait_first_line(self, region=None):
-        """(time, bbox) when a line first shows; it must enter from below the bottom edge."""
-        width, height = self.SCREEN
-        seen, bbox = self.wait_ink(lambda b: b is not None, region or (0, height - 40, width, 40),
-                                   what="a line to appear")
-        _, y, _, h = bbox
-        self.assertEqual(y + h, height, f"first seen at {bbox}: not cut by the bottom edge")
-        self.assertLessEqual(h, STEP_PX, f"first seen at {bbox}: more than one step showing")
-        return seen, bbox
-
-    def line_boxes(self, image):
-        """The ink box of each line on screen, top to bottom."""
-        width, _ = self.SCREEN
-        return [image.bbox_differing(BACK, INK_TOLERANCE, (0, first, width, last - first + 1))
-                for first, last in ink_runs(image.ink_rows(BACK, INK_TOLERANCE))]
-
-    def assert_ends(self, process, within=3.0, what="the input"):
-        started = time.monotonic()
-        try:
-            code = process.wait_exit(within)
-        except HarnessError:
-            self.desktop.screenshot(self.artifact("still-running.png"))
-            self.fail(f"still running {within:g} s after {what}")
-        # An orderly end, not a crash.
-        self.assertEqual(code, 0, f"exit status after {what}")
-        self.desktop.wait_no_window(MAIN_CAPTION_RE, timeout=3)
-        return time.monotonic() - started
-
-    def assert_keeps_running(self, process, seconds, what):
-        time.sleep(seconds)
-        if not process.is_running():
-            self.fail(f"ended by {what} (exit status {process.returncode})")
-        self.assertTrue(self.desktop.search(MAIN_CAPTION_RE), f"window gone after {what}")
 
 
 class RollPictureTest(RollTestCase):
@@ -144,11 +47,7 @@ class RollPictureTest(RollTestCase):
                              f"({ticks:.1f} ticks of 200 ms)")
 
     def test_alignment_left_mid_right(self):
-        width, _ = self.SCREEN
-        expected = {"LEFT": ("left edge", lambda x, w: x, width / 4),
-                    "MID": ("centre", lambda x, w: x + w / 2, width / 2),
-                    "RIGHT": ("right edge", lambda x, w: x + w, width * 3 / 4)}
-        for align, (edge, measure, want) in expected.items():
+        for align in ("LEFT", "MID", "RIGHT"):
             with self.subTest(align=align):
                 # Two widths: each line is placed by its own width.
                 process = self.run_script(text(BLOCK * 4, spacing="1.5"),
@@ -159,13 +58,7 @@ class RollPictureTest(RollTestCase):
                     image = self.desktop.screenshot(self.artifact(f"{align}.png"))
                 finally:
                     self.stop(process)
-                boxes = self.line_boxes(image)
-                self.assertEqual(len(boxes), 2, f"lines on screen: {boxes}")
-                self.assertGreater(boxes[1][2], 2 * boxes[0][2], f"line widths: {boxes}")
-                for x, _, w, _ in boxes:
-                    self.assertLessEqual(abs(measure(x, w) - want), EDGE_TOLERANCE,
-                                         f"{align}: {edge} at {measure(x, w)}, want {want} "
-                                         f"(lines {boxes})")
+                self.assert_two_lines_placed(align, image, EDGE_TOLERANCE)
 
     def test_text_takes_its_colour(self):
         colours = ["FF0000", "00FF00", "0000FF", "C08030"]
@@ -218,13 +111,10 @@ class RollPictureTest(RollTestCase):
         _, (_, top, _, _) = self.wait_ink(lambda b: b is not None and b[1] < height - 60, strip,
                                           what="the line well above the bottom edge")
 
-        def next_step(top):
-            return self.wait_ink(lambda b: b is not None and b[1] != top, strip, timeout=2,
-                                 what="the next step")
-        start_at, (_, start_top, _, _) = next_step(top)
+        start_at, (_, start_top, _, _) = self.wait_step(top, strip)
         time.sleep(9.95)
         _, (_, top, _, _) = self.desktop.ink(BACK, INK_TOLERANCE, strip)
-        end_at, (_, end_top, _, _) = next_step(top)
+        end_at, (_, end_top, _, _) = self.wait_step(top, strip)
         seconds, rise = end_at - start_at, start_top - end_top
         print(f"\nrose {rise} px in {seconds:.3f} s: a tick every "
               f"{1000 * seconds / (rise / STEP_PX):.2f} ms", flush=True)
@@ -233,7 +123,6 @@ class RollPictureTest(RollTestCase):
 
 
 class DismissalTest(RollTestCase):
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     def test_any_key_ends_it(self):
         # Keys that type nothing too; Alt comes as a system key.
@@ -305,26 +194,38 @@ class DismissalTest(RollTestCase):
         process = self.run_script(*self.RISING, speed=1, rest=(400, 300))
         self.wait_first_line()
         # 5 px every 250 ms: ~10 px a tick, 80 px in all.
-        for _ in range(16):
-            self.desktop.mousemove_relative(5, 0)
-            time.sleep(0.25)
-        self.assertEqual(self.desktop.mouse_location(), (480, 300))
-        self.assert_keeps_running(process, 0.6, "a pointer drifting 5 px per 250 ms")
-        self.desktop.key("a")
-        self.assert_ends(process, what="key a")
+        self.assert_a_drift_does_not_end_it(process, 16, 0.25, then=0.6)
 
     def test_at_speed_0_or_without_a_header_a_pointer_move_ends_it(self):
-        for speed, back in ((0, BACK), (None, NO_HEADER_BACK)):
-            with self.subTest(header="none" if speed is None else f"speed {speed}"):
-                process = self.run_script(*self.RISING, speed=speed)
-                try:
-                    time.sleep(1.0)
-                    _, bbox = self.desktop.ink(back, INK_TOLERANCE)
-                    self.assertIsNone(bbox, "a line shows")
-                    self.desktop.mousemove_relative(250, 0)
-                    self.assert_ends(process, what="a 250 px pointer move")
-                finally:
-                    self.stop(process)
+        self.assert_a_pointer_move_ends_a_still_roll()
+
+
+class SampleRollTest(VellowayTestCase):
+    """The shipped sample, a few seconds in."""
+
+    # Small enough for several lines of the roll to show in the README's picture.
+    SCREEN = (960, 540)
+
+    def test_default_sample_rolls_on_its_background(self):
+        width, height = self.SCREEN
+        self.desktop.mousemove(width // 2, height // 2)
+        process = self.start_playing("Default.vws",
+                                     (REPO / "samples" / "Default.vws").read_bytes())
+        background = colour("05102A")
+        self.wait_shown(process, background)
+        first_seen, first = self.desktop.wait_ink(lambda bbox: bbox is not None, background, 48,
+                                                  timeout=10, what="the first line")
+        # Lines rise 5 px every 200 ms (speed 2): 10 s later the first is 250 px higher.
+        time.sleep(max(0.0, first_seen + 10 - time.monotonic()))
+        image = self.desktop.screenshot(self.artifact("saver.png"))
+        self.assertTrue(process.is_running(), "the saver ended by itself")
+        bbox = image.bbox_differing(background, 48)
+        self.assertIsNotNone(bbox, "no text on the screen")
+        self.assertLessEqual(bbox[1], first[1] - 200,
+                             f"text first seen at {first}, 10 s later at {bbox}: not risen")
+        matching, sampled = image.count_close(background, FILL_TOLERANCE, step=8)
+        self.assertGreater(matching / sampled, 0.8, "mostly background")
+        save_docs_image(image, "saver.png")
 
 
 if __name__ == "__main__":

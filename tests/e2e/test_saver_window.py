@@ -10,27 +10,26 @@ Run: VELLOWAY_SCR=/path/to/velloway.scr VELLOWAY_PREVIEW_HOST=.../preview_host.e
      VELLOWAY_OTHER_PROGRAM=.../other_program.exe python3 -m unittest -v test_saver_window
 (a class is skipped when a program it needs is not named; ctest names them)."""
 
-import time
 import unittest
 
-from test_music import LONG_HZ, write_tone
-from test_roll import BACK, BLOCK, EDGE_TOLERANCE, STEP_PX, RollTestCase, text
-from test_roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
 from velloway_e2e.helper_programs import HostProgram, ask_other_program
-from velloway_e2e.images import BLACK, colour, ink_runs, is_whiteish
+from velloway_e2e.images import BLACK, ink_runs, is_whiteish
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import (MAIN_CAPTION, MAIN_CAPTION_RE, OTHER_PROGRAM_ENV,
-                                  PREVIEW_HOST_ENV, SETTING_KEY, script_text)
-from velloway_e2e.sound import SoundCapture
-from velloway_e2e.testcase import VellowayTestCase, program_from_env
+from velloway_e2e.program import (COVER_CAPTION_RE, EVERY_MONITOR_VALUE, MAIN_CAPTION,
+                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PREVIEW_HOST_ENV,
+                                  SAVER_SWITCH, SCRIPT_VALUE, SETTING_KEY, script_text)
+from velloway_e2e.roll import BACK, BLOCK, EDGE_TOLERANCE, STEP_PX, RollTestCase, text
+from velloway_e2e.roll import INK_TOLERANCE as ROLL_INK_TOLERANCE
+from velloway_e2e.sound import write_tone
+from velloway_e2e.testcase import FILL_TOLERANCE, VellowayTestCase, program_from_env
 
 WHITE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "FFFFFF"), ("WAIT", "30"))
 ORANGE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "ff8000"), ("WAIT", "30"))
 HEADERLESS_SCRIPT = script_text("# no header: black, no roll", ("WAIT", "30"))
 BLUE_SCRIPT = script_text(("HEADER", "12", "2", "MID", "0000FF"), ("WAIT", "30"))
 
-# The background is a solid fill on a 24-bit screen; a little slack for rounding only.
-FILL_TOLERANCE = 2
+# A long tone to play while another program takes the activation.
+LONG_HZ = 315
 # Antialiased text on black: anything clearly brighter than the background is ink.
 INK_TOLERANCE = 48
 
@@ -44,37 +43,13 @@ class SaverWindowTest(VellowayTestCase):
         width, height = self.SCREEN
         # The pointer rests over the middle before the start, so no later move is needed.
         self.desktop.mousemove(width // 2, height // 2)
-        process = self.start("/s")
-        try:
-            wid = self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact("no-window.png"))
-            self.fail(str(e))
-        return process, wid
-
-    def corners(self, inset=4):
-        width, height = self.SCREEN
-        return [(inset, inset), (width - 1 - inset, inset), (inset, height - 1 - inset),
-                (width - 1 - inset, height - 1 - inset)]
-
-    def assert_background(self, expected, name):
-        expected = colour(expected)
-        try:
-            for x, y in self.corners():
-                self.desktop.wait_for_pixel(x, y, expected, FILL_TOLERANCE, timeout=10)
-        except HarnessError as e:
-            self.desktop.screenshot(self.artifact(name))
-            self.fail(f"background not {expected}: {e}")
-        image = self.desktop.screenshot(self.artifact(name))
-        matching, sampled = image.count_close(expected, FILL_TOLERANCE, step=16)
-        self.assertGreaterEqual(matching / sampled, 0.9,
-                                f"only {matching} of {sampled} sampled pixels are {expected}")
-        return image
+        process = self.start(SAVER_SWITCH)
+        return process, self.wait_shown(process)
 
     def measure_message_line(self, name):
         """Waits for the missing-script message and returns (image, bbox) of its ink."""
         width, height = self.SCREEN
-        self.assert_background(BLACK, name + ".background.png")
+        self.assert_background(BLACK, name + ".background.png", 0.9)
         try:
             wait_until(lambda: self.desktop.capture().bbox_differing(BLACK, INK_TOLERANCE),
                        timeout=10, what="text on the black screen")
@@ -102,36 +77,36 @@ class SaverWindowTest(VellowayTestCase):
         except HarnessError:
             pass
         self.assertEqual(seen[0], (0, 0, width, height), "window geometry (x, y, w, h)")
-        self.assertEqual(self.desktop.window_name(wid), "MAIN -+- Velloway")
+        self.assertEqual(self.desktop.window_name(wid), MAIN_CAPTION)
 
     def test_background_white_from_header(self):
         self.set_script("White.vws", WHITE_SCRIPT)
         self.show_saver()
-        self.assert_background("FFFFFF", "white.png")
+        self.assert_background("FFFFFF", "white.png", 0.9)
 
     def test_background_orange_from_lower_case_header(self):
         self.set_script("Orange.vws", ORANGE_SCRIPT)
         self.show_saver()
-        self.assert_background((255, 128, 0), "orange.png")
+        self.assert_background((255, 128, 0), "orange.png", 0.9)
 
     def test_background_black_without_header(self):
         self.set_script("NoHeader.vws", HEADERLESS_SCRIPT)
         self.show_saver()
-        self.assert_background(BLACK, "black.png")
+        self.assert_background(BLACK, "black.png", 0.9)
 
     def test_default_script_when_setting_absent(self):
-        self.prefix.reg_delete(SETTING_KEY, "ScriptFileName")
+        self.prefix.reg_delete(SETTING_KEY, SCRIPT_VALUE)
         self.program_dir.write("Default.vws", BLUE_SCRIPT)
         self.addCleanup(self.program_dir.remove, "Default.vws")
         self.show_saver()
-        self.assert_background("0000FF", "default-blue.png")
+        self.assert_background("0000FF", "default-blue.png", 0.9)
 
     def test_pointer_hidden_over_window(self):
         self.set_script("White.vws", WHITE_SCRIPT)
         # The check itself must see an ordinary pointer before the saver runs.
         self.assertTrue(self.desktop.cursor_visible(), "pointer visible over the bare screen")
         self.show_saver()
-        self.assert_background("FFFFFF", "pointer.png")
+        self.assert_background("FFFFFF", "pointer.png", 0.9)
         try:
             self.desktop.wait_cursor(visible=False, timeout=5)
         except HarnessError:
@@ -184,8 +159,6 @@ class BesideOtherProgramsTestCase(RollTestCase):
     """The saver beside other programs: preview_host opens a window that takes the activation,
     other_program makes requests without a window of its own."""
 
-    # A rising line, then time enough for any test.
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     @classmethod
     def setUpClass(cls):
@@ -201,18 +174,14 @@ class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
 
     def test_another_programs_window_taking_the_activation_ends_it_music_stopped(self):
         write_tone(self.program_dir.unix / "long.wav", LONG_HZ, 30)
-        sound = SoundCapture(self.prefix.logs, "activation")
-        self.addCleanup(setattr, self.prefix, "alsa_config", self.prefix.alsa_config)
-        self.prefix.alsa_config = sound.config
+        sound = self.record_sound("activation")
         process = self.run_script(("BGM", "ON", "long.wav"), *self.RISING)
         wait_until(lambda: sound.size > 22050, timeout=5, what="the music to play")
 
         host = HostProgram(self.prefix, self.host_program)  # its window takes the activation
         self.addCleanup(host.close)
         self.assert_ends(process, what="another program's window took the activation")
-        played = sound.size
-        time.sleep(0.5)
-        self.assertEqual(sound.size, played, "music still playing after the end")
+        self.assert_music_stopped(sound)
 
     def test_a_minimise_request_is_refused_and_a_minimise_ends_it(self):
         process = self.run_script(*self.RISING)
@@ -230,7 +199,7 @@ class CoverTest(BesideOtherProgramsTestCase):
 
     def test_its_own_start_with_a_cover_does_not_end_it(self):
         process = self.run_script(*self.RISING)
-        self.desktop.wait_window(r"^COVER -\+- Velloway$", timeout=5)
+        self.desktop.wait_window(COVER_CAPTION_RE, timeout=5)
         self.assert_keeps_running(process, 2.0, "its own start with a cover")
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
@@ -243,11 +212,10 @@ class EveryMonitorTest(RollTestCase):
     SECOND = (1280, 0, 1024, 768)
     # The pointer rests on the second monitor, away from the lines: a click there needs no move.
     ON_SECOND = (1280 + 100, 100)
-    RISING = (text(BLOCK * 4, spacing="40"), ("WAIT", "30"))
 
     def play_every_monitor(self, value):
-        self.prefix.reg_set(SETTING_KEY, "EveryMonitor", value)
-        self.addCleanup(self.prefix.reg_delete, SETTING_KEY, "EveryMonitor")
+        self.prefix.reg_set(SETTING_KEY, EVERY_MONITOR_VALUE, value)
+        self.addCleanup(self.prefix.reg_delete, SETTING_KEY, EVERY_MONITOR_VALUE)
         process = self.run_script(*self.RISING, rest=self.ON_SECOND)
         try:
             self.desktop.wait_for_pixel(self.SECOND[0] + 4, 4, BACK, FILL_TOLERANCE)

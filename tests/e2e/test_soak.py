@@ -26,14 +26,12 @@ import time
 import unittest
 from pathlib import Path
 
-from test_music import write_tone
 from velloway_e2e.processes import HarnessError
-from velloway_e2e.program import MAIN_CAPTION, MAIN_CAPTION_RE, script_text
-from velloway_e2e.sound import SoundCapture
+from velloway_e2e.program import (CHECK_ENV, MAIN_CAPTION, PROCESS_STATS_ENV, SAVER_SWITCH,
+                                  TIMELINE_OPTIONS, script_text)
+from velloway_e2e.sound import write_tone
 from velloway_e2e.testcase import VellowayTestCase, program_from_env
 
-STATS_ENV = "VELLOWAY_PROCESS_STATS"
-CHECK_ENV = "VELLOWAY_CHECK"
 SECONDS_ENV = "VELLOWAY_SOAK_SECONDS"
 DEFAULT_SECONDS = 100
 
@@ -90,14 +88,14 @@ class SoakTest(VellowayTestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.stats_program = program_from_env(STATS_ENV)
+        cls.stats_program = program_from_env(PROCESS_STATS_ENV)
         cls.checker = program_from_env(CHECK_ENV)
         super().setUpClass()
         write_tone(cls.program_dir.unix / TONE, TONE_HZ, TONE_SECONDS)
 
     def loop_seconds(self, script):
-        done = self.prefix.wine(self.checker, "--timeline", "--json", "--screen",
-                                "x".join(map(str, self.SCREEN)), script, check=False)
+        done = self.prefix.wine(self.checker, *TIMELINE_OPTIONS, "x".join(map(str, self.SCREEN)),
+                                script, check=False)
         try:
             return json.loads(done.stdout)["loop"]["seconds"]
         except (ValueError, KeyError) as e:
@@ -125,15 +123,10 @@ class SoakTest(VellowayTestCase):
         loop = self.loop_seconds(script)
         # Whole loops: two to settle, and at least one more to compare with the second.
         loops = max(WARM_LOOPS + 1, round(seconds / loop))
-        sound = SoundCapture(self.prefix.logs, "soak")
-        self.addCleanup(setattr, self.prefix, "alsa_config", self.prefix.alsa_config)
-        self.prefix.alsa_config = sound.config
+        sound = self.record_sound("soak")
         self.desktop.mousemove(self.SCREEN[0] - 10, 10)
-        process = self.start("/s")
-        try:
-            self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
-        except HarnessError as e:
-            self.fail(str(e))
+        process = self.start(SAVER_SWITCH)
+        self.wait_shown(process)
         started = time.monotonic()
         self.assertIn(b"velloway.scr", Path(f"/proc/{process.pid}/cmdline").read_bytes(),
                       "the process whose memory is read does not run the saver")
@@ -159,12 +152,7 @@ class SoakTest(VellowayTestCase):
               f"(peak resident {process.memory_kib('VmHWM')} KiB)", flush=True)
 
         self.desktop.key("a")
-        try:
-            code = process.wait_exit(3)
-        except HarnessError:
-            self.fail(f"still running 3 s after a key, {loops} loops into the soak")
-        self.assertEqual(code, 0, "exit status after the key")
-        self.desktop.wait_no_window(MAIN_CAPTION_RE, timeout=3)
+        self.assert_ends(process, 3, f"a key, {loops} loops into the soak")
 
         self.assertGreater(sound.size, 0, "the BGM records played nothing")
         self.assert_steady("GDI objects", gdi0, gdi, max(COUNT_SLACK, COUNT_FRACTION * gdi0))

@@ -15,13 +15,15 @@ import unittest
 from velloway_e2e.display import Desktop
 from velloway_e2e.helper_programs import ask_other_program
 from velloway_e2e.processes import HarnessError, wait_until
-from velloway_e2e.program import (CONFIG_CAPTION, CONFIG_CAPTION_RE, MAIN_CAPTION,
-                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PREVIEW_CAPTION, SCR_ENV,
-                                  UPDATE_INFO_KEY, solid_script)
+from velloway_e2e.program import (APPLICATION_PATH_VALUE, CONFIG_CAPTION, CONFIG_CAPTION_RE,
+                                  CONFIG_SWITCH, CURRENT_VERSION_VALUE, MAIN_CAPTION,
+                                  MAIN_CAPTION_RE, OTHER_PROGRAM_ENV, PASSWORD_SWITCH,
+                                  PREVIEW_CAPTION, PREVIEW_CAPTION_RE, PREVIEW_SWITCH,
+                                  SAVER_SWITCH, SCR_ENV, UPDATE_INFO_KEY, solid_script)
 from velloway_e2e.testcase import HostedTestCase, program_from_env
 from velloway_e2e.wine import ProgramDir, WinePrefix
 
-INSTALL_RECORD = {"ApplicationPath": "C:\\Velloway", "CurrentVersion": "1.00.1000"}
+INSTALL_RECORD = {APPLICATION_PATH_VALUE: "C:\\Velloway", CURRENT_VERSION_VALUE: "1.00.1000"}
 # Long enough for a window to show had the program opened one.
 QUIET_START_TIMEOUT = 10
 
@@ -78,17 +80,17 @@ class SecondStartTest(StartupTestCase):
     def test_beside_a_running_saver(self):
         self.set_script("Black.vws", solid_script("000000"))
         self.desktop.mousemove(*(v // 2 for v in self.SCREEN))
-        saver = self.start("/s")
-        self.desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=saver)
-        starts = [("/s",), ("/c",), (), ("/p", str(self.host.hwnd))]
+        saver = self.start(SAVER_SWITCH)
+        self.wait_shown(saver)
+        starts = [(SAVER_SWITCH,), (CONFIG_SWITCH,), (), (PREVIEW_SWITCH, str(self.host.hwnd))]
         self.assert_second_starts_end(starts, MAIN_CAPTION_RE)
         self.assertTrue(saver.is_running(), "the running saver ended")
         self.assertEqual(self.host.window(CONFIG_CAPTION), [], "a settings dialog opened")
 
     def test_beside_an_open_settings_dialog(self):
-        dialog = self.start("/c")
+        dialog = self.start(CONFIG_SWITCH)
         self.desktop.wait_window(CONFIG_CAPTION_RE, timeout=20, process=dialog)
-        starts = [("/s",), ("/c",), ("/p", str(self.host.hwnd))]
+        starts = [(SAVER_SWITCH,), (CONFIG_SWITCH,), (PREVIEW_SWITCH, str(self.host.hwnd))]
         self.assert_second_starts_end(starts, CONFIG_CAPTION_RE)
         self.assertTrue(dialog.is_running(), "the open dialog ended")
         self.assertEqual(self.desktop.search(MAIN_CAPTION_RE, only_visible=False), [],
@@ -116,7 +118,7 @@ class SimultaneousStartsTest(StartupTestCase):
             # Both copies are let go at the same moment; the answer comes once one of them has
             # ended, or both have run for 10 s.
             copies = ask_other_program(self.prefix, self.other_program, "together", "2",
-                                       f"{self.scr_windows} /s")
+                                       f"{self.scr_windows} {SAVER_SWITCH}")
             windows = self.desktop.search(MAIN_CAPTION_RE, only_visible=False)
             if sorted(copies) != ["COPY exit=0", "COPY running"] or len(windows) != 1:
                 self.desktop.screenshot(self.artifact(f"pair{pair}.png"))
@@ -139,16 +141,18 @@ class NothingToOpenTest(StartupTestCase):
         self.assertIsNone(self.host.preview_child(), "a preview in the host")
 
     def test_switches_without_a_window(self):
-        for args in [("s",), ("/a",)]:
+        # The saver's switch without its slash, and one that Velloway does not take.
+        for args in [(SAVER_SWITCH.lstrip("/"),), (PASSWORD_SWITCH,)]:
             with self.subTest(args=" ".join(args)):
                 self.assert_ends_quietly(*args)
 
     def test_preview_without_a_usable_host(self):
         self.assertFalse(self.host.is_window(99999), "the test needs 99999 to be no window")
-        for args in [("/p", "0"), ("/p",), ("/p", "99999"), ("/p", str(self.host.desktop))]:
+        for args in [(PREVIEW_SWITCH, "0"), (PREVIEW_SWITCH,), (PREVIEW_SWITCH, "99999"),
+                     (PREVIEW_SWITCH, str(self.host.desktop))]:
             with self.subTest(args=" ".join(args)):
                 self.assert_ends_quietly(*args)
-                self.assertEqual(self.desktop.search(r"^Preview\(Velloway\)$",
+                self.assertEqual(self.desktop.search(PREVIEW_CAPTION_RE,
                                                      only_visible=False), [],
                                  f"a {PREVIEW_CAPTION} window")
 
@@ -160,7 +164,7 @@ class RefusedWindowTest(unittest.TestCase):
         # The display only answers the search for the window: Wine is given none.
         with Desktop(640, 480) as desktop, WinePrefix() as prefix:
             program, _ = ProgramDir(prefix).install(scr, "velloway.scr")
-            process = prefix.start_program(program, "/s")
+            process = prefix.start_program(program, SAVER_SWITCH)
             with self.assertRaises(HarnessError) as raised:
                 desktop.wait_window(MAIN_CAPTION_RE, timeout=20, process=process)
         message = str(raised.exception)

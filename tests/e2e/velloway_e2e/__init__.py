@@ -17,11 +17,14 @@ Modules, by concern:
   display          Desktop (Xvfb) and XephyrDesktop: xdotool input, screen reads, window waits
   registry         .reg files: writing values exactly, parsing exports
   wine             WinePrefix (a private prefix copy, its registry), WineProcess, ProgramDir
-  sound            SoundCapture, SdlDiskCapture: what a program plays, recorded
-  program          what the tests know of Velloway: captions, registry keys, variables, scripts
-  helper_programs  the test helpers preview_host (HostProgram) and other_program
-  testcase         VellowayTestCase, HostedTestCase, program_from_env, artifacts
+  sound            SoundCapture, SdlDiskCapture: what a program plays, recorded; tones to play
+  program          what the tests know of Velloway: captions, switches, registry keys and value
+                   names, variables, scripts (tests spell none of them elsewhere)
+  helper_programs  the test helpers preview_host (HostProgram), other_program and bare_window
+  testcase         ProgramTestCase (the base of the Wine and the Linux program's tests),
+                   VellowayTestCase, HostedTestCase, program_from_env, artifacts
   native           the Linux program: NativeProcess, NativeTestCase
+  roll             the roll tests' scripts and RollWatching, for both programs
 
 Standard library only.
 """

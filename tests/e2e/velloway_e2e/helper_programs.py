@@ -13,6 +13,10 @@ from .program import PREVIEW_CAPTION
 from .wine import WinePrefix
 
 
+# bare_window.exe (a benchmark's yardstick): a full-screen window of one colour.
+BARE_WINDOW_CAPTION_RE = r"^Bare window$"
+
+
 def parse_rect(text: str) -> tuple:
     """(left, top, width, height) from "l,t,w,h"."""
     return tuple(int(v) for v in text.split(","))
@@ -49,6 +53,12 @@ class Record:
 
     def __repr__(self) -> str:
         return f"Record({self.line!r})"
+
+
+def list_entries(records: list[Record]) -> tuple:
+    """(the entries, the selected entries) of the list in a window's records, as texts."""
+    items = [r for r in records if r.kind == "ITEM"]
+    return [r["text"] for r in items], [r["text"] for r in items if r["selected"] == "1"]
 
 
 class HostProgram:

@@ -9,14 +9,12 @@ import os
 import signal
 import subprocess
 import tempfile
-import unittest
 from pathlib import Path
 from typing import Sequence, Union
 
-from .display import Desktop
 from .processes import StartedProcess, die_with_parent, wait_until
-from .program import MAIN_CAPTION_RE, NATIVE_ENV
-from .testcase import artifacts_dir, program_from_env
+from .program import MAIN_CAPTION_RE, NATIVE_ENV, SCRIPT_OPTION
+from .testcase import ProgramTestCase, artifacts_dir, program_from_env
 
 
 class NativeProcess(StartedProcess):
@@ -39,27 +37,21 @@ class NativeProcess(StartedProcess):
             os.kill(self.pid, signal.SIGTERM)
 
 
-class NativeTestCase(unittest.TestCase):
-    """One Xvfb display of SCREEN for all tests of a class and a folder for their scripts; each
-    test starts the program with start() and it is stopped after the test. Skips when
-    VELLOWAY_NATIVE is not set."""
+class NativeTestCase(ProgramTestCase):
+    """A folder for the scripts of a class's tests; each test starts the program with start()
+    and it is stopped after the test. Skips when VELLOWAY_NATIVE is not set."""
 
     SCREEN = (1280, 720)
-    desktop: Desktop
+    WINDOW_TIMEOUT = 10
     program: Path
     folder: Path
 
     @classmethod
     def setUpClass(cls) -> None:
         cls.program = program_from_env(NATIVE_ENV)
-        stack = contextlib.ExitStack()
-        cls.addClassCleanup(stack.close)
-        cls.desktop = stack.enter_context(Desktop(*cls.SCREEN))
-        cls.folder = Path(stack.enter_context(
+        super().setUpClass()
+        cls.folder = Path(cls.class_resources.enter_context(
             tempfile.TemporaryDirectory(prefix="velloway-native-")))
-
-    def artifact(self, name: str) -> Path:
-        return artifacts_dir() / f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}.{name}"
 
     def write_script(self, name: str, content: Union[str, bytes],
                      encoding: str = "utf-8") -> Path:
@@ -77,6 +69,12 @@ class NativeTestCase(unittest.TestCase):
         self.addCleanup(self.stop, process)
         return process
 
+    def start_playing(self, name: str, content: Union[str, bytes], *options: str,
+                      env: dict | None = None) -> NativeProcess:
+        """Starts the program full screen on a script of that name and content."""
+        return self.start(SCRIPT_OPTION, str(self.write_script(name, content)), *options,
+                          env=env)
+
     def setUp(self) -> None:
         self._running: list[NativeProcess] = []
 
@@ -86,3 +84,7 @@ class NativeTestCase(unittest.TestCase):
         if not any(p.is_running() for p in self._running):
             wait_until(lambda: not self.desktop.search(MAIN_CAPTION_RE, only_visible=False), 5,
                        what="the program's windows to go")
+
+    def assert_ends_on_sigterm(self, process: NativeProcess) -> None:
+        process.terminate()
+        self.assertEqual(process.wait_exit(3), 0, "exit status after SIGTERM")

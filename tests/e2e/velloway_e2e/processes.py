@@ -184,16 +184,26 @@ def owner_alive(tag: str) -> bool:
     return pid.isdigit() and process_start_time(int(pid)) == start
 
 
-def processes_with_env(name: str, value: str) -> list[int]:
-    """PIDs of our processes whose environment holds name=value."""
-    needle = f"{name}={value}".encode()
+def _processes_whose(name: str, holds: Callable[[bytes], bool]) -> list[int]:
+    """PIDs of our processes whose /proc/<pid>/<name> holds what holds() looks for."""
     found = []
     for entry in Path("/proc").iterdir():
         if entry.name.isdigit():
             with contextlib.suppress(OSError):
-                if needle in (entry / "environ").read_bytes().split(b"\0"):
+                if holds((entry / name).read_bytes()):
                     found.append(int(entry.name))
     return found
+
+
+def processes_with_env(name: str, value: str) -> list[int]:
+    """PIDs of our processes whose environment holds name=value."""
+    needle = f"{name}={value}".encode()
+    return _processes_whose("environ", lambda environ: needle in environ.split(b"\0"))
+
+
+def processes_with_command(needle: str) -> list[int]:
+    """PIDs of processes whose command line holds needle."""
+    return _processes_whose("cmdline", lambda cmdline: needle.encode() in cmdline)
 
 
 def memory_kib(pid: int, field: str) -> int:

@@ -1,13 +1,40 @@
-"""Sound a program plays, recorded through ALSA (Wine) or SDL's disk driver (the Linux program)."""
+"""Sound a program plays, recorded through ALSA (Wine) or SDL's disk driver (the Linux program);
+tones to play, each of its own pitch so that a recording tells which one played."""
 
 from __future__ import annotations
 
 import array
+import math
 import struct
+import wave
 from pathlib import Path
 from typing import Union
 
 from .processes import HarnessError
+
+TONE_RATE = 22050
+
+
+def write_tone(path: Path, hertz: int, seconds: int) -> int:
+    """A sine tone at half scale, 22050 Hz mono 16-bit, whose period is a whole number of
+    samples. Returns the file's size."""
+    period = TONE_RATE // hertz
+    assert period * hertz == TONE_RATE
+    one = b"".join(struct.pack("<h", round(16000 * math.sin(2 * math.pi * i / period)))
+                   for i in range(period))
+    path.parent.mkdir(parents=True, exist_ok=True)
+    with wave.open(str(path), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(TONE_RATE)
+        out.writeframes(one * (hertz * seconds))
+    return path.stat().st_size
+
+
+def pitch(rate: int, samples) -> tuple:
+    """(hertz, peak) of a recorded tone, from its upward zero crossings."""
+    rising = sum(1 for a, b in zip(samples, samples[1:]) if a < 0 <= b)
+    return rising * rate / len(samples), max(map(abs, samples))
 
 
 class SoundCapture:

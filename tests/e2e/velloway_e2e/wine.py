@@ -17,7 +17,7 @@ from typing import Union
 from .display import Desktop
 from .processes import (HarnessError, StartedProcess, die_with_parent, memory_kib, owner_alive,
                         owner_tag, register, run, unregister)
-from .program import REPO
+from .program import DESKTOP_KEY, DPI_VALUE, REPO
 from .registry import read_reg_export, reg_file
 
 
@@ -206,6 +206,16 @@ class WinePrefix:
         """After kill_all: a persistent server again, so later starts stay fast."""
         self._start_server()
 
+    def clear_windows(self, caption_re: str, timeout: float = 5) -> None:
+        """Waits until no window of the caption is left on the desktop; when one stays, takes the
+        whole prefix down (and starts its server again)."""
+        try:
+            self.desktop.wait_no_window(caption_re, timeout=timeout)
+        except HarnessError:
+            self.kill_all()
+            self.restart_server()
+            self.desktop.wait_no_window(caption_re, timeout=timeout)
+
     def _start_server(self) -> None:
         # Persistent for speed; the 60 s limit ends it by itself should cleanup never run.
         # No pipes: the server forks into the background and would keep them open.
@@ -254,7 +264,7 @@ class WinePrefix:
     def set_dpi(self, dpi: int) -> None:
         """The DPI that programs started from now on see (96, 120, 144, 192 ...; 96 is the
         default)."""
-        self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", str(dpi), "REG_DWORD")
+        self.reg_add(DESKTOP_KEY, DPI_VALUE, str(dpi), "REG_DWORD")
 
     def reg_values(self, key: str) -> dict | None:
         """{name: value} of one key exactly as stored (via `wine reg export`), or None when the
