@@ -62,6 +62,23 @@ TEST(MeasureTextTest, WiderTextAndBoldAreWider) {
   EXPECT_EQ(backend.MeasureText(font, "\xc3\xa9").Width, backend.MeasureText(font, "e").Width);
 }
 
+// What a font's text needs becomes the GDI character set of the font made for it.
+TEST(FontCacheTest, TheTextsLanguageChoosesTheCharacterSet) {
+  const struct {
+    forms::FontLanguage language;
+    BYTE charset;
+  } cases[] = {{forms::FontLanguage::Any, DEFAULT_CHARSET},
+               {forms::FontLanguage::Western, ANSI_CHARSET},
+               {forms::FontLanguage::Japanese, SHIFTJIS_CHARSET}};
+  FontCache fonts(96);
+  for (const auto& c : cases) {
+    LOGFONTW made{};
+    ASSERT_EQ(GetObjectW(fonts.Get({"Arial", 12, false, false, c.language}), sizeof made, &made),
+              static_cast<int>(sizeof made));
+    EXPECT_EQ(made.lfCharSet, c.charset) << static_cast<int>(c.language);
+  }
+}
+
 // ---- Painting ----
 
 constexpr Color kNavy = 0x402010;    // red 0x10, green 0x20, blue 0x40
