@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/driver_handler.h"
+#include "platform/tick_schedule.h"
 #include "platform/utf8.h"
 
 namespace velloway::headless {
@@ -111,21 +113,19 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
   ~TimerImpl() override { std::erase(backend_.timers_, this); }
 
   void Run(std::int32_t intervalMs) override {
-    intervalUs_ = std::int64_t{intervalMs} * 1000;
-    due_ = intervalMs > 0 ? backend_.now_ + intervalUs_ : kNever;
+    schedule_.Start(backend_.ClockNow(), std::chrono::milliseconds(intervalMs));
   }
 
-  std::int64_t Due() const { return due_; }
+  std::int64_t Due() const { return schedule_.Running() ? schedule_.Due().count() : kNever; }
   void Tick() {
-    due_ += intervalUs_;
+    schedule_.TakeTick(backend_.ClockNow());
     onTick_();
   }
 
  private:
   HeadlessBackend& backend_;
-  std::function<void()> onTick_;
-  std::int64_t intervalUs_ = 0;
-  std::int64_t due_ = kNever;
+  platform::DriverHandler<> onTick_;
+  platform::TickSchedule schedule_;
 };
 
 class HeadlessBackend::FrameImpl : public forms::FrameDriver {
@@ -136,29 +136,19 @@ class HeadlessBackend::FrameImpl : public forms::FrameDriver {
   }
   ~FrameImpl() override { std::erase(backend_.frames_, this); }
 
-  void Start() override {
-    startUs_ = backend_.now_;
-    refreshHz_ = std::max(backend_.screen_.RefreshHz, 1);
-    frames_ = 0;
-    running_ = true;
-  }
-  void Stop() override { running_ = false; }
+  void Start() override { schedule_.Start(backend_.ClockNow(), backend_.screen_.RefreshHz); }
+  void Stop() override { schedule_.Stop(); }
 
-  std::int64_t Due() const {
-    return running_ ? startUs_ + (frames_ + 1) * 1'000'000 / refreshHz_ : kNever;
-  }
+  std::int64_t Due() const { return schedule_.Running() ? schedule_.Due().count() : kNever; }
   void Frame() {
-    ++frames_;
+    schedule_.TakeFrame(backend_.ClockNow());
     onFrame_(backend_.now_);
   }
 
  private:
   HeadlessBackend& backend_;
-  std::function<void(std::int64_t)> onFrame_;
-  std::int64_t startUs_ = 0;
-  std::int64_t refreshHz_ = 60;
-  std::int64_t frames_ = 0;
-  bool running_ = false;
+  platform::DriverHandler<std::int64_t> onFrame_;
+  platform::FrameSchedule schedule_;
 };
 
 // --- the backend ---

@@ -16,6 +16,7 @@
 #include "platform/backend.h"
 #include "platform/headless/headless_music.h"
 #include "platform/memory_settings.h"
+#include "platform/tick_schedule.h"
 
 namespace velloway::headless {
 
@@ -187,6 +188,7 @@ class HeadlessBackend : public forms::Backend {
   friend class TimerImpl;
   friend class FrameImpl;
 
+  platform::ClockTime ClockNow() const { return platform::ClockTime(now_); }
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
   // Delivers an event to every open window; one destroyed meanwhile hears nothing more.

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/driver_handler.h"
+#include "platform/tick_schedule.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
 #include "platform/win32/win32_frames.h"
@@ -111,17 +114,14 @@ class MutexLock final : public forms::RunningCopyLock {
 }  // namespace
 
 // Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
-// (or DoEvents) and never inside another handler. Each tick is due at a fixed time counted from
-// Run: start + n x interval on the performance counter. The system timer only serves as a
-// one-shot alarm set afresh for the next due time, so its coarse granularity (a 100 ms timer
-// fires every ~109 ms with a 15.6 ms clock) makes single ticks a little late but never adds up:
-// N ticks take N intervals, which a roll timed to music relies on.
+// (or DoEvents) and never inside another handler, at the times of a TickSchedule on the
+// performance counter. The system timer only serves as a one-shot alarm set afresh for the next
+// due time, so its coarse granularity (a 100 ms timer fires every ~109 ms with a 15.6 ms clock)
+// makes single ticks a little late but never adds up.
 class Win32Timer final : public forms::TimerDriver {
  public:
   Win32Timer(Win32Backend& backend, std::function<void()> onTick)
-      : backend_(backend),
-        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))),
-        id_(backend.AddTimer(*this)) {}
+      : backend_(backend), onTick_(std::move(onTick)), id_(backend.AddTimer(*this)) {}
   ~Win32Timer() override {
     Stop();
     backend_.RemoveTimer(id_);
@@ -130,53 +130,30 @@ class Win32Timer final : public forms::TimerDriver {
   Win32Timer& operator=(const Win32Timer&) = delete;
 
   void Run(std::int32_t intervalMs) override {
-    intervalMs_ = std::max(intervalMs, 0);
-    if (intervalMs_ == 0) {
+    schedule_.Start(CounterTime(), std::chrono::milliseconds(intervalMs));
+    if (!schedule_.Running()) {
       Stop();
       return;
     }
-    start_ = CounterNow();
-    ticks_ = 0;
-    Schedule();
+    SetAlarm();
   }
 
   void Tick() {
-    if (intervalMs_ == 0) return;  // a tick already queued when the timer stopped
-    ++ticks_;
-    // The next alarm is set before the handler runs: the handler's own time does not delay it,
-    // and a Run or Stop from inside the handler has the last word.
-    Schedule();
-    // The handler may destroy this driver: keep the function alive until it returns.
-    const auto onTick = onTick_;
-    (*onTick)();
+    if (!schedule_.Running()) return;  // a tick already queued when the timer stopped
+    schedule_.TakeTick(CounterTime());
+    SetAlarm();
+    onTick_();
   }
 
  private:
-  // Counts in `ms` milliseconds, exact for any tick number a program reaches.
-  static std::int64_t Counts(std::int64_t ms) {
-    const std::int64_t frequency = CountsPerSecond();
-    return ms / 1000 * frequency + ms % 1000 * frequency / 1000;
-  }
-
-  // Sets the alarm for tick ticks_ + 1. After a tick more than an interval late the next one is
-  // due already: the schedule then restarts from now, so that one tick follows at once and the
-  // rest come an interval apart again, instead of a burst of short waits making up every tick
-  // missed while the thread was busy.
-  void Schedule() {
+  // Sets the alarm for the next due tick.
+  void SetAlarm() {
     const HWND window = backend_.AppWindow();
     if (window == nullptr) return;
-    const std::int64_t now = CounterNow();
-    const std::int64_t interval = std::int64_t{intervalMs_};
-    std::int64_t due = start_ + Counts((ticks_ + 1) * interval);
-    if (due < now) {
-      start_ = now - Counts((ticks_ + 1) * interval);
-      due = now;
-    }
     // Whole milliseconds, rounded up; the system's minimum when the tick is due now.
-    const std::int64_t frequency = CountsPerSecond();
-    const std::int64_t waitMs = ((due - now) * 1000 + frequency - 1) / frequency;
-    const auto delay = static_cast<UINT>(
-        std::clamp<std::int64_t>(waitMs, USER_TIMER_MINIMUM, std::int64_t{USER_TIMER_MAXIMUM}));
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(schedule_.Due() - CounterTime());
+    const auto delay = static_cast<UINT>(std::clamp<std::int64_t>(
+        wait.count(), USER_TIMER_MINIMUM, std::int64_t{USER_TIMER_MAXIMUM}));
     SetTimer(window, id_, delay, nullptr);
   }
   void Stop() {
@@ -184,11 +161,9 @@ class Win32Timer final : public forms::TimerDriver {
   }
 
   Win32Backend& backend_;
-  std::shared_ptr<const std::function<void()>> onTick_;
+  platform::DriverHandler<> onTick_;
   UINT_PTR id_;
-  std::int32_t intervalMs_ = 0;
-  std::int64_t start_ = 0;  // performance counter at Run, moved on when ticks are dropped
-  std::int64_t ticks_ = 0;  // ticks delivered since start_
+  platform::TickSchedule schedule_;
 };
 
 Win32Backend::Win32Backend(HINSTANCE instance) : Win32Backend(instance, systemCalls_) {}
@@ -235,8 +210,7 @@ forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::st
 std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::FontSpec& font,
                                                                 std::string_view text,
                                                                 forms::TextImageSpan span,
-                                                                Color color,
-                                                                Color background) {
+                                                                Color color, Color background) {
   return GdiTextImage::Draw(fonts_, font, text, span, color, background);
 }
 

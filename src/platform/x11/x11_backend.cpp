@@ -1,7 +1,8 @@
 #include "platform/x11/x11_backend.h"
 
+#include "platform/driver_handler.h"
+#include "platform/tick_schedule.h"
 #include "platform/x11/screen_dpi.h"
-#include "platform/x11/tick_schedule.h"
 #include "platform/x11/x11_window.h"
 #include "script/normalise.h"
 
@@ -106,6 +107,12 @@ std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
   return hz;
 }
 
+// The monotonic clock, as the schedules read it.
+platform::ClockTime MonotonicTime() {
+  return std::chrono::duration_cast<platform::ClockTime>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
 std::string DisplayName() {
   const char* display = std::getenv("DISPLAY");
   return display != nullptr ? display : "";
@@ -117,8 +124,7 @@ std::string DisplayName() {
 class X11Timer final : public forms::TimerDriver {
  public:
   X11Timer(X11Backend& backend, std::function<void()> onTick)
-      : backend_(backend),
-        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))) {
+      : backend_(backend), onTick_(std::move(onTick)) {
     backend_.AddTimer(*this);
   }
   ~X11Timer() override { backend_.RemoveTimer(*this); }
@@ -126,67 +132,43 @@ class X11Timer final : public forms::TimerDriver {
   X11Timer& operator=(const X11Timer&) = delete;
 
   void Run(std::int32_t intervalMs) override {
-    schedule_.Start(TickSchedule::Clock::now(), std::chrono::milliseconds(intervalMs));
+    schedule_.Start(MonotonicTime(), std::chrono::milliseconds(intervalMs));
   }
-  const TickSchedule& Schedule() const { return schedule_; }
-  bool DueAt(TickSchedule::Clock::time_point now) const {
-    return schedule_.Running() && schedule_.Due() <= now;
-  }
-  void Tick(TickSchedule::Clock::time_point now) {
-    // The next tick is scheduled before the handler runs: the handler's own time does not delay
-    // it, and a Run from inside the handler has the last word.
+  const platform::TickSchedule& Schedule() const { return schedule_; }
+  void Tick(platform::ClockTime now) {
     schedule_.TakeTick(now);
-    // The handler may destroy this driver: keep the function alive until it returns.
-    const auto onTick = onTick_;
-    (*onTick)();
+    onTick_();
   }
 
  private:
   X11Backend& backend_;
-  std::shared_ptr<const std::function<void()>> onTick_;
-  TickSchedule schedule_;
+  platform::DriverHandler<> onTick_;
+  platform::TickSchedule schedule_;
 };
 
-// Frames from the event loop at start + n periods of the monotonic clock; frames missed while the
-// program was busy are skipped, not run late in a burst.
+// Frames from the event loop on a FrameSchedule at the primary output's refresh rate.
 class X11FrameDriver final : public forms::FrameDriver {
  public:
-  using Clock = TickSchedule::Clock;
   X11FrameDriver(X11Backend& backend, std::function<void(std::int64_t)> onFrame)
-      : backend_(backend),
-        onFrame_(std::make_shared<const std::function<void(std::int64_t)>>(std::move(onFrame))) {
+      : backend_(backend), onFrame_(std::move(onFrame)) {
     backend_.AddFrameDriver(*this);
   }
   ~X11FrameDriver() override { backend_.RemoveFrameDriver(*this); }
   X11FrameDriver(const X11FrameDriver&) = delete;
   X11FrameDriver& operator=(const X11FrameDriver&) = delete;
 
-  void Start() override {
-    const int hz = std::max(backend_.Screen().RefreshHz, 1);
-    period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz));
-    start_ = Clock::now();
-    due_ = start_ + period_;
-    running_ = true;
-  }
-  void Stop() override { running_ = false; }
-  std::optional<Clock::time_point> Due() const {
-    return running_ ? std::optional<Clock::time_point>(due_) : std::nullopt;
-  }
-  void Frame(Clock::time_point now) {
-    const auto periods = (now - start_) / period_;
-    due_ = start_ + (periods + 1) * period_;
-    const auto onFrame = onFrame_;  // the handler may destroy this driver
-    (*onFrame)(
-        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
+  void Start() override { schedule_.Start(MonotonicTime(), backend_.Screen().RefreshHz); }
+  void Stop() override { schedule_.Stop(); }
+  const platform::FrameSchedule& Schedule() const { return schedule_; }
+  void Frame(platform::ClockTime now) {
+    schedule_.TakeFrame(now);
+    onFrame_(now.count());
   }
 
  private:
   X11Backend& backend_;
-  std::shared_ptr<const std::function<void(std::int64_t)>> onFrame_;
-  Clock::duration period_{};
-  Clock::time_point start_{};
-  Clock::time_point due_{};
-  bool running_ = false;
+  platform::DriverHandler<std::int64_t> onFrame_;
+  platform::FrameSchedule schedule_;
 };
 
 X11Backend::X11Backend(BackendSetup setup)
@@ -523,24 +505,25 @@ void X11Backend::HandlePendingEvents() {
 }
 
 void X11Backend::RunDueTimers() {
-  const auto now = TickSchedule::Clock::now();
+  const platform::ClockTime now = MonotonicTime();
   // Each due timer ticks once; one that a handler destroys meanwhile does not.
   std::vector<X11Timer*> due;
   for (X11Timer* timer : timers_) {
-    if (timer->DueAt(now)) due.push_back(timer);
+    if (timer->Schedule().DueBy(now)) due.push_back(timer);
   }
   for (X11Timer* timer : due) {
-    if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->DueAt(now)) {
-      timer->Tick(TickSchedule::Clock::now());
+    if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() &&
+        timer->Schedule().DueBy(now)) {
+      timer->Tick(MonotonicTime());
     }
   }
 }
 
 void X11Backend::RunDueFrames() {
-  const auto now = TickSchedule::Clock::now();
+  const platform::ClockTime now = MonotonicTime();
   std::vector<X11FrameDriver*> due;
   for (X11FrameDriver* driver : frameDrivers_) {
-    if (driver->Due() && *driver->Due() <= now) due.push_back(driver);
+    if (driver->Schedule().DueBy(now)) due.push_back(driver);
   }
   for (X11FrameDriver* driver : due) {
     if (std::find(frameDrivers_.begin(), frameDrivers_.end(), driver) != frameDrivers_.end()) {
@@ -566,18 +549,15 @@ void X11Backend::PaintWindows() {
 }
 
 int X11Backend::MillisecondsToNextWake() const {
-  std::optional<TickSchedule::Clock::time_point> next;
-  for (const X11Timer* timer : timers_) {
-    if (timer->Schedule().Running() && (!next || timer->Schedule().Due() < *next)) {
-      next = timer->Schedule().Due();
-    }
-  }
-  for (const X11FrameDriver* driver : frameDrivers_) {
-    if (driver->Due() && (!next || *driver->Due() < *next)) next = driver->Due();
-  }
+  std::optional<platform::ClockTime> next;
+  const auto consider = [&next](const auto& schedule) {
+    if (schedule.Running() && (!next || schedule.Due() < *next)) next = schedule.Due();
+  };
+  for (const X11Timer* timer : timers_) consider(timer->Schedule());
+  for (const X11FrameDriver* driver : frameDrivers_) consider(driver->Schedule());
   if (!next) return -1;
-  const auto wait = *next - TickSchedule::Clock::now();
-  if (wait <= TickSchedule::Clock::duration::zero()) return 0;
+  const platform::ClockTime wait = *next - MonotonicTime();
+  if (wait <= platform::ClockTime::zero()) return 0;
   // Whole milliseconds, rounded up: woken early, the loop would only wait again.
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
