@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 
 #include "platform/driver_handler.h"
@@ -309,26 +308,6 @@ void HeadlessBackend::Minimize(forms::WindowId window) {
 
 void HeadlessBackend::KeyDown(forms::WindowId window) {
   Deliver([&] { windows_.at(window).Events->OnKeyDown(); });
-}
-
-std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,
-                                                    std::string_view pattern) {
-  const auto lower = [](std::string text) {
-    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    return text;
-  };
-  const std::string suffix = lower(std::string(pattern.substr(pattern.find('*') + 1)));
-  std::vector<std::string> names;
-  std::error_code error;
-  const std::u8string dir(directory.begin(), directory.end());
-  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::u8string u8name = entry.path().filename().u8string();
-    const std::string name(u8name.begin(), u8name.end());
-    if (lower(name).ends_with(suffix)) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void HeadlessBackend::ChooseListEntry(forms::WindowId window, int index) {

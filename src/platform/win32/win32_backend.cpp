@@ -14,6 +14,7 @@
 
 #include "platform/codepage.h"
 #include "platform/driver_handler.h"
+#include "platform/file_listing.h"
 #include "platform/tick_schedule.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
@@ -260,20 +261,7 @@ std::string Win32Backend::AppPath() {
 
 std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
                                                  std::string_view pattern) {
-  const std::wstring query =
-      platform::Utf8ToWide(directory) + L"\\" + platform::Utf8ToWide(pattern);
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  const HANDLE first = FindFirstFileW(query.c_str(), &found);
-  if (first == INVALID_HANDLE_VALUE) return names;
-  const UniqueSearch search(first);
-  constexpr DWORD kNotNormal =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  do {
-    if ((found.dwFileAttributes & kNotNormal) == 0)
-      names.push_back(platform::WideToUtf8(found.cFileName));
-  } while (FindNextFileW(search.get(), &found));
-  return names;
+  return platform::ListFiles(directory, pattern);
 }
 
 unsigned Win32Backend::ScriptCodePage() {

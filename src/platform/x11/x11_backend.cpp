@@ -4,7 +4,6 @@
 #include "platform/tick_schedule.h"
 #include "platform/x11/screen_dpi.h"
 #include "platform/x11/x11_window.h"
-#include "script/normalise.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -19,7 +18,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -315,26 +313,6 @@ void X11Backend::ReadScreen() {
   }
   if (randrEventBase_ >= 0) metrics.RefreshHz = PrimaryRefreshHz(display_, root_).value_or(60);
   metrics_ = metrics;
-}
-
-std::vector<std::string> X11Backend::ListFiles(std::string_view directory,
-                                               std::string_view pattern) {
-  // "*.ext": the ending, without regard to case, as Windows matches it.
-  const std::string ending(pattern.starts_with("*") ? pattern.substr(1) : pattern);
-  std::vector<std::string> names;
-  std::error_code error;
-  const std::filesystem::path folder(std::u8string(directory.begin(), directory.end()));
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::u8string name8 = entry.path().filename().u8string();
-    const std::string name(name8.begin(), name8.end());
-    if (name.starts_with('.') || name.size() < ending.size()) continue;
-    if (EqualsIgnoringCase(std::string_view(name).substr(name.size() - ending.size()), ending)) {
-      names.push_back(name);
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::optional<forms::PixelPoint> X11Backend::PointerPosition() {

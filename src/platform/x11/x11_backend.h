@@ -13,6 +13,7 @@
 // SIGTERM) ends the program.
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
 #include "platform/backend.h"
+#include "platform/file_listing.h"
 #include "platform/memory_settings.h"
 
 #include <X11/Xlib.h>
@@ -70,7 +71,10 @@ class X11Backend final : public forms::Backend {
                                                     Color background) override;
   forms::ScreenMetrics Screen() override;
   std::string AppPath() override { return scriptDirectory_; }
-  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
+  std::vector<std::string> ListFiles(std::string_view directory,
+                                     std::string_view pattern) override {
+    return platform::ListFiles(directory, pattern);
+  }
   forms::SettingsStore& Settings() override { return settings_; }
   forms::MusicDevice& Music() override { return music_; }
   forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Posix; }
