@@ -1,6 +1,8 @@
 #include "platform/x11/x11_backend.h"
 
 #include "platform/driver_handler.h"
+#include "platform/posix/end_signals.h"
+#include "platform/posix/lock_file.h"
 #include "platform/tick_schedule.h"
 #include "platform/x11/screen_dpi.h"
 #include "platform/x11/x11_window.h"
@@ -8,18 +10,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 namespace velloway::x11 {
@@ -28,32 +24,6 @@ namespace {
 // The ordinary window of StageKind::OwnWindow, before the user sizes it.
 constexpr unsigned kOwnWindowWidth = 960;
 constexpr unsigned kOwnWindowHeight = 540;
-// As on Windows: a start that holds the running-copy lock longer is stuck.
-constexpr auto kRunningCopyLockWait = std::chrono::seconds(10);
-
-// Written by the signal handler, read by the event loop: the one way a signal reaches it.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void OnEndSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
-  errno = saved;
-}
-
-void CatchEndSignals() {
-  if (signalPipe[0] >= 0) return;
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  struct sigaction action {};
-  action.sa_handler = OnEndSignal;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
-bool EndSignalled() {
-  char byte = 0;
-  return signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) == 1;
-}
 
 // Windows vanish under a program (the daemon's when it deactivates): requests on them fail, and
 // the program learns of it from DestroyNotify. Xlib's default handler would exit at once.
@@ -68,17 +38,6 @@ std::optional<::Window> HostFromEnvironment() {
   if (!id) return std::nullopt;
   return static_cast<::Window>(*id);
 }
-
-class FileLock final : public forms::RunningCopyLock {
- public:
-  explicit FileLock(int fd) : fd_(fd) {}
-  ~FileLock() override { close(fd_); }  // closing lets the lock go
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_;
-};
 
 // The primary output's mode: its pixel clock over the pixels of a whole frame.
 std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
@@ -394,21 +353,7 @@ bool X11Backend::FindRunningCopy(std::span<const std::string_view> captions) {
 }
 
 std::unique_ptr<forms::RunningCopyLock> X11Backend::ClaimRunningCopyLock() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
-  const std::string path =
-      folder + "/velloway-" + std::to_string(getuid()) + "-display" + DisplayName() + ".lock";
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  const auto deadline = std::chrono::steady_clock::now() + kRunningCopyLockWait;
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      close(fd);
-      return nullptr;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return std::make_unique<FileLock>(fd);
+  return posix::ClaimLockFile(DisplayName());
 }
 
 Cursor X11Backend::BlankCursor() {
@@ -541,7 +486,7 @@ int X11Backend::MillisecondsToNextWake() const {
 }
 
 void X11Backend::DoEvents() {
-  if (EndSignalled()) End();
+  if (posix::EndSignalled()) End();
   HandlePendingEvents();
   RunDueTimers();
   RunDueFrames();
@@ -553,7 +498,7 @@ int X11Backend::RunEventLoop() {
   // Only from here does an end signal wait for the loop, which stops the music and closes the
   // display in order. Before, nothing plays, and its default action ends the program at once:
   // loading a very large script, the program still ends when the daemon says so.
-  CatchEndSignals();
+  posix::CatchEndSignals();
   const int xfd = ConnectionNumber(display_);
   for (;;) {
     HandlePendingEvents();
@@ -565,9 +510,9 @@ int X11Backend::RunEventLoop() {
     PaintWindows();
     // Xlib may have read events meanwhile; they would not wake the wait.
     if (XPending(display_) > 0) continue;
-    pollfd waits[] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+    pollfd waits[] = {{xfd, POLLIN, 0}, {posix::EndSignalFd(), POLLIN, 0}};
     const int ready = poll(waits, 2, MillisecondsToNextWake());
-    if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) End();
+    if (ready > 0 && (waits[1].revents & POLLIN) != 0 && posix::EndSignalled()) End();
     if (ready > 0 && (waits[0].revents & (POLLERR | POLLHUP)) != 0) return 1;  // server gone
   }
 }

@@ -27,8 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/sdl_music_device.h"
 #include "platform/x11/launch_options.h"
-#include "platform/x11/sdl_music_device.h"
 #include "platform/x11/xft_text.h"
 
 namespace velloway::x11 {
@@ -143,7 +143,7 @@ class X11Backend final : public forms::Backend {
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
   forms::MemorySettings settings_;
-  SdlMusicDevice music_;
+  posix::SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
   std::vector<X11Timer*> timers_;
   std::vector<X11FrameDriver*> frameDrivers_;

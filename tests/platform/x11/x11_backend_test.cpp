@@ -8,14 +8,18 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/x11/font_faces.h"
+#include "platform/posix/font_faces.h"
+#include "platform/posix/sdl_music_device.h"
 #include "platform/x11/launch_options.h"
 #include "platform/x11/screen_dpi.h"
-#include "platform/x11/sdl_music_device.h"
 #include "support/temp_dir.h"
 
 namespace velloway::x11 {
 namespace {
+
+using posix::FaceMatch;
+using posix::MatchFace;
+using posix::SdlMusicDevice;
 
 TEST(ScreenDpi, XftDpiFirstThenThePhysicalSizeThen96) {
   struct Case {
