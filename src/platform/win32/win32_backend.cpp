@@ -1,24 +1,20 @@
 #include <windows.h>
 
-#include <shellscalingapi.h>
-
 #include "platform/win32/win32_backend.h"
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
-#include "platform/driver_handler.h"
 #include "platform/file_listing.h"
-#include "platform/tick_schedule.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
 #include "platform/win32/win32_frames.h"
+#include "platform/win32/win32_screens.h"
 #include "platform/win32/win32_window.h"
 
 namespace velloway::win32 {
@@ -37,55 +33,6 @@ constexpr wchar_t kRunningCopyLockName[] = L"Local\\Velloway running-copy check"
 // A start holds the lock for well under a second. One that holds it longer is stuck before its
 // window opens, or will open it still: the start waiting for it gives up rather than hang.
 constexpr DWORD kRunningCopyLockWaitMs = 10'000;
-
-using GetDpiForMonitorFunction = decltype(&GetDpiForMonitor);
-
-// A monitor's own DPI where the system tells it (shcore's GetDpiForMonitor, Windows 8.1 on).
-std::optional<std::pair<int, int>> MonitorDpi(HMODULE shcore, HMONITOR monitor) {
-  if (shcore == nullptr || monitor == nullptr) return std::nullopt;
-  const FARPROC proc = GetProcAddress(shcore, "GetDpiForMonitor");
-  if (proc == nullptr) return std::nullopt;
-  // Through void(*)(), the type that converts to any function type without a warning.
-  const auto getDpi =
-      reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void (*)()>(proc));
-  UINT x = 0;
-  UINT y = 0;
-  if (FAILED(getDpi(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || x == 0 || y == 0) return std::nullopt;
-  return std::pair{static_cast<int>(x), static_cast<int>(y)};
-}
-
-// The DPI every monitor has where the system knows only one.
-std::pair<int, int> SystemDpi() {
-  const ScreenDc screen;
-  if (screen.Get() != nullptr) {
-    const int x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
-    const int y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    if (x > 0 && y > 0) return {x, y};
-  }
-  return {96, 96};
-}
-
-std::pair<int, int> PrimaryDpi(HMODULE shcore) {
-  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  return MonitorDpi(shcore, primary).value_or(SystemDpi());
-}
-
-struct OtherMonitorSearch {
-  HMODULE shcore;
-  std::vector<forms::MonitorArea>& found;
-};
-
-BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  auto& search = *reinterpret_cast<OtherMonitorSearch*>(data);
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (GetMonitorInfoW(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
-    const RECT& r = info.rcMonitor;
-    const auto [dpiX, dpiY] = MonitorDpi(search.shcore, monitor).value_or(SystemDpi());
-    search.found.push_back({{r.left, r.top, r.right, r.bottom}, dpiX, dpiY});
-  }
-  return TRUE;
-}
 
 // The rectangles of the window's update region, in client pixels; empty when unknown.
 std::vector<RECT> UpdateRectangles(HWND window) {
@@ -113,59 +60,6 @@ class MutexLock final : public forms::RunningCopyLock {
 };
 
 }  // namespace
-
-// Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
-// (or DoEvents) and never inside another handler, at the times of a TickSchedule on the
-// performance counter. The system timer only serves as a one-shot alarm set afresh for the next
-// due time, so its coarse granularity (a 100 ms timer fires every ~109 ms with a 15.6 ms clock)
-// makes single ticks a little late but never adds up.
-class Win32Timer final : public forms::TimerDriver {
- public:
-  Win32Timer(Win32Backend& backend, std::function<void()> onTick)
-      : backend_(backend), onTick_(std::move(onTick)), id_(backend.AddTimer(*this)) {}
-  ~Win32Timer() override {
-    Stop();
-    backend_.RemoveTimer(id_);
-  }
-  Win32Timer(const Win32Timer&) = delete;
-  Win32Timer& operator=(const Win32Timer&) = delete;
-
-  void Run(std::int32_t intervalMs) override {
-    schedule_.Start(CounterTime(), std::chrono::milliseconds(intervalMs));
-    if (!schedule_.Running()) {
-      Stop();
-      return;
-    }
-    SetAlarm();
-  }
-
-  void Tick() {
-    if (!schedule_.Running()) return;  // a tick already queued when the timer stopped
-    schedule_.TakeTick(CounterTime());
-    SetAlarm();
-    onTick_();
-  }
-
- private:
-  // Sets the alarm for the next due tick.
-  void SetAlarm() {
-    const HWND window = backend_.AppWindow();
-    if (window == nullptr) return;
-    // Whole milliseconds, rounded up; the system's minimum when the tick is due now.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(schedule_.Due() - CounterTime());
-    const auto delay = static_cast<UINT>(std::clamp<std::int64_t>(
-        wait.count(), USER_TIMER_MINIMUM, std::int64_t{USER_TIMER_MAXIMUM}));
-    SetTimer(window, id_, delay, nullptr);
-  }
-  void Stop() {
-    if (const HWND window = backend_.AppWindow()) KillTimer(window, id_);
-  }
-
-  Win32Backend& backend_;
-  platform::DriverHandler<> onTick_;
-  UINT_PTR id_;
-  platform::TickSchedule schedule_;
-};
 
 Win32Backend::Win32Backend(HINSTANCE instance) : Win32Backend(instance, systemCalls_) {}
 
@@ -195,10 +89,6 @@ std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
   return window;
 }
 
-std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
-  return std::make_unique<Win32Timer>(*this, std::move(onTick));
-}
-
 std::unique_ptr<forms::FrameDriver> Win32Backend::CreateFrameDriver(
     std::function<void(std::int64_t nowUs)> onFrame) {
   return std::make_unique<Win32FrameDriver>(*this, std::move(onFrame));
@@ -213,33 +103,6 @@ std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::Fon
                                                                 forms::TextImageSpan span,
                                                                 Color color, Color background) {
   return GdiTextImage::Draw(fonts_, font, text, span, color, background);
-}
-
-forms::ScreenMetrics Win32Backend::Screen() {
-  // Asking the system takes several round trips (under Wine, to its server), and the forms ask
-  // for every conversion of twips: the answer is kept until the display changes.
-  if (!screen_) screen_ = ReadScreen();
-  return *screen_;
-}
-
-forms::ScreenMetrics Win32Backend::ReadScreen() {
-  forms::ScreenMetrics metrics;
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  if (width > 0 && height > 0) {
-    metrics.WidthPx = width;
-    metrics.HeightPx = height;
-  }
-  std::tie(metrics.DpiX, metrics.DpiY) = PrimaryDpi(shcore_.get());
-  OtherMonitorSearch search{shcore_.get(), metrics.OtherMonitors};
-  EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor, reinterpret_cast<LPARAM>(&search));
-  DEVMODEW mode{};
-  mode.dmSize = sizeof(mode);
-  // 0 and 1 stand for the hardware's default rate, which the system does not tell.
-  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
-    metrics.RefreshHz = static_cast<int>(mode.dmDisplayFrequency);
-  }
-  return metrics;
 }
 
 std::string Win32Backend::AppPath() {
@@ -438,16 +301,4 @@ void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
     PaintThrough(backBuffer_, fonts_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
   }
 }
-
-UINT_PTR Win32Backend::AddTimer(Win32Timer& timer) {
-  const UINT_PTR id = nextTimerId_++;
-  timers_.emplace(id, &timer);
-  return id;
-}
-
-void Win32Backend::OnTimer(UINT_PTR id) {
-  const auto found = timers_.find(id);
-  if (found != timers_.end()) found->second->Tick();
-}
-
 }  // namespace velloway::win32
