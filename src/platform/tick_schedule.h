@@ -18,14 +18,13 @@ class TickSchedule {
  public:
   // Ticks every interval from now; an interval of 0 or less stops the ticks.
   void Start(ClockTime now, std::chrono::milliseconds interval);
-  void Stop() { interval_ = ClockTime::zero(); }
   bool Running() const { return interval_ > ClockTime::zero(); }
   // When the next tick is due; meaningful while running.
   ClockTime Due() const { return due_; }
   bool DueBy(ClockTime now) const { return Running() && due_ <= now; }
   // Takes the tick that was due and schedules the next one, as seen at `now`. Called before the
-  // tick's handler runs: the handler's own time does not delay the next tick, and a Start or
-  // Stop from inside the handler has the last word.
+  // tick's handler runs: the handler's own time does not delay the next tick, and a Start from
+  // inside the handler has the last word.
   void TakeTick(ClockTime now);
 
  private:
