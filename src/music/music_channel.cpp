@@ -1,12 +1,12 @@
 #include "music/music_channel.h"
 
+#include "base/utf8.h"
 #include "music/music_path.h"
-#include "script/normalise.h"
 
 namespace velloway {
 
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
-  if (EqualsIgnoringCase(record.Param(1), "ON")) {
+  if (utf8::EqualsIgnoringCase(record.Param(1), "ON")) {
     const std::optional<std::string> path = MusicFilePath(app_.Path(), record.Param(2), names_);
     // Skipped as a file that does not open.
     if (!path || NamesNetworkLocation(*path)) return;
@@ -19,7 +19,7 @@ void MusicChannel::HandleBgmRecord(const RollRecord& record) {
       app_.DoEvents();
     }
     app_.DoEvents();
-  } else if (EqualsIgnoringCase(record.Param(1), "OFF")) {
+  } else if (utf8::EqualsIgnoringCase(record.Param(1), "OFF")) {
     device_.Stop();
     app_.DoEvents();
     device_.Close();

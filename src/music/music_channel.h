@@ -1,6 +1,6 @@
 #pragma once
-#include "platform/backend.h"
 #include "forms/application.h"
+#include "platform/backend.h"
 #include "script/script_types.h"
 
 namespace velloway {

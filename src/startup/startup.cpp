@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "base/program_identity.h"
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "base/program_identity.h"
 #include "forms/application.h"
 #include "roll/saver_window.h"
 #include "script/numbers.h"

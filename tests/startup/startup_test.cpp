@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "base/program_identity.h"
 #include "dialogs/preview_window.h"
 #include "dialogs/settings_dialog.h"
-#include "base/program_identity.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "support/temp_dir.h"

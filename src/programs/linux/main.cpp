@@ -9,8 +9,8 @@
 
 #include "platform/codepage.h"
 #include "platform/console.h"
-#include "programs/linux/launch_options.h"
 #include "platform/x11/x11_backend.h"
+#include "programs/linux/launch_options.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/wide_text.h"
-#include "programs/windows/command_line.h"
 #include "platform/win32/win32_backend.h"
+#include "programs/windows/command_line.h"
 #include "startup/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
