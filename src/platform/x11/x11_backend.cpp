@@ -27,14 +27,6 @@ int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
 }
 
-std::optional<::Window> HostFromEnvironment() {
-  const char* value = std::getenv("XSCREENSAVER_WINDOW");
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  const std::optional<std::uint32_t> id = ParseWindowId(value);
-  if (!id) return std::nullopt;
-  return static_cast<::Window>(*id);
-}
-
 std::string DisplayName() {
   const char* display = std::getenv("DISPLAY");
   return display != nullptr ? display : "";
@@ -66,7 +58,7 @@ X11Backend::X11Backend(BackendSetup setup)
       break;
     }
     case StageKind::Root:
-      host_ = setup.Host != 0 ? setup.Host : HostFromEnvironment().value_or(root_);
+      host_ = setup.Host != 0 ? setup.Host : root_;
       break;
     case StageKind::GivenWindow:
       host_ = setup.Host;

@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "platform/posix/sdl_music_device.h"
+#include "platform/x11/stage_kind.h"
 #include "platform/x11/xft_text.h"
-#include "programs/linux/launch_options.h"
 
 namespace velloway::x11 {
 
@@ -39,8 +39,7 @@ class X11Window;
 
 struct BackendSetup {
   StageKind Stage = StageKind::FullScreen;
-  // The host of StageKind::GivenWindow, or of StageKind::Root (XSCREENSAVER_WINDOW, or the
-  // root window when 0).
+  // The host of StageKind::GivenWindow, or of StageKind::Root (the root window when 0).
   ::Window Host = 0;
   // The folder of the script: the program's directory to the windows, where relative music
   // names are looked up.
