@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "script/colour_text.h"
 #include "script/normalise.h"
 #include "script/numbers.h"
@@ -32,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (whole.Status != WholeNumberStatus::Ok && whole.Value != 0) std::abort();
   LeadingNumber16(text);
   Normalise(text);
-  EqualsIgnoringCase(text, "ON");
+  utf8::EqualsIgnoringCase(text, "ON");
   return 0;
 }

@@ -121,4 +121,18 @@ std::string ElideMiddle(std::string_view text, std::size_t keptBytes) {
   return out;
 }
 
+char32_t ToUpper(char32_t cp) {
+  if (cp >= U'a' && cp <= U'z') return cp - 0x20;
+  if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;  // Latin-1 letters
+  if (cp == 0xFF) return 0x178;
+  if (cp >= 0x3B1 && cp <= 0x3C9 && cp != 0x3C2) return cp - 0x20;  // Greek
+  if (cp >= 0x430 && cp <= 0x44F) return cp - 0x20;                 // Cyrillic
+  if (cp >= 0x450 && cp <= 0x45F) return cp - 0x50;
+  return cp;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return MapCodePoints(a, ToUpper) == MapCodePoints(b, ToUpper);
+}
+
 }  // namespace velloway::utf8

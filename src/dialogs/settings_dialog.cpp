@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "base/program_identity.h"
+#include "base/utf8.h"
 #include "roll/roll_options.h"
-#include "script/normalise.h"
 
 namespace velloway {
 namespace {
@@ -140,7 +140,7 @@ void SettingsDialog::ListScripts() {
       App().GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                        identity::kDefaultScript);
   for (int i = 0; i < scriptList_.ListCount(); ++i) {
-    if (EqualsIgnoringCase(scriptList_.List(i), chosen)) {
+    if (utf8::EqualsIgnoringCase(scriptList_.List(i), chosen)) {
       scriptList_.SetListIndex(i);
       break;
     }

@@ -1,12 +1,12 @@
 #include "music/music_channel.h"
 
+#include "base/utf8.h"
 #include "music/music_path.h"
-#include "script/normalise.h"
 
 namespace velloway {
 
 void MusicChannel::HandleBgmRecord(const RollRecord& record) {
-  if (EqualsIgnoringCase(record.Param(1), "ON")) {
+  if (utf8::EqualsIgnoringCase(record.Param(1), "ON")) {
     const std::optional<std::string> path =
         MusicFilePath(environment_.ScriptFolder(), record.Param(2), names_);
     // Skipped as a file that does not open.
@@ -20,7 +20,7 @@ void MusicChannel::HandleBgmRecord(const RollRecord& record) {
       app_.RunWaitingEvents();
     }
     app_.RunWaitingEvents();
-  } else if (EqualsIgnoringCase(record.Param(1), "OFF")) {
+  } else if (utf8::EqualsIgnoringCase(record.Param(1), "OFF")) {
     device_.Stop();
     app_.RunWaitingEvents();
     device_.Close();

@@ -4,9 +4,9 @@
 #include <span>
 #include <vector>
 
-#include "music/music_channel.h"
 #include "forms/label.h"
 #include "forms/timer.h"
+#include "music/music_channel.h"
 #include "roll/roll_engine.h"
 #include "roll/roll_options.h"
 #include "roll/smooth_motion.h"

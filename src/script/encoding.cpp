@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/codepage.h"
 #include "base/utf8.h"
+#include "platform/codepage.h"
 
 namespace velloway {
 namespace {

@@ -15,8 +15,4 @@ std::string Normalise(std::string_view text);
 // text: the loader asks it of every line.
 bool NormalisesTo(std::string_view text, std::string_view word);
 
-// Compares two UTF-8 texts without regard to letter case (Latin, Greek, Cyrillic); full-width
-// letters stay apart from their narrow forms.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace velloway

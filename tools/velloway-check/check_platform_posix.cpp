@@ -1,7 +1,7 @@
 #include <string>
 
 #include "check_platform.h"
-#include "platform/x11/font_faces.h"
+#include "platform/posix/font_faces.h"
 
 namespace velloway::check {
 
@@ -11,7 +11,7 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   // As the Linux program reads them.
   environment.FileNames = forms::ScriptFileNames::Posix;
   environment.FindFont = [](std::string_view face) {
-    const x11::FaceMatch match = x11::MatchFace(face);
+    const posix::FaceMatch match = posix::MatchFace(face);
     // A metric-compatible face lays the lines out as the named one does on Windows; a Japanese
     // face stands in for a Windows Japanese one as a Japanese system's own would.
     return FontLookup{match.Installed || match.SameMetrics || match.JapaneseStandIn, match.ShownIn};

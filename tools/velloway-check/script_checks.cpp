@@ -5,11 +5,11 @@
 #include <functional>
 #include <map>
 
+#include "base/utf8.h"
 #include "music/music_path.h"
 #include "roll/roll_engine.h"
 #include "script/colour_text.h"
 #include "script/excerpt.h"
-#include "script/normalise.h"
 #include "script/numbers.h"
 
 namespace velloway::check {
@@ -161,8 +161,8 @@ class Checker {
 
   void CheckMusic(const RollRecord& record, std::int32_t line) {
     const std::string_view onOff = record.Param(1);
-    if (EqualsIgnoringCase(onOff, "OFF")) return;
-    if (!EqualsIgnoringCase(onOff, "ON")) {
+    if (utf8::EqualsIgnoringCase(onOff, "OFF")) return;
+    if (!utf8::EqualsIgnoringCase(onOff, "ON")) {
       Warn(line,
            "BGM switch \"" + Excerpt(onOff) + "\" is neither ON nor OFF: the record does nothing");
       return;

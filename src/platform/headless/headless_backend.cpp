@@ -2,16 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <limits>
 
 #include "base/utf8.h"
 
 namespace velloway::headless {
 namespace {
-
-// Thrown by End() and caught where the event that ended the program was delivered.
-struct ProgramEnded {};
 
 forms::TextExtent DefaultMetrics(const forms::FontSpec& font, std::string_view text, int dpiY) {
   const int height =
@@ -98,69 +93,6 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   forms::WindowId id_;
 };
 
-// --- timers and frames ---
-
-constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
-
-class HeadlessBackend::TimerImpl : public forms::TimerDriver {
- public:
-  TimerImpl(HeadlessBackend& backend, std::function<void()> onTick)
-      : backend_(backend), onTick_(std::move(onTick)) {
-    backend_.timers_.push_back(this);
-  }
-  ~TimerImpl() override { std::erase(backend_.timers_, this); }
-
-  void Run(std::int32_t intervalMs) override {
-    intervalUs_ = std::int64_t{intervalMs} * 1000;
-    due_ = intervalMs > 0 ? backend_.now_ + intervalUs_ : kNever;
-  }
-
-  std::int64_t Due() const { return due_; }
-  void Tick() {
-    due_ += intervalUs_;
-    onTick_();
-  }
-
- private:
-  HeadlessBackend& backend_;
-  std::function<void()> onTick_;
-  std::int64_t intervalUs_ = 0;
-  std::int64_t due_ = kNever;
-};
-
-class HeadlessBackend::FrameImpl : public forms::FrameDriver {
- public:
-  FrameImpl(HeadlessBackend& backend, std::function<void(std::int64_t)> onFrame)
-      : backend_(backend), onFrame_(std::move(onFrame)) {
-    backend_.frames_.push_back(this);
-  }
-  ~FrameImpl() override { std::erase(backend_.frames_, this); }
-
-  void Start() override {
-    startUs_ = backend_.now_;
-    refreshHz_ = std::max(backend_.screen_.RefreshHz, 1);
-    frames_ = 0;
-    running_ = true;
-  }
-  void Stop() override { running_ = false; }
-
-  std::int64_t Due() const {
-    return running_ ? startUs_ + (frames_ + 1) * 1'000'000 / refreshHz_ : kNever;
-  }
-  void Frame() {
-    ++frames_;
-    onFrame_(backend_.now_);
-  }
-
- private:
-  HeadlessBackend& backend_;
-  std::function<void(std::int64_t)> onFrame_;
-  std::int64_t startUs_ = 0;
-  std::int64_t refreshHz_ = 60;
-  std::int64_t frames_ = 0;
-  bool running_ = false;
-};
-
 // --- the backend ---
 
 HeadlessBackend::HeadlessBackend() = default;
@@ -176,15 +108,6 @@ std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
   window.Style = style;
   window.Events = &events;
   return std::make_unique<NativeWindowImpl>(*this, id);
-}
-
-std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
-  return std::make_unique<TimerImpl>(*this, std::move(onTick));
-}
-
-std::unique_ptr<forms::FrameDriver> HeadlessBackend::CreateFrameDriver(
-    std::function<void(std::int64_t nowUs)> onFrame) {
-  return std::make_unique<FrameImpl>(*this, std::move(onFrame));
 }
 
 forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
@@ -224,11 +147,6 @@ std::unique_ptr<forms::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() 
   return std::make_unique<HeldLock>(runningCopyLockHeld_);
 }
 
-void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
-  screen_ = screen;
-  DeliverToEachWindow(&forms::WindowEvents::OnDisplayChanged);
-}
-
 void HeadlessBackend::RunWaitingEvents() {
   if (observeEvents_) observeEvents_();
   while (!queued_.empty()) {
@@ -236,172 +154,6 @@ void HeadlessBackend::RunWaitingEvents() {
     queued_.pop_front();
     event();
   }
-}
-
-void HeadlessBackend::End() {
-  ended_ = true;
-  throw ProgramEnded{};
-}
-
-void HeadlessBackend::Deliver(const std::function<void()>& event) {
-  if (ended_) return;
-  try {
-    event();
-  } catch (const ProgramEnded&) {
-    // The program has ended; nothing after End() runs.
-  }
-}
-
-void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
-  AdvanceTimeUs(milliseconds * 1000);
-}
-
-void HeadlessBackend::AdvanceTimeUs(std::int64_t microseconds) {
-  const std::int64_t target = now_ + microseconds;
-  while (!ended_) {
-    const auto timer =
-        std::min_element(timers_.begin(), timers_.end(),
-                         [](TimerImpl* a, TimerImpl* b) { return a->Due() < b->Due(); });
-    const auto frame =
-        std::min_element(frames_.begin(), frames_.end(),
-                         [](FrameImpl* a, FrameImpl* b) { return a->Due() < b->Due(); });
-    const std::int64_t timerDue = timer == timers_.end() ? kNever : (*timer)->Due();
-    const std::int64_t frameDue = frame == frames_.end() ? kNever : (*frame)->Due();
-    if (std::min(timerDue, frameDue) > target) break;
-    if (timerDue <= frameDue) {
-      now_ = timerDue;
-      TimerImpl* due = *timer;
-      Deliver([due] { due->Tick(); });
-    } else {
-      now_ = frameDue;
-      FrameImpl* due = *frame;
-      Deliver([due] { due->Frame(); });
-    }
-  }
-  if (!ended_) now_ = std::max(now_, target);  // a nested AdvanceTime may have gone further
-}
-
-void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) {
-  std::vector<forms::WindowId> ids;
-  for (const auto& [id, window] : windows_) ids.push_back(id);
-  for (const forms::WindowId id : ids) {
-    Deliver([&] {
-      const auto it = windows_.find(id);
-      if (it != windows_.end()) (it->second.Events->*event)();
-    });
-  }
-}
-
-void HeadlessBackend::Click(forms::WindowId window, int x, int y, forms::MouseButton button) {
-  MouseDown(window, button, x, y);
-  MouseUp(window, button, x, y);
-}
-
-void HeadlessBackend::MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y) {
-  Deliver([&] { windows_.at(window).Events->OnPointerButtonDown(button, x, y); });
-}
-
-void HeadlessBackend::MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y) {
-  Deliver([&] { windows_.at(window).Events->OnPointerButtonUp(button, x, y); });
-}
-
-void HeadlessBackend::ActivateOtherProgram() {
-  DeliverToEachWindow(&forms::WindowEvents::OnActivatedElsewhere);
-}
-
-void HeadlessBackend::RequestMinimize(forms::WindowId window) {
-  if (windows_.at(window).Style.Border != forms::BorderStyle::None) Minimize(window);
-}
-
-void HeadlessBackend::Minimize(forms::WindowId window) {
-  Deliver([&] { windows_.at(window).Events->OnMinimizedBySystem(); });
-}
-
-void HeadlessBackend::KeyDown(forms::WindowId window) {
-  Deliver([&] { windows_.at(window).Events->OnKeyDown(); });
-}
-
-std::vector<std::string> HeadlessBackend::ListFiles(std::string_view directory,
-                                                    std::string_view pattern) {
-  const auto lower = [](std::string text) {
-    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    return text;
-  };
-  const std::string suffix = lower(std::string(pattern.substr(pattern.find('*') + 1)));
-  std::vector<std::string> names;
-  std::error_code error;
-  const std::u8string dir(directory.begin(), directory.end());
-  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::u8string u8name = entry.path().filename().u8string();
-    const std::string name(u8name.begin(), u8name.end());
-    if (lower(name).ends_with(suffix)) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-void HeadlessBackend::ChooseListEntry(forms::WindowId window, int index) {
-  for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
-    control->Selected = index;
-    return;
-  }
-}
-
-void HeadlessBackend::ToggleCheckBox(forms::WindowId window, std::string_view caption) {
-  for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.Kind != forms::ControlKind::CheckBox ||
-        control->Properties.Caption != caption || !control->Events) {
-      continue;
-    }
-    control->Checked = !control->Checked;
-    return;
-  }
-}
-
-void HeadlessBackend::PressButton(forms::WindowId window, std::string_view caption) {
-  for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.Caption != caption || !control->Events) continue;
-    forms::ControlEvents* events = control->Events;
-    Deliver([events] { events->OnControlClick(); });
-    return;
-  }
-}
-
-void HeadlessBackend::PressEnter(forms::WindowId window) {
-  for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.IsDefault) return PressButton(window, control->Properties.Caption);
-  }
-}
-
-void HeadlessBackend::PressEscape(forms::WindowId window) {
-  for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.IsCancel) return PressButton(window, control->Properties.Caption);
-  }
-}
-
-void HeadlessBackend::DestroyWindow(forms::WindowId window) {
-  forms::WindowEvents* events = windows_.at(window).Events;
-  Deliver([events] { events->OnDestroyedBySystem(); });
-}
-
-const HeadlessWindow* HeadlessBackend::Window(forms::WindowId id) const {
-  const auto it = windows_.find(id);
-  return it == windows_.end() ? nullptr : &it->second;
-}
-
-std::vector<const HeadlessWindow*> HeadlessBackend::Windows() const {
-  std::vector<const HeadlessWindow*> all;
-  for (const auto& [id, window] : windows_) all.push_back(&window);
-  return all;
-}
-
-void HeadlessBackend::PaintInvalidated(forms::WindowId id, forms::Canvas& canvas) {
-  HeadlessWindow& window = windows_.at(id);
-  std::vector<forms::PixelRect> areas = std::move(window.Invalidated);
-  window.Invalidated.clear();
-  for (const forms::PixelRect& area : areas) window.Events->OnPaint(canvas, area);
 }
 
 }  // namespace velloway::headless

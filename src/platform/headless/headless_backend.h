@@ -15,8 +15,10 @@
 
 #include "platform/backend.h"
 #include "platform/desktop.h"
+#include "platform/file_listing.h"
 #include "platform/headless/headless_music.h"
 #include "platform/memory_settings.h"
+#include "platform/tick_schedule.h"
 
 namespace velloway::headless {
 
@@ -97,8 +99,11 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
                                                     Color background) override;
   forms::ScreenMetrics Screen() override { return screen_; }
   std::string ScriptFolder() override { return scriptFolder_; }
-  // Lists the real directory; "*.ext" matches without regard to case, in name order.
-  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
+  // Lists the real directory, as the platform the backend is built for does.
+  std::vector<std::string> ListFiles(std::string_view directory,
+                                     std::string_view pattern) override {
+    return platform::ListFiles(directory, pattern);
+  }
   forms::SettingsStore& Settings() override { return settings_; }
   HeadlessMusic& Music() override { return music_; }
   forms::ScriptFileNames FileNames() override { return fileNames_; }
@@ -192,6 +197,7 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
   friend class TimerImpl;
   friend class FrameImpl;
 
+  platform::ClockTime ClockNow() const { return platform::ClockTime(now_); }
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
   // Delivers an event to every open window; one destroyed meanwhile hears nothing more.

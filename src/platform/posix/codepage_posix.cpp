@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/codepage.h"
 #include "base/utf8.h"
+#include "platform/codepage.h"
 
 namespace velloway::platform {
 namespace {

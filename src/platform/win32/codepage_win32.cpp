@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/codepage.h"
 #include "base/utf8.h"
+#include "platform/codepage.h"
 
 namespace velloway::platform {
 namespace {

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <shellscalingapi.h>
-
 #include "platform/win32/win32_backend.h"
 
 #include <algorithm>
@@ -12,9 +10,11 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/file_listing.h"
 #include "platform/wide_text.h"
 #include "platform/win32/debug_output.h"
 #include "platform/win32/win32_frames.h"
+#include "platform/win32/win32_screens.h"
 #include "platform/win32/win32_window.h"
 
 namespace velloway::win32 {
@@ -33,55 +33,6 @@ constexpr wchar_t kRunningCopyLockName[] = L"Local\\Velloway running-copy check"
 // A start holds the lock for well under a second. One that holds it longer is stuck before its
 // window opens, or will open it still: the start waiting for it gives up rather than hang.
 constexpr DWORD kRunningCopyLockWaitMs = 10'000;
-
-using GetDpiForMonitorFunction = decltype(&GetDpiForMonitor);
-
-// A monitor's own DPI where the system tells it (shcore's GetDpiForMonitor, Windows 8.1 on).
-std::optional<std::pair<int, int>> MonitorDpi(HMODULE shcore, HMONITOR monitor) {
-  if (shcore == nullptr || monitor == nullptr) return std::nullopt;
-  const FARPROC proc = GetProcAddress(shcore, "GetDpiForMonitor");
-  if (proc == nullptr) return std::nullopt;
-  // Through void(*)(), the type that converts to any function type without a warning.
-  const auto getDpi =
-      reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void (*)()>(proc));
-  UINT x = 0;
-  UINT y = 0;
-  if (FAILED(getDpi(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || x == 0 || y == 0) return std::nullopt;
-  return std::pair{static_cast<int>(x), static_cast<int>(y)};
-}
-
-// The DPI every monitor has where the system knows only one.
-std::pair<int, int> SystemDpi() {
-  const ScreenDc screen;
-  if (screen.Get() != nullptr) {
-    const int x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
-    const int y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    if (x > 0 && y > 0) return {x, y};
-  }
-  return {96, 96};
-}
-
-std::pair<int, int> PrimaryDpi(HMODULE shcore) {
-  const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  return MonitorDpi(shcore, primary).value_or(SystemDpi());
-}
-
-struct OtherMonitorSearch {
-  HMODULE shcore;
-  std::vector<forms::MonitorArea>& found;
-};
-
-BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  auto& search = *reinterpret_cast<OtherMonitorSearch*>(data);
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (GetMonitorInfoW(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
-    const RECT& r = info.rcMonitor;
-    const auto [dpiX, dpiY] = MonitorDpi(search.shcore, monitor).value_or(SystemDpi());
-    search.found.push_back({{r.left, r.top, r.right, r.bottom}, dpiX, dpiY});
-  }
-  return TRUE;
-}
 
 // The rectangles of the window's update region, in client pixels; empty when unknown.
 std::vector<RECT> UpdateRectangles(HWND window) {
@@ -109,87 +60,6 @@ class MutexLock final : public forms::RunningCopyLock {
 };
 
 }  // namespace
-
-// Ticks through WM_TIMER on the backend's hidden window, so a tick runs from the message loop
-// (or RunWaitingEvents) and never inside another handler. Each tick is due at a fixed time counted
-// from Run: start + n x interval on the performance counter. The system timer only serves as a
-// one-shot alarm set afresh for the next due time, so its coarse granularity (a 100 ms timer
-// fires every ~109 ms with a 15.6 ms clock) makes single ticks a little late but never adds up:
-// N ticks take N intervals, which a roll timed to music relies on.
-class Win32Timer final : public forms::TimerDriver {
- public:
-  Win32Timer(Win32Backend& backend, std::function<void()> onTick)
-      : backend_(backend),
-        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))),
-        id_(backend.AddTimer(*this)) {}
-  ~Win32Timer() override {
-    Stop();
-    backend_.RemoveTimer(id_);
-  }
-  Win32Timer(const Win32Timer&) = delete;
-  Win32Timer& operator=(const Win32Timer&) = delete;
-
-  void Run(std::int32_t intervalMs) override {
-    intervalMs_ = std::max(intervalMs, 0);
-    if (intervalMs_ == 0) {
-      Stop();
-      return;
-    }
-    start_ = CounterNow();
-    ticks_ = 0;
-    Schedule();
-  }
-
-  void Tick() {
-    if (intervalMs_ == 0) return;  // a tick already queued when the timer stopped
-    ++ticks_;
-    // The next alarm is set before the handler runs: the handler's own time does not delay it,
-    // and a Run or Stop from inside the handler has the last word.
-    Schedule();
-    // The handler may destroy this driver: keep the function alive until it returns.
-    const auto onTick = onTick_;
-    (*onTick)();
-  }
-
- private:
-  // Counts in `ms` milliseconds, exact for any tick number a program reaches.
-  static std::int64_t Counts(std::int64_t ms) {
-    const std::int64_t frequency = CountsPerSecond();
-    return ms / 1000 * frequency + ms % 1000 * frequency / 1000;
-  }
-
-  // Sets the alarm for tick ticks_ + 1. After a tick more than an interval late the next one is
-  // due already: the schedule then restarts from now, so that one tick follows at once and the
-  // rest come an interval apart again, instead of a burst of short waits making up every tick
-  // missed while the thread was busy.
-  void Schedule() {
-    const HWND window = backend_.AppWindow();
-    if (window == nullptr) return;
-    const std::int64_t now = CounterNow();
-    const std::int64_t interval = std::int64_t{intervalMs_};
-    std::int64_t due = start_ + Counts((ticks_ + 1) * interval);
-    if (due < now) {
-      start_ = now - Counts((ticks_ + 1) * interval);
-      due = now;
-    }
-    // Whole milliseconds, rounded up; the system's minimum when the tick is due now.
-    const std::int64_t frequency = CountsPerSecond();
-    const std::int64_t waitMs = ((due - now) * 1000 + frequency - 1) / frequency;
-    const auto delay = static_cast<UINT>(
-        std::clamp<std::int64_t>(waitMs, USER_TIMER_MINIMUM, std::int64_t{USER_TIMER_MAXIMUM}));
-    SetTimer(window, id_, delay, nullptr);
-  }
-  void Stop() {
-    if (const HWND window = backend_.AppWindow()) KillTimer(window, id_);
-  }
-
-  Win32Backend& backend_;
-  std::shared_ptr<const std::function<void()>> onTick_;
-  UINT_PTR id_;
-  std::int32_t intervalMs_ = 0;
-  std::int64_t start_ = 0;  // performance counter at Run, moved on when ticks are dropped
-  std::int64_t ticks_ = 0;  // ticks delivered since start_
-};
 
 Win32Backend::Win32Backend(HINSTANCE instance) : Win32Backend(instance, systemCalls_) {}
 
@@ -219,10 +89,6 @@ std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
   return window;
 }
 
-std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
-  return std::make_unique<Win32Timer>(*this, std::move(onTick));
-}
-
 std::unique_ptr<forms::FrameDriver> Win32Backend::CreateFrameDriver(
     std::function<void(std::int64_t nowUs)> onFrame) {
   return std::make_unique<Win32FrameDriver>(*this, std::move(onFrame));
@@ -237,33 +103,6 @@ std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::Fon
                                                                 forms::TextImageSpan span,
                                                                 Color color, Color background) {
   return GdiTextImage::Draw(fonts_, font, text, span, color, background);
-}
-
-forms::ScreenMetrics Win32Backend::Screen() {
-  // Asking the system takes several round trips (under Wine, to its server), and the forms ask
-  // for every conversion of twips: the answer is kept until the display changes.
-  if (!screen_) screen_ = ReadScreen();
-  return *screen_;
-}
-
-forms::ScreenMetrics Win32Backend::ReadScreen() {
-  forms::ScreenMetrics metrics;
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
-  if (width > 0 && height > 0) {
-    metrics.WidthPx = width;
-    metrics.HeightPx = height;
-  }
-  std::tie(metrics.DpiX, metrics.DpiY) = PrimaryDpi(shcore_.get());
-  OtherMonitorSearch search{shcore_.get(), metrics.OtherMonitors};
-  EnumDisplayMonitors(nullptr, nullptr, &CollectOtherMonitor, reinterpret_cast<LPARAM>(&search));
-  DEVMODEW mode{};
-  mode.dmSize = sizeof(mode);
-  // 0 and 1 stand for the hardware's default rate, which the system does not tell.
-  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
-    metrics.RefreshHz = static_cast<int>(mode.dmDisplayFrequency);
-  }
-  return metrics;
 }
 
 std::string Win32Backend::ProgramFolder() {
@@ -285,20 +124,7 @@ std::string Win32Backend::ProgramFolder() {
 
 std::vector<std::string> Win32Backend::ListFiles(std::string_view directory,
                                                  std::string_view pattern) {
-  const std::wstring query =
-      platform::Utf8ToWide(directory) + L"\\" + platform::Utf8ToWide(pattern);
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  const HANDLE first = FindFirstFileW(query.c_str(), &found);
-  if (first == INVALID_HANDLE_VALUE) return names;
-  const UniqueSearch search(first);
-  constexpr DWORD kNotNormal =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  do {
-    if ((found.dwFileAttributes & kNotNormal) == 0)
-      names.push_back(platform::WideToUtf8(found.cFileName));
-  } while (FindNextFileW(search.get(), &found));
-  return names;
+  return platform::ListFiles(directory, pattern);
 }
 
 unsigned Win32Backend::ScriptCodePage() {
@@ -472,19 +298,7 @@ void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
     events.OnPaint(canvas, area);
   };
   for (const RECT& r : rectangles) {
-    PaintThrough(backBuffer_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
+    PaintThrough(backBuffer_, fonts_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
   }
 }
-
-UINT_PTR Win32Backend::AddTimer(Win32Timer& timer) {
-  const UINT_PTR id = nextTimerId_++;
-  timers_.emplace(id, &timer);
-  return id;
-}
-
-void Win32Backend::OnTimer(UINT_PTR id) {
-  const auto found = timers_.find(id);
-  if (found != timers_.end()) found->second->Tick();
-}
-
 }  // namespace velloway::win32

@@ -44,6 +44,10 @@ std::int64_t CounterMicroseconds(std::int64_t counts) {
   return counts / frequency * 1'000'000 + counts % frequency * 1'000'000 / frequency;
 }
 
+platform::ClockTime CounterTime() {
+  return platform::ClockTime(CounterMicroseconds(CounterNow()));
+}
+
 // A blank that really is waited for takes a whole frame per call; calls that return at once
 // take microseconds. Half a frame per call on average tells them apart.
 bool VerticalBlankWaits(int refreshHz) {
@@ -80,16 +84,15 @@ void VerticalBlankPacer::WaitForBlanks() {
 }
 
 ClockPacer::ClockPacer(int refreshHz)
-    : timer_(CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS)),
-      start_(CounterNow()),
-      countsPerFrame_(CountsPerFrame(refreshHz)) {
+    : timer_(CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS)) {
+  schedule_.Start(CounterTime(), refreshHz);
   if (!timer_) {
     // Without the high-resolution timer a wait lasts whole ticks of the system clock, 15.6 ms
     // unless it is made finer while frames run.
     timer_.reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
     finerSystemTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   }
-  Next();
+  SetTimerForDueFrame();
 }
 
 ClockPacer::~ClockPacer() {
@@ -97,20 +100,22 @@ ClockPacer::~ClockPacer() {
 }
 
 void ClockPacer::Next() {
+  schedule_.TakeFrame(CounterTime());
+  SetTimerForDueFrame();
+}
+
+void ClockPacer::SetTimerForDueFrame() {
   if (!timer_) return;
-  const std::int64_t now = CounterNow();
-  frames_ = std::max(frames_ + 1, (now - start_) / countsPerFrame_ + 1);
-  const std::int64_t wait = start_ + frames_ * countsPerFrame_ - now;
+  const platform::ClockTime now = CounterTime();
   // Relative due times are negative, in units of 100 ns.
   LARGE_INTEGER due{};
-  due.QuadPart = -std::max<std::int64_t>(1, CounterMicroseconds(wait) * 10);
+  due.QuadPart = -std::max<std::int64_t>(1, (schedule_.Due() - now).count() * 10);
   SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE);
 }
 
 Win32FrameDriver::Win32FrameDriver(Win32Backend& backend,
                                    std::function<void(std::int64_t nowUs)> onFrame)
-    : backend_(backend),
-      onFrame_(std::make_shared<const std::function<void(std::int64_t)>>(std::move(onFrame))) {
+    : backend_(backend), onFrame_(std::move(onFrame)) {
   backend_.AddFrameDriver(*this);
 }
 
@@ -129,11 +134,9 @@ void Win32FrameDriver::Start() {
 
 void Win32FrameDriver::Frame() {
   if (!pacer_) return;
-  const std::int64_t nowUs = CounterMicroseconds(CounterNow());
+  const std::int64_t nowUs = CounterTime().count();
   pacer_->Next();
-  // The handler may destroy this driver: keep the function alive until it returns.
-  const auto onFrame = onFrame_;
-  (*onFrame)(nowUs);
+  onFrame_(nowUs);
 }
 
 }  // namespace velloway::win32

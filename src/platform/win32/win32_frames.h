@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/driver_handler.h"
+#include "platform/tick_schedule.h"
 #include "platform/win32/win32_handles.h"
 
 namespace velloway::win32 {
@@ -53,8 +55,7 @@ class VerticalBlankPacer final : public FramePacer {
   std::thread thread_;  // last: starts once the rest stands
 };
 
-// Frames on the performance counter: frame n is due at start + n periods; a frame missed while
-// the thread was busy is skipped, not made up.
+// Frames on the performance counter, at the times of a FrameSchedule.
 class ClockPacer final : public FramePacer {
  public:
   explicit ClockPacer(int refreshHz);
@@ -65,11 +66,11 @@ class ClockPacer final : public FramePacer {
   void Next() override;
 
  private:
+  void SetTimerForDueFrame();
+
   UniqueHandle timer_;
   bool finerSystemTimer_ = false;  // timeBeginPeriod(1) while the timer runs
-  std::int64_t start_;
-  std::int64_t frames_ = 0;
-  std::int64_t countsPerFrame_;
+  platform::FrameSchedule schedule_;
 };
 
 class Win32FrameDriver final : public forms::FrameDriver {
@@ -88,13 +89,14 @@ class Win32FrameDriver final : public forms::FrameDriver {
 
  private:
   Win32Backend& backend_;
-  std::shared_ptr<const std::function<void(std::int64_t)>> onFrame_;
+  platform::DriverHandler<std::int64_t> onFrame_;
   std::unique_ptr<FramePacer> pacer_;
 };
 
-// The performance counter, and in microseconds.
+// The performance counter, and in microseconds; the time the schedules read.
 std::int64_t CounterNow();
 std::int64_t CountsPerSecond();
 std::int64_t CounterMicroseconds(std::int64_t counts);
+platform::ClockTime CounterTime();
 
 }  // namespace velloway::win32

@@ -1,23 +1,13 @@
 #include "platform/x11/x11_backend.h"
 
-#include "platform/x11/screen_dpi.h"
-#include "platform/x11/tick_schedule.h"
 #include "platform/x11/x11_window.h"
-#include "script/normalise.h"
 
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace velloway::x11 {
@@ -27,67 +17,10 @@ namespace {
 constexpr unsigned kOwnWindowWidth = 960;
 constexpr unsigned kOwnWindowHeight = 540;
 
-// Written by the signal handler, read by the event loop: the one way a signal reaches it.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void OnEndSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
-  errno = saved;
-}
-
-void CatchEndSignals() {
-  if (signalPipe[0] >= 0) return;
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  struct sigaction action {};
-  action.sa_handler = OnEndSignal;
-  sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
-}
-
-bool EndSignalled() {
-  char byte = 0;
-  return signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) == 1;
-}
-
 // Windows vanish under a program (the daemon's when it deactivates): requests on them fail, and
 // the program learns of it from DestroyNotify. Xlib's default handler would exit at once.
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
-}
-
-std::optional<::Window> HostFromEnvironment() {
-  const char* value = std::getenv("XSCREENSAVER_WINDOW");
-  if (value == nullptr || *value == '\0') return std::nullopt;
-  const std::optional<std::uint32_t> id = ParseWindowId(value);
-  if (!id) return std::nullopt;
-  return static_cast<::Window>(*id);
-}
-
-// The primary output's mode: its pixel clock over the pixels of a whole frame.
-std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
-  XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
-  if (resources == nullptr) return std::nullopt;
-  std::optional<int> hz;
-  RROutput output = XRRGetOutputPrimary(display, root);
-  if (output == 0 && resources->noutput > 0) output = resources->outputs[0];
-  if (XRROutputInfo* info = output != 0 ? XRRGetOutputInfo(display, resources, output) : nullptr) {
-    if (XRRCrtcInfo* crtc =
-            info->crtc != 0 ? XRRGetCrtcInfo(display, resources, info->crtc) : nullptr) {
-      for (int i = 0; i < resources->nmode; ++i) {
-        const XRRModeInfo& mode = resources->modes[i];
-        if (mode.id != crtc->mode || mode.hTotal == 0 || mode.vTotal == 0) continue;
-        const double rate = static_cast<double>(mode.dotClock) /
-                            (static_cast<double>(mode.hTotal) * static_cast<double>(mode.vTotal));
-        if (rate > 1) hz = static_cast<int>(std::lround(rate));
-      }
-      XRRFreeCrtcInfo(crtc);
-    }
-    XRRFreeOutputInfo(info);
-  }
-  XRRFreeScreenResources(resources);
-  return hz;
 }
 
 std::string DisplayName() {
@@ -96,82 +29,6 @@ std::string DisplayName() {
 }
 
 }  // namespace
-
-// Ticks from the event loop (or RunWaitingEvents), never inside another handler, on a TickSchedule.
-class X11Timer final : public forms::TimerDriver {
- public:
-  X11Timer(X11Backend& backend, std::function<void()> onTick)
-      : backend_(backend),
-        onTick_(std::make_shared<const std::function<void()>>(std::move(onTick))) {
-    backend_.AddTimer(*this);
-  }
-  ~X11Timer() override { backend_.RemoveTimer(*this); }
-  X11Timer(const X11Timer&) = delete;
-  X11Timer& operator=(const X11Timer&) = delete;
-
-  void Run(std::int32_t intervalMs) override {
-    schedule_.Start(TickSchedule::Clock::now(), std::chrono::milliseconds(intervalMs));
-  }
-  const TickSchedule& Schedule() const { return schedule_; }
-  bool DueAt(TickSchedule::Clock::time_point now) const {
-    return schedule_.Running() && schedule_.Due() <= now;
-  }
-  void Tick(TickSchedule::Clock::time_point now) {
-    // The next tick is scheduled before the handler runs: the handler's own time does not delay
-    // it, and a Run from inside the handler has the last word.
-    schedule_.TakeTick(now);
-    // The handler may destroy this driver: keep the function alive until it returns.
-    const auto onTick = onTick_;
-    (*onTick)();
-  }
-
- private:
-  X11Backend& backend_;
-  std::shared_ptr<const std::function<void()>> onTick_;
-  TickSchedule schedule_;
-};
-
-// Frames from the event loop at start + n periods of the monotonic clock; frames missed while the
-// program was busy are skipped, not run late in a burst.
-class X11FrameDriver final : public forms::FrameDriver {
- public:
-  using Clock = TickSchedule::Clock;
-  X11FrameDriver(X11Backend& backend, std::function<void(std::int64_t)> onFrame)
-      : backend_(backend),
-        onFrame_(std::make_shared<const std::function<void(std::int64_t)>>(std::move(onFrame))) {
-    backend_.AddFrameDriver(*this);
-  }
-  ~X11FrameDriver() override { backend_.RemoveFrameDriver(*this); }
-  X11FrameDriver(const X11FrameDriver&) = delete;
-  X11FrameDriver& operator=(const X11FrameDriver&) = delete;
-
-  void Start() override {
-    const int hz = std::max(backend_.Screen().RefreshHz, 1);
-    period_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / hz));
-    start_ = Clock::now();
-    due_ = start_ + period_;
-    running_ = true;
-  }
-  void Stop() override { running_ = false; }
-  std::optional<Clock::time_point> Due() const {
-    return running_ ? std::optional<Clock::time_point>(due_) : std::nullopt;
-  }
-  void Frame(Clock::time_point now) {
-    const auto periods = (now - start_) / period_;
-    due_ = start_ + (periods + 1) * period_;
-    const auto onFrame = onFrame_;  // the handler may destroy this driver
-    (*onFrame)(
-        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
-  }
-
- private:
-  X11Backend& backend_;
-  std::shared_ptr<const std::function<void(std::int64_t)>> onFrame_;
-  Clock::duration period_{};
-  Clock::time_point start_{};
-  Clock::time_point due_{};
-  bool running_ = false;
-};
 
 X11Backend::X11Backend(BackendSetup setup)
     : stage_(setup.Stage),
@@ -197,7 +54,7 @@ X11Backend::X11Backend(BackendSetup setup)
       break;
     }
     case StageKind::Root:
-      host_ = setup.Host != 0 ? setup.Host : HostFromEnvironment().value_or(root_);
+      host_ = setup.Host != 0 ? setup.Host : root_;
       break;
     case StageKind::GivenWindow:
       host_ = setup.Host;
@@ -250,10 +107,6 @@ std::unique_ptr<forms::NativeWindow> X11Backend::CreateNativeWindow(forms::Windo
   return std::make_unique<X11Window>(*this, events, style, caption);
 }
 
-std::unique_ptr<forms::TimerDriver> X11Backend::CreateTimer(std::function<void()> onTick) {
-  return std::make_unique<X11Timer>(*this, std::move(onTick));
-}
-
 forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
   return fonts_->Measure(font, text);
 }
@@ -264,79 +117,6 @@ std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontS
                                                               Color color, Color) {
   // Composited through its coverage, a line needs no background of its own.
   return X11TextImage::Draw(*this, font, text, span, color);
-}
-
-forms::ScreenMetrics X11Backend::Screen() {
-  // The forms ask for every conversion of twips: the answer is kept until the screens change.
-  if (!metrics_) ReadScreen();
-  return *metrics_;
-}
-
-forms::PixelPoint X11Backend::Origin() {
-  if (!metrics_) ReadScreen();
-  return origin_;
-}
-
-void X11Backend::ReadScreen() {
-  forms::ScreenMetrics metrics;
-  const int dpi = ScreenDpi(XResourceManagerString(display_) != nullptr
-                                ? std::optional<std::string_view>(XResourceManagerString(display_))
-                                : std::nullopt,
-                            DisplayHeight(display_, screen_), DisplayHeightMM(display_, screen_));
-  metrics.DpiX = dpi;
-  metrics.DpiY = dpi;
-  origin_ = {};
-  metrics.WidthPx = DisplayWidth(display_, screen_);
-  metrics.HeightPx = DisplayHeight(display_, screen_);
-  if (OnHost()) {
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display_, host_, &attributes)) {
-      metrics.WidthPx = std::max(attributes.width, 1);
-      metrics.HeightPx = std::max(attributes.height, 1);
-    }
-  } else if (randrEventBase_ >= 0) {
-    int count = 0;
-    XRRMonitorInfo* monitors = XRRGetMonitors(display_, root_, True, &count);
-    if (monitors != nullptr && count > 0) {
-      const auto primary = std::find_if(monitors, monitors + count,
-                                        [](const XRRMonitorInfo& m) { return m.primary != 0; });
-      const XRRMonitorInfo& first = primary != monitors + count ? *primary : monitors[0];
-      origin_ = {first.x, first.y};
-      metrics.WidthPx = first.width;
-      metrics.HeightPx = first.height;
-      for (int i = 0; i < count; ++i) {
-        const XRRMonitorInfo& m = monitors[i];
-        if (&m == &first) continue;
-        const int left = m.x - first.x;
-        const int top = m.y - first.y;
-        // X has one resolution for its fonts (Xft.dpi), whichever monitor shows them.
-        metrics.OtherMonitors.push_back({{left, top, left + m.width, top + m.height}, dpi, dpi});
-      }
-    }
-    if (monitors != nullptr) XRRFreeMonitors(monitors);
-  }
-  if (randrEventBase_ >= 0) metrics.RefreshHz = PrimaryRefreshHz(display_, root_).value_or(60);
-  metrics_ = metrics;
-}
-
-std::vector<std::string> X11Backend::ListFiles(std::string_view directory,
-                                               std::string_view pattern) {
-  // "*.ext": the ending, without regard to case, as Windows matches it.
-  const std::string ending(pattern.starts_with("*") ? pattern.substr(1) : pattern);
-  std::vector<std::string> names;
-  std::error_code error;
-  const std::filesystem::path folder(std::u8string(directory.begin(), directory.end()));
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::u8string name8 = entry.path().filename().u8string();
-    const std::string name(name8.begin(), name8.end());
-    if (name.starts_with('.') || name.size() < ending.size()) continue;
-    if (EqualsIgnoringCase(std::string_view(name).substr(name.size() - ending.size()), ending)) {
-      names.push_back(name);
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::optional<forms::PixelPoint> X11Backend::PointerPosition() {
@@ -372,150 +152,6 @@ void X11Backend::AddWindow(::Window id, X11Window& window) {
 
 void X11Backend::RemoveWindow(::Window id) {
   windows_.erase(id);
-}
-
-void X11Backend::RemoveTimer(X11Timer& timer) {
-  std::erase(timers_, &timer);
-}
-
-void X11Backend::ScreensChanged() {
-  metrics_.reset();
-  // A window destroyed meanwhile hears nothing more.
-  std::vector<::Window> ids;
-  for (const auto& [id, window] : windows_) ids.push_back(id);
-  for (const ::Window id : ids) {
-    const auto found = windows_.find(id);
-    if (found == windows_.end()) continue;
-    found->second->ScreensChanged();
-  }
-}
-
-void X11Backend::HandleEvent(XEvent& event) {
-  const ::Window target = event.xany.window;
-  if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
-    XRRUpdateConfiguration(&event);
-    ScreensChanged();
-    return;
-  }
-  if (target == host_ && OnHost()) {
-    if (event.type == ConfigureNotify && metrics_ &&
-        (event.xconfigure.width != metrics_->WidthPx ||
-         event.xconfigure.height != metrics_->HeightPx)) {
-      ScreensChanged();
-    } else if (event.type == ClientMessage && ownHost_ &&
-               static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) {
-      // Closing the ordinary window destroys it, and the roll's window inside it with it.
-      XDestroyWindow(display_, host_);
-      ownHost_ = false;
-    }
-    return;
-  }
-  if (target == root_ && event.type == ConfigureNotify) {
-    ScreensChanged();
-    return;
-  }
-  const auto found = windows_.find(target);
-  if (found != windows_.end()) found->second->HandleEvent(event);
-}
-
-void X11Backend::HandlePendingEvents() {
-  while (XPending(display_) > 0) {
-    XEvent event{};
-    XNextEvent(display_, &event);
-    HandleEvent(event);
-  }
-}
-
-void X11Backend::RunDueTimers() {
-  const auto now = TickSchedule::Clock::now();
-  // Each due timer ticks once; one that a handler destroys meanwhile does not.
-  std::vector<X11Timer*> due;
-  for (X11Timer* timer : timers_) {
-    if (timer->DueAt(now)) due.push_back(timer);
-  }
-  for (X11Timer* timer : due) {
-    if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->DueAt(now)) {
-      timer->Tick(TickSchedule::Clock::now());
-    }
-  }
-}
-
-void X11Backend::RunDueFrames() {
-  const auto now = TickSchedule::Clock::now();
-  std::vector<X11FrameDriver*> due;
-  for (X11FrameDriver* driver : frameDrivers_) {
-    if (driver->Due() && *driver->Due() <= now) due.push_back(driver);
-  }
-  for (X11FrameDriver* driver : due) {
-    if (std::find(frameDrivers_.begin(), frameDrivers_.end(), driver) != frameDrivers_.end()) {
-      driver->Frame(now);
-    }
-  }
-}
-
-std::unique_ptr<forms::FrameDriver> X11Backend::CreateFrameDriver(
-    std::function<void(std::int64_t nowUs)> onFrame) {
-  return std::make_unique<X11FrameDriver>(*this, std::move(onFrame));
-}
-
-void X11Backend::RemoveFrameDriver(X11FrameDriver& driver) {
-  frameDrivers_.erase(std::remove(frameDrivers_.begin(), frameDrivers_.end(), &driver),
-                      frameDrivers_.end());
-}
-
-void X11Backend::PaintWindows() {
-  std::vector<X11Window*> windows;
-  for (const auto& [id, window] : windows_) windows.push_back(window);
-  for (X11Window* window : windows) window->PaintInvalidated();
-}
-
-int X11Backend::MillisecondsToNextWake() const {
-  std::optional<TickSchedule::Clock::time_point> next;
-  for (const X11Timer* timer : timers_) {
-    if (timer->Schedule().Running() && (!next || timer->Schedule().Due() < *next)) {
-      next = timer->Schedule().Due();
-    }
-  }
-  for (const X11FrameDriver* driver : frameDrivers_) {
-    if (driver->Due() && (!next || *driver->Due() < *next)) next = driver->Due();
-  }
-  if (!next) return -1;
-  const auto wait = *next - TickSchedule::Clock::now();
-  if (wait <= TickSchedule::Clock::duration::zero()) return 0;
-  // Whole milliseconds, rounded up: woken early, the loop would only wait again.
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
-}
-
-void X11Backend::RunWaitingEvents() {
-  if (EndSignalled()) End();
-  HandlePendingEvents();
-  RunDueTimers();
-  RunDueFrames();
-  PaintWindows();
-  XFlush(display_);
-}
-
-int X11Backend::RunEventLoop() {
-  // Only from here does an end signal wait for the loop, which stops the music and closes the
-  // display in order. Before, nothing plays, and its default action ends the program at once:
-  // loading a very large script, the program still ends when the daemon says so.
-  CatchEndSignals();
-  const int xfd = ConnectionNumber(display_);
-  for (;;) {
-    HandlePendingEvents();
-    if (windows_.empty()) return 0;
-    RunDueTimers();
-    if (windows_.empty()) return 0;
-    RunDueFrames();
-    if (windows_.empty()) return 0;
-    PaintWindows();
-    // Xlib may have read events meanwhile; they would not wake the wait.
-    if (XPending(display_) > 0) continue;
-    pollfd waits[] = {{xfd, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
-    const int ready = poll(waits, 2, MillisecondsToNextWake());
-    if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) End();
-    if (ready > 0 && (waits[0].revents & (POLLERR | POLLHUP)) != 0) return 1;  // server gone
-  }
 }
 
 void X11Backend::End() {

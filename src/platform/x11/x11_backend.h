@@ -13,6 +13,7 @@
 // SIGTERM) ends the program.
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
 #include "platform/backend.h"
+#include "platform/file_listing.h"
 #include "platform/memory_settings.h"
 
 #include <X11/Xlib.h>
@@ -26,9 +27,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/x11/sdl_music_device.h"
+#include "platform/posix/sdl_music_device.h"
+#include "platform/x11/stage_kind.h"
 #include "platform/x11/xft_text.h"
-#include "programs/linux/launch_options.h"
 
 namespace velloway::x11 {
 
@@ -38,8 +39,7 @@ class X11Window;
 
 struct BackendSetup {
   StageKind Stage = StageKind::FullScreen;
-  // The host of StageKind::GivenWindow, or of StageKind::Root (XSCREENSAVER_WINDOW, or the
-  // root window when 0).
+  // The host of StageKind::GivenWindow, or of StageKind::Root (the root window when 0).
   ::Window Host = 0;
   // The folder of the script: the script folder to the windows, where relative music names are
   // looked up.
@@ -70,7 +70,10 @@ class X11Backend final : public forms::Backend {
                                                     Color background) override;
   forms::ScreenMetrics Screen() override;
   std::string ScriptFolder() override { return scriptDirectory_; }
-  std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
+  std::vector<std::string> ListFiles(std::string_view directory,
+                                     std::string_view pattern) override {
+    return platform::ListFiles(directory, pattern);
+  }
   forms::SettingsStore& Settings() override { return settings_; }
   forms::MusicDevice& Music() override { return music_; }
   forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Posix; }
@@ -133,7 +136,7 @@ class X11Backend final : public forms::Backend {
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
   forms::MemorySettings settings_;
-  SdlMusicDevice music_;
+  posix::SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
   std::vector<X11Timer*> timers_;
   std::vector<X11FrameDriver*> frameDrivers_;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/utf8.h"
-#include "platform/x11/font_faces.h"
+#include "platform/posix/font_faces.h"
 
 namespace velloway::x11 {
 namespace {
@@ -106,7 +106,7 @@ class XftFonts::FaceSet {
                                 int dpiY) {
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr) return nullptr;
-    AddFamily(pattern, font.Name);
+    posix::AddFamily(pattern, font.Name);
     // As Windows sizes a font by its character height: the em in pixels.
     FcPatternAddDouble(pattern, FC_PIXEL_SIZE,
                        std::round(static_cast<double>(font.Size) * dpiY / 72.0));

@@ -6,21 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/x11/stage_kind.h"
 #include "roll/roll_options.h"
 
 namespace velloway::x11 {
-
-// Where the roll plays.
-enum class StageKind {
-  // A full-screen window of its own, ended by a key, a click or a pointer jump.
-  FullScreen,
-  // The window the screen-saver daemon gives (XSCREENSAVER_WINDOW), else the root window.
-  Root,
-  // A window named on the command line.
-  GivenWindow,
-  // An ordinary resizable window, ended by closing it.
-  OwnWindow,
-};
 
 struct LaunchOptions {
   StageKind Stage = StageKind::FullScreen;

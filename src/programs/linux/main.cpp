@@ -1,7 +1,9 @@
 // velloway: the Linux program, a hack in XScreenSaver's sense. With --root it plays in the
 // window the daemon gives it and draws only; with no place it plays full screen and ends on
 // input, as the Windows saver does; --window plays in an ordinary window.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -9,8 +11,8 @@
 
 #include "platform/codepage.h"
 #include "platform/console.h"
-#include "programs/linux/launch_options.h"
 #include "platform/x11/x11_backend.h"
+#include "programs/linux/launch_options.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 
@@ -21,6 +23,13 @@ std::filesystem::path DefaultScript() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   return program.parent_path() / VELLOWAY_SAMPLES_FROM_PROGRAM / "Default.vws";
+}
+
+// The window the screen-saver daemon gives its hack to draw in; 0 (the root window) without one.
+std::uint32_t DaemonWindow() {
+  const char* value = std::getenv("XSCREENSAVER_WINDOW");
+  if (value == nullptr) return 0;
+  return velloway::x11::ParseWindowId(value).value_or(0);
 }
 
 }  // namespace
@@ -49,7 +58,7 @@ int main(int argc, char** argv) {
 
   x11::BackendSetup setup;
   setup.Stage = options.Stage;
-  setup.Host = options.WindowId;
+  setup.Host = options.Stage == x11::StageKind::Root ? DaemonWindow() : options.WindowId;
   setup.ScriptDirectory.assign(folder.begin(), folder.end());
   setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
   try {

@@ -1,9 +1,9 @@
-#include "platform/x11/font_faces.h"
+#include "platform/posix/font_faces.h"
 
 #include <memory>
 #include <string>
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 struct PatternDeleter {
@@ -112,4 +112,4 @@ FaceMatch MatchFace(std::string_view family) {
   return match;
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

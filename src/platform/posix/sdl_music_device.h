@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace velloway::x11 {
+namespace velloway::posix {
 
 // Held by the one copy of the program that plays music on a display. The screen-saver daemon
 // starts a copy per monitor, and one tune, not one per monitor, should sound: the first copy to
@@ -49,4 +49,4 @@ class SdlMusicDevice final : public forms::MusicDevice {
   Mix_Music* music_ = nullptr;
 };
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

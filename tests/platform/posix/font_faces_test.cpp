@@ -2,9 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/x11/font_faces.h"
+#include "platform/posix/font_faces.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 TEST(FontFaces, NamesTheFaceThatStandsInForAMissingOne) {
@@ -41,4 +41,4 @@ TEST(FontFaces, AJapaneseFaceStandsInForTheFacesOfJapaneseWindows) {
 }
 
 }  // namespace
-}  // namespace velloway::x11
+}  // namespace velloway::posix

@@ -1,4 +1,4 @@
-#include "platform/x11/sdl_music_device.h"
+#include "platform/posix/sdl_music_device.h"
 
 #include <SDL2/SDL.h>
 #include <sys/socket.h>
@@ -13,7 +13,7 @@
 
 #include "platform/device_file.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 constexpr int kSampleRate = 44100;
@@ -136,4 +136,4 @@ void SdlMusicDevice::Close() {
   }
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace velloway::x11 {
+namespace velloway::posix {
 
 struct FaceMatch {
   // A face of this family is installed.
@@ -30,4 +30,4 @@ void AddFamily(FcPattern* pattern, std::string_view family);
 
 FaceMatch MatchFace(std::string_view family);
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/x11/sdl_music_device.h"
+#include "platform/posix/sdl_music_device.h"
 #include "support/temp_dir.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 // A second of a quiet 440 Hz tone, 8 kHz mono 16-bit.
@@ -78,4 +78,4 @@ TEST_F(MusicDeviceTest, OneCopyOnADisplayPlaysMusic) {
 }
 
 }  // namespace
-}  // namespace velloway::x11
+}  // namespace velloway::posix
