@@ -298,7 +298,7 @@ void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
     events.OnPaint(canvas, area);
   };
   for (const RECT& r : rectangles) {
-    PaintThrough(backBuffer_, fonts_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
+    PaintThrough(backBuffer_, paint.Dc(), {r.left, r.top, r.right, r.bottom}, routine);
   }
 }
 }  // namespace velloway::win32
