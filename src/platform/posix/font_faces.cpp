@@ -1,5 +1,7 @@
 #include "platform/posix/font_faces.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <memory>
 #include <string>
 
@@ -74,13 +76,13 @@ bool DrawsJapanese(const FcPattern* font) {
 
 }  // namespace
 
-void AddFamily(FcPattern* pattern, std::string_view family) {
-  const std::string name(family);
-  FcPatternAddString(pattern, FC_FAMILY, Text(name.c_str()));
-  const JapaneseFace* japanese = FindJapaneseFace(name);
-  if (japanese == nullptr) return;
-  FcPatternAddString(pattern, FC_FAMILY, Text(japanese->Kind));
-  FcPatternAddString(pattern, FC_LANG, Text("ja"));
+FamilyRequest RequestFamily(std::string_view family) {
+  FamilyRequest request{{std::string(family)}, false};
+  const JapaneseFace* japanese = FindJapaneseFace(request.Families.front());
+  if (japanese == nullptr) return request;
+  request.Families.emplace_back(japanese->Kind);
+  request.Japanese = true;
+  return request;
 }
 
 FaceMatch MatchFace(std::string_view family) {
@@ -88,7 +90,11 @@ FaceMatch MatchFace(std::string_view family) {
   const std::string name(family);
   const UniquePattern pattern(FcPatternCreate());
   if (!pattern || !FcInit()) return match;
-  AddFamily(pattern.get(), name);
+  const FamilyRequest request = RequestFamily(name);
+  for (const std::string& asked : request.Families) {
+    FcPatternAddString(pattern.get(), FC_FAMILY, Text(asked.c_str()));
+  }
+  if (request.Japanese) FcPatternAddString(pattern.get(), FC_LANG, Text("ja"));
   FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
@@ -104,7 +110,7 @@ FaceMatch MatchFace(std::string_view family) {
     }
   }
   if (match.Installed) return match;
-  if (FindJapaneseFace(name) != nullptr) {
+  if (request.Japanese) {
     match.JapaneseStandIn = DrawsJapanese(font.get());
   } else {
     match.SameMetrics = MetricAlias(pattern.get(), match.ShownIn);

@@ -1,10 +1,9 @@
 #pragma once
 // Font faces by the family names scripts write, as fontconfig finds them on this machine: one
 // way of asking for them, for the Linux program's text and the checker alike.
-#include <fontconfig/fontconfig.h>
-
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velloway::posix {
 
@@ -22,11 +21,16 @@ struct FaceMatch {
   std::string ShownIn;
 };
 
-// Adds the family to a pattern as the saver asks for it. A Windows Japanese face (MS Gothic,
-// ＭＳ Ｐゴシック, Meiryo...) is asked for with the Japanese language and its kind, Gothic or
-// Mincho: where it is missing a Japanese face of that kind stands in, rather than a Latin one
-// with Japanese characters from another.
-void AddFamily(FcPattern* pattern, std::string_view family);
+// How the saver asks for a family a script names: the families in order of preference, and
+// whether with the Japanese language. A Windows Japanese face (MS Gothic, ＭＳ Ｐゴシック,
+// Meiryo...) is asked for with the Japanese language and its kind, Gothic or Mincho: where it is
+// missing a Japanese face of that kind stands in, rather than a Latin one with Japanese
+// characters from another.
+struct FamilyRequest {
+  std::vector<std::string> Families;
+  bool Japanese = false;
+};
+FamilyRequest RequestFamily(std::string_view family);
 
 FaceMatch MatchFace(std::string_view family);
 

@@ -65,12 +65,11 @@ X11Backend::X11Backend(BackendSetup setup)
   }
   if (OnHost()) WatchHost();
   ReadScreen();
-  fonts_ = std::make_unique<XftFonts>(display_, screen_, metrics_->DpiY);
+  text_ = std::make_unique<PangoText>(metrics_->DpiY);
 }
 
 X11Backend::~X11Backend() {
   music_.Close();
-  fonts_.reset();
   if (blankCursor_ != 0) XFreeCursor(display_, blankCursor_);
   if (ownHost_) XDestroyWindow(display_, host_);
   XCloseDisplay(display_);
@@ -108,7 +107,7 @@ std::unique_ptr<forms::NativeWindow> X11Backend::CreateNativeWindow(forms::Windo
 }
 
 forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
-  return fonts_->Measure(font, text);
+  return text_->Measure(font, text);
 }
 
 std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontSpec& font,

@@ -1,6 +1,6 @@
 #pragma once
 // The forms toolkit's X11 backend: windows on Xlib, each painted through a back buffer of its
-// own (an X pixmap) with Xft text, timers scheduled against the monotonic clock in the
+// own (an X pixmap) with text through Pango, timers scheduled against the monotonic clock in the
 // program's own event loop, monitors through XRandR, SDL_mixer as music device.
 //
 // The roll plays on a stage. Full screen, the program opens windows of its own over the
@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "platform/posix/sdl_music_device.h"
+#include "platform/x11/pango_text.h"
 #include "platform/x11/stage_kind.h"
-#include "platform/x11/xft_text.h"
 
 namespace velloway::x11 {
 
@@ -97,7 +97,7 @@ class X11Backend final : public forms::Backend {
   bool OnHost() const { return stage_ != StageKind::FullScreen; }
   Display* Dpy() const { return display_; }
   int ScreenNumber() const { return screen_; }
-  XftFonts& Fonts() { return *fonts_; }
+  PangoText& Text() { return *text_; }
   Cursor BlankCursor();
   // Where the primary monitor's corner lies in root-window coordinates.
   forms::PixelPoint Origin();
@@ -132,7 +132,7 @@ class X11Backend final : public forms::Backend {
   int randrEventBase_ = -1;
   std::optional<forms::ScreenMetrics> metrics_;
   forms::PixelPoint origin_;
-  std::unique_ptr<XftFonts> fonts_;
+  std::unique_ptr<PangoText> text_;
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
   forms::MemorySettings settings_;

@@ -111,27 +111,37 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color) {
+  const Coverage drawn = backend.Text().Draw(font, text, span);
+  if (!drawn) return nullptr;
   Display* display = backend.Dpy();
-  const int height = backend.Fonts().Measure(font, text).Height;
-  if (span.Width <= 0 || height <= 0) return nullptr;
   XRenderPictFormat* a8 = XRenderFindStandardFormat(display, PictStandardA8);
   if (a8 == nullptr) return nullptr;
+  const int width = cairo_image_surface_get_width(drawn.get());
+  const int height = cairo_image_surface_get_height(drawn.get());
+  XImage image{};
+  image.width = width;
+  image.height = height;
+  image.format = ZPixmap;
+  image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(drawn.get()));
+  image.byte_order = ImageByteOrder(display);
+  image.bitmap_unit = 32;
+  image.bitmap_bit_order = MSBFirst;
+  image.bitmap_pad = 32;
+  image.depth = 8;
+  image.bits_per_pixel = 8;
+  image.bytes_per_line = cairo_image_surface_get_stride(drawn.get());
+  if (XInitImage(&image) == 0) return nullptr;
   const Pixmap coverage =
       XCreatePixmap(display, RootWindow(display, backend.ScreenNumber()),
-                    static_cast<unsigned>(span.Width), static_cast<unsigned>(height), 8);
-  const Picture mask = XRenderCreatePicture(display, coverage, a8, 0, nullptr);
-  const XRenderColor clear{0, 0, 0, 0};
-  XRenderFillRectangle(display, PictOpSrc, mask, &clear, 0, 0, static_cast<unsigned>(span.Width),
-                       static_cast<unsigned>(height));
-  if (XftDraw* draw = XftDrawCreateAlpha(display, coverage, 8)) {
-    XftColor full{};
-    full.color = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
-    backend.Fonts().Draw(draw, full, font, text, span, 0, 0);
-    XftDrawDestroy(draw);
-  }
+                    static_cast<unsigned>(width), static_cast<unsigned>(height), 8);
+  const GC gc = XCreateGC(display, coverage, 0, nullptr);
+  XPutImage(display, coverage, gc, &image, 0, 0, 0, 0, static_cast<unsigned>(width),
+            static_cast<unsigned>(height));
+  XFreeGC(display, gc);
   const XRenderColor ink = ToRenderColor(color);
-  return std::unique_ptr<X11TextImage>(new X11TextImage(
-      display, coverage, mask, XRenderCreateSolidFill(display, &ink), span.Width, height));
+  return std::unique_ptr<X11TextImage>(
+      new X11TextImage(display, coverage, XRenderCreatePicture(display, coverage, a8, 0, nullptr),
+                       XRenderCreateSolidFill(display, &ink), width, height));
 }
 
 X11TextImage::~X11TextImage() {

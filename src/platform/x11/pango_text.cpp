@@ -1,0 +1,179 @@
+#include "platform/x11/pango_text.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "platform/posix/font_faces.h"
+
+namespace velloway::x11 {
+namespace {
+
+struct CairoDeleter {
+  void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
+};
+struct FontDescriptionDeleter {
+  void operator()(PangoFontDescription* description) const {
+    pango_font_description_free(description);
+  }
+};
+struct AttributesDeleter {
+  void operator()(PangoAttrList* attributes) const { pango_attr_list_unref(attributes); }
+};
+
+std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> Description(
+    const forms::FontSpec& font, const posix::FamilyRequest& request, int dpiY) {
+  std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> description(
+      pango_font_description_new());
+  std::string families;
+  for (const std::string& family : request.Families) {
+    families += (families.empty() ? "" : ",") + family;
+  }
+  pango_font_description_set_family(description.get(), families.c_str());
+  pango_font_description_set_weight(description.get(),
+                                    font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_style(description.get(),
+                                   font.Italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  // As Windows sizes a font by its character height: the em in pixels.
+  const double pixels = std::round(static_cast<double>(font.Size) * dpiY / 72.0);
+  pango_font_description_set_absolute_size(description.get(), pixels * PANGO_SCALE);
+  return description;
+}
+
+// A line's runs of glyphs, one face each, in the order they are shown from left to right.
+template <typename Each>
+void ForEachRun(PangoLayout* layout, Each each) {
+  PangoLayoutLine* line = pango_layout_get_line_readonly(layout, 0);
+  if (line == nullptr) return;
+  for (GSList* run = line->runs; run != nullptr; run = run->next) {
+    each(*static_cast<PangoGlyphItem*>(run->data));
+  }
+}
+
+// The line's width in Pango units, summed here: Pango's own sums are ints of 1/1024 pixel, and a
+// line may be wider than they hold.
+std::int64_t Width(PangoLayout* layout) {
+  std::int64_t width = 0;
+  ForEachRun(layout, [&](const PangoGlyphItem& run) {
+    for (int i = 0; i < run.glyphs->num_glyphs; ++i) width += run.glyphs->glyphs[i].geometry.width;
+  });
+  return width;
+}
+
+// How far the line's box reaches above and below its baseline, in pixels: as far as the tallest
+// face it uses, so that a glyph drawn in a fallback face never reaches outside it.
+struct LineBox {
+  int Ascent;
+  int Descent;
+};
+
+LineBox Box(PangoLayout* layout) {
+  PangoLayoutLine* line = pango_layout_get_line_readonly(layout, 0);
+  if (line == nullptr) return {0, 0};
+  PangoRectangle logical{};
+  pango_layout_line_get_extents(line, nullptr, &logical);
+  const auto pixels = [](int units) {
+    return static_cast<int>(std::ceil(static_cast<double>(units) / PANGO_SCALE));
+  };
+  return {pixels(-logical.y), pixels(logical.y + logical.height)};
+}
+
+// The line's columns an image shows, in Pango units: the image's left edge stands at Origin, and
+// the glyphs whose advance lies within [From, To) are drawn.
+struct Columns {
+  std::int64_t Origin;
+  std::int64_t From;
+  std::int64_t To;
+};
+
+// Shows the glyphs of one run that columns draws, with the run's first glyph at pen; advances pen
+// past the run.
+void ShowRun(cairo_t* cairo, const PangoGlyphItem& run, std::int64_t& pen, const Columns& columns,
+             double baseline) {
+  const PangoGlyphString& glyphs = *run.glyphs;
+  int first = glyphs.num_glyphs;
+  int last = -1;
+  std::int64_t firstPen = 0;
+  for (int i = 0; i < glyphs.num_glyphs; ++i) {
+    const std::int64_t advance = glyphs.glyphs[i].geometry.width;
+    if (pen + advance > columns.From && pen < columns.To) {
+      if (first == glyphs.num_glyphs) {
+        first = i;
+        firstPen = pen;
+      }
+      last = i;
+    }
+    pen += advance;
+  }
+  if (last < first) return;
+  PangoGlyphString part = glyphs;
+  part.glyphs += first;
+  part.log_clusters += first;
+  part.num_glyphs = last - first + 1;
+  cairo_move_to(cairo, static_cast<double>(firstPen - columns.Origin) / PANGO_SCALE, baseline);
+  pango_cairo_show_glyph_string(cairo, run.item->analysis.font, &part);
+}
+
+}  // namespace
+
+PangoText::PangoText(int dpiY)
+    : dpiY_(dpiY),
+      fontMap_(pango_cairo_font_map_new()),
+      context_(pango_font_map_create_context(fontMap_.get())) {
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  pango_cairo_context_set_font_options(context_.get(), options);
+  cairo_font_options_destroy(options);
+}
+
+std::unique_ptr<PangoLayout, GObjectDeleter> PangoText::Layout(const forms::FontSpec& font,
+                                                               std::string_view text) {
+  std::unique_ptr<PangoLayout, GObjectDeleter> layout(pango_layout_new(context_.get()));
+  const posix::FamilyRequest request = posix::RequestFamily(font.Name);
+  pango_layout_set_font_description(layout.get(), Description(font, request, dpiY_).get());
+  if (request.Japanese || font.Language == forms::FontLanguage::Japanese) {
+    const std::unique_ptr<PangoAttrList, AttributesDeleter> attributes(pango_attr_list_new());
+    pango_attr_list_insert(attributes.get(),
+                           pango_attr_language_new(pango_language_from_string("ja")));
+    pango_layout_set_attributes(layout.get(), attributes.get());
+  }
+  // One line, whatever it holds: a line break character is shown, not obeyed.
+  pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
+  pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
+  return layout;
+}
+
+forms::TextExtent PangoText::Measure(const forms::FontSpec& font, std::string_view text) {
+  const auto layout = Layout(font, text);
+  const LineBox box = Box(layout.get());
+  const std::int64_t width = (Width(layout.get()) + PANGO_SCALE - 1) / PANGO_SCALE;
+  return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)), box.Ascent + box.Descent};
+}
+
+Coverage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
+                         forms::TextImageSpan span) {
+  const auto layout = Layout(font, text);
+  const LineBox box = Box(layout.get());
+  const int height = box.Ascent + box.Descent;
+  if (span.Width <= 0 || height <= 0) return nullptr;
+  Coverage coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, span.Width, height));
+  if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  const std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(coverage.get()));
+  cairo_set_source_rgba(cairo.get(), 0, 0, 0, 1);
+  // Glyphs whose advance lies within a line's height of the span: their ink may reach into it.
+  const std::int64_t margin = static_cast<std::int64_t>(height) * PANGO_SCALE;
+  const std::int64_t origin = static_cast<std::int64_t>(span.Skip) * PANGO_SCALE;
+  const std::int64_t end = origin + static_cast<std::int64_t>(span.Width) * PANGO_SCALE;
+  const Columns columns{origin, origin - margin, end + margin};
+  std::int64_t pen = 0;
+  ForEachRun(layout.get(), [&](const PangoGlyphItem& run) {
+    ShowRun(cairo.get(), run, pen, columns, box.Ascent);
+  });
+  cairo_surface_flush(coverage.get());
+  return coverage;
+}
+
+}  // namespace velloway::x11

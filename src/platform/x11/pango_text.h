@@ -1,0 +1,48 @@
+#pragma once
+// Text through Pango: each line laid out once for its measure and once for its image, shaped by
+// HarfBuzz, ordered by the Unicode bidirectional algorithm (its direction from its first strong
+// character), every run of characters in the first face fontconfig ranks for the line's font that
+// shows them. Font names keep the meaning scripts give them (fontconfig's substitutes, Windows'
+// Japanese faces). Needs no display: the image is coverage in client memory.
+#include "platform/text.h"
+
+#include <cairo.h>
+#include <pango/pango.h>
+
+#include <memory>
+#include <string_view>
+
+namespace velloway::x11 {
+
+struct CairoSurfaceDeleter {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+// An 8-bit alpha image (CAIRO_FORMAT_A8): one byte a pixel, rows a stride apart.
+using Coverage = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
+
+struct GObjectDeleter {
+  void operator()(void* object) const { g_object_unref(object); }
+};
+
+class PangoText {
+ public:
+  explicit PangoText(int dpiY);
+
+  // The width and height of one line of text in pixels; an empty text has width 0 and the
+  // font's line height.
+  forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
+  // The columns of one line that span holds, as high as the line, in coverage. Only the glyphs
+  // whose ink may reach into the span are drawn: a line costs no more than its span, whatever
+  // its length. Null when the span is empty or the image cannot be made.
+  Coverage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span);
+
+ private:
+  std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const forms::FontSpec& font,
+                                                      std::string_view text);
+
+  int dpiY_;
+  std::unique_ptr<PangoFontMap, GObjectDeleter> fontMap_;
+  std::unique_ptr<PangoContext, GObjectDeleter> context_;
+};
+
+}  // namespace velloway::x11
