@@ -38,7 +38,7 @@ std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> Description(
   pango_font_description_set_style(description.get(),
                                    font.Italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   // As Windows sizes a font by its character height: the em in pixels.
-  const double pixels = std::round(static_cast<double>(font.Size) * dpiY / 72.0);
+  const double pixels = std::max(1.0, std::round(static_cast<double>(font.Size) * dpiY / 72.0));
   pango_font_description_set_absolute_size(description.get(), pixels * PANGO_SCALE);
   return description;
 }
