@@ -1,0 +1,73 @@
+// A line's measure and image through Pango: the image shows the columns of the line its span
+// names, however wide the line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/x11/pango_text.h"
+
+namespace velloway::x11 {
+namespace {
+
+const forms::FontSpec kFont{"DejaVu Sans", 20, false, false};
+
+// Column x of the image, top to bottom.
+std::vector<unsigned char> Column(const Coverage& image, int x) {
+  std::vector<unsigned char> column;
+  const unsigned char* data = cairo_image_surface_get_data(image.get());
+  const int stride = cairo_image_surface_get_stride(image.get());
+  for (int y = 0; y < cairo_image_surface_get_height(image.get()); ++y) {
+    column.push_back(data[y * stride + x]);
+  }
+  return column;
+}
+
+// The columns of the image with ink, left to right.
+std::vector<int> InkColumns(const Coverage& image) {
+  std::vector<int> columns;
+  for (int x = 0; x < cairo_image_surface_get_width(image.get()); ++x) {
+    const std::vector<unsigned char> column = Column(image, x);
+    if (std::any_of(column.begin(), column.end(), [](unsigned char c) { return c != 0; })) {
+      columns.push_back(x);
+    }
+  }
+  return columns;
+}
+
+TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
+  PangoText text(96);
+  // Right to left, joined, with a fallback face: the span is counted in the line as shown.
+  const std::string line = "Anna \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD9\x85\xD8\xAD\xD9\x85\xD8\xAF";
+  const forms::TextExtent extent = text.Measure(kFont, line);
+  const Coverage whole = text.Draw(kFont, line, {0, extent.Width});
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(cairo_image_surface_get_height(whole.get()), extent.Height);
+  // The measure is the width of what is drawn: the ink fills the image to within a bearing.
+  const std::vector<int> ink = InkColumns(whole);
+  ASSERT_FALSE(ink.empty());
+  EXPECT_LE(ink.front(), 2);
+  EXPECT_GE(ink.back(), extent.Width - 4);
+  const forms::TextImageSpan span{extent.Width / 3, extent.Width / 3};
+  const Coverage part = text.Draw(kFont, line, span);
+  ASSERT_TRUE(part);
+  for (int x = 0; x < span.Width; ++x) {
+    EXPECT_EQ(Column(part, x), Column(whole, span.Skip + x)) << "column " << span.Skip + x;
+  }
+}
+
+TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
+  PangoText text(96);
+  const forms::FontSpec huge{"DejaVu Sans", 1000, false, false};
+  const int one = text.Measure(huge, "W").Width;
+  const int count = (1 << 21) / one + 10;  // beyond 2^31 / 1024 pixels
+  const forms::TextExtent extent = text.Measure(huge, std::string(count, 'W'));
+  EXPECT_EQ(extent.Width, one * count);
+  const Coverage end = text.Draw(huge, std::string(count, 'W'), {extent.Width - one, one});
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(InkColumns(end).empty());
+}
+
+}  // namespace
+}  // namespace velloway::x11
