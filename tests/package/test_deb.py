@@ -20,7 +20,8 @@ CPACK_TIMEOUT = 600
 
 # The packages of the libraries the programs link (Debian 12's names).
 DEPENDED_ON = ("libc6", "libstdc++6", "libx11-6", "libxft2", "libxrender1", "libxrandr2",
-               "libfontconfig1", "libsdl2-mixer-2.0-0")
+               "libfontconfig1", "libpango-1.0-0", "libpangocairo-1.0-0", "libcairo2",
+               "libsdl2-mixer-2.0-0")
 HACK = "usr/libexec/xscreensaver/velloway"
 CHECKER = "usr/bin/velloway-check"
 SHIPPED = {HACK, CHECKER, "usr/bin/velloway", "usr/share/xscreensaver/config/velloway.xml",
