@@ -194,8 +194,19 @@ TEST(WorldTextTest, LettersTheFaceLacksShowInAFaceThatHasThem) {
     const std::wstring wide = platform::Utf8ToWide(name);
     std::string boxes;
     for (std::size_t i = 0; i < wide.size(); ++i) boxes += "\xee\x80\x80";  // U+E000
-    EXPECT_NE(Pixels(fonts, font, name), Pixels(fonts, font, boxes));
+    EXPECT_TRUE(Pixels(fonts, font, name) != Pixels(fonts, font, boxes));   // no pixel dump
   }
+}
+
+// How many pixels of an image the text inked.
+int CountInk(const GdiTextImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.Height(); ++y) {
+    for (int x = 0; x < image.Width(); ++x) {
+      count += (image.Row(y)[x] & 0xFFFFFFu) != image.Background();
+    }
+  }
+  return count;
 }
 
 // The longest stretch of ink along any row of an image.
@@ -223,6 +234,15 @@ TEST(WorldTextTest, ArabicLettersJoin) {
   EXPECT_GT(LongestInkRun(*image), width / 2);
 }
 
+// How many pixels differ between two images of the same size.
+int DifferingPixels(const GdiTextImage& one, const GdiTextImage& other) {
+  int count = 0;
+  for (int y = 0; y < one.Height(); ++y) {
+    for (int x = 0; x < one.Width(); ++x) count += one.Row(y)[x] != other.Row(y)[x];
+  }
+  return count;
+}
+
 // Hebrew reads right to left: a name's first letter is its rightmost.
 TEST(WorldTextTest, HebrewReadsRightToLeft) {
   FontCache fonts(96);
@@ -237,14 +257,22 @@ TEST(WorldTextTest, HebrewReadsRightToLeft) {
   const auto right =
       GdiTextImage::Draw(fonts, font, line, {lineWidth - firstWidth, firstWidth}, kOrange, kNavy);
   ASSERT_TRUE(alone && left && right);
-  const auto differing = [&](const GdiTextImage& part) {
-    int count = 0;
-    for (int y = 0; y < alone->Height(); ++y) {
-      for (int x = 0; x < firstWidth; ++x) count += alone->Row(y)[x] != part.Row(y)[x];
-    }
-    return count;
-  };
-  EXPECT_LT(differing(*right), differing(*left) / 4);
+  EXPECT_LT(DifferingPixels(*alone, *right), DifferingPixels(*alone, *left) / 4);
+}
+
+// Devanagari is shaped: the vowel sign i, written after its consonant, shows before it.
+TEST(WorldTextTest, DevanagariVowelSignIShowsBeforeItsConsonant) {
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 20);
+  const std::string consonant = "\xe0\xa4\x95";             // ka
+  const std::string syllable = consonant + "\xe0\xa4\xbf";  // ka, vowel sign i
+  const int width = fonts.Measure(font, consonant).Width;
+  const auto alone = GdiTextImage::Draw(fonts, font, consonant, {0, width}, kOrange, kNavy);
+  const auto start = GdiTextImage::Draw(fonts, font, syllable, {0, width}, kOrange, kNavy);
+  ASSERT_TRUE(alone && start);
+  const int ink = CountInk(*alone);
+  ASSERT_GT(ink, 20);
+  EXPECT_GT(DifferingPixels(*alone, *start), ink / 2);
 }
 
 // A caption holds up to 65,536 bytes of a script's text: measuring and drawing it ends, and a
