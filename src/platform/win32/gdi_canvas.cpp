@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/wide_text.h"
+#include "platform/win32/shaped_line.h"
 
 namespace velloway::win32 {
 namespace {
@@ -57,15 +58,11 @@ void FillWith(HDC dc, const forms::PixelRect& rect, Color color) {
   ::FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-void TextWith(HDC dc, FontCache& fonts, const forms::FontSpec& font, std::string_view text, int x,
-              int y, Color color) {
-  if (text.empty()) return;
-  const std::wstring wide = platform::Utf8ToWide(text);
-  const SelectGuard selected(dc, fonts.Get(font));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ToColorRef(color));
-  SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
-  TextOutW(dc, x, y, wide.data(), static_cast<int>(wide.size()));
+// The metrics of the font selected into dc; all zero when they cannot be read.
+TEXTMETRICW FontMetrics(HDC dc) {
+  TEXTMETRICW metrics{};
+  if (!GetTextMetricsW(dc, &metrics)) return TEXTMETRICW{};
+  return metrics;
 }
 
 // A colour as a 32-bit DIB holds it: 0x00RRGGBB.
@@ -119,15 +116,8 @@ forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_vi
   HDC dc = measureDc_.get();
   if (dc == nullptr) return {};
   const SelectGuard selected(dc, Get(font));
-  if (text.empty()) {
-    TEXTMETRICW metrics{};
-    if (!GetTextMetricsW(dc, &metrics)) return {};
-    return {0, static_cast<int>(metrics.tmHeight)};
-  }
   const std::wstring wide = platform::Utf8ToWide(text);
-  SIZE size{};
-  if (!GetTextExtentPoint32W(dc, wide.data(), static_cast<int>(wide.size()), &size)) return {};
-  return {static_cast<int>(size.cx), static_cast<int>(size.cy)};
+  return {ShapedLine(dc, wide).Width(), static_cast<int>(FontMetrics(dc).tmHeight)};
 }
 
 void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
@@ -155,16 +145,25 @@ void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
 std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color, Color background) {
-  const int height = fonts.Measure(font, text).Height;
-  if (span.Width <= 0 || height <= 0) return nullptr;
   const UniqueDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return nullptr;
+  const SelectGuard fontSelected(dc.get(), fonts.Get(font));
+  const TEXTMETRICW metrics = FontMetrics(dc.get());
+  const int height = static_cast<int>(metrics.tmHeight);
+  if (span.Width <= 0 || height <= 0) return nullptr;
   auto [bitmap, bits] = MakeDib(dc.get(), span.Width, height);
   if (!bitmap) return nullptr;
   {
     const SelectGuard selected(dc.get(), bitmap.get());
     FillWith(dc.get(), {0, 0, span.Width, height}, background);
-    TextWith(dc.get(), fonts, font, text, -span.Skip, 0, color);
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), ToColorRef(color));
+    // On the font's baseline: a fallback face for some of the letters, taller or shorter than
+    // the font, keeps to the same line.
+    SetTextAlign(dc.get(), TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+    const std::wstring wide = platform::Utf8ToWide(text);
+    // Only the span's part lands in the bitmap: what lies beyond it is clipped away.
+    ShapedLine(dc.get(), wide).Draw(-span.Skip, static_cast<int>(metrics.tmAscent), span.Width);
     GdiFlush();
   }
   return std::unique_ptr<GdiTextImage>(

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/backend.h"
+#include "platform/wide_text.h"
 #include "platform/win32/gdi_canvas.h"
 #include "platform/win32/win32_backend.h"
 
@@ -159,6 +163,131 @@ TEST_F(GdiPaintTest, TextImageLiesInsideItsMeasuredBoxAndIsClipped) {
         [&](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
   EXPECT_EQ(CountInked(target_, {0, 0, middle, 100}, kNavy), 0);
   EXPECT_GT(CountInked(target_, {middle, box.Top, box.Right, box.Bottom}, kNavy), 10);
+}
+
+// ---- Text in the world's scripts ----
+
+// The pixels of a line's whole image, row after row.
+std::vector<std::uint32_t> Pixels(FontCache& fonts, const FontSpec& font, const std::string& text) {
+  const int width = fonts.Measure(font, text).Width;
+  const auto image = GdiTextImage::Draw(fonts, font, text, {0, width}, kOrange, kNavy);
+  std::vector<std::uint32_t> pixels;
+  if (!image) return pixels;
+  for (int y = 0; y < image->Height(); ++y) {
+    pixels.insert(pixels.end(), image->Row(y), image->Row(y) + image->Width());
+  }
+  return pixels;
+}
+
+// A face without a script's letters still shows them, in a face that has them: not as the
+// boxes of characters no face has (private-use ones).
+TEST(WorldTextTest, LettersTheFaceLacksShowInAFaceThatHasThem) {
+  const char* const names[] = {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d",                  // Hebrew
+                               "\xd9\x85\xd8\xad\xd9\x85\xd8\xaf",                  // Arabic
+                               "\xe0\xa4\xa8\xe0\xa4\xbe\xe0\xa4\xae",              // Devanagari
+                               "\xe0\xb8\x8a\xe0\xb8\xb7\xe0\xb9\x88\xe0\xb8\xad",  // Thai
+                               "\xec\x9d\xb4\xeb\xa6\x84"};                         // Korean
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 20);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::wstring wide = platform::Utf8ToWide(name);
+    std::string boxes;
+    for (std::size_t i = 0; i < wide.size(); ++i) boxes += "\xee\x80\x80";  // U+E000
+    EXPECT_TRUE(Pixels(fonts, font, name) != Pixels(fonts, font, boxes));   // no pixel dump
+  }
+}
+
+// How many pixels of an image the text inked.
+int CountInk(const GdiTextImage& image) {
+  int count = 0;
+  for (int y = 0; y < image.Height(); ++y) {
+    for (int x = 0; x < image.Width(); ++x) {
+      count += (image.Row(y)[x] & 0xFFFFFFu) != image.Background();
+    }
+  }
+  return count;
+}
+
+// The longest stretch of ink along any row of an image.
+int LongestInkRun(const GdiTextImage& image) {
+  int longest = 0;
+  for (int y = 0; y < image.Height(); ++y) {
+    int run = 0;
+    for (int x = 0; x < image.Width(); ++x) {
+      run = (image.Row(y)[x] & 0xFFFFFFu) != image.Background() ? run + 1 : 0;
+      longest = std::max(longest, run);
+    }
+  }
+  return longest;
+}
+
+// Arabic letters join: the stroke along the baseline runs through a name's letters, while
+// letters apart are no wider than a letter each.
+TEST(WorldTextTest, ArabicLettersJoin) {
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 20);
+  const std::string name = "\xd9\x85\xd8\xad\xd9\x85\xd8\xaf";  // four letters without dots
+  const int width = fonts.Measure(font, name).Width;
+  const auto image = GdiTextImage::Draw(fonts, font, name, {0, width}, kOrange, kNavy);
+  ASSERT_TRUE(image);
+  EXPECT_GT(LongestInkRun(*image), width / 2);
+}
+
+// How many pixels differ between two images of the same size.
+int DifferingPixels(const GdiTextImage& one, const GdiTextImage& other) {
+  int count = 0;
+  for (int y = 0; y < one.Height(); ++y) {
+    for (int x = 0; x < one.Width(); ++x) count += one.Row(y)[x] != other.Row(y)[x];
+  }
+  return count;
+}
+
+// Hebrew reads right to left: a name's first letter is its rightmost.
+TEST(WorldTextTest, HebrewReadsRightToLeft) {
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 20);
+  const std::string first = "\xd7\xa9";  // shin, then samekh: no letter alike in shape
+  const std::string line = first + "\xd7\xa1";
+  const int firstWidth = fonts.Measure(font, first).Width;
+  const int lineWidth = fonts.Measure(font, line).Width;
+  ASSERT_GT(lineWidth, firstWidth);
+  const auto alone = GdiTextImage::Draw(fonts, font, first, {0, firstWidth}, kOrange, kNavy);
+  const auto left = GdiTextImage::Draw(fonts, font, line, {0, firstWidth}, kOrange, kNavy);
+  const auto right =
+      GdiTextImage::Draw(fonts, font, line, {lineWidth - firstWidth, firstWidth}, kOrange, kNavy);
+  ASSERT_TRUE(alone && left && right);
+  EXPECT_LT(DifferingPixels(*alone, *right), DifferingPixels(*alone, *left) / 4);
+}
+
+// Devanagari is shaped: the vowel sign i, written after its consonant, shows before it.
+TEST(WorldTextTest, DevanagariVowelSignIShowsBeforeItsConsonant) {
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 20);
+  const std::string consonant = "\xe0\xa4\x95";             // ka
+  const std::string syllable = consonant + "\xe0\xa4\xbf";  // ka, vowel sign i
+  const int width = fonts.Measure(font, consonant).Width;
+  const auto alone = GdiTextImage::Draw(fonts, font, consonant, {0, width}, kOrange, kNavy);
+  const auto start = GdiTextImage::Draw(fonts, font, syllable, {0, width}, kOrange, kNavy);
+  ASSERT_TRUE(alone && start);
+  const int ink = CountInk(*alone);
+  ASSERT_GT(ink, 20);
+  EXPECT_GT(DifferingPixels(*alone, *start), ink / 2);
+}
+
+// A caption holds up to 65,536 bytes of a script's text: measuring and drawing it ends, and a
+// screen-wide span of it is drawn.
+TEST(WorldTextTest, TheLongestCaptionIsMeasuredAndDrawn) {
+  std::string caption;
+  while (caption.size() + 3 <= 65536) caption += "a\xd7\xa9";  // alternating scripts
+  FontCache fonts(96);
+  const FontSpec font = Font("Arial", 12);
+  const forms::TextExtent extent = fonts.Measure(font, caption);
+  EXPECT_GT(extent.Width, 100000);
+  const auto image =
+      GdiTextImage::Draw(fonts, font, caption, {extent.Width / 2, 1920}, kOrange, kNavy);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->Width(), 1920);
 }
 
 // The system has room for about 65,000 GDI objects per process: painting more often than that
