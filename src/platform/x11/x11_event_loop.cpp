@@ -24,6 +24,22 @@ platform::ClockTime MonotonicTime() {
       std::chrono::steady_clock::now().time_since_epoch());
 }
 
+// Runs each of drivers that is due by now once; one that a handler destroys or restarts
+// meanwhile does not run.
+template <typename Driver, typename Run>
+void RunEachDue(const std::vector<Driver*>& drivers, platform::ClockTime now, Run run) {
+  std::vector<Driver*> due;
+  for (Driver* driver : drivers) {
+    if (driver->Schedule().DueBy(now)) due.push_back(driver);
+  }
+  for (Driver* driver : due) {
+    if (std::find(drivers.begin(), drivers.end(), driver) != drivers.end() &&
+        driver->Schedule().DueBy(now)) {
+      run(*driver);
+    }
+  }
+}
+
 }  // namespace
 
 // Ticks from the event loop (or RunWaitingEvents), never inside another handler, on a TickSchedule.
@@ -118,31 +134,12 @@ void X11Backend::HandlePendingEvents() {
 }
 
 void X11Backend::RunDueTimers() {
-  const platform::ClockTime now = MonotonicTime();
-  // Each due timer ticks once; one that a handler destroys meanwhile does not.
-  std::vector<X11Timer*> due;
-  for (X11Timer* timer : timers_) {
-    if (timer->Schedule().DueBy(now)) due.push_back(timer);
-  }
-  for (X11Timer* timer : due) {
-    if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() &&
-        timer->Schedule().DueBy(now)) {
-      timer->Tick(MonotonicTime());
-    }
-  }
+  RunEachDue(timers_, MonotonicTime(), [this](X11Timer& timer) { timer.Tick(MonotonicTime()); });
 }
 
 void X11Backend::RunDueFrames() {
   const platform::ClockTime now = MonotonicTime();
-  std::vector<X11FrameDriver*> due;
-  for (X11FrameDriver* driver : frameDrivers_) {
-    if (driver->Schedule().DueBy(now)) due.push_back(driver);
-  }
-  for (X11FrameDriver* driver : due) {
-    if (std::find(frameDrivers_.begin(), frameDrivers_.end(), driver) != frameDrivers_.end()) {
-      driver->Frame(now);
-    }
-  }
+  RunEachDue(frameDrivers_, now, [now](X11FrameDriver& driver) { driver.Frame(now); });
 }
 
 void X11Backend::RemoveTimer(X11Timer& timer) {
