@@ -134,7 +134,7 @@ void X11Backend::HandlePendingEvents() {
 }
 
 void X11Backend::RunDueTimers() {
-  RunEachDue(timers_, MonotonicTime(), [this](X11Timer& timer) { timer.Tick(MonotonicTime()); });
+  RunEachDue(timers_, MonotonicTime(), [](X11Timer& timer) { timer.Tick(MonotonicTime()); });
 }
 
 void X11Backend::RunDueFrames() {
