@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Runs the benchmark programs and prints their figures, each beside its yardstick in one run.
 
-scripts/bench builds the programs and calls this. Six measurements:
+scripts/bench builds the programs and calls this. Seven measurements:
 
   loader   loader_bench (native release build): loading scripts of 100,000 ordinary lines and of
            2,000,000 one-character lines against a plain read of the same file split at line
            ends, in time and heap memory; then the heap's peak while loading the costliest
            scripts the 256 MB limit allows.
   repaint  repaint_bench.exe on a 3840x2160 display: one roll tick against a full-window repaint.
+  text     text_bench.exe: a 60-character Latin line measured and drawn into its image, beside
+           names in Arabic, Hebrew and Devanagari (shaped, with fallback faces).
   memory   velloway.scr /s playing samples/Default.vws, then a 100,000-line script, then a bare
            window: the resident set (what Wine reports as the working set) and its peak, read from
            /proc/<pid>/status after the first frame and some seconds of rolling.
@@ -56,15 +58,24 @@ from velloway_e2e.wine import WinePrefix
 from velloway_e2e.xlib import XConnection
 
 
-def run_repaint(args) -> None:
-    files = {"repaint_bench.exe": args.build / "bench" / "repaint_bench.exe"}
-    with xvfb(3840, 2160) as desktop, prefix_copy(args.prefix, desktop, files) as prefix:
-        result = prefix.wine(r"C:\Velloway\repaint_bench.exe", "--rounds",
-                             str(args.repaint_rounds), timeout=1800, check=False)
+def run_bench_program(args, name: str, width: int, height: int, *options: str) -> None:
+    """One of the Windows benchmark programs on its own display and prefix copy; its figures
+    printed as it wrote them."""
+    files = {name: args.build / "bench" / name}
+    with xvfb(width, height) as desktop, prefix_copy(args.prefix, desktop, files) as prefix:
+        result = prefix.wine(f"C:\\Velloway\\{name}", *options, timeout=1800, check=False)
         sys.stdout.write(result.stdout.decode(errors="replace"))
         if result.returncode != 0:
             sys.stderr.write(result.stderr.decode(errors="replace"))
-            raise BenchError(f"repaint_bench.exe failed with status {result.returncode}")
+            raise BenchError(f"{name} failed with status {result.returncode}")
+
+
+def run_repaint(args) -> None:
+    run_bench_program(args, "repaint_bench.exe", 3840, 2160, "--rounds", str(args.repaint_rounds))
+
+
+def run_text(args) -> None:
+    run_bench_program(args, "text_bench.exe", 1920, 1080)
 
 
 def startup_script() -> bytes:
@@ -180,8 +191,8 @@ def main() -> int:
     parser.add_argument("--native-program", type=Path,
                         default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth",
-                        help="comma-separated: loader, repaint, memory, startup, cpu, smooth")
+    parser.add_argument("--only", default="loader,repaint,text,memory,startup,cpu,smooth",
+                        help="comma-separated: loader, repaint, text, memory, startup, cpu, smooth")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
@@ -189,7 +200,7 @@ def main() -> int:
     parser.add_argument("--frame-seconds", type=float, default=20)
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
-    runners = {"loader": run_loader, "repaint": run_repaint, "memory": run_memory,
+    runners = {"loader": run_loader, "repaint": run_repaint, "text": run_text, "memory": run_memory,
                "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth}
     unknown = [name for name in wanted if name not in runners]
     if unknown:

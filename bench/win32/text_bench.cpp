@@ -1,0 +1,87 @@
+// The Windows program's cost of one line of text: measuring a line and making its image, as the
+// roll does once per line, through the Win32 backend. A 60-character line of Latin names is the
+// yardstick; the names in other scripts show what shaping and fallback faces add.
+//
+// Usage: text_bench [--rounds N]. Prints the median per line of each, in microseconds.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win32/win32_backend.h"
+
+namespace {
+
+using velloway::forms::FontSpec;
+
+struct Sample {
+  const char* Name;
+  std::string Text;
+};
+
+const std::vector<Sample>& Samples() {
+  static const std::vector<Sample> samples = {
+      {"Latin, 60 characters",
+       "Bj\xC3\xB6rk Gu\xC3\xB0mundsd\xC3\xB3ttir, Ana Mar\xC3\xAD"
+       "a Jim\xC3\xA9nez, Jean Luc Picard Zo\xC3\xAB"},
+      {"Arabic",
+       "\xD9\x85\xD8\xAD\xD9\x85\xD8\xAF \xD8\xB9\xD8\xA8\xD8\xAF \xD8\xA7\xD9\x84\xD9"
+       "\x84\xD9\x87"},
+      {"Hebrew", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x9C\xD7\x99\xD7\x9B\xD7\x9D"},
+      {"Devanagari",
+       "\xE0\xA4\xB9\xE0\xA4\xBF\xE0\xA4\xA8\xE0\xA5\x8D\xE0\xA4\xA6\xE0\xA5\x80 "
+       "\xE0\xA4\xA8\xE0\xA4\xBE\xE0\xA4\xAE"},
+  };
+  return samples;
+}
+
+double NowUs() {
+  static const double countsPerUs = [] {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart) / 1e6;
+  }();
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / countsPerUs;
+}
+
+double Median(std::vector<double> values) {
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
+// One line measured and drawn into its image, as a new line of the roll costs.
+double LineCostUs(velloway::win32::Win32Backend& backend, const std::string& text) {
+  const FontSpec font{"Arial", 26, false, false};
+  const double start = NowUs();
+  const velloway::forms::TextExtent extent = backend.MeasureText(font, text);
+  const auto image = backend.CreateTextImage(font, text, {0, extent.Width}, 0xFFFFFF, 0);
+  const double end = NowUs();
+  if (!image) std::fprintf(stderr, "text_bench: no image made\n");
+  return end - start;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int rounds = 500;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string_view(argv[i]) == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
+  }
+  velloway::win32::Win32Backend backend;
+  std::printf("A line at Arial 26 pt measured and drawn into its image (median of %d, us)\n",
+              rounds);
+  for (const Sample& sample : Samples()) {
+    std::vector<double> costs;
+    LineCostUs(backend, sample.Text);  // the font made and its glyphs cached, as in a roll
+    for (int i = 0; i < rounds; ++i) costs.push_back(LineCostUs(backend, sample.Text));
+    std::printf("%-24s %8.1f\n", sample.Name, Median(costs));
+  }
+  return 0;
+}
