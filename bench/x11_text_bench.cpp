@@ -1,6 +1,7 @@
 // The Linux program's cost of one line of text: measuring a 60-character line and making its
 // image, as the roll does once per line, through the X11 backend on the display DISPLAY names
-// (an Xvfb will do). A round trip after each image counts the X server's share.
+// (an Xvfb will do). A round trip after each image counts the X server's share. A line of names
+// is coverage; a line with colour emoji is drawn in colour.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -15,18 +16,23 @@ using velloway::forms::FontSpec;
 const std::string kLine =
     "Bj\xC3\xB6rk Gu\xC3\xB0mundsd\xC3\xB3ttir, Ana Mar\xC3\xAD"
     "a Jim\xC3\xA9nez, Jean Luc Picard Zo\xC3\xAB";
+// As many characters, three of them colour emoji (a birthday cake, a party popper, a balloon).
+const std::string kEmojiLine =
+    "\xF0\x9F\x8E\x82 Happy birthday, Ana Mar\xC3\xAD"
+    "a! \xF0\x9F\x8E\x89\xF0\x9F\x8E\x88 Bj\xC3\xB6rk Gu\xC3\xB0mundsd\xC3\xB3ttir, Zo\xC3\xAB Lu";
 
-void MakeLineImage(benchmark::State& state) {
+void MakeLineImage(benchmark::State& state, const std::string& line) {
   velloway::x11::X11Backend backend(velloway::x11::BackendSetup{});
   const FontSpec font{"Arial", 26, false, false};
   for (auto _ : state) {
-    const velloway::forms::TextExtent extent = backend.MeasureText(font, kLine);
-    auto image = backend.CreateTextImage(font, kLine, {0, extent.Width}, 0xFFFFFF, 0);
+    const velloway::forms::TextExtent extent = backend.MeasureText(font, line);
+    auto image = backend.CreateTextImage(font, line, {0, extent.Width}, 0xFFFFFF, 0);
     benchmark::DoNotOptimize(image);
     benchmark::DoNotOptimize(backend.PointerPosition());
   }
 }
-BENCHMARK(MakeLineImage)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(MakeLineImage, names, kLine)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(MakeLineImage, emoji, kEmojiLine)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

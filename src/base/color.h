@@ -7,4 +7,17 @@ namespace velloway {
 // system colour is 0x800000nn, the number of the system's colour in its low byte.
 using Color = std::int32_t;
 
+// A colour's channels, 0 to 255 each.
+struct Channels {
+  std::uint8_t Red;
+  std::uint8_t Green;
+  std::uint8_t Blue;
+};
+
+constexpr Channels ChannelsOf(Color color) {
+  const auto value = static_cast<std::uint32_t>(color);
+  return {static_cast<std::uint8_t>(value & 0xFFu), static_cast<std::uint8_t>((value >> 8) & 0xFFu),
+          static_cast<std::uint8_t>((value >> 16) & 0xFFu)};
+}
+
 }  // namespace velloway

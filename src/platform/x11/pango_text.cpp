@@ -1,6 +1,8 @@
 #include "platform/x11/pango_text.h"
 
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-font.h>
 
 #include <algorithm>
 #include <cmath>
@@ -61,6 +63,24 @@ std::int64_t Width(PangoLayout* layout) {
     for (int i = 0; i < run.glyphs->num_glyphs; ++i) width += run.glyphs->glyphs[i].geometry.width;
   });
   return width;
+}
+
+// Whether the face draws its glyphs in colours of its own (a colour emoji font), as fontconfig
+// found when it read the face (FreeType's FT_HAS_COLOR).
+bool IsColourFace(PangoFont* font) {
+  if (!PANGO_IS_FC_FONT(font)) return false;
+  FcBool colour = FcFalse;
+  return FcPatternGetBool(pango_fc_font_get_pattern(PANGO_FC_FONT(font)), FC_COLOR, 0, &colour) ==
+             FcResultMatch &&
+         colour == FcTrue;
+}
+
+bool ShowsColourGlyphs(PangoLayout* layout) {
+  bool colour = false;
+  ForEachRun(layout, [&](const PangoGlyphItem& run) {
+    colour = colour || IsColourFace(run.item->analysis.font);
+  });
+  return colour;
 }
 
 // How far the line's box reaches above and below its baseline, in pixels: as far as the tallest
@@ -153,16 +173,21 @@ forms::TextExtent PangoText::Measure(const forms::FontSpec& font, std::string_vi
   return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)), box.Ascent + box.Descent};
 }
 
-Coverage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
-                         forms::TextImageSpan span) {
+LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
+                          forms::TextImageSpan span, Color color) {
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());
   const int height = box.Ascent + box.Descent;
   if (span.Width <= 0 || height <= 0) return nullptr;
-  Coverage coverage(cairo_image_surface_create(CAIRO_FORMAT_A8, span.Width, height));
-  if (cairo_surface_status(coverage.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-  const std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(coverage.get()));
-  cairo_set_source_rgba(cairo.get(), 0, 0, 0, 1);
+  // A colour glyph keeps its colours only in a colour image; every other line is coverage, a
+  // quarter of the bytes to make, put and composite.
+  const bool colour = ShowsColourGlyphs(layout.get());
+  LineImage image(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
+                                             span.Width, height));
+  if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  const std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(image.get()));
+  const Channels ink = ChannelsOf(color);
+  cairo_set_source_rgb(cairo.get(), ink.Red / 255.0, ink.Green / 255.0, ink.Blue / 255.0);
   // Glyphs whose advance lies within a line's height of the span: their ink may reach into it.
   const std::int64_t margin = static_cast<std::int64_t>(height) * PANGO_SCALE;
   const std::int64_t origin = static_cast<std::int64_t>(span.Skip) * PANGO_SCALE;
@@ -172,8 +197,8 @@ Coverage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
   ForEachRun(layout.get(), [&](const PangoGlyphItem& run) {
     ShowRun(cairo.get(), run, pen, columns, box.Ascent);
   });
-  cairo_surface_flush(coverage.get());
-  return coverage;
+  cairo_surface_flush(image.get());
+  return image;
 }
 
 }  // namespace velloway::x11

@@ -3,7 +3,7 @@
 // HarfBuzz, ordered by the Unicode bidirectional algorithm (its direction from its first strong
 // character), every run of characters in the first face fontconfig ranks for the line's font that
 // shows them. Font names keep the meaning scripts give them (fontconfig's substitutes, Windows'
-// Japanese faces). Needs no display: the image is coverage in client memory.
+// Japanese faces). Needs no display: the image is made in client memory.
 #include "platform/text.h"
 
 #include <cairo.h>
@@ -17,8 +17,10 @@ namespace velloway::x11 {
 struct CairoSurfaceDeleter {
   void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
 };
-// An 8-bit alpha image (CAIRO_FORMAT_A8): one byte a pixel, rows a stride apart.
-using Coverage = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
+// A line's image, rows a stride apart: coverage (CAIRO_FORMAT_A8, one byte a pixel) to be painted
+// in the line's colour; or, where a colour font (an emoji's) shows some of its glyphs, the line in
+// its colours, premultiplied by its coverage (CAIRO_FORMAT_ARGB32).
+using LineImage = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
 
 struct GObjectDeleter {
   void operator()(void* object) const { g_object_unref(object); }
@@ -31,10 +33,12 @@ class PangoText {
   // The width and height of one line of text in pixels; an empty text has width 0 and the
   // font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
-  // The columns of one line that span holds, as high as the line, in coverage. Only the glyphs
-  // whose ink may reach into the span are drawn: a line costs no more than its span, whatever
-  // its length. Null when the span is empty or the image cannot be made.
-  Coverage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span);
+  // The columns of one line that span holds, as high as the line: coverage, or the line in
+  // colour (its text in color) when a colour font shows some of it. Only the glyphs whose ink may
+  // reach into the span are drawn: a line costs no more than its span, whatever its length. Null
+  // when the span is empty or the image cannot be made.
+  LineImage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span,
+                 Color color);
 
  private:
   std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const forms::FontSpec& font,

@@ -114,7 +114,7 @@ std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontS
                                                               std::string_view text,
                                                               forms::TextImageSpan span,
                                                               Color color, Color) {
-  // Composited through its coverage, a line needs no background of its own.
+  // Composited over whatever lies beneath, a line needs no background of its own.
   return X11TextImage::Draw(*this, font, text, span, color);
 }
 

@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <bit>
 #include <string>
 #include <utility>
 
@@ -15,10 +16,9 @@ constexpr long kDrawingEvents = ExposureMask | StructureNotifyMask | VisibilityC
 constexpr long kInputEvents = ButtonPressMask | ButtonReleaseMask | KeyPressMask;
 
 XRenderColor ToRenderColor(velloway::Color color) {
-  const auto value = static_cast<std::uint32_t>(color);
-  const auto channel = [](std::uint32_t byte) { return static_cast<unsigned short>(byte * 257); };
-  return {channel(value & 0xFFu), channel((value >> 8) & 0xFFu), channel((value >> 16) & 0xFFu),
-          0xFFFF};
+  const Channels channels = ChannelsOf(color);
+  const auto channel = [](std::uint8_t byte) { return static_cast<unsigned short>(byte * 257); };
+  return {channel(channels.Red), channel(channels.Green), channel(channels.Blue), 0xFFFF};
 }
 
 // One Xft colour for the time it is drawn with.
@@ -111,47 +111,57 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color) {
-  const Coverage drawn = backend.Text().Draw(font, text, span);
+  const LineImage drawn = backend.Text().Draw(font, text, span, color);
   if (!drawn) return nullptr;
+  const bool coverage = cairo_image_surface_get_format(drawn.get()) == CAIRO_FORMAT_A8;
   Display* display = backend.Dpy();
-  XRenderPictFormat* a8 = XRenderFindStandardFormat(display, PictStandardA8);
-  if (a8 == nullptr) return nullptr;
+  XRenderPictFormat* format =
+      XRenderFindStandardFormat(display, coverage ? PictStandardA8 : PictStandardARGB32);
+  if (format == nullptr) return nullptr;
   const int width = cairo_image_surface_get_width(drawn.get());
   const int height = cairo_image_surface_get_height(drawn.get());
+  const int depth = coverage ? 8 : 32;
   XImage image{};
   image.width = width;
   image.height = height;
   image.format = ZPixmap;
   image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(drawn.get()));
-  image.byte_order = ImageByteOrder(display);
+  // Cairo's pixels are 32-bit words in this machine's order; Xlib swaps them where the server's
+  // differs.
+  image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
   image.bitmap_unit = 32;
   image.bitmap_bit_order = MSBFirst;
   image.bitmap_pad = 32;
-  image.depth = 8;
-  image.bits_per_pixel = 8;
+  image.depth = depth;
+  image.bits_per_pixel = depth;
   image.bytes_per_line = cairo_image_surface_get_stride(drawn.get());
   if (XInitImage(&image) == 0) return nullptr;
-  const Pixmap coverage =
-      XCreatePixmap(display, RootWindow(display, backend.ScreenNumber()),
-                    static_cast<unsigned>(width), static_cast<unsigned>(height), 8);
-  const GC gc = XCreateGC(display, coverage, 0, nullptr);
-  XPutImage(display, coverage, gc, &image, 0, 0, 0, 0, static_cast<unsigned>(width),
+  const Pixmap pixmap = XCreatePixmap(display, RootWindow(display, backend.ScreenNumber()),
+                                      static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                      static_cast<unsigned>(depth));
+  const GC gc = XCreateGC(display, pixmap, 0, nullptr);
+  XPutImage(display, pixmap, gc, &image, 0, 0, 0, 0, static_cast<unsigned>(width),
             static_cast<unsigned>(height));
   XFreeGC(display, gc);
+  const Picture picture = XRenderCreatePicture(display, pixmap, format, 0, nullptr);
   const XRenderColor ink = ToRenderColor(color);
   return std::unique_ptr<X11TextImage>(
-      new X11TextImage(display, coverage, XRenderCreatePicture(display, coverage, a8, 0, nullptr),
-                       XRenderCreateSolidFill(display, &ink), width, height));
+      new X11TextImage(display, pixmap, picture,
+                       coverage ? XRenderCreateSolidFill(display, &ink) : 0, width, height));
 }
 
 X11TextImage::~X11TextImage() {
-  XRenderFreePicture(display_, ink_);
-  XRenderFreePicture(display_, mask_);
-  XFreePixmap(display_, coverage_);
+  if (ink_ != 0) XRenderFreePicture(display_, ink_);
+  XRenderFreePicture(display_, image_);
+  XFreePixmap(display_, pixmap_);
 }
 
 void X11TextImage::Composite(Picture target, int x, int y) const {
-  XRenderComposite(display_, PictOpOver, ink_, mask_, target, 0, 0, 0, 0, x, y,
+  // Coverage is the mask through which the line's colour is painted; a colour image is painted
+  // as it is.
+  const Picture source = ink_ != 0 ? ink_ : image_;
+  const Picture mask = ink_ != 0 ? image_ : 0;
+  XRenderComposite(display_, PictOpOver, source, mask, target, 0, 0, 0, 0, x, y,
                    static_cast<unsigned>(width_), static_cast<unsigned>(height_));
 }
 

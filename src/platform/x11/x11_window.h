@@ -13,9 +13,10 @@ namespace velloway::x11 {
 
 class X11Backend;
 
-// A line of text drawn once as coverage (an 8-bit alpha pixmap) and painted in its colour through
-// it: a frame composites it where the line is shown, blending its edges with whatever lies
-// beneath (another line, the background), with no text laid out again.
+// A line of text drawn once, and painted where a frame shows it, blending its edges with whatever
+// lies beneath (another line, the background), with no text laid out again: as coverage (an 8-bit
+// alpha pixmap) through which its colour is painted, or, when a colour font shows some of it, in
+// its colours (a 32-bit pixmap, premultiplied).
 class X11TextImage final : public forms::TextImage {
  public:
   // Null when the pixmaps cannot be made or the text has no pixels.
@@ -29,17 +30,18 @@ class X11TextImage final : public forms::TextImage {
   void Composite(Picture target, int x, int y) const;
 
  private:
-  X11TextImage(Display* display, Pixmap coverage, Picture mask, Picture ink, int width, int height)
+  // ink is 0 for an image in colour.
+  X11TextImage(Display* display, Pixmap pixmap, Picture image, Picture ink, int width, int height)
       : display_(display),
-        coverage_(coverage),
-        mask_(mask),
+        pixmap_(pixmap),
+        image_(image),
         ink_(ink),
         width_(width),
         height_(height) {}
 
   Display* display_;
-  Pixmap coverage_;
-  Picture mask_;
+  Pixmap pixmap_;
+  Picture image_;
   Picture ink_;
   int width_;
   int height_;

@@ -14,7 +14,7 @@ namespace {
 const forms::FontSpec kFont{"DejaVu Sans", 20, false, false};
 
 // Column x of the image, top to bottom.
-std::vector<unsigned char> Column(const Coverage& image, int x) {
+std::vector<unsigned char> Column(const LineImage& image, int x) {
   std::vector<unsigned char> column;
   const unsigned char* data = cairo_image_surface_get_data(image.get());
   const int stride = cairo_image_surface_get_stride(image.get());
@@ -25,7 +25,7 @@ std::vector<unsigned char> Column(const Coverage& image, int x) {
 }
 
 // The columns of the image with ink, left to right.
-std::vector<int> InkColumns(const Coverage& image) {
+std::vector<int> InkColumns(const LineImage& image) {
   std::vector<int> columns;
   for (int x = 0; x < cairo_image_surface_get_width(image.get()); ++x) {
     const std::vector<unsigned char> column = Column(image, x);
@@ -41,7 +41,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   // Right to left, joined, with a fallback face: the span is counted in the line as shown.
   const std::string line = "Anna \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD9\x85\xD8\xAD\xD9\x85\xD8\xAF";
   const forms::TextExtent extent = text.Measure(kFont, line);
-  const Coverage whole = text.Draw(kFont, line, {0, extent.Width});
+  const LineImage whole = text.Draw(kFont, line, {0, extent.Width}, 0);
   ASSERT_TRUE(whole);
   EXPECT_EQ(cairo_image_surface_get_height(whole.get()), extent.Height);
   // The measure is the width of what is drawn: the ink fills the image to within a bearing.
@@ -50,7 +50,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   EXPECT_LE(ink.front(), 2);
   EXPECT_GE(ink.back(), extent.Width - 4);
   const forms::TextImageSpan span{extent.Width / 3, extent.Width / 3};
-  const Coverage part = text.Draw(kFont, line, span);
+  const LineImage part = text.Draw(kFont, line, span, 0);
   ASSERT_TRUE(part);
   for (int x = 0; x < span.Width; ++x) {
     EXPECT_EQ(Column(part, x), Column(whole, span.Skip + x)) << "column " << span.Skip + x;
@@ -64,7 +64,7 @@ TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
   const int count = (1 << 21) / one + 10;  // beyond 2^31 / 1024 pixels
   const forms::TextExtent extent = text.Measure(huge, std::string(count, 'W'));
   EXPECT_EQ(extent.Width, one * count);
-  const Coverage end = text.Draw(huge, std::string(count, 'W'), {extent.Width - one, one});
+  const LineImage end = text.Draw(huge, std::string(count, 'W'), {extent.Width - one, one}, 0);
   ASSERT_TRUE(end);
   EXPECT_FALSE(InkColumns(end).empty());
 }
