@@ -27,6 +27,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Roman (same widths), IPAGothic for MS Gothic's Japanese lines, DejaVu Sans for Tahoma.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "xscreensaver, fonts-liberation, fonts-ipafont-gothic, fonts-dejavu-core")
+# Faces for names in the world's other scripts, and emoji in their colours: most desktops have
+# them already, and they are large.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-noto-core, fonts-noto-color-emoji")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
 
