@@ -51,9 +51,11 @@ forms::LabelDesign MessageLabelDesign() {
 
 }  // namespace
 
-SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options)
+SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options,
+                         std::optional<std::string> problem)
     : forms::Form(backend, MainDesign()),
       options_(options),
+      problem_(std::move(problem)),
       engine_(backend, backend, std::move(script)),
       listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
@@ -75,16 +77,20 @@ void SaverWindow::OnLoad() {
   SetWidth(Screen().Width());
   SetHeight(Screen().Height());
   engine_.Start();
-  SetBackColor(HexToColor(Script().Header.BackColorText));
+  // A problem is read on black, whatever colour the script asks for.
+  if (!problem_) SetBackColor(HexToColor(Script().Header.BackColorText));
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  const std::int32_t rollInterval = engine_.TickInterval();
+  const std::int32_t rollInterval = problem_ ? 0 : engine_.TickInterval();
   tickTimer_.SetInterval(rollInterval);
   tickTimer_.SetEnabled(true);
   // Each of the roll's ticks checks the pointer; a roll that does not tick leaves that to a timer
   // of its own, so that a moved pointer ends the saver whatever the roll does.
   pointerTimer_.SetEnabled(rollInterval == 0);
-  if (Script().Failure) {
+  if (problem_) {
+    ShowMessage(problem_->size(),
+                [this](std::size_t kept) { return utf8::ElideMiddle(*problem_, kept); });
+  } else if (Script().Failure) {
     ShowScriptFailure();
   } else {
     StartSmoothMotion();
@@ -183,10 +189,11 @@ void SaverWindow::CheckMouseMove() {
 }
 
 // The window, the covers and the mirrors fit the new screens. Lines on screen keep their place;
-// the next ones are placed for the new sizes.
+// the next ones are placed for the new sizes. A message stays in the middle.
 void SaverWindow::OnScreensChanged() {
   const forms::Screen screen = Screen();
   Move(0, 0, screen.Width(), screen.Height());
+  CentreMessage();
   ShowOtherMonitors();
 }
 
@@ -203,18 +210,12 @@ void SaverWindow::Dismiss() {
   App().End();
 }
 
-// One centred white line: which script, and why it is not playing.
-void SaverWindow::ShowScriptFailure() {
-  const ScriptReadFailure& failure = *Script().Failure;
-  const auto line = [&](std::size_t keptBytes) {
-    return failure.Reason + ": " + utf8::ElideMiddle(failure.Path, keptBytes);
-  };
-  messageLabel_.SetCaption(line(failure.Path.size()));
-  // A path too long for the screen is shortened in its middle, keeping the drive, the first
-  // folders and the file name, so that the whole line and its reason can be read.
+void SaverWindow::ShowMessage(std::size_t elidableBytes,
+                              const std::function<std::string(std::size_t kept)>& line) {
+  messageLabel_.SetCaption(line(elidableBytes));
   if (messageLabel_.Width() > Width()) {
     std::size_t fits = 0;
-    std::size_t tooLong = failure.Path.size();
+    std::size_t tooLong = elidableBytes;
     while (tooLong - fits > 1) {
       const std::size_t kept = fits + (tooLong - fits) / 2;
       messageLabel_.SetCaption(line(kept));
@@ -222,9 +223,22 @@ void SaverWindow::ShowScriptFailure() {
     }
     messageLabel_.SetCaption(line(fits));
   }
+  CentreMessage();
+  messageLabel_.SetVisible(true);
+}
+
+void SaverWindow::CentreMessage() {
   messageLabel_.SetLeft((Width() - messageLabel_.Width()) / 2);
   messageLabel_.SetTop((Height() - messageLabel_.Height()) / 2);
-  messageLabel_.SetVisible(true);
+}
+
+// Which script, and why it is not playing. A path too long for the screen is shortened in its
+// middle, keeping the drive, the first folders and the file name.
+void SaverWindow::ShowScriptFailure() {
+  const ScriptReadFailure& failure = *Script().Failure;
+  ShowMessage(failure.Path.size(), [&failure](std::size_t kept) {
+    return failure.Reason + ": " + utf8::ElideMiddle(failure.Path, kept);
+  });
 }
 
 void SaverWindow::ShowOtherMonitors() {

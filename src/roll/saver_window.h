@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "forms/label.h"
@@ -23,7 +26,9 @@ class MirrorWindow;
 class SaverWindow : public forms::Form, private RollListener {
  public:
   // script: as read at the program's start; one that cannot be played says why on the screen.
-  SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options = {});
+  // problem: why the script cannot be played, in the checker's words, shown in place of the roll.
+  SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options = {},
+              std::optional<std::string> problem = std::nullopt);
   ~SaverWindow() override;
 
   // The label of a line slot, 1..RollEngine::kLineSlots.
@@ -74,6 +79,11 @@ class SaverWindow : public forms::Form, private RollListener {
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.
   forms::PixelPoint PointerOrOrigin();
+  // One centred white line, line(kept) with at most kept of the elidable bytes: a line too wide
+  // for the window keeps less of them, so that the whole line can be read.
+  void ShowMessage(std::size_t elidableBytes,
+                   const std::function<std::string(std::size_t kept)>& line);
+  void CentreMessage();
   void ShowScriptFailure();
   void ShowOtherMonitors();
   void CoverOtherMonitors();
@@ -83,6 +93,7 @@ class SaverWindow : public forms::Form, private RollListener {
   forms::Label& LineLabel(int slot) { return *lineLabels_[static_cast<std::size_t>(slot - 1)]; }
 
   const RollOptions options_;
+  const std::optional<std::string> problem_;
   RollEngine engine_;
   const RollEngine::Listening listening_;
   forms::PixelPoint lastPointer_;

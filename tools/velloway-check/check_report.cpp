@@ -1,9 +1,11 @@
 #include "check_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "script/excerpt.h"
+#include "script_checks.h"
 
 namespace velloway::check {
 namespace {
@@ -163,6 +165,16 @@ std::string JsonArray(std::size_t count, ToJson&& toJson) {
   return json + "  ]";
 }
 
+// The lines of DiagnosticLines, without their line end: a file not read, a diagnostic.
+std::string FailureLine(const std::string& shownFile, const ScriptReadFailure& failure) {
+  return shownFile + ": error: " + failure.Reason;
+}
+
+std::string DiagnosticLine(const std::string& shownFile, const ScriptDiagnostic& diagnostic) {
+  return shownFile + ":" + std::to_string(diagnostic.Line) + ": " + SeverityName(diagnostic.Level) +
+         ": " + ForTerminal(diagnostic.Message);
+}
+
 std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", seconds);
@@ -178,13 +190,21 @@ int ExitStatus(const LoadedScript& script) {
 
 std::string DiagnosticLines(const std::string& file, const LoadedScript& script) {
   const std::string shownFile = ForTerminal(file);
-  if (script.Failure) return shownFile + ": error: " + script.Failure->Reason + "\n";
+  if (script.Failure) return FailureLine(shownFile, *script.Failure) + "\n";
   std::string lines;
-  for (const ScriptDiagnostic& d : script.Diagnostics) {
-    lines += shownFile + ":" + std::to_string(d.Line) + ": " + SeverityName(d.Level) + ": " +
-             ForTerminal(d.Message) + "\n";
-  }
+  for (const ScriptDiagnostic& d : script.Diagnostics) lines += DiagnosticLine(shownFile, d) + "\n";
   return lines;
+}
+
+std::optional<std::string> FirstPlayingError(const std::string& file, const LoadedScript& script) {
+  const std::string shownFile = ForTerminal(file);
+  if (script.Failure) return FailureLine(shownFile, *script.Failure);
+  const std::vector<ScriptDiagnostic> errors = PlayingErrors(script);
+  if (errors.empty()) return std::nullopt;
+  const auto first = std::min_element(
+      errors.begin(), errors.end(),
+      [](const ScriptDiagnostic& a, const ScriptDiagnostic& b) { return a.Line < b.Line; });
+  return DiagnosticLine(shownFile, *first);
 }
 
 std::string ScriptJson(const std::string& file, const LoadedScript& script) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "script/script_types.h"
@@ -15,6 +16,10 @@ int ExitStatus(const LoadedScript& script);
 
 // "FILE:LINE: severity: message" lines, or "FILE: error: reason" when the file was not read.
 std::string DiagnosticLines(const std::string& file, const LoadedScript& script);
+
+// What keeps the script from playing first, worded as DiagnosticLines words it (without the line
+// end): why it could not be read, else the first of its PlayingErrors; nothing when it plays.
+std::optional<std::string> FirstPlayingError(const std::string& file, const LoadedScript& script);
 
 // The header and the records exactly as loaded, as one JSON object.
 std::string ScriptJson(const std::string& file, const LoadedScript& script);

@@ -74,9 +74,8 @@ class Checker {
         musicFileKind_(environment.MusicFileKind) {}
 
   std::vector<ScriptDiagnostic> Run() {
+    diagnostics_ = PlayingErrors(script_);
     CheckHeader();
-    if (script_.RecordCount() == 0)
-      Warn(1, "the script has no records: the saver shows its background only");
     RecordLineNumbers lines(script_);
     for (std::int32_t i = 1; i <= script_.RecordCount() && !DiagnosticsFull(diagnostics_); ++i) {
       CheckRecord(script_.Record(i), lines.LineOf(i));
@@ -90,12 +89,7 @@ class Checker {
   }
 
   void CheckHeader() {
-    if (script_.HeaderLine == 0) {
-      Warn(1, "no header line: speed 0 shows no roll, on a black screen");
-      return;
-    }
-    if (script_.Header.SpeedIndex == 0)
-      Warn(script_.HeaderLine, "SpeedIndex 0: the roll does not play");
+    if (script_.HeaderLine == 0) return;
     CheckColour(script_.HeaderLine, "background colour", script_.Header.BackColorText);
     if (script_.Header.Alignment == LineAlignment::Other) {
       Warn(script_.HeaderLine,
@@ -205,6 +199,22 @@ class Checker {
 };
 
 }  // namespace
+
+std::vector<ScriptDiagnostic> PlayingErrors(const LoadedScript& script) {
+  std::vector<ScriptDiagnostic> errors;
+  const auto error = [&errors](std::int32_t line, const char* message) {
+    errors.push_back({line, Severity::Error, message});
+  };
+  if (script.HeaderLine == 0) {
+    error(1, "no header line: speed 0 shows no roll, on a black screen");
+  } else if (script.Header.SpeedIndex == 0) {
+    error(script.HeaderLine, "SpeedIndex 0: the roll does not play");
+  }
+  if (script.RecordCount() == 0) {
+    error(1, "the script has no records: the saver shows its background only");
+  }
+  return errors;
+}
 
 std::vector<ScriptDiagnostic> CheckScript(const LoadedScript& script,
                                           const CheckEnvironment& environment) {

@@ -31,9 +31,13 @@ struct CheckEnvironment {
   std::function<platform::FileKind(std::string_view path)> MusicFileKind;
 };
 
+// What keeps a loaded script's roll from playing, as errors: no header line (speed 0), SpeedIndex
+// 0, no records.
+std::vector<ScriptDiagnostic> PlayingErrors(const LoadedScript& script);
+
 // What a loaded script does that would surprise its writer, beyond the loader's own
-// diagnostics: a missing header, unknown commands, malformed colours and numbers, clamped sizes,
-// missing fonts and music files, a script without records.
+// diagnostics: its PlayingErrors first, then as warnings unknown commands, malformed colours
+// and numbers, clamped sizes, missing fonts and music files.
 std::vector<ScriptDiagnostic> CheckScript(const LoadedScript& script,
                                           const CheckEnvironment& environment);
 

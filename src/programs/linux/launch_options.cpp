@@ -14,8 +14,8 @@ ParsedLaunch Failure(std::string message) {
 }  // namespace
 
 const char kUsage[] =
-    "Usage: velloway [--root | --window-id ID | --window] [--script FILE] [--smooth]\n"
-    "                [--every-monitor] [--codepage N]\n"
+    "Usage: velloway [--root | --window-id ID | --window [--watch]] [--script FILE]\n"
+    "                [--smooth] [--every-monitor] [--codepage N]\n"
     "Plays a Velloway roll script.\n"
     "  (no place)      full screen; a key, a click or a moved pointer ends it\n"
     "  --root          in the window the screen-saver daemon gives (XSCREENSAVER_WINDOW),\n"
@@ -23,6 +23,8 @@ const char kUsage[] =
     "  --window-id ID  in the window ID (decimal, or hexadecimal after 0x); wins over\n"
     "                  --root, as the daemon's settings program adds it for its preview\n"
     "  --window        in an ordinary window; ends when it is closed\n"
+    "  --watch         with --window: the roll starts again each time the script is saved;\n"
+    "                  a script that cannot be played shows why, until it is saved again\n"
     "  --script FILE   the script to play (default: the shipped Default.vws)\n"
     "  --smooth        smooth motion\n"
     "  --every-monitor the roll on every monitor\n"
@@ -89,11 +91,17 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
       options.Roll.SmoothMotion = true;
     } else if (arg == "-every-monitor") {
       options.Roll.EveryMonitor = true;
+    } else if (arg == "-watch") {
+      options.Watch = true;
     } else if (arg == "-help" || arg == "-h") {
       options.Help = true;
     } else {
       return Failure("unknown argument \"" + args[i] + "\"");
     }
+  }
+  // The other places have no window of their own to show a writer's script in.
+  if (options.Watch && options.Stage != StageKind::OwnWindow) {
+    return Failure("--watch plays in an ordinary window: add --window");
   }
   return {std::move(options), {}};
 }

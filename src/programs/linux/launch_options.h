@@ -17,6 +17,7 @@ struct LaunchOptions {
   std::string Script;          // empty: the shipped Default.vws
   RollOptions Roll;
   std::optional<unsigned> CodePage;  // unset: the locale decides
+  bool Watch = false;                // in the ordinary window: each save starts the roll again
   bool Help = false;
 };
 

@@ -1,6 +1,7 @@
 // velloway: the Linux program, a hack in XScreenSaver's sense. With --root it plays in the
 // window the daemon gives it and draws only; with no place it plays full screen and ends on
-// input, as the Windows saver does; --window plays in an ordinary window.
+// input, as the Windows saver does; --window plays in an ordinary window, and with --watch
+// starts again each time the script is saved.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "platform/console.h"
 #include "platform/x11/x11_backend.h"
 #include "programs/linux/launch_options.h"
+#include "programs/linux/watched_roll.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 
@@ -62,6 +64,12 @@ int main(int argc, char** argv) {
   setup.ScriptDirectory.assign(folder.begin(), folder.end());
   setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
   try {
+    if (options.Watch) {
+      x11::X11Backend backend(std::move(setup));
+      const x11::WatchedRoll roll(backend, *backend.StageHost(),
+                                  std::string(name.begin(), name.end()), options.Roll);
+      return backend.RunEventLoop();
+    }
     LoadedScript loaded = LoadChosenScript(setup.ScriptDirectory,
                                            std::string(name.begin(), name.end()), setup.CodePage);
     x11::X11Backend backend(std::move(setup));

@@ -63,6 +63,14 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
   }
 }
 
+TEST(LaunchOptions, WatchesTheScriptInAnOrdinaryWindow) {
+  const std::vector<std::string> args = {"--watch", "--script", "a.vws", "-window"};
+  const ParsedLaunch parsed = ParseLaunchOptions(args);
+  ASSERT_TRUE(parsed.Options) << parsed.Error;
+  EXPECT_TRUE(parsed.Options->Watch);
+  EXPECT_FALSE(ParseLaunchOptions(std::vector<std::string>{"--window"}).Options->Watch);
+}
+
 TEST(LaunchOptions, RefusesWhatItCannotRead) {
   const std::vector<std::vector<std::string>> cases = {
       {"--root", "--window"},
@@ -79,6 +87,8 @@ TEST(LaunchOptions, RefusesWhatItCannotRead) {
       {"--window-id", "5", "--window-id", "6"},
       {"--bogus"},
       {"/s"},
+      {"--watch"},
+      {"--root", "--watch"},
   };
   for (const auto& args : cases) {
     const ParsedLaunch parsed = ParseLaunchOptions(args);

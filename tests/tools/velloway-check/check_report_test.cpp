@@ -40,6 +40,30 @@ TEST(CheckReport, UnreadableScriptNamesTheFileAndReason) {
   EXPECT_THAT(ScriptJson("Night.vws", script), HasSubstr("\"error\": \"Script not found\""));
 }
 
+TEST(CheckReport, FirstPlayingErrorIsWordedAsTheLinesWordIt) {
+  const struct {
+    std::string text;
+    std::optional<std::string> error;
+  } cases[] = {
+      {"HEADER\t10\t2\tMID\t000000\nTEXTT\n", std::nullopt},
+      {"HEADER\t10\t2\tMID\t000000\n",
+       "s.vws:1: error: the script has no records: the saver shows its background only"},
+      {"# c\nHEADER\t10\t0\tMID\t000000\nCLEAR\n",
+       "s.vws:2: error: SpeedIndex 0: the roll does not play"},
+      {"\n\nHEADER\t10\t0\tMID\t000000\n",
+       "s.vws:1: error: the script has no records: the saver shows its background only"},
+      {"TEXT\tArial\t1\tHi\tFFFFFF\t1\n",
+       "s.vws:1: error: no header line: speed 0 shows no roll, on a black screen"},
+  };
+  for (const auto& c : cases) {
+    const LoadedScript script = ParseScript(c.text);
+    EXPECT_EQ(FirstPlayingError("s.vws", script), c.error) << c.text;
+  }
+  LoadedScript unread;
+  unread.Failure = ScriptReadFailure{"x/Night.vws", "Script not found"};
+  EXPECT_EQ(FirstPlayingError("Night.vws", unread), "Night.vws: error: Script not found");
+}
+
 TEST(CheckReport, JsonHoldsHeaderAndRecordsAsLoaded) {
   const LoadedScript script =
       ParseScript("HEADER\t12\t3\tmid\tff8000\ntext\tArial\t1\tSay \"hi\"\\\t00FF00\t1\n\tx\n");

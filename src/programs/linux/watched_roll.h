@@ -1,0 +1,42 @@
+#pragma once
+// velloway --window --watch, for writers: the roll plays its script in the ordinary window and
+// starts again from its beginning each time the script is saved. A script that cannot be played
+// shows the first reason, as velloway-check words it, until it is saved again.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/backend.h"
+#include "roll/roll_options.h"
+#include "roll/saver_window.h"
+#include "roll/script_watch.h"
+
+namespace velloway::x11 {
+
+class WatchedRoll {
+ public:
+  // How often the script's file is looked at, in milliseconds.
+  static constexpr std::int32_t kLookInterval = 200;
+
+  // Plays the script fileName of the backend's script folder in host, and watches it.
+  WatchedRoll(forms::Backend& backend, forms::WindowId host, std::string fileName,
+              RollOptions options);
+  WatchedRoll(const WatchedRoll&) = delete;
+  WatchedRoll& operator=(const WatchedRoll&) = delete;
+
+ private:
+  void Look();
+  // A new roll of the script as it is now, in place of the one before.
+  void Play();
+
+  forms::Backend& backend_;
+  const forms::WindowId host_;
+  const std::string fileName_;
+  const std::string path_;
+  const RollOptions options_;
+  ScriptWatch watch_;
+  std::unique_ptr<SaverWindow> saver_;
+  std::unique_ptr<forms::TimerDriver> lookTimer_;
+};
+
+}  // namespace velloway::x11
