@@ -3,8 +3,8 @@ line of a roll of names in Arabic, Hebrew, Devanagari, Thai, Korean, Vietnamese 
 combining marks, and of two names of mixed directions, is compared with pango-view's rendering of
 the same text in the faces Uniscribe shows it in (the test prefix's fallback face for its script,
 which fontconfig finds too), and the right-to-left and mixed names also with their misreading
-(forced left to right, or read in the other direction): ours must be like the first, unlike the
-second.
+(forced left to right, or read in the other direction): ours must be like the first, none of its
+ink cut off (a fallback face taller than the line's own), and unlike the second.
 
 Run: VELLOWAY_SCR=/path/to/velloway.scr python3 -m unittest -v test_names
 (skipped without VELLOWAY_SCR; ctest sets it)."""

@@ -1,7 +1,8 @@
 """Names in the world's scripts as the programs show them, against Pango's own rendering: the
 names, the ink of a picture, how alike two inks are, pango-view's picture of a text, and
-NamesWatching, the check that each name on screen is like Pango's reading of it and unlike a
-misreading (the same text forced left to right, or read in the other direction)."""
+NamesWatching, the check that each name on screen is like Pango's reading of it, none of its ink
+cut off, and unlike a misreading (the same text forced left to right, or read in the other
+direction)."""
 
 from __future__ import annotations
 
@@ -133,6 +134,10 @@ class NamesWatching:
                       + (f", {misread:.2f} like its misreading" if misread is not None else ""),
                       flush=True)
                 self.assertGreater(shown, self.LIKE, "unlike Pango's rendering")
+                # Nothing cut off: the ink reaches as high and as low as Pango's, to a pixel.
+                pango_height = max(y for _, y in pango) + 1
+                self.assertGreaterEqual(height, pango_height - 1, f"its ink is cut off: {height} "
+                                        f"rows high, Pango's {pango_height}")
                 if misread is not None:
                     self.assertLess(misread, self.UNLIKE, "like the name misread")
 
