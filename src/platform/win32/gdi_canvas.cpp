@@ -58,13 +58,6 @@ void FillWith(HDC dc, const forms::PixelRect& rect, Color color) {
   ::FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-// The metrics of the font selected into dc; all zero when they cannot be read.
-TEXTMETRICW FontMetrics(HDC dc) {
-  TEXTMETRICW metrics{};
-  if (!GetTextMetricsW(dc, &metrics)) return TEXTMETRICW{};
-  return metrics;
-}
-
 // A colour as a 32-bit DIB holds it: 0x00RRGGBB.
 std::uint32_t DibPixel(Color color) {
   const COLORREF value = ToColorRef(color);
@@ -117,7 +110,8 @@ forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_vi
   if (dc == nullptr) return {};
   const SelectGuard selected(dc, Get(font));
   const std::wstring wide = platform::Utf8ToWide(text);
-  return {ShapedLine(dc, wide).Width(), static_cast<int>(FontMetrics(dc).tmHeight)};
+  const ShapedLine line(dc, wide);
+  return {line.Width(), line.Height()};
 }
 
 void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
@@ -148,8 +142,9 @@ std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::
   const UniqueDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return nullptr;
   const SelectGuard fontSelected(dc.get(), fonts.Get(font));
-  const TEXTMETRICW metrics = FontMetrics(dc.get());
-  const int height = static_cast<int>(metrics.tmHeight);
+  const std::wstring wide = platform::Utf8ToWide(text);
+  const ShapedLine line(dc.get(), wide);
+  const int height = line.Height();
   if (span.Width <= 0 || height <= 0) return nullptr;
   auto [bitmap, bits] = MakeDib(dc.get(), span.Width, height);
   if (!bitmap) return nullptr;
@@ -158,12 +153,11 @@ std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::
     FillWith(dc.get(), {0, 0, span.Width, height}, background);
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), ToColorRef(color));
-    // On the font's baseline: a fallback face for some of the letters, taller or shorter than
-    // the font, keeps to the same line.
+    // On one baseline: a fallback face for some of the letters, taller or shorter than the
+    // font, keeps to the same line.
     SetTextAlign(dc.get(), TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
-    const std::wstring wide = platform::Utf8ToWide(text);
     // Only the span's part lands in the bitmap: what lies beyond it is clipped away.
-    ShapedLine(dc.get(), wide).Draw(-span.Skip, static_cast<int>(metrics.tmAscent), span.Width);
+    line.Draw(-span.Skip, line.Ascent(), span.Width);
     GdiFlush();
   }
   return std::unique_ptr<GdiTextImage>(

@@ -58,8 +58,8 @@ class FontCache {
 
   // The HFONT for this font; a face that cannot be made falls back to the default GUI font.
   HFONT Get(const forms::FontSpec& font);
-  // The width and height of one line of text in pixels; an empty text has width 0 and the
-  // font's line height.
+  // The width and height of one line of text in pixels, the height that of the faces it is
+  // drawn in (see ShapedLine); an empty text has width 0 and the font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
   int DpiY() const { return dpiY_; }
 

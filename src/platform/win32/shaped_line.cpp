@@ -4,7 +4,10 @@
 
 #include <usp10.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "platform/win32/win32_handles.h"
 
 namespace velloway::win32 {
 namespace {
@@ -46,15 +49,89 @@ SCRIPT_STRING_ANALYSIS Analyse(HDC dc, std::wstring_view text) {
   return nullptr;
 }
 
+// How far a face reaches above and below the baseline, in pixels.
+struct Extent {
+  int Ascent = 0;
+  int Descent = 0;
+};
+
+// The extent of the font selected into dc; zero when its metrics cannot be read.
+Extent FontExtent(HDC dc) {
+  TEXTMETRICW metrics{};
+  if (!GetTextMetricsW(dc, &metrics)) return {};
+  return {static_cast<int>(metrics.tmAscent), static_cast<int>(metrics.tmDescent)};
+}
+
+// True when the font selected into dc has a glyph for every character of text: Uniscribe then
+// falls back to no other face.
+bool FontHasEveryGlyph(HDC dc, std::wstring_view text) {
+  std::vector<WORD> glyphs(text.size());
+  if (GetGlyphIndicesW(dc, text.data(), static_cast<int>(text.size()), glyphs.data(),
+                       GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR) {
+    return false;
+  }
+  return std::find(glyphs.begin(), glyphs.end(), WORD{0xFFFF}) == glyphs.end();
+}
+
+// Keeps the font of each font a metafile makes.
+int CALLBACK KeepFontMade(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM fonts) {
+  if (record->iType == EMR_EXTCREATEFONTINDIRECTW) {
+    const auto* made = reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(record);
+    reinterpret_cast<std::vector<LOGFONTW>*>(fonts)->push_back(made->elfw.elfLogFont);
+  }
+  return 1;
+}
+
+// The fonts Uniscribe draws text in on dc: the text drawn once into a metafile, which records
+// every font selected to draw it, the faces Uniscribe falls back to among them. Uniscribe names
+// its fallback faces nowhere else.
+std::vector<LOGFONTW> FontsDrawnIn(HDC dc, std::wstring_view text) {
+  std::vector<LOGFONTW> fonts;
+  UniqueMetafileDc recorder(CreateEnhMetaFileW(dc, nullptr, nullptr, nullptr));
+  if (!recorder) return fonts;
+  // The recorder is gone before the font can go: no selection to undo.
+  SelectObject(recorder.get(), GetCurrentObject(dc, OBJ_FONT));
+  {
+    const UniqueStringAnalysis analysis(Analyse(recorder.get(), text));
+    if (!analysis) return fonts;
+    ScriptStringOut(analysis.get(), 0, 0, 0, nullptr, 0, 0, FALSE);
+  }
+  const UniqueEnhMetaFile recording(CloseEnhMetaFile(recorder.release()));
+  if (recording) EnumEnhMetaFile(nullptr, recording.get(), KeepFontMade, &fonts, nullptr);
+  return fonts;
+}
+
+// The extent of the faces Uniscribe draws text in on dc: the highest ascent and the lowest
+// descent, so that letters of a taller fallback face are not cut off.
+Extent DrawnExtent(HDC dc, std::wstring_view text) {
+  Extent extent = FontExtent(dc);
+  if (FontHasEveryGlyph(dc, text)) return extent;
+  for (const LOGFONTW& font : FontsDrawnIn(dc, text)) {
+    const UniqueFont face(CreateFontIndirectW(&font));
+    if (!face) continue;
+    const SelectGuard selected(dc, face.get());
+    const Extent faceExtent = FontExtent(dc);
+    extent.Ascent = std::max(extent.Ascent, faceExtent.Ascent);
+    extent.Descent = std::max(extent.Descent, faceExtent.Descent);
+  }
+  return extent;
+}
+
 }  // namespace
 
 ShapedLine::ShapedLine(HDC dc, std::wstring_view text) : dc_(dc), text_(text) {
+  const Extent font = FontExtent(dc);
+  ascent_ = font.Ascent;
+  descent_ = font.Descent;
   if (text.empty()) return;
   if (text.size() <= kMaxShapedLength) analysis_.reset(Analyse(dc, text));
   if (analysis_) {
     const SIZE* size = ScriptString_pSize(analysis_.get());
     if (size != nullptr) {
       width_ = static_cast<int>(size->cx);
+      const Extent drawn = DrawnExtent(dc, text);
+      ascent_ = drawn.Ascent;
+      descent_ = drawn.Descent;
       return;
     }
     analysis_.reset();

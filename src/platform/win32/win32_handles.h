@@ -36,6 +36,19 @@ struct DcDeleter {
 // A DC of our own making (CreateCompatibleDC).
 using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
+struct EnhMetaFileDeleter {
+  void operator()(HENHMETAFILE file) const { DeleteEnhMetaFile(file); }
+};
+// A recorded enhanced metafile (CloseEnhMetaFile).
+using UniqueEnhMetaFile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, EnhMetaFileDeleter>;
+
+struct MetafileDcDeleter {
+  void operator()(HDC dc) const { DeleteEnhMetaFile(CloseEnhMetaFile(dc)); }
+};
+// A DC recording an enhanced metafile (CreateEnhMetaFileW); its recording is finished with
+// CloseEnhMetaFile(dc.release()), or closed and dropped when it goes unfinished.
+using UniqueMetafileDc = std::unique_ptr<std::remove_pointer_t<HDC>, MetafileDcDeleter>;
+
 struct WindowDeleter {
   void operator()(HWND window) const { DestroyWindow(window); }
 };

@@ -25,6 +25,7 @@ Modules, by concern:
                    VellowayTestCase, HostedTestCase, program_from_env, artifacts
   native           the Linux program: NativeProcess, NativeTestCase
   roll             the roll tests' scripts and RollWatching, for both programs
+  names            names in the world's scripts against pango-view's rendering, for both programs
 
 Standard library only.
 """

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -243,21 +244,59 @@ int DifferingPixels(const GdiTextImage& one, const GdiTextImage& other) {
   return count;
 }
 
-// Hebrew reads right to left: a name's first letter is its rightmost.
-TEST(WorldTextTest, HebrewReadsRightToLeft) {
+// How many pixels of each column of an image the text inked, left to right.
+std::vector<int> ColumnInk(const GdiTextImage& image) {
+  std::vector<int> columns(static_cast<std::size_t>(image.Width()));
+  for (int y = 0; y < image.Height(); ++y) {
+    for (int x = 0; x < image.Width(); ++x) {
+      columns[static_cast<std::size_t>(x)] += (image.Row(y)[x] & 0xFFFFFFu) != image.Background();
+    }
+  }
+  return columns;
+}
+
+// How unlike two images of the same width are, column by column: whatever the heights of the
+// faces around their text.
+int ColumnDistance(const GdiTextImage& one, const GdiTextImage& other) {
+  const std::vector<int> a = ColumnInk(one);
+  const std::vector<int> b = ColumnInk(other);
+  int distance = 0;
+  for (std::size_t x = 0; x < a.size() && x < b.size(); ++x) distance += std::abs(a[x] - b[x]);
+  return distance;
+}
+
+// Each run reads in its script's direction, and a line in that of its first strong letter: a
+// part of a line shows at the end of it that this gives it.
+TEST(WorldTextTest, EachPartShowsAtTheEndItsDirectionGivesIt) {
+  const std::string shin = "\xd7\xa9";  // then samekh: no letter alike in shape
+  const std::string shalom = "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d";
+  const struct {
+    std::string line;
+    std::string part;
+    bool atRight;
+  } cases[] = {
+      {shin + "\xd7\xa1", shin, true},            // a Hebrew name's first letter is its rightmost
+      {"Dr. " + shalom + " 2024", "Dr.", false},  // Latin first: left to right
+      {"Dr. " + shalom + " 2024", shalom, true},  // the number stays with the Hebrew before it
+      {shalom + " Smith", shalom, true},          // Hebrew first: right to left
+      {shalom + " Smith", "Smith", false},
+  };
   FontCache fonts(96);
   const FontSpec font = Font("Arial", 20);
-  const std::string first = "\xd7\xa9";  // shin, then samekh: no letter alike in shape
-  const std::string line = first + "\xd7\xa1";
-  const int firstWidth = fonts.Measure(font, first).Width;
-  const int lineWidth = fonts.Measure(font, line).Width;
-  ASSERT_GT(lineWidth, firstWidth);
-  const auto alone = GdiTextImage::Draw(fonts, font, first, {0, firstWidth}, kOrange, kNavy);
-  const auto left = GdiTextImage::Draw(fonts, font, line, {0, firstWidth}, kOrange, kNavy);
-  const auto right =
-      GdiTextImage::Draw(fonts, font, line, {lineWidth - firstWidth, firstWidth}, kOrange, kNavy);
-  ASSERT_TRUE(alone && left && right);
-  EXPECT_LT(DifferingPixels(*alone, *right), DifferingPixels(*alone, *left) / 4);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line + " | " + c.part);
+    const int partWidth = fonts.Measure(font, c.part).Width;
+    const int lineWidth = fonts.Measure(font, c.line).Width;
+    ASSERT_GT(lineWidth, partWidth);
+    const auto alone = GdiTextImage::Draw(fonts, font, c.part, {0, partWidth}, kOrange, kNavy);
+    const auto left = GdiTextImage::Draw(fonts, font, c.line, {0, partWidth}, kOrange, kNavy);
+    const auto right =
+        GdiTextImage::Draw(fonts, font, c.line, {lineWidth - partWidth, partWidth}, kOrange, kNavy);
+    ASSERT_TRUE(alone && left && right);
+    const int there = ColumnDistance(*alone, c.atRight ? *right : *left);
+    const int elsewhere = ColumnDistance(*alone, c.atRight ? *left : *right);
+    EXPECT_LT(there, elsewhere / 4) << there << " against " << elsewhere;
+  }
 }
 
 // Devanagari is shaped: the vowel sign i, written after its consonant, shows before it.
