@@ -63,6 +63,14 @@ std::string CodePointName(char32_t c) {
   return name;
 }
 
+// The character at text[pos], pos moved past it; most text is ASCII, read without decoding.
+char32_t NextCharacter(std::string_view text, std::size_t& pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte >= 0x80) return utf8::Decode(text, pos);
+  ++pos;
+  return byte;
+}
+
 // How many of a line's characters that no font shows its warning names; "…" says there are more.
 constexpr std::size_t kUnshownNamed = 4;
 
@@ -71,7 +79,7 @@ constexpr std::size_t kUnshownNamed = 4;
 std::vector<char32_t> UnshownCharacters(std::string_view text, const CodePointSet& shown) {
   std::vector<char32_t> unshown;
   for (std::size_t pos = 0; pos < text.size() && unshown.size() <= kUnshownNamed;) {
-    const char32_t c = utf8::Decode(text, pos);
+    const char32_t c = NextCharacter(text, pos);
     if (shown.Contains(c) || !NeedsGlyph(c)) continue;
     if (std::find(unshown.begin(), unshown.end(), c) == unshown.end()) unshown.push_back(c);
   }

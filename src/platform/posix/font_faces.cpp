@@ -2,7 +2,6 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include <bit>
 #include <memory>
 #include <string>
 
@@ -90,9 +89,7 @@ void AddCharacters(const FcCharSet* characters, CodePointSet& shown) {
   for (FcChar32 first = FcCharSetFirstPage(characters, page, &next); first != FC_CHARSET_DONE;
        first = FcCharSetNextPage(characters, page, &next)) {
     for (FcChar32 word = 0; word < FC_CHARSET_MAP_SIZE; ++word) {
-      for (FcChar32 bits = page[word]; bits != 0; bits &= bits - 1) {
-        shown.Add(first + word * 32 + static_cast<FcChar32>(std::countr_zero(bits)));
-      }
+      shown.AddBits(first + word * 32, page[word]);
     }
   }
 }
