@@ -6,8 +6,9 @@
 
 namespace velloway::check {
 
-// What this machine can tell the checks: installed fonts (through fontconfig on Linux) and music
-// files, named as the saver of this machine reads them.
+// What this machine can tell the checks: installed fonts and the characters they show (through
+// fontconfig on Linux, GDI on Windows) and music files, named as the saver of this machine reads
+// them.
 CheckEnvironment MachineEnvironment(std::string scriptFolder);
 
 // How the timeline measures lines without --line-height: the real fonts on Windows, the

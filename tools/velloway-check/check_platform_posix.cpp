@@ -16,6 +16,7 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
     // face stands in for a Windows Japanese one as a Japanese system's own would.
     return FontLookup{match.Installed || match.SameMetrics || match.JapaneseStandIn, match.ShownIn};
   };
+  environment.InstalledCharacters = posix::InstalledCharacters;
   environment.MusicFileKind = [](std::string_view path) {
     return platform::CheckedFile(std::string(path)).Kind();
   };

@@ -4,6 +4,7 @@
 
 #include "check_platform.h"
 #include "platform/wide_text.h"
+#include "platform/win32/font_coverage.h"
 #include "platform/win32/gdi_canvas.h"
 #include "platform/win32/win32_handles.h"
 
@@ -34,6 +35,7 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   CheckEnvironment environment;
   environment.ScriptFolder = std::move(scriptFolder);
   environment.FindFont = [](std::string_view face) { return FontLookup{FontInstalled(face), {}}; };
+  environment.InstalledCharacters = win32::InstalledCharacters;
   environment.MusicFileKind = [](std::string_view path) {
     return platform::CheckedFile(std::string(path)).Kind();
   };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
+#include <utility>
 
 #include "base/utf8.h"
 #include "music/music_path.h"
@@ -34,6 +36,64 @@ std::string AsRrggbb(Color value) {
 // A plain decimal number, as a writer means one: blanks around it, a sign, a fraction.
 bool IsNumberText(std::string_view text) {
   return ReadWholeNumber(text).Status != WholeNumberStatus::NotANumber;
+}
+
+// Characters no face needs a glyph for: controls; spaces, which shaping draws as blank room where
+// a face lacks them; and those Unicode makes ignorable by default (joiners, direction marks and
+// embeddings, variation selectors, tags), which text shows as nothing.
+constexpr std::pair<char32_t, char32_t> kNoGlyphNeeded[] = {
+    {0x0000, 0x0020}, {0x007F, 0x00A0}, {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C},
+    {0x115F, 0x1160}, {0x17B4, 0x17B5}, {0x180B, 0x180F},   {0x2000, 0x200F},   {0x2028, 0x202F},
+    {0x205F, 0x206F}, {0x3000, 0x3000}, {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},
+    {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
+bool NeedsGlyph(char32_t c) {
+  // The first range that does not end before c.
+  const auto* range = std::lower_bound(
+      std::begin(kNoGlyphNeeded), std::end(kNoGlyphNeeded), c,
+      [](const std::pair<char32_t, char32_t>& r, char32_t value) { return r.second < value; });
+  return range == std::end(kNoGlyphNeeded) || c < range->first;
+}
+
+// U+0D9A.
+std::string CodePointName(char32_t c) {
+  char name[12];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+  return name;
+}
+
+// The character at text[pos], pos moved past it; most text is ASCII, read without decoding.
+char32_t NextCharacter(std::string_view text, std::size_t& pos) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte >= 0x80) return utf8::Decode(text, pos);
+  ++pos;
+  return byte;
+}
+
+// How many of a line's characters that no font shows its warning names; "…" says there are more.
+constexpr std::size_t kUnshownNamed = 4;
+
+// The characters of text that need a glyph and are not among those shown, each once, in the
+// order they first come: at most kUnshownNamed, and one more when there are more.
+std::vector<char32_t> UnshownCharacters(std::string_view text, const CodePointSet& shown) {
+  std::vector<char32_t> unshown;
+  for (std::size_t pos = 0; pos < text.size() && unshown.size() <= kUnshownNamed;) {
+    const char32_t c = NextCharacter(text, pos);
+    if (shown.Contains(c) || !NeedsGlyph(c)) continue;
+    if (std::find(unshown.begin(), unshown.end(), c) == unshown.end()) unshown.push_back(c);
+  }
+  return unshown;
+}
+
+std::string UnshownWarning(const std::vector<char32_t>& unshown) {
+  std::string names;
+  for (std::size_t i = 0; i < unshown.size() && i < kUnshownNamed; ++i) {
+    names += (i == 0 ? "" : ", ") + CodePointName(unshown[i]);
+  }
+  if (unshown.size() > kUnshownNamed) names += " \xE2\x80\xA6";
+  return "no installed font shows " + names +
+         (unshown.size() == 1 ? ": it shows as a box" : ": they show as boxes");
 }
 
 // What the machine answers for a name (whether a face is installed, a music file exists), asked
@@ -133,6 +193,7 @@ class Checker {
     // Read in one pass: a long line is not walked again for each field.
     const auto [face, sizeStep, text, colour, spacing] = record.Params();
     if (environment_.FindFont) CheckFont(face, line);
+    if (environment_.InstalledCharacters) CheckCharacters(text, line);
     CheckNumber(line, "size step", sizeStep);
     const std::int32_t points = RollEngine::LineFontPoints(sizeStep, script_.Header.BaseFontSize);
     const std::int32_t clamped = RollEngine::TakeableFontSize(points);
@@ -151,6 +212,12 @@ class Checker {
                                     ? "another font stands in"
                                     : "this machine shows it in \"" + font.ShownIn + "\"";
     Warn(line, "font \"" + Excerpt(face) + "\" is not installed: " + standIn);
+  }
+
+  void CheckCharacters(std::string_view text, std::int32_t line) {
+    if (!installedCharacters_) installedCharacters_ = environment_.InstalledCharacters();
+    const std::vector<char32_t> unshown = UnshownCharacters(text, *installedCharacters_);
+    if (!unshown.empty()) Warn(line, UnshownWarning(unshown));
   }
 
   void CheckMusic(const RollRecord& record, std::int32_t line) {
@@ -196,6 +263,7 @@ class Checker {
   std::vector<ScriptDiagnostic> diagnostics_;
   AskedOnce<FontLookup> findFont_;
   AskedOnce<platform::FileKind> musicFileKind_;
+  std::optional<CodePointSet> installedCharacters_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/code_point_set.h"
 #include "platform/device_file.h"
 #include "platform/environment.h"
 #include "script/script_types.h"
@@ -26,6 +27,10 @@ struct CheckEnvironment {
   // Whether a font face is installed and, if not, the face shown in its place; unset where that
   // cannot be known.
   std::function<FontLookup(std::string_view face)> FindFont;
+  // The characters some installed face shows: text falls back through every face for the
+  // characters its own lacks. Asked once, at the first line of text; unset where that cannot be
+  // known.
+  std::function<CodePointSet()> InstalledCharacters;
   // What a music file is, by the path the saver would open (only a regular file is played);
   // unset: not checked.
   std::function<platform::FileKind(std::string_view path)> MusicFileKind;
@@ -37,7 +42,8 @@ std::vector<ScriptDiagnostic> PlayingErrors(const LoadedScript& script);
 
 // What a loaded script does that would surprise its writer, beyond the loader's own
 // diagnostics: its PlayingErrors first, then as warnings unknown commands, malformed colours
-// and numbers, clamped sizes, missing fonts and music files.
+// and numbers, clamped sizes, missing fonts, characters no installed font shows, missing music
+// files.
 std::vector<ScriptDiagnostic> CheckScript(const LoadedScript& script,
                                           const CheckEnvironment& environment);
 

@@ -74,6 +74,26 @@ bool DrawsJapanese(const FcPattern* font) {
   return FcLangSetHasLang(languages, Text("ja")) != FcLangDifferentLang;
 }
 
+// Whether Pango draws with a face: it shapes through HarfBuzz, which reads OpenType faces alone
+// (TrueType or CFF outlines), never the bitmap or Type 1 faces fontconfig lists too.
+bool PangoDrawsWith(const FcPattern* face) {
+  FcChar8* format = nullptr;
+  if (FcPatternGetString(face, FC_FONTFORMAT, 0, &format) != FcResultMatch) return false;
+  return FcStrCmpIgnoreCase(format, Text("TrueType")) == 0 ||
+         FcStrCmpIgnoreCase(format, Text("CFF")) == 0;
+}
+
+void AddCharacters(const FcCharSet* characters, CodePointSet& shown) {
+  FcChar32 page[FC_CHARSET_MAP_SIZE];
+  FcChar32 next = 0;
+  for (FcChar32 first = FcCharSetFirstPage(characters, page, &next); first != FC_CHARSET_DONE;
+       first = FcCharSetNextPage(characters, page, &next)) {
+    for (FcChar32 word = 0; word < FC_CHARSET_MAP_SIZE; ++word) {
+      shown.AddBits(first + word * 32, page[word]);
+    }
+  }
+}
+
 }  // namespace
 
 FamilyRequest RequestFamily(std::string_view family) {
@@ -116,6 +136,20 @@ FaceMatch MatchFace(std::string_view family) {
     match.SameMetrics = MetricAlias(pattern.get(), match.ShownIn);
   }
   return match;
+}
+
+CodePointSet InstalledCharacters() {
+  CodePointSet shown;
+  if (!FcInit()) return shown;
+  const FcFontSet* faces = FcConfigGetFonts(nullptr, FcSetSystem);
+  for (int i = 0; faces != nullptr && i < faces->nfont; ++i) {
+    FcCharSet* characters = nullptr;
+    if (PangoDrawsWith(faces->fonts[i]) &&
+        FcPatternGetCharSet(faces->fonts[i], FC_CHARSET, 0, &characters) == FcResultMatch) {
+      AddCharacters(characters, shown);
+    }
+  }
+  return shown;
 }
 
 }  // namespace velloway::posix

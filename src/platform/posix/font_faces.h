@@ -1,9 +1,12 @@
 #pragma once
 // Font faces by the family names scripts write, as fontconfig finds them on this machine: one
-// way of asking for them, for the Linux program's text and the checker alike.
+// way of asking for them, for the Linux program's text and the checker alike; and the characters
+// the installed faces show between them, the checker's.
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/code_point_set.h"
 
 namespace velloway::posix {
 
@@ -33,5 +36,9 @@ struct FamilyRequest {
 FamilyRequest RequestFamily(std::string_view family);
 
 FaceMatch MatchFace(std::string_view family);
+
+// The characters some installed face shows: a line falls back through every face Pango can draw
+// with for the characters its own face lacks. Reads every face's character set: ask once.
+CodePointSet InstalledCharacters();
 
 }  // namespace velloway::posix

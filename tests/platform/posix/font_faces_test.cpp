@@ -40,5 +40,14 @@ TEST(FontFaces, AJapaneseFaceStandsInForTheFacesOfJapaneseWindows) {
   EXPECT_FALSE(MatchFace("Tahoma").JapaneseStandIn);
 }
 
+TEST(FontFaces, InstalledCharactersAreThoseSomeFaceShows) {
+  const CodePointSet shown = InstalledCharacters();
+  EXPECT_TRUE(shown.Contains(U'A'));
+  // Thai, in Debian's fonts-noto-core alone: a face a line falls back to, not the one it asks for.
+  EXPECT_TRUE(shown.Contains(0x0E01));
+  // Private use: no face has it.
+  EXPECT_FALSE(shown.Contains(0xF0000));
+}
+
 }  // namespace
 }  // namespace velloway::posix

@@ -135,6 +135,61 @@ TEST(CheckScript, AsksTheMachineOnceForEachFaceAndMusicFile) {
   EXPECT_THAT(asked, ElementsAre("Arial", "Tahoma", "C:\\Velloway\\a.wav"));
 }
 
+TEST(CheckScript, NamesTheCharactersNoInstalledFontShows) {
+  // This machine's fonts show printable ASCII and Sinhala's first letters alone.
+  int asked = 0;
+  CheckEnvironment environment;
+  environment.InstalledCharacters = [&asked] {
+    ++asked;
+    CodePointSet shown;
+    shown.Add(0x21, 0x7E);
+    shown.Add(0x0D85, 0x0D96);
+    return shown;
+  };
+  const std::string box = ": it shows as a box";
+  const std::string boxes = ": they show as boxes";
+  const struct {
+    std::string text;
+    std::string message;  // empty: none
+  } cases[] = {
+      {"Hello \xE0\xB6\x85", ""},
+      {"\xE0\xB6\x9A", "U+0D9A" + box},
+      // Each once, in the order they first come.
+      {"\xE0\xB6\x9B\xE0\xB6\x9A\xE0\xB6\x9B", "U+0D9B, U+0D9A" + boxes},
+      {"a\xF3\xB0\x80\x80z", "U+F0000" + box},
+      // Four are named; a fifth, or more, is "…".
+      {"\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4", "U+03B1, U+03B2, U+03B3, U+03B4" + boxes},
+      {"\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5",
+       "U+03B1, U+03B2, U+03B3, U+03B4 \xE2\x80\xA6" + boxes},
+      {"\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6",
+       "U+03B1, U+03B2, U+03B3, U+03B4 \xE2\x80\xA6" + boxes},
+      // What needs no glyph: controls, spaces, joiners, direction marks and overrides, soft
+      // hyphens, byte-order marks, variation selectors, tags.
+      {"a\x01 b\x7F\xC2\x85\xC2\xA0", ""},
+      {"a\xE2\x80\x83\xE2\x80\xAF\xE3\x80\x80\xE2\x80\xA8", ""},
+      {"a\xE2\x80\x8D\xE2\x80\x8C\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xAD\xE2\x81\xA6", ""},
+      {"a\xC2\xAD\xEF\xBB\xBF\xD8\x9C", ""},
+      {"a\xEF\xB8\x8F\xF3\xA0\x84\x80\xF3\xA0\x81\x81\xF3\xA0\x81\xBF", ""},
+      // Their neighbours, and a space that shows, need one.
+      {"\xC2\xA1\xE2\x80\x90\xE1\x9A\x80\xEF\xB8\x90", "U+00A1, U+2010, U+1680, U+FE10" + boxes},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> messages =
+        Messages(kHeader + "TEXT\tArial\t1\t" + c.text + "\tFFFFFF\t1", environment);
+    if (c.message.empty()) {
+      EXPECT_THAT(messages, IsEmpty()) << c.text;
+    } else {
+      EXPECT_THAT(messages, ElementsAre("2: no installed font shows " + c.message)) << c.text;
+    }
+  }
+  // Once a check, however many lines.
+  asked = 0;
+  EXPECT_THAT(
+      Messages(kHeader + "TEXT\tArial\t1\tA\tFFFFFF\t1\nTEXT\tArial\t1\tB\tFFFFFF\t1", environment),
+      IsEmpty());
+  EXPECT_EQ(asked, 1);
+}
+
 TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
   testing::TempDir dir;
   dir.Write("Roll.vws",
