@@ -111,7 +111,7 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color) {
-  const Coverage drawn = backend.Text().Draw(font, text, span);
+  const posix::Coverage drawn = backend.Text().Draw(font, text, span);
   if (!drawn) return nullptr;
   Display* display = backend.Dpy();
   XRenderPictFormat* a8 = XRenderFindStandardFormat(display, PictStandardA8);

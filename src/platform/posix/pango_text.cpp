@@ -1,4 +1,4 @@
-#include "platform/x11/pango_text.h"
+#include "platform/posix/pango_text.h"
 
 #include <pango/pangocairo.h>
 
@@ -9,7 +9,7 @@
 
 #include "platform/posix/font_faces.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 struct CairoDeleter {
@@ -176,4 +176,4 @@ Coverage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
   return coverage;
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix
