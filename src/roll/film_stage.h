@@ -24,6 +24,8 @@ class FilmStage : public forms::Form, private RollListener {
   ~FilmStage() override;
 
   const LoadedScript& Script() const { return engine_.Script(); }
+  // The roll filmed; others may listen to it.
+  RollEngine& Roll() { return engine_; }
   // The lines as the last frame shows them.
   const LineLabels& Lines() const { return lines_; }
   // Puts the lines where the frame at nowUs shows them, after the ticks due by then; the frames

@@ -46,9 +46,8 @@ void LineLabels::Clear() {
 }
 
 bool LineLabels::StartSmoothMotion(int refreshHz) {
-  const std::int32_t tickIntervalMs = engine_.TickInterval();
-  if (!smooth_ || tickIntervalMs <= 0 || engine_.Script().RecordCount() == 0) return false;
-  smooth_->Start(tickIntervalMs, refreshHz, engine_.TwipsPerPixelY(), engine_.Scroll());
+  if (!smooth_ || !engine_.Rolls()) return false;
+  smooth_->Start(engine_.TickInterval(), refreshHz, engine_.TwipsPerPixelY(), engine_.Scroll());
   return true;
 }
 

@@ -1,0 +1,76 @@
+#include "platform/raster/picture.h"
+
+#include <algorithm>
+
+#include "platform/raster/raster_backend.h"
+
+namespace velloway::raster {
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+// a x b / 255, rounded as pixman rounds it.
+std::uint32_t Multiply(std::uint32_t a, std::uint32_t b) {
+  const std::uint32_t t = a * b + 0x80u;
+  return ((t >> 8) + t) >> 8;
+}
+
+}  // namespace
+
+std::uint32_t Picture::PixelOf(Color color) {
+  const auto value = static_cast<std::uint32_t>(color);
+  return kOpaque | ((value & 0xFFu) << 16) | (value & 0xFF00u) | ((value >> 16) & 0xFFu);
+}
+
+std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha) {
+  std::uint32_t result = kOpaque;
+  for (const int shift : {0, 8, 16}) {
+    const std::uint32_t channel =
+        Multiply((ink >> shift) & 0xFFu, alpha) + Multiply((pixel >> shift) & 0xFFu, 255 - alpha);
+    result |= channel << shift;
+  }
+  return result;
+}
+
+Picture::Picture(int width, int height)
+    : width_(width),
+      height_(height),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque) {}
+
+void Picture::FillRect(const forms::PixelRect& rect, Color color) {
+  const forms::PixelRect area = rect.Intersect({0, 0, width_, height_});
+  if (area.IsEmpty()) return;
+  const std::uint32_t pixel = PixelOf(color);
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
+    std::fill(row + area.Left, row + area.Right, pixel);
+  }
+}
+
+void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
+  // This backend's canvases only ever get this backend's images.
+  const auto& text = static_cast<const RasterTextImage&>(image);
+  cairo_surface_t* coverage = text.Coverage.get();
+  const int width = cairo_image_surface_get_width(coverage);
+  const int height = cairo_image_surface_get_height(coverage);
+  const int stride = cairo_image_surface_get_stride(coverage);
+  const unsigned char* alphas = cairo_image_surface_get_data(coverage);
+  const forms::PixelRect area =
+      forms::PixelRect{x, y, x + width, y + height}.Intersect({0, 0, width_, height_});
+  if (area.IsEmpty() || alphas == nullptr) return;
+  const std::uint32_t ink = PixelOf(text.Ink);
+  for (int row = area.Top; row < area.Bottom; ++row) {
+    const unsigned char* from = alphas + static_cast<std::ptrdiff_t>(row - y) * stride;
+    std::uint32_t* to = pixels_.data() + static_cast<std::ptrdiff_t>(row) * width_;
+    for (int column = area.Left; column < area.Right; ++column) {
+      const std::uint32_t alpha = from[column - x];
+      if (alpha == 255) {
+        to[column] = ink;
+      } else if (alpha != 0) {
+        to[column] = Over(ink, to[column], alpha);
+      }
+    }
+  }
+}
+
+}  // namespace velloway::raster
