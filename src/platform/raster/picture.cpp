@@ -35,15 +35,27 @@ std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_
 Picture::Picture(int width, int height)
     : width_(width),
       height_(height),
-      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque) {}
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
+      plainRows_(static_cast<std::size_t>(height), kOpaque) {}
+
+std::optional<std::uint32_t> Picture::PlainRow(int y) const {
+  return plainRows_[static_cast<std::size_t>(y)];
+}
 
 void Picture::FillRect(const forms::PixelRect& rect, Color color) {
   const forms::PixelRect area = rect.Intersect({0, 0, width_, height_});
   if (area.IsEmpty()) return;
   const std::uint32_t pixel = PixelOf(color);
+  const bool wholeRows = area.Left == 0 && area.Right == width_;
   for (int y = area.Top; y < area.Bottom; ++y) {
     std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
     std::fill(row + area.Left, row + area.Right, pixel);
+    std::optional<std::uint32_t>& plain = plainRows_[static_cast<std::size_t>(y)];
+    if (wholeRows || plain == pixel) {
+      plain = pixel;
+    } else {
+      plain.reset();
+    }
   }
 }
 
@@ -60,6 +72,7 @@ void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
   if (area.IsEmpty() || alphas == nullptr) return;
   const std::uint32_t ink = PixelOf(text.Ink);
   for (int row = area.Top; row < area.Bottom; ++row) {
+    plainRows_[static_cast<std::size_t>(row)].reset();
     const unsigned char* from = alphas + static_cast<std::ptrdiff_t>(row - y) * stride;
     std::uint32_t* to = pixels_.data() + static_cast<std::ptrdiff_t>(row) * width_;
     for (int column = area.Left; column < area.Right; ++column) {

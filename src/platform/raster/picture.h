@@ -2,6 +2,7 @@
 // A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and an opaque
 // alpha, rows one after another.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/window_system.h"
@@ -31,11 +32,16 @@ class Picture : public forms::Canvas {
     return reinterpret_cast<const std::uint8_t*>(pixels_.data());
   }
   int Stride() const { return width_ * 4; }
+  // The one pixel row y holds all along, when it was last filled whole and nothing was laid over
+  // it since: between the lines, a frame's rows are its background alone.
+  std::optional<std::uint32_t> PlainRow(int y) const;
 
  private:
   int width_;
   int height_;
   std::vector<std::uint32_t> pixels_;  // 0xAARRGGBB: in memory B, G, R, A
+  // For each row, its one pixel, or nothing when it may hold more than one.
+  std::vector<std::optional<std::uint32_t>> plainRows_;
 };
 
 }  // namespace velloway::raster

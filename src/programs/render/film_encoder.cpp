@@ -42,7 +42,7 @@ void SetVideoOptions(FilmFormat format, Options& options) {
   options.Set("threads", std::to_string(kEncoderThreads));
   switch (format) {
     case FilmFormat::Mp4:
-      options.Set("preset", "medium").Set("crf", "18").Set("profile", "high");
+      options.Set("preset", "veryfast").Set("crf", "18").Set("profile", "high");
       break;
     case FilmFormat::WebM:
       options.Set("crf", "31").Set("b", "0").Set("deadline", "good").Set("cpu-used", "4");
@@ -139,16 +139,7 @@ FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, S
   picture.width = settings.Width;
   picture.height = settings.Height;
   Checked(av_frame_get_buffer(&picture, 0), "a frame's memory");
-  if (spec.Pixels != AV_PIX_FMT_PAL8) {
-    scaler_.reset(sws_getContext(
-        settings.Width, settings.Height, AV_PIX_FMT_BGRA, settings.Width, settings.Height,
-        spec.Pixels, SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
-    if (!scaler_) throw FilmError("the film's pixels cannot be converted");
-    if (spec.Yuv) {
-      sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                               sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
-    }
-  }
+  if (!palette_) converter_.emplace(settings.Width, settings.Height, spec.Pixels, spec.Yuv);
 
   if (sound != nullptr && spec.AudioCodec != nullptr) {
     sound_ = sound;
@@ -201,9 +192,7 @@ void FilmEncoder::Convert(const raster::Picture& picture) {
     palette_->Map(picture, frame);
     return;
   }
-  const std::uint8_t* const planes[] = {picture.Pixels()};
-  const int strides[] = {picture.Stride()};
-  sws_scale(scaler_.get(), planes, strides, 0, picture.Height(), frame.data, frame.linesize);
+  converter_->Convert(picture, frame);
 }
 
 // The sound up to the end of the first `frames` video frames.

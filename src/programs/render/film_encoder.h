@@ -1,8 +1,8 @@
 #pragma once
 // The film written through FFmpeg's libraries, frame by frame: each picture converted to the
 // format's pixels and encoded, its sound track encoded up to the same time, both muxed as they
-// come. Every encoder and the muxer run bit-exact with a fixed number of threads, so that the
-// same frames make the same file on any machine.
+// come. The converter, every encoder and the muxer run bit-exact, the encoders with a fixed
+// number of threads, so that the same frames make the same file on any machine.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -10,6 +10,7 @@
 
 #include "platform/raster/picture.h"
 #include "programs/render/gif_palette.h"
+#include "programs/render/picture_converter.h"
 #include "programs/render/render_options.h"
 #include "programs/render/soundtrack.h"
 
@@ -56,8 +57,8 @@ class FilmEncoder {
   std::unique_ptr<Muxer> muxer_;
   std::unique_ptr<Encoder> video_;
   std::unique_ptr<Encoder> audio_;
-  Scaler scaler_;
   std::optional<GifPalette> palette_;
+  std::optional<PictureConverter> converter_;  // all but a GIF's
   Soundtrack* sound_ = nullptr;
   Resampler soundConverter_;
   std::vector<float> soundSamples_;

@@ -47,6 +47,12 @@ std::uint8_t GifPalette::Nearest(std::uint32_t pixel) const {
   return static_cast<std::uint8_t>(best);
 }
 
+std::uint8_t GifPalette::Index(std::uint32_t pixel) {
+  const auto [at, added] = mapped_.try_emplace(pixel, 0);
+  if (added) at->second = Nearest(pixel);
+  return at->second;
+}
+
 void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
   std::memcpy(frame.data[1], entries_.data(), sizeof entries_);
   std::uint32_t last = ~entries_[0];
@@ -54,14 +60,16 @@ void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint8_t* row = picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride();
     std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
+    if (const std::optional<std::uint32_t> plain = picture.PlainRow(y)) {
+      std::memset(out, Index(*plain), static_cast<std::size_t>(picture.Width()));
+      continue;
+    }
     for (int x = 0; x < picture.Width(); ++x) {
       std::uint32_t pixel = 0;
       std::memcpy(&pixel, row + static_cast<std::ptrdiff_t>(x) * 4, sizeof pixel);
       if (pixel != last) {
-        const auto [at, added] = mapped_.try_emplace(pixel, 0);
-        if (added) at->second = Nearest(pixel);
         last = pixel;
-        lastIndex = at->second;
+        lastIndex = Index(pixel);
       }
       out[x] = lastIndex;
     }

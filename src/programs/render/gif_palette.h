@@ -26,6 +26,8 @@ class GifPalette {
 
  private:
   std::uint8_t Nearest(std::uint32_t pixel) const;
+  // The entry a pixel takes: the nearest, found once.
+  std::uint8_t Index(std::uint32_t pixel);
 
   std::array<std::uint32_t, 256> entries_{};  // 0xAARRGGBB, as PAL8 frames hold them
   std::size_t count_ = 0;
