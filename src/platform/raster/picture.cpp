@@ -48,10 +48,12 @@ void Picture::FillRect(const forms::PixelRect& rect, Color color) {
   const std::uint32_t pixel = PixelOf(color);
   const bool wholeRows = area.Left == 0 && area.Right == width_;
   for (int y = area.Top; y < area.Bottom; ++y) {
+    std::optional<std::uint32_t>& plain = plainRows_[static_cast<std::size_t>(y)];
+    // A row of that pixel alone stays as it is: a frame's background is filled anew each frame.
+    if (plain == pixel) continue;
     std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
     std::fill(row + area.Left, row + area.Right, pixel);
-    std::optional<std::uint32_t>& plain = plainRows_[static_cast<std::size_t>(y)];
-    if (wholeRows || plain == pixel) {
+    if (wholeRows) {
       plain = pixel;
     } else {
       plain.reset();

@@ -2,15 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <span>
 
 namespace velloway::render {
-namespace {
-
-// Threads each encoder runs: a fixed number, for the same bytes on any machine.
-constexpr int kEncoderThreads = 4;
-// Sample frames in an audio frame when the encoder takes any number.
-constexpr int kAnySoundFrames = 1024;
 
 // How each format is made: its muxer, its video and sound encoders and their pixels and samples.
 struct FormatSpec {
@@ -22,6 +17,13 @@ struct FormatSpec {
   const char* AudioCodec;  // null: no sound
   std::int64_t AudioBitRate;
 };
+
+namespace {
+
+// Threads each encoder runs: a fixed number, for the same bytes on any machine.
+constexpr int kEncoderThreads = 4;
+// Sample frames in an audio frame when the encoder takes any number.
+constexpr int kAnySoundFrames = 1024;
 
 constexpr std::array<FormatSpec, 5> kFormats = {{
     {FilmFormat::Mp4, "mp4", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000},
@@ -103,30 +105,47 @@ FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, S
           "the film's format");
   muxer_ = std::make_unique<Muxer>(context);
   context->flags |= AVFMT_FLAG_BITEXACT;
-  const auto open = [&](const char* name, Options& options, auto set) {
-    const AVCodec* codec = FindEncoder(name);
-    auto encoder = std::make_unique<Encoder>();
-    encoder->Codec.reset(avcodec_alloc_context3(codec));
-    AVCodecContext& c = *encoder->Codec;
-    set(c, *codec);
-    c.flags |= AV_CODEC_FLAG_BITEXACT;
-    if (context->oformat->flags & AVFMT_GLOBALHEADER) c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    Checked(avcodec_open2(&c, codec, options.Address()), std::string("the ") + name + " encoder");
-    encoder->Stream = avformat_new_stream(context, nullptr);
-    if (encoder->Stream == nullptr) throw FilmError("the film's streams: out of memory");
-    Checked(avcodec_parameters_from_context(encoder->Stream->codecpar, &c), "the film's streams");
-    encoder->Stream->time_base = c.time_base;
-    return encoder;
-  };
+  OpenVideo(spec);
+  if (sound != nullptr && spec.AudioCodec != nullptr) OpenSound(spec, *sound);
+  if (!(context->oformat->flags & AVFMT_NOFILE)) {
+    Checked(avio_open(&context->pb, url.c_str(), AVIO_FLAG_WRITE), "cannot write " + url);
+  }
+  Options muxerOptions;
+  // The index first, so that a player may start before the whole file has come.
+  if (settings.Format == FilmFormat::Mp4) muxerOptions.Set("movflags", "+faststart");
+  Checked(avformat_write_header(context, muxerOptions.Address()), "the film's header");
+}
 
-  Options videoOptions;
-  SetVideoOptions(settings.Format, videoOptions);
-  video_ = open(spec.VideoCodec, videoOptions, [&](AVCodecContext& c, const AVCodec&) {
-    c.width = settings.Width;
-    c.height = settings.Height;
+std::unique_ptr<FilmEncoder::Encoder> FilmEncoder::OpenEncoder(
+    const char* name, Options& options,
+    const std::function<void(AVCodecContext&, const AVCodec&)>& set) {
+  const AVCodec* codec = FindEncoder(name);
+  auto encoder = std::make_unique<Encoder>();
+  encoder->Codec.reset(avcodec_alloc_context3(codec));
+  if (!encoder->Codec) throw FilmError(std::string("the ") + name + " encoder: out of memory");
+  AVCodecContext& c = *encoder->Codec;
+  set(c, *codec);
+  c.flags |= AV_CODEC_FLAG_BITEXACT;
+  if (muxer_->Context->oformat->flags & AVFMT_GLOBALHEADER) {
+    c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  Checked(avcodec_open2(&c, codec, options.Address()), std::string("the ") + name + " encoder");
+  encoder->Stream = avformat_new_stream(muxer_->Context, nullptr);
+  if (encoder->Stream == nullptr) throw FilmError("the film's streams: out of memory");
+  Checked(avcodec_parameters_from_context(encoder->Stream->codecpar, &c), "the film's streams");
+  encoder->Stream->time_base = c.time_base;
+  return encoder;
+}
+
+void FilmEncoder::OpenVideo(const FormatSpec& spec) {
+  Options options;
+  SetVideoOptions(settings_.Format, options);
+  video_ = OpenEncoder(spec.VideoCodec, options, [&](AVCodecContext& c, const AVCodec&) {
+    c.width = settings_.Width;
+    c.height = settings_.Height;
     c.pix_fmt = spec.Pixels;
-    c.time_base = {1, settings.Fps};
-    c.framerate = {settings.Fps, 1};
+    c.time_base = {1, settings_.Fps};
+    c.framerate = {settings_.Fps, 1};
     if (spec.Yuv) {
       c.color_range = AVCOL_RANGE_MPEG;
       c.colorspace = AVCOL_SPC_BT709;
@@ -136,44 +155,37 @@ FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, S
   });
   AVFrame& picture = *video_->Input;
   picture.format = spec.Pixels;
-  picture.width = settings.Width;
-  picture.height = settings.Height;
+  picture.width = settings_.Width;
+  picture.height = settings_.Height;
   Checked(av_frame_get_buffer(&picture, 0), "a frame's memory");
-  if (!palette_) converter_.emplace(settings.Width, settings.Height, spec.Pixels, spec.Yuv);
+  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, spec.Pixels, spec.Yuv);
+}
 
-  if (sound != nullptr && spec.AudioCodec != nullptr) {
-    sound_ = sound;
-    Options audioOptions;
-    audio_ = open(spec.AudioCodec, audioOptions, [&](AVCodecContext& c, const AVCodec& codec) {
-      c.sample_fmt = codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
-      c.sample_rate = kSampleRate;
-      c.ch_layout = Stereo();
-      c.time_base = {1, kSampleRate};
-      if (spec.AudioBitRate > 0) c.bit_rate = spec.AudioBitRate;
-    });
-    const AVCodecContext& c = *audio_->Codec;
-    AVFrame& samples = *audio_->Input;
-    samples.format = c.sample_fmt;
-    samples.sample_rate = kSampleRate;
-    samples.ch_layout = Stereo();
-    samples.nb_samples = c.frame_size > 0 ? c.frame_size : kAnySoundFrames;
-    Checked(av_frame_get_buffer(&samples, 0), "a sound frame's memory");
-    AVChannelLayout stereo = Stereo();
-    SwrContext* converter = nullptr;
-    Checked(swr_alloc_set_opts2(&converter, &stereo, c.sample_fmt, kSampleRate, &stereo,
-                                AV_SAMPLE_FMT_FLT, kSampleRate, 0, nullptr),
-            "the sound's conversion");
-    soundConverter_.reset(converter);
-    Checked(swr_init(converter), "the sound's conversion");
-    soundSamples_.resize(static_cast<std::size_t>(samples.nb_samples) * kChannels);
-  }
-
-  if (!(context->oformat->flags & AVFMT_NOFILE)) {
-    Checked(avio_open(&context->pb, url.c_str(), AVIO_FLAG_WRITE), "cannot write " + url);
-  }
-  Options muxerOptions;
-  if (settings.Format == FilmFormat::Mp4) muxerOptions.Set("movflags", "+faststart");
-  Checked(avformat_write_header(context, muxerOptions.Address()), "the film's header");
+void FilmEncoder::OpenSound(const FormatSpec& spec, Soundtrack& sound) {
+  sound_ = &sound;
+  Options options;
+  audio_ = OpenEncoder(spec.AudioCodec, options, [&](AVCodecContext& c, const AVCodec& codec) {
+    c.sample_fmt = codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    c.sample_rate = kSampleRate;
+    c.ch_layout = Stereo();
+    c.time_base = {1, kSampleRate};
+    if (spec.AudioBitRate > 0) c.bit_rate = spec.AudioBitRate;
+  });
+  const AVCodecContext& c = *audio_->Codec;
+  AVFrame& samples = *audio_->Input;
+  samples.format = c.sample_fmt;
+  samples.sample_rate = kSampleRate;
+  samples.ch_layout = Stereo();
+  samples.nb_samples = c.frame_size > 0 ? c.frame_size : kAnySoundFrames;
+  Checked(av_frame_get_buffer(&samples, 0), "a sound frame's memory");
+  AVChannelLayout stereo = Stereo();
+  SwrContext* converter = nullptr;
+  Checked(swr_alloc_set_opts2(&converter, &stereo, c.sample_fmt, kSampleRate, &stereo,
+                              AV_SAMPLE_FMT_FLT, kSampleRate, 0, nullptr),
+          "the sound's conversion");
+  soundConverter_.reset(converter);
+  Checked(swr_init(converter), "the sound's conversion");
+  soundSamples_.resize(static_cast<std::size_t>(samples.nb_samples) * kChannels);
 }
 
 FilmEncoder::~FilmEncoder() = default;

@@ -4,6 +4,7 @@
 // come. The converter, every encoder and the muxer run bit-exact, the encoders with a fixed
 // number of threads, so that the same frames make the same file on any machine.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,9 @@
 #include "programs/render/soundtrack.h"
 
 namespace velloway::render {
+
+// How a format is made (film_encoder.cpp holds the table).
+struct FormatSpec;
 
 struct FilmSettings {
   FilmFormat Format = FilmFormat::Mp4;
@@ -46,6 +50,12 @@ class FilmEncoder {
  private:
   struct Muxer;
   struct Encoder;
+
+  std::unique_ptr<Encoder> OpenEncoder(
+      const char* name, Options& options,
+      const std::function<void(AVCodecContext&, const AVCodec&)>& set);
+  void OpenVideo(const FormatSpec& spec);
+  void OpenSound(const FormatSpec& spec, Soundtrack& sound);
 
   void Convert(const raster::Picture& picture);
   void EncodeSoundUntil(std::int64_t frames);

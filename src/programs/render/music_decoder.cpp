@@ -56,6 +56,11 @@ struct IoContextDeleter {
 
 // What decoding reads from, freed in the reverse order of its making.
 struct MusicDecoder::Source {
+  // Each step of the opening: empty when it went well, else why the music cannot be decoded.
+  std::string OpenFile(const std::string& path);
+  std::string OpenDecoder();
+  std::string OpenConverter();
+
   std::unique_ptr<FileHandle> File;
   std::unique_ptr<AVIOContext, IoContextDeleter> Io;
   Input Format;
@@ -67,58 +72,63 @@ struct MusicDecoder::Source {
   bool Drained = false;  // the file is read; the decoder is being emptied
 };
 
-std::unique_ptr<MusicDecoder> MusicDecoder::Open(const std::string& path, std::string& why) {
+std::string MusicDecoder::Source::OpenFile(const std::string& path) {
   platform::CheckedFile checked(path);
-  if (checked.Kind() != platform::FileKind::Regular) {
-    why = checked.Kind() == platform::FileKind::DeviceOrPipe ? "a device or a pipe, not a file"
-                                                             : "not found";
-    return nullptr;
-  }
-  auto source = std::make_unique<Source>();
-  source->File = std::make_unique<FileHandle>(static_cast<int>(checked.TakeHandle()));
+  if (checked.Kind() == platform::FileKind::DeviceOrPipe) return "a device or a pipe, not a file";
+  if (checked.Kind() != platform::FileKind::Regular) return "not found";
+  File = std::make_unique<FileHandle>(static_cast<int>(checked.TakeHandle()));
   auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-  source->Io.reset(
-      avio_alloc_context(buffer, kIoBufferBytes, 0, source->File.get(), ReadPacket, nullptr, Seek));
-  if (!source->Io) {
+  Io.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, File.get(), ReadPacket, nullptr, Seek));
+  if (!Io) {
     av_free(buffer);
-    why = "out of memory";
-    return nullptr;
+    return "out of memory";
   }
   AVFormatContext* format = avformat_alloc_context();
-  format->pb = source->Io.get();
+  if (format == nullptr) return "out of memory";
+  format->pb = Io.get();
   // The name only hints at the format: the file is read through the handle.
   if (const int error = avformat_open_input(&format, path.c_str(), nullptr, nullptr); error < 0) {
-    why = "not music FFmpeg reads (" + AvErrorText(error) + ")";
-    return nullptr;
+    return "not music FFmpeg reads (" + AvErrorText(error) + ")";
   }
-  source->Format.reset(format);
+  Format.reset(format);
+  return {};
+}
+
+std::string MusicDecoder::Source::OpenDecoder() {
   const AVCodec* codec = nullptr;
-  if (avformat_find_stream_info(format, nullptr) >= 0) {
-    source->Stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  if (avformat_find_stream_info(Format.get(), nullptr) >= 0) {
+    Stream = av_find_best_stream(Format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   }
-  if (source->Stream < 0 || codec == nullptr) {
-    why = "no sound FFmpeg decodes in it";
-    return nullptr;
+  if (Stream < 0 || codec == nullptr) return "no sound FFmpeg decodes in it";
+  Decoder.reset(avcodec_alloc_context3(codec));
+  if (!Decoder ||
+      avcodec_parameters_to_context(Decoder.get(), Format->streams[Stream]->codecpar) < 0 ||
+      avcodec_open2(Decoder.get(), codec, nullptr) < 0) {
+    return "its sound cannot be decoded";
   }
-  source->Decoder.reset(avcodec_alloc_context3(codec));
-  AVCodecContext* decoder = source->Decoder.get();
-  if (decoder == nullptr ||
-      avcodec_parameters_to_context(decoder, format->streams[source->Stream]->codecpar) < 0 ||
-      avcodec_open2(decoder, codec, nullptr) < 0) {
-    why = "its sound cannot be decoded";
-    return nullptr;
-  }
+  return {};
+}
+
+std::string MusicDecoder::Source::OpenConverter() {
   AVChannelLayout stereo{};
   av_channel_layout_default(&stereo, kChannels);
   SwrContext* converter = nullptr;
   const int made =
-      swr_alloc_set_opts2(&converter, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &decoder->ch_layout,
-                          decoder->sample_fmt, decoder->sample_rate, 0, nullptr);
-  source->Converter.reset(converter);
+      swr_alloc_set_opts2(&converter, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &Decoder->ch_layout,
+                          Decoder->sample_fmt, Decoder->sample_rate, 0, nullptr);
+  Converter.reset(converter);
   if (made < 0 || swr_init(converter) < 0) {
-    why = "its sound cannot be converted to " + std::to_string(kSampleRate) + " Hz stereo";
-    return nullptr;
+    return "its sound cannot be converted to " + std::to_string(kSampleRate) + " Hz stereo";
   }
+  return {};
+}
+
+std::unique_ptr<MusicDecoder> MusicDecoder::Open(const std::string& path, std::string& why) {
+  auto source = std::make_unique<Source>();
+  why = source->OpenFile(path);
+  if (why.empty()) why = source->OpenDecoder();
+  if (why.empty()) why = source->OpenConverter();
+  if (!why.empty()) return nullptr;
   return std::unique_ptr<MusicDecoder>(new MusicDecoder(std::move(source)));
 }
 
