@@ -1,7 +1,8 @@
 # The Linux package, made by `cpack --preset package` from the release build of the preset
-# package: velloway_<version>_<arch>.deb holds the hack in /usr/libexec/xscreensaver, velloway and
-# velloway-check in /usr/bin, the settings description in /usr/share/xscreensaver/config, the
-# samples in /usr/share/velloway and the copyright file in /usr/share/doc/velloway.
+# package: velloway_<version>_<arch>.deb holds the hack in /usr/libexec/xscreensaver, velloway,
+# velloway-check and velloway-render in /usr/bin, the settings description in
+# /usr/share/xscreensaver/config, the samples in /usr/share/velloway and the copyright file in
+# /usr/share/doc/velloway.
 #
 # Depends comes from dpkg-shlibdeps (Debian's dpkg-dev), which reads the libraries the programs
 # link. Without it CPack would write a package without Depends, which installs anywhere and then
@@ -18,7 +19,7 @@ set(CPACK_PACKAGE_VENDOR "Velloway")
 set(CPACK_PACKAGE_CONTACT "Velloway developers <velloway@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Credits-roll screen saver for XScreenSaver")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Plays roll scripts (.vws): lines of text rise from the bottom edge, each in its own font, size and colour, with pauses, clearings and background music. A hack for XScreenSaver, also playable on its own.")
+  "Plays roll scripts (.vws): lines of text rise from the bottom edge, each in its own font, size and colour, with pauses, clearings and background music. A hack for XScreenSaver, also playable on its own; velloway-render makes a video of a roll, with its music.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)

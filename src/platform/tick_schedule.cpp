@@ -37,8 +37,12 @@ void FrameSchedule::TakeFrame(ClockTime now) {
   frames_ = std::max(frames_ + 1, LastFrameBy(now));
 }
 
+ClockTime FrameOffset(std::int64_t frame, std::int64_t refreshHz) {
+  return ClockTime(frame * kMicrosecondsPerSecond / refreshHz);
+}
+
 ClockTime FrameSchedule::FrameTime(std::int64_t frame) const {
-  return start_ + ClockTime(frame * kMicrosecondsPerSecond / refreshHz_);
+  return start_ + FrameOffset(frame, refreshHz_);
 }
 
 std::int64_t FrameSchedule::LastFrameBy(ClockTime now) const {

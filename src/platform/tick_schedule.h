@@ -34,6 +34,10 @@ class TickSchedule {
   ClockTime due_{};
 };
 
+// Frame k's time after frame 0's at refreshHz: k x 1,000,000 / refreshHz microseconds, rounded
+// down.
+ClockTime FrameOffset(std::int64_t frame, std::int64_t refreshHz);
+
 // When display frames fall due: frame k at start + k x 1,000,000 / refresh rate microseconds,
 // whole microseconds rounded down, so that frames never drift from the display's rate. Frames
 // missed while the program was busy are skipped, not run late in a burst.

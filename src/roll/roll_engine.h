@@ -104,6 +104,8 @@ class RollEngine {
   // The time between two ticks, in milliseconds; 0 when the roll does not play (speed 0, or no
   // script).
   std::int32_t TickInterval() const;
+  // Whether the roll plays: it ticks, and its script has records.
+  bool Rolls() const { return TickInterval() > 0 && script_.RecordCount() > 0; }
   // The listed lines, in the order they came.
   std::span<const ListedLine> Lines() const { return lines_; }
   // The cumulative scroll D, in pixels: 5 more at each spacing step.

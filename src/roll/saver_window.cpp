@@ -59,14 +59,11 @@ SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptio
       engine_(backend, backend, std::move(script)),
       listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
+      lines_(*this, engine_, options_.SmoothMotion),
       tickTimer_(*this, 200, false, [this] { OnTick(); }),
       pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
       music_(backend.Music(), backend, App()) {
-  for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
-    lineLabels_.push_back(std::make_unique<forms::Label>(*this, RollLineDesign()));
-  }
   if (options_.SmoothMotion) {
-    smooth_ = std::make_unique<SmoothMotion>(*this, RollEngine::kLineSlots, RollLineDesign());
     frames_ = backend.CreateFrameDriver([this](std::int64_t nowUs) { OnFrame(nowUs); });
   }
 }
@@ -108,32 +105,19 @@ void SaverWindow::OnTick() {
 }
 
 void SaverWindow::OnLinePlaced(const PlacedLine& placed) {
-  forms::Label& line = LineLabel(placed.Slot);
-  line.SetFontName(placed.Font.Name);
-  line.SetFontSize(placed.Font.Size);
-  line.SetCaption(std::string(placed.Text));
-  line.SetForeColor(placed.ForeColor);
-  line.SetLeft(placed.Left);
-  line.SetTop(placed.Top);
-  line.SetVisible(true);
+  lines_.Place(placed);
 }
 
 void SaverWindow::OnLinesMoved(const RollStep& /*step*/) {
-  for (const RollEngine::ListedLine& listed : engine_.Lines()) {
-    LineLabel(listed.Slot).SetTop(listed.Top);
-  }
+  lines_.Move();
 }
 
-// A line let go while in sight is shown on by smooth motion until it is out of sight.
 void SaverWindow::OnLineRetired(int slot) {
-  forms::Label& line = LineLabel(slot);
-  if (smooth_) smooth_->Retire(line, engine_.Scroll());
-  line.SetVisible(false);
+  lines_.Retire(slot);
 }
 
 void SaverWindow::OnScreenCleared() {
-  for (const std::unique_ptr<forms::Label>& line : lineLabels_) line->SetVisible(false);
-  if (smooth_) smooth_->Clear();
+  lines_.Clear();
 }
 
 void SaverWindow::OnMusicRecord(const RollRecord& record) {
@@ -142,21 +126,18 @@ void SaverWindow::OnMusicRecord(const RollRecord& record) {
 
 // Frames only for a roll that moves: speed 0 and a script without records keep still.
 void SaverWindow::StartSmoothMotion() {
-  const std::int32_t tickIntervalMs = engine_.TickInterval();
-  if (!smooth_ || tickIntervalMs <= 0 || Script().RecordCount() == 0) return;
-  smooth_->Start(tickIntervalMs, Screen().RefreshHz(), engine_.TwipsPerPixelY(), EngineScroll());
-  frames_->Start();
+  if (lines_.StartSmoothMotion(Screen().RefreshHz())) frames_->Start();
 }
 
 void SaverWindow::OnFrame(std::int64_t nowUs) {
-  smooth_->Frame(nowUs, EngineScroll(), ListedLabels());
+  lines_.Frame(nowUs);
   ShowMirrorsTrailing();
 }
 
 // After a tick: a line placed, moved or let go shows where the shown scroll puts it.
 void SaverWindow::ShowLinesSmoothly() {
-  if (!smooth_) return;
-  smooth_->ShowLines(EngineScroll(), ListedLabels());
+  if (!lines_.SmoothMotion()) return;
+  lines_.ShowAfterTick();
   ShowMirrorsTrailing();
 }
 
@@ -164,14 +145,6 @@ void SaverWindow::ShowLinesSmoothly() {
 void SaverWindow::ShowMirrorsTrailing() {
   const auto trail = static_cast<double>(EngineScroll() - ShownScroll());
   for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
-}
-
-std::span<forms::Label* const> SaverWindow::ListedLabels() {
-  listedLabels_.clear();
-  for (const RollEngine::ListedLine& listed : engine_.Lines()) {
-    listedLabels_.push_back(&LineLabel(listed.Slot));
-  }
-  return listedLabels_;
 }
 
 forms::PixelPoint SaverWindow::PointerOrOrigin() {

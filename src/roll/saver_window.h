@@ -10,9 +10,9 @@
 #include "forms/label.h"
 #include "forms/timer.h"
 #include "music/music_channel.h"
+#include "roll/line_labels.h"
 #include "roll/roll_engine.h"
 #include "roll/roll_options.h"
-#include "roll/smooth_motion.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -32,9 +32,7 @@ class SaverWindow : public forms::Form, private RollListener {
   ~SaverWindow() override;
 
   // The label of a line slot, 1..RollEngine::kLineSlots.
-  const forms::Label& LineLabel(int slot) const {
-    return *lineLabels_[static_cast<std::size_t>(slot - 1)];
-  }
+  const forms::Label& LineLabel(int slot) const { return lines_.Line(slot); }
   const forms::Timer& TickTimer() const { return tickTimer_; }
   const LoadedScript& Script() const { return engine_.Script(); }
   const RollOptions& Options() const { return options_; }
@@ -49,7 +47,7 @@ class SaverWindow : public forms::Form, private RollListener {
   // the shown scroll S, which smooth motion's frames move evenly after D (S = D without it). A
   // line is shown D - S pixels below the place the engine gives it.
   std::int64_t EngineScroll() const { return engine_.Scroll(); }
-  std::int64_t ShownScroll() const { return smooth_ ? smooth_->ShownScroll() : EngineScroll(); }
+  std::int64_t ShownScroll() const { return lines_.ShownScroll(); }
 
  protected:
   void OnLoad() override;
@@ -74,8 +72,6 @@ class SaverWindow : public forms::Form, private RollListener {
   void OnFrame(std::int64_t nowUs);
   void ShowLinesSmoothly();
   void ShowMirrorsTrailing();
-  // The labels of the lines the engine lists, in its order.
-  std::span<forms::Label* const> ListedLabels();
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.
   forms::PixelPoint PointerOrOrigin();
@@ -90,8 +86,6 @@ class SaverWindow : public forms::Form, private RollListener {
   void MirrorOtherMonitors();
   void Dismiss();
 
-  forms::Label& LineLabel(int slot) { return *lineLabels_[static_cast<std::size_t>(slot - 1)]; }
-
   const RollOptions options_;
   const std::optional<std::string> problem_;
   RollEngine engine_;
@@ -99,8 +93,7 @@ class SaverWindow : public forms::Form, private RollListener {
   forms::PixelPoint lastPointer_;
 
   forms::Label messageLabel_;
-  std::vector<std::unique_ptr<forms::Label>> lineLabels_;
-  std::vector<forms::Label*> listedLabels_;
+  LineLabels lines_;
   forms::Timer tickTimer_;
   forms::Timer pointerTimer_;
   MusicChannel music_;
@@ -108,7 +101,6 @@ class SaverWindow : public forms::Form, private RollListener {
   // After the engine: each mirror stops listening to it when it goes.
   std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
   // With smooth motion only.
-  std::unique_ptr<SmoothMotion> smooth_;
   std::unique_ptr<forms::FrameDriver> frames_;
 };
 

@@ -55,6 +55,11 @@ void SmoothMotion::Clear() {
   }
 }
 
+bool SmoothMotion::ShowsRetired() const {
+  return std::any_of(retired_.begin(), retired_.end(),
+                     [](const RetiredLine& retired) { return retired.InUse; });
+}
+
 int SmoothMotion::EngineTop(const forms::Label& line) const {
   return forms::ToPixels(line.Top(), twipsPerPixelY_);
 }

@@ -35,6 +35,8 @@ class SmoothMotion {
   void Clear();
 
   std::int64_t ShownScroll() const { return shown_; }
+  // Whether a line let go is still shown: in sight when the lines were last shown.
+  bool ShowsRetired() const;
 
  private:
   struct RetiredLine {

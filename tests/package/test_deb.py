@@ -21,11 +21,14 @@ CPACK_TIMEOUT = 600
 # The packages of the libraries the programs link (Debian 12's names).
 DEPENDED_ON = ("libc6", "libstdc++6", "libx11-6", "libxft2", "libxrender1", "libxrandr2",
                "libfontconfig1", "libpango-1.0-0", "libpangocairo-1.0-0", "libcairo2",
-               "libsdl2-mixer-2.0-0")
+               "libsdl2-mixer-2.0-0", "libavformat59", "libavcodec59", "libswscale6",
+               "libswresample4", "libavutil57")
 HACK = "usr/libexec/xscreensaver/velloway"
 CHECKER = "usr/bin/velloway-check"
-SHIPPED = {HACK, CHECKER, "usr/bin/velloway", "usr/share/xscreensaver/config/velloway.xml",
-           "usr/share/doc/velloway/copyright", "usr/share/velloway/chime.wav",
+RENDERER = "usr/bin/velloway-render"
+SHIPPED = {HACK, CHECKER, RENDERER, "usr/bin/velloway",
+           "usr/share/xscreensaver/config/velloway.xml", "usr/share/doc/velloway/copyright",
+           "usr/share/velloway/chime.wav",
            *(f"usr/share/velloway/{p.name}" for p in (REPO / "samples").glob("*.vws"))}
 COPYRIGHT_FORMAT = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
 
@@ -94,7 +97,7 @@ class DebianPackageTest(unittest.TestCase):
         self.assertRegex(text, r"(?m)^Files: \*\nCopyright: .+\nLicense: .+")
 
     def test_programs_are_stripped(self):
-        for program in (HACK, CHECKER):
+        for program in (HACK, CHECKER, RENDERER):
             with self.subTest(program=program):
                 description = run("file", "-b", str(self.tree / program))
                 self.assertIn("ELF", description)

@@ -65,7 +65,7 @@ X11Backend::X11Backend(BackendSetup setup)
   }
   if (OnHost()) WatchHost();
   ReadScreen();
-  text_ = std::make_unique<PangoText>(metrics_->DpiY);
+  text_ = std::make_unique<posix::PangoText>(metrics_->DpiY);
 }
 
 X11Backend::~X11Backend() {

@@ -27,8 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/pango_text.h"
 #include "platform/posix/sdl_music_device.h"
-#include "platform/x11/pango_text.h"
 #include "platform/x11/stage_kind.h"
 
 namespace velloway::x11 {
@@ -97,7 +97,7 @@ class X11Backend final : public forms::Backend {
   bool OnHost() const { return stage_ != StageKind::FullScreen; }
   Display* Dpy() const { return display_; }
   int ScreenNumber() const { return screen_; }
-  PangoText& Text() { return *text_; }
+  posix::PangoText& Text() { return *text_; }
   Cursor BlankCursor();
   // Where the primary monitor's corner lies in root-window coordinates.
   forms::PixelPoint Origin();
@@ -132,7 +132,7 @@ class X11Backend final : public forms::Backend {
   int randrEventBase_ = -1;
   std::optional<forms::ScreenMetrics> metrics_;
   forms::PixelPoint origin_;
-  std::unique_ptr<PangoText> text_;
+  std::unique_ptr<posix::PangoText> text_;
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
   forms::MemorySettings settings_;

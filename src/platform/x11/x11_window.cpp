@@ -111,7 +111,7 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color) {
-  const LineImage drawn = backend.Text().Draw(font, text, span, color);
+  const posix::LineImage drawn = backend.Text().Draw(font, text, span, color);
   if (!drawn) return nullptr;
   const bool coverage = cairo_image_surface_get_format(drawn.get()) == CAIRO_FORMAT_A8;
   Display* display = backend.Dpy();

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string_view>
 
-namespace velloway::x11 {
+namespace velloway::posix {
 
 struct CairoSurfaceDeleter {
   void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
@@ -49,4 +49,4 @@ class PangoText {
   std::unique_ptr<PangoContext, GObjectDeleter> context_;
 };
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/pango_text.h"
+#include "platform/posix/pango_text.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 const forms::FontSpec kFont{"DejaVu Sans", 20, false, false};
@@ -70,4 +70,4 @@ TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
 }
 
 }  // namespace
-}  // namespace velloway::x11
+}  // namespace velloway::posix

@@ -1,4 +1,4 @@
-#include "platform/x11/pango_text.h"
+#include "platform/posix/pango_text.h"
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -11,7 +11,7 @@
 
 #include "platform/posix/font_faces.h"
 
-namespace velloway::x11 {
+namespace velloway::posix {
 namespace {
 
 struct CairoDeleter {
@@ -201,4 +201,4 @@ LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
   return image;
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::posix

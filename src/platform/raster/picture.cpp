@@ -1,0 +1,117 @@
+#include "platform/raster/picture.h"
+
+#include <algorithm>
+
+#include "platform/raster/raster_backend.h"
+
+namespace velloway::raster {
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+// a x b / 255, rounded as pixman rounds it.
+std::uint32_t Multiply(std::uint32_t a, std::uint32_t b) {
+  const std::uint32_t t = a * b + 0x80u;
+  return ((t >> 8) + t) >> 8;
+}
+
+}  // namespace
+
+std::uint32_t Picture::PixelOf(Color color) {
+  const auto value = static_cast<std::uint32_t>(color);
+  return kOpaque | ((value & 0xFFu) << 16) | (value & 0xFF00u) | ((value >> 16) & 0xFFu);
+}
+
+std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha) {
+  std::uint32_t result = kOpaque;
+  for (const int shift : {0, 8, 16}) {
+    const std::uint32_t channel =
+        Multiply((ink >> shift) & 0xFFu, alpha) + Multiply((pixel >> shift) & 0xFFu, 255 - alpha);
+    result |= channel << shift;
+  }
+  return result;
+}
+
+Picture::Picture(int width, int height)
+    : width_(width),
+      height_(height),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
+      plainRows_(static_cast<std::size_t>(height), kOpaque) {}
+
+std::optional<std::uint32_t> Picture::PlainRow(int y) const {
+  return plainRows_[static_cast<std::size_t>(y)];
+}
+
+void Picture::FillRect(const forms::PixelRect& rect, Color color) {
+  const forms::PixelRect area = rect.Intersect({0, 0, width_, height_});
+  if (area.IsEmpty()) return;
+  const std::uint32_t pixel = PixelOf(color);
+  const bool wholeRows = area.Left == 0 && area.Right == width_;
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    std::optional<std::uint32_t>& plain = plainRows_[static_cast<std::size_t>(y)];
+    // A row of that pixel alone stays as it is: a frame's background is filled anew each frame.
+    if (plain == pixel) continue;
+    std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
+    std::fill(row + area.Left, row + area.Right, pixel);
+    if (wholeRows) {
+      plain = pixel;
+    } else {
+      plain.reset();
+    }
+  }
+}
+
+void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
+  // This backend's canvases only ever get this backend's images.
+  const auto& text = static_cast<const RasterTextImage&>(image);
+  cairo_surface_t* drawn = text.Image.get();
+  const int width = cairo_image_surface_get_width(drawn);
+  const int height = cairo_image_surface_get_height(drawn);
+  const int stride = cairo_image_surface_get_stride(drawn);
+  const unsigned char* data = cairo_image_surface_get_data(drawn);
+  const forms::PixelRect area =
+      forms::PixelRect{x, y, x + width, y + height}.Intersect({0, 0, width_, height_});
+  if (area.IsEmpty() || data == nullptr) return;
+  const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
+  const std::uint32_t ink = PixelOf(text.Ink);
+  for (int row = area.Top; row < area.Bottom; ++row) {
+    plainRows_[static_cast<std::size_t>(row)].reset();
+    const unsigned char* from = data + static_cast<std::ptrdiff_t>(row - y) * stride;
+    std::uint32_t* to = pixels_.data() + static_cast<std::ptrdiff_t>(row) * width_;
+    if (coverage) {
+      LayCoverage(from - x, ink, to, area.Left, area.Right);
+    } else {
+      LayColours(reinterpret_cast<const std::uint32_t*>(from) - x, to, area.Left, area.Right);
+    }
+  }
+}
+
+void Picture::LayCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
+                          int left, int right) {
+  for (int column = left; column < right; ++column) {
+    const std::uint32_t alpha = alphas[column];
+    if (alpha == 255) {
+      row[column] = ink;
+    } else if (alpha != 0) {
+      row[column] = Over(ink, row[column], alpha);
+    }
+  }
+}
+
+void Picture::LayColours(const std::uint32_t* colours, std::uint32_t* row, int left, int right) {
+  for (int column = left; column < right; ++column) {
+    const std::uint32_t colour = colours[column];
+    const std::uint32_t alpha = colour >> 24;
+    if (alpha == 0) continue;
+    // Premultiplied, as PictOpOver lays it: the colour plus what shows through.
+    std::uint32_t result = kOpaque;
+    for (const int shift : {0, 8, 16}) {
+      const std::uint32_t channel =
+          ((colour >> shift) & 0xFFu) + Multiply((row[column] >> shift) & 0xFFu, 255 - alpha);
+      result |= std::min<std::uint32_t>(channel, 0xFFu) << shift;
+    }
+    row[column] = result;
+  }
+}
+
+}  // namespace velloway::raster

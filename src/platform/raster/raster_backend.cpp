@@ -1,0 +1,23 @@
+#include "platform/raster/raster_backend.h"
+
+namespace velloway::raster {
+
+RasterBackend::RasterBackend(const forms::ScreenMetrics& screen) : text_(screen.DpiY) {
+  SetScreen(screen);
+}
+
+forms::TextExtent RasterBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+  return text_.Measure(font, text);
+}
+
+std::unique_ptr<forms::TextImage> RasterBackend::CreateTextImage(const forms::FontSpec& font,
+                                                                 std::string_view text,
+                                                                 forms::TextImageSpan span,
+                                                                 Color color,
+                                                                 Color /*background*/) {
+  posix::LineImage image = text_.Draw(font, text, span, color);
+  if (!image) return nullptr;
+  return std::make_unique<RasterTextImage>(std::move(image), color);
+}
+
+}  // namespace velloway::raster

@@ -1,0 +1,37 @@
+#pragma once
+// The renderer's backend: the headless backend's windows and virtual clock, with lines measured
+// and drawn by Pango as the Linux program's are, into pictures in memory. Needs no display.
+#include <memory>
+#include <string_view>
+#include <utility>
+
+#include "platform/headless/headless_backend.h"
+#include "platform/posix/pango_text.h"
+
+namespace velloway::raster {
+
+// A line's image: its coverage, to be laid over a picture in its colour, or, for a line a colour
+// font shows part of, the line in its colours, premultiplied, laid over as it is.
+struct RasterTextImage : forms::TextImage {
+  RasterTextImage(posix::LineImage image, Color color) : Image(std::move(image)), Ink(color) {}
+  posix::LineImage Image;
+  Color Ink;
+};
+
+class RasterBackend : public headless::HeadlessBackend {
+ public:
+  // A screen of that size, DPI and refresh rate, the text at its DPI.
+  explicit RasterBackend(const forms::ScreenMetrics& screen);
+
+  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  // The background needs no drawing: the image is laid over whatever lies beneath.
+  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
+                                                    std::string_view text,
+                                                    forms::TextImageSpan span, Color color,
+                                                    Color background) override;
+
+ private:
+  posix::PangoText text_;
+};
+
+}  // namespace velloway::raster

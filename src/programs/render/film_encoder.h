@@ -1,0 +1,80 @@
+#pragma once
+// The film written through FFmpeg's libraries, frame by frame: each picture converted to the
+// format's pixels and encoded, its sound track encoded up to the same time, both muxed as they
+// come. The converter, every encoder and the muxer run bit-exact, the encoders with a fixed
+// number of threads, so that the same frames make the same file on any machine.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/raster/picture.h"
+#include "programs/render/gif_palette.h"
+#include "programs/render/picture_converter.h"
+#include "programs/render/render_options.h"
+#include "programs/render/soundtrack.h"
+
+namespace velloway::render {
+
+// How a format is made (film_encoder.cpp holds the table).
+struct FormatSpec;
+
+struct FilmSettings {
+  FilmFormat Format = FilmFormat::Mp4;
+  int Width = 0;
+  int Height = 0;
+  int Fps = 0;
+};
+
+class FilmEncoder {
+ public:
+  // Whether the format carries sound.
+  static bool HasSound(FilmFormat format);
+
+  // Starts the film at url (its file; for a numbered sequence, the pattern). sound, when given,
+  // becomes its sound track and is read as the film goes on; palette maps a GIF's frames.
+  // Throws FilmError when it cannot.
+  FilmEncoder(const FilmSettings& settings, const std::string& url, Soundtrack* sound,
+              std::optional<GifPalette> palette);
+  ~FilmEncoder();
+  FilmEncoder(const FilmEncoder&) = delete;
+  FilmEncoder& operator=(const FilmEncoder&) = delete;
+
+  // Encodes the next frame, and the sound up to its end.
+  void Write(const raster::Picture& picture);
+  // Encodes what the encoders hold back and completes the film.
+  void Finish();
+  std::int64_t FramesWritten() const { return frames_; }
+
+ private:
+  struct Muxer;
+  struct Encoder;
+
+  std::unique_ptr<Encoder> OpenEncoder(
+      const char* name, Options& options,
+      const std::function<void(AVCodecContext&, const AVCodec&)>& set);
+  void OpenVideo(const FormatSpec& spec);
+  void OpenSound(const FormatSpec& spec, Soundtrack& sound);
+
+  void Convert(const raster::Picture& picture);
+  void EncodeSoundUntil(std::int64_t frames);
+  void EncodeSound(int frames);
+  // Hands a frame (null: the end) to an encoder and muxes what comes out.
+  void Send(Encoder& encoder, const AVFrame* frame);
+
+  FilmSettings settings_;
+  std::unique_ptr<Muxer> muxer_;
+  std::unique_ptr<Encoder> video_;
+  std::unique_ptr<Encoder> audio_;
+  std::optional<GifPalette> palette_;
+  std::optional<PictureConverter> converter_;  // all but a GIF's
+  Soundtrack* sound_ = nullptr;
+  Resampler soundConverter_;
+  std::vector<float> soundSamples_;
+  Packet packet_;
+  std::int64_t frames_ = 0;
+  std::int64_t soundFrames_ = 0;  // sample frames encoded
+};
+
+}  // namespace velloway::render

@@ -1,0 +1,79 @@
+#include "programs/render/gif_palette.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velloway::render {
+namespace {
+
+constexpr std::size_t kEntries = 256;
+int Distance(std::uint32_t a, std::uint32_t b) {
+  int sum = 0;
+  for (const int shift : {0, 8, 16}) {
+    const int d = static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu);
+    sum += d * d;
+  }
+  return sum;
+}
+
+}  // namespace
+
+GifPalette::GifPalette(Color background, const std::vector<Color>& inks) {
+  std::vector<Color> distinct;
+  for (const Color ink : inks) {
+    if (ink != background && distinct.size() < kEntries - 1 &&
+        std::find(distinct.begin(), distinct.end(), ink) == distinct.end()) {
+      distinct.push_back(ink);
+    }
+  }
+  const std::uint32_t under = raster::Picture::PixelOf(background);
+  entries_[count_++] = under;
+  if (distinct.empty()) return;
+  const std::size_t steps = (kEntries - 1) / distinct.size();
+  for (const Color ink : distinct) {
+    const std::uint32_t over = raster::Picture::PixelOf(ink);
+    for (std::size_t step = 1; step <= steps; ++step) {
+      const auto alpha = static_cast<std::uint32_t>((step * 255 + steps / 2) / steps);
+      entries_[count_++] = raster::Picture::Over(over, under, alpha);
+    }
+  }
+}
+
+std::uint8_t GifPalette::Nearest(std::uint32_t pixel) const {
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < count_; ++i) {
+    if (Distance(pixel, entries_[i]) < Distance(pixel, entries_[best])) best = i;
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+std::uint8_t GifPalette::Index(std::uint32_t pixel) {
+  const auto [at, added] = mapped_.try_emplace(pixel, 0);
+  if (added) at->second = Nearest(pixel);
+  return at->second;
+}
+
+void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
+  std::memcpy(frame.data[1], entries_.data(), sizeof entries_);
+  std::uint32_t last = ~entries_[0];
+  std::uint8_t lastIndex = 0;
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint8_t* row = picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride();
+    std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
+    if (const std::optional<std::uint32_t> plain = picture.PlainRow(y)) {
+      std::memset(out, Index(*plain), static_cast<std::size_t>(picture.Width()));
+      continue;
+    }
+    for (int x = 0; x < picture.Width(); ++x) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, row + static_cast<std::ptrdiff_t>(x) * 4, sizeof pixel);
+      if (pixel != last) {
+        last = pixel;
+        lastIndex = Index(pixel);
+      }
+      out[x] = lastIndex;
+    }
+  }
+}
+
+}  // namespace velloway::render

@@ -1,0 +1,78 @@
+#include "programs/render/output_file.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "programs/render/ffmpeg_handles.h"
+
+namespace velloway::render {
+namespace {
+
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The first picture of a sequence is numbered 1, as FFmpeg numbers them.
+constexpr std::int64_t kFirstPicture = 1;
+
+}  // namespace
+
+OutputFile::OutputFile(std::string path, FilmFormat format, bool force)
+    : path_(std::move(path)), sequence_(format == FilmFormat::PngSequence) {
+  const std::filesystem::path target = PathOf(path_);
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw FilmError(Utf8(folder) + ": no such folder");
+  }
+  if (access(folder.c_str(), W_OK) != 0) throw FilmError(Utf8(folder) + ": cannot write here");
+  const std::filesystem::path first = sequence_ ? PathOf(PictureName(kFirstPicture)) : target;
+  if (std::filesystem::is_directory(first, error)) throw FilmError(path_ + ": is a folder");
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(first, error))) {
+    throw FilmError(Utf8(first) + " exists: --force replaces it");
+  }
+  writingTo_ =
+      sequence_ ? path_ : Utf8(folder / ("." + Utf8(target.filename()) + ".velloway-partial"));
+}
+
+std::string OutputFile::PictureName(std::int64_t number) const {
+  std::array<char, 4096> name{};
+  if (av_get_frame_filename2(name.data(), static_cast<int>(name.size()), path_.c_str(),
+                             static_cast<int>(number), 0) < 0) {
+    throw FilmError(path_ + ": not a picture's name with its number");
+  }
+  return name.data();
+}
+
+void OutputFile::Complete() {
+  if (!sequence_) {
+    std::error_code error;
+    std::filesystem::rename(PathOf(writingTo_), PathOf(path_), error);
+    if (error) throw FilmError(path_ + ": " + error.message());
+  }
+  complete_ = true;
+}
+
+void OutputFile::Discard(std::int64_t frames) {
+  if (complete_) return;
+  std::error_code error;
+  if (!sequence_) {
+    std::filesystem::remove(PathOf(writingTo_), error);
+    return;
+  }
+  // The pictures written, and the one that may have been begun.
+  for (std::int64_t number = kFirstPicture; number <= frames + kFirstPicture; ++number) {
+    std::filesystem::remove(PathOf(PictureName(number)), error);
+  }
+}
+
+}  // namespace velloway::render
