@@ -22,6 +22,10 @@ std::uint32_t Picture::PixelOf(Color color) {
   return kOpaque | ((value & 0xFFu) << 16) | (value & 0xFF00u) | ((value >> 16) & 0xFFu);
 }
 
+Color Picture::ColorOf(std::uint32_t pixel) {
+  return static_cast<Color>(((pixel >> 16) & 0xFFu) | (pixel & 0xFF00u) | ((pixel & 0xFFu) << 16));
+}
+
 std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha) {
   std::uint32_t result = kOpaque;
   for (const int shift : {0, 8, 16}) {
@@ -36,10 +40,17 @@ Picture::Picture(int width, int height)
     : width_(width),
       height_(height),
       pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
-      plainRows_(static_cast<std::size_t>(height), kOpaque) {}
+      rows_(static_cast<std::size_t>(height), RowContent{kOpaque, 0, 0}) {}
 
-std::optional<std::uint32_t> Picture::PlainRow(int y) const {
-  return plainRows_[static_cast<std::size_t>(y)];
+void Picture::Ink(int y, int left, int right) {
+  RowContent& row = rows_[static_cast<std::size_t>(y)];
+  if (row.InkLeft == row.InkRight) {
+    row.InkLeft = left;
+    row.InkRight = right;
+  } else {
+    row.InkLeft = std::min(row.InkLeft, left);
+    row.InkRight = std::max(row.InkRight, right);
+  }
 }
 
 void Picture::FillRect(const forms::PixelRect& rect, Color color) {
@@ -48,15 +59,15 @@ void Picture::FillRect(const forms::PixelRect& rect, Color color) {
   const std::uint32_t pixel = PixelOf(color);
   const bool wholeRows = area.Left == 0 && area.Right == width_;
   for (int y = area.Top; y < area.Bottom; ++y) {
-    std::optional<std::uint32_t>& plain = plainRows_[static_cast<std::size_t>(y)];
+    RowContent& content = rows_[static_cast<std::size_t>(y)];
     // A row of that pixel alone stays as it is: a frame's background is filled anew each frame.
-    if (plain == pixel) continue;
+    if (content.Plain() && content.Base == pixel) continue;
     std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
     std::fill(row + area.Left, row + area.Right, pixel);
     if (wholeRows) {
-      plain = pixel;
-    } else {
-      plain.reset();
+      content = {pixel, 0, 0};
+    } else if (content.Base != pixel) {
+      Ink(y, area.Left, area.Right);
     }
   }
 }
@@ -75,7 +86,7 @@ void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
   const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
   const std::uint32_t ink = PixelOf(text.Ink);
   for (int row = area.Top; row < area.Bottom; ++row) {
-    plainRows_[static_cast<std::size_t>(row)].reset();
+    Ink(row, area.Left, area.Right);
     const unsigned char* from = data + static_cast<std::ptrdiff_t>(row - y) * stride;
     std::uint32_t* to = pixels_.data() + static_cast<std::ptrdiff_t>(row) * width_;
     if (coverage) {

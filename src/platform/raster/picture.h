@@ -15,6 +15,8 @@ class Picture : public forms::Canvas {
 
   // A colour (red in its low byte) as a pixel.
   static std::uint32_t PixelOf(Color color);
+  // A pixel as a colour: PixelOf's reverse.
+  static Color ColorOf(std::uint32_t pixel);
   // ink laid over a pixel at coverage alpha (0 to 255): ink x alpha + pixel x (1 - alpha) in
   // each channel, rounded as XRender (pixman) rounds it.
   static std::uint32_t Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha);
@@ -33,9 +35,17 @@ class Picture : public forms::Canvas {
     return reinterpret_cast<const std::uint8_t*>(pixels_.data());
   }
   int Stride() const { return width_ * 4; }
-  // The one pixel row y holds all along, when it was last filled whole and nothing was laid over
-  // it since: between the lines, a frame's rows are its background alone.
-  std::optional<std::uint32_t> PlainRow(int y) const;
+  // What a row holds, as far as the picture knows: when it was last filled whole, that pixel
+  // (Base) all along but in the columns from InkLeft to InkRight, where lines were laid over it
+  // since (none when they are equal); no Base when it may hold anything. Between the lines, a
+  // frame's rows are its background alone, and beside them too.
+  struct RowContent {
+    std::optional<std::uint32_t> Base;
+    int InkLeft = 0;
+    int InkRight = 0;
+    bool Plain() const { return Base && InkLeft == InkRight; }
+  };
+  const RowContent& Row(int y) const { return rows_[static_cast<std::size_t>(y)]; }
 
  private:
   // One row's columns [left, right) of a line's image over row, the image's columns counted as
@@ -47,8 +57,10 @@ class Picture : public forms::Canvas {
   int width_;
   int height_;
   std::vector<std::uint32_t> pixels_;  // 0xAARRGGBB: in memory B, G, R, A
-  // For each row, its one pixel, or nothing when it may hold more than one.
-  std::vector<std::optional<std::uint32_t>> plainRows_;
+  // Marks columns [left, right) of a row as holding more than its base.
+  void Ink(int y, int left, int right);
+
+  std::vector<RowContent> rows_;
 };
 
 }  // namespace velloway::raster

@@ -60,8 +60,8 @@ void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint8_t* row = picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride();
     std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
-    if (const std::optional<std::uint32_t> plain = picture.PlainRow(y)) {
-      std::memset(out, Index(*plain), static_cast<std::size_t>(picture.Width()));
+    if (const raster::Picture::RowContent& content = picture.Row(y); content.Plain()) {
+      std::memset(out, Index(*content.Base), static_cast<std::size_t>(picture.Width()));
       continue;
     }
     for (int x = 0; x < picture.Width(); ++x) {

@@ -1,5 +1,6 @@
 // velloway-render: makes a video of a roll script, as the saver plays it with smooth motion,
 // with its music, through FFmpeg's libraries; no display needed.
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
