@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the benchmark programs and prints their figures, each beside its yardstick in one run.
 
-scripts/bench builds the programs and calls this. Six measurements:
+scripts/bench builds the programs and calls this. Seven measurements:
 
   loader   loader_bench (native release build): loading scripts of 100,000 ordinary lines and of
            2,000,000 one-character lines against a plain read of the same file split at line
@@ -17,6 +17,9 @@ scripts/bench builds the programs and calls this. Six measurements:
            just before the process is started until that colour shows. The runs alternate, after
            one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
            -p`), as it is for every program but the first of a session.
+  render   velloway-render (native release build): a 60-second roll at 1920x1080 and 50 frames
+           a second into H.264, beside its playing time and beside ffmpeg encoding the same
+           frames (render_bench.py).
   smooth   at 1920x1080 and at 3840x2160: frame_bench.exe times smooth motion's frames and the
            classic roll's ticks (frames per second, intervals, the work of each), then the CPU
            of velloway.scr /s with smooth motion and without, an idle bare window and fontglide,
@@ -173,6 +176,16 @@ def run_loader(args) -> None:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
+def run_render(args) -> None:
+    program = args.native_build / "src" / "programs" / "render" / "velloway-render"
+    result = subprocess.run([sys.executable, str(Path(__file__).with_name("render_bench.py")),
+                             "--program", str(program)], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True, timeout=1800, check=False)
+    sys.stdout.write(result.stdout)
+    if result.returncode != 0:
+        raise BenchError(f"render_bench.py failed with status {result.returncode}")
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
@@ -180,8 +193,9 @@ def main() -> int:
     parser.add_argument("--native-program", type=Path,
                         default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth",
-                        help="comma-separated: loader, repaint, memory, startup, cpu, smooth")
+    parser.add_argument("--only", default="loader,repaint,memory,startup,cpu,smooth,render",
+                        help="comma-separated: loader, repaint, memory, startup, cpu, smooth, "
+                             "render")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
@@ -190,7 +204,8 @@ def main() -> int:
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
     runners = {"loader": run_loader, "repaint": run_repaint, "memory": run_memory,
-               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth}
+               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth,
+               "render": run_render}
     unknown = [name for name in wanted if name not in runners]
     if unknown:
         parser.error(f"unknown benchmark: {', '.join(unknown)}")
