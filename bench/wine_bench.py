@@ -19,6 +19,9 @@ scripts/bench builds the programs and calls this. Seven measurements:
            just before the process is started until that colour shows. The runs alternate, after
            one discarded warm-up run each, with the prefix's wineserver kept running (`wineserver
            -p`), as it is for every program but the first of a session.
+  render   velloway-render (native release build): a 60-second roll at 1920x1080 and 50 frames
+           a second into H.264, beside its playing time and beside ffmpeg encoding the same
+           frames (render_bench.py).
   smooth   at 1920x1080 and at 3840x2160: frame_bench.exe times smooth motion's frames and the
            classic roll's ticks (frames per second, intervals, the work of each), then the CPU
            of velloway.scr /s with smooth motion and without, an idle bare window and fontglide,
@@ -184,6 +187,16 @@ def run_loader(args) -> None:
         raise BenchError(f"loader_bench failed with status {result.returncode}")
 
 
+def run_render(args) -> None:
+    program = args.native_build / "src" / "programs" / "render" / "velloway-render"
+    result = subprocess.run([sys.executable, str(Path(__file__).with_name("render_bench.py")),
+                             "--program", str(program)], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True, timeout=1800, check=False)
+    sys.stdout.write(result.stdout)
+    if result.returncode != 0:
+        raise BenchError(f"render_bench.py failed with status {result.returncode}")
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", type=Path, default=ROOT / "build" / "windows")
@@ -191,8 +204,9 @@ def main() -> int:
     parser.add_argument("--native-program", type=Path,
                         default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="loader,repaint,text,memory,startup,cpu,smooth",
-                        help="comma-separated: loader, repaint, text, memory, startup, cpu, smooth")
+    parser.add_argument("--only", default="loader,repaint,text,memory,startup,cpu,smooth,render",
+                        help="comma-separated: loader, repaint, text, memory, startup, cpu, "
+                             "smooth, render")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
@@ -201,7 +215,7 @@ def main() -> int:
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
     runners = {"loader": run_loader, "repaint": run_repaint, "text": run_text, "memory": run_memory,
-               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth}
+               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth, "render": run_render}
     unknown = [name for name in wanted if name not in runners]
     if unknown:
         parser.error(f"unknown benchmark: {', '.join(unknown)}")

@@ -8,7 +8,7 @@
 namespace velloway::render {
 
 // How each format is made: its muxer, its video and sound encoders and their pixels and samples.
-struct FormatSpec {
+struct FormatRecipe {
   FilmFormat Format;
   const char* Muxer;
   const char* VideoCodec;
@@ -25,7 +25,7 @@ constexpr int kEncoderThreads = 4;
 // Sample frames in an audio frame when the encoder takes any number.
 constexpr int kAnySoundFrames = 1024;
 
-constexpr std::array<FormatSpec, 5> kFormats = {{
+constexpr std::array<FormatRecipe, 5> kFormats = {{
     {FilmFormat::Mp4, "mp4", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000},
     {FilmFormat::WebM, "webm", "libvpx-vp9", AV_PIX_FMT_YUV420P, true, "libopus", 128'000},
     {FilmFormat::Mov, "mov", "prores_ks", AV_PIX_FMT_YUV422P10LE, true, "pcm_s16le", 0},
@@ -33,9 +33,9 @@ constexpr std::array<FormatSpec, 5> kFormats = {{
     {FilmFormat::PngSequence, "image2", "png", AV_PIX_FMT_RGB24, false, nullptr, 0},
 }};
 
-const FormatSpec& Spec(FilmFormat format) {
+const FormatRecipe& RecipeOf(FilmFormat format) {
   return *std::find_if(kFormats.begin(), kFormats.end(),
-                       [format](const FormatSpec& spec) { return spec.Format == format; });
+                       [format](const FormatRecipe& recipe) { return recipe.Format == format; });
 }
 
 // The video encoder's settings beyond size and rate: good quality for text on a plain
@@ -93,20 +93,20 @@ struct FilmEncoder::Encoder {
 };
 
 bool FilmEncoder::HasSound(FilmFormat format) {
-  return Spec(format).AudioCodec != nullptr;
+  return RecipeOf(format).AudioCodec != nullptr;
 }
 
 FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, Soundtrack* sound,
                          std::optional<GifPalette> palette)
     : settings_(settings), palette_(std::move(palette)), packet_(av_packet_alloc()) {
-  const FormatSpec& spec = Spec(settings.Format);
+  const FormatRecipe& recipe = RecipeOf(settings.Format);
   AVFormatContext* context = nullptr;
-  Checked(avformat_alloc_output_context2(&context, nullptr, spec.Muxer, url.c_str()),
+  Checked(avformat_alloc_output_context2(&context, nullptr, recipe.Muxer, url.c_str()),
           "the film's format");
   muxer_ = std::make_unique<Muxer>(context);
   context->flags |= AVFMT_FLAG_BITEXACT;
-  OpenVideo(spec);
-  if (sound != nullptr && spec.AudioCodec != nullptr) OpenSound(spec, *sound);
+  OpenVideo(recipe);
+  if (sound != nullptr && recipe.AudioCodec != nullptr) OpenSound(recipe, *sound);
   if (!(context->oformat->flags & AVFMT_NOFILE)) {
     Checked(avio_open(&context->pb, url.c_str(), AVIO_FLAG_WRITE), "cannot write " + url);
   }
@@ -137,16 +137,16 @@ std::unique_ptr<FilmEncoder::Encoder> FilmEncoder::OpenEncoder(
   return encoder;
 }
 
-void FilmEncoder::OpenVideo(const FormatSpec& spec) {
+void FilmEncoder::OpenVideo(const FormatRecipe& recipe) {
   Options options;
   SetVideoOptions(settings_.Format, options);
-  video_ = OpenEncoder(spec.VideoCodec, options, [&](AVCodecContext& c, const AVCodec&) {
+  video_ = OpenEncoder(recipe.VideoCodec, options, [&](AVCodecContext& c, const AVCodec&) {
     c.width = settings_.Width;
     c.height = settings_.Height;
-    c.pix_fmt = spec.Pixels;
+    c.pix_fmt = recipe.Pixels;
     c.time_base = {1, settings_.Fps};
     c.framerate = {settings_.Fps, 1};
-    if (spec.Yuv) {
+    if (recipe.Yuv) {
       c.color_range = AVCOL_RANGE_MPEG;
       c.colorspace = AVCOL_SPC_BT709;
       c.color_primaries = AVCOL_PRI_BT709;
@@ -154,22 +154,22 @@ void FilmEncoder::OpenVideo(const FormatSpec& spec) {
     }
   });
   AVFrame& picture = *video_->Input;
-  picture.format = spec.Pixels;
+  picture.format = recipe.Pixels;
   picture.width = settings_.Width;
   picture.height = settings_.Height;
   Checked(av_frame_get_buffer(&picture, 0), "a frame's memory");
-  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, spec.Pixels, spec.Yuv);
+  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, recipe.Pixels, recipe.Yuv);
 }
 
-void FilmEncoder::OpenSound(const FormatSpec& spec, Soundtrack& sound) {
+void FilmEncoder::OpenSound(const FormatRecipe& recipe, Soundtrack& sound) {
   sound_ = &sound;
   Options options;
-  audio_ = OpenEncoder(spec.AudioCodec, options, [&](AVCodecContext& c, const AVCodec& codec) {
+  audio_ = OpenEncoder(recipe.AudioCodec, options, [&](AVCodecContext& c, const AVCodec& codec) {
     c.sample_fmt = codec.sample_fmts != nullptr ? codec.sample_fmts[0] : AV_SAMPLE_FMT_S16;
     c.sample_rate = kSampleRate;
     c.ch_layout = Stereo();
     c.time_base = {1, kSampleRate};
-    if (spec.AudioBitRate > 0) c.bit_rate = spec.AudioBitRate;
+    if (recipe.AudioBitRate > 0) c.bit_rate = recipe.AudioBitRate;
   });
   const AVCodecContext& c = *audio_->Codec;
   AVFrame& samples = *audio_->Input;

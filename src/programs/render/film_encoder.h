@@ -18,7 +18,7 @@
 namespace velloway::render {
 
 // How a format is made (film_encoder.cpp holds the table).
-struct FormatSpec;
+struct FormatRecipe;
 
 struct FilmSettings {
   FilmFormat Format = FilmFormat::Mp4;
@@ -54,8 +54,8 @@ class FilmEncoder {
   std::unique_ptr<Encoder> OpenEncoder(
       const char* name, Options& options,
       const std::function<void(AVCodecContext&, const AVCodec&)>& set);
-  void OpenVideo(const FormatSpec& spec);
-  void OpenSound(const FormatSpec& spec, Soundtrack& sound);
+  void OpenVideo(const FormatRecipe& recipe);
+  void OpenSound(const FormatRecipe& recipe, Soundtrack& sound);
 
   void Convert(const raster::Picture& picture);
   void EncodeSoundUntil(std::int64_t frames);
