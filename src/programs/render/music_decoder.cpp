@@ -86,10 +86,13 @@ std::string MusicDecoder::Source::OpenFile(const std::string& path) {
   AVFormatContext* format = avformat_alloc_context();
   if (format == nullptr) return "out of memory";
   format->pb = Io.get();
-  // The name only hints at the format: the file is read through the handle.
-  if (const int error = avformat_open_input(&format, path.c_str(), nullptr, nullptr); error < 0) {
-    return "not music FFmpeg reads (" + AvErrorText(error) + ")";
-  }
+  // The name only hints at the format: the file is read through the handle. Only the music
+  // formats are read: a playlist or a concatenation would open other files, or the network.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "format_whitelist", "wav,mp3,ogg,flac", 0);
+  const int error = avformat_open_input(&format, path.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (error < 0) return "not music FFmpeg reads (" + AvErrorText(error) + ")";
   Format.reset(format);
   return {};
 }
