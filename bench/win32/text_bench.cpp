@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/win32_backend.h"
+#include "platform/win32/win32_frames.h"
 
 namespace {
 
@@ -40,14 +41,8 @@ const std::vector<Sample>& Samples() {
 }
 
 double NowUs() {
-  static const double countsPerUs = [] {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(frequency.QuadPart) / 1e6;
-  }();
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / countsPerUs;
+  using namespace velloway::win32;
+  return static_cast<double>(CounterMicroseconds(CounterNow()));
 }
 
 double Median(std::vector<double> values) {
