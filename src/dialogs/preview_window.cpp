@@ -6,7 +6,8 @@
 namespace velloway {
 namespace {
 
-// How often the preview looks for its host: it ends within this time of the host's end.
+// How often the preview looks at its host: it ends within this time of the host's end, and
+// takes a new size of its pane within it.
 constexpr std::int32_t kHostCheckInterval = 500;
 // The window's design size; embedded, it takes its host's size.
 constexpr forms::Twips kDesignWidth = 2340;
@@ -50,8 +51,13 @@ void PreviewWindow::OnResize() {
   picture_.Move(0, 0, Width(), Height());
 }
 
+// The host's pane may change size, and a size the system did not take is asked for again.
 void PreviewWindow::CheckHost() {
-  if (!desktop_.HostExists(host_)) App().End();
+  if (!desktop_.HostExists(host_)) {
+    App().End();
+    return;
+  }
+  FillHost();
 }
 
 }  // namespace velloway

@@ -73,13 +73,24 @@ void Form::KeepAboveOthers() {
 
 void Form::EmbedIn(WindowId host) {
   if (!window_) return;
-  const PixelRect area = window_->EmbedIn(host);
-  const forms::Screen screen = Screen();
   left_ = 0;
   top_ = 0;
-  design_.Width = static_cast<Twips>(area.Width()) * screen.TwipsPerPixelX();
-  design_.Height = static_cast<Twips>(area.Height()) * screen.TwipsPerPixelY();
+  TakeHostArea(window_->EmbedIn(host));
   OnResize();
+}
+
+void Form::FillHost() {
+  if (window_ && TakeHostArea(window_->FillHost())) OnResize();
+}
+
+bool Form::TakeHostArea(const PixelRect& area) {
+  const forms::Screen screen = Screen();
+  const Twips width = static_cast<Twips>(area.Width()) * screen.TwipsPerPixelX();
+  const Twips height = static_cast<Twips>(area.Height()) * screen.TwipsPerPixelY();
+  if (width == design_.Width && height == design_.Height) return false;
+  design_.Width = width;
+  design_.Height = height;
+  return true;
 }
 
 WindowId Form::Id() const {

@@ -59,6 +59,8 @@ class Form : private WindowEvents {
   void KeepAboveOthers();
   // Makes the window a child of host that covers host's client area; the form takes that size.
   void EmbedIn(WindowId host);
+  // An embedded form covers its host's client area again, taking its present size.
+  void FillHost();
   WindowId Id() const;
 
   // Paints the client area's part `area`: the background, then the visible labels over it.
@@ -99,6 +101,8 @@ class Form : private WindowEvents {
   void Register(Control& control) { controls_.push_back(&control); }
   void Invalidate(const PixelRect& area);
   void PlaceWindow();
+  // Takes the size of the client area a host gives; whether it changed.
+  bool TakeHostArea(const PixelRect& area);
   // Drops the native controls, then the window.
   void DropWindow();
   PixelRect BoundsInPixels() const;

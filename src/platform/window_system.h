@@ -116,6 +116,10 @@ class NativeWindow {
   // Makes the window a child of host that covers host's client area, the whole window from its
   // corner; returns the window's client area then ({0, 0, width, height}).
   virtual PixelRect EmbedIn(WindowId host) = 0;
+  // An embedded window covers its host's client area again, as it is now (a pane may change
+  // size, or a size asked of the system may not have been taken); returns the window's client
+  // area then.
+  virtual PixelRect FillHost() = 0;
   // The whole window, frame included, around a client area at `client`.
   virtual PixelRect OuterBounds(const PixelRect& client) const = 0;
   virtual void Show() = 0;

@@ -70,7 +70,7 @@ class PreviewHostTest(HostedTestCase):
                 host = self.start_host()  # its frame, and so its pane, follows the DPI too
                 process, child = self.start_preview(host)
                 self.assertEqual(child.number("parent"), host.hwnd, "GetParent(preview)")
-                self.assertEqual(child.rect(), host.client, "the preview's rectangle on the screen")
+                child = self.covering(host, child)
                 self.assertNotEqual(child.number("pid"), host.pid, "made by velloway.scr")
                 shown.append((dpi, process, host, child))
         # They stay while their hosts are there (past a few of their checks on the host).
@@ -80,6 +80,19 @@ class PreviewHostTest(HostedTestCase):
             again = host.preview_child()
             self.assertIsNotNone(again, f"the preview at {dpi} dpi left the host window")
             self.assertEqual(again.rect(), child.rect())
+
+    def covering(self, host: HostProgram, child: Record) -> Record:
+        """The preview's record once it covers the host's client area: from when it shows, or,
+        should the size it asked for not have been taken, from its next look at the host (every
+        half a second)."""
+        def covers():
+            now = host.preview_child()
+            return now if now is not None and now.rect() == host.client else None
+        try:
+            return wait_until(covers, 1.5, interval=0.1, what="the preview covering the pane")
+        except HarnessError:
+            self.fail(f"the preview's rectangle {(host.preview_child() or child).rect()} "
+                      f"is not the pane's {host.client}")
 
     def test_destroying_the_host_window_ends_the_preview(self):
         process, _ = self.start_preview()

@@ -190,6 +190,19 @@ TEST_F(StartUp, PreviewFillsThePaneFromItsCornerAndActivatesItsOwner) {
   EXPECT_EQ(backend.ActivatedWindow(), 777);
 }
 
+TEST_F(StartUp, PreviewFollowsItsPaneWhenItChangesSize) {
+  OtherWindow host(backend, "Host pane");
+  host.Show();
+  Start("/p " + std::to_string(host.Id()));
+  const forms::WindowId preview = backend.Windows().back()->Id;
+  const forms::Twips pixel = 15;  // at the headless screen's 96 DPI
+  host.Move(0, 0, 400 * pixel, 300 * pixel);
+  backend.AdvanceTime(500);
+  const forms::PixelRect pane{0, 0, 400, 300};
+  EXPECT_EQ(backend.Window(preview)->Bounds, pane);
+  EXPECT_EQ(backend.Window(preview)->Controls[0]->Properties.Bounds, pane);
+}
+
 TEST_F(StartUp, PreviewEndsWithItsHost) {
   auto host = std::make_unique<OtherWindow>(backend, "Host pane");
   host->Show();

@@ -60,7 +60,10 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   void KeepAboveOthers() override { State().AboveOthers = true; }
   forms::PixelRect EmbedIn(forms::WindowId host) override {
     State().Host = host;
-    const auto pane = backend_.windows_.find(host);
+    return FillHost();
+  }
+  forms::PixelRect FillHost() override {
+    const auto pane = backend_.windows_.find(State().Host);
     if (pane != backend_.windows_.end()) {
       State().Bounds = {0, 0, pane->second.Bounds.Width(), pane->second.Bounds.Height()};
     }

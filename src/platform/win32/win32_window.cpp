@@ -176,13 +176,21 @@ forms::PixelRect Win32Window::EmbedIn(forms::WindowId host) {
   calls.SetWindowLongA(window, GWL_STYLE, static_cast<LONG>((style | WS_CHILD) & ~WS_POPUP));
   calls.SetParent(window, parent);
   calls.SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  return FillHost();
+}
+
+forms::PixelRect Win32Window::FillHost() {
+  if (!window_) return {};
+  const HWND window = window_.get();
   RECT pane{};
-  if (GetClientRect(parent, &pane)) {
-    calls.SetWindowPos(window, nullptr, 0, 0, pane.right, pane.bottom,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-  }
   RECT client{};
   GetClientRect(window, &client);
+  if (GetClientRect(GetParent(window), &pane) &&
+      (pane.right != client.right || pane.bottom != client.bottom)) {
+    backend_.Calls().SetWindowPos(window, nullptr, 0, 0, pane.right, pane.bottom,
+                                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(window, &client);
+  }
   return {0, 0, client.right, client.bottom};
 }
 

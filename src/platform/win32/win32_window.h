@@ -51,6 +51,7 @@ class Win32Window final : public forms::NativeWindow {
   void SetBounds(const forms::PixelRect& client) override;
   void KeepAboveOthers() override;
   forms::PixelRect EmbedIn(forms::WindowId host) override;
+  forms::PixelRect FillHost() override;
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override;
   void Show() override;
   void Invalidate(const forms::PixelRect& area) override;

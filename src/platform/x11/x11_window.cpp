@@ -224,7 +224,7 @@ void X11Window::SetBounds(const forms::PixelRect& client) {
   const int width = std::max(client.Width(), 1);
   const int height = std::max(client.Height(), 1);
   // A top-level window's place counts from the primary monitor's corner.
-  const forms::PixelPoint origin = embedded_ ? forms::PixelPoint{} : backend_.Origin();
+  const forms::PixelPoint origin = host_ != 0 ? forms::PixelPoint{} : backend_.Origin();
   XMoveResizeWindow(display_, window_, client.Left + origin.X, client.Top + origin.Y,
                     static_cast<unsigned>(width), static_cast<unsigned>(height));
   ResizeBuffer(width, height);
@@ -239,10 +239,18 @@ forms::PixelRect X11Window::EmbedIn(forms::WindowId host) {
   const auto parent = static_cast<::Window>(host);
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display_, parent, &attributes)) return {0, 0, width_, height_};
-  embedded_ = true;
+  host_ = parent;
   XReparentWindow(display_, window_, parent, 0, 0);
-  SetBounds({0, 0, attributes.width, attributes.height});
-  return {0, 0, std::max(attributes.width, 1), std::max(attributes.height, 1)};
+  return FillHost();
+}
+
+forms::PixelRect X11Window::FillHost() {
+  XWindowAttributes attributes{};
+  if (host_ != 0 && XGetWindowAttributes(display_, host_, &attributes) &&
+      (attributes.width != width_ || attributes.height != height_)) {
+    SetBounds({0, 0, attributes.width, attributes.height});
+  }
+  return {0, 0, std::max(width_, 1), std::max(height_, 1)};
 }
 
 void X11Window::Show() {

@@ -64,6 +64,7 @@ class X11Window final : public forms::NativeWindow {
   void SetBounds(const forms::PixelRect& client) override;
   void KeepAboveOthers() override;
   forms::PixelRect EmbedIn(forms::WindowId host) override;
+  forms::PixelRect FillHost() override;
   // X draws no frame of its own: a window manager's frame is unknown before the window shows.
   forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
   void Show() override;
@@ -100,7 +101,7 @@ class X11Window final : public forms::NativeWindow {
   std::vector<forms::PixelRect> invalid_;
   bool borderless_;
   bool keepAbove_ = false;
-  bool embedded_ = false;
+  ::Window host_ = 0;  // the window this one is embedded in; 0 for a top-level window
   bool destroyed_ = false;  // by the system: nothing is left to destroy
 };
 
