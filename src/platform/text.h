@@ -38,13 +38,22 @@ struct TextExtent {
 class TextImage {
  public:
   virtual ~TextImage() = default;
+  // The memory its pixels take.
+  virtual std::size_t Bytes() const = 0;
 };
 
+// A line in motion is drawn between whole pixels, at steps of a sixteenth of a pixel.
+inline constexpr int kSubpixelSteps = 16;
+
 // Which part of a line's text a TextImage holds: the text's pixel columns from Skip on, Width
-// of them (a line may be far wider than the screen), and all of its height.
+// of them (a line may be far wider than the screen), and all of its height. At a Phase above 0
+// (1 to kSubpixelSteps - 1) the text is drawn Phase sixteenths of a pixel lower, by the text
+// renderer itself, into an image one row taller than the line; at Phase 0 it is the line as it
+// stands still.
 struct TextImageSpan {
   int Skip = 0;
   int Width = 0;
+  int Phase = 0;
   bool operator==(const TextImageSpan&) const = default;
 };
 

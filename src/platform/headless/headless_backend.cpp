@@ -122,7 +122,8 @@ std::unique_ptr<forms::TextImage> HeadlessBackend::CreateTextImage(const forms::
                                                                    forms::TextImageSpan span,
                                                                    Color color, Color background) {
   ++textImagesMade_;
-  return std::make_unique<HeadlessTextImage>(font, std::string(text), span, color, background);
+  return std::make_unique<HeadlessTextImage>(font, std::string(text), span, color, background,
+                                             MeasureText(font, text).Height);
 }
 
 void HeadlessBackend::ActivateOwnerOf(forms::WindowId host) {

@@ -25,17 +25,23 @@ namespace velloway::headless {
 // A line of text as the headless backend "draws" it: what it holds, for a test to read back.
 struct HeadlessTextImage : forms::TextImage {
   HeadlessTextImage(forms::FontSpec font, std::string text, forms::TextImageSpan span, Color color,
-                    Color background)
+                    Color background, int height)
       : Font(std::move(font)),
         Text(std::move(text)),
         Span(span),
         Color(color),
-        Background(background) {}
+        Background(background),
+        Height(span.Phase > 0 ? height + 1 : height) {}
+  // As much as a 32-bit image of the span would take.
+  std::size_t Bytes() const override {
+    return static_cast<std::size_t>(Span.Width) * static_cast<std::size_t>(Height) * 4;
+  }
   forms::FontSpec Font;
   std::string Text;
   forms::TextImageSpan Span;
   velloway::Color Color;
   velloway::Color Background;
+  int Height;
 };
 
 struct HeadlessControl {

@@ -14,6 +14,10 @@ namespace velloway::raster {
 // font shows part of, the line in its colours, premultiplied, laid over as it is.
 struct RasterTextImage : forms::TextImage {
   RasterTextImage(posix::LineImage image, Color color) : Image(std::move(image)), Ink(color) {}
+  std::size_t Bytes() const override {
+    return static_cast<std::size_t>(cairo_image_surface_get_stride(Image.get())) *
+           static_cast<std::size_t>(cairo_image_surface_get_height(Image.get()));
+  }
   posix::LineImage Image;
   Color Ink;
 };

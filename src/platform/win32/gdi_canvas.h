@@ -87,6 +87,9 @@ class GdiTextImage final : public forms::TextImage {
                                             Color color, Color background);
   int Width() const { return width_; }
   int Height() const { return height_; }
+  std::size_t Bytes() const override {
+    return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) * 4;
+  }
   const std::uint32_t* Row(int y) const {
     return bits_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
   }

@@ -28,6 +28,11 @@ class X11TextImage final : public forms::TextImage {
   X11TextImage& operator=(const X11TextImage&) = delete;
   // Paints the image with its top-left corner at (x, y) of the picture.
   void Composite(Picture target, int x, int y) const;
+  // In the X server: a byte a pixel for coverage, four in colour.
+  std::size_t Bytes() const override {
+    return static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_) *
+           (ink_ != 0 ? 1u : 4u);
+  }
 
  private:
   // ink is 0 for an image in colour.
