@@ -66,10 +66,11 @@ class TimedBackend final : public Backend {
     return inner_.CreateTimer([this, onTick = std::move(onTick)] { timings_.Time(onTick); });
   }
   std::unique_ptr<velloway::forms::FrameDriver> CreateFrameDriver(
-      std::function<void(std::int64_t)> onFrame) override {
-    return inner_.CreateFrameDriver([this, onFrame = std::move(onFrame)](std::int64_t now) {
-      timings_.Time([&] { onFrame(now); });
-    });
+      std::function<void(const velloway::forms::DisplayFrame&)> onFrame) override {
+    return inner_.CreateFrameDriver(
+        [this, onFrame = std::move(onFrame)](const velloway::forms::DisplayFrame& frame) {
+          timings_.Time([&] { onFrame(frame); });
+        });
   }
   velloway::forms::TextExtent MeasureText(const velloway::forms::FontSpec& font,
                                           std::string_view text) override {

@@ -1,10 +1,33 @@
 #include "forms/label.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "forms/caption.h"
 
 namespace velloway::forms {
+namespace {
+
+// A line's images at all the phases it is drawn at: twenty lines of a roll take at most 64 MiB.
+constexpr std::size_t kLineImageBytes = (std::size_t{64} << 20) / 20;
+
+// Every how many sixteenths a line is drawn: every one where its images fit kLineImageBytes at
+// all sixteen phases, else every second, fourth, eighth, or only on whole pixels.
+int PhaseStep(std::size_t imageBytes) {
+  int step = 1;
+  while (step < kSubpixelSteps &&
+         imageBytes * static_cast<std::size_t>(kSubpixelSteps / step) > kLineImageBytes) {
+    step *= 2;
+  }
+  return step;
+}
+
+std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
+  return value / divisor - (value % divisor < 0 ? 1 : 0);
+}
+
+}  // namespace
 
 Label::Label(Form& owner, LabelDesign design)
     : owner_(owner),
@@ -25,11 +48,12 @@ Label::Label(Form& owner, LabelDesign design)
 template <typename Apply>
 void Label::Update(Apply&& apply, Change change, Remeasure remeasure) {
   const PixelRect before = visible_ ? PixelBounds() : PixelRect{};
+  const std::int64_t shownBefore = ShownTop();
   apply();
   if (change == Change::Look) drawn_.reset();
   if (remeasure == Remeasure::Yes) Measure();
   const PixelRect after = visible_ ? PixelBounds() : PixelRect{};
-  if (change == Change::Place && before == after) return;
+  if (change == Change::Place && before == after && shownBefore == ShownTop()) return;
   owner_.Invalidate(before.Union(after));
 }
 
@@ -68,8 +92,8 @@ void Label::SetLeft(Twips left) {
 void Label::SetTop(Twips top) {
   Update([&] { top_ = top; }, Change::Place);
 }
-void Label::ShowTopAt(int topPx) {
-  Update([&] { shownTop_ = topPx; }, Change::Place);
+void Label::ShowTopAt(double topPx) {
+  Update([&] { shownTop_ = std::llround(topPx * kSubpixelSteps); }, Change::Place);
 }
 
 void Label::ShowCopyOf(const Label& other) {
@@ -92,12 +116,19 @@ void Label::ShowCopyOf(const Label& other) {
   drawn_ = other.drawn_;
 }
 
+std::int64_t Label::ShownTop() const {
+  if (shownTop_) return *shownTop_;
+  return std::int64_t{ToPixels(top_, owner_.Screen().TwipsPerPixelY())} * kSubpixelSteps;
+}
+
 PixelRect Label::PixelBounds() const {
   const forms::Screen screen = owner_.Screen();
   const int left = ToPixels(left_, screen.TwipsPerPixelX());
-  const int top = shownTop_.value_or(ToPixels(top_, screen.TwipsPerPixelY()));
+  const std::int64_t shown = ShownTop();
+  const auto top = static_cast<int>(FloorDiv(shown, kSubpixelSteps));
+  const int between = shown % kSubpixelSteps != 0 ? 1 : 0;
   return {left, top, left + ToPixels(width_, screen.TwipsPerPixelX()),
-          top + ToPixels(height_, screen.TwipsPerPixelY())};
+          top + ToPixels(height_, screen.TwipsPerPixelY()) + between};
 }
 
 void Label::Paint(Canvas& canvas) const {
@@ -109,19 +140,32 @@ void Label::Paint(Canvas& canvas) const {
   const int shownLeft = std::max(x, 0);
   const int shownRight = std::min(x + text_.Width, owner_.BoundsInPixels().Width());
   if (shownRight <= shownLeft || text_.Height <= 0) return;
-  if (const TextImage* image = Image({shownLeft - x, shownRight - shownLeft})) {
-    canvas.DrawImage(*image, shownLeft, bounds.Top);
+  const TextImageSpan span{shownLeft - x, shownRight - shownLeft};
+  // The image at rest comes first: its size tells how many phases the line can have.
+  const TextImage* still = Image(span, 0);
+  if (still == nullptr) return;
+  const std::int64_t step = PhaseStep(still->Bytes());
+  const std::int64_t shown = ShownTop();
+  const std::int64_t drawnAt =
+      FloorDiv(shown + step / 2, step) * step;  // the nearest phase it is drawn at
+  const int phase = static_cast<int>(drawnAt - FloorDiv(drawnAt, kSubpixelSteps) * kSubpixelSteps);
+  const TextImage* image = phase == 0 ? still : Image(span, phase);
+  if (image != nullptr) {
+    canvas.DrawImage(*image, shownLeft, static_cast<int>(FloorDiv(drawnAt, kSubpixelSteps)));
   }
 }
 
-const TextImage* Label::Image(TextImageSpan span) const {
+const TextImage* Label::Image(TextImageSpan span, int phase) const {
   const Color background = owner_.BackColor();
   if (!drawn_ || drawn_->Span != span || drawn_->Background != background) {
-    drawn_ =
-        DrawnText{owner_.backend_.CreateTextImage(font_, caption_, span, foreColor_, background),
-                  span, background};
+    drawn_ = DrawnText{span, background, {}};
   }
-  return drawn_->Image.get();
+  std::shared_ptr<const TextImage>& image = drawn_->Phases[static_cast<std::size_t>(phase)];
+  if (!image) {
+    span.Phase = phase;
+    image = owner_.backend_.CreateTextImage(font_, caption_, span, foreColor_, background);
+  }
+  return image.get();
 }
 
 }  // namespace velloway::forms

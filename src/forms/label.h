@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +30,8 @@ struct LabelDesign {
 // Width and Height follow the rendered text. A visible label takes the clicks made on it: a
 // button pressed or released on it clicks nothing. Its text is drawn into an image when it is
 // first painted after a change of its caption, font or colour; painting it again, anywhere,
-// draws no text.
+// draws no text. Shown between whole pixels, it is drawn at the nearest sixteenth of a pixel, its
+// image at each such phase drawn once (as many phases as its memory allows: kLineImageBytes).
 class Label {
  public:
   Label(Form& owner, LabelDesign design);
@@ -54,14 +57,16 @@ class Label {
   Twips Width() const { return width_; }
   Twips Height() const { return height_; }
 
-  // Shows the label with its top at topPx pixels of the client area, wherever Top() places it,
-  // from now on: smooth motion shows a line a few pixels off its place between the roll's ticks.
-  void ShowTopAt(int topPx);
+  // Shows the label with its top at topPx pixels of the client area, fractions included,
+  // wherever Top() places it, from now on: smooth motion shows a line between whole pixels, a few
+  // pixels off its place between the roll's ticks.
+  void ShowTopAt(double topPx);
   // Takes the other label's text, font, colour, place, size and visibility, and its image as it
   // is drawn: a line the roll has let go, shown on until it is out of sight.
   void ShowCopyOf(const Label& other);
 
-  // Where the label is shown on its form's client area, in pixels.
+  // Where the label is shown on its form's client area, in pixels: a row more than its height
+  // when it is shown between whole pixels.
   PixelRect PixelBounds() const;
   void Paint(Canvas& canvas) const;
 
@@ -74,9 +79,11 @@ class Label {
   template <typename Apply>
   void Update(Apply&& apply, Change change, Remeasure remeasure = Remeasure::No);
   void Measure();
-  // The image of the text's part inside the form, drawn afresh when the text, font or colours
-  // changed or another part shows; null when none can be made.
-  const TextImage* Image(TextImageSpan span) const;
+  // Where the top is shown, in sixteenths of a pixel.
+  std::int64_t ShownTop() const;
+  // The image of the text's part inside the form at a phase, drawn afresh when the text, font or
+  // colours changed or another part shows; null when none can be made.
+  const TextImage* Image(TextImageSpan span, int phase) const;
 
   Form& owner_;
   std::string caption_;
@@ -90,12 +97,13 @@ class Label {
   Twips width_;
   Twips height_;
   TextExtent text_;  // the caption's rendered size in pixels
-  std::optional<int> shownTop_;
-  // The text as last drawn, shared with the labels that show a copy of this one.
+  std::optional<std::int64_t> shownTop_;  // in sixteenths of a pixel
+  // The text as last drawn, at each phase drawn so far (index Phase), shared with the labels that
+  // show a copy of this one.
   struct DrawnText {
-    std::shared_ptr<const TextImage> Image;
     TextImageSpan Span;
     Color Background = 0;
+    std::array<std::shared_ptr<const TextImage>, kSubpixelSteps> Phases;
   };
   mutable std::optional<DrawnText> drawn_;  // nothing: to be drawn at the next paint
 };

@@ -13,8 +13,15 @@ class TimerDriver {
   virtual void Run(std::int32_t intervalMs) = 0;
 };
 
-// Raises onFrame at each frame of the display while started, with the frame's time in
-// microseconds on a clock that only goes forward. A frame runs from the event loop, never inside
+// A display frame: when it is shown, in microseconds on a clock that only goes forward (frames a
+// whole number of refresh periods apart), and the display's refresh rate then.
+struct DisplayFrame {
+  std::int64_t TimeUs = 0;
+  int RefreshHz = 60;
+};
+
+// Raises onFrame at each frame of the display while started. A change of the display's refresh
+// rate is followed from the next frame on. A frame runs from the event loop, never inside
 // another handler, and never delays or reorders the timers' ticks.
 class FrameDriver {
  public:
@@ -29,7 +36,7 @@ class Clock {
   virtual std::unique_ptr<TimerDriver> CreateTimer(std::function<void()> onTick) = 0;
   // Frames at the primary monitor's refresh rate (Screens::Screen().RefreshHz).
   virtual std::unique_ptr<FrameDriver> CreateFrameDriver(
-      std::function<void(std::int64_t nowUs)> onFrame) = 0;
+      std::function<void(const DisplayFrame&)> onFrame) = 0;
 };
 
 }  // namespace velloway::forms

@@ -33,8 +33,15 @@ void FrameSchedule::Start(ClockTime now, int refreshHz) {
   running_ = true;
 }
 
-void FrameSchedule::TakeFrame(ClockTime now) {
+ClockTime FrameSchedule::TakeFrame(ClockTime now) {
   frames_ = std::max(frames_ + 1, LastFrameBy(now));
+  return FrameTime(frames_);
+}
+
+ClockTime FrameSchedule::TakeFrame(ClockTime now, int refreshHz) {
+  if (std::max(refreshHz, 1) == refreshHz_) return TakeFrame(now);
+  Start(now, refreshHz);
+  return now;
 }
 
 ClockTime FrameOffset(std::int64_t frame, std::int64_t refreshHz) {

@@ -47,11 +47,17 @@ class FrameSchedule {
   void Start(ClockTime now, int refreshHz);
   void Stop() { running_ = false; }
   bool Running() const { return running_; }
+  int RefreshHz() const { return static_cast<int>(refreshHz_); }
   // When the next frame is due; meaningful while running.
   ClockTime Due() const { return FrameTime(frames_ + 1); }
   bool DueBy(ClockTime now) const { return running_ && Due() <= now; }
-  // Takes the frame shown at `now`: the next one due is the first after now.
-  void TakeFrame(ClockTime now);
+  // Takes the frame shown at `now`: the next one due is the first after now. Returns the time
+  // the taken frame was due, at or before now: frames a whole number of periods apart, so that
+  // what moves with them moves evenly, however late each handler runs.
+  ClockTime TakeFrame(ClockTime now);
+  // As TakeFrame, on a display that refreshes at refreshHz now: at a rate other than the
+  // schedule's, frames start again from now at the new rate.
+  ClockTime TakeFrame(ClockTime now, int refreshHz);
 
  private:
   ClockTime FrameTime(std::int64_t frame) const;

@@ -61,7 +61,7 @@ void FilmStage::OnLoad() {
 
 void FilmStage::Frame(std::int64_t nowUs) {
   if (ended_) return;
-  lines_.Frame(nowUs);
+  lines_.Frame({nowUs, Screen().RefreshHz()});
   if (PastLastPass() && !lines_.AnyInSight()) ended_ = true;
 }
 

@@ -51,16 +51,16 @@ bool LineLabels::StartSmoothMotion(int refreshHz) {
   return true;
 }
 
-void LineLabels::Frame(std::int64_t nowUs) {
-  if (smooth_) smooth_->Frame(nowUs, engine_.Scroll(), ListedLabels());
+void LineLabels::Frame(const forms::DisplayFrame& frame) {
+  if (smooth_) smooth_->Frame(frame, engine_.Scroll(), ListedLabels());
 }
 
 void LineLabels::ShowAfterTick() {
   if (smooth_) smooth_->ShowLines(engine_.Scroll(), ListedLabels());
 }
 
-std::int64_t LineLabels::ShownScroll() const {
-  return smooth_ ? smooth_->ShownScroll() : engine_.Scroll();
+double LineLabels::ShownScroll() const {
+  return smooth_ ? smooth_->ShownScroll() : static_cast<double>(engine_.Scroll());
 }
 
 bool LineLabels::AnyInSight() const {

@@ -34,12 +34,12 @@ class LineLabels {
   // Follows the roll from now on a display of refreshHz; false when there is nothing to follow:
   // without smooth motion, or for a roll that does not move (speed 0, a script without records).
   bool StartSmoothMotion(int refreshHz);
-  // A display frame at nowUs: the shown scroll follows the engine's, and the lines move with it.
-  void Frame(std::int64_t nowUs);
+  // A display frame: the shown scroll follows the engine's, and the lines move with it.
+  void Frame(const forms::DisplayFrame& frame);
   // After a tick: a line placed, moved or let go shows where the shown scroll puts it.
   void ShowAfterTick();
   // The shown scroll S; the engine's D without smooth motion.
-  std::int64_t ShownScroll() const;
+  double ShownScroll() const;
   // Whether any line shown reaches into the form from below its top edge: a listed line, or one
   // let go that smooth motion still shows.
   bool AnyInSight() const;

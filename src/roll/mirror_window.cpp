@@ -72,8 +72,8 @@ void MirrorWindow::ShowTrailing(double trailPx) {
 
 void MirrorWindow::ShowLines() {
   for (const ShownLine& line : shownLines_) {
-    const int top = static_cast<int>(std::lround(line.Top + trail_));
-    if (line.Label->PixelBounds().Top != top) line.Label->SetTop(ToolkitTwipsY(top));
+    // At rest on whole pixels, as the primary screen's lines.
+    line.Label->ShowTopAt(std::round(line.Top) + trail_);
     line.Label->SetVisible(true);
   }
 }

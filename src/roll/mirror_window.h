@@ -42,7 +42,7 @@ class MirrorWindow : public forms::Form, private RollListener {
  private:
   struct ShownLine {
     forms::Label* Label;
-    double Top;  // in this monitor's pixels; whole pixels only where it is drawn
+    double Top;  // in this monitor's pixels
   };
 
   // A line of the roll took its slot: the same text, font and colour rise from this monitor's

@@ -64,7 +64,8 @@ SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptio
       pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
       music_(backend.Music(), backend, App()) {
   if (options_.SmoothMotion) {
-    frames_ = backend.CreateFrameDriver([this](std::int64_t nowUs) { OnFrame(nowUs); });
+    frames_ = backend.CreateFrameDriver(
+        [this](const forms::DisplayFrame& frame) { OnFrame(frame); });
   }
 }
 
@@ -129,8 +130,8 @@ void SaverWindow::StartSmoothMotion() {
   if (lines_.StartSmoothMotion(Screen().RefreshHz())) frames_->Start();
 }
 
-void SaverWindow::OnFrame(std::int64_t nowUs) {
-  lines_.Frame(nowUs);
+void SaverWindow::OnFrame(const forms::DisplayFrame& frame) {
+  lines_.Frame(frame);
   ShowMirrorsTrailing();
 }
 
@@ -143,7 +144,7 @@ void SaverWindow::ShowLinesSmoothly() {
 
 // The other monitors show their lines as far behind their places as this window does.
 void SaverWindow::ShowMirrorsTrailing() {
-  const auto trail = static_cast<double>(EngineScroll() - ShownScroll());
+  const double trail = static_cast<double>(EngineScroll()) - ShownScroll();
   for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
 }
 

@@ -47,7 +47,7 @@ class SaverWindow : public forms::Form, private RollListener {
   // the shown scroll S, which smooth motion's frames move evenly after D (S = D without it). A
   // line is shown D - S pixels below the place the engine gives it.
   std::int64_t EngineScroll() const { return engine_.Scroll(); }
-  std::int64_t ShownScroll() const { return lines_.ShownScroll(); }
+  double ShownScroll() const { return lines_.ShownScroll(); }
 
  protected:
   void OnLoad() override;
@@ -69,7 +69,7 @@ class SaverWindow : public forms::Form, private RollListener {
   void OnMusicRecord(const RollRecord& record) override;
   // Smooth motion's part: its start, its frames, the lines shown after a tick.
   void StartSmoothMotion();
-  void OnFrame(std::int64_t nowUs);
+  void OnFrame(const forms::DisplayFrame& frame);
   void ShowLinesSmoothly();
   void ShowMirrorsTrailing();
   void CheckMouseMove();

@@ -15,22 +15,23 @@ void SmoothMotion::Start(std::int32_t tickIntervalMs, int refreshHz, float twips
   follower_.emplace(tickIntervalMs, refreshHz);
   follower_->Reset(engineScroll);
   twipsPerPixelY_ = twipsPerPixelY;
-  shown_ = engineScroll;
+  shown_ = static_cast<double>(engineScroll);
 }
 
-void SmoothMotion::Frame(std::int64_t nowUs, std::int64_t engineScroll,
+void SmoothMotion::Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll,
                          std::span<forms::Label* const> lines) {
   if (!follower_) return;
-  shown_ = follower_->Frame(nowUs, engineScroll);
+  follower_->SetRefreshRate(frame.RefreshHz);
+  shown_ = follower_->Frame(frame.TimeUs, engineScroll);
   ShowLines(engineScroll, lines);
 }
 
 void SmoothMotion::ShowLines(std::int64_t engineScroll, std::span<forms::Label* const> lines) {
-  const auto lag = static_cast<int>(engineScroll - shown_);
+  const double lag = static_cast<double>(engineScroll) - shown_;
   for (forms::Label* line : lines) line->ShowTopAt(EngineTop(*line) + lag);
   for (RetiredLine& retired : retired_) {
     if (!retired.InUse) continue;
-    const auto top = static_cast<int>(retired.Base - shown_);
+    const double top = retired.Base - shown_;
     if (top + retired.Copy->PixelBounds().Height() <= 0) {
       retired.Copy->SetVisible(false);
       retired.InUse = false;
@@ -44,7 +45,7 @@ void SmoothMotion::Retire(const forms::Label& line, std::int64_t engineScroll) {
   if (!line.Visible() || line.PixelBounds().Bottom <= 0) return;
   RetiredLine& retired = FreeCopy();
   retired.Copy->ShowCopyOf(line);
-  retired.Base = EngineTop(line) + engineScroll;
+  retired.Base = static_cast<double>(EngineTop(line) + engineScroll);
   retired.InUse = true;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "forms/label.h"
+#include "platform/clock.h"
 #include "roll/smooth_scroll.h"
 
 namespace velloway {
@@ -25,8 +26,9 @@ class SmoothMotion {
   // on a display of refreshHz; a pixel is twipsPerPixelY high.
   void Start(std::int32_t tickIntervalMs, int refreshHz, float twipsPerPixelY,
              std::int64_t engineScroll);
-  // A frame at nowUs: the shown scroll follows the engine's, and the lines move with it.
-  void Frame(std::int64_t nowUs, std::int64_t engineScroll, std::span<forms::Label* const> lines);
+  // A display frame: the shown scroll follows the engine's, and the lines move with it.
+  void Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll,
+             std::span<forms::Label* const> lines);
   // Shows the engine's lines, and those it let go, at the present shown scroll.
   void ShowLines(std::int64_t engineScroll, std::span<forms::Label* const> lines);
   // The engine lets go of a line that may still be in sight.
@@ -34,7 +36,7 @@ class SmoothMotion {
   // The screen is cleared: the lines let go go too.
   void Clear();
 
-  std::int64_t ShownScroll() const { return shown_; }
+  double ShownScroll() const { return shown_; }
   // Whether a line let go is still shown: in sight when the lines were last shown.
   bool ShowsRetired() const;
 
@@ -42,7 +44,7 @@ class SmoothMotion {
   struct RetiredLine {
     std::unique_ptr<forms::Label> Copy;
     // Where its top is shown is Base - S: its place when let go, plus D then.
-    std::int64_t Base = 0;
+    double Base = 0;
     bool InUse = false;
   };
 
@@ -51,7 +53,7 @@ class SmoothMotion {
 
   std::optional<ScrollFollower> follower_;
   float twipsPerPixelY_ = 15;
-  std::int64_t shown_ = 0;
+  double shown_ = 0;
   std::vector<RetiredLine> retired_;
 };
 

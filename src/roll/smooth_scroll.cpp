@@ -1,6 +1,6 @@
 #include "roll/smooth_scroll.h"
 
-// How the follower works. X is the shown scroll before it is rounded down (S = floor(X)); it moves
+// How the follower works. X is the shown scroll as it moves (S = min(X, D)); it moves
 // at a speed u. v is the roll's speed, T its tick, and a = v^2 / 2(4.3 + 63/64), just under half
 // the roll's speed per tick. Each frame:
 // - The reference Y is D with each step spread evenly over the tick from when it came: the tick
@@ -15,7 +15,7 @@
 //   its resting point D + 63/64, braking at 3v / T. Both may change u by up to 3v / T per second.
 //
 // Why these figures. D - X = (D - Y) + g, and D - Y is 5 right after a step: g <= 4.8 keeps
-// D - S <= 10. Below, X < D + 1 keeps S <= D, so g may fall to -63/64 where Y = D. At the average
+// D - S <= 10. Below, S stops at D, so g may fall to -63/64 where Y = D. At the average
 // rate r, g falls by rT during each hold and regains it over the steps. With its peak at P* it
 // stays above the point where braking would begin: for 20-pixel lines (r = 5v/6) from 4.15 down to
 // -0.02, braking from -0.40; for tiny ones (r = v/2) from 2.98 down to 0.48. In a long spacing r
@@ -37,7 +37,8 @@ constexpr double kPeakTrail = 4.3;        // the trail's peak at full speed
 constexpr double kMaxTrail = 4.8;         // the trail the follower keeps up to stay within
 constexpr double kPeakTicks = 4;          // how soon the speed corrects the peak
 constexpr double kPeakForget = 1;         // pixels of the peak forgotten per rate window
-constexpr double kRestAhead = 63.0 / 64;  // X rests this far past D, where floor(X) is still D
+constexpr double kRestAhead = 0.5;  // X rests this far past D
+constexpr double kSpeedUpTrail = 5.28;   // the trail gained speeding up gently from rest
 constexpr double kStill = 1.0 / 1024;     // this close to its resting point it stands still
 constexpr double kQuickTicks = 1.0 / 3;   // a quick change of full speed takes a third of a tick
 constexpr double kUnknownRefreshHz = 60;
@@ -54,10 +55,14 @@ ScrollFollower::ScrollFollower(std::int32_t tickIntervalMs, double refreshHz)
       nominal_(kStepPixels / tick_),
       // From its resting point, speeding up at this rate brings the follower to full speed just
       // as its trail reaches kPeakTrail.
-      accel_(nominal_ * nominal_ / (2 * (kPeakTrail + kRestAhead))),
-      quickAccel_(nominal_ / (kQuickTicks * tick_)),
-      frameCap_(std::ceil(nominal_ / (refreshHz > 1 ? refreshHz : kUnknownRefreshHz)) + 1) {
+      accel_(nominal_ * nominal_ / (2 * kSpeedUpTrail)),
+      quickAccel_(nominal_ / (kQuickTicks * tick_)) {
+  SetRefreshRate(refreshHz);
   Reset(0);
+}
+
+void ScrollFollower::SetRefreshRate(double refreshHz) {
+  frameCap_ = std::ceil(nominal_ / (refreshHz > 1 ? refreshHz : kUnknownRefreshHz)) + 1;
 }
 
 void ScrollFollower::Reset(std::int64_t engineScroll) {
@@ -69,7 +74,7 @@ void ScrollFollower::Reset(std::int64_t engineScroll) {
   stepCount_ = 0;
 }
 
-std::int64_t ScrollFollower::Frame(std::int64_t nowMicroseconds, std::int64_t engineScroll) {
+double ScrollFollower::Frame(std::int64_t nowMicroseconds, std::int64_t engineScroll) {
   if (engineScroll < engine_) Reset(engineScroll);
   if (!lastFrameUs_) stillAtUs_ = nowMicroseconds;
   const std::int64_t previousUs = lastFrameUs_.value_or(nowMicroseconds);
@@ -80,7 +85,7 @@ std::int64_t ScrollFollower::Frame(std::int64_t nowMicroseconds, std::int64_t en
     engine_ = engineScroll;
   }
   Follow(nowUs, Seconds(nowUs - previousUs));
-  return static_cast<std::int64_t>(std::floor(position_));
+  return position_ - kRestAhead;
 }
 
 // When the step seen now came: the engine ticks every interval, so the tick after the last step's
@@ -165,7 +170,11 @@ void ScrollFollower::Follow(std::int64_t nowUs, double dt) {
   // After a late frame: back within kMaxLag as fast as one frame allows.
   position_ =
       std::max(position_, std::min(static_cast<double>(engine_) - kMaxLag, from + frameCap_));
-  if (restingPoint - position_ < kStill) stillAtUs_ = nowUs;
+  // Standing still it shows D exactly: a line at rest stands on whole pixels.
+  if (restingPoint - position_ < kStill) {
+    position_ = restingPoint;
+    stillAtUs_ = nowUs;
+  }
 }
 
 }  // namespace velloway

@@ -3,13 +3,16 @@
 //
 // The roll engine moves every line 5 pixels at a spacing tick and holds them still at the other
 // ticks, so its cumulative scroll D is a staircase. A ScrollFollower turns D, frame by frame, into
-// a shown scroll S that rises evenly: a line placed at top y0 when D was D0 is drawn at
-// y0 - (S - D0). It reads no clock; every frame brings its time, so the same frames give the
-// same S.
+// a shown scroll S that rises evenly, between whole pixels: a line placed at top y0 when D was D0
+// is drawn at y0 - (S - D0). It reads no clock; every frame brings its time (when the frame is
+// shown: frames a refresh period apart), so the same frames give the same S.
 //
 // At every frame, with v = 5000 / interval the roll's speed in pixels per second and f the
 // refresh rate:
-// - S is whole, never decreases, never exceeds D, and grows by at most ceil(v / f) + 1 pixels.
+// - S never decreases, never exceeds D, and grows by at most ceil(v / f) + 1 pixels.
+// - While the roll moves steadily (lines of one height and spacing), S grows by the same distance
+//   every frame, within 5 % of v / f: no frame repeats the one before. A hold in a long spacing,
+//   the only one in many ticks, slows it gently for a few ticks.
 // - D - S is at most 10. After a late frame (the program was busy) the roll may have moved more
 //   than one frame may follow: then D - S exceeds 10 by at most what D gained beyond that
 //   frame's ceil(v / f) + 1, and each later frame takes back at least ceil(v / f) + 1 less what D
@@ -21,7 +24,8 @@
 // - At speeds 3 and 2 the shown scroll advances a pixel within every 70 ms while lines of 20
 //   pixels or more roll with spacing 1 or more (S shows it at the next frame); at speed 1, where
 //   a pixel takes 120 ms on average, within 130 ms.
-// - When D stays put (a WAIT, records in a row), S reaches D within 2.5 ticks and stands still.
+// - When D stays put (a WAIT, records in a row), S reaches D within 2.5 ticks and stands still,
+//   exactly at D: a line at rest stands on whole pixels.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -39,13 +43,12 @@ class ScrollFollower {
 
   // Shows engineScroll, standing still; the next frame starts from there.
   void Reset(std::int64_t engineScroll);
-  // The shown scroll for a frame at nowMicroseconds, when the engine's cumulative scroll is
+  // The display's refresh rate changed (as the constructor takes it).
+  void SetRefreshRate(double refreshHz);
+  // The shown scroll S for a frame at nowMicroseconds, when the engine's cumulative scroll is
   // engineScroll. A time before the previous frame's counts as that time; an engine scroll
   // smaller than the last one is a new roll, started over as Reset does.
-  std::int64_t Frame(std::int64_t nowMicroseconds, std::int64_t engineScroll);
-
-  // The shown scroll before it is rounded down to whole pixels.
-  double Position() const { return position_; }
+  double Frame(std::int64_t nowMicroseconds, std::int64_t engineScroll);
 
  private:
   // One step of the engine, spread over the tick from startUs.
@@ -72,7 +75,7 @@ class ScrollFollower {
   double nominal_;     // the roll's speed, pixels per second
   double accel_;       // how fast the speed changes while following, pixels per second per second
   double quickAccel_;  // how fast it may change to stop at D or to keep up
-  double frameCap_;    // the most pixels X moves in one frame
+  double frameCap_ = 0;  // the most pixels X moves in one frame
 
   std::int64_t engine_ = 0;
   double position_ = 0;

@@ -20,6 +20,7 @@ class RecordingCanvas : public forms::Canvas {
     int X;
     int Y;
     velloway::Color Color;
+    int Phase;  // sixteenths of a pixel below Y
   };
 
   void FillRect(const forms::PixelRect& rect, Color color) override {
@@ -27,7 +28,7 @@ class RecordingCanvas : public forms::Canvas {
   }
   void DrawImage(const forms::TextImage& image, int x, int y) override {
     const auto& drawn = dynamic_cast<const headless::HeadlessTextImage&>(image);
-    texts.push_back({drawn.Text, x, y, drawn.Color});
+    texts.push_back({drawn.Text, x, y, drawn.Color, drawn.Span.Phase});
   }
 
   std::vector<Fill> fills;

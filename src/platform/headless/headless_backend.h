@@ -97,7 +97,7 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
   // Frames at the screen's refresh rate on the virtual clock, from Start: frame k at
   // k * 1,000,000 / RefreshHz microseconds, whole microseconds rounded down.
   std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(std::int64_t nowUs)> onFrame) override;
+      std::function<void(const forms::DisplayFrame&)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
   std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
                                                     std::string_view text,

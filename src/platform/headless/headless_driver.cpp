@@ -46,7 +46,7 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
 
 class HeadlessBackend::FrameImpl : public forms::FrameDriver {
  public:
-  FrameImpl(HeadlessBackend& backend, std::function<void(std::int64_t)> onFrame)
+  FrameImpl(HeadlessBackend& backend, std::function<void(const forms::DisplayFrame&)> onFrame)
       : backend_(backend), onFrame_(std::move(onFrame)) {
     backend_.frames_.push_back(this);
   }
@@ -57,13 +57,13 @@ class HeadlessBackend::FrameImpl : public forms::FrameDriver {
 
   std::int64_t Due() const { return schedule_.Running() ? schedule_.Due().count() : kNever; }
   void Frame() {
-    schedule_.TakeFrame(backend_.ClockNow());
-    onFrame_(backend_.now_);
+    const int refreshHz = backend_.screen_.RefreshHz;
+    onFrame_({schedule_.TakeFrame(backend_.ClockNow(), refreshHz).count(), refreshHz});
   }
 
  private:
   HeadlessBackend& backend_;
-  platform::DriverHandler<std::int64_t> onFrame_;
+  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
   platform::FrameSchedule schedule_;
 };
 
@@ -72,7 +72,7 @@ std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<v
 }
 
 std::unique_ptr<forms::FrameDriver> HeadlessBackend::CreateFrameDriver(
-    std::function<void(std::int64_t nowUs)> onFrame) {
+    std::function<void(const forms::DisplayFrame&)> onFrame) {
   return std::make_unique<FrameImpl>(*this, std::move(onFrame));
 }
 

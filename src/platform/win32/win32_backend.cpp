@@ -90,7 +90,7 @@ std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
 }
 
 std::unique_ptr<forms::FrameDriver> Win32Backend::CreateFrameDriver(
-    std::function<void(std::int64_t nowUs)> onFrame) {
+    std::function<void(const forms::DisplayFrame&)> onFrame) {
   return std::make_unique<Win32FrameDriver>(*this, std::move(onFrame));
 }
 

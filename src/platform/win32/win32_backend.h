@@ -40,7 +40,7 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
                                                           std::string_view caption) override;
   std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
   std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(std::int64_t nowUs)> onFrame) override;
+      std::function<void(const forms::DisplayFrame&)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
   std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
                                                     std::string_view text,

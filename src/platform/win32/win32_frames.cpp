@@ -114,7 +114,7 @@ void ClockPacer::SetTimerForDueFrame() {
 }
 
 Win32FrameDriver::Win32FrameDriver(Win32Backend& backend,
-                                   std::function<void(std::int64_t nowUs)> onFrame)
+                                   std::function<void(const forms::DisplayFrame&)> onFrame)
     : backend_(backend), onFrame_(std::move(onFrame)) {
   backend_.AddFrameDriver(*this);
 }
@@ -125,6 +125,11 @@ Win32FrameDriver::~Win32FrameDriver() {
 
 void Win32FrameDriver::Start() {
   const int refreshHz = backend_.Screen().RefreshHz;
+  schedule_.Start(CounterTime(), refreshHz);
+  MakePacer(refreshHz);
+}
+
+void Win32FrameDriver::MakePacer(int refreshHz) {
   if (backend_.VerticalBlankWaits(refreshHz)) {
     pacer_ = std::make_unique<VerticalBlankPacer>(refreshHz);
   } else {
@@ -134,9 +139,12 @@ void Win32FrameDriver::Start() {
 
 void Win32FrameDriver::Frame() {
   if (!pacer_) return;
-  const std::int64_t nowUs = CounterTime().count();
+  const int refreshHz = backend_.Screen().RefreshHz;
+  // A new rate (a laptop plugged into a monitor) gets its own pacer from this frame on.
+  if (refreshHz != schedule_.RefreshHz()) MakePacer(refreshHz);
+  const platform::ClockTime frameTime = schedule_.TakeFrame(CounterTime(), refreshHz);
   pacer_->Next();
-  onFrame_(nowUs);
+  onFrame_({frameTime.count(), refreshHz});
 }
 
 }  // namespace velloway::win32

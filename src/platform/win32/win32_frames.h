@@ -75,7 +75,7 @@ class ClockPacer final : public FramePacer {
 
 class Win32FrameDriver final : public forms::FrameDriver {
  public:
-  Win32FrameDriver(Win32Backend& backend, std::function<void(std::int64_t nowUs)> onFrame);
+  Win32FrameDriver(Win32Backend& backend, std::function<void(const forms::DisplayFrame&)> onFrame);
   ~Win32FrameDriver() override;
   Win32FrameDriver(const Win32FrameDriver&) = delete;
   Win32FrameDriver& operator=(const Win32FrameDriver&) = delete;
@@ -88,9 +88,13 @@ class Win32FrameDriver final : public forms::FrameDriver {
   void Frame();
 
  private:
+  void MakePacer(int refreshHz);
+
   Win32Backend& backend_;
-  platform::DriverHandler<std::int64_t> onFrame_;
+  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
   std::unique_ptr<FramePacer> pacer_;
+  // The frames' times, a period apart whichever pacer signals them.
+  platform::FrameSchedule schedule_;
 };
 
 // The performance counter, and in microseconds; the time the schedules read.

@@ -71,7 +71,7 @@ class X11Timer final : public forms::TimerDriver {
 // Frames from the event loop on a FrameSchedule at the primary output's refresh rate.
 class X11FrameDriver final : public forms::FrameDriver {
  public:
-  X11FrameDriver(X11Backend& backend, std::function<void(std::int64_t)> onFrame)
+  X11FrameDriver(X11Backend& backend, std::function<void(const forms::DisplayFrame&)> onFrame)
       : backend_(backend), onFrame_(std::move(onFrame)) {
     backend_.AddFrameDriver(*this);
   }
@@ -83,13 +83,13 @@ class X11FrameDriver final : public forms::FrameDriver {
   void Stop() override { schedule_.Stop(); }
   const platform::FrameSchedule& Schedule() const { return schedule_; }
   void Frame(platform::ClockTime now) {
-    schedule_.TakeFrame(now);
-    onFrame_(now.count());
+    const int refreshHz = backend_.Screen().RefreshHz;
+    onFrame_({schedule_.TakeFrame(now, refreshHz).count(), refreshHz});
   }
 
  private:
   X11Backend& backend_;
-  platform::DriverHandler<std::int64_t> onFrame_;
+  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
   platform::FrameSchedule schedule_;
 };
 
@@ -147,7 +147,7 @@ void X11Backend::RemoveTimer(X11Timer& timer) {
 }
 
 std::unique_ptr<forms::FrameDriver> X11Backend::CreateFrameDriver(
-    std::function<void(std::int64_t nowUs)> onFrame) {
+    std::function<void(const forms::DisplayFrame&)> onFrame) {
   return std::make_unique<X11FrameDriver>(*this, std::move(onFrame));
 }
 
