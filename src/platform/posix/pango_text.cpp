@@ -109,10 +109,39 @@ struct Columns {
   std::int64_t To;
 };
 
+// Shows glyphs with the first one's origin at (x, baseline + shift), shift a fraction of a pixel.
+// Cairo puts glyphs on whole pixels, so between pixels the glyphs' outlines are filled, exactly
+// where they fall; a colour face's glyphs are pictures, drawn on the pixel and then moved as one.
+void ShowGlyphs(cairo_t* cairo, PangoFont* font, PangoGlyphString& glyphs, double x,
+                double baseline, double shift) {
+  if (shift == 0) {
+    cairo_move_to(cairo, x, baseline);
+    pango_cairo_show_glyph_string(cairo, font, &glyphs);
+  } else if (!IsColourFace(font)) {
+    cairo_move_to(cairo, x, baseline + shift);
+    pango_cairo_glyph_string_path(cairo, font, &glyphs);
+    cairo_fill(cairo);
+  } else {
+    cairo_push_group(cairo);
+    cairo_move_to(cairo, x, baseline);
+    pango_cairo_show_glyph_string(cairo, font, &glyphs);
+    cairo_pattern_t* drawn = cairo_pop_group(cairo);
+    cairo_matrix_t moved{};
+    cairo_matrix_init_translate(&moved, 0, -shift);
+    cairo_pattern_set_matrix(drawn, &moved);
+    cairo_pattern_set_filter(drawn, CAIRO_FILTER_BILINEAR);
+    cairo_save(cairo);
+    cairo_set_source(cairo, drawn);
+    cairo_paint(cairo);
+    cairo_restore(cairo);
+    cairo_pattern_destroy(drawn);
+  }
+}
+
 // Shows the glyphs of one run that columns draws, with the run's first glyph at pen; advances pen
 // past the run.
 void ShowRun(cairo_t* cairo, const PangoGlyphItem& run, std::int64_t& pen, const Columns& columns,
-             double baseline) {
+             double baseline, double shift) {
   const PangoGlyphString& glyphs = *run.glyphs;
   int first = glyphs.num_glyphs;
   int last = -1;
@@ -133,8 +162,8 @@ void ShowRun(cairo_t* cairo, const PangoGlyphItem& run, std::int64_t& pen, const
   part.glyphs += first;
   part.log_clusters += first;
   part.num_glyphs = last - first + 1;
-  cairo_move_to(cairo, static_cast<double>(firstPen - columns.Origin) / PANGO_SCALE, baseline);
-  pango_cairo_show_glyph_string(cairo, run.item->analysis.font, &part);
+  ShowGlyphs(cairo, run.item->analysis.font, part,
+             static_cast<double>(firstPen - columns.Origin) / PANGO_SCALE, baseline, shift);
 }
 
 }  // namespace
@@ -177,8 +206,11 @@ LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
                           forms::TextImageSpan span, Color color) {
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());
-  const int height = box.Ascent + box.Descent;
-  if (span.Width <= 0 || height <= 0) return nullptr;
+  const int lineHeight = box.Ascent + box.Descent;
+  if (span.Width <= 0 || lineHeight <= 0) return nullptr;
+  // Between pixels, a row more holds the ink moved down.
+  const int height = span.Phase > 0 ? lineHeight + 1 : lineHeight;
+  const double shift = static_cast<double>(span.Phase) / forms::kSubpixelSteps;
   // A colour glyph keeps its colours only in a colour image; every other line is coverage, a
   // quarter of the bytes to make, put and composite.
   const bool colour = ShowsColourGlyphs(layout.get());
@@ -195,7 +227,7 @@ LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
   const Columns columns{origin, origin - margin, end + margin};
   std::int64_t pen = 0;
   ForEachRun(layout.get(), [&](const PangoGlyphItem& run) {
-    ShowRun(cairo.get(), run, pen, columns, box.Ascent);
+    ShowRun(cairo.get(), run, pen, columns, box.Ascent, shift);
   });
   cairo_surface_flush(image.get());
   return image;

@@ -35,7 +35,8 @@ class PangoText {
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
   // The columns of one line that span holds, as high as the line: coverage, or the line in
   // colour (its text in color) when a colour font shows some of it. Only the glyphs whose ink may
-  // reach into the span are drawn: a line costs no more than its span, whatever its length. Null
+  // reach into the span are drawn: a line costs no more than its span, whatever its length. At a
+  // phase above 0 the text is drawn that many sixteenths of a pixel lower, in a row more. Null
   // when the span is empty or the image cannot be made.
   LineImage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span,
                  Color color);

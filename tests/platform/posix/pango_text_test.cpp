@@ -57,6 +57,48 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   }
 }
 
+// The ink's vertical centre, in rows.
+double InkCentre(const LineImage& image) {
+  const unsigned char* data = cairo_image_surface_get_data(image.get());
+  const int stride = cairo_image_surface_get_stride(image.get());
+  const bool colour = cairo_image_surface_get_format(image.get()) == CAIRO_FORMAT_ARGB32;
+  double ink = 0;
+  double moment = 0;
+  for (int y = 0; y < cairo_image_surface_get_height(image.get()); ++y) {
+    for (int x = 0; x < cairo_image_surface_get_width(image.get()); ++x) {
+      // Coverage, or a colour pixel's alpha.
+      const double value = colour ? data[y * stride + x * 4 + 3] : data[y * stride + x];
+      ink += value;
+      moment += value * (y + 0.5);
+    }
+  }
+  return moment / ink;
+}
+
+TEST(PangoText, APhaseDrawsTheLineThatManySixteenthsOfAPixelLower) {
+  PangoText text(96);
+  const struct {
+    const char* what;
+    std::string line;
+  } cases[] = {
+      {"Latin", "Zoë Mélanie Hargreaves"},
+      {"joined, right to left, in a fallback face", "ÙØ­ÙØ¯ Anna"},
+      {"a colour emoji beside text", "ð Happy birthday"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const forms::TextExtent extent = text.Measure(kFont, c.line);
+    const LineImage still = text.Draw(kFont, c.line, {0, extent.Width, 0}, 0xFFFFFF);
+    ASSERT_TRUE(still);
+    for (const int phase : {1, 4, 8, 12, 15}) {
+      const LineImage moved = text.Draw(kFont, c.line, {0, extent.Width, phase}, 0xFFFFFF);
+      ASSERT_TRUE(moved);
+      EXPECT_EQ(cairo_image_surface_get_height(moved.get()), extent.Height + 1);
+      EXPECT_NEAR(InkCentre(moved) - InkCentre(still), phase / 16.0, 0.05) << "phase " << phase;
+    }
+  }
+}
+
 TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
   PangoText text(96);
   const forms::FontSpec huge{"DejaVu Sans", 1000, false, false};
