@@ -9,7 +9,8 @@ scripts/bench builds the programs and calls this. Seven measurements:
            scripts the 256 MB limit allows.
   repaint  repaint_bench.exe on a 3840x2160 display: one roll tick against a full-window repaint.
   text     text_bench.exe: a 60-character Latin line measured and drawn into its image, beside
-           names in Arabic, Hebrew and Devanagari (shaped, with fallback faces).
+           names in Arabic, Hebrew and Devanagari (shaped, with fallback faces); then the Latin
+           line's image at rest against one between whole pixels, at 20 and 40 pt.
   memory   velloway.scr /s playing samples/Default.vws, then a 100,000-line script, then a bare
            window: the resident set (what Wine reports as the working set) and its peak, read from
            /proc/<pid>/status after the first frame and some seconds of rolling.

@@ -1,6 +1,7 @@
 // The Windows program's cost of one line of text: measuring a line and making its image, as the
 // roll does once per line, through the Win32 backend. A 60-character line of Latin names is the
-// yardstick; the names in other scripts show what shaping and fallback faces add.
+// yardstick; the names in other scripts show what shaping and fallback faces add. Then what a
+// line's image between whole pixels costs beside the one at rest, at a full HD and a 4K size.
 //
 // Usage: text_bench [--rounds N]. Prints the median per line of each, in microseconds.
 #include <windows.h>
@@ -62,6 +63,37 @@ double LineCostUs(velloway::win32::Win32Backend& backend, const std::string& tex
   return end - start;
 }
 
+// One image of a line already measured, at a phase.
+double ImageCostUs(velloway::win32::Win32Backend& backend, const FontSpec& font,
+                   const std::string& text, int width, int phase) {
+  const double start = NowUs();
+  const auto image = backend.CreateTextImage(font, text, {0, width, phase}, 0xFFFFFF, 0);
+  const double end = NowUs();
+  if (!image) std::fprintf(stderr, "text_bench: no image made\n");
+  return end - start;
+}
+
+// The Latin line's image at rest and between pixels (every phase in turn) in each of the fonts
+// in turn, as a roll draws many fonts.
+void PrintPhaseCosts(velloway::win32::Win32Backend& backend, const std::vector<FontSpec>& fonts,
+                     int rounds, const char* name) {
+  const std::string& text = Samples().front().Text;
+  std::vector<int> widths;
+  for (const FontSpec& font : fonts) widths.push_back(backend.MeasureText(font, text).Width);
+  // The first image between pixels draws the glyphs at their tall height for the first time.
+  const double first = ImageCostUs(backend, fonts.front(), text, widths.front(), 1);
+  std::vector<double> still;
+  std::vector<double> between;
+  for (int i = 0; i < rounds; ++i) {
+    const auto which = static_cast<std::size_t>(i) % fonts.size();
+    still.push_back(ImageCostUs(backend, fonts[which], text, widths[which], 0));
+    const int phase = 1 + i % (velloway::forms::kSubpixelSteps - 1);
+    between.push_back(ImageCostUs(backend, fonts[which], text, widths[which], phase));
+  }
+  std::printf("%-28s %4d px wide: at rest %7.1f, between pixels %7.1f (the first %.1f)\n", name,
+              widths.front(), Median(still), Median(between), first);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -78,5 +110,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) costs.push_back(LineCostUs(backend, sample.Text));
     std::printf("%-24s %8.1f\n", sample.Name, Median(costs));
   }
+  std::printf("\nThe Latin line's image at rest and between pixels (median of %d, us)\n", rounds);
+  PrintPhaseCosts(backend, {{"Arial", 20, false, false}}, rounds, "Arial 20 pt (full HD)");
+  PrintPhaseCosts(backend, {{"Arial", 40, false, false}}, rounds, "Arial 40 pt (4K)");
+  std::vector<FontSpec> sizes;
+  for (int size = 21; size < 35; ++size) sizes.push_back({"Arial", static_cast<float>(size)});
+  PrintPhaseCosts(backend, sizes, rounds, "Arial 21 to 34 pt in turn");
   return 0;
 }

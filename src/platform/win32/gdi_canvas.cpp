@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "platform/wide_text.h"
 #include "platform/win32/shaped_line.h"
@@ -80,6 +81,94 @@ std::pair<UniqueBitmap, std::uint32_t*> MakeDib(HDC dc, int width, int height) {
   return {std::move(bitmap), static_cast<std::uint32_t*>(bits)};
 }
 
+// Draws the span of the line into the bitmap selected into dc, over what is there: from the
+// span's left edge, with the baseline at the line's ascent in the DC's logical coordinates.
+void DrawSpan(HDC dc, const ShapedLine& line, forms::TextImageSpan span, Color color) {
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ToColorRef(color));
+  // On one baseline: a fallback face for some of the letters, taller or shorter than the
+  // font, keeps to the same line.
+  SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+  // Only the span's part lands in the bitmap: what lies beyond it is clipped away.
+  line.Draw(-span.Skip, line.Ascent(), span.Width);
+  GdiFlush();
+}
+
+// A phase's line is drawn this many times as tall: GDI sets text at whole pixels only, and at
+// this height a phase is a whole number of rows.
+constexpr int kTallRows = forms::kSubpixelSteps;
+static_assert(kTallRows == 16, "AverageRows divides by 16 with a shift");
+
+// The world transform that draws text kTallRows times as tall, `down` tall rows lower.
+XFORM Stretch(int down) {
+  return XFORM{1, 0, 0, static_cast<FLOAT>(kTallRows), 0, static_cast<FLOAT>(down)};
+}
+
+// The rows of a phase's image drawn tall at a time: the band of them stays small enough to be
+// kept (under 2 MB at 3840 pixels wide) and for its pixels to stay in the cache between drawing
+// and averaging them.
+constexpr int kBandRows = 8;
+
+// Each of `rows` rows of `into` (width pixels a row) the mean, channel by channel and rounded,
+// of the kTallRows rows of the band it covers. Red and blue are summed side by side in one word,
+// green in another: sixteen sums of a byte fit each lane.
+void AverageRows(const Surface& band, int rows, int width, std::uint32_t* into) {
+  const auto columns = static_cast<std::size_t>(width);
+  std::vector<std::uint32_t> redBlue(columns);
+  std::vector<std::uint32_t> green(columns);
+  for (int row = 0; row < rows; ++row) {
+    std::fill(redBlue.begin(), redBlue.end(), 0u);
+    std::fill(green.begin(), green.end(), 0u);
+    for (int part = 0; part < kTallRows; ++part) {
+      const std::uint32_t* from = band.Row(row * kTallRows + part);
+      for (std::size_t x = 0; x < columns; ++x) {
+        redBlue[x] += from[x] & 0x00FF00FFu;
+        green[x] += from[x] & 0x0000FF00u;
+      }
+    }
+    std::uint32_t* to = into + static_cast<std::size_t>(row) * columns;
+    for (std::size_t x = 0; x < columns; ++x) {
+      to[x] = (((redBlue[x] + 0x00080008u) >> 4) & 0x00FF00FFu) |
+              (((green[x] + 0x00000800u) >> 4) & 0x0000FF00u);
+    }
+  }
+}
+
+// Keeps a DC in the advanced graphics mode while it lives, then back to the identity transform
+// and the compatible mode: the band's DC is left as it was found.
+class StretchedDc {
+ public:
+  explicit StretchedDc(HDC dc) : dc_(dc) { SetGraphicsMode(dc_, GM_ADVANCED); }
+  ~StretchedDc() {
+    ModifyWorldTransform(dc_, nullptr, MWT_IDENTITY);
+    SetGraphicsMode(dc_, GM_COMPATIBLE);
+  }
+  StretchedDc(const StretchedDc&) = delete;
+  StretchedDc& operator=(const StretchedDc&) = delete;
+
+ private:
+  HDC dc_;
+};
+
+// Draws the span of the line span.Phase sixteenths of a pixel low into `into` (span.Width x
+// height pixels), by GDI itself rather than by moving the still line's pixels: band by band, the
+// line is drawn kTallRows times as tall into the band's DC (the DC it was shaped on), the phase
+// a whole number of rows there, and each row of `into` is the mean of the rows it covers.
+void DrawBetweenPixels(Surface& band, const ShapedLine& line, forms::TextImageSpan span,
+                       Color color, std::uint32_t background, std::uint32_t* into, int height) {
+  HDC dc = band.Dc();
+  const StretchedDc stretched(dc);
+  const auto width = static_cast<std::size_t>(span.Width);
+  for (int top = 0; top < height; top += kBandRows) {
+    const int rows = std::min(kBandRows, height - top);
+    for (int row = 0; row < rows * kTallRows; ++row) std::fill_n(band.Row(row), width, background);
+    const XFORM stretch = Stretch(span.Phase - top * kTallRows);
+    SetWorldTransform(dc, &stretch);
+    DrawSpan(dc, line, span, color);
+    AverageRows(band, rows, span.Width, into + static_cast<std::size_t>(top) * width);
+  }
+}
+
 }  // namespace
 
 COLORREF ToColorRef(Color color) {
@@ -90,7 +179,7 @@ COLORREF ToColorRef(Color color) {
 
 FontCache::FontCache(int dpiY) : dpiY_(dpiY), measureDc_(CreateCompatibleDC(nullptr)) {}
 
-HFONT FontCache::Get(const forms::FontSpec& font) {
+FontCache::CachedFont& FontCache::Cached(const forms::FontSpec& font) {
   auto found = fonts_.find(font);
   if (found == fonts_.end()) {
     if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
@@ -101,8 +190,25 @@ HFONT FontCache::Get(const forms::FontSpec& font) {
     }
     found = fonts_.emplace(font, std::move(cached)).first;
   }
-  if (found->second->font) return found->second->font.get();
+  return *found->second;
+}
+
+HFONT FontCache::Get(const forms::FontSpec& font) {
+  const CachedFont& cached = Cached(font);
+  if (cached.font) return cached.font.get();
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HFONT FontCache::GetForBand(const forms::FontSpec& font) {
+  CachedFont& cached = Cached(font);
+  if (cached.font && !cached.tallPin.Dc() && cached.tallPin.Reserve(1, 1)) {
+    HDC dc = cached.tallPin.Dc();
+    SetGraphicsMode(dc, GM_ADVANCED);
+    const XFORM stretch = Stretch(0);
+    SetWorldTransform(dc, &stretch);
+    cached.tallPinned = SelectGuard(dc, cached.font.get());
+  }
+  return Get(font);
 }
 
 forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_view text) {
@@ -139,6 +245,7 @@ void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
 std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color, Color background) {
+  if (span.Phase > 0) return DrawLowered(fonts, font, text, span, color, background);
   const UniqueDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return nullptr;
   const SelectGuard fontSelected(dc.get(), fonts.Get(font));
@@ -151,17 +258,32 @@ std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::
   {
     const SelectGuard selected(dc.get(), bitmap.get());
     FillWith(dc.get(), {0, 0, span.Width, height}, background);
-    SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), ToColorRef(color));
-    // On one baseline: a fallback face for some of the letters, taller or shorter than the
-    // font, keeps to the same line.
-    SetTextAlign(dc.get(), TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
-    // Only the span's part lands in the bitmap: what lies beyond it is clipped away.
-    line.Draw(-span.Skip, line.Ascent(), span.Width);
-    GdiFlush();
+    DrawSpan(dc.get(), line, span, color);
   }
   return std::unique_ptr<GdiTextImage>(
       new GdiTextImage(std::move(bitmap), bits, span.Width, height, DibPixel(background)));
+}
+
+std::unique_ptr<GdiTextImage> GdiTextImage::DrawLowered(FontCache& fonts,
+                                                        const forms::FontSpec& font,
+                                                        std::string_view text,
+                                                        forms::TextImageSpan span, Color color,
+                                                        Color background) {
+  Surface& band = fonts.Band();
+  if (span.Width <= 0 || !band.Reserve(span.Width, kBandRows * kTallRows)) return nullptr;
+  // Shaped on the DC it is drawn on, before that DC is stretched: laid out as at rest.
+  const SelectGuard fontSelected(band.Dc(), fonts.GetForBand(font));
+  const std::wstring wide = platform::Utf8ToWide(text);
+  const ShapedLine line(band.Dc(), wide);
+  if (line.Height() <= 0) return nullptr;
+  // The line drawn lower keeps its lowest ink in a row of its own.
+  const int height = line.Height() + 1;
+  auto [bitmap, bits] = MakeDib(band.Dc(), span.Width, height);
+  if (!bitmap) return nullptr;
+  const std::uint32_t backgroundPixel = DibPixel(background);
+  DrawBetweenPixels(band, line, span, color, backgroundPixel, bits, height);
+  return std::unique_ptr<GdiTextImage>(
+      new GdiTextImage(std::move(bitmap), bits, span.Width, height, backgroundPixel));
 }
 
 bool Surface::Reserve(int width, int height) {

@@ -49,7 +49,8 @@ class Surface {
   int height_ = 0;
 };
 
-// The fonts made so far, one HFONT per FontSpec, sized for a given vertical DPI.
+// The fonts made so far, one HFONT per FontSpec, sized for a given vertical DPI, and the band
+// that lines are drawn in between whole pixels.
 class FontCache {
  public:
   explicit FontCache(int dpiY);
@@ -62,18 +63,31 @@ class FontCache {
   // drawn in (see ShapedLine); an empty text has width 0 and the font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
   int DpiY() const { return dpiY_; }
+  // Where GdiTextImage draws a line between whole pixels: kept from one image to the next, as
+  // touching a new bitmap's pages costs more than drawing in it.
+  Surface& Band() { return band_; }
+  // Get, for drawing in the band: the font's glyphs at the band's height are kept as well.
+  HFONT GetForBand(const forms::FontSpec& font);
 
  private:
-  int dpiY_;
-  UniqueDc measureDc_;
   // Each font stays selected in a 1x1 surface of its own while it is cached: the glyphs drawn
   // of a font in use are kept, while Wine soon drops those of fonts no DC holds, and a roll
   // draws many fonts a tick (with Default.vws this pin takes 40 % off the saver's CPU time).
+  // Once drawn in the band, it stays selected in a second surface that stretches text as the
+  // band does: its glyphs at that height are others, kept apart.
   struct CachedFont {
     UniqueFont font;
     Surface pin;
-    SelectGuard pinned;  // declared last: leaves the pin before the font is deleted
+    SelectGuard pinned;  // after the font: leaves the pin before the font is deleted
+    Surface tallPin;
+    SelectGuard tallPinned;
   };
+
+  CachedFont& Cached(const forms::FontSpec& font);
+
+  int dpiY_;
+  UniqueDc measureDc_;
+  Surface band_;
   std::unordered_map<forms::FontSpec, std::unique_ptr<CachedFont>, forms::FontSpecHash> fonts_;
 };
 
@@ -81,7 +95,8 @@ class FontCache {
 // alone (no DC of its own: a roll keeps dozens).
 class GdiTextImage final : public forms::TextImage {
  public:
-  // Null when the bitmap cannot be made.
+  // Null when the bitmap cannot be made. At a phase above 0 the image is one row taller than
+  // the line.
   static std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, const forms::FontSpec& font,
                                             std::string_view text, forms::TextImageSpan span,
                                             Color color, Color background);
@@ -97,6 +112,10 @@ class GdiTextImage final : public forms::TextImage {
   std::uint32_t Background() const { return background_; }
 
  private:
+  // Draws at a phase above 0, in the fonts' band.
+  static std::unique_ptr<GdiTextImage> DrawLowered(FontCache& fonts, const forms::FontSpec& font,
+                                                   std::string_view text, forms::TextImageSpan span,
+                                                   Color color, Color background);
   GdiTextImage(UniqueBitmap bitmap, const std::uint32_t* bits, int width, int height,
                std::uint32_t background)
       : bitmap_(std::move(bitmap)),
