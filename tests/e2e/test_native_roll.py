@@ -59,6 +59,10 @@ class NativeSmoothTest(NativeRollTestCase):
         self.run_script(text(BLOCK * 6, spacing="60"), ("WAIT", "30"), options=(SMOOTH_OPTION,))
         self.assert_rises_smoothly(3.0)
 
+    def test_smooth_a_line_moves_at_every_frame(self):
+        self.run_script(text(BLOCK * 6, spacing="60"), ("WAIT", "30"), options=(SMOOTH_OPTION,))
+        self.assert_rises_every_frame(3.0)
+
 
 class NativeCodePageTest(NativeRollTestCase):
     JAPANESE = "\u65e5\u672c\u8a9e\u306e\u30c6\u30ad\u30b9\u30c8"  # "Japanese text"

@@ -26,6 +26,10 @@ class SmoothMotionTest(RollTestCase):
         self.play(True, text(BLOCK * 6, spacing="60"), ("WAIT", "30"))
         self.assert_rises_smoothly(3.0)
 
+    def test_on_a_line_moves_at_every_frame(self):
+        self.play(True, text(BLOCK * 6, spacing="60"), ("WAIT", "30"))
+        self.assert_rises_every_frame(3.0)
+
     def test_on_short_lines_roll_without_a_pause_at_each_new_line(self):
         # 8-point lines (20 less twice 6), spacing 1: a new one every fourth tick, each held
         # still by the engine for its dispatch tick.

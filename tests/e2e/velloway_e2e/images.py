@@ -98,6 +98,18 @@ class Image:
             return None
         return (min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
 
+    def ink_centre(self, background: ColourLike, region: Region | None = None) -> float | None:
+        """The vertical centre of what differs from background, each row weighed by how much it
+        differs (a line's coverage, for text lighter than its background), in screen rows from
+        the top edge of row 0; None without ink."""
+        bg = colour(background)
+        ink = moment = 0
+        for y, row, _ in self._rows(region):
+            weight = sum(abs(row[i] - bg[i % 3]) for i in range(len(row)))
+            ink += weight
+            moment += weight * (y + 0.5)
+        return moment / ink if ink else None
+
     def ink_rows(self, background: ColourLike, tolerance: int = 0,
                  region: Region | None = None) -> list[int]:
         """Screen rows holding at least one pixel that differs from background."""

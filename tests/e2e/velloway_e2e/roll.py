@@ -165,6 +165,40 @@ class RollWatching:
             self.fail("the line left the column while it was followed")
         return samples
 
+    def follow_ink_centre(self, seconds):
+        """[(time, vertical centre of the ink)] of the screen's middle column, read as fast as
+        the X server answers, for seconds, once the first line is wholly on screen."""
+        width, height = self.SCREEN
+        column = (width // 2, 0, 1, height)
+        self.wait_ink(lambda b: b is not None and b[1] < height - 60, column,
+                      what="the first line wholly on screen")
+        samples = []
+        with XConnection(self.desktop.display) as screen:
+            end = time.monotonic() + seconds
+            while time.monotonic() < end:
+                before = time.monotonic()
+                centre = screen.capture(column).ink_centre(BACK)
+                samples.append(((before + time.monotonic()) / 2, centre))
+        if any(centre is None for _, centre in samples):
+            self.fail("the line left the column while it was followed")
+        return samples
+
+    def assert_rises_every_frame(self, seconds, refresh_hz=60):
+        """Followed for seconds, the line's ink moves at every frame of the display (no frame
+        repeats the one before) and rises 50 px a second."""
+        samples = self.follow_ink_centre(seconds)
+        (t0, c0), (t1, c1) = samples[0], samples[-1]
+        reads = len(samples) / (t1 - t0)
+        self.assertGreater(reads, 3 * refresh_hz, f"only {reads:.0f} reads a second")
+        moves = sum(1 for (_, a), (_, b) in zip(samples, samples[1:]) if abs(b - a) > 1e-6)
+        shown = moves / (t1 - t0)
+        print(f"\n  {shown:.1f} distinct frames a second at {refresh_hz} Hz; "
+              f"rose {(c0 - c1) / (t1 - t0):.1f} px/s ({reads:.0f} reads a second)")
+        self.assertAlmostEqual(shown, refresh_hz, delta=refresh_hz * 0.05,
+                               msg="distinct frames a second")
+        self.assertAlmostEqual((c0 - c1) / (t1 - t0), 50, delta=2.5,
+                               msg=f"rose {c0 - c1:.1f} px in {t1 - t0:.2f} s")
+
     @staticmethod
     def changes(samples):
         """[(time, rise in pixels, seconds since the read before)] at each change of the top."""
