@@ -52,7 +52,7 @@ bool LineLabels::StartSmoothMotion(int refreshHz) {
 }
 
 void LineLabels::Frame(const forms::DisplayFrame& frame) {
-  if (smooth_) smooth_->Frame(frame, engine_.Scroll(), ListedLabels());
+  if (smooth_) smooth_->Frame(frame, engine_.Scroll(), engine_.StepsNext(), ListedLabels());
 }
 
 void LineLabels::ShowAfterTick() {

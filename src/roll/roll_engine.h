@@ -110,6 +110,8 @@ class RollEngine {
   std::span<const ListedLine> Lines() const { return lines_; }
   // The cumulative scroll D, in pixels: 5 more at each spacing step.
   std::int64_t Scroll() const { return scroll_; }
+  // Whether the next tick is a spacing step: it moves the lines.
+  bool StepsNext() const { return phase_ == Phase::Spacing; }
   // The height of a pixel the steps count in, as read at the start.
   float TwipsPerPixelY() const { return twipsPerPixelY_; }
 

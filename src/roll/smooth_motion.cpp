@@ -19,10 +19,10 @@ void SmoothMotion::Start(std::int32_t tickIntervalMs, int refreshHz, float twips
 }
 
 void SmoothMotion::Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll,
-                         std::span<forms::Label* const> lines) {
+                         bool stepsNext, std::span<forms::Label* const> lines) {
   if (!follower_) return;
   follower_->SetRefreshRate(frame.RefreshHz);
-  shown_ = follower_->Frame(frame.TimeUs, engineScroll);
+  shown_ = follower_->Frame(frame.TimeUs, engineScroll, stepsNext);
   ShowLines(engineScroll, lines);
 }
 

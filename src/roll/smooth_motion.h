@@ -27,7 +27,8 @@ class SmoothMotion {
   void Start(std::int32_t tickIntervalMs, int refreshHz, float twipsPerPixelY,
              std::int64_t engineScroll);
   // A display frame: the shown scroll follows the engine's, and the lines move with it.
-  void Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll,
+  // stepsNext: whether the engine's next tick moves the lines.
+  void Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll, bool stepsNext,
              std::span<forms::Label* const> lines);
   // Shows the engine's lines, and those it let go, at the present shown scroll.
   void ShowLines(std::int64_t engineScroll, std::span<forms::Label* const> lines);

@@ -297,6 +297,21 @@ TEST_F(Roll, SpacingWithNoLineListedMeasuresTheTemplateLabel) {
   EXPECT_EQ(TicksUntilPlaced(2), 221);
 }
 
+// Smooth motion is told ahead which ticks move the lines.
+TEST_F(Roll, TellsWhetherItsNextTickMovesTheLines) {
+  Play({Text("a", "1"), "WAIT\t1", Text("b", "0"), "CLEAR", "BGM\tON\ttheme.wav", "BOGUS",
+        Text("c", "2")});
+  int steps = 0;
+  for (int tick = 1; tick <= 80; ++tick) {  // past the end, into the start over
+    const bool stepsNext = engine_->StepsNext();
+    const std::int64_t before = engine_->Scroll();
+    Ticks(1);
+    EXPECT_EQ(engine_->Scroll() > before, stepsNext) << "tick " << tick;
+    steps += stepsNext ? 1 : 0;
+  }
+  EXPECT_GT(steps, 20);
+}
+
 TEST_F(Roll, UnknownCommandsAreSkippedOneRecordPerTick) {
   Play({"TEXTT\tArial\t0\tmisspelt", "", "   ", Text("shown")});
   EXPECT_THAT(Ticks(1), ElementsAre("dispatch 1 TEXTT"));

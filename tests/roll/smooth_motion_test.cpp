@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -49,11 +50,18 @@ class Smooth : public testing::SaverTest {
   // window is painted now.
   std::map<std::string, double> DrawnTops() const { return DrawnTopsOf(*saver_); }
   std::map<std::string, double> DrawnTopsOf(const forms::Form& form) const {
+    std::map<std::string, double> tops;
+    for (const auto& [caption, top] : EveryDrawnTop(form)) tops[caption] = top;
+    return tops;
+  }
+  // The same, a caption drawn more than once (the roll started over while it is in sight) at
+  // each of its places.
+  std::multimap<std::string, double> EveryDrawnTop(const forms::Form& form) const {
     testing::RecordingCanvas canvas;
     form.PaintContent(canvas, {0, 0, 1 << 16, 1 << 16});
-    std::map<std::string, double> tops;
+    std::multimap<std::string, double> tops;
     for (const auto& text : canvas.texts) {
-      tops[text.Caption] = text.Y + static_cast<double>(text.Phase) / forms::kSubpixelSteps;
+      tops.emplace(text.Caption, text.Y + static_cast<double>(text.Phase) / forms::kSubpixelSteps);
     }
     return tops;
   }
@@ -105,11 +113,16 @@ TEST_F(Smooth, ShownLinesTrailTheEngineEvenlyFrameByFrame) {
       ASSERT_GE(engine - now, 0) << "ahead at " << ms << " ms";
       ASSERT_LE(engine - now, 10) << "behind at " << ms << " ms";
       // Drawn where shown, to the nearest sixteenth of a pixel: on whole pixels at rest.
-      const std::map<std::string, double> drawn = DrawnTops();
+      const std::multimap<std::string, double> drawn = EveryDrawnTop(saver);
       for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
         if (!Line(slot).Visible()) continue;
         const double place = forms::ToPixels(Line(slot).Top(), kTpp) + engine - now;
-        ASSERT_NEAR(drawn.at(Line(slot).Caption()), place, 0.5 / forms::kSubpixelSteps)
+        const auto [first, last] = drawn.equal_range(Line(slot).Caption());
+        ASSERT_TRUE(std::any_of(first, last,
+                                [&](const auto& top) {
+                                  return std::abs(top.second - place) <=
+                                         0.5 / forms::kSubpixelSteps;
+                                }))
             << "slot " << slot << " at " << ms << " ms";
       }
       if (now != shown) {
@@ -256,7 +269,9 @@ TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const SaverWindow& saver = Play({Text("wide line here", "40")}, 40, 3);
-    const auto trail = [&] { return static_cast<double>(saver.EngineScroll()) - saver.ShownScroll(); };
+    const auto trail = [&] {
+      return static_cast<double>(saver.EngineScroll()) - saver.ShownScroll();
+    };
     backend().AdvanceTime(300);
     for (int ms = 0; ms < 1000 && trail() < 3; ++ms) backend().AdvanceTime(1);
     ASSERT_GE(trail(), 3);
