@@ -176,6 +176,7 @@ forms::PixelRect Win32Window::EmbedIn(forms::WindowId host) {
   calls.SetWindowLongA(window, GWL_STYLE, static_cast<LONG>((style | WS_CHILD) & ~WS_POPUP));
   calls.SetParent(window, parent);
   calls.SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  host_ = parent;
   return FillHost();
 }
 
@@ -185,10 +186,10 @@ forms::PixelRect Win32Window::FillHost() {
   RECT pane{};
   RECT client{};
   GetClientRect(window, &client);
-  if (GetClientRect(GetParent(window), &pane) &&
+  if (host_ != nullptr && GetClientRect(host_, &pane) &&
       (pane.right != client.right || pane.bottom != client.bottom)) {
     backend_.Calls().SetWindowPos(window, nullptr, 0, 0, pane.right, pane.bottom,
-                                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                                  SWP_NOZORDER | SWP_NOACTIVATE);
     GetClientRect(window, &client);
   }
   return {0, 0, client.right, client.bottom};

@@ -78,6 +78,7 @@ class Win32Window final : public forms::NativeWindow {
   int nextControlId_ = 100;  // below: IDOK and IDCANCEL, which Enter and Escape send
   bool hasControls_ = false;
   HWND lastFocus_ = nullptr;  // the control that had the focus when the window was deactivated
+  HWND host_ = nullptr;       // the window this one is embedded in
   UniqueWindow window_;
 };
 
