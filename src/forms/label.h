@@ -96,7 +96,7 @@ class Label {
   Twips top_;
   Twips width_;
   Twips height_;
-  TextExtent text_;  // the caption's rendered size in pixels
+  TextExtent text_;                       // the caption's rendered size in pixels
   std::optional<std::int64_t> shownTop_;  // in sixteenths of a pixel
   // The text as last drawn, at each phase drawn so far (index Phase), shared with the labels that
   // show a copy of this one.

@@ -64,8 +64,8 @@ SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptio
       pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
       music_(backend.Music(), backend, App()) {
   if (options_.SmoothMotion) {
-    frames_ = backend.CreateFrameDriver(
-        [this](const forms::DisplayFrame& frame) { OnFrame(frame); });
+    frames_ =
+        backend.CreateFrameDriver([this](const forms::DisplayFrame& frame) { OnFrame(frame); });
   }
 }
 

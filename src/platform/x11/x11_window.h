@@ -106,7 +106,7 @@ class X11Window final : public forms::NativeWindow {
   std::vector<forms::PixelRect> invalid_;
   bool borderless_;
   bool keepAbove_ = false;
-  ::Window host_ = 0;  // the window this one is embedded in; 0 for a top-level window
+  ::Window host_ = 0;       // the window this one is embedded in; 0 for a top-level window
   bool destroyed_ = false;  // by the system: nothing is left to destroy
 };
 
