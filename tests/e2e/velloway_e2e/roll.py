@@ -147,9 +147,9 @@ class RollWatching:
         self.desktop.key("a")
         self.assert_ends(process, what="key a")
 
-    def follow_top_edge(self, seconds):
-        """[(time, top edge of the ink)] read down the screen's middle column as fast as the X
-        server answers, for seconds, once the first line is wholly on screen."""
+    def follow_column(self, seconds, read):
+        """[(time, read(image of the screen's middle column))] as fast as the X server answers,
+        for seconds, once the first line is wholly on screen; read gives None where no ink is."""
         width, height = self.SCREEN
         column = (width // 2, 0, 1, height)
         self.wait_ink(lambda b: b is not None and b[1] < height - 60, column,
@@ -159,29 +159,20 @@ class RollWatching:
             end = time.monotonic() + seconds
             while time.monotonic() < end:
                 before = time.monotonic()
-                rows = screen.capture(column).ink_rows(BACK, INK_TOLERANCE)
-                samples.append(((before + time.monotonic()) / 2, min(rows, default=None)))
-        if any(top is None for _, top in samples):
+                value = read(screen.capture(column))
+                samples.append(((before + time.monotonic()) / 2, value))
+        if any(value is None for _, value in samples):
             self.fail("the line left the column while it was followed")
         return samples
 
+    def follow_top_edge(self, seconds):
+        """[(time, top edge of the ink)] of the screen's middle column."""
+        return self.follow_column(
+            seconds, lambda image: min(image.ink_rows(BACK, INK_TOLERANCE), default=None))
+
     def follow_ink_centre(self, seconds):
-        """[(time, vertical centre of the ink)] of the screen's middle column, read as fast as
-        the X server answers, for seconds, once the first line is wholly on screen."""
-        width, height = self.SCREEN
-        column = (width // 2, 0, 1, height)
-        self.wait_ink(lambda b: b is not None and b[1] < height - 60, column,
-                      what="the first line wholly on screen")
-        samples = []
-        with XConnection(self.desktop.display) as screen:
-            end = time.monotonic() + seconds
-            while time.monotonic() < end:
-                before = time.monotonic()
-                centre = screen.capture(column).ink_centre(BACK)
-                samples.append(((before + time.monotonic()) / 2, centre))
-        if any(centre is None for _, centre in samples):
-            self.fail("the line left the column while it was followed")
-        return samples
+        """[(time, vertical centre of the ink)] of the screen's middle column."""
+        return self.follow_column(seconds, lambda image: image.ink_centre(BACK))
 
     def assert_rises_every_frame(self, seconds, refresh_hz=60):
         """Followed for seconds, the line's ink moves at every frame of the display (no frame
