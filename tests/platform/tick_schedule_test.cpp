@@ -80,5 +80,26 @@ TEST(FrameSchedule, FramesAtTheRefreshRateFromTheStartAndMissedOnesSkipped) {
   }
 }
 
+TEST(FrameSchedule, AFrameIsShownAtItsDueTimeAndANewRateStartsFromIt) {
+  const struct {
+    int atUs;
+    int refreshHz;
+    int shownUs;  // the frame's time, however late it is taken
+    int nextDueUs;
+  } frames[] = {
+      {17000, 60, 16666, 33333},
+      {40000, 60, 33333, 50000},
+      {45000, 120, 45000, 53333},  // a new rate: frames from this one on, at 120 Hz
+      {54000, 120, 53333, 61666},
+  };
+  FrameSchedule schedule;
+  schedule.Start(ClockTime(0), 60);
+  for (const auto& frame : frames) {
+    EXPECT_EQ(schedule.TakeFrame(ClockTime(frame.atUs), frame.refreshHz).count(), frame.shownUs)
+        << "at " << frame.atUs;
+    EXPECT_EQ(schedule.Due().count(), frame.nextDueUs) << "at " << frame.atUs;
+  }
+}
+
 }  // namespace
 }  // namespace velloway::platform
