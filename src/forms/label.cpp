@@ -146,13 +146,12 @@ void Label::Paint(Canvas& canvas) const {
   if (still == nullptr) return;
   const std::int64_t step = PhaseStep(still->Bytes());
   const std::int64_t shown = ShownTop();
-  const std::int64_t drawnAt =
-      FloorDiv(shown + step / 2, step) * step;  // the nearest phase it is drawn at
-  const int phase = static_cast<int>(drawnAt - FloorDiv(drawnAt, kSubpixelSteps) * kSubpixelSteps);
+  // The nearest phase it can be drawn at: the row above, and the sixteenths below it.
+  const std::int64_t drawnAt = FloorDiv(shown + step / 2, step) * step;
+  const std::int64_t row = FloorDiv(drawnAt, kSubpixelSteps);
+  const auto phase = static_cast<int>(drawnAt - row * kSubpixelSteps);
   const TextImage* image = phase == 0 ? still : Image(span, phase);
-  if (image != nullptr) {
-    canvas.DrawImage(*image, shownLeft, static_cast<int>(FloorDiv(drawnAt, kSubpixelSteps)));
-  }
+  if (image != nullptr) canvas.DrawImage(*image, shownLeft, static_cast<int>(row));
 }
 
 const TextImage* Label::Image(TextImageSpan span, int phase) const {
