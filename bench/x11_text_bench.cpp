@@ -1,7 +1,8 @@
 // The Linux program's cost of one line of text: measuring a 60-character line and making its
 // image, as the roll does once per line, through the X11 backend on the display DISPLAY names
 // (an Xvfb will do). A round trip after each image counts the X server's share. A line of names
-// is coverage; a line with colour emoji is drawn in colour.
+// is coverage; a line with colour emoji is drawn in colour. A moving line is also drawn at the
+// fifteen phases between whole pixels: together, as a label asks for them, and one at a time.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -33,6 +34,28 @@ void MakeLineImage(benchmark::State& state, const std::string& line) {
 }
 BENCHMARK_CAPTURE(MakeLineImage, names, kLine)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(MakeLineImage, emoji, kEmojiLine)->Unit(benchmark::kMicrosecond);
+
+void MakeMovingLineImages(benchmark::State& state, bool together) {
+  velloway::x11::X11Backend backend(velloway::x11::BackendSetup{});
+  const FontSpec font{"Arial", 26, false, false};
+  const velloway::forms::TextImageSpan span{0, backend.MeasureText(font, kLine).Width};
+  const velloway::forms::PhaseSet moving = ~velloway::forms::PhaseSet(1);
+  for (auto _ : state) {
+    if (together) {
+      auto images = backend.CreateTextImages(font, kLine, span, moving, 0xFFFFFF, 0);
+      benchmark::DoNotOptimize(images);
+    } else {
+      for (int phase = 1; phase < velloway::forms::kSubpixelSteps; ++phase) {
+        auto image =
+            backend.CreateTextImage(font, kLine, {span.Skip, span.Width, phase}, 0xFFFFFF, 0);
+        benchmark::DoNotOptimize(image);
+      }
+    }
+    benchmark::DoNotOptimize(backend.PointerPosition());
+  }
+}
+BENCHMARK_CAPTURE(MakeMovingLineImages, together, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(MakeMovingLineImages, one_at_a_time, false)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -142,29 +142,39 @@ void Label::Paint(Canvas& canvas) const {
   if (shownRight <= shownLeft || text_.Height <= 0) return;
   const TextImageSpan span{shownLeft - x, shownRight - shownLeft};
   // The image at rest comes first: its size tells how many phases the line can have.
-  const TextImage* still = Image(span, 0);
+  const TextImage* still = Image(span, 0, kSubpixelSteps);
   if (still == nullptr) return;
-  const std::int64_t step = PhaseStep(still->Bytes());
+  const int step = PhaseStep(still->Bytes());
   const std::int64_t shown = ShownTop();
   // The nearest phase it can be drawn at: the row above, and the sixteenths below it.
   const std::int64_t drawnAt = FloorDiv(shown + step / 2, step) * step;
   const std::int64_t row = FloorDiv(drawnAt, kSubpixelSteps);
   const auto phase = static_cast<int>(drawnAt - row * kSubpixelSteps);
-  const TextImage* image = phase == 0 ? still : Image(span, phase);
+  const TextImage* image = phase == 0 ? still : Image(span, phase, step);
   if (image != nullptr) canvas.DrawImage(*image, shownLeft, static_cast<int>(row));
 }
 
-const TextImage* Label::Image(TextImageSpan span, int phase) const {
+const TextImage* Label::Image(TextImageSpan span, int phase, int step) const {
   const Color background = owner_.BackColor();
   if (!drawn_ || drawn_->Span != span || drawn_->Background != background) {
     drawn_ = DrawnText{span, background, {}};
   }
-  std::shared_ptr<const TextImage>& image = drawn_->Phases[static_cast<std::size_t>(phase)];
-  if (!image) {
-    span.Phase = phase;
-    image = owner_.backend_.CreateTextImage(font_, caption_, span, foreColor_, background);
+  auto& images = drawn_->Phases;
+  if (!images[static_cast<std::size_t>(phase)]) {
+    // The still image alone; or, once the line moves, every phase it is drawn at that is not
+    // drawn yet, together.
+    PhaseSet wanted;
+    wanted.set(0, phase == 0);
+    for (int each = step; phase > 0 && each < kSubpixelSteps; each += step) {
+      wanted.set(static_cast<std::size_t>(each), !images[static_cast<std::size_t>(each)]);
+    }
+    PhaseImages made =
+        owner_.backend_.CreateTextImages(font_, caption_, span, wanted, foreColor_, background);
+    for (std::size_t each = 0; each < made.size(); ++each) {
+      if (wanted.test(each)) images[each] = std::move(made[each]);
+    }
   }
-  return image.get();
+  return images[static_cast<std::size_t>(phase)].get();
 }
 
 }  // namespace velloway::forms

@@ -82,8 +82,9 @@ class Label {
   // Where the top is shown, in sixteenths of a pixel.
   std::int64_t ShownTop() const;
   // The image of the text's part inside the form at a phase, drawn afresh when the text, font or
-  // colours changed or another part shows; null when none can be made.
-  const TextImage* Image(TextImageSpan span, int phase) const;
+  // colours changed or another part shows; null when none can be made. A moving line is drawn at
+  // every step-th phase.
+  const TextImage* Image(TextImageSpan span, int phase, int step) const;
 
   Form& owner_;
   std::string caption_;

@@ -17,4 +17,16 @@ std::size_t FontSpecHash::operator()(const FontSpec& font) const {
   return hash;
 }
 
+PhaseImages Typesetter::CreateTextImages(const FontSpec& font, std::string_view text,
+                                         TextImageSpan span, PhaseSet phases, Color color,
+                                         Color background) {
+  PhaseImages images;
+  for (int phase = 0; phase < kSubpixelSteps; ++phase) {
+    if (!phases.test(static_cast<std::size_t>(phase))) continue;
+    span.Phase = phase;
+    images[static_cast<std::size_t>(phase)] = CreateTextImage(font, text, span, color, background);
+  }
+  return images;
+}
+
 }  // namespace velloway::forms

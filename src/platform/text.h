@@ -1,5 +1,7 @@
 #pragma once
 // Text as the backends set it: fonts, the size of a line, and lines drawn once into images.
+#include <array>
+#include <bitset>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -57,6 +59,10 @@ struct TextImageSpan {
   bool operator==(const TextImageSpan&) const = default;
 };
 
+// Which phases of a line to draw (bit Phase), and the images drawn, at index Phase.
+using PhaseSet = std::bitset<kSubpixelSteps>;
+using PhaseImages = std::array<std::unique_ptr<TextImage>, kSubpixelSteps>;
+
 // Measures lines of text and draws them into images.
 class Typesetter {
  public:
@@ -67,6 +73,12 @@ class Typesetter {
   virtual std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
                                                      TextImageSpan span, Color color,
                                                      Color background) = 0;
+  // Draws the span of one line at each phase of `phases` (span.Phase aside): a moving line's
+  // phases are drawn together, and a backend may share the work of setting the line among them.
+  // The images of the other phases, and any that cannot be made, are null.
+  virtual PhaseImages CreateTextImages(const FontSpec& font, std::string_view text,
+                                       TextImageSpan span, PhaseSet phases, Color color,
+                                       Color background);
 };
 
 }  // namespace velloway::forms

@@ -6,17 +6,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/posix/font_faces.h"
 
 namespace velloway::posix {
 namespace {
 
-struct CairoDeleter {
-  void operator()(cairo_t* cairo) const { cairo_destroy(cairo); }
-};
 struct FontDescriptionDeleter {
   void operator()(PangoFontDescription* description) const {
     pango_font_description_free(description);
@@ -138,32 +138,131 @@ void ShowGlyphs(cairo_t* cairo, PangoFont* font, PangoGlyphString& glyphs, doubl
   }
 }
 
-// Shows the glyphs of one run that columns draws, with the run's first glyph at pen; advances pen
-// past the run.
-void ShowRun(cairo_t* cairo, const PangoGlyphItem& run, std::int64_t& pen, const Columns& columns,
-             double baseline, double shift) {
-  const PangoGlyphString& glyphs = *run.glyphs;
-  int first = glyphs.num_glyphs;
-  int last = -1;
-  std::int64_t firstPen = 0;
-  for (int i = 0; i < glyphs.num_glyphs; ++i) {
-    const std::int64_t advance = glyphs.glyphs[i].geometry.width;
-    if (pen + advance > columns.From && pen < columns.To) {
-      if (first == glyphs.num_glyphs) {
-        first = i;
-        firstPen = pen;
+// Calls each(font, glyphs, x) for each run's glyphs whose advance lies within columns, x the first
+// one's origin in pixels from the image's left edge.
+template <typename Each>
+void ForEachShownPart(PangoLayout* layout, const Columns& columns, Each each) {
+  std::int64_t pen = 0;
+  ForEachRun(layout, [&](const PangoGlyphItem& run) {
+    const PangoGlyphString& glyphs = *run.glyphs;
+    int first = glyphs.num_glyphs;
+    int last = -1;
+    std::int64_t firstPen = 0;
+    for (int i = 0; i < glyphs.num_glyphs; ++i) {
+      const std::int64_t advance = glyphs.glyphs[i].geometry.width;
+      if (pen + advance > columns.From && pen < columns.To) {
+        if (first == glyphs.num_glyphs) {
+          first = i;
+          firstPen = pen;
+        }
+        last = i;
       }
-      last = i;
+      pen += advance;
     }
-    pen += advance;
+    if (last < first) return;
+    PangoGlyphString part = glyphs;
+    part.glyphs += first;
+    part.log_clusters += first;
+    part.num_glyphs = last - first + 1;
+    each(run.item->analysis.font, part,
+         static_cast<double>(firstPen - columns.Origin) / PANGO_SCALE);
+  });
+}
+
+// The columns an image of the span draws: the glyphs whose advance lies within an image's height
+// of it, as their ink may reach into it.
+Columns ColumnsOf(forms::TextImageSpan span, int height) {
+  const std::int64_t margin = static_cast<std::int64_t>(height) * PANGO_SCALE;
+  const std::int64_t origin = static_cast<std::int64_t>(span.Skip) * PANGO_SCALE;
+  const std::int64_t end = origin + static_cast<std::int64_t>(span.Width) * PANGO_SCALE;
+  return {origin, origin - margin, end + margin};
+}
+
+// The span of the line at a phase, drawn by cairo: coverage, or colour where colour is set.
+LineImage DrawPhase(PangoLayout* layout, const LineBox& box, forms::TextImageSpan span, int phase,
+                    Color color, bool colour) {
+  const int lineHeight = box.Ascent + box.Descent;
+  // Between pixels, a row more holds the ink moved down.
+  const int height = phase > 0 ? lineHeight + 1 : lineHeight;
+  const double shift = static_cast<double>(phase) / forms::kSubpixelSteps;
+  LineImage image(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
+                                             span.Width, height));
+  if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  const std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(image.get()));
+  const Channels ink = ChannelsOf(color);
+  cairo_set_source_rgb(cairo.get(), ink.Red / 255.0, ink.Green / 255.0, ink.Blue / 255.0);
+  ForEachShownPart(layout, ColumnsOf(span, height),
+                   [&](PangoFont* font, PangoGlyphString& glyphs, double x) {
+                     ShowGlyphs(cairo.get(), font, glyphs, x, box.Ascent, shift);
+                   });
+  cairo_surface_flush(image.get());
+  return image;
+}
+
+// The span's coverage kSubpixelSteps times as tall, of glyphs each drawn so once: a row of the line
+// at any phase is the mean of the tall rows it covers.
+LineImage DrawTall(TallGlyphs& tallGlyphs, PangoLayout* layout, const LineBox& box,
+                   forms::TextImageSpan span) {
+  const int lineHeight = box.Ascent + box.Descent;
+  LineImage tall(
+      cairo_image_surface_create(CAIRO_FORMAT_A8, span.Width, lineHeight * forms::kSubpixelSteps));
+  if (cairo_surface_status(tall.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+  cairo_surface_flush(tall.get());
+  ForEachShownPart(layout, ColumnsOf(span, lineHeight + 1),
+                   [&](PangoFont* font, PangoGlyphString& glyphs, double x) {
+                     tallGlyphs.Show(tall.get(), font, glyphs, x, box.Ascent);
+                   });
+  cairo_surface_mark_dirty(tall.get());
+  return tall;
+}
+
+void AddRow(std::uint16_t* __restrict sum, const unsigned char* __restrict row, int width) {
+  for (int x = 0; x < width; ++x) sum[x] = static_cast<std::uint16_t>(sum[x] + row[x]);
+}
+void SubtractRow(std::uint16_t* __restrict sum, const unsigned char* __restrict row, int width) {
+  for (int x = 0; x < width; ++x) sum[x] = static_cast<std::uint16_t>(sum[x] - row[x]);
+}
+void PutMean(unsigned char* __restrict out, const std::uint16_t* __restrict sum, int width) {
+  for (int x = 0; x < width; ++x) {
+    out[x] =
+        static_cast<unsigned char>((sum[x] + forms::kSubpixelSteps / 2) / forms::kSubpixelSteps);
   }
-  if (last < first) return;
-  PangoGlyphString part = glyphs;
-  part.glyphs += first;
-  part.log_clusters += first;
-  part.num_glyphs = last - first + 1;
-  ShowGlyphs(cairo, run.item->analysis.font, part,
-             static_cast<double>(firstPen - columns.Origin) / PANGO_SCALE, baseline, shift);
+}
+
+// The line at each phase above 0 of phases, from its tall coverage, into images: a row r at
+// phase p is the rounded mean of the tall rows from 16r - p on (the line moved p sixteenths
+// down), in a row more than the line. The sixteen rows' sum slides down the tall image a row at a
+// time, so every phase costs a pass over it.
+void PutLowered(cairo_surface_t* tall, forms::PhaseSet phases, PhaseLineImages& images) {
+  constexpr int kSteps = forms::kSubpixelSteps;
+  const int width = cairo_image_surface_get_width(tall);
+  const int tallRows = cairo_image_surface_get_height(tall);
+  const int rows = tallRows / kSteps + 1;
+  for (std::size_t phase = 1; phase < images.size(); ++phase) {
+    if (!phases.test(phase)) continue;
+    images[phase].reset(cairo_image_surface_create(CAIRO_FORMAT_A8, width, rows));
+    if (cairo_surface_status(images[phase].get()) != CAIRO_STATUS_SUCCESS) images[phase].reset();
+  }
+  const unsigned char* from = cairo_image_surface_get_data(tall);
+  const auto tallRow = [&](int row) {
+    return from + static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(tall);
+  };
+  std::vector<std::uint16_t> sum(static_cast<std::size_t>(width));
+  // The sum of tall rows [first, first + kSteps): rows outside the image are empty.
+  for (int first = 1 - kSteps; first < tallRows; ++first) {
+    if (first + kSteps - 1 < tallRows) AddRow(sum.data(), tallRow(first + kSteps - 1), width);
+    if (first > 0) SubtractRow(sum.data(), tallRow(first - 1), width);
+    const int phase = (kSteps - (first % kSteps + kSteps) % kSteps) % kSteps;
+    cairo_surface_t* image = images[static_cast<std::size_t>(phase)].get();
+    if (phase == 0 || image == nullptr) continue;
+    const int row = (first + phase) / kSteps;
+    PutMean(cairo_image_surface_get_data(image) +
+                static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(image),
+            sum.data(), width);
+  }
+  for (std::size_t phase = 1; phase < images.size(); ++phase) {
+    if (images[phase]) cairo_surface_mark_dirty(images[phase].get());
+  }
 }
 
 }  // namespace
@@ -204,33 +303,30 @@ forms::TextExtent PangoText::Measure(const forms::FontSpec& font, std::string_vi
 
 LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
                           forms::TextImageSpan span, Color color) {
+  const auto phase = static_cast<std::size_t>(span.Phase);
+  return std::move(DrawPhases(font, text, span, forms::PhaseSet().set(phase), color)[phase]);
+}
+
+PhaseLineImages PangoText::DrawPhases(const forms::FontSpec& font, std::string_view text,
+                                      forms::TextImageSpan span, forms::PhaseSet phases,
+                                      Color color) {
+  PhaseLineImages images;
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());
-  const int lineHeight = box.Ascent + box.Descent;
-  if (span.Width <= 0 || lineHeight <= 0) return nullptr;
-  // Between pixels, a row more holds the ink moved down.
-  const int height = span.Phase > 0 ? lineHeight + 1 : lineHeight;
-  const double shift = static_cast<double>(span.Phase) / forms::kSubpixelSteps;
+  if (span.Width <= 0 || box.Ascent + box.Descent <= 0) return images;
   // A colour glyph keeps its colours only in a colour image; every other line is coverage, a
-  // quarter of the bytes to make, put and composite.
+  // quarter of the bytes to make, put and composite, and its phases come from one tall drawing.
   const bool colour = ShowsColourGlyphs(layout.get());
-  LineImage image(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
-                                             span.Width, height));
-  if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-  const std::unique_ptr<cairo_t, CairoDeleter> cairo(cairo_create(image.get()));
-  const Channels ink = ChannelsOf(color);
-  cairo_set_source_rgb(cairo.get(), ink.Red / 255.0, ink.Green / 255.0, ink.Blue / 255.0);
-  // Glyphs whose advance lies within a line's height of the span: their ink may reach into it.
-  const std::int64_t margin = static_cast<std::int64_t>(height) * PANGO_SCALE;
-  const std::int64_t origin = static_cast<std::int64_t>(span.Skip) * PANGO_SCALE;
-  const std::int64_t end = origin + static_cast<std::int64_t>(span.Width) * PANGO_SCALE;
-  const Columns columns{origin, origin - margin, end + margin};
-  std::int64_t pen = 0;
-  ForEachRun(layout.get(), [&](const PangoGlyphItem& run) {
-    ShowRun(cairo.get(), run, pen, columns, box.Ascent, shift);
-  });
-  cairo_surface_flush(image.get());
-  return image;
+  const bool moving = (phases & ~forms::PhaseSet(1)).any();
+  const LineImage tall =
+      moving && !colour ? DrawTall(tallGlyphs_, layout.get(), box, span) : nullptr;
+  if (tall) PutLowered(tall.get(), phases, images);
+  for (std::size_t phase = 0; phase < images.size(); ++phase) {
+    if (phases.test(phase) && !(phase > 0 && tall)) {
+      images[phase] = DrawPhase(layout.get(), box, span, static_cast<int>(phase), color, colour);
+    }
+  }
+  return images;
 }
 
 }  // namespace velloway::posix

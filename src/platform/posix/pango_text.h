@@ -4,27 +4,32 @@
 // character), every run of characters in the first face fontconfig ranks for the line's font that
 // shows them. Font names keep the meaning scripts give them (fontconfig's substitutes, Windows'
 // Japanese faces). Needs no display: the image is made in client memory.
+#include "platform/posix/cairo_owners.h"
+#include "platform/posix/tall_glyphs.h"
 #include "platform/text.h"
 
 #include <cairo.h>
 #include <pango/pango.h>
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace velloway::posix {
 
-struct CairoSurfaceDeleter {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-// A line's image, rows a stride apart: coverage (CAIRO_FORMAT_A8, one byte a pixel) to be painted
-// in the line's colour; or, where a colour font (an emoji's) shows some of its glyphs, the line in
-// its colours, premultiplied by its coverage (CAIRO_FORMAT_ARGB32).
-using LineImage = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
+using PhaseLineImages = std::array<LineImage, forms::kSubpixelSteps>;
 
-struct GObjectDeleter {
-  void operator()(void* object) const { g_object_unref(object); }
-};
+// Each image drawn, made a backend's own by wrap(LineImage).
+template <typename Wrap>
+forms::PhaseImages EachWrapped(PhaseLineImages drawn, Wrap wrap) {
+  forms::PhaseImages images;
+  for (std::size_t phase = 0; phase < drawn.size(); ++phase) {
+    if (drawn[phase]) images[phase] = wrap(std::move(drawn[phase]));
+  }
+  return images;
+}
 
 class PangoText {
  public:
@@ -40,6 +45,10 @@ class PangoText {
   // when the span is empty or the image cannot be made.
   LineImage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span,
                  Color color);
+  // The span at each phase of phases (span.Phase aside), the line laid out once. Between pixels a
+  // coverage line is drawn once, sixteen times as tall, and each phase made from that.
+  PhaseLineImages DrawPhases(const forms::FontSpec& font, std::string_view text,
+                             forms::TextImageSpan span, forms::PhaseSet phases, Color color);
 
  private:
   std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const forms::FontSpec& font,
@@ -48,6 +57,7 @@ class PangoText {
   int dpiY_;
   std::unique_ptr<PangoFontMap, GObjectDeleter> fontMap_;
   std::unique_ptr<PangoContext, GObjectDeleter> context_;
+  TallGlyphs tallGlyphs_;
 };
 
 }  // namespace velloway::posix

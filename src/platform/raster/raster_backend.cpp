@@ -20,4 +20,14 @@ std::unique_ptr<forms::TextImage> RasterBackend::CreateTextImage(const forms::Fo
   return std::make_unique<RasterTextImage>(std::move(image), color);
 }
 
+forms::PhaseImages RasterBackend::CreateTextImages(const forms::FontSpec& font,
+                                                   std::string_view text, forms::TextImageSpan span,
+                                                   forms::PhaseSet phases, Color color,
+                                                   Color /*background*/) {
+  return posix::EachWrapped(text_.DrawPhases(font, text, span, phases, color),
+                            [&](posix::LineImage drawn) {
+                              return std::make_unique<RasterTextImage>(std::move(drawn), color);
+                            });
+}
+
 }  // namespace velloway::raster

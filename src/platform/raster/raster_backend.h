@@ -33,6 +33,9 @@ class RasterBackend : public headless::HeadlessBackend {
                                                     std::string_view text,
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
+  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
+                                      forms::TextImageSpan span, forms::PhaseSet phases,
+                                      Color color, Color background) override;
 
  private:
   posix::PangoText text_;

@@ -3,6 +3,7 @@
 #include "platform/win32/gdi_canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -97,40 +98,65 @@ void DrawSpan(HDC dc, const ShapedLine& line, forms::TextImageSpan span, Color c
 // A phase's line is drawn this many times as tall: GDI sets text at whole pixels only, and at
 // this height a phase is a whole number of rows.
 constexpr int kTallRows = forms::kSubpixelSteps;
-static_assert(kTallRows == 16, "AverageRows divides by 16 with a shift");
+static_assert(kTallRows == 16, "ChannelSums divides by 16 with a shift");
 
 // The world transform that draws text kTallRows times as tall, `down` tall rows lower.
 XFORM Stretch(int down) {
   return XFORM{1, 0, 0, static_cast<FLOAT>(kTallRows), 0, static_cast<FLOAT>(down)};
 }
 
-// The rows of a phase's image drawn tall at a time: the band of them stays small enough to be
-// kept (under 2 MB at 3840 pixels wide) and for its pixels to stay in the cache between drawing
-// and averaging them.
-constexpr int kBandRows = 8;
+// The rows of the phases' images drawn tall at a time: the band of them (with the tall rows the
+// lowest phase reaches above them) stays small enough to be kept (under 2 MB at 3840 pixels wide)
+// and for its pixels to stay in the cache between drawing and averaging them.
+constexpr int kBandRows = 7;
+constexpr int kBandTallRows = kBandRows * kTallRows + kTallRows - 1;
 
-// Each of `rows` rows of `into` (width pixels a row) the mean, channel by channel and rounded,
-// of the kTallRows rows of the band it covers. Red and blue are summed side by side in one word,
-// green in another: sixteen sums of a byte fit each lane.
-void AverageRows(const Surface& band, int rows, int width, std::uint32_t* into) {
-  const auto columns = static_cast<std::size_t>(width);
-  std::vector<std::uint32_t> redBlue(columns);
-  std::vector<std::uint32_t> green(columns);
-  for (int row = 0; row < rows; ++row) {
-    std::fill(redBlue.begin(), redBlue.end(), 0u);
-    std::fill(green.begin(), green.end(), 0u);
-    for (int part = 0; part < kTallRows; ++part) {
-      const std::uint32_t* from = band.Row(row * kTallRows + part);
-      for (std::size_t x = 0; x < columns; ++x) {
-        redBlue[x] += from[x] & 0x00FF00FFu;
-        green[x] += from[x] & 0x0000FF00u;
-      }
+// Sums of pixels' channels down a column of rows: red and blue side by side in one word, green
+// in another; sixteen sums of a byte fit each lane.
+class ChannelSums {
+ public:
+  explicit ChannelSums(int width)
+      : redBlue_(static_cast<std::size_t>(width)), green_(static_cast<std::size_t>(width)) {}
+  void Add(const std::uint32_t* row) {
+    for (std::size_t x = 0; x < redBlue_.size(); ++x) {
+      redBlue_[x] += row[x] & 0x00FF00FFu;
+      green_[x] += row[x] & 0x0000FF00u;
     }
-    std::uint32_t* to = into + static_cast<std::size_t>(row) * columns;
-    for (std::size_t x = 0; x < columns; ++x) {
-      to[x] = (((redBlue[x] + 0x00080008u) >> 4) & 0x00FF00FFu) |
-              (((green[x] + 0x00000800u) >> 4) & 0x0000FF00u);
+  }
+  void Subtract(const std::uint32_t* row) {
+    for (std::size_t x = 0; x < redBlue_.size(); ++x) {
+      redBlue_[x] -= row[x] & 0x00FF00FFu;
+      green_[x] -= row[x] & 0x0000FF00u;
     }
+  }
+  // Each pixel the mean of kTallRows rows, channel by channel and rounded.
+  void PutMean(std::uint32_t* to) const {
+    for (std::size_t x = 0; x < redBlue_.size(); ++x) {
+      to[x] = (((redBlue_[x] + 0x00080008u) >> 4) & 0x00FF00FFu) |
+              (((green_[x] + 0x00000800u) >> 4) & 0x0000FF00u);
+    }
+  }
+
+ private:
+  std::vector<std::uint32_t> redBlue_;
+  std::vector<std::uint32_t> green_;
+};
+
+// The `rows` rows from `top` on of each phase's image that `into` names (null: not drawn), from
+// the band: row r of phase p is the mean of the kTallRows band rows from kTallRows * r +
+// kTallRows - 1 - p on. The sum of kTallRows rows slides down the band a row at a time, so all
+// phases together cost a pass over it.
+void AverageBand(const Surface& band, int rows, int width,
+                 const std::array<std::uint32_t*, forms::kSubpixelSteps>& into, int top) {
+  ChannelSums sums(width);
+  for (int row = 0; row < kTallRows - 1; ++row) sums.Add(band.Row(row));
+  for (int first = 0; first < rows * kTallRows; ++first) {
+    sums.Add(band.Row(first + kTallRows - 1));
+    if (first > 0) sums.Subtract(band.Row(first - 1));
+    std::uint32_t* pixels = into[static_cast<std::size_t>(kTallRows - 1 - first % kTallRows)];
+    if (pixels == nullptr || first % kTallRows == kTallRows - 1) continue;
+    const int row = top + first / kTallRows;
+    sums.PutMean(pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
   }
 }
 
@@ -150,22 +176,28 @@ class StretchedDc {
   HDC dc_;
 };
 
-// Draws the span of the line span.Phase sixteenths of a pixel low into `into` (span.Width x
-// height pixels), by GDI itself rather than by moving the still line's pixels: band by band, the
-// line is drawn kTallRows times as tall into the band's DC (the DC it was shaped on), the phase
-// a whole number of rows there, and each row of `into` is the mean of the rows it covers.
+// Draws the span of the line at phases above 0 into the pixels of each phase's image that `into`
+// names (span.Width x height pixels; null: not drawn), each that many sixteenths of a pixel low,
+// by GDI itself rather than by moving the still line's pixels. Band by band, the line is drawn
+// kTallRows times as tall into the band's DC (the DC it was shaped on), once for all phases: a
+// phase is a whole number of rows there, and each row of a phase's image is the mean of the rows
+// it covers.
 void DrawBetweenPixels(Surface& band, const ShapedLine& line, forms::TextImageSpan span,
-                       Color color, std::uint32_t background, std::uint32_t* into, int height) {
+                       Color color, std::uint32_t background,
+                       const std::array<std::uint32_t*, forms::kSubpixelSteps>& into, int height) {
   HDC dc = band.Dc();
   const StretchedDc stretched(dc);
   const auto width = static_cast<std::size_t>(span.Width);
   for (int top = 0; top < height; top += kBandRows) {
     const int rows = std::min(kBandRows, height - top);
-    for (int row = 0; row < rows * kTallRows; ++row) std::fill_n(band.Row(row), width, background);
-    const XFORM stretch = Stretch(span.Phase - top * kTallRows);
+    for (int row = 0; row < rows * kTallRows + kTallRows - 1; ++row) {
+      std::fill_n(band.Row(row), width, background);
+    }
+    // The band's first row is the highest a phase's top row covers: kTallRows - 1 above `top`.
+    const XFORM stretch = Stretch(kTallRows - 1 - top * kTallRows);
     SetWorldTransform(dc, &stretch);
     DrawSpan(dc, line, span, color);
-    AverageRows(band, rows, span.Width, into + static_cast<std::size_t>(top) * width);
+    AverageBand(band, rows, span.Width, into, top);
   }
 }
 
@@ -245,7 +277,26 @@ void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
 std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::FontSpec& font,
                                                  std::string_view text, forms::TextImageSpan span,
                                                  Color color, Color background) {
-  if (span.Phase > 0) return DrawLowered(fonts, font, text, span, color, background);
+  const auto phase = static_cast<std::size_t>(span.Phase);
+  return std::move(
+      DrawPhases(fonts, font, text, span, forms::PhaseSet().set(phase), color, background)[phase]);
+}
+
+GdiPhaseImages GdiTextImage::DrawPhases(FontCache& fonts, const forms::FontSpec& font,
+                                        std::string_view text, forms::TextImageSpan span,
+                                        forms::PhaseSet phases, Color color, Color background) {
+  GdiPhaseImages images;
+  if (phases.test(0)) images[0] = DrawStill(fonts, font, text, span, color, background);
+  if ((phases & ~forms::PhaseSet(1)).any()) {
+    DrawLowered(fonts, font, text, span, phases, color, background, images);
+  }
+  return images;
+}
+
+std::unique_ptr<GdiTextImage> GdiTextImage::DrawStill(FontCache& fonts, const forms::FontSpec& font,
+                                                      std::string_view text,
+                                                      forms::TextImageSpan span, Color color,
+                                                      Color background) {
   const UniqueDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return nullptr;
   const SelectGuard fontSelected(dc.get(), fonts.Get(font));
@@ -261,29 +312,37 @@ std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::
     DrawSpan(dc.get(), line, span, color);
   }
   return std::unique_ptr<GdiTextImage>(
-      new GdiTextImage(std::move(bitmap), bits, span.Width, height, DibPixel(background)));
+      new GdiTextImage(std::make_shared<const UniqueBitmap>(std::move(bitmap)), bits, span.Width,
+                       height, DibPixel(background)));
 }
 
-std::unique_ptr<GdiTextImage> GdiTextImage::DrawLowered(FontCache& fonts,
-                                                        const forms::FontSpec& font,
-                                                        std::string_view text,
-                                                        forms::TextImageSpan span, Color color,
-                                                        Color background) {
+void GdiTextImage::DrawLowered(FontCache& fonts, const forms::FontSpec& font, std::string_view text,
+                               forms::TextImageSpan span, forms::PhaseSet phases, Color color,
+                               Color background, GdiPhaseImages& images) {
   Surface& band = fonts.Band();
-  if (span.Width <= 0 || !band.Reserve(span.Width, kBandRows * kTallRows)) return nullptr;
+  if (span.Width <= 0 || !band.Reserve(span.Width, kBandTallRows)) return;
   // Shaped on the DC it is drawn on, before that DC is stretched: laid out as at rest.
   const SelectGuard fontSelected(band.Dc(), fonts.GetForBand(font));
   const std::wstring wide = platform::Utf8ToWide(text);
   const ShapedLine line(band.Dc(), wide);
-  if (line.Height() <= 0) return nullptr;
+  if (line.Height() <= 0) return;
   // The line drawn lower keeps its lowest ink in a row of its own.
   const int height = line.Height() + 1;
-  auto [bitmap, bits] = MakeDib(band.Dc(), span.Width, height);
-  if (!bitmap) return nullptr;
   const std::uint32_t backgroundPixel = DibPixel(background);
-  DrawBetweenPixels(band, line, span, color, backgroundPixel, bits, height);
-  return std::unique_ptr<GdiTextImage>(
-      new GdiTextImage(std::move(bitmap), bits, span.Width, height, backgroundPixel));
+  // One bitmap holds them all: a bitmap costs more to make than its pixels to fill.
+  const auto count = (phases & ~forms::PhaseSet(1)).count();
+  const auto rows = static_cast<std::size_t>(height) * static_cast<std::size_t>(span.Width);
+  auto [bitmap, bits] = MakeDib(band.Dc(), span.Width, height * static_cast<int>(count));
+  if (!bitmap) return;
+  const auto shared = std::make_shared<const UniqueBitmap>(std::move(bitmap));
+  std::array<std::uint32_t*, forms::kSubpixelSteps> into{};
+  for (std::size_t phase = 1; phase < images.size(); ++phase) {
+    if (!phases.test(phase)) continue;
+    into[phase] = bits;
+    images[phase].reset(new GdiTextImage(shared, bits, span.Width, height, backgroundPixel));
+    bits += rows;
+  }
+  DrawBetweenPixels(band, line, span, color, backgroundPixel, into, height);
 }
 
 bool Surface::Reserve(int width, int height) {

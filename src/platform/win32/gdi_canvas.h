@@ -3,6 +3,7 @@
 // that windows paint through so that only the changed rectangles reach the screen.
 #include <windows.h>
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -93,6 +94,9 @@ class FontCache {
 
 // A line of text drawn once into a 32-bit DIB over its background colour, kept as a bitmap
 // alone (no DC of its own: a roll keeps dozens).
+class GdiTextImage;
+using GdiPhaseImages = std::array<std::unique_ptr<GdiTextImage>, forms::kSubpixelSteps>;
+
 class GdiTextImage final : public forms::TextImage {
  public:
   // Null when the bitmap cannot be made. At a phase above 0 the image is one row taller than
@@ -100,6 +104,10 @@ class GdiTextImage final : public forms::TextImage {
   static std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, const forms::FontSpec& font,
                                             std::string_view text, forms::TextImageSpan span,
                                             Color color, Color background);
+  // The images at each phase of phases (span.Phase aside); those between pixels drawn together.
+  static GdiPhaseImages DrawPhases(FontCache& fonts, const forms::FontSpec& font,
+                                   std::string_view text, forms::TextImageSpan span,
+                                   forms::PhaseSet phases, Color color, Color background);
   int Width() const { return width_; }
   int Height() const { return height_; }
   std::size_t Bytes() const override {
@@ -112,19 +120,23 @@ class GdiTextImage final : public forms::TextImage {
   std::uint32_t Background() const { return background_; }
 
  private:
-  // Draws at a phase above 0, in the fonts' band.
-  static std::unique_ptr<GdiTextImage> DrawLowered(FontCache& fonts, const forms::FontSpec& font,
-                                                   std::string_view text, forms::TextImageSpan span,
-                                                   Color color, Color background);
-  GdiTextImage(UniqueBitmap bitmap, const std::uint32_t* bits, int width, int height,
-               std::uint32_t background)
+  static std::unique_ptr<GdiTextImage> DrawStill(FontCache& fonts, const forms::FontSpec& font,
+                                                 std::string_view text, forms::TextImageSpan span,
+                                                 Color color, Color background);
+  // Draws the phases above 0 of phases into images, in the fonts' band.
+  static void DrawLowered(FontCache& fonts, const forms::FontSpec& font, std::string_view text,
+                          forms::TextImageSpan span, forms::PhaseSet phases, Color color,
+                          Color background, GdiPhaseImages& images);
+  // Its pixels: height rows from bits on, in a bitmap it may share with the line's other phases.
+  GdiTextImage(std::shared_ptr<const UniqueBitmap> bitmap, const std::uint32_t* bits, int width,
+               int height, std::uint32_t background)
       : bitmap_(std::move(bitmap)),
         bits_(bits),
         width_(width),
         height_(height),
         background_(background) {}
 
-  UniqueBitmap bitmap_;
+  std::shared_ptr<const UniqueBitmap> bitmap_;
   const std::uint32_t* bits_;
   int width_;
   int height_;

@@ -105,6 +105,17 @@ std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::Fon
   return GdiTextImage::Draw(fonts_, font, text, span, color, background);
 }
 
+forms::PhaseImages Win32Backend::CreateTextImages(const forms::FontSpec& font,
+                                                  std::string_view text, forms::TextImageSpan span,
+                                                  forms::PhaseSet phases, Color color,
+                                                  Color background) {
+  GdiPhaseImages drawn =
+      GdiTextImage::DrawPhases(fonts_, font, text, span, phases, color, background);
+  forms::PhaseImages images;
+  std::move(drawn.begin(), drawn.end(), images.begin());
+  return images;
+}
+
 std::string Win32Backend::ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {

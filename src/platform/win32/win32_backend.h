@@ -46,6 +46,9 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
                                                     std::string_view text,
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
+  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
+                                      forms::TextImageSpan span, forms::PhaseSet phases,
+                                      Color color, Color background) override;
   forms::ScreenMetrics Screen() override;
   // The scripts lie beside the program.
   std::string ScriptFolder() override { return ProgramFolder(); }

@@ -115,7 +115,16 @@ std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontS
                                                               forms::TextImageSpan span,
                                                               Color color, Color) {
   // Composited over whatever lies beneath, a line needs no background of its own.
-  return X11TextImage::Draw(*this, font, text, span, color);
+  const posix::LineImage drawn = text_->Draw(font, text, span, color);
+  return drawn ? X11TextImage::Put(*this, drawn, color) : nullptr;
+}
+
+forms::PhaseImages X11Backend::CreateTextImages(const forms::FontSpec& font, std::string_view text,
+                                                forms::TextImageSpan span, forms::PhaseSet phases,
+                                                Color color, Color) {
+  return posix::EachWrapped(
+      text_->DrawPhases(font, text, span, phases, color),
+      [&](posix::LineImage drawn) { return X11TextImage::Put(*this, drawn, color); });
 }
 
 std::optional<forms::PixelPoint> X11Backend::PointerPosition() {

@@ -68,6 +68,9 @@ class X11Backend final : public forms::Backend {
                                                     std::string_view text,
                                                     forms::TextImageSpan span, Color color,
                                                     Color background) override;
+  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
+                                      forms::TextImageSpan span, forms::PhaseSet phases,
+                                      Color color, Color background) override;
   forms::ScreenMetrics Screen() override;
   std::string ScriptFolder() override { return scriptDirectory_; }
   std::vector<std::string> ListFiles(std::string_view directory,

@@ -108,11 +108,8 @@ std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
 
 }  // namespace
 
-std::unique_ptr<X11TextImage> X11TextImage::Draw(X11Backend& backend, const forms::FontSpec& font,
-                                                 std::string_view text, forms::TextImageSpan span,
-                                                 Color color) {
-  const posix::LineImage drawn = backend.Text().Draw(font, text, span, color);
-  if (!drawn) return nullptr;
+std::unique_ptr<X11TextImage> X11TextImage::Put(X11Backend& backend, const posix::LineImage& drawn,
+                                                Color color) {
   const bool coverage = cairo_image_surface_get_format(drawn.get()) == CAIRO_FORMAT_A8;
   Display* display = backend.Dpy();
   XRenderPictFormat* format =

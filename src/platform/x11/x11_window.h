@@ -1,5 +1,6 @@
 #pragma once
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
+#include "platform/posix/pango_text.h"
 #include "platform/window_system.h"
 
 #include <X11/Xft/Xft.h>
@@ -19,10 +20,10 @@ class X11Backend;
 // its colours (a 32-bit pixmap, premultiplied).
 class X11TextImage final : public forms::TextImage {
  public:
-  // Null when the pixmaps cannot be made or the text has no pixels.
-  static std::unique_ptr<X11TextImage> Draw(X11Backend& backend, const forms::FontSpec& font,
-                                            std::string_view text, forms::TextImageSpan span,
-                                            Color color);
+  // A line's image put into the X server, coverage painted in color; null when the pixmaps
+  // cannot be made.
+  static std::unique_ptr<X11TextImage> Put(X11Backend& backend, const posix::LineImage& drawn,
+                                           Color color);
   ~X11TextImage() override;
   X11TextImage(const X11TextImage&) = delete;
   X11TextImage& operator=(const X11TextImage&) = delete;

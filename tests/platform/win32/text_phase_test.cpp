@@ -56,14 +56,17 @@ TEST(TextPhaseTest, APhaseDrawsTheInkItsSixteenthsOfAPixelLower) {
       {20,
        "Dr. \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd9\x85\xd8\xad\xd9\x85\xd8\xaf"},  // Hebrew, Arabic
   };
-  const int phases[] = {1, 4, 8, 12, 15};
   FontCache fonts(96);
   for (const auto& line : lines) {
-    const auto still = Draw(fonts, line.size, line.text, 0);
+    const int width = fonts.Measure(Arial(line.size), line.text).Width;
+    // All together, as a moving line's label asks for them.
+    const GdiPhaseImages drawn = GdiTextImage::DrawPhases(
+        fonts, Arial(line.size), line.text, {0, width}, ~forms::PhaseSet(), kWhite, kBlack);
+    const auto& still = drawn[0];
     ASSERT_TRUE(still);
-    for (const int phase : phases) {
+    for (int phase = 1; phase < forms::kSubpixelSteps; ++phase) {
       SCOPED_TRACE(testing::Message() << line.size << " pt " << line.text << ", phase " << phase);
-      const auto lowered = Draw(fonts, line.size, line.text, phase);
+      const auto& lowered = drawn[static_cast<std::size_t>(phase)];
       ASSERT_TRUE(lowered);
       EXPECT_EQ(lowered->Width(), still->Width());
       EXPECT_EQ(lowered->Height(), still->Height() + 1);
