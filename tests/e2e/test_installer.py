@@ -32,7 +32,7 @@ from velloway_e2e.program import (CONFIG_CAPTION_RE, CONFIG_SWITCH, DESKTOP_KEY,
                                   UNINSTALL_KEY, UNINSTALL_STRING_VALUE, VELLOWAY_KEY,
                                   choose_script, script_text)
 from velloway_e2e.testcase import ProgramTestCase, program_from_env
-from velloway_e2e.wine import WinePrefix
+from velloway_e2e.wine import PROGRAM_WINEDEBUG, WinePrefix
 
 SHORTCUT_NAME = "Velloway settings.lnk"
 USE_SHORTCUT_NAME = "Use Velloway as screen saver.lnk"
@@ -148,12 +148,17 @@ class InstallerTest(ProgramTestCase):
     def batch(self, *lines: str, timeout: float = 30):
         """Runs command lines through a batch file: Wine re-quotes the arguments of
         `wine program args`, which breaks /D= and _?= paths with blanks. Returns the
-        CompletedProcess; its exit status is the last command's."""
+        CompletedProcess; its exit status is the last command's. Wine's errors stay on: a program
+        that dies says why."""
         path = self.work / "run.bat"
         path.write_bytes(("@echo off\r\n" + "\r\n".join(lines)
                           + "\r\nexit /b %errorlevel%\r\n").encode("ascii"))
         return self.prefix.wine("cmd", "/c", self.prefix.windows_path(path), timeout=timeout,
-                                check=False)
+                                check=False, winedebug=PROGRAM_WINEDEBUG)
+
+    def assert_ran(self, done, what: str) -> None:
+        self.assertEqual(done.returncode, 0, f"{what} exit status; stdout {done.stdout!r}, "
+                                             f"stderr {done.stderr!r}")
 
     def prefix_variable(self, name: str) -> str:
         out = self.batch(f"echo %{name}%").stdout.decode(errors="replace").strip()
@@ -174,7 +179,7 @@ class InstallerTest(ProgramTestCase):
         done = self.batch(f'"{self.prefix.windows_path(setup)}" /S'
                           + (f" /D={folder}" if folder else ""), timeout=INSTALL_TIMEOUT)
         setup.unlink()
-        self.assertEqual(done.returncode, 0, f"installer exit status; stderr {done.stderr!r}")
+        self.assert_ran(done, "installer")
         windows = folder or self.local_appdata + r"\Programs\Velloway"
         return windows, self.prefix.unix_path(windows)
 
@@ -187,7 +192,7 @@ class InstallerTest(ProgramTestCase):
         done = self.batch(f'"{self.prefix.windows_path(copy)}" /S _?={folder}',
                           timeout=UNINSTALL_TIMEOUT)
         copy.unlink()
-        self.assertEqual(done.returncode, 0, f"uninstaller exit status; stderr {done.stderr!r}")
+        self.assert_ran(done, "uninstaller")
 
     # -- checks
 
@@ -213,7 +218,7 @@ class InstallerTest(ProgramTestCase):
     def assert_checker_runs(self, windows: str) -> None:
         """The checker the README offers runs from the installed folder."""
         done = self.batch(f'"{windows}\\velloway-check.exe" --help')
-        self.assertEqual(done.returncode, 0, f"velloway-check --help: stderr {done.stderr!r}")
+        self.assert_ran(done, "velloway-check --help")
         self.assertIn(b"Usage: velloway-check", done.stdout)
 
     def assert_current_saver(self, windows: str) -> str:

@@ -144,13 +144,15 @@ class WinePrefix:
     # -- running things
 
     def wine(self, *args: str, timeout: float = 30, check: bool = True,
-             cwd: Union[str, Path, None] = None) -> subprocess.CompletedProcess:
-        """Runs `wine args...` to completion."""
+             cwd: Union[str, Path, None] = None,
+             winedebug: str = "-all") -> subprocess.CompletedProcess:
+        """Runs `wine args...` to completion, with Wine's debug channels as winedebug names."""
         # Files, not pipes: Wine's helper processes (services, explorer) inherit them and
         # outlive the command.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             try:
-                proc = subprocess.run(["wine", *map(str, args)], env=self.env, cwd=cwd,
+                proc = subprocess.run(["wine", *map(str, args)],
+                                      env=dict(self.env, WINEDEBUG=winedebug), cwd=cwd,
                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                       timeout=timeout, preexec_fn=die_with_parent)
             except subprocess.TimeoutExpired as e:
