@@ -76,12 +76,13 @@ class TimedBackend final : public Backend {
                                           std::string_view text) override {
     return inner_.MeasureText(font, text);
   }
-  std::unique_ptr<velloway::forms::TextImage> CreateTextImage(const velloway::forms::FontSpec& font,
-                                                              std::string_view text,
-                                                              velloway::forms::TextImageSpan span,
-                                                              velloway::Color color,
-                                                              velloway::Color background) override {
-    return inner_.CreateTextImage(font, text, span, color, background);
+  velloway::forms::PhaseImages CreateTextImages(const velloway::forms::FontSpec& font,
+                                                std::string_view text,
+                                                velloway::forms::TextImageSpan span,
+                                                velloway::forms::PhaseSet phases,
+                                                velloway::Color color,
+                                                velloway::Color background) override {
+    return inner_.CreateTextImages(font, text, span, phases, color, background);
   }
   velloway::forms::ScreenMetrics Screen() override { return inner_.Screen(); }
   std::string ScriptFolder() override { return inner_.ScriptFolder(); }

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace velloway::forms {
 
@@ -17,16 +18,12 @@ std::size_t FontSpecHash::operator()(const FontSpec& font) const {
   return hash;
 }
 
-PhaseImages Typesetter::CreateTextImages(const FontSpec& font, std::string_view text,
-                                         TextImageSpan span, PhaseSet phases, Color color,
-                                         Color background) {
-  PhaseImages images;
-  for (int phase = 0; phase < kSubpixelSteps; ++phase) {
-    if (!phases.test(static_cast<std::size_t>(phase))) continue;
-    span.Phase = phase;
-    images[static_cast<std::size_t>(phase)] = CreateTextImage(font, text, span, color, background);
-  }
-  return images;
+std::unique_ptr<TextImage> Typesetter::CreateTextImage(const FontSpec& font, std::string_view text,
+                                                       TextImageSpan span, Color color,
+                                                       Color background) {
+  const auto phase = static_cast<std::size_t>(span.Phase);
+  return std::move(
+      CreateTextImages(font, text, span, PhaseSet().set(phase), color, background)[phase]);
 }
 
 }  // namespace velloway::forms

@@ -68,17 +68,16 @@ class Typesetter {
  public:
   virtual ~Typesetter() = default;
   virtual TextExtent MeasureText(const FontSpec& font, std::string_view text) = 0;
-  // Draws the span of one line of text in color over background, once; Canvas::DrawImage paints
-  // it. Null when the image cannot be made.
-  virtual std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
-                                                     TextImageSpan span, Color color,
-                                                     Color background) = 0;
-  // Draws the span of one line at each phase of `phases` (span.Phase aside): a moving line's
-  // phases are drawn together, and a backend may share the work of setting the line among them.
-  // The images of the other phases, and any that cannot be made, are null.
+  // Draws the span of one line of text in color over background, once, at each phase of `phases`
+  // (span.Phase aside); Canvas::DrawImage paints them. A moving line's phases are drawn together:
+  // a backend may share the work of setting the line among them. The images of the other phases,
+  // and any that cannot be made, are null.
   virtual PhaseImages CreateTextImages(const FontSpec& font, std::string_view text,
                                        TextImageSpan span, PhaseSet phases, Color color,
-                                       Color background);
+                                       Color background) = 0;
+  // The span at span.Phase alone.
+  std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
+                                             TextImageSpan span, Color color, Color background);
 };
 
 }  // namespace velloway::forms

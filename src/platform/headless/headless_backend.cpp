@@ -117,13 +117,21 @@ forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std:
   return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
 }
 
-std::unique_ptr<forms::TextImage> HeadlessBackend::CreateTextImage(const forms::FontSpec& font,
-                                                                   std::string_view text,
-                                                                   forms::TextImageSpan span,
-                                                                   Color color, Color background) {
-  ++textImagesMade_;
-  return std::make_unique<HeadlessTextImage>(font, std::string(text), span, color, background,
-                                             MeasureText(font, text).Height);
+forms::PhaseImages HeadlessBackend::CreateTextImages(const forms::FontSpec& font,
+                                                     std::string_view text,
+                                                     forms::TextImageSpan span,
+                                                     forms::PhaseSet phases, Color color,
+                                                     Color background) {
+  forms::PhaseImages images;
+  const int height = MeasureText(font, text).Height;
+  for (std::size_t phase = 0; phase < images.size(); ++phase) {
+    if (!phases.test(phase)) continue;
+    ++textImagesMade_;
+    span.Phase = static_cast<int>(phase);
+    images[phase] = std::make_unique<HeadlessTextImage>(font, std::string(text), span, color,
+                                                        background, height);
+  }
+  return images;
 }
 
 void HeadlessBackend::ActivateOwnerOf(forms::WindowId host) {

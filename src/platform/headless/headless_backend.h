@@ -99,10 +99,9 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
   std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
       std::function<void(const forms::DisplayFrame&)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
-  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
-                                                    std::string_view text,
-                                                    forms::TextImageSpan span, Color color,
-                                                    Color background) override;
+  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
+                                      forms::TextImageSpan span, forms::PhaseSet phases,
+                                      Color color, Color background) override;
   forms::ScreenMetrics Screen() override { return screen_; }
   std::string ScriptFolder() override { return scriptFolder_; }
   // Lists the real directory, as the platform the backend is built for does.

@@ -301,15 +301,8 @@ forms::TextExtent PangoText::Measure(const forms::FontSpec& font, std::string_vi
   return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)), box.Ascent + box.Descent};
 }
 
-LineImage PangoText::Draw(const forms::FontSpec& font, std::string_view text,
-                          forms::TextImageSpan span, Color color) {
-  const auto phase = static_cast<std::size_t>(span.Phase);
-  return std::move(DrawPhases(font, text, span, forms::PhaseSet().set(phase), color)[phase]);
-}
-
-PhaseLineImages PangoText::DrawPhases(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color) {
+PhaseLineImages PangoText::Draw(const forms::FontSpec& font, std::string_view text,
+                                forms::TextImageSpan span, forms::PhaseSet phases, Color color) {
   PhaseLineImages images;
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());

@@ -38,17 +38,15 @@ class PangoText {
   // The width and height of one line of text in pixels; an empty text has width 0 and the
   // font's line height.
   forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
-  // The columns of one line that span holds, as high as the line: coverage, or the line in
-  // colour (its text in color) when a colour font shows some of it. Only the glyphs whose ink may
-  // reach into the span are drawn: a line costs no more than its span, whatever its length. At a
-  // phase above 0 the text is drawn that many sixteenths of a pixel lower, in a row more. Null
-  // when the span is empty or the image cannot be made.
-  LineImage Draw(const forms::FontSpec& font, std::string_view text, forms::TextImageSpan span,
-                 Color color);
-  // The span at each phase of phases (span.Phase aside), the line laid out once. Between pixels a
-  // coverage line is drawn once, sixteen times as tall, and each phase made from that.
-  PhaseLineImages DrawPhases(const forms::FontSpec& font, std::string_view text,
-                             forms::TextImageSpan span, forms::PhaseSet phases, Color color);
+  // The columns of one line that span holds, as high as the line, at each phase of phases
+  // (span.Phase aside): coverage, or the line in colour (its text in color) when a colour font
+  // shows some of it. Only the glyphs whose ink may reach into the span are drawn: a line costs no
+  // more than its span, whatever its length. At a phase above 0 the text is drawn that many
+  // sixteenths of a pixel lower, in a row more; the line is laid out once for all phases, and
+  // between pixels coverage is drawn once sixteen times as tall and each phase made from that.
+  // Null where the span is empty or an image cannot be made.
+  PhaseLineImages Draw(const forms::FontSpec& font, std::string_view text,
+                       forms::TextImageSpan span, forms::PhaseSet phases, Color color);
 
  private:
   std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const forms::FontSpec& font,

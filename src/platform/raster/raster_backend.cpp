@@ -10,21 +10,11 @@ forms::TextExtent RasterBackend::MeasureText(const forms::FontSpec& font, std::s
   return text_.Measure(font, text);
 }
 
-std::unique_ptr<forms::TextImage> RasterBackend::CreateTextImage(const forms::FontSpec& font,
-                                                                 std::string_view text,
-                                                                 forms::TextImageSpan span,
-                                                                 Color color,
-                                                                 Color /*background*/) {
-  posix::LineImage image = text_.Draw(font, text, span, color);
-  if (!image) return nullptr;
-  return std::make_unique<RasterTextImage>(std::move(image), color);
-}
-
 forms::PhaseImages RasterBackend::CreateTextImages(const forms::FontSpec& font,
                                                    std::string_view text, forms::TextImageSpan span,
                                                    forms::PhaseSet phases, Color color,
                                                    Color /*background*/) {
-  return posix::EachWrapped(text_.DrawPhases(font, text, span, phases, color),
+  return posix::EachWrapped(text_.Draw(font, text, span, phases, color),
                             [&](posix::LineImage drawn) {
                               return std::make_unique<RasterTextImage>(std::move(drawn), color);
                             });

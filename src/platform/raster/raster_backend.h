@@ -29,10 +29,6 @@ class RasterBackend : public headless::HeadlessBackend {
 
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
   // The background needs no drawing: the image is laid over whatever lies beneath.
-  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
-                                                    std::string_view text,
-                                                    forms::TextImageSpan span, Color color,
-                                                    Color background) override;
   forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
                                       forms::TextImageSpan span, forms::PhaseSet phases,
                                       Color color, Color background) override;

@@ -98,13 +98,6 @@ forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::st
   return fonts_.Measure(font, text);
 }
 
-std::unique_ptr<forms::TextImage> Win32Backend::CreateTextImage(const forms::FontSpec& font,
-                                                                std::string_view text,
-                                                                forms::TextImageSpan span,
-                                                                Color color, Color background) {
-  return GdiTextImage::Draw(fonts_, font, text, span, color, background);
-}
-
 forms::PhaseImages Win32Backend::CreateTextImages(const forms::FontSpec& font,
                                                   std::string_view text, forms::TextImageSpan span,
                                                   forms::PhaseSet phases, Color color,

@@ -110,20 +110,12 @@ forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::stri
   return text_->Measure(font, text);
 }
 
-std::unique_ptr<forms::TextImage> X11Backend::CreateTextImage(const forms::FontSpec& font,
-                                                              std::string_view text,
-                                                              forms::TextImageSpan span,
-                                                              Color color, Color) {
-  // Composited over whatever lies beneath, a line needs no background of its own.
-  const posix::LineImage drawn = text_->Draw(font, text, span, color);
-  return drawn ? X11TextImage::Put(*this, drawn, color) : nullptr;
-}
-
 forms::PhaseImages X11Backend::CreateTextImages(const forms::FontSpec& font, std::string_view text,
                                                 forms::TextImageSpan span, forms::PhaseSet phases,
                                                 Color color, Color) {
+  // Composited over whatever lies beneath, a line needs no background of its own.
   return posix::EachWrapped(
-      text_->DrawPhases(font, text, span, phases, color),
+      text_->Draw(font, text, span, phases, color),
       [&](posix::LineImage drawn) { return X11TextImage::Put(*this, drawn, color); });
 }
 

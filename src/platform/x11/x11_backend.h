@@ -64,10 +64,6 @@ class X11Backend final : public forms::Backend {
   std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
       std::function<void(const forms::DisplayFrame&)> onFrame) override;
   forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
-  std::unique_ptr<forms::TextImage> CreateTextImage(const forms::FontSpec& font,
-                                                    std::string_view text,
-                                                    forms::TextImageSpan span, Color color,
-                                                    Color background) override;
   forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
                                       forms::TextImageSpan span, forms::PhaseSet phases,
                                       Color color, Color background) override;

@@ -13,6 +13,12 @@ namespace {
 
 const forms::FontSpec kFont{"DejaVu Sans", 20, false, false};
 
+// The span of a line at rest, in white.
+LineImage Still(PangoText& text, const forms::FontSpec& font, std::string_view line,
+                forms::TextImageSpan span) {
+  return std::move(text.Draw(font, line, span, forms::PhaseSet(1), 0xFFFFFF)[0]);
+}
+
 // Column x of the image, top to bottom.
 std::vector<unsigned char> Column(const LineImage& image, int x) {
   std::vector<unsigned char> column;
@@ -41,7 +47,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   // Right to left, joined, with a fallback face: the span is counted in the line as shown.
   const std::string line = "Anna \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD9\x85\xD8\xAD\xD9\x85\xD8\xAF";
   const forms::TextExtent extent = text.Measure(kFont, line);
-  const LineImage whole = text.Draw(kFont, line, {0, extent.Width}, 0);
+  const LineImage whole = Still(text, kFont, line, {0, extent.Width});
   ASSERT_TRUE(whole);
   EXPECT_EQ(cairo_image_surface_get_height(whole.get()), extent.Height);
   // The measure is the width of what is drawn: the ink fills the image to within a bearing.
@@ -50,7 +56,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   EXPECT_LE(ink.front(), 2);
   EXPECT_GE(ink.back(), extent.Width - 4);
   const forms::TextImageSpan span{extent.Width / 3, extent.Width / 3};
-  const LineImage part = text.Draw(kFont, line, span, 0);
+  const LineImage part = Still(text, kFont, line, span);
   ASSERT_TRUE(part);
   for (int x = 0; x < span.Width; ++x) {
     EXPECT_EQ(Column(part, x), Column(whole, span.Skip + x)) << "column " << span.Skip + x;
@@ -91,7 +97,7 @@ TEST(PangoText, APhaseDrawsTheLineThatManySixteenthsOfAPixelLower) {
     const forms::TextExtent extent = text.Measure(kFont, c.line);
     // All together, as a moving line's label asks for them.
     const PhaseLineImages drawn =
-        text.DrawPhases(kFont, c.line, {0, extent.Width}, ~forms::PhaseSet(), 0xFFFFFF);
+        text.Draw(kFont, c.line, {0, extent.Width}, ~forms::PhaseSet(), 0xFFFFFF);
     ASSERT_TRUE(drawn[0]);
     for (int phase = 1; phase < forms::kSubpixelSteps; ++phase) {
       const LineImage& moved = drawn[static_cast<std::size_t>(phase)];
@@ -110,7 +116,7 @@ TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
   const int count = (1 << 21) / one + 10;  // beyond 2^31 / 1024 pixels
   const forms::TextExtent extent = text.Measure(huge, std::string(count, 'W'));
   EXPECT_EQ(extent.Width, one * count);
-  const LineImage end = text.Draw(huge, std::string(count, 'W'), {extent.Width - one, one}, 0);
+  const LineImage end = Still(text, huge, std::string(count, 'W'), {extent.Width - one, one});
   ASSERT_TRUE(end);
   EXPECT_FALSE(InkColumns(end).empty());
 }
