@@ -120,11 +120,11 @@ def smooth_cpu(args, size: tuple[int, int]) -> dict[str, dict[str, float]]:
 
 def print_frames(title: str, figures: dict[tuple[str, int], tuple]) -> None:
     print(title)
-    print(f"{'':10} {'frames/s':>9} {'distinct/s':>10} {'interval median':>16} {'p99':>8} "
+    print(f"{'':10} {'frames/s':>9} {'distinct/s':>10} {'interval median':>16} {'p99':>9} "
           f"{'work median':>12} {'p99':>9}")
     for (mode, speed), (fps, distinct, i50, i99, w50, w99) in figures.items():
         print(f"{mode + ' ' + str(speed):10} {fps:9.1f} {distinct:10.1f} {i50:13.2f} ms "
-              f"{i99:5.2f} ms {w50:9.3f} ms {w99:6.3f} ms")
+              f"{i99:6.2f} ms {w50:9.3f} ms {w99:6.3f} ms")
 
 
 def print_cpu(cpu: dict[str, dict[str, float]], seconds: float) -> None:
