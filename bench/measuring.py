@@ -168,6 +168,26 @@ def speed3_default_script() -> bytes:
     return changed
 
 
+NAMES_BACKGROUND = 0x05102A
+FIRST_NAMES = ("Ada", "Bruno", "Chiara", "Dmitri", "Elena", "Farid", "Greta", "Hiroshi", "Ines",
+               "Jonas", "Kaveh", "Lucia", "Mateo", "Nadia", "Oskar", "Priya", "Quentin", "Rosa",
+               "Stefan", "Tamsin")
+LAST_NAMES = ("Abernathy", "Bergstrom", "Castellanos", "Delacroix", "Eriksen", "Fontaine",
+              "Gallagher", "Hoffmann", "Ivanova", "Jablonski", "Kowalczyk", "Lindqvist",
+              "Montgomery", "Nakamura", "Oyelaran", "Petrovic", "Quintero", "Rasmussen",
+              "Santangelo", "Thorvaldsen")
+
+
+def rolling_names_script(speed: int) -> bytes:
+    """400 centred names one after another at this speed, with no WAIT and no CLEAR: from when
+    the first enters, ink moves through the screen's centre column on every step, for minutes at
+    every speed."""
+    lines = [f"HEADER\t14\t{speed}\tMID\t{NAMES_BACKGROUND:06X}"]
+    lines += [f"TEXT\tArial\t2\t{first} {last}\tFFFFFF\t1"
+              for last in LAST_NAMES for first in FIRST_NAMES]
+    return ("\r\n".join(lines) + "\r\n").encode()
+
+
 def header_colour(script: bytes) -> int:
     match = re.search(rb"^HEADER\t[^\t]*\t[^\t]*\t[^\t]*\t([0-9A-Fa-f]{6})", script, flags=re.M)
     if not match:

@@ -23,10 +23,12 @@ scripts/bench builds the programs and calls this. Seven measurements:
   render   velloway-render (native release build): a 60-second roll at 1920x1080 and 50 frames
            a second into H.264, beside its playing time and beside ffmpeg encoding the same
            frames (render_bench.py).
-  smooth   at 1920x1080 and at 3840x2160: frame_bench.exe times smooth motion's frames and the
-           classic roll's ticks (frames per second, intervals, the work of each), then the CPU
-           of velloway.scr /s with smooth motion and without, an idle bare window and fontglide,
-           side by side as in cpu.
+  smooth   at 1920x1080 and at 3840x2160: frame_bench.exe (Windows backend, under Wine) and
+           frame_bench (the Linux program's X11 backend) time smooth motion's frames at speeds
+           1, 2 and 3 and the classic roll's ticks (frames and distinct frames per second,
+           intervals, the work of each; smooth_bench.py), then the CPU of velloway.scr /s with
+           smooth motion and without, an idle bare window, the Linux velloway classic and
+           --smooth, and fontglide, side by side as in cpu.
   cpu      velloway.scr /s playing samples/Default.vws at speed 3, an idle bare_window.exe,
            xscreensaver's fontglide (native), and the Linux program velloway playing the same
            script full screen, classic and with --smooth, over the same seconds: each on its own
@@ -39,7 +41,7 @@ scripts/bench builds the programs and calls this. Seven measurements:
 The displays, prefix copies and programs come from the end-to-end tests' harness
 (tests/e2e/velloway_e2e, through measuring.py), and everything started here is stopped here, by
 PID or by prefix (`wineserver -k`), also on an error or Ctrl-C: Xvfb on a free display in
-:60-:69, the copies of build/wine-prefix, the programs. cpu_bench.py holds cpu and smooth.
+:60-:69, the copies of build/wine-prefix, the programs. cpu_bench.py holds cpu, smooth_bench.py smooth.
 Standard library only.
 """
 
@@ -53,9 +55,10 @@ import sys
 import time
 from pathlib import Path
 
-from cpu_bench import run_cpu, run_smooth
+from cpu_bench import run_cpu
 from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError,
                        header_colour, prefix_copy, wait_for_colour, wine_program, xvfb)
+from smooth_bench import run_smooth
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import SAVER_SWITCH, choose_script
 from velloway_e2e.wine import WinePrefix

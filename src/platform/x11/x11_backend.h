@@ -86,6 +86,8 @@ class X11Backend final : public forms::Backend {
   std::optional<forms::WindowId> StageHost() const;
   // Runs the events until the last window is gone, or SIGTERM, SIGINT or SIGHUP comes.
   int RunEventLoop();
+  // The connection to the X server: what is read back on it comes after the paints sent on it.
+  Display* Dpy() const { return display_; }
 
  private:
   friend class X11Timer;
@@ -94,7 +96,6 @@ class X11Backend final : public forms::Backend {
   friend class X11Window;
 
   bool OnHost() const { return stage_ != StageKind::FullScreen; }
-  Display* Dpy() const { return display_; }
   int ScreenNumber() const { return screen_; }
   posix::PangoText& Text() { return *text_; }
   Cursor BlankCursor();
