@@ -59,6 +59,18 @@ struct TextImageSpan {
   bool operator==(const TextImageSpan&) const = default;
 };
 
+// A line drawn kSubpixelSteps times as tall, kSubpixelSteps - 1 empty tall rows above it, holds
+// all its phases between pixels: the mean of the kSubpixelSteps tall rows from tall row `first` on
+// is row Row of phase Phase (at phase 0, the line at rest, a row is not a mean of these). So a
+// sum of kSubpixelSteps rows sliding down the tall line a row at a time makes every phase.
+struct PhaseRow {
+  int Phase;
+  int Row;
+};
+constexpr PhaseRow PhaseRowFrom(int first) {
+  return {kSubpixelSteps - 1 - first % kSubpixelSteps, first / kSubpixelSteps};
+}
+
 // Which phases of a line to draw (bit Phase), and the images drawn, at index Phase.
 using PhaseSet = std::bitset<kSubpixelSteps>;
 using PhaseImages = std::array<std::unique_ptr<TextImage>, kSubpixelSteps>;

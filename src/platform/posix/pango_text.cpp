@@ -199,8 +199,7 @@ LineImage DrawPhase(PangoLayout* layout, const LineBox& box, forms::TextImageSpa
   return image;
 }
 
-// The span's coverage kSubpixelSteps times as tall, of glyphs each drawn so once: a row of the line
-// at any phase is the mean of the tall rows it covers.
+// The span's coverage kSubpixelSteps times as tall, laid out of glyphs drawn that tall once each.
 LineImage DrawTall(TallGlyphs& tallGlyphs, PangoLayout* layout, const LineBox& box,
                    forms::TextImageSpan span) {
   const int lineHeight = box.Ascent + box.Descent;
@@ -229,10 +228,9 @@ void PutMean(unsigned char* __restrict out, const std::uint16_t* __restrict sum,
   }
 }
 
-// The line at each phase above 0 of phases, from its tall coverage, into images: a row r at
-// phase p is the rounded mean of the tall rows from 16r - p on (the line moved p sixteenths
-// down), in a row more than the line. The sixteen rows' sum slides down the tall image a row at a
-// time, so every phase costs a pass over it.
+// The line at each phase above 0 of phases, from its tall coverage, into images a row taller than
+// the line: each row the rounded mean of the tall rows PhaseRowFrom names, all phases made in one
+// pass down the tall image.
 void PutLowered(cairo_surface_t* tall, forms::PhaseSet phases, PhaseLineImages& images) {
   constexpr int kSteps = forms::kSubpixelSteps;
   const int width = cairo_image_surface_get_width(tall);
@@ -248,16 +246,15 @@ void PutLowered(cairo_surface_t* tall, forms::PhaseSet phases, PhaseLineImages& 
     return from + static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(tall);
   };
   std::vector<std::uint16_t> sum(static_cast<std::size_t>(width));
-  // The sum of tall rows [first, first + kSteps): rows outside the image are empty.
-  for (int first = 1 - kSteps; first < tallRows; ++first) {
-    if (first + kSteps - 1 < tallRows) AddRow(sum.data(), tallRow(first + kSteps - 1), width);
-    if (first > 0) SubtractRow(sum.data(), tallRow(first - 1), width);
-    const int phase = (kSteps - (first % kSteps + kSteps) % kSteps) % kSteps;
-    cairo_surface_t* image = images[static_cast<std::size_t>(phase)].get();
-    if (phase == 0 || image == nullptr) continue;
-    const int row = (first + phase) / kSteps;
+  // The sum of kSteps rows from `first` on, counting kSteps - 1 empty rows above the image.
+  for (int first = 0; first < rows * kSteps; ++first) {
+    if (first < tallRows) AddRow(sum.data(), tallRow(first), width);
+    if (first >= kSteps) SubtractRow(sum.data(), tallRow(first - kSteps), width);
+    const forms::PhaseRow at = forms::PhaseRowFrom(first);
+    cairo_surface_t* image = images[static_cast<std::size_t>(at.Phase)].get();
+    if (at.Phase == 0 || image == nullptr) continue;
     PutMean(cairo_image_surface_get_data(image) +
-                static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(image),
+                static_cast<std::ptrdiff_t>(at.Row) * cairo_image_surface_get_stride(image),
             sum.data(), width);
   }
   for (std::size_t phase = 1; phase < images.size(); ++phase) {

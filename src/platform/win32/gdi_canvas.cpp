@@ -143,9 +143,8 @@ class ChannelSums {
 };
 
 // The `rows` rows from `top` on of each phase's image that `into` names (null: not drawn), from
-// the band: row r of phase p is the mean of the kTallRows band rows from kTallRows * r +
-// kTallRows - 1 - p on. The sum of kTallRows rows slides down the band a row at a time, so all
-// phases together cost a pass over it.
+// the band, whose first kTallRows - 1 rows lie above row `top`: each row the mean of the band
+// rows PhaseRowFrom names, all phases made in one pass down the band.
 void AverageBand(const Surface& band, int rows, int width,
                  const std::array<std::uint32_t*, forms::kSubpixelSteps>& into, int top) {
   ChannelSums sums(width);
@@ -153,10 +152,11 @@ void AverageBand(const Surface& band, int rows, int width,
   for (int first = 0; first < rows * kTallRows; ++first) {
     sums.Add(band.Row(first + kTallRows - 1));
     if (first > 0) sums.Subtract(band.Row(first - 1));
-    std::uint32_t* pixels = into[static_cast<std::size_t>(kTallRows - 1 - first % kTallRows)];
-    if (pixels == nullptr || first % kTallRows == kTallRows - 1) continue;
-    const int row = top + first / kTallRows;
-    sums.PutMean(pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(width));
+    const forms::PhaseRow at = forms::PhaseRowFrom(first);
+    std::uint32_t* pixels = into[static_cast<std::size_t>(at.Phase)];
+    if (at.Phase == 0 || pixels == nullptr) continue;
+    const auto row = static_cast<std::size_t>(top + at.Row);
+    sums.PutMean(pixels + row * static_cast<std::size_t>(width));
   }
 }
 
