@@ -8,8 +8,10 @@
 namespace velloway::posix {
 namespace {
 
-// Glyphs kept at most: a roll's dozen faces and sizes of names take far less.
+// Glyphs kept at most: a roll's dozen faces and sizes of names take far less. A glyph of more
+// than a sixteenth of it (a huge size) is drawn for its line and not kept.
 constexpr std::size_t kGlyphBytes = std::size_t{32} << 20;
+constexpr std::size_t kKeptGlyphBytes = kGlyphBytes / 16;
 
 struct PathDeleter {
   void operator()(cairo_path_t* path) const { cairo_path_destroy(path); }
@@ -79,15 +81,20 @@ const TallGlyphs::Drawn& TallGlyphs::Glyph(PangoFont* font, PangoGlyph glyph) {
     fonts_.clear();
     bytes_ = 0;
   }
+  Drawn drawn = Draw(font, glyph);
+  const std::size_t bytes =
+      drawn.Mask ? static_cast<std::size_t>(cairo_image_surface_get_stride(drawn.Mask.get())) *
+                       static_cast<std::size_t>(cairo_image_surface_get_height(drawn.Mask.get()))
+                 : 0;
+  if (bytes > kKeptGlyphBytes) {
+    oversized_ = std::move(drawn);
+    return oversized_;
+  }
   if (!fonts_.contains(font)) {
     fonts_.emplace(font, std::unique_ptr<PangoFont, GObjectDeleter>(
                              static_cast<PangoFont*>(g_object_ref(font))));
   }
-  Drawn drawn = Draw(font, glyph);
-  if (drawn.Mask) {
-    bytes_ += static_cast<std::size_t>(cairo_image_surface_get_stride(drawn.Mask.get())) *
-              static_cast<std::size_t>(cairo_image_surface_get_height(drawn.Mask.get()));
-  }
+  bytes_ += bytes;
   return glyphs_.emplace(key, std::move(drawn)).first->second;
 }
 

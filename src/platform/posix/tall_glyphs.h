@@ -44,6 +44,7 @@ class TallGlyphs {
   // The fonts the glyphs came from, kept alive so that their addresses name no other font.
   std::unordered_map<PangoFont*, std::unique_ptr<PangoFont, GObjectDeleter>> fonts_;
   std::size_t bytes_ = 0;
+  Drawn oversized_;  // the last glyph too large to keep
 };
 
 }  // namespace velloway::posix
