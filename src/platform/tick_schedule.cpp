@@ -39,7 +39,7 @@ ClockTime FrameSchedule::TakeFrame(ClockTime now) {
 }
 
 ClockTime FrameSchedule::TakeFrame(ClockTime now, int refreshHz) {
-  if (std::max(refreshHz, 1) == refreshHz_) return TakeFrame(now);
+  if (RunsAt(refreshHz)) return TakeFrame(now);
   Start(now, refreshHz);
   return now;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // When timers' ticks and display frames fall due, on a clock the backend reads and hands in:
 // the real backends their monotonic clock, the headless backend its simulated one.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -47,7 +48,8 @@ class FrameSchedule {
   void Start(ClockTime now, int refreshHz);
   void Stop() { running_ = false; }
   bool Running() const { return running_; }
-  int RefreshHz() const { return static_cast<int>(refreshHz_); }
+  // Whether its frames follow a display of refreshHz.
+  bool RunsAt(int refreshHz) const { return std::max(refreshHz, 1) == refreshHz_; }
   // When the next frame is due; meaningful while running.
   ClockTime Due() const { return FrameTime(frames_ + 1); }
   bool DueBy(ClockTime now) const { return running_ && Due() <= now; }

@@ -83,33 +83,26 @@ void VerticalBlankPacer::WaitForBlanks() {
   }
 }
 
-ClockPacer::ClockPacer(int refreshHz)
+ClockPacer::ClockPacer()
     : timer_(CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS)) {
-  schedule_.Start(CounterTime(), refreshHz);
   if (!timer_) {
     // Without the high-resolution timer a wait lasts whole ticks of the system clock, 15.6 ms
     // unless it is made finer while frames run.
     timer_.reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
     finerSystemTimer_ = timeBeginPeriod(1) == TIMERR_NOERROR;
   }
-  SetTimerForDueFrame();
 }
 
 ClockPacer::~ClockPacer() {
   if (finerSystemTimer_) timeEndPeriod(1);
 }
 
-void ClockPacer::Next() {
-  schedule_.TakeFrame(CounterTime());
-  SetTimerForDueFrame();
-}
-
-void ClockPacer::SetTimerForDueFrame() {
+void ClockPacer::Next(const platform::FrameSchedule& frames) {
   if (!timer_) return;
   const platform::ClockTime now = CounterTime();
   // Relative due times are negative, in units of 100 ns.
   LARGE_INTEGER due{};
-  due.QuadPart = -std::max<std::int64_t>(1, (schedule_.Due() - now).count() * 10);
+  due.QuadPart = -std::max<std::int64_t>(1, (frames.Due() - now).count() * 10);
   SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE);
 }
 
@@ -127,13 +120,14 @@ void Win32FrameDriver::Start() {
   const int refreshHz = backend_.Screen().RefreshHz;
   schedule_.Start(CounterTime(), refreshHz);
   MakePacer(refreshHz);
+  pacer_->Next(schedule_);
 }
 
 void Win32FrameDriver::MakePacer(int refreshHz) {
   if (backend_.VerticalBlankWaits(refreshHz)) {
     pacer_ = std::make_unique<VerticalBlankPacer>(refreshHz);
   } else {
-    pacer_ = std::make_unique<ClockPacer>(refreshHz);
+    pacer_ = std::make_unique<ClockPacer>();
   }
 }
 
@@ -141,9 +135,9 @@ void Win32FrameDriver::Frame() {
   if (!pacer_) return;
   const int refreshHz = backend_.Screen().RefreshHz;
   // A new rate (a laptop plugged into a monitor) gets its own pacer from this frame on.
-  if (refreshHz != schedule_.RefreshHz()) MakePacer(refreshHz);
+  if (!schedule_.RunsAt(refreshHz)) MakePacer(refreshHz);
   const platform::ClockTime frameTime = schedule_.TakeFrame(CounterTime(), refreshHz);
-  pacer_->Next();
+  pacer_->Next(schedule_);
   onFrame_({frameTime.count(), refreshHz});
 }
 

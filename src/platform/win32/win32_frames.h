@@ -27,8 +27,8 @@ class FramePacer {
   virtual ~FramePacer() = default;
   // Signalled when a frame is due.
   virtual HANDLE Signal() const = 0;
-  // A frame is being shown: the signal is set for the next one.
-  virtual void Next() = 0;
+  // A frame of `frames` is being shown: the signal is set for the next one due.
+  virtual void Next(const platform::FrameSchedule& frames) = 0;
 };
 
 // Whether DwmFlush waits for the compositor's vertical blank: timed over a few calls. Under Wine
@@ -44,7 +44,7 @@ class VerticalBlankPacer final : public FramePacer {
   VerticalBlankPacer(const VerticalBlankPacer&) = delete;
   VerticalBlankPacer& operator=(const VerticalBlankPacer&) = delete;
   HANDLE Signal() const override { return event_.get(); }
-  void Next() override {}
+  void Next(const platform::FrameSchedule&) override {}
 
  private:
   void WaitForBlanks();
@@ -55,22 +55,19 @@ class VerticalBlankPacer final : public FramePacer {
   std::thread thread_;  // last: starts once the rest stands
 };
 
-// Frames on the performance counter, at the times of a FrameSchedule.
+// Frames on the performance counter, at the times of the driver's FrameSchedule.
 class ClockPacer final : public FramePacer {
  public:
-  explicit ClockPacer(int refreshHz);
+  ClockPacer();
   ~ClockPacer() override;
   ClockPacer(const ClockPacer&) = delete;
   ClockPacer& operator=(const ClockPacer&) = delete;
   HANDLE Signal() const override { return timer_.get(); }
-  void Next() override;
+  void Next(const platform::FrameSchedule& frames) override;
 
  private:
-  void SetTimerForDueFrame();
-
   UniqueHandle timer_;
   bool finerSystemTimer_ = false;  // timeBeginPeriod(1) while the timer runs
-  platform::FrameSchedule schedule_;
 };
 
 class Win32FrameDriver final : public forms::FrameDriver {
@@ -93,7 +90,8 @@ class Win32FrameDriver final : public forms::FrameDriver {
   Win32Backend& backend_;
   platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
   std::unique_ptr<FramePacer> pacer_;
-  // The frames' times, a period apart whichever pacer signals them.
+  // The frames' times, a period apart whichever pacer signals them; the clock's pacer sets its
+  // timer by them.
   platform::FrameSchedule schedule_;
 };
 
