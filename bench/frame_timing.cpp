@@ -69,7 +69,7 @@ void FrameTimings::Time(const std::function<void()>& handler) {
   }
 }
 
-bool FrameTimings::Print(std::string_view mode, const forms::ScreenMetrics& screen) const {
+bool FrameTimings::Print(std::string_view mode, const platform::ScreenMetrics& screen) const {
   std::vector<double> intervals;
   for (std::size_t i = 1; i < starts_.size(); ++i) intervals.push_back(starts_[i] - starts_[i - 1]);
   if (intervals.empty()) return false;
@@ -85,15 +85,15 @@ bool FrameTimings::Print(std::string_view mode, const forms::ScreenMetrics& scre
   return true;
 }
 
-std::unique_ptr<forms::TimerDriver> TimedBackend::CreateTimer(std::function<void()> onTick) {
+std::unique_ptr<platform::TimerDriver> TimedBackend::CreateTimer(std::function<void()> onTick) {
   if (!timeTicks_) return inner_.CreateTimer(std::move(onTick));
   return inner_.CreateTimer([this, onTick = std::move(onTick)] { timings_.Time(onTick); });
 }
 
-std::unique_ptr<forms::FrameDriver> TimedBackend::CreateFrameDriver(
-    std::function<void(const forms::DisplayFrame&)> onFrame) {
+std::unique_ptr<platform::FrameDriver> TimedBackend::CreateFrameDriver(
+    std::function<void(const platform::DisplayFrame&)> onFrame) {
   return inner_.CreateFrameDriver(
-      [this, onFrame = std::move(onFrame)](const forms::DisplayFrame& frame) {
+      [this, onFrame = std::move(onFrame)](const platform::DisplayFrame& frame) {
         timings_.Time([&] { onFrame(frame); });
       });
 }

@@ -50,7 +50,7 @@ class FrameTimings {
   void Time(const std::function<void()>& handler);
 
   // The figures on one line; false when no frame was timed.
-  bool Print(std::string_view mode, const forms::ScreenMetrics& screen) const;
+  bool Print(std::string_view mode, const platform::ScreenMetrics& screen) const;
 
  private:
   static constexpr double kSettleMs = 2000;
@@ -65,38 +65,40 @@ class FrameTimings {
 };
 
 // A backend that times the frames (or, classic, the timer's ticks) of the backend it wraps.
-class TimedBackend final : public forms::Backend {
+class TimedBackend final : public platform::Backend {
  public:
-  TimedBackend(forms::Backend& inner, FrameTimings& timings, bool timeTicks)
+  TimedBackend(platform::Backend& inner, FrameTimings& timings, bool timeTicks)
       : inner_(inner), timings_(timings), timeTicks_(timeTicks) {}
 
-  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
-                                                          const forms::WindowStyle& style,
-                                                          std::string_view caption) override {
+  std::unique_ptr<platform::NativeWindow> CreateNativeWindow(platform::WindowEvents& events,
+                                                             const platform::WindowStyle& style,
+                                                             std::string_view caption) override {
     return inner_.CreateNativeWindow(events, style, caption);
   }
-  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
-  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(const forms::DisplayFrame&)> onFrame) override;
-  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override {
+  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  std::unique_ptr<platform::FrameDriver> CreateFrameDriver(
+      std::function<void(const platform::DisplayFrame&)> onFrame) override;
+  platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override {
     return inner_.MeasureText(font, text);
   }
-  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color, Color background) override {
+  platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
+                                         platform::TextImageSpan span, platform::PhaseSet phases,
+                                         Color color, Color background) override {
     return inner_.CreateTextImages(font, text, span, phases, color, background);
   }
-  forms::ScreenMetrics Screen() override { return inner_.Screen(); }
+  platform::ScreenMetrics Screen() override { return inner_.Screen(); }
   std::string ScriptFolder() override { return inner_.ScriptFolder(); }
   std::vector<std::string> ListFiles(std::string_view directory,
                                      std::string_view pattern) override {
     return inner_.ListFiles(directory, pattern);
   }
-  forms::SettingsStore& Settings() override { return inner_.Settings(); }
-  forms::MusicDevice& Music() override { return inner_.Music(); }
-  forms::ScriptFileNames FileNames() override { return inner_.FileNames(); }
+  platform::SettingsStore& Settings() override { return inner_.Settings(); }
+  platform::MusicDevice& Music() override { return inner_.Music(); }
+  platform::ScriptFileNames FileNames() override { return inner_.FileNames(); }
   unsigned ScriptCodePage() override { return inner_.ScriptCodePage(); }
-  std::optional<forms::PixelPoint> PointerPosition() override { return inner_.PointerPosition(); }
+  std::optional<platform::PixelPoint> PointerPosition() override {
+    return inner_.PointerPosition();
+  }
   void RunWaitingEvents() override { inner_.RunWaitingEvents(); }
   [[noreturn]] void End() override {
     inner_.End();
@@ -104,7 +106,7 @@ class TimedBackend final : public forms::Backend {
   }
 
  private:
-  forms::Backend& inner_;
+  platform::Backend& inner_;
   FrameTimings& timings_;
   bool timeTicks_;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 
-using velloway::forms::FontSpec;
+using velloway::platform::FontSpec;
 
 // Sixty characters of names, with diacritics, as a credits roll shows them.
 const std::string kLine =
@@ -26,7 +26,7 @@ void MakeLineImage(benchmark::State& state, const std::string& line) {
   velloway::x11::X11Backend backend(velloway::x11::BackendSetup{});
   const FontSpec font{"Arial", 26, false, false};
   for (auto _ : state) {
-    const velloway::forms::TextExtent extent = backend.MeasureText(font, line);
+    const velloway::platform::TextExtent extent = backend.MeasureText(font, line);
     auto image = backend.CreateTextImage(font, line, {0, extent.Width}, 0xFFFFFF, 0);
     benchmark::DoNotOptimize(image);
     benchmark::DoNotOptimize(backend.PointerPosition());
@@ -38,14 +38,14 @@ BENCHMARK_CAPTURE(MakeLineImage, emoji, kEmojiLine)->Unit(benchmark::kMicrosecon
 void MakeMovingLineImages(benchmark::State& state, bool together) {
   velloway::x11::X11Backend backend(velloway::x11::BackendSetup{});
   const FontSpec font{"Arial", 26, false, false};
-  const velloway::forms::TextImageSpan span{0, backend.MeasureText(font, kLine).Width};
-  const velloway::forms::PhaseSet moving = ~velloway::forms::PhaseSet(1);
+  const velloway::platform::TextImageSpan span{0, backend.MeasureText(font, kLine).Width};
+  const velloway::platform::PhaseSet moving = ~velloway::platform::PhaseSet(1);
   for (auto _ : state) {
     if (together) {
       auto images = backend.CreateTextImages(font, kLine, span, moving, 0xFFFFFF, 0);
       benchmark::DoNotOptimize(images);
     } else {
-      for (int phase = 1; phase < velloway::forms::kSubpixelSteps; ++phase) {
+      for (int phase = 1; phase < velloway::platform::kSubpixelSteps; ++phase) {
         auto image =
             backend.CreateTextImage(font, kLine, {span.Skip, span.Width, phase}, 0xFFFFFF, 0);
         benchmark::DoNotOptimize(image);

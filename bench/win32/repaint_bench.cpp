@@ -28,7 +28,7 @@
 namespace {
 
 using velloway::SaverWindow;
-using velloway::forms::PixelRect;
+using velloway::platform::PixelRect;
 
 constexpr int kLines = 20;
 constexpr int kMaxSamplesPerRound = 400;

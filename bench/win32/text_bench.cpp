@@ -18,7 +18,7 @@
 
 namespace {
 
-using velloway::forms::FontSpec;
+using velloway::platform::FontSpec;
 
 struct Sample {
   const char* Name;
@@ -56,7 +56,7 @@ double Median(std::vector<double> values) {
 double LineCostUs(velloway::win32::Win32Backend& backend, const std::string& text) {
   const FontSpec font{"Arial", 26, false, false};
   const double start = NowUs();
-  const velloway::forms::TextExtent extent = backend.MeasureText(font, text);
+  const velloway::platform::TextExtent extent = backend.MeasureText(font, text);
   const auto image = backend.CreateTextImage(font, text, {0, extent.Width}, 0xFFFFFF, 0);
   const double end = NowUs();
   if (!image) std::fprintf(stderr, "text_bench: no image made\n");
@@ -65,7 +65,7 @@ double LineCostUs(velloway::win32::Win32Backend& backend, const std::string& tex
 
 // The images of a line already measured, at some phases, drawn together.
 double ImageCostUs(velloway::win32::Win32Backend& backend, const FontSpec& font,
-                   const std::string& text, int width, velloway::forms::PhaseSet phases) {
+                   const std::string& text, int width, velloway::platform::PhaseSet phases) {
   const double start = NowUs();
   const auto images = backend.CreateTextImages(font, text, {0, width}, phases, 0xFFFFFF, 0);
   const double end = NowUs();
@@ -81,7 +81,7 @@ double ImageCostUs(velloway::win32::Win32Backend& backend, const FontSpec& font,
 // roll draws many fonts.
 void PrintPhaseCosts(velloway::win32::Win32Backend& backend, const std::vector<FontSpec>& fonts,
                      int rounds, const char* name) {
-  using velloway::forms::PhaseSet;
+  using velloway::platform::PhaseSet;
   const std::string& text = Samples().front().Text;
   std::vector<int> widths;
   for (const FontSpec& font : fonts) widths.push_back(backend.MeasureText(font, text).Width);
@@ -93,7 +93,7 @@ void PrintPhaseCosts(velloway::win32::Win32Backend& backend, const std::vector<F
   for (int i = 0; i < rounds; ++i) {
     const auto which = static_cast<std::size_t>(i) % fonts.size();
     still.push_back(ImageCostUs(backend, fonts[which], text, widths[which], PhaseSet(1)));
-    const auto phase = static_cast<std::size_t>(1 + i % (velloway::forms::kSubpixelSteps - 1));
+    const auto phase = static_cast<std::size_t>(1 + i % (velloway::platform::kSubpixelSteps - 1));
     between.push_back(
         ImageCostUs(backend, fonts[which], text, widths[which], PhaseSet().set(phase)));
     together.push_back(ImageCostUs(backend, fonts[which], text, widths[which], ~PhaseSet(1)));

@@ -4,8 +4,8 @@
 namespace velloway {
 
 // The font of a dialog's control whose design asks for no other.
-inline forms::FontSpec DialogFont() {
-  return {"MS Sans Serif", 8.25f, false, false, forms::FontLanguage::Any};
+inline platform::FontSpec DialogFont() {
+  return {"MS Sans Serif", 8.25f, false, false, platform::FontLanguage::Any};
 }
 
 }  // namespace velloway

@@ -16,7 +16,7 @@ constexpr forms::Twips kDesignHeight = 1665;
 forms::FormDesign PreviewDesign() {
   forms::FormDesign design;
   design.Caption = identity::kPreviewCaption;
-  design.Border = forms::BorderStyle::None;
+  design.Border = platform::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::Manual;
   design.Width = kDesignWidth;
@@ -36,13 +36,13 @@ forms::ControlDesign PictureDesign() {
 
 }  // namespace
 
-PreviewWindow::PreviewWindow(forms::Backend& backend, forms::Desktop& desktop)
+PreviewWindow::PreviewWindow(platform::Backend& backend, platform::Desktop& desktop)
     : forms::Form(backend, PreviewDesign()),
       picture_(*this, PictureDesign()),
       hostWatch_(*this, kHostCheckInterval, false, [this] { CheckHost(); }),
       desktop_(desktop) {}
 
-void PreviewWindow::WatchHost(forms::WindowId host) {
+void PreviewWindow::WatchHost(platform::WindowId host) {
   host_ = host;
   hostWatch_.SetEnabled(true);
 }

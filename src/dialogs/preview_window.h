@@ -9,11 +9,11 @@ namespace velloway {
 class PreviewWindow : public forms::Form {
  public:
   // desktop tells whether the host is still there.
-  PreviewWindow(forms::Backend& backend, forms::Desktop& desktop);
+  PreviewWindow(platform::Backend& backend, platform::Desktop& desktop);
 
   // Ends the program once the host window is gone, for platforms that do not destroy an
   // embedded window with its host (a host process that is killed, for instance).
-  void WatchHost(forms::WindowId host);
+  void WatchHost(platform::WindowId host);
 
  protected:
   void OnResize() override;
@@ -23,8 +23,8 @@ class PreviewWindow : public forms::Form {
 
   forms::PictureBox picture_;
   forms::Timer hostWatch_;
-  forms::Desktop& desktop_;
-  forms::WindowId host_ = 0;
+  platform::Desktop& desktop_;
+  platform::WindowId host_ = 0;
 };
 
 }  // namespace velloway

@@ -15,18 +15,18 @@ constexpr const char* kGothic =
     "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";  // ＭＳ
                                                                                               // Ｐゴシック
 
-forms::FontSpec Gothic(float size, bool bold) {
-  return {kGothic, size, bold, false, forms::FontLanguage::Japanese};
+platform::FontSpec Gothic(float size, bool bold) {
+  return {kGothic, size, bold, false, platform::FontLanguage::Japanese};
 }
 
-forms::FontSpec Times(float size, bool bold = false, bool italic = false) {
-  return {"Times New Roman", size, bold, italic, forms::FontLanguage::Western};
+platform::FontSpec Times(float size, bool bold = false, bool italic = false) {
+  return {"Times New Roman", size, bold, italic, platform::FontLanguage::Western};
 }
 
 forms::FormDesign DialogDesign() {
   forms::FormDesign design;
   design.Caption = identity::kSettingsCaption;
-  design.Border = forms::BorderStyle::FixedSingle;
+  design.Border = platform::BorderStyle::FixedSingle;
   design.StartUp = forms::StartUpPosition::CenterScreen;
   design.BackColor = kBlack;
   design.Width = 4530;
@@ -37,7 +37,7 @@ forms::FormDesign DialogDesign() {
 // A label or a control at its place in twips, with its text and font.
 template <typename Design>
 Design Placed(forms::Twips left, forms::Twips top, forms::Twips width, forms::Twips height,
-              std::string caption, forms::FontSpec font) {
+              std::string caption, platform::FontSpec font) {
   Design design;
   design.Left = left;
   design.Top = top;
@@ -49,7 +49,7 @@ Design Placed(forms::Twips left, forms::Twips top, forms::Twips width, forms::Tw
 }
 
 forms::LabelDesign WhiteLabel(forms::Twips left, forms::Twips top, forms::Twips width,
-                              forms::Twips height, std::string caption, forms::FontSpec font) {
+                              forms::Twips height, std::string caption, platform::FontSpec font) {
   auto design =
       Placed<forms::LabelDesign>(left, top, width, height, std::move(caption), std::move(font));
   design.ForeColor = kWhite;
@@ -101,7 +101,7 @@ std::string DialogVersionText(std::int16_t major, std::int16_t minor, std::int16
   return version;
 }
 
-SettingsDialog::SettingsDialog(forms::Backend& backend)
+SettingsDialog::SettingsDialog(platform::Backend& backend)
     : forms::Form(backend, DialogDesign()),
       title_(*this,
              [] {

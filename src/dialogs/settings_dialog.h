@@ -14,7 +14,7 @@ std::string DialogVersionText(std::int16_t major, std::int16_t minor, std::int16
 // choice, shows the stored roll options, and stores the user's choices on OK.
 class SettingsDialog : public forms::Form {
  public:
-  explicit SettingsDialog(forms::Backend& backend);
+  explicit SettingsDialog(platform::Backend& backend);
 
   const forms::ComboBox& ScriptList() const { return scriptList_; }
   const forms::CheckBox& SmoothMotionBox() const { return smoothMotionBox_; }

@@ -11,7 +11,8 @@ namespace velloway::forms {
 // The program itself: its version, event processing, its end, its settings.
 class Application {
  public:
-  Application(EventLoop& events, SettingsStore& settings) : events_(events), settings_(settings) {}
+  Application(platform::EventLoop& events, platform::SettingsStore& settings)
+      : events_(events), settings_(settings) {}
   static std::int16_t Major();
   static std::int16_t Minor();
   static std::int16_t Revision();
@@ -26,8 +27,8 @@ class Application {
                    std::string_view value) const;
 
  private:
-  EventLoop& events_;
-  SettingsStore& settings_;
+  platform::EventLoop& events_;
+  platform::SettingsStore& settings_;
 };
 
 }  // namespace velloway::forms

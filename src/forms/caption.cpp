@@ -10,9 +10,9 @@ std::string_view KeptCaption(std::string_view caption) {
   return caption.substr(0, utf8::CharStart(caption, kMaxCaptionBytes));
 }
 
-CaptionBox MeasureCaption(Typesetter& typesetter, Screens& screens, const FontSpec& font,
-                          std::string_view caption) {
-  const TextExtent text = typesetter.MeasureText(font, caption);
+CaptionBox MeasureCaption(platform::Typesetter& typesetter, platform::Screens& screens,
+                          const platform::FontSpec& font, std::string_view caption) {
+  const platform::TextExtent text = typesetter.MeasureText(font, caption);
   const Screen screen(screens.Screen());
   return {text, static_cast<Twips>(text.Width) * screen.TwipsPerPixelX(),
           static_cast<Twips>(text.Height) * screen.TwipsPerPixelY()};

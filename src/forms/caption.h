@@ -15,11 +15,11 @@ std::string_view KeptCaption(std::string_view caption);
 // twips of the primary screen as it is now. The one measure of a line's box: labels and the roll
 // engine both take it, so that the roll's spacing and what is shown agree to the twip.
 struct CaptionBox {
-  TextExtent Text;
+  platform::TextExtent Text;
   Twips Width = 0;
   Twips Height = 0;
 };
-CaptionBox MeasureCaption(Typesetter& typesetter, Screens& screens, const FontSpec& font,
-                          std::string_view caption);
+CaptionBox MeasureCaption(platform::Typesetter& typesetter, platform::Screens& screens,
+                          const platform::FontSpec& font, std::string_view caption);
 
 }  // namespace velloway::forms

@@ -4,7 +4,7 @@
 
 namespace velloway::forms {
 
-Control::Control(Form& owner, ControlKind kind, ControlDesign design)
+Control::Control(Form& owner, platform::ControlKind kind, ControlDesign design)
     : owner_(owner), kind_(kind), design_(std::move(design)) {
   owner_.Register(*this);
 }
@@ -19,7 +19,7 @@ void Control::Move(Twips left, Twips top, Twips width, Twips height) {
   if (native_) native_->SetBounds(PixelBounds());
 }
 
-PixelRect Control::PixelBounds() const {
+platform::PixelRect Control::PixelBounds() const {
   const forms::Screen screen = owner_.Screen();
   const int left = ToPixels(design_.Left, screen.TwipsPerPixelX());
   const int top = ToPixels(design_.Top, screen.TwipsPerPixelY());
@@ -27,8 +27,8 @@ PixelRect Control::PixelBounds() const {
           top + ToPixels(design_.Height, screen.TwipsPerPixelY())};
 }
 
-void Control::Realize(NativeWindow& window) {
-  ControlProperties properties;
+void Control::Realize(platform::NativeWindow& window) {
+  platform::ControlProperties properties;
   properties.Kind = kind_;
   properties.Bounds = PixelBounds();
   properties.Caption = design_.Caption;
@@ -49,7 +49,7 @@ void Control::Unrealize() {
 }
 
 ComboBox::ComboBox(Form& owner, ControlDesign design)
-    : Control(owner, ControlKind::DropDownList, std::move(design)) {}
+    : Control(owner, platform::ControlKind::DropDownList, std::move(design)) {}
 
 void ComboBox::AddItem(std::string text) {
   if (Native()) Native()->AddItem(text);
@@ -81,7 +81,7 @@ void ComboBox::Save() {
 }
 
 CheckBox::CheckBox(Form& owner, ControlDesign design)
-    : Control(owner, ControlKind::CheckBox, std::move(design)) {}
+    : Control(owner, platform::ControlKind::CheckBox, std::move(design)) {}
 
 bool CheckBox::Checked() const {
   return Native() ? Native()->IsChecked() : checked_;
@@ -101,6 +101,7 @@ void CheckBox::Save() {
 }
 
 CommandButton::CommandButton(Form& owner, ControlDesign design, std::function<void()> onClick)
-    : Control(owner, ControlKind::PushButton, std::move(design)), onClick_(std::move(onClick)) {}
+    : Control(owner, platform::ControlKind::PushButton, std::move(design)),
+      onClick_(std::move(onClick)) {}
 
 }  // namespace velloway::forms

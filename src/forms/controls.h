@@ -15,7 +15,7 @@ struct ControlDesign {
   Twips Width = 1215;
   Twips Height = 375;
   std::string Caption;
-  FontSpec Font;
+  platform::FontSpec Font;
   Color ForeColor = 0;
   Color BackColor = 0xFFFFFF;
   bool IsDefault = false;
@@ -24,9 +24,9 @@ struct ControlDesign {
 };
 
 // A child control: a native control of the platform, made when its form loads.
-class Control : private ControlEvents {
+class Control : private platform::ControlEvents {
  public:
-  Control(Form& owner, ControlKind kind, ControlDesign design);
+  Control(Form& owner, platform::ControlKind kind, ControlDesign design);
   ~Control() override;
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
@@ -34,21 +34,21 @@ class Control : private ControlEvents {
   void Move(Twips left, Twips top, Twips width, Twips height);
 
  protected:
-  NativeControl* Native() const { return native_.get(); }
+  platform::NativeControl* Native() const { return native_.get(); }
 
  private:
   friend class Form;
   // Makes the native control on the form's window, and drops it when the window goes.
-  void Realize(NativeWindow& window);
+  void Realize(platform::NativeWindow& window);
   void Unrealize();
-  PixelRect PixelBounds() const;
+  platform::PixelRect PixelBounds() const;
   virtual void Restore() {}  // gives a newly made native control the object's state
   virtual void Save() {}     // takes the native control's state before it goes
 
   Form& owner_;
-  ControlKind kind_;
+  platform::ControlKind kind_;
   ControlDesign design_;
-  std::unique_ptr<NativeControl> native_;
+  std::unique_ptr<platform::NativeControl> native_;
 };
 
 // A drop-down list the user can only choose from.
@@ -103,7 +103,7 @@ class CommandButton : public Control {
 class PictureBox : public Control {
  public:
   PictureBox(Form& owner, ControlDesign design)
-      : Control(owner, ControlKind::Picture, std::move(design)) {}
+      : Control(owner, platform::ControlKind::Picture, std::move(design)) {}
 };
 
 }  // namespace velloway::forms

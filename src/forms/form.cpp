@@ -7,14 +7,15 @@
 
 namespace velloway::forms {
 
-Form::Form(Backend& backend, FormDesign design)
+Form::Form(platform::Backend& backend, FormDesign design)
     : backend_(backend), app_(backend, backend.Settings()), design_(std::move(design)) {}
 
 Form::~Form() = default;
 
 void Form::Load() {
   if (window_) return;
-  const WindowStyle style{design_.Border, design_.ShowInTaskbar, design_.InvisiblePointer};
+  const platform::WindowStyle style{design_.Border, design_.ShowInTaskbar,
+                                    design_.InvisiblePointer};
   window_ = backend_.CreateNativeWindow(*this, style, design_.Caption);
   if (!window_) return;  // the backend has said why; the form stays unloaded
   PlaceWindow();
@@ -28,8 +29,8 @@ void Form::Show() {
   if (design_.StartUp == StartUpPosition::CenterScreen) {
     // The whole window, frame included, goes to the middle of the screen.
     const forms::Screen screen = Screen();
-    const PixelRect client = BoundsInPixels();
-    const PixelRect outer = window_->OuterBounds({0, 0, client.Width(), client.Height()});
+    const platform::PixelRect client = BoundsInPixels();
+    const platform::PixelRect outer = window_->OuterBounds({0, 0, client.Width(), client.Height()});
     const int left = (backend_.Screen().WidthPx - outer.Width()) / 2 - outer.Left;
     const int top = (backend_.Screen().HeightPx - outer.Height()) / 2 - outer.Top;
     left_ = static_cast<Twips>(left) * screen.TwipsPerPixelX();
@@ -45,7 +46,7 @@ void Form::Unload() {
 
 void Form::SetBackColor(Color color) {
   design_.BackColor = color;
-  const PixelRect bounds = BoundsInPixels();
+  const platform::PixelRect bounds = BoundsInPixels();
   Invalidate({0, 0, bounds.Width(), bounds.Height()});
 }
 
@@ -71,7 +72,7 @@ void Form::KeepAboveOthers() {
   if (window_) window_->KeepAboveOthers();
 }
 
-void Form::EmbedIn(WindowId host) {
+void Form::EmbedIn(platform::WindowId host) {
   if (!window_) return;
   left_ = 0;
   top_ = 0;
@@ -83,7 +84,7 @@ void Form::FillHost() {
   if (window_ && TakeHostArea(window_->FillHost())) OnResize();
 }
 
-bool Form::TakeHostArea(const PixelRect& area) {
+bool Form::TakeHostArea(const platform::PixelRect& area) {
   const forms::Screen screen = Screen();
   const Twips width = static_cast<Twips>(area.Width()) * screen.TwipsPerPixelX();
   const Twips height = static_cast<Twips>(area.Height()) * screen.TwipsPerPixelY();
@@ -93,26 +94,26 @@ bool Form::TakeHostArea(const PixelRect& area) {
   return true;
 }
 
-WindowId Form::Id() const {
+platform::WindowId Form::Id() const {
   return window_ ? window_->Id() : 0;
 }
 
-void Form::PaintContent(Canvas& canvas, const PixelRect& area) const {
+void Form::PaintContent(platform::Canvas& canvas, const platform::PixelRect& area) const {
   canvas.FillRect(area, design_.BackColor);
   for (const Label* label : labels_) {
     if (label->Visible() && !label->PixelBounds().Intersect(area).IsEmpty()) label->Paint(canvas);
   }
 }
 
-void Form::OnPaint(Canvas& canvas, const PixelRect& area) {
+void Form::OnPaint(platform::Canvas& canvas, const platform::PixelRect& area) {
   PaintContent(canvas, area);
 }
 
-void Form::OnPointerButtonDown(MouseButton button, int x, int y) {
+void Form::OnPointerButtonDown(platform::MouseButton button, int x, int y) {
   pressedOnSurface_.at(static_cast<std::size_t>(button)) = IsOnSurface(x, y);
 }
 
-void Form::OnPointerButtonUp(MouseButton button, int x, int y) {
+void Form::OnPointerButtonUp(platform::MouseButton button, int x, int y) {
   // A click is a press and its release both on the form's own surface: a press on a line that
   // ends on the background, or the reverse, clicks nothing.
   const bool pressedOnSurface =
@@ -130,7 +131,7 @@ void Form::OnDestroyedBySystem() {
   DropWindow();
 }
 
-void Form::Invalidate(const PixelRect& area) {
+void Form::Invalidate(const platform::PixelRect& area) {
   if (window_ && !area.IsEmpty()) window_->Invalidate(area);
 }
 
@@ -143,7 +144,7 @@ void Form::PlaceWindow() {
   if (window_) window_->SetBounds(BoundsInPixels());
 }
 
-PixelRect Form::BoundsInPixels() const {
+platform::PixelRect Form::BoundsInPixels() const {
   const forms::Screen screen = Screen();
   const int left = ToPixels(left_, screen.TwipsPerPixelX());
   const int top = ToPixels(top_, screen.TwipsPerPixelY());

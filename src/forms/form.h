@@ -17,7 +17,7 @@ enum class StartUpPosition { Manual, CenterScreen };
 // How a form is designed, before any code runs.
 struct FormDesign {
   std::string Caption;
-  BorderStyle Border = BorderStyle::FixedSingle;
+  platform::BorderStyle Border = platform::BorderStyle::FixedSingle;
   bool ShowInTaskbar = true;
   StartUpPosition StartUp = StartUpPosition::CenterScreen;
   Color BackColor = 0xF0F0F0;  // light grey, as dialogs are
@@ -29,9 +29,9 @@ struct FormDesign {
 class Label;
 class Control;
 
-class Form : private WindowEvents {
+class Form : private platform::WindowEvents {
  public:
-  Form(Backend& backend, FormDesign design);
+  Form(platform::Backend& backend, FormDesign design);
   ~Form() override;
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
@@ -58,13 +58,13 @@ class Form : private WindowEvents {
   // Puts the window above all other windows, where it stays.
   void KeepAboveOthers();
   // Makes the window a child of host that covers host's client area; the form takes that size.
-  void EmbedIn(WindowId host);
+  void EmbedIn(platform::WindowId host);
   // An embedded form covers its host's client area again, taking its present size.
   void FillHost();
-  WindowId Id() const;
+  platform::WindowId Id() const;
 
   // Paints the client area's part `area`: the background, then the visible labels over it.
-  void PaintContent(Canvas& canvas, const PixelRect& area) const;
+  void PaintContent(platform::Canvas& canvas, const platform::PixelRect& area) const;
 
  protected:
   virtual void OnLoad() {}
@@ -82,16 +82,16 @@ class Form : private WindowEvents {
 
   forms::Screen Screen() const { return forms::Screen(backend_.Screen()); }
   Application& App() { return app_; }
-  forms::Backend& Platform() { return backend_; }
+  platform::Backend& Platform() { return backend_; }
 
  private:
   friend class Label;
   friend class Timer;
   friend class Control;
 
-  void OnPaint(Canvas& canvas, const PixelRect& area) override;
-  void OnPointerButtonDown(MouseButton button, int x, int y) override;
-  void OnPointerButtonUp(MouseButton button, int x, int y) override;
+  void OnPaint(platform::Canvas& canvas, const platform::PixelRect& area) override;
+  void OnPointerButtonDown(platform::MouseButton button, int x, int y) override;
+  void OnPointerButtonUp(platform::MouseButton button, int x, int y) override;
   void OnActivatedElsewhere() override { OnOtherProgramActivated(); }
   void OnMinimizedBySystem() override { OnMinimized(); }
   void OnDisplayChanged() override { OnScreensChanged(); }
@@ -99,26 +99,26 @@ class Form : private WindowEvents {
 
   void Register(Label& label) { labels_.push_back(&label); }
   void Register(Control& control) { controls_.push_back(&control); }
-  void Invalidate(const PixelRect& area);
+  void Invalidate(const platform::PixelRect& area);
   void PlaceWindow();
   // Takes the size of the client area a host gives; whether it changed.
-  bool TakeHostArea(const PixelRect& area);
+  bool TakeHostArea(const platform::PixelRect& area);
   // Drops the native controls, then the window.
   void DropWindow();
-  PixelRect BoundsInPixels() const;
+  platform::PixelRect BoundsInPixels() const;
   // Whether (x, y) lies on the form's own surface rather than on a visible label.
   bool IsOnSurface(int x, int y) const;
 
-  Backend& backend_;
+  platform::Backend& backend_;
   Application app_;
   FormDesign design_;
   Twips left_ = 0;
   Twips top_ = 0;
-  std::unique_ptr<NativeWindow> window_;
+  std::unique_ptr<platform::NativeWindow> window_;
   std::vector<Label*> labels_;      // in creation order, which is also the paint order
   std::vector<Control*> controls_;  // in creation order, which is also the tab order
   // For each mouse button: it went down on the form's own surface and is not up yet.
-  std::array<bool, kMouseButtonCount> pressedOnSurface_{};
+  std::array<bool, platform::kMouseButtonCount> pressedOnSurface_{};
 };
 
 }  // namespace velloway::forms

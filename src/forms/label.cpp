@@ -16,8 +16,8 @@ constexpr std::size_t kLineImageBytes = (std::size_t{64} << 20) / 20;
 // all sixteen phases, else every second, fourth, eighth, or only on whole pixels.
 int PhaseStep(std::size_t imageBytes) {
   int step = 1;
-  while (step < kSubpixelSteps &&
-         imageBytes * static_cast<std::size_t>(kSubpixelSteps / step) > kLineImageBytes) {
+  while (step < platform::kSubpixelSteps &&
+         imageBytes * static_cast<std::size_t>(platform::kSubpixelSteps / step) > kLineImageBytes) {
     step *= 2;
   }
   return step;
@@ -47,12 +47,12 @@ Label::Label(Form& owner, LabelDesign design)
 
 template <typename Apply>
 void Label::Update(Apply&& apply, Change change, Remeasure remeasure) {
-  const PixelRect before = visible_ ? PixelBounds() : PixelRect{};
+  const platform::PixelRect before = visible_ ? PixelBounds() : platform::PixelRect{};
   const std::int64_t shownBefore = ShownTop();
   apply();
   if (change == Change::Look) drawn_.reset();
   if (remeasure == Remeasure::Yes) Measure();
-  const PixelRect after = visible_ ? PixelBounds() : PixelRect{};
+  const platform::PixelRect after = visible_ ? PixelBounds() : platform::PixelRect{};
   if (change == Change::Place && before == after && shownBefore == ShownTop()) return;
   owner_.Invalidate(before.Union(after));
 }
@@ -93,7 +93,7 @@ void Label::SetTop(Twips top) {
   Update([&] { top_ = top; }, Change::Place);
 }
 void Label::ShowTopAt(double topPx) {
-  Update([&] { shownTop_ = std::llround(topPx * kSubpixelSteps); }, Change::Place);
+  Update([&] { shownTop_ = std::llround(topPx * platform::kSubpixelSteps); }, Change::Place);
 }
 
 void Label::ShowCopyOf(const Label& other) {
@@ -118,21 +118,21 @@ void Label::ShowCopyOf(const Label& other) {
 
 std::int64_t Label::ShownTop() const {
   if (shownTop_) return *shownTop_;
-  return std::int64_t{ToPixels(top_, owner_.Screen().TwipsPerPixelY())} * kSubpixelSteps;
+  return std::int64_t{ToPixels(top_, owner_.Screen().TwipsPerPixelY())} * platform::kSubpixelSteps;
 }
 
-PixelRect Label::PixelBounds() const {
+platform::PixelRect Label::PixelBounds() const {
   const forms::Screen screen = owner_.Screen();
   const int left = ToPixels(left_, screen.TwipsPerPixelX());
   const std::int64_t shown = ShownTop();
-  const auto top = static_cast<int>(FloorDiv(shown, kSubpixelSteps));
-  const int between = shown % kSubpixelSteps != 0 ? 1 : 0;
+  const auto top = static_cast<int>(FloorDiv(shown, platform::kSubpixelSteps));
+  const int between = shown % platform::kSubpixelSteps != 0 ? 1 : 0;
   return {left, top, left + ToPixels(width_, screen.TwipsPerPixelX()),
           top + ToPixels(height_, screen.TwipsPerPixelY()) + between};
 }
 
-void Label::Paint(Canvas& canvas) const {
-  const PixelRect bounds = PixelBounds();
+void Label::Paint(platform::Canvas& canvas) const {
+  const platform::PixelRect bounds = PixelBounds();
   int x = bounds.Left;
   if (alignment_ == Alignment::Center) x += (bounds.Width() - text_.Width) / 2;
   if (alignment_ == Alignment::RightJustify) x = bounds.Right - text_.Width;
@@ -140,21 +140,21 @@ void Label::Paint(Canvas& canvas) const {
   const int shownLeft = std::max(x, 0);
   const int shownRight = std::min(x + text_.Width, owner_.BoundsInPixels().Width());
   if (shownRight <= shownLeft || text_.Height <= 0) return;
-  const TextImageSpan span{shownLeft - x, shownRight - shownLeft};
+  const platform::TextImageSpan span{shownLeft - x, shownRight - shownLeft};
   // The image at rest comes first: its size tells how many phases the line can have.
-  const TextImage* still = Image(span, 0, kSubpixelSteps);
+  const platform::TextImage* still = Image(span, 0, platform::kSubpixelSteps);
   if (still == nullptr) return;
   const int step = PhaseStep(still->Bytes());
   const std::int64_t shown = ShownTop();
   // The nearest phase it can be drawn at: the row above, and the sixteenths below it.
   const std::int64_t drawnAt = FloorDiv(shown + step / 2, step) * step;
-  const std::int64_t row = FloorDiv(drawnAt, kSubpixelSteps);
-  const auto phase = static_cast<int>(drawnAt - row * kSubpixelSteps);
-  const TextImage* image = phase == 0 ? still : Image(span, phase, step);
+  const std::int64_t row = FloorDiv(drawnAt, platform::kSubpixelSteps);
+  const auto phase = static_cast<int>(drawnAt - row * platform::kSubpixelSteps);
+  const platform::TextImage* image = phase == 0 ? still : Image(span, phase, step);
   if (image != nullptr) canvas.DrawImage(*image, shownLeft, static_cast<int>(row));
 }
 
-const TextImage* Label::Image(TextImageSpan span, int phase, int step) const {
+const platform::TextImage* Label::Image(platform::TextImageSpan span, int phase, int step) const {
   const Color background = owner_.BackColor();
   if (!drawn_ || drawn_->Span != span || drawn_->Background != background) {
     drawn_ = DrawnText{span, background, {}};
@@ -163,12 +163,12 @@ const TextImage* Label::Image(TextImageSpan span, int phase, int step) const {
   if (!images[static_cast<std::size_t>(phase)]) {
     // The still image alone; or, once the line moves, every phase it is drawn at that is not
     // drawn yet, together.
-    PhaseSet wanted;
+    platform::PhaseSet wanted;
     wanted.set(0, phase == 0);
-    for (int each = step; phase > 0 && each < kSubpixelSteps; each += step) {
+    for (int each = step; phase > 0 && each < platform::kSubpixelSteps; each += step) {
       wanted.set(static_cast<std::size_t>(each), !images[static_cast<std::size_t>(each)]);
     }
-    PhaseImages made =
+    platform::PhaseImages made =
         owner_.backend_.CreateTextImages(font_, caption_, span, wanted, foreColor_, background);
     for (std::size_t each = 0; each < made.size(); ++each) {
       if (wanted.test(each)) images[each] = std::move(made[each]);

@@ -15,7 +15,7 @@ enum class Alignment { LeftJustify, RightJustify, Center };
 // of its text only when its text or font changes.
 struct LabelDesign {
   std::string Caption;
-  FontSpec Font;
+  platform::FontSpec Font;
   Color ForeColor = 0;
   bool AutoSize = false;
   Alignment TextAlignment = Alignment::LeftJustify;
@@ -67,8 +67,8 @@ class Label {
 
   // Where the label is shown on its form's client area, in pixels: a row more than its height
   // when it is shown between whole pixels.
-  PixelRect PixelBounds() const;
-  void Paint(Canvas& canvas) const;
+  platform::PixelRect PixelBounds() const;
+  void Paint(platform::Canvas& canvas) const;
 
  private:
   enum class Remeasure { No, Yes };
@@ -84,11 +84,11 @@ class Label {
   // The image of the text's part inside the form at a phase, drawn afresh when the text, font or
   // colours changed or another part shows; null when none can be made. A moving line is drawn at
   // every step-th phase.
-  const TextImage* Image(TextImageSpan span, int phase, int step) const;
+  const platform::TextImage* Image(platform::TextImageSpan span, int phase, int step) const;
 
   Form& owner_;
   std::string caption_;
-  FontSpec font_;
+  platform::FontSpec font_;
   Color foreColor_;
   bool autoSize_;
   Alignment alignment_;
@@ -97,14 +97,14 @@ class Label {
   Twips top_;
   Twips width_;
   Twips height_;
-  TextExtent text_;                       // the caption's rendered size in pixels
+  platform::TextExtent text_;             // the caption's rendered size in pixels
   std::optional<std::int64_t> shownTop_;  // in sixteenths of a pixel
   // The text as last drawn, at each phase drawn so far (index Phase), shared with the labels that
   // show a copy of this one.
   struct DrawnText {
-    TextImageSpan Span;
+    platform::TextImageSpan Span;
     Color Background = 0;
-    std::array<std::shared_ptr<const TextImage>, kSubpixelSteps> Phases;
+    std::array<std::shared_ptr<const platform::TextImage>, platform::kSubpixelSteps> Phases;
   };
   mutable std::optional<DrawnText> drawn_;  // nothing: to be drawn at the next paint
 };

@@ -17,16 +17,16 @@ int ToPixels(Twips twips, float twipsPerPixel);
 // The primary monitor as the windows see it, read afresh on each call of Form::Screen().
 class Screen {
  public:
-  explicit Screen(const ScreenMetrics& metrics) : metrics_(metrics) {}
+  explicit Screen(const platform::ScreenMetrics& metrics) : metrics_(metrics) {}
   Twips Width() const { return static_cast<Twips>(metrics_.WidthPx) * TwipsPerPixelX(); }
   Twips Height() const { return static_cast<Twips>(metrics_.HeightPx) * TwipsPerPixelY(); }
   float TwipsPerPixelX() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiX); }
   float TwipsPerPixelY() const { return kTwipsPerInch / static_cast<float>(metrics_.DpiY); }
-  const std::vector<MonitorArea>& OtherMonitors() const { return metrics_.OtherMonitors; }
+  const std::vector<platform::MonitorArea>& OtherMonitors() const { return metrics_.OtherMonitors; }
   int RefreshHz() const { return metrics_.RefreshHz; }
 
  private:
-  ScreenMetrics metrics_;
+  platform::ScreenMetrics metrics_;
 };
 
 }  // namespace velloway::forms

@@ -21,7 +21,7 @@ class Timer {
 
   std::int32_t interval_;
   bool enabled_;
-  std::unique_ptr<TimerDriver> driver_;
+  std::unique_ptr<platform::TimerDriver> driver_;
 };
 
 }  // namespace velloway::forms

@@ -10,7 +10,8 @@ namespace velloway {
 // decision is taken from what the device's steps report and the mode it tells.
 class MusicChannel {
  public:
-  MusicChannel(forms::MusicDevice& device, forms::Environment& environment, forms::Application& app)
+  MusicChannel(platform::MusicDevice& device, platform::Environment& environment,
+               forms::Application& app)
       : device_(device), environment_(environment), names_(environment.FileNames()), app_(app) {}
 
   // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath, relative to the
@@ -22,9 +23,9 @@ class MusicChannel {
   void StopMusic();
 
  private:
-  forms::MusicDevice& device_;
-  forms::Environment& environment_;
-  forms::ScriptFileNames names_;
+  platform::MusicDevice& device_;
+  platform::Environment& environment_;
+  platform::ScriptFileNames names_;
   forms::Application& app_;
 };
 

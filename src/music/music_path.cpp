@@ -22,8 +22,8 @@ bool IsLocalDriveDevice(std::string_view path) {
 }  // namespace
 
 std::optional<std::string> MusicFilePath(std::string_view scriptFolder, std::string_view name,
-                                         forms::ScriptFileNames names) {
-  const bool windows = names == forms::ScriptFileNames::Windows;
+                                         platform::ScriptFileNames names) {
+  const bool windows = names == platform::ScriptFileNames::Windows;
   if (name.find(":\\") != std::string_view::npos) {
     if (!windows) return std::nullopt;
     return std::string(name);

@@ -13,7 +13,7 @@ namespace velloway {
 // be played (nothing); any other is joined to the folder with a slash, its backslashes read as
 // folder separators.
 std::optional<std::string> MusicFilePath(std::string_view scriptFolder, std::string_view name,
-                                         forms::ScriptFileNames names);
+                                         platform::ScriptFileNames names);
 
 // Whether a music path names a network location, which the saver never opens: opening it would
 // make Windows connect to another machine and offer it the user's credentials. That is a path

@@ -13,7 +13,7 @@
 #include "platform/text.h"
 #include "platform/window_system.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // Everything a form may ask of its platform.
 class Backend : public WindowSystem,
@@ -24,4 +24,4 @@ class Backend : public WindowSystem,
                 public MusicOutput,
                 public EventLoop {};
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

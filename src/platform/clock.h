@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 class TimerDriver {
  public:
@@ -39,4 +39,4 @@ class Clock {
       std::function<void(const DisplayFrame&)> onFrame) = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

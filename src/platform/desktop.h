@@ -8,7 +8,7 @@
 
 #include "platform/geometry.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // Held by one start of the program at a time in the user's session; released when it goes.
 class RunningCopyLock {
@@ -34,4 +34,4 @@ class Desktop {
   virtual std::unique_ptr<RunningCopyLock> ClaimRunningCopyLock() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

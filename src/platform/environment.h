@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // The per-user settings store: text values by application, section and key.
 class SettingsStore {
@@ -41,4 +41,4 @@ class Environment {
   virtual unsigned ScriptCodePage() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

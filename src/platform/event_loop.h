@@ -1,7 +1,7 @@
 #pragma once
 // The program's events as they run, and its end.
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 class EventLoop {
  public:
@@ -12,4 +12,4 @@ class EventLoop {
   [[noreturn]] virtual void End() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

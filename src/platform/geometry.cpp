@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 PixelRect PixelRect::Intersect(const PixelRect& other) const {
   return {std::max(Left, other.Left), std::max(Top, other.Top), std::min(Right, other.Right),
@@ -16,4 +16,4 @@ PixelRect PixelRect::Union(const PixelRect& other) const {
           std::max(Bottom, other.Bottom)};
 }
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

@@ -2,7 +2,7 @@
 // Places and areas in pixels, and the number that names a window of the system.
 #include <cstdint>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // A window of the system, this program's or another's, as an opaque number: a preview host is
 // named by it on the command line.
@@ -31,4 +31,4 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

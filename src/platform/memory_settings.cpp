@@ -1,6 +1,6 @@
 #include "platform/memory_settings.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 std::string MemorySettings::Path(std::string_view app, std::string_view section,
                                  std::string_view key) {
@@ -24,4 +24,4 @@ void MemorySettings::Erase(std::string_view app, std::string_view section, std::
   values_.erase(Path(app, section, key));
 }
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

@@ -8,7 +8,7 @@
 
 #include "platform/environment.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 class MemorySettings : public SettingsStore {
  public:
@@ -23,4 +23,4 @@ class MemorySettings : public SettingsStore {
   std::map<std::string, std::string, std::less<>> values_;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

@@ -2,7 +2,7 @@
 // The program's music: one device that plays a file.
 #include <string_view>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // The one music device of the program: a file opened, played once, stopped and closed. It takes
 // no decisions: each step reports whether it worked.
@@ -26,4 +26,4 @@ class MusicOutput {
   virtual MusicDevice& Music() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

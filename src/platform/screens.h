@@ -4,7 +4,7 @@
 
 #include "platform/geometry.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // A monitor beside the primary one: where it lies and its own DPI.
 struct MonitorArea {
@@ -30,4 +30,4 @@ class Screens {
   virtual ScreenMetrics Screen() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

@@ -5,7 +5,7 @@
 #include <functional>
 #include <utility>
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 std::size_t FontSpecHash::operator()(const FontSpec& font) const {
   std::size_t hash = std::hash<std::string>{}(font.Name);
@@ -26,4 +26,4 @@ std::unique_ptr<TextImage> Typesetter::CreateTextImage(const FontSpec& font, std
       CreateTextImages(font, text, span, PhaseSet().set(phase), color, background)[phase]);
 }
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

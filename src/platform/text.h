@@ -9,7 +9,7 @@
 
 #include "base/color.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // What a font's text needs of it beyond its face: Japanese text wants a face with Japanese
 // glyphs; Western text the face's Western character set; Any leaves the face to choose.
@@ -92,4 +92,4 @@ class Typesetter {
                                              TextImageSpan span, Color color, Color background);
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

@@ -11,7 +11,7 @@
 #include "platform/geometry.h"
 #include "platform/text.h"
 
-namespace velloway::forms {
+namespace velloway::platform {
 
 // What a paint routine draws on. Drawing is clipped to the area being painted.
 class Canvas {
@@ -142,4 +142,4 @@ class WindowSystem {
   virtual std::optional<PixelPoint> PointerPosition() = 0;
 };
 
-}  // namespace velloway::forms
+}  // namespace velloway::platform

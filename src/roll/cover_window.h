@@ -11,7 +11,7 @@ namespace velloway {
 // window's own.
 class CoverWindow : public forms::Form {
  public:
-  CoverWindow(forms::Backend& backend, forms::FormDesign design, std::function<void()> dismiss)
+  CoverWindow(platform::Backend& backend, forms::FormDesign design, std::function<void()> dismiss)
       : forms::Form(backend, std::move(design)), dismiss_(std::move(dismiss)) {}
 
  protected:

@@ -9,7 +9,7 @@ namespace {
 
 forms::FormDesign StageDesign() {
   forms::FormDesign design;
-  design.Border = forms::BorderStyle::None;
+  design.Border = platform::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::Manual;
   design.BackColor = 0;  // black, as the saver window starts
@@ -36,7 +36,7 @@ bool EndsOnWait(const LoadedScript& script) {
 
 }  // namespace
 
-FilmStage::FilmStage(forms::Backend& backend, LoadedScript script, forms::MusicDevice& music,
+FilmStage::FilmStage(platform::Backend& backend, LoadedScript script, platform::MusicDevice& music,
                      int passes)
     : forms::Form(backend, StageDesign()),
       passes_(passes),

@@ -20,7 +20,8 @@ class FilmStage : public forms::Form, private RollListener {
  public:
   // Films `passes` passes (1 at least) of script, on a screen of the backend's size, DPI and
   // refresh rate (the film's frame rate); its BGM records play on music.
-  FilmStage(forms::Backend& backend, LoadedScript script, forms::MusicDevice& music, int passes);
+  FilmStage(platform::Backend& backend, LoadedScript script, platform::MusicDevice& music,
+            int passes);
   ~FilmStage() override;
 
   const LoadedScript& Script() const { return engine_.Script(); }

@@ -51,7 +51,7 @@ bool LineLabels::StartSmoothMotion(int refreshHz) {
   return true;
 }
 
-void LineLabels::Frame(const forms::DisplayFrame& frame) {
+void LineLabels::Frame(const platform::DisplayFrame& frame) {
   if (smooth_) smooth_->Frame(frame, engine_.Scroll(), engine_.StepsNext(), ListedLabels());
 }
 

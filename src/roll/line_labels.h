@@ -35,7 +35,7 @@ class LineLabels {
   // without smooth motion, or for a roll that does not move (speed 0, a script without records).
   bool StartSmoothMotion(int refreshHz);
   // A display frame: the shown scroll follows the engine's, and the lines move with it.
-  void Frame(const forms::DisplayFrame& frame);
+  void Frame(const platform::DisplayFrame& frame);
   // After a tick: a line placed, moved or let go shows where the shown scroll puts it.
   void ShowAfterTick();
   // The shown scroll S; the engine's D without smooth motion.

@@ -8,7 +8,7 @@
 
 namespace velloway {
 
-MirrorWindow::MirrorWindow(forms::Backend& backend, forms::FormDesign design, RollEngine& roll,
+MirrorWindow::MirrorWindow(platform::Backend& backend, forms::FormDesign design, RollEngine& roll,
                            std::function<void()> dismiss)
     : forms::Form(backend, std::move(design)),
       dismiss_(std::move(dismiss)),
@@ -20,9 +20,9 @@ MirrorWindow::MirrorWindow(forms::Backend& backend, forms::FormDesign design, Ro
 
 MirrorWindow::~MirrorWindow() = default;
 
-void MirrorWindow::Fit(const forms::MonitorArea& monitor) {
+void MirrorWindow::Fit(const platform::MonitorArea& monitor) {
   monitor_ = monitor;
-  const forms::PixelRect& bounds = monitor.Bounds;
+  const platform::PixelRect& bounds = monitor.Bounds;
   Move(ToolkitTwipsX(bounds.Left), ToolkitTwipsY(bounds.Top), ToolkitTwipsX(bounds.Width()),
        ToolkitTwipsY(bounds.Height()));
 }
@@ -38,7 +38,7 @@ void MirrorWindow::OnLinePlaced(const PlacedLine& placed) {
   label.SetFontSize(placed.Font.Size * scale);
   label.SetCaption(std::string(placed.Text));
   label.SetForeColor(placed.ForeColor);
-  const forms::PixelRect standing = label.PixelBounds();
+  const platform::PixelRect standing = label.PixelBounds();
   const LinePlace place = PlaceLineOnMonitor(
       {monitor_.Bounds.Width(), monitor_.Bounds.Height(), monitor_.DpiX, monitor_.DpiY},
       standing.Width(), placed.Alignment, standing.Left);

@@ -18,12 +18,12 @@ namespace velloway {
 class MirrorWindow : public forms::Form, private RollListener {
  public:
   // Shows the roll of `roll`, which must outlive it.
-  MirrorWindow(forms::Backend& backend, forms::FormDesign design, RollEngine& roll,
+  MirrorWindow(platform::Backend& backend, forms::FormDesign design, RollEngine& roll,
                std::function<void()> dismiss);
   ~MirrorWindow() override;
 
   // Covers the monitor. Lines shown keep their place; the next ones are laid out for it.
-  void Fit(const forms::MonitorArea& monitor);
+  void Fit(const platform::MonitorArea& monitor);
   // Smooth motion: lines are shown trailPx pixels of the primary screen (the same physical
   // distance here) below their places, as the saver window shows its own.
   void ShowTrailing(double trailPx);
@@ -32,7 +32,7 @@ class MirrorWindow : public forms::Form, private RollListener {
   const forms::Label& LineLabel(int slot) const {
     return *lineLabels_.at(static_cast<std::size_t>(slot - 1));
   }
-  const forms::MonitorArea& Monitor() const { return monitor_; }
+  const platform::MonitorArea& Monitor() const { return monitor_; }
 
  protected:
   void OnClick() override { dismiss_(); }
@@ -59,7 +59,7 @@ class MirrorWindow : public forms::Form, private RollListener {
   forms::Twips ToolkitTwipsX(int pixels) const;
   forms::Twips ToolkitTwipsY(int pixels) const;
 
-  forms::MonitorArea monitor_;
+  platform::MonitorArea monitor_;
   std::vector<std::unique_ptr<forms::Label>> lineLabels_;
   std::vector<ShownLine> shownLines_;  // in the order they came
   double trail_ = 0;                   // in this monitor's pixels

@@ -75,7 +75,8 @@ void RollEngine::Tell(const Event& event) {
   }
 }
 
-RollEngine::RollEngine(forms::Typesetter& typesetter, forms::Screens& screens, LoadedScript script)
+RollEngine::RollEngine(platform::Typesetter& typesetter, platform::Screens& screens,
+                       LoadedScript script)
     : typesetter_(typesetter), screens_(screens), script_(std::move(script)) {}
 
 void RollEngine::Start() {

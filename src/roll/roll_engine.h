@@ -22,7 +22,7 @@ forms::LabelDesign RollLineDesign();
 struct PlacedLine {
   int Slot = 0;           // 1..RollEngine::kLineSlots
   std::string_view Text;  // as a label keeps it; a view into the script
-  forms::FontSpec Font;
+  platform::FontSpec Font;
   Color ForeColor = 0;
   LineAlignment Alignment = LineAlignment::Other;
   forms::Twips Left = 0;
@@ -90,7 +90,7 @@ class RollEngine {
   };
 
   // Plays script, measuring its lines with typesetter and reading the screen from screens.
-  RollEngine(forms::Typesetter& typesetter, forms::Screens& screens, LoadedScript script);
+  RollEngine(platform::Typesetter& typesetter, platform::Screens& screens, LoadedScript script);
 
   // Puts the roll at its start: the first record, no line listed, no scroll; the height of the
   // screen's pixels, read now, sizes every step until the next start.
@@ -132,8 +132,8 @@ class RollEngine {
   template <typename Event>
   void Tell(const Event& event);
 
-  forms::Typesetter& typesetter_;
-  forms::Screens& screens_;
+  platform::Typesetter& typesetter_;
+  platform::Screens& screens_;
   const LoadedScript script_;
   // The listeners; one that stops listening while they are told leaves a null until then.
   std::vector<RollListener*> listeners_;

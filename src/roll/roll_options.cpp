@@ -25,7 +25,7 @@ void SaveRollOptions(const forms::Application& app, const RollOptions& options) 
   SaveSwitch(app, identity::kEveryMonitorKey, options.EveryMonitor);
 }
 
-LoadedScript ReadChosenScript(const forms::Application& app, forms::Environment& environment) {
+LoadedScript ReadChosenScript(const forms::Application& app, platform::Environment& environment) {
   const std::string fileName =
       app.GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                      identity::kDefaultScript);

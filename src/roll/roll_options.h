@@ -21,6 +21,6 @@ void SaveRollOptions(const forms::Application& app, const RollOptions& options);
 // The script chosen with them, read once as the program starts: the name stored in app's
 // settings (the default script when none is stored) in the environment's script folder, in the
 // code page scripts are read in.
-LoadedScript ReadChosenScript(const forms::Application& app, forms::Environment& environment);
+LoadedScript ReadChosenScript(const forms::Application& app, platform::Environment& environment);
 
 }  // namespace velloway

@@ -23,7 +23,7 @@ constexpr double kDismissDistance = 20.0;
 forms::FormDesign MainDesign() {
   forms::FormDesign design;
   design.Caption = identity::kSaverCaption;
-  design.Border = forms::BorderStyle::None;
+  design.Border = platform::BorderStyle::None;
   design.ShowInTaskbar = false;
   design.StartUp = forms::StartUpPosition::CenterScreen;
   design.BackColor = kBlack;
@@ -42,7 +42,7 @@ forms::FormDesign OtherMonitorDesign(std::string_view caption, Color backColor) 
 
 forms::LabelDesign MessageLabelDesign() {
   forms::LabelDesign design;
-  design.Font = {"Arial", 14.0f, false, false, forms::FontLanguage::Any};
+  design.Font = {"Arial", 14.0f, false, false, platform::FontLanguage::Any};
   design.ForeColor = kWhite;
   design.AutoSize = true;
   design.Visible = false;
@@ -51,7 +51,7 @@ forms::LabelDesign MessageLabelDesign() {
 
 }  // namespace
 
-SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options,
+SaverWindow::SaverWindow(platform::Backend& backend, LoadedScript script, RollOptions options,
                          std::optional<std::string> problem)
     : forms::Form(backend, MainDesign()),
       options_(options),
@@ -65,7 +65,7 @@ SaverWindow::SaverWindow(forms::Backend& backend, LoadedScript script, RollOptio
       music_(backend.Music(), backend, App()) {
   if (options_.SmoothMotion) {
     frames_ =
-        backend.CreateFrameDriver([this](const forms::DisplayFrame& frame) { OnFrame(frame); });
+        backend.CreateFrameDriver([this](const platform::DisplayFrame& frame) { OnFrame(frame); });
   }
 }
 
@@ -130,7 +130,7 @@ void SaverWindow::StartSmoothMotion() {
   if (lines_.StartSmoothMotion(Screen().RefreshHz())) frames_->Start();
 }
 
-void SaverWindow::OnFrame(const forms::DisplayFrame& frame) {
+void SaverWindow::OnFrame(const platform::DisplayFrame& frame) {
   lines_.Frame(frame);
   ShowMirrorsTrailing();
 }
@@ -148,12 +148,12 @@ void SaverWindow::ShowMirrorsTrailing() {
   for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
 }
 
-forms::PixelPoint SaverWindow::PointerOrOrigin() {
-  return Platform().PointerPosition().value_or(forms::PixelPoint{});
+platform::PixelPoint SaverWindow::PointerOrOrigin() {
+  return Platform().PointerPosition().value_or(platform::PixelPoint{});
 }
 
 void SaverWindow::CheckMouseMove() {
-  const forms::PixelPoint point = PointerOrOrigin();
+  const platform::PixelPoint point = PointerOrOrigin();
   // Wider than the coordinates, so that no difference of two of them overflows.
   const auto dy = static_cast<double>(std::int64_t{point.Y} - lastPointer_.Y);
   const auto dx = static_cast<double>(std::int64_t{point.X} - lastPointer_.X);
@@ -229,8 +229,8 @@ void SaverWindow::CoverOtherMonitors() {
   const forms::Screen screen = Screen();
   const float x = screen.TwipsPerPixelX();
   const float y = screen.TwipsPerPixelY();
-  for (const forms::MonitorArea& area : screen.OtherMonitors()) {
-    const forms::PixelRect& monitor = area.Bounds;
+  for (const platform::MonitorArea& area : screen.OtherMonitors()) {
+    const platform::PixelRect& monitor = area.Bounds;
     auto cover = std::make_unique<CoverWindow>(
         Platform(), OtherMonitorDesign(identity::kCoverCaption, BackColor()),
         [this] { Dismiss(); });
@@ -247,7 +247,7 @@ void SaverWindow::CoverOtherMonitors() {
 // the lines placed from now on.
 void SaverWindow::MirrorOtherMonitors() {
   const forms::Screen screen = Screen();
-  const std::vector<forms::MonitorArea>& monitors = screen.OtherMonitors();
+  const std::vector<platform::MonitorArea>& monitors = screen.OtherMonitors();
   while (mirrors_.size() > monitors.size()) mirrors_.pop_back();
   while (mirrors_.size() < monitors.size()) {
     mirrors_.push_back(std::make_unique<MirrorWindow>(

@@ -27,7 +27,7 @@ class SaverWindow : public forms::Form, private RollListener {
  public:
   // script: as read at the program's start; one that cannot be played says why on the screen.
   // problem: why the script cannot be played, in the checker's words, shown in place of the roll.
-  SaverWindow(forms::Backend& backend, LoadedScript script, RollOptions options = {},
+  SaverWindow(platform::Backend& backend, LoadedScript script, RollOptions options = {},
               std::optional<std::string> problem = std::nullopt);
   ~SaverWindow() override;
 
@@ -69,12 +69,12 @@ class SaverWindow : public forms::Form, private RollListener {
   void OnMusicRecord(const RollRecord& record) override;
   // Smooth motion's part: its start, its frames, the lines shown after a tick.
   void StartSmoothMotion();
-  void OnFrame(const forms::DisplayFrame& frame);
+  void OnFrame(const platform::DisplayFrame& frame);
   void ShowLinesSmoothly();
   void ShowMirrorsTrailing();
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.
-  forms::PixelPoint PointerOrOrigin();
+  platform::PixelPoint PointerOrOrigin();
   // One centred white line, line(kept) with at most kept of the elidable bytes: a line too wide
   // for the window keeps less of them, so that the whole line can be read.
   void ShowMessage(std::size_t elidableBytes,
@@ -90,7 +90,7 @@ class SaverWindow : public forms::Form, private RollListener {
   const std::optional<std::string> problem_;
   RollEngine engine_;
   const RollEngine::Listening listening_;
-  forms::PixelPoint lastPointer_;
+  platform::PixelPoint lastPointer_;
 
   forms::Label messageLabel_;
   LineLabels lines_;
@@ -101,7 +101,7 @@ class SaverWindow : public forms::Form, private RollListener {
   // After the engine: each mirror stops listening to it when it goes.
   std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
   // With smooth motion only.
-  std::unique_ptr<forms::FrameDriver> frames_;
+  std::unique_ptr<platform::FrameDriver> frames_;
 };
 
 }  // namespace velloway

@@ -18,7 +18,7 @@ void SmoothMotion::Start(std::int32_t tickIntervalMs, int refreshHz, float twips
   shown_ = static_cast<double>(engineScroll);
 }
 
-void SmoothMotion::Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll,
+void SmoothMotion::Frame(const platform::DisplayFrame& frame, std::int64_t engineScroll,
                          bool stepsNext, std::span<forms::Label* const> lines) {
   if (!follower_) return;
   follower_->SetRefreshRate(frame.RefreshHz);

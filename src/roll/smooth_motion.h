@@ -28,7 +28,7 @@ class SmoothMotion {
              std::int64_t engineScroll);
   // A display frame: the shown scroll follows the engine's, and the lines move with it.
   // stepsNext: whether the engine's next tick moves the lines.
-  void Frame(const forms::DisplayFrame& frame, std::int64_t engineScroll, bool stepsNext,
+  void Frame(const platform::DisplayFrame& frame, std::int64_t engineScroll, bool stepsNext,
              std::span<forms::Label* const> lines);
   // Shows the engine's lines, and those it let go, at the present shown scroll.
   void ShowLines(std::int64_t engineScroll, std::span<forms::Label* const> lines);

@@ -14,14 +14,14 @@ namespace velloway {
 ProgramWindows::ProgramWindows() = default;
 ProgramWindows::~ProgramWindows() = default;
 
-void RunProgram(forms::Backend& backend, forms::Desktop& desktop, std::string_view argumentText,
-                ProgramWindows& windows) {
+void RunProgram(platform::Backend& backend, platform::Desktop& desktop,
+                std::string_view argumentText, ProgramWindows& windows) {
   forms::Application app(backend, backend.Settings());
   WriteInstallRecord(app, desktop.ProgramFolder());
   // Two starts at the same moment could both find no running copy: the look and the opening of
   // the window are one step among the starts, the next start looking only once this one's
   // window can be found. A start that cannot have the lock opens nothing.
-  const std::unique_ptr<forms::RunningCopyLock> lock = desktop.ClaimRunningCopyLock();
+  const std::unique_ptr<platform::RunningCopyLock> lock = desktop.ClaimRunningCopyLock();
   if (!lock) return;
   if (desktop.FindRunningCopy(identity::kRunningCopyCaptions))
     return;  // no window opens: the program ends
@@ -56,18 +56,18 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
   return text;
 }
 
-std::optional<forms::WindowId> ParsePreviewHost(std::string_view text) {
+std::optional<platform::WindowId> ParsePreviewHost(std::string_view text) {
   // A window's number carries 32 bits; a host may print it signed or unsigned.
   constexpr double kLowest = -2147483648.0;
   constexpr double kHighest = 4294967295.0;
   const double value = RoundHalfEven(LeadingNumber(text));
   if (!(value >= kLowest && value <= kHighest) || value == 0) return std::nullopt;
   const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
-  return static_cast<forms::WindowId>(static_cast<std::int32_t>(bits));
+  return static_cast<platform::WindowId>(static_cast<std::int32_t>(bits));
 }
 
-void ShowPreview(forms::Backend& backend, forms::Desktop& desktop, ProgramWindows& windows,
-                 forms::WindowId host) {
+void ShowPreview(platform::Backend& backend, platform::Desktop& desktop, ProgramWindows& windows,
+                 platform::WindowId host) {
   // A host that is no window would leave a stray window on the desktop that never ends; the
   // desktop itself is no preview pane.
   if (!desktop.HostExists(host)) return;

@@ -28,8 +28,8 @@ struct ProgramWindows {
 // The program's start: writes the installation record, refuses to run beside an open saver
 // window or settings dialog (or without the running-copy lock), and opens the window that the
 // switch at the start of argumentText (the command line without the program's path) asks for.
-void RunProgram(forms::Backend& backend, forms::Desktop& desktop, std::string_view argumentText,
-                ProgramWindows& windows);
+void RunProgram(platform::Backend& backend, platform::Desktop& desktop,
+                std::string_view argumentText, ProgramWindows& windows);
 
 // Writes "ApplicationPath" (programFolder) and "CurrentVersion" under "UpdateInfo".
 void WriteInstallRecord(forms::Application& app, std::string_view programFolder);
@@ -40,11 +40,11 @@ std::string InstallVersionText(std::int16_t major, std::int16_t minor, std::int1
 // The host window named after "/p": its number read from the start of the text and rounded half
 // to even; nothing when there is no usable window number (0, negative beyond 32 bits, or too
 // large even read unsigned).
-std::optional<forms::WindowId> ParsePreviewHost(std::string_view text);
+std::optional<platform::WindowId> ParsePreviewHost(std::string_view text);
 
 // Embeds the preview into the host's pane, which it covers; ends quietly when the host is no
 // window or the desktop.
-void ShowPreview(forms::Backend& backend, forms::Desktop& desktop, ProgramWindows& windows,
-                 forms::WindowId host);
+void ShowPreview(platform::Backend& backend, platform::Desktop& desktop, ProgramWindows& windows,
+                 platform::WindowId host);
 
 }  // namespace velloway

@@ -117,31 +117,31 @@ TEST_F(SettingsDialogTest, DialogIsLaidOutInTwipsAtTheScreensDpi) {
   const SettingsDialog& config = Open();
   const auto* window = backend.Window(config.Id());
   EXPECT_EQ(window->Caption, kSettingsCaption);
-  EXPECT_EQ(window->Style.Border, forms::BorderStyle::FixedSingle);
-  EXPECT_EQ(window->Bounds, (forms::PixelRect{733, 361, 733 + 453, 361 + 357}));  // centred
-  ASSERT_EQ(window->Controls.size(), 5u);                                         // in tab order
+  EXPECT_EQ(window->Style.Border, platform::BorderStyle::FixedSingle);
+  EXPECT_EQ(window->Bounds, (platform::PixelRect{733, 361, 733 + 453, 361 + 357}));  // centred
+  ASSERT_EQ(window->Controls.size(), 5u);                                            // in tab order
   const auto& list = window->Controls[0]->Properties;
-  EXPECT_EQ(list.Kind, forms::ControlKind::DropDownList);
-  EXPECT_EQ(list.Bounds, (forms::PixelRect{180, 185, 180 + 236, 185 + 32}));
-  EXPECT_EQ(list.Font.Language, forms::FontLanguage::Japanese);
+  EXPECT_EQ(list.Kind, platform::ControlKind::DropDownList);
+  EXPECT_EQ(list.Bounds, (platform::PixelRect{180, 185, 180 + 236, 185 + 32}));
+  EXPECT_EQ(list.Font.Language, platform::FontLanguage::Japanese);
   EXPECT_EQ(list.ForeColor, 0xFFFFFF);
   EXPECT_EQ(list.BackColor, 0);
   // The option boxes in the list's column, below the buttons, white on the dialog's black.
   const auto& smooth = window->Controls[1]->Properties;
-  EXPECT_EQ(smooth.Kind, forms::ControlKind::CheckBox);
+  EXPECT_EQ(smooth.Kind, platform::ControlKind::CheckBox);
   EXPECT_EQ(smooth.Caption, "Smooth motion");
-  EXPECT_EQ(smooth.Bounds, (forms::PixelRect{180, 285, 180 + 254, 285 + 29}));
+  EXPECT_EQ(smooth.Bounds, (platform::PixelRect{180, 285, 180 + 254, 285 + 29}));
   EXPECT_EQ(smooth.ForeColor, 0xFFFFFF);
   EXPECT_EQ(smooth.BackColor, 0);
   const auto& everyMonitor = window->Controls[2]->Properties;
-  EXPECT_EQ(everyMonitor.Kind, forms::ControlKind::CheckBox);
+  EXPECT_EQ(everyMonitor.Kind, platform::ControlKind::CheckBox);
   EXPECT_EQ(everyMonitor.Caption, "Play on every monitor");
-  EXPECT_EQ(everyMonitor.Bounds, (forms::PixelRect{180, 317, 180 + 254, 317 + 29}));
+  EXPECT_EQ(everyMonitor.Bounds, (platform::PixelRect{180, 317, 180 + 254, 317 + 29}));
   const auto& ok = window->Controls[3]->Properties;
   EXPECT_EQ(ok.Caption, "&OK");
   EXPECT_TRUE(ok.IsDefault);
   EXPECT_EQ(ok.Font.Name, "Times New Roman");
-  EXPECT_EQ(ok.Bounds, (forms::PixelRect{242, 231, 242 + 98, 231 + 42}));
+  EXPECT_EQ(ok.Bounds, (platform::PixelRect{242, 231, 242 + 98, 231 + 42}));
   const auto& cancel = window->Controls[4]->Properties;
   EXPECT_EQ(cancel.Caption, "&Cancel");
   EXPECT_TRUE(cancel.IsCancel);

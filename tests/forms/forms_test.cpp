@@ -16,7 +16,7 @@ using ::testing::ElementsAre;
 
 class ProbeForm : public Form {
  public:
-  explicit ProbeForm(Backend& backend) : Form(backend, Design()) {}
+  explicit ProbeForm(platform::Backend& backend) : Form(backend, Design()) {}
   int clicks = 0;
   int keys = 0;
 
@@ -50,8 +50,8 @@ LabelDesign LineDesign(std::string caption, bool visible) {
 class FormsTest : public ::testing::Test {
  protected:
   const headless::HeadlessWindow& Window() { return *backend.Window(form.Id()); }
-  std::vector<PixelRect> TakeInvalidated() {
-    std::vector<PixelRect> areas = Window().Invalidated;
+  std::vector<platform::PixelRect> TakeInvalidated() {
+    std::vector<platform::PixelRect> areas = Window().Invalidated;
     testing::RecordingCanvas ignored;
     backend.PaintInvalidated(form.Id(), ignored);
     return areas;
@@ -100,20 +100,20 @@ TEST_F(FormsTest, ChangesRepaintOnlyTheOldAndNewRectangles) {
   TakeInvalidated();
 
   line.SetTop(100 * 15);
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 0, 50, 120}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{0, 0, 50, 120}));
   line.SetLeft(10 * 15);
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 100, 60, 120}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{0, 100, 60, 120}));
   line.SetCaption("Hi");
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{10, 100, 60, 120}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{10, 100, 60, 120}));
   hidden.SetTop(300 * 15);
   hidden.SetCaption("Still hidden");
   EXPECT_THAT(TakeInvalidated(), ElementsAre());
   hidden.SetVisible(true);
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 300, 120, 320}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{0, 300, 120, 320}));
   line.SetVisible(false);
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{10, 100, 30, 120}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{10, 100, 30, 120}));
   form.SetBackColor(0);
-  EXPECT_THAT(TakeInvalidated(), ElementsAre(PixelRect{0, 0, 640, 480}));
+  EXPECT_THAT(TakeInvalidated(), ElementsAre(platform::PixelRect{0, 0, 640, 480}));
 }
 
 TEST_F(FormsTest, AreasNobodyPaintsMergeRatherThanPileUp) {
@@ -122,9 +122,9 @@ TEST_F(FormsTest, AreasNobodyPaintsMergeRatherThanPileUp) {
   TakeInvalidated();
   for (int top = 1; top <= 3000; ++top) line.SetTop(static_cast<Twips>(top * 15));
   EXPECT_LE(Window().Invalidated.size(), headless::kMaxInvalidatedAreas);
-  PixelRect all;
-  for (const PixelRect& area : Window().Invalidated) all = all.Union(area);
-  EXPECT_EQ(all, (PixelRect{0, 0, 50, 3020}));
+  platform::PixelRect all;
+  for (const platform::PixelRect& area : Window().Invalidated) all = all.Union(area);
+  EXPECT_EQ(all, (platform::PixelRect{0, 0, 50, 3020}));
 }
 
 TEST_F(FormsTest, CaptionsAreCutToWholeCharactersBeyondWhatAScreenShows) {
@@ -165,7 +165,7 @@ TEST_F(FormsTest, PaintDrawsBackgroundThenVisibleLabelsInTheArea) {
   testing::RecordingCanvas canvas;
   form.PaintContent(canvas, {0, 150, 640, 480});
   ASSERT_EQ(canvas.fills.size(), 1u);
-  EXPECT_EQ(canvas.fills[0].Rect, (PixelRect{0, 150, 640, 480}));
+  EXPECT_EQ(canvas.fills[0].Rect, (platform::PixelRect{0, 150, 640, 480}));
   EXPECT_EQ(canvas.fills[0].Color, 0x123456);
   ASSERT_EQ(canvas.texts.size(), 2u);
   EXPECT_EQ(canvas.texts[0].Caption, "Centre");
@@ -181,9 +181,9 @@ TEST_F(FormsTest, AClickIsAButtonPressedAndReleasedOffTheVisibleLabels) {
   LabelDesign hiddenDesign = LineDesign("Hidden", false);
   hiddenDesign.Top = 100 * 15;
   Label hidden(form, hiddenDesign);
-  using enum MouseButton;
+  using enum platform::MouseButton;
   const struct {
-    MouseButton button;
+    platform::MouseButton button;
     int downX, downY;  // where the button goes down
     int upX, upY;      // and where it comes up
     int clicks;
@@ -233,8 +233,8 @@ TEST_F(FormsTest, TimerTicksEveryIntervalWhileEnabled) {
 TEST_F(FormsTest, ShowCentresAndUnloadDestroys) {
   backend.SetScreen({1920, 1080, 96, 96, {}});
   form.Show();
-  EXPECT_EQ(Window().Bounds, (PixelRect{640, 300, 1280, 780}));
-  const WindowId handle = form.Id();
+  EXPECT_EQ(Window().Bounds, (platform::PixelRect{640, 300, 1280, 780}));
+  const platform::WindowId handle = form.Id();
   form.Unload();
   EXPECT_FALSE(form.IsLoaded());
   EXPECT_EQ(backend.Window(handle), nullptr);

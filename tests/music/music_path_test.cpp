@@ -8,7 +8,7 @@
 namespace velloway {
 namespace {
 
-using forms::ScriptFileNames;
+using platform::ScriptFileNames;
 
 TEST(MusicFilePath, WindowsJoinsWithABackslashPosixReadsBackslashesAsFolders) {
   struct Case {

@@ -21,7 +21,7 @@ namespace {
 TEST(HeadlessBackend, ATimerMayDestroyItselfInItsTick) {
   HeadlessBackend backend;
   int ticks = 0;
-  std::unique_ptr<forms::TimerDriver> timer;
+  std::unique_ptr<platform::TimerDriver> timer;
   // The handler reads what it holds after its timer is gone, as a window closing in its tick
   // goes on with its own members.
   timer = backend.CreateTimer([&timer, &ticks] {

@@ -17,7 +17,7 @@ constexpr RollOptions kEveryMonitor{false, true};
 
 class EveryMonitor : public testing::SaverTest {
  protected:
-  const SaverWindow& Play(const forms::ScreenMetrics& screen, const std::string& records,
+  const SaverWindow& Play(const platform::ScreenMetrics& screen, const std::string& records,
                           const std::string& alignment = "MID") {
     backend().SetScreen(screen);
     WriteScript("HEADER\t12\t3\t" + alignment + "\t336699\r\n" + records);
@@ -30,8 +30,8 @@ class EveryMonitor : public testing::SaverTest {
 // the headless metrics at the monitor's own DPI (the same physical size as on the primary
 // screen), placed by PlaceLineOnMonitor, risen by the primary screen's 5-pixel steps at the
 // monitor's DPI, at whole pixels.
-forms::PixelRect ExpectedBounds(const forms::MonitorArea& monitor, int primaryDpiY, int points,
-                                int characters, LineAlignment alignment, int steps) {
+platform::PixelRect ExpectedBounds(const platform::MonitorArea& monitor, int primaryDpiY,
+                                   int points, int characters, LineAlignment alignment, int steps) {
   const int height = static_cast<int>(std::lround(points * monitor.DpiY / 72.0));
   const int width = characters * height / 2;
   const LinePlace place = PlaceLineOnMonitor(
@@ -45,7 +45,7 @@ forms::PixelRect ExpectedBounds(const forms::MonitorArea& monitor, int primaryDp
 TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTheSaver) {
   const struct {
     const char* layout;
-    forms::ScreenMetrics screen;
+    platform::ScreenMetrics screen;
   } layouts[] = {
       {"two monitors", {1920, 1080, 96, 96, {{{-1280, 56, 0, 1080}, 144, 144}}}},
       {"three monitors",
@@ -64,7 +64,7 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
   for (const auto& layout : layouts) {
     for (const auto& align : alignments) {
       SCOPED_TRACE(std::string(layout.layout) + ", " + align.header);
-      const forms::ScreenMetrics& screen = layout.screen;
+      const platform::ScreenMetrics& screen = layout.screen;
       const LineAlignment alignment = align.alignment;
       const SaverWindow& saver = Play(screen,
                                       "TEXT\tArial\t0\tfirst line\tFFFFFF\t3\r\n"
@@ -84,7 +84,7 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
       }
       const auto expectLine = [&](int slot, int points, int characters, int steps) {
         for (std::size_t i = 0; i < mirrors.size(); ++i) {
-          const forms::MonitorArea& monitor = screen.OtherMonitors[i];
+          const platform::MonitorArea& monitor = screen.OtherMonitors[i];
           const forms::Label& line = mirrors[i]->LineLabel(slot);
           EXPECT_TRUE(line.Visible()) << "mirror " << i << ", slot " << slot;
           EXPECT_EQ(line.Caption(), saver.LineLabel(slot).Caption());
@@ -129,7 +129,7 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
 
 TEST_F(EveryMonitor, EachWindowRetiresALineWhenItLeavesItsOwnTopEdge) {
   // The primary screen, one twice as high at its DPI, one of its height at twice its DPI.
-  const forms::ScreenMetrics screen{
+  const platform::ScreenMetrics screen{
       1920, 1080, 96, 96, {{{1920, 0, 3840, 2160}, 96, 96}, {{-1920, 0, 0, 1080}, 192, 192}}};
   // A 16-pixel line rising 5 pixels a step; spacing long enough to see it out everywhere.
   const SaverWindow& saver = Play(screen, "TEXT\tArial\t0\tline\tFFFFFF\t200\r\nWAIT\t30\r\n");
@@ -156,10 +156,10 @@ TEST_F(EveryMonitor, MirrorsFitNewScreensAndKeepTheLinesTheyShow) {
            "TEXT\tArial\t0\tfirst\tFFFFFF\t1\r\nTEXT\tArial\t0\tsecond\tFFFFFF\t1\r\nWAIT\t30\r\n");
   Ticks(3);
   const MirrorWindow& kept = *saver.Mirrors()[0];
-  const forms::PixelRect first = kept.LineLabel(1).PixelBounds();
+  const platform::PixelRect first = kept.LineLabel(1).PixelBounds();
   ASSERT_TRUE(kept.LineLabel(1).Visible());
 
-  const forms::MonitorArea smaller{{1280, 0, 2304, 768}, 96, 96};
+  const platform::MonitorArea smaller{{1280, 0, 2304, 768}, 96, 96};
   backend().SetScreen({1280, 720, 96, 96, {smaller}});
   ASSERT_EQ(saver.Mirrors().size(), 1u);
   EXPECT_EQ(saver.Mirrors()[0].get(), &kept);

@@ -57,9 +57,9 @@ class Roll : public ::testing::Test {
   Roll() {
     backend_.SetScreen({kScreenW, kScreenH, 96, 96, {}});
     // A line is as many pixels high as its font has points, and 10 pixels wide per character.
-    backend_.SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                               static_cast<int>(std::lround(font.Size))};
+    backend_.SetTextMetrics([](const platform::FontSpec& font, std::string_view text) {
+      return platform::TextExtent{static_cast<int>(text.size()) * 10,
+                                  static_cast<int>(std::lround(font.Size))};
     });
   }
 

@@ -28,7 +28,7 @@ TEST_F(SaverSetUp, WindowIsDesignedBorderlessWithoutTaskbarButtonAndPointer) {
   const SaverWindow& saver = StartSaver();
   EXPECT_EQ(saver.Caption(), kSaverCaption);
   const auto& window = ShownWindow();
-  EXPECT_EQ(window.Style.Border, forms::BorderStyle::None);
+  EXPECT_EQ(window.Style.Border, platform::BorderStyle::None);
   EXPECT_FALSE(window.Style.ShowInTaskbar);
   EXPECT_TRUE(window.Style.InvisiblePointer);
   EXPECT_TRUE(window.Visible);
@@ -46,7 +46,7 @@ TEST_F(SaverSetUp, WindowCoversTheScreenAtEveryDpi) {
   for (const int dpi : {96, 120, 144, 192}) {
     backend().SetScreen({3840, 2160, dpi, dpi, {}});
     const SaverWindow& saver = StartSaver();
-    EXPECT_EQ(ShownWindow().Bounds, (forms::PixelRect{0, 0, 3840, 2160})) << dpi;
+    EXPECT_EQ(ShownWindow().Bounds, (platform::PixelRect{0, 0, 3840, 2160})) << dpi;
     EXPECT_FLOAT_EQ(saver.Width(), 3840.0f * 1440.0f / static_cast<float>(dpi)) << dpi;
   }
 }
@@ -115,7 +115,7 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLine) {
     EXPECT_TRUE(message.Visible());
     EXPECT_EQ(message.Caption(), c.message);
     EXPECT_EQ(message.ForeColor(), 0xFFFFFF);
-    const forms::PixelRect bounds = message.PixelBounds();
+    const platform::PixelRect bounds = message.PixelBounds();
     EXPECT_NEAR(bounds.Left + bounds.Width() / 2, 960, 1);
     EXPECT_NEAR(bounds.Top + bounds.Height() / 2, 540, 1);
     EXPECT_EQ(saver.BackColor(), 0);
@@ -140,17 +140,17 @@ TEST_F(SaverSetUp, EveryOtherMonitorGetsACoverThatEndsTheSaver) {
   WriteScript("HEADER\t12\t2\tMID\t336699\r\n");
   backend().SetScreen({1920, 1080, 96, 96, {{{1920, 0, 3200, 1024}}, {{-1280, 56, 0, 1080}}}});
   const SaverWindow& saver = StartSaver();
-  std::vector<forms::PixelRect> covers;
+  std::vector<platform::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {
     if (window->Id == saver.Id()) continue;
     EXPECT_TRUE(window->Visible);
     EXPECT_TRUE(window->Style.InvisiblePointer);
-    EXPECT_EQ(window->Style.Border, forms::BorderStyle::None);
+    EXPECT_EQ(window->Style.Border, platform::BorderStyle::None);
     covers.push_back(window->Bounds);
   }
-  EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1920, 0, 3200, 1024},
-                                  forms::PixelRect{-1280, 56, 0, 1080}));
-  const forms::WindowId cover = backend().Windows()[1]->Id;
+  EXPECT_THAT(covers, ElementsAre(platform::PixelRect{1920, 0, 3200, 1024},
+                                  platform::PixelRect{-1280, 56, 0, 1080}));
+  const platform::WindowId cover = backend().Windows()[1]->Id;
   EXPECT_TRUE(backend().Window(cover)->AboveOthers);
   backend().KeyDown(cover);
   EXPECT_TRUE(backend().Ended());
@@ -165,23 +165,23 @@ TEST_F(SaverSetUp, WindowAndCoversFitNewScreensWhileLinesOnScreenKeepTheirPlace)
   backend().SetScreen({1920, 1080, 96, 96, {{{1920, 0, 3200, 1024}}}});
   const SaverWindow& saver = StartSaver();
   backend().AdvanceTime(3 * 200);  // the first line has entered and risen
-  const forms::PixelRect first = saver.LineLabel(1).PixelBounds();
+  const platform::PixelRect first = saver.LineLabel(1).PixelBounds();
   ASSERT_TRUE(saver.LineLabel(1).Visible());
 
   backend().SetScreen({1280, 720, 96, 96, {{{1280, 0, 2304, 768}}, {{-1024, 0, 0, 768}}}});
-  EXPECT_EQ(ShownWindow().Bounds, (forms::PixelRect{0, 0, 1280, 720}));
-  std::vector<forms::PixelRect> covers;
+  EXPECT_EQ(ShownWindow().Bounds, (platform::PixelRect{0, 0, 1280, 720}));
+  std::vector<platform::PixelRect> covers;
   for (const headless::HeadlessWindow* window : backend().Windows()) {
     if (window->Id != saver.Id()) covers.push_back(window->Bounds);
   }
-  EXPECT_THAT(covers, ElementsAre(forms::PixelRect{1280, 0, 2304, 768},
-                                  forms::PixelRect{-1024, 0, 0, 768}));
+  EXPECT_THAT(covers, ElementsAre(platform::PixelRect{1280, 0, 2304, 768},
+                                  platform::PixelRect{-1024, 0, 0, 768}));
   EXPECT_EQ(saver.LineLabel(1).PixelBounds(), first);
 
   for (int tick = 0; tick < 10 && !saver.LineLabel(2).Visible(); ++tick) {
     backend().AdvanceTime(200);
   }
-  const forms::PixelRect second = saver.LineLabel(2).PixelBounds();
+  const platform::PixelRect second = saver.LineLabel(2).PixelBounds();
   EXPECT_EQ(second.Top, 720);  // just below the new bottom edge, centred on the new width
   EXPECT_NEAR(second.Left + second.Width() / 2.0, 640.0, 1.0);
 }
@@ -193,9 +193,9 @@ class SaverRoll : public testing::SaverTest {
   SaverRoll() {
     backend().SetScreen({1920, 1080, 96, 96, {}});
     // A line is as many pixels high as its font has points, and 10 pixels wide per character.
-    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                               static_cast<int>(std::lround(font.Size))};
+    backend().SetTextMetrics([](const platform::FontSpec& font, std::string_view text) {
+      return platform::TextExtent{static_cast<int>(text.size()) * 10,
+                                  static_cast<int>(std::lround(font.Size))};
     });
   }
 
@@ -327,7 +327,7 @@ TEST_F(SaverRoll, PointerMovingMoreThanTwentyPixelsBetweenTicksEnds) {
 
 TEST_F(SaverRoll, FailedPointerReadCountsAsTheOrigin) {
   const struct {
-    forms::PixelPoint last;
+    platform::PixelPoint last;
     bool ends;
   } cases[] = {{{500, 500}, true}, {{12, 16}, false}, {{0, 20}, false}, {{21, 0}, true}};
   for (const auto& c : cases) {
@@ -354,19 +354,22 @@ TEST_F(SaverRoll, EveryDismissalEndsAfterStoppingTheMusic) {
   using Backend = headless::HeadlessBackend;
   const struct {
     const char* what;
-    std::function<void(Backend&, forms::WindowId)> act;
+    std::function<void(Backend&, platform::WindowId)> act;
     bool ends;
   } cases[] = {
-      {"click beside the line", [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070); }, true},
+      {"click beside the line", [](Backend& b, platform::WindowId w) { b.Click(w, 100, 1070); },
+       true},
       {"right click beside the line",
-       [](Backend& b, forms::WindowId w) { b.Click(w, 100, 1070, forms::MouseButton::Right); },
+       [](Backend& b, platform::WindowId w) {
+         b.Click(w, 100, 1070, platform::MouseButton::Right);
+       },
        true},
-      {"click on the line", [](Backend& b, forms::WindowId w) { b.Click(w, 960, 1070); }, false},
-      {"key", [](Backend& b, forms::WindowId w) { b.KeyDown(w); }, true},
-      {"another program activated", [](Backend& b, forms::WindowId) { b.ActivateOtherProgram(); },
-       true},
-      {"minimised", [](Backend& b, forms::WindowId w) { b.Minimize(w); }, true},
-      {"asked to minimise", [](Backend& b, forms::WindowId w) { b.RequestMinimize(w); }, false},
+      {"click on the line", [](Backend& b, platform::WindowId w) { b.Click(w, 960, 1070); }, false},
+      {"key", [](Backend& b, platform::WindowId w) { b.KeyDown(w); }, true},
+      {"another program activated",
+       [](Backend& b, platform::WindowId) { b.ActivateOtherProgram(); }, true},
+      {"minimised", [](Backend& b, platform::WindowId w) { b.Minimize(w); }, true},
+      {"asked to minimise", [](Backend& b, platform::WindowId w) { b.RequestMinimize(w); }, false},
   };
   for (const auto& c : cases) {
     Restart();
@@ -390,7 +393,7 @@ TEST_F(SaverRoll, ARollThatDoesNotTickStandsStillYetAPointerMoveOrAKeyEndsIt) {
       {"no script", ""},
   };
   const struct {
-    forms::PixelPoint to;  // from (900, 900)
+    platform::PixelPoint to;  // from (900, 900)
     bool ends;
   } moves[] = {{{920, 900}, false}, {{921, 900}, true}, {{915, 915}, true}};
   for (const auto& roll : rolls) {

@@ -33,11 +33,11 @@ class Smooth : public testing::SaverTest {
   // high as the header's base font size has points, 10 pixels a character.
   SaverWindow& Play(const std::vector<std::string>& records, int points, int speed,
                     RollOptions options = kSmooth, int refreshHz = 60,
-                    forms::PixelRect screen = {0, 0, 1920, 1080}) {
+                    platform::PixelRect screen = {0, 0, 1920, 1080}) {
     backend().SetScreen({screen.Width(), screen.Height(), 96, 96, {}, refreshHz});
-    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                               static_cast<int>(std::lround(font.Size))};
+    backend().SetTextMetrics([](const platform::FontSpec& font, std::string_view text) {
+      return platform::TextExtent{static_cast<int>(text.size()) * 10,
+                                  static_cast<int>(std::lround(font.Size))};
     });
     std::string text =
         "HEADER\t" + std::to_string(points) + "\t" + std::to_string(speed) + "\tMID\t000000\r\n";
@@ -61,7 +61,8 @@ class Smooth : public testing::SaverTest {
     form.PaintContent(canvas, {0, 0, 1 << 16, 1 << 16});
     std::multimap<std::string, double> tops;
     for (const auto& text : canvas.texts) {
-      tops.emplace(text.Caption, text.Y + static_cast<double>(text.Phase) / forms::kSubpixelSteps);
+      tops.emplace(text.Caption,
+                   text.Y + static_cast<double>(text.Phase) / platform::kSubpixelSteps);
     }
     return tops;
   }
@@ -121,7 +122,7 @@ TEST_F(Smooth, ShownLinesTrailTheEngineEvenlyFrameByFrame) {
         ASSERT_TRUE(std::any_of(first, last,
                                 [&](const auto& top) {
                                   return std::abs(top.second - place) <=
-                                         0.5 / forms::kSubpixelSteps;
+                                         0.5 / platform::kSubpixelSteps;
                                 }))
             << "slot " << slot << " at " << ms << " ms";
       }
@@ -229,9 +230,9 @@ TEST_F(Smooth, FramesDrawALineAtEachOfItsPhasesOnce) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Restart();
-    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                               static_cast<int>(std::lround(font.Size))};
+    backend().SetTextMetrics([](const platform::FontSpec& font, std::string_view text) {
+      return platform::TextExtent{static_cast<int>(text.size()) * 10,
+                                  static_cast<int>(std::lround(font.Size))};
     });
     const SaverWindow& saver = Play({Text(std::string(c.points * 2, 'w'), "40")}, c.points, 3);
     testing::RecordingCanvas canvas;
@@ -244,7 +245,7 @@ TEST_F(Smooth, FramesDrawALineAtEachOfItsPhasesOnce) {
       canvas.texts.clear();
       backend().PaintInvalidated(saver.Id(), canvas);
       for (const auto& text : canvas.texts) {
-        const double drawnAt = text.Y + static_cast<double>(text.Phase) / forms::kSubpixelSteps;
+        const double drawnAt = text.Y + static_cast<double>(text.Phase) / platform::kSubpixelSteps;
         ++frames;
         if (previous && drawnAt != *previous) ++moved;
         previous = drawnAt;
@@ -275,7 +276,7 @@ TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
     backend().AdvanceTime(300);
     for (int ms = 0; ms < 1000 && trail() < 3; ++ms) backend().AdvanceTime(1);
     ASSERT_GE(trail(), 3);
-    const forms::PixelRect shown = Line(1).PixelBounds();
+    const platform::PixelRect shown = Line(1).PixelBounds();
     const int y = c.onEngineTop ? forms::ToPixels(Line(1).Top(), kTpp) : shown.Bottom - 1;
     backend().Click(saver.Id(), (shown.Left + shown.Right) / 2, y);
     EXPECT_EQ(backend().Ended(), c.ends);
@@ -287,7 +288,7 @@ TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
   // there, in pixels of the monitor's vertical DPI.
   const struct {
     const char* what;
-    forms::MonitorArea monitor;
+    platform::MonitorArea monitor;
     int scale;
   } cases[] = {
       {"the same size", {{1920, 0, 3840, 1080}, 96, 96}, 1},
@@ -297,9 +298,9 @@ TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
     SCOPED_TRACE(c.what);
     Restart();
     backend().SetScreen({1920, 1080, 96, 96, {c.monitor}, 60});
-    backend().SetTextMetrics([](const forms::FontSpec& font, std::string_view text) {
-      return forms::TextExtent{static_cast<int>(text.size()) * 10,
-                               static_cast<int>(std::lround(font.Size))};
+    backend().SetTextMetrics([](const platform::FontSpec& font, std::string_view text) {
+      return platform::TextExtent{static_cast<int>(text.size()) * 10,
+                                  static_cast<int>(std::lround(font.Size))};
     });
     WriteScript("HEADER\t20\t3\tMID\t000000\r\n" + Text("a", "1") + "\r\n" + Text("b", "3") +
                 "\r\n" + Text("c", "1") + "\r\n");
@@ -315,7 +316,7 @@ TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
       for (const auto& [caption, top] : here) {
         // Each drawn to the nearest sixteenth of its own pixels.
         ASSERT_NEAR(there.at(caption) - 1080, c.scale * (top - 1080),
-                    (c.scale + 1) * 0.5 / forms::kSubpixelSteps)
+                    (c.scale + 1) * 0.5 / platform::kSubpixelSteps)
             << caption << " at " << ms << " ms";
       }
     }

@@ -22,7 +22,7 @@ using ::testing::IsEmpty;
 // A window of another program, such as the host of a preview or a running copy.
 class OtherWindow : public forms::Form {
  public:
-  OtherWindow(forms::Backend& backend, std::string caption)
+  OtherWindow(platform::Backend& backend, std::string caption)
       : forms::Form(backend, [&] {
           forms::FormDesign design;
           design.Caption = std::move(caption);
@@ -40,7 +40,7 @@ class StartUp : public ::testing::Test {
 
   // The captions of the windows the start opened, besides those the test made.
   std::vector<std::string> Start(const std::string& arguments) {
-    std::vector<forms::WindowId> before;
+    std::vector<platform::WindowId> before;
     for (const auto* window : backend.Windows()) before.push_back(window->Id);
     RunProgram(backend, backend, arguments, windows);
     std::vector<std::string> opened;
@@ -117,7 +117,7 @@ TEST_F(StartUp, RunningCopyStopsEveryStartButTheRecordIsWritten) {
 }
 
 TEST_F(StartUp, AStartWhileAnotherHoldsTheRunningCopyLockOpensNothing) {
-  const std::unique_ptr<forms::RunningCopyLock> otherStart = backend.ClaimRunningCopyLock();
+  const std::unique_ptr<platform::RunningCopyLock> otherStart = backend.ClaimRunningCopyLock();
   ASSERT_NE(otherStart, nullptr);
   EXPECT_THAT(Start("/s"), IsEmpty());
   EXPECT_EQ(Installed(kCurrentVersionKey), "1.00.1000");
@@ -153,7 +153,7 @@ TEST(InstallVersionText, PadsMinorAndRevision) {
 TEST(ParsePreviewHost, ReadsTheLeadingNumberAsAWindowId) {
   const struct {
     const char* text;
-    std::optional<forms::WindowId> host;
+    std::optional<platform::WindowId> host;
   } cases[] = {
       {" 1234", 1234},
       {"1234", 1234},
@@ -183,7 +183,7 @@ TEST_F(StartUp, PreviewFillsThePaneFromItsCornerAndActivatesItsOwner) {
   const auto* window = backend.Windows().back();
   EXPECT_EQ(window->Host, host.Id());
   EXPECT_TRUE(window->Visible);
-  const forms::PixelRect pane{0, 0, 320, 240};  // the host's client area
+  const platform::PixelRect pane{0, 0, 320, 240};  // the host's client area
   EXPECT_EQ(window->Bounds, pane);
   ASSERT_EQ(window->Controls.size(), 1u);
   EXPECT_EQ(window->Controls[0]->Properties.Bounds, pane);
@@ -194,11 +194,11 @@ TEST_F(StartUp, PreviewFollowsItsPaneWhenItChangesSize) {
   OtherWindow host(backend, "Host pane");
   host.Show();
   Start("/p " + std::to_string(host.Id()));
-  const forms::WindowId preview = backend.Windows().back()->Id;
+  const platform::WindowId preview = backend.Windows().back()->Id;
   const forms::Twips pixel = 15;  // at the headless screen's 96 DPI
   host.Move(0, 0, 400 * pixel, 300 * pixel);
   backend.AdvanceTime(500);
-  const forms::PixelRect pane{0, 0, 400, 300};
+  const platform::PixelRect pane{0, 0, 400, 300};
   EXPECT_EQ(backend.Window(preview)->Bounds, pane);
   EXPECT_EQ(backend.Window(preview)->Controls[0]->Properties.Bounds, pane);
 }
@@ -218,7 +218,7 @@ TEST_F(StartUp, PreviewUnloadsWhenTheSystemDestroysItsWindow) {
   OtherWindow host(backend, "Host pane");
   host.Show();
   Start("/p " + std::to_string(host.Id()));
-  const forms::WindowId preview = backend.Windows().back()->Id;
+  const platform::WindowId preview = backend.Windows().back()->Id;
   backend.DestroyWindow(preview);
   EXPECT_EQ(backend.Window(preview), nullptr);
 }

@@ -9,10 +9,10 @@ namespace velloway::testing {
 
 // A canvas that notes what was drawn, in order: a text image of the headless backend as its
 // text drawn where the image goes.
-class RecordingCanvas : public forms::Canvas {
+class RecordingCanvas : public platform::Canvas {
  public:
   struct Fill {
-    forms::PixelRect Rect;
+    platform::PixelRect Rect;
     velloway::Color Color;
   };
   struct Text {
@@ -23,10 +23,10 @@ class RecordingCanvas : public forms::Canvas {
     int Phase;  // sixteenths of a pixel below Y
   };
 
-  void FillRect(const forms::PixelRect& rect, Color color) override {
+  void FillRect(const platform::PixelRect& rect, Color color) override {
     fills.push_back({rect, color});
   }
-  void DrawImage(const forms::TextImage& image, int x, int y) override {
+  void DrawImage(const platform::TextImage& image, int x, int y) override {
     const auto& drawn = dynamic_cast<const headless::HeadlessTextImage&>(image);
     texts.push_back({drawn.Text, x, y, drawn.Color, drawn.Span.Phase});
   }

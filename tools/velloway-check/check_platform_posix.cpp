@@ -9,7 +9,7 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   CheckEnvironment environment;
   environment.ScriptFolder = std::move(scriptFolder);
   // As the Linux program reads them.
-  environment.FileNames = forms::ScriptFileNames::Posix;
+  environment.FileNames = platform::ScriptFileNames::Posix;
   environment.FindFont = [](std::string_view face) {
     const posix::FaceMatch match = posix::MatchFace(face);
     // A metric-compatible face lays the lines out as the named one does on Windows; a Japanese

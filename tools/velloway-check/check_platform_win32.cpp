@@ -45,7 +45,7 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
 headless::HeadlessBackend::TextMetrics MachineTextMetrics() {
   // The saver's own fonts at 96 DPI, shared by every measurement of one run.
   auto fonts = std::make_shared<win32::FontCache>(96);
-  return [fonts](const forms::FontSpec& font, std::string_view text) {
+  return [fonts](const platform::FontSpec& font, std::string_view text) {
     return fonts->Measure(font, text);
   };
 }

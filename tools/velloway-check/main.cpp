@@ -48,7 +48,7 @@ constexpr const char* kUsage =
 struct Options {
   bool json = false;
   bool timeline = false;
-  forms::ScreenMetrics screen;
+  platform::ScreenMetrics screen;
   std::optional<int> lineHeight;
   unsigned codePage = platform::SystemCodePage();
   std::string file;

@@ -23,7 +23,7 @@ struct CheckEnvironment {
   // The directory the saver would read the script from: relative music files lie there.
   std::string ScriptFolder;
   // How the saver of this machine reads the music names.
-  forms::ScriptFileNames FileNames = forms::ScriptFileNames::Windows;
+  platform::ScriptFileNames FileNames = platform::ScriptFileNames::Windows;
   // Whether a font face is installed and, if not, the face shown in its place; unset where that
   // cannot be known.
   std::function<FontLookup(std::string_view face)> FindFont;

@@ -49,9 +49,9 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
   backend.SetScriptCodePage(options.CodePage);
   if (options.LineHeight) {
     const int height = *options.LineHeight;
-    backend.SetTextMetrics([height](const forms::FontSpec&, std::string_view text) {
+    backend.SetTextMetrics([height](const platform::FontSpec&, std::string_view text) {
       const std::int64_t width = static_cast<std::int64_t>(text.size()) * height / 2;
-      return forms::TextExtent{
+      return platform::TextExtent{
           static_cast<int>(std::min<std::int64_t>(width, std::numeric_limits<int>::max())), height};
     });
   } else if (options.Metrics) {

@@ -34,7 +34,7 @@ struct Timeline {
 };
 
 struct TimelineOptions {
-  forms::ScreenMetrics Screen;
+  platform::ScreenMetrics Screen;
   // How lines are measured: every line this many pixels high (1..kMaxLineHeight) when set, else
   // Metrics.
   std::optional<int> LineHeight;

@@ -8,7 +8,8 @@
 namespace velloway::headless {
 namespace {
 
-forms::TextExtent DefaultMetrics(const forms::FontSpec& font, std::string_view text, int dpiY) {
+platform::TextExtent DefaultMetrics(const platform::FontSpec& font, std::string_view text,
+                                    int dpiY) {
   const int height =
       std::max(1, static_cast<int>(std::lround(font.Size * static_cast<float>(dpiY) / 72.0f)));
   int characters = 0;
@@ -27,11 +28,11 @@ bool HeadlessSettings::Write(std::string_view app, std::string_view section, std
 
 // --- controls ---
 
-class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
+class HeadlessBackend::NativeControlImpl : public platform::NativeControl {
  public:
   explicit NativeControlImpl(std::shared_ptr<HeadlessControl> state) : state_(std::move(state)) {}
   ~NativeControlImpl() override { state_->Events = nullptr; }
-  void SetBounds(const forms::PixelRect& bounds) override { state_->Properties.Bounds = bounds; }
+  void SetBounds(const platform::PixelRect& bounds) override { state_->Properties.Bounds = bounds; }
   void AddItem(std::string_view text) override { state_->Items.emplace_back(text); }
   void SetSelectedIndex(int index) override { state_->Selected = index; }
   int SelectedIndex() const override { return state_->Selected; }
@@ -49,41 +50,43 @@ class HeadlessBackend::NativeControlImpl : public forms::NativeControl {
 
 // --- windows ---
 
-class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
+class HeadlessBackend::NativeWindowImpl : public platform::NativeWindow {
  public:
-  NativeWindowImpl(HeadlessBackend& backend, forms::WindowId id) : backend_(backend), id_(id) {}
+  NativeWindowImpl(HeadlessBackend& backend, platform::WindowId id) : backend_(backend), id_(id) {}
   ~NativeWindowImpl() override { backend_.windows_.erase(id_); }
 
-  forms::WindowId Id() const override { return id_; }
+  platform::WindowId Id() const override { return id_; }
   void SetCaption(std::string_view caption) override { State().Caption = caption; }
-  void SetBounds(const forms::PixelRect& bounds) override { State().Bounds = bounds; }
+  void SetBounds(const platform::PixelRect& bounds) override { State().Bounds = bounds; }
   void KeepAboveOthers() override { State().AboveOthers = true; }
-  forms::PixelRect EmbedIn(forms::WindowId host) override {
+  platform::PixelRect EmbedIn(platform::WindowId host) override {
     State().Host = host;
     return FillHost();
   }
-  forms::PixelRect FillHost() override {
+  platform::PixelRect FillHost() override {
     const auto pane = backend_.windows_.find(State().Host);
     if (pane != backend_.windows_.end()) {
       State().Bounds = {0, 0, pane->second.Bounds.Width(), pane->second.Bounds.Height()};
     }
     return {0, 0, State().Bounds.Width(), State().Bounds.Height()};
   }
-  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
+  platform::PixelRect OuterBounds(const platform::PixelRect& client) const override {
+    return client;
+  }
   void Show() override { State().Visible = true; }
-  void Invalidate(const forms::PixelRect& area) override {
-    std::vector<forms::PixelRect>& areas = State().Invalidated;
+  void Invalidate(const platform::PixelRect& area) override {
+    std::vector<platform::PixelRect>& areas = State().Invalidated;
     // As a system's update region does, areas nobody paints merge rather than pile up: a roll
     // played for days without painting (the checker's timeline) keeps a bounded list.
     if (areas.size() >= kMaxInvalidatedAreas) {
-      forms::PixelRect all;
-      for (const forms::PixelRect& kept : areas) all = all.Union(kept);
+      platform::PixelRect all;
+      for (const platform::PixelRect& kept : areas) all = all.Union(kept);
       areas.assign(1, all);
     }
     areas.push_back(area);
   }
-  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
-                                                      forms::ControlEvents& events) override {
+  std::unique_ptr<platform::NativeControl> CreateControl(
+      const platform::ControlProperties& properties, platform::ControlEvents& events) override {
     auto control = std::make_shared<HeadlessControl>(HeadlessControl{properties, &events, {}, -1});
     State().Controls.push_back(control);
     return std::make_unique<NativeControlImpl>(control);
@@ -93,7 +96,7 @@ class HeadlessBackend::NativeWindowImpl : public forms::NativeWindow {
   HeadlessWindow& State() { return backend_.windows_.at(id_); }
 
   HeadlessBackend& backend_;
-  forms::WindowId id_;
+  platform::WindowId id_;
 };
 
 // --- the backend ---
@@ -102,9 +105,9 @@ HeadlessBackend::HeadlessBackend() = default;
 
 HeadlessBackend::~HeadlessBackend() = default;
 
-std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
-    forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
-  const forms::WindowId id = nextId_++;
+std::unique_ptr<platform::NativeWindow> HeadlessBackend::CreateNativeWindow(
+    platform::WindowEvents& events, const platform::WindowStyle& style, std::string_view caption) {
+  const platform::WindowId id = nextId_++;
   HeadlessWindow& window = windows_[id];
   window.Id = id;
   window.Caption = caption;
@@ -113,16 +116,17 @@ std::unique_ptr<forms::NativeWindow> HeadlessBackend::CreateNativeWindow(
   return std::make_unique<NativeWindowImpl>(*this, id);
 }
 
-forms::TextExtent HeadlessBackend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+platform::TextExtent HeadlessBackend::MeasureText(const platform::FontSpec& font,
+                                                  std::string_view text) {
   return metrics_ ? metrics_(font, text) : DefaultMetrics(font, text, screen_.DpiY);
 }
 
-forms::PhaseImages HeadlessBackend::CreateTextImages(const forms::FontSpec& font,
-                                                     std::string_view text,
-                                                     forms::TextImageSpan span,
-                                                     forms::PhaseSet phases, Color color,
-                                                     Color background) {
-  forms::PhaseImages images;
+platform::PhaseImages HeadlessBackend::CreateTextImages(const platform::FontSpec& font,
+                                                        std::string_view text,
+                                                        platform::TextImageSpan span,
+                                                        platform::PhaseSet phases, Color color,
+                                                        Color background) {
+  platform::PhaseImages images;
   const int height = MeasureText(font, text).Height;
   for (std::size_t phase = 0; phase < images.size(); ++phase) {
     if (!phases.test(phase)) continue;
@@ -134,7 +138,7 @@ forms::PhaseImages HeadlessBackend::CreateTextImages(const forms::FontSpec& font
   return images;
 }
 
-void HeadlessBackend::ActivateOwnerOf(forms::WindowId host) {
+void HeadlessBackend::ActivateOwnerOf(platform::WindowId host) {
   const auto owner = owners_.find(host);
   activated_ = owner == owners_.end() ? 0 : owner->second;
 }
@@ -146,8 +150,8 @@ bool HeadlessBackend::FindRunningCopy(std::span<const std::string_view> captions
   });
 }
 
-std::unique_ptr<forms::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() {
-  class HeldLock : public forms::RunningCopyLock {
+std::unique_ptr<platform::RunningCopyLock> HeadlessBackend::ClaimRunningCopyLock() {
+  class HeldLock : public platform::RunningCopyLock {
    public:
     explicit HeldLock(bool& held) : held_(held) { held_ = true; }
     ~HeldLock() override { held_ = false; }

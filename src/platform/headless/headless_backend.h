@@ -23,9 +23,9 @@
 namespace velloway::headless {
 
 // A line of text as the headless backend "draws" it: what it holds, for a test to read back.
-struct HeadlessTextImage : forms::TextImage {
-  HeadlessTextImage(forms::FontSpec font, std::string text, forms::TextImageSpan span, Color color,
-                    Color background, int height)
+struct HeadlessTextImage : platform::TextImage {
+  HeadlessTextImage(platform::FontSpec font, std::string text, platform::TextImageSpan span,
+                    Color color, Color background, int height)
       : Font(std::move(font)),
         Text(std::move(text)),
         Span(span),
@@ -36,17 +36,17 @@ struct HeadlessTextImage : forms::TextImage {
   std::size_t Bytes() const override {
     return static_cast<std::size_t>(Span.Width) * static_cast<std::size_t>(Height) * 4;
   }
-  forms::FontSpec Font;
+  platform::FontSpec Font;
   std::string Text;
-  forms::TextImageSpan Span;
+  platform::TextImageSpan Span;
   velloway::Color Color;
   velloway::Color Background;
   int Height;
 };
 
 struct HeadlessControl {
-  forms::ControlProperties Properties;
-  forms::ControlEvents* Events = nullptr;
+  platform::ControlProperties Properties;
+  platform::ControlEvents* Events = nullptr;
   std::vector<std::string> Items;
   int Selected = -1;
   bool Checked = false;
@@ -55,21 +55,21 @@ struct HeadlessControl {
 inline constexpr std::size_t kMaxInvalidatedAreas = 1024;
 
 struct HeadlessWindow {
-  forms::WindowId Id = 0;
+  platform::WindowId Id = 0;
   std::string Caption;
-  forms::WindowStyle Style;
-  forms::PixelRect Bounds;
+  platform::WindowStyle Style;
+  platform::PixelRect Bounds;
   bool Visible = false;
   bool AboveOthers = false;
-  forms::WindowId Host = 0;  // the window this one is embedded in; 0 for a top-level window
-  forms::WindowEvents* Events = nullptr;
+  platform::WindowId Host = 0;  // the window this one is embedded in; 0 for a top-level window
+  platform::WindowEvents* Events = nullptr;
   // Areas marked for repainting, oldest first; beyond kMaxInvalidatedAreas they merge into one.
-  std::vector<forms::PixelRect> Invalidated;
+  std::vector<platform::PixelRect> Invalidated;
   std::vector<std::shared_ptr<HeadlessControl>> Controls;  // in creation order
 };
 
 // Settings in memory whose writes a test can make fail, as an unwritable registry's do.
-class HeadlessSettings : public forms::MemorySettings {
+class HeadlessSettings : public platform::MemorySettings {
  public:
   bool Write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override;
@@ -80,72 +80,73 @@ class HeadlessSettings : public forms::MemorySettings {
 };
 
 // It stands for either program: it is a desktop too.
-class HeadlessBackend : public forms::Backend, public forms::Desktop {
+class HeadlessBackend : public platform::Backend, public platform::Desktop {
  public:
-  using TextMetrics = std::function<forms::TextExtent(const forms::FontSpec&, std::string_view)>;
+  using TextMetrics =
+      std::function<platform::TextExtent(const platform::FontSpec&, std::string_view)>;
 
   HeadlessBackend();
   ~HeadlessBackend() override;
   HeadlessBackend(const HeadlessBackend&) = delete;
   HeadlessBackend& operator=(const HeadlessBackend&) = delete;
 
-  // --- forms::Backend and forms::Desktop ---
-  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
-                                                          const forms::WindowStyle& style,
-                                                          std::string_view caption) override;
-  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  // --- platform::Backend and platform::Desktop ---
+  std::unique_ptr<platform::NativeWindow> CreateNativeWindow(platform::WindowEvents& events,
+                                                             const platform::WindowStyle& style,
+                                                             std::string_view caption) override;
+  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override;
   // Frames at the screen's refresh rate on the virtual clock, from Start: frame k at
   // k * 1,000,000 / RefreshHz microseconds, whole microseconds rounded down.
-  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(const forms::DisplayFrame&)> onFrame) override;
-  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
-  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color, Color background) override;
-  forms::ScreenMetrics Screen() override { return screen_; }
+  std::unique_ptr<platform::FrameDriver> CreateFrameDriver(
+      std::function<void(const platform::DisplayFrame&)> onFrame) override;
+  platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override;
+  platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
+                                         platform::TextImageSpan span, platform::PhaseSet phases,
+                                         Color color, Color background) override;
+  platform::ScreenMetrics Screen() override { return screen_; }
   std::string ScriptFolder() override { return scriptFolder_; }
   // Lists the real directory, as the platform the backend is built for does.
   std::vector<std::string> ListFiles(std::string_view directory,
                                      std::string_view pattern) override {
     return platform::ListFiles(directory, pattern);
   }
-  forms::SettingsStore& Settings() override { return settings_; }
+  platform::SettingsStore& Settings() override { return settings_; }
   HeadlessMusic& Music() override { return music_; }
-  forms::ScriptFileNames FileNames() override { return fileNames_; }
+  platform::ScriptFileNames FileNames() override { return fileNames_; }
   unsigned ScriptCodePage() override { return codePage_; }
-  std::optional<forms::PixelPoint> PointerPosition() override { return pointer_; }
+  std::optional<platform::PixelPoint> PointerPosition() override { return pointer_; }
   std::string ProgramFolder() override { return programFolder_; }
-  bool HostExists(forms::WindowId host) override { return windows_.contains(host); }
-  void ActivateOwnerOf(forms::WindowId host) override;
+  bool HostExists(platform::WindowId host) override { return windows_.contains(host); }
+  void ActivateOwnerOf(platform::WindowId host) override;
   bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // Null while the lock is held: nothing else runs while a start would wait for it.
-  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
+  std::unique_ptr<platform::RunningCopyLock> ClaimRunningCopyLock() override;
   void RunWaitingEvents() override;
   [[noreturn]] void End() override;
 
   // The desktop: a window that exists, is no form's, and hosts no preview.
-  static constexpr forms::WindowId kDesktop = 0x10010;
+  static constexpr platform::WindowId kDesktop = 0x10010;
 
   // --- what a test controls ---
   // Changes the screens; the open windows hear of it.
-  void SetScreen(const forms::ScreenMetrics& screen);
+  void SetScreen(const platform::ScreenMetrics& screen);
   void SetScriptFolder(std::string path) { scriptFolder_ = std::move(path); }
   void SetProgramFolder(std::string path) { programFolder_ = std::move(path); }
   // How file names are read (Windows until set) and the scripts' code page (1252 until set).
-  void SetFileNames(forms::ScriptFileNames names) { fileNames_ = names; }
+  void SetFileNames(platform::ScriptFileNames names) { fileNames_ = names; }
   void SetScriptCodePage(unsigned codePage) { codePage_ = codePage; }
   // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
   // character half as wide.
   void SetTextMetrics(TextMetrics metrics) { metrics_ = std::move(metrics); }
   HeadlessSettings& SettingsStore() { return settings_; }
   // Moves the pointer; nothing makes it unreadable.
-  void SetPointer(forms::PixelPoint position) { pointer_ = position; }
+  void SetPointer(platform::PixelPoint position) { pointer_ = position; }
   // From now on the pointer cannot be read.
   void SetPointerUnreadable() { pointer_.reset(); }
   // Another program's window `owner` owns `window`.
-  void SetOwner(forms::WindowId window, forms::WindowId owner) { owners_[window] = owner; }
+  void SetOwner(platform::WindowId window, platform::WindowId owner) { owners_[window] = owner; }
   // The window the program last handed the activation to; 0 before it did.
-  forms::WindowId ActivatedWindow() const { return activated_; }
+  platform::WindowId ActivatedWindow() const { return activated_; }
   // How often the program has looked for a running copy.
   int RunningCopySearches() const { return runningCopySearches_; }
   // Runs observe each time the program processes its waiting events (RunWaitingEvents), before
@@ -162,36 +163,36 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
   int TextImagesMade() const { return textImagesMade_; }
   // Delivers a click (a button pressed and released at one place), a press, a release or a key
   // going down (any key) to a window, as the user would.
-  void Click(forms::WindowId window, int x, int y,
-             forms::MouseButton button = forms::MouseButton::Left);
-  void MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y);
-  void MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y);
-  void KeyDown(forms::WindowId window);
+  void Click(platform::WindowId window, int x, int y,
+             platform::MouseButton button = platform::MouseButton::Left);
+  void MouseDown(platform::WindowId window, platform::MouseButton button, int x, int y);
+  void MouseUp(platform::WindowId window, platform::MouseButton button, int x, int y);
+  void KeyDown(platform::WindowId window);
   // Another program's window takes the activation: every window of the program hears of it.
   void ActivateOtherProgram();
   // Another program asks to minimise a window, which a borderless window refuses; or minimises
   // it outright, as ShowWindow does.
-  void RequestMinimize(forms::WindowId window);
-  void Minimize(forms::WindowId window);
+  void RequestMinimize(platform::WindowId window);
+  void Minimize(platform::WindowId window);
   // The user picks entry `index` of the window's list (the list's own selection changes; the form
   // hears nothing of it), or presses a button by its caption, or presses Enter or Escape in a
   // window with default and cancel buttons, wherever the focus is.
-  void ChooseListEntry(forms::WindowId window, int index);
+  void ChooseListEntry(platform::WindowId window, int index);
   // The user clicks the check box of that caption: it turns on or off; the form hears nothing.
-  void ToggleCheckBox(forms::WindowId window, std::string_view caption);
-  void PressButton(forms::WindowId window, std::string_view caption);
-  void PressEnter(forms::WindowId window);
-  void PressEscape(forms::WindowId window);
+  void ToggleCheckBox(platform::WindowId window, std::string_view caption);
+  void PressButton(platform::WindowId window, std::string_view caption);
+  void PressEnter(platform::WindowId window);
+  void PressEscape(platform::WindowId window);
   // Destroys a window as the system would (with its parent, say): its form hears of it.
-  void DestroyWindow(forms::WindowId window);
+  void DestroyWindow(platform::WindowId window);
   // An event that waits until the program next processes its events (RunWaitingEvents).
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
   bool Ended() const { return ended_; }
-  const HeadlessWindow* Window(forms::WindowId id) const;
+  const HeadlessWindow* Window(platform::WindowId id) const;
   std::vector<const HeadlessWindow*> Windows() const;
   // Paints what was invalidated since the last call and forgets it.
-  void PaintInvalidated(forms::WindowId id, forms::Canvas& canvas);
+  void PaintInvalidated(platform::WindowId id, platform::Canvas& canvas);
 
  private:
   class NativeWindowImpl;
@@ -206,23 +207,23 @@ class HeadlessBackend : public forms::Backend, public forms::Desktop {
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
   // Delivers an event to every open window; one destroyed meanwhile hears nothing more.
-  void DeliverToEachWindow(void (forms::WindowEvents::*event)());
+  void DeliverToEachWindow(void (platform::WindowEvents::*event)());
 
-  forms::ScreenMetrics screen_;
+  platform::ScreenMetrics screen_;
   std::string scriptFolder_ = "/velloway";
   std::string programFolder_ = "/velloway";
   TextMetrics metrics_;
   HeadlessSettings settings_;
   HeadlessMusic music_;
-  forms::ScriptFileNames fileNames_ = forms::ScriptFileNames::Windows;
+  platform::ScriptFileNames fileNames_ = platform::ScriptFileNames::Windows;
   unsigned codePage_ = 1252;
-  std::optional<forms::PixelPoint> pointer_ = forms::PixelPoint{};
-  std::map<forms::WindowId, forms::WindowId> owners_;
-  forms::WindowId activated_ = 0;
+  std::optional<platform::PixelPoint> pointer_ = platform::PixelPoint{};
+  std::map<platform::WindowId, platform::WindowId> owners_;
+  platform::WindowId activated_ = 0;
   int runningCopySearches_ = 0;
   std::function<void()> observeEvents_;
-  std::map<forms::WindowId, HeadlessWindow> windows_;
-  forms::WindowId nextId_ = 0x1000;
+  std::map<platform::WindowId, HeadlessWindow> windows_;
+  platform::WindowId nextId_ = 0x1000;
   std::vector<TimerImpl*> timers_;
   std::vector<FrameImpl*> frames_;
   std::deque<std::function<void()>> queued_;

@@ -20,7 +20,7 @@ constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
 // --- the simulated clock ---
 
-class HeadlessBackend::TimerImpl : public forms::TimerDriver {
+class HeadlessBackend::TimerImpl : public platform::TimerDriver {
  public:
   TimerImpl(HeadlessBackend& backend, std::function<void()> onTick)
       : backend_(backend), onTick_(std::move(onTick)) {
@@ -44,9 +44,9 @@ class HeadlessBackend::TimerImpl : public forms::TimerDriver {
   platform::TickSchedule schedule_;
 };
 
-class HeadlessBackend::FrameImpl : public forms::FrameDriver {
+class HeadlessBackend::FrameImpl : public platform::FrameDriver {
  public:
-  FrameImpl(HeadlessBackend& backend, std::function<void(const forms::DisplayFrame&)> onFrame)
+  FrameImpl(HeadlessBackend& backend, std::function<void(const platform::DisplayFrame&)> onFrame)
       : backend_(backend), onFrame_(std::move(onFrame)) {
     backend_.frames_.push_back(this);
   }
@@ -63,16 +63,16 @@ class HeadlessBackend::FrameImpl : public forms::FrameDriver {
 
  private:
   HeadlessBackend& backend_;
-  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
+  platform::DriverHandler<const platform::DisplayFrame&> onFrame_;
   platform::FrameSchedule schedule_;
 };
 
-std::unique_ptr<forms::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
+std::unique_ptr<platform::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
   return std::make_unique<TimerImpl>(*this, std::move(onTick));
 }
 
-std::unique_ptr<forms::FrameDriver> HeadlessBackend::CreateFrameDriver(
-    std::function<void(const forms::DisplayFrame&)> onFrame) {
+std::unique_ptr<platform::FrameDriver> HeadlessBackend::CreateFrameDriver(
+    std::function<void(const platform::DisplayFrame&)> onFrame) {
   return std::make_unique<FrameImpl>(*this, std::move(onFrame));
 }
 
@@ -121,15 +121,15 @@ void HeadlessBackend::Deliver(const std::function<void()>& event) {
   }
 }
 
-void HeadlessBackend::SetScreen(const forms::ScreenMetrics& screen) {
+void HeadlessBackend::SetScreen(const platform::ScreenMetrics& screen) {
   screen_ = screen;
-  DeliverToEachWindow(&forms::WindowEvents::OnDisplayChanged);
+  DeliverToEachWindow(&platform::WindowEvents::OnDisplayChanged);
 }
 
-void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) {
-  std::vector<forms::WindowId> ids;
+void HeadlessBackend::DeliverToEachWindow(void (platform::WindowEvents::*event)()) {
+  std::vector<platform::WindowId> ids;
   for (const auto& [id, window] : windows_) ids.push_back(id);
-  for (const forms::WindowId id : ids) {
+  for (const platform::WindowId id : ids) {
     Deliver([&] {
       const auto it = windows_.find(id);
       if (it != windows_.end()) (it->second.Events->*event)();
@@ -137,46 +137,49 @@ void HeadlessBackend::DeliverToEachWindow(void (forms::WindowEvents::*event)()) 
   }
 }
 
-void HeadlessBackend::Click(forms::WindowId window, int x, int y, forms::MouseButton button) {
+void HeadlessBackend::Click(platform::WindowId window, int x, int y, platform::MouseButton button) {
   MouseDown(window, button, x, y);
   MouseUp(window, button, x, y);
 }
 
-void HeadlessBackend::MouseDown(forms::WindowId window, forms::MouseButton button, int x, int y) {
+void HeadlessBackend::MouseDown(platform::WindowId window, platform::MouseButton button, int x,
+                                int y) {
   Deliver([&] { windows_.at(window).Events->OnPointerButtonDown(button, x, y); });
 }
 
-void HeadlessBackend::MouseUp(forms::WindowId window, forms::MouseButton button, int x, int y) {
+void HeadlessBackend::MouseUp(platform::WindowId window, platform::MouseButton button, int x,
+                              int y) {
   Deliver([&] { windows_.at(window).Events->OnPointerButtonUp(button, x, y); });
 }
 
 void HeadlessBackend::ActivateOtherProgram() {
-  DeliverToEachWindow(&forms::WindowEvents::OnActivatedElsewhere);
+  DeliverToEachWindow(&platform::WindowEvents::OnActivatedElsewhere);
 }
 
-void HeadlessBackend::RequestMinimize(forms::WindowId window) {
-  if (windows_.at(window).Style.Border != forms::BorderStyle::None) Minimize(window);
+void HeadlessBackend::RequestMinimize(platform::WindowId window) {
+  if (windows_.at(window).Style.Border != platform::BorderStyle::None) Minimize(window);
 }
 
-void HeadlessBackend::Minimize(forms::WindowId window) {
+void HeadlessBackend::Minimize(platform::WindowId window) {
   Deliver([&] { windows_.at(window).Events->OnMinimizedBySystem(); });
 }
 
-void HeadlessBackend::KeyDown(forms::WindowId window) {
+void HeadlessBackend::KeyDown(platform::WindowId window) {
   Deliver([&] { windows_.at(window).Events->OnKeyDown(); });
 }
 
-void HeadlessBackend::ChooseListEntry(forms::WindowId window, int index) {
+void HeadlessBackend::ChooseListEntry(platform::WindowId window, int index) {
   for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.Kind != forms::ControlKind::DropDownList || !control->Events) continue;
+    if (control->Properties.Kind != platform::ControlKind::DropDownList || !control->Events)
+      continue;
     control->Selected = index;
     return;
   }
 }
 
-void HeadlessBackend::ToggleCheckBox(forms::WindowId window, std::string_view caption) {
+void HeadlessBackend::ToggleCheckBox(platform::WindowId window, std::string_view caption) {
   for (const auto& control : windows_.at(window).Controls) {
-    if (control->Properties.Kind != forms::ControlKind::CheckBox ||
+    if (control->Properties.Kind != platform::ControlKind::CheckBox ||
         control->Properties.Caption != caption || !control->Events) {
       continue;
     }
@@ -185,33 +188,33 @@ void HeadlessBackend::ToggleCheckBox(forms::WindowId window, std::string_view ca
   }
 }
 
-void HeadlessBackend::PressButton(forms::WindowId window, std::string_view caption) {
+void HeadlessBackend::PressButton(platform::WindowId window, std::string_view caption) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.Caption != caption || !control->Events) continue;
-    forms::ControlEvents* events = control->Events;
+    platform::ControlEvents* events = control->Events;
     Deliver([events] { events->OnControlClick(); });
     return;
   }
 }
 
-void HeadlessBackend::PressEnter(forms::WindowId window) {
+void HeadlessBackend::PressEnter(platform::WindowId window) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.IsDefault) return PressButton(window, control->Properties.Caption);
   }
 }
 
-void HeadlessBackend::PressEscape(forms::WindowId window) {
+void HeadlessBackend::PressEscape(platform::WindowId window) {
   for (const auto& control : windows_.at(window).Controls) {
     if (control->Properties.IsCancel) return PressButton(window, control->Properties.Caption);
   }
 }
 
-void HeadlessBackend::DestroyWindow(forms::WindowId window) {
-  forms::WindowEvents* events = windows_.at(window).Events;
+void HeadlessBackend::DestroyWindow(platform::WindowId window) {
+  platform::WindowEvents* events = windows_.at(window).Events;
   Deliver([events] { events->OnDestroyedBySystem(); });
 }
 
-const HeadlessWindow* HeadlessBackend::Window(forms::WindowId id) const {
+const HeadlessWindow* HeadlessBackend::Window(platform::WindowId id) const {
   const auto it = windows_.find(id);
   return it == windows_.end() ? nullptr : &it->second;
 }
@@ -222,11 +225,11 @@ std::vector<const HeadlessWindow*> HeadlessBackend::Windows() const {
   return all;
 }
 
-void HeadlessBackend::PaintInvalidated(forms::WindowId id, forms::Canvas& canvas) {
+void HeadlessBackend::PaintInvalidated(platform::WindowId id, platform::Canvas& canvas) {
   HeadlessWindow& window = windows_.at(id);
-  std::vector<forms::PixelRect> areas = std::move(window.Invalidated);
+  std::vector<platform::PixelRect> areas = std::move(window.Invalidated);
   window.Invalidated.clear();
-  for (const forms::PixelRect& area : areas) window.Events->OnPaint(canvas, area);
+  for (const platform::PixelRect& area : areas) window.Events->OnPaint(canvas, area);
 }
 
 }  // namespace velloway::headless

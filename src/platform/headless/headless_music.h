@@ -10,7 +10,7 @@ namespace velloway::headless {
 // The headless music device: closed, playing a file, or holding a file that is not playing (its
 // piece finished, it was stopped, or it has not started). Every file opens and plays unless a
 // test marks it missing or unplayable.
-class HeadlessMusic : public forms::MusicDevice {
+class HeadlessMusic : public platform::MusicDevice {
  public:
   enum class State { Closed, Playing, Finished };
 

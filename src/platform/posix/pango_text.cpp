@@ -27,7 +27,7 @@ struct AttributesDeleter {
 };
 
 std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> Description(
-    const forms::FontSpec& font, const posix::FamilyRequest& request, int dpiY) {
+    const platform::FontSpec& font, const posix::FamilyRequest& request, int dpiY) {
   std::unique_ptr<PangoFontDescription, FontDescriptionDeleter> description(
       pango_font_description_new());
   std::string families;
@@ -171,7 +171,7 @@ void ForEachShownPart(PangoLayout* layout, const Columns& columns, Each each) {
 
 // The columns an image of the span draws: the glyphs whose advance lies within an image's height
 // of it, as their ink may reach into it.
-Columns ColumnsOf(forms::TextImageSpan span, int height) {
+Columns ColumnsOf(platform::TextImageSpan span, int height) {
   const std::int64_t margin = static_cast<std::int64_t>(height) * PANGO_SCALE;
   const std::int64_t origin = static_cast<std::int64_t>(span.Skip) * PANGO_SCALE;
   const std::int64_t end = origin + static_cast<std::int64_t>(span.Width) * PANGO_SCALE;
@@ -179,12 +179,12 @@ Columns ColumnsOf(forms::TextImageSpan span, int height) {
 }
 
 // The span of the line at a phase, drawn by cairo: coverage, or colour where colour is set.
-LineImage DrawPhase(PangoLayout* layout, const LineBox& box, forms::TextImageSpan span, int phase,
-                    Color color, bool colour) {
+LineImage DrawPhase(PangoLayout* layout, const LineBox& box, platform::TextImageSpan span,
+                    int phase, Color color, bool colour) {
   const int lineHeight = box.Ascent + box.Descent;
   // Between pixels, a row more holds the ink moved down.
   const int height = phase > 0 ? lineHeight + 1 : lineHeight;
-  const double shift = static_cast<double>(phase) / forms::kSubpixelSteps;
+  const double shift = static_cast<double>(phase) / platform::kSubpixelSteps;
   LineImage image(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
                                              span.Width, height));
   if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
@@ -201,10 +201,10 @@ LineImage DrawPhase(PangoLayout* layout, const LineBox& box, forms::TextImageSpa
 
 // The span's coverage kSubpixelSteps times as tall, laid out of glyphs drawn that tall once each.
 LineImage DrawTall(TallGlyphs& tallGlyphs, PangoLayout* layout, const LineBox& box,
-                   forms::TextImageSpan span) {
+                   platform::TextImageSpan span) {
   const int lineHeight = box.Ascent + box.Descent;
-  LineImage tall(
-      cairo_image_surface_create(CAIRO_FORMAT_A8, span.Width, lineHeight * forms::kSubpixelSteps));
+  LineImage tall(cairo_image_surface_create(CAIRO_FORMAT_A8, span.Width,
+                                            lineHeight * platform::kSubpixelSteps));
   if (cairo_surface_status(tall.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   cairo_surface_flush(tall.get());
   ForEachShownPart(layout, ColumnsOf(span, lineHeight + 1),
@@ -223,16 +223,16 @@ void SubtractRow(std::uint16_t* __restrict sum, const unsigned char* __restrict 
 }
 void PutMean(unsigned char* __restrict out, const std::uint16_t* __restrict sum, int width) {
   for (int x = 0; x < width; ++x) {
-    out[x] =
-        static_cast<unsigned char>((sum[x] + forms::kSubpixelSteps / 2) / forms::kSubpixelSteps);
+    out[x] = static_cast<unsigned char>((sum[x] + platform::kSubpixelSteps / 2) /
+                                        platform::kSubpixelSteps);
   }
 }
 
 // The line at each phase above 0 of phases, from its tall coverage, into images a row taller than
 // the line: each row the rounded mean of the tall rows PhaseRowFrom names, all phases made in one
 // pass down the tall image.
-void PutLowered(cairo_surface_t* tall, forms::PhaseSet phases, PhaseLineImages& images) {
-  constexpr int kSteps = forms::kSubpixelSteps;
+void PutLowered(cairo_surface_t* tall, platform::PhaseSet phases, PhaseLineImages& images) {
+  constexpr int kSteps = platform::kSubpixelSteps;
   const int width = cairo_image_surface_get_width(tall);
   const int tallRows = cairo_image_surface_get_height(tall);
   const int rows = tallRows / kSteps + 1;
@@ -250,7 +250,7 @@ void PutLowered(cairo_surface_t* tall, forms::PhaseSet phases, PhaseLineImages& 
   for (int first = 0; first < rows * kSteps; ++first) {
     if (first < tallRows) AddRow(sum.data(), tallRow(first), width);
     if (first >= kSteps) SubtractRow(sum.data(), tallRow(first - kSteps), width);
-    const forms::PhaseRow at = forms::PhaseRowFrom(first);
+    const platform::PhaseRow at = platform::PhaseRowFrom(first);
     cairo_surface_t* image = images[static_cast<std::size_t>(at.Phase)].get();
     if (at.Phase == 0 || image == nullptr) continue;
     PutMean(cairo_image_surface_get_data(image) +
@@ -274,12 +274,12 @@ PangoText::PangoText(int dpiY)
   cairo_font_options_destroy(options);
 }
 
-std::unique_ptr<PangoLayout, GObjectDeleter> PangoText::Layout(const forms::FontSpec& font,
+std::unique_ptr<PangoLayout, GObjectDeleter> PangoText::Layout(const platform::FontSpec& font,
                                                                std::string_view text) {
   std::unique_ptr<PangoLayout, GObjectDeleter> layout(pango_layout_new(context_.get()));
   const posix::FamilyRequest request = posix::RequestFamily(font.Name);
   pango_layout_set_font_description(layout.get(), Description(font, request, dpiY_).get());
-  if (request.Japanese || font.Language == forms::FontLanguage::Japanese) {
+  if (request.Japanese || font.Language == platform::FontLanguage::Japanese) {
     const std::unique_ptr<PangoAttrList, AttributesDeleter> attributes(pango_attr_list_new());
     pango_attr_list_insert(attributes.get(),
                            pango_attr_language_new(pango_language_from_string("ja")));
@@ -291,15 +291,16 @@ std::unique_ptr<PangoLayout, GObjectDeleter> PangoText::Layout(const forms::Font
   return layout;
 }
 
-forms::TextExtent PangoText::Measure(const forms::FontSpec& font, std::string_view text) {
+platform::TextExtent PangoText::Measure(const platform::FontSpec& font, std::string_view text) {
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());
   const std::int64_t width = (Width(layout.get()) + PANGO_SCALE - 1) / PANGO_SCALE;
   return {static_cast<int>(std::min<std::int64_t>(width, INT32_MAX)), box.Ascent + box.Descent};
 }
 
-PhaseLineImages PangoText::Draw(const forms::FontSpec& font, std::string_view text,
-                                forms::TextImageSpan span, forms::PhaseSet phases, Color color) {
+PhaseLineImages PangoText::Draw(const platform::FontSpec& font, std::string_view text,
+                                platform::TextImageSpan span, platform::PhaseSet phases,
+                                Color color) {
   PhaseLineImages images;
   const auto layout = Layout(font, text);
   const LineBox box = Box(layout.get());
@@ -307,7 +308,7 @@ PhaseLineImages PangoText::Draw(const forms::FontSpec& font, std::string_view te
   // A colour glyph keeps its colours only in a colour image; every other line is coverage, a
   // quarter of the bytes to make, put and composite, and its phases come from one tall drawing.
   const bool colour = ShowsColourGlyphs(layout.get());
-  const bool moving = (phases & ~forms::PhaseSet(1)).any();
+  const bool moving = (phases & ~platform::PhaseSet(1)).any();
   const LineImage tall =
       moving && !colour ? DrawTall(tallGlyphs_, layout.get(), box, span) : nullptr;
   if (tall) PutLowered(tall.get(), phases, images);

@@ -19,12 +19,12 @@
 
 namespace velloway::posix {
 
-using PhaseLineImages = std::array<LineImage, forms::kSubpixelSteps>;
+using PhaseLineImages = std::array<LineImage, platform::kSubpixelSteps>;
 
 // Each image drawn, made a backend's own by wrap(LineImage).
 template <typename Wrap>
-forms::PhaseImages EachWrapped(PhaseLineImages drawn, Wrap wrap) {
-  forms::PhaseImages images;
+platform::PhaseImages EachWrapped(PhaseLineImages drawn, Wrap wrap) {
+  platform::PhaseImages images;
   for (std::size_t phase = 0; phase < drawn.size(); ++phase) {
     if (drawn[phase]) images[phase] = wrap(std::move(drawn[phase]));
   }
@@ -37,7 +37,7 @@ class PangoText {
 
   // The width and height of one line of text in pixels; an empty text has width 0 and the
   // font's line height.
-  forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
+  platform::TextExtent Measure(const platform::FontSpec& font, std::string_view text);
   // The columns of one line that span holds, as high as the line, at each phase of phases
   // (span.Phase aside): coverage, or the line in colour (its text in color) when a colour font
   // shows some of it. Only the glyphs whose ink may reach into the span are drawn: a line costs no
@@ -45,11 +45,11 @@ class PangoText {
   // sixteenths of a pixel lower, in a row more; the line is laid out once for all phases, and
   // between pixels coverage is drawn once sixteen times as tall and each phase made from that.
   // Null where the span is empty or an image cannot be made.
-  PhaseLineImages Draw(const forms::FontSpec& font, std::string_view text,
-                       forms::TextImageSpan span, forms::PhaseSet phases, Color color);
+  PhaseLineImages Draw(const platform::FontSpec& font, std::string_view text,
+                       platform::TextImageSpan span, platform::PhaseSet phases, Color color);
 
  private:
-  std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const forms::FontSpec& font,
+  std::unique_ptr<PangoLayout, GObjectDeleter> Layout(const platform::FontSpec& font,
                                                       std::string_view text);
 
   int dpiY_;

@@ -30,7 +30,7 @@ class MusicClaim {
   int socket_ = -1;
 };
 
-class SdlMusicDevice final : public forms::MusicDevice {
+class SdlMusicDevice final : public platform::MusicDevice {
  public:
   explicit SdlMusicDevice(std::string display) : claim_(std::move(display)) {}
   ~SdlMusicDevice() override { Close(); }

@@ -69,7 +69,7 @@ void TallGlyphs::Show(cairo_surface_t* tall, PangoFont* font, const PangoGlyphSt
     const Drawn& drawn = Glyph(font, info.glyph);
     if (!drawn.Mask) continue;
     AddMask(tall, drawn.Mask.get(), Round(originX) + drawn.Left,
-            Round(originY * forms::kSubpixelSteps) + drawn.Top);
+            Round(originY * platform::kSubpixelSteps) + drawn.Top);
   }
 }
 
@@ -113,7 +113,7 @@ TallGlyphs::Drawn TallGlyphs::Draw(PangoFont* font, PangoGlyph glyph) {
   double bottom = 0;
   cairo_path_extents(outline.get(), &left, &top, &right, &bottom);
   if (right <= left || bottom <= top) return {};
-  constexpr int kSteps = forms::kSubpixelSteps;
+  constexpr int kSteps = platform::kSubpixelSteps;
   Drawn drawn;
   drawn.Left = static_cast<int>(std::floor(left));
   drawn.Top = static_cast<int>(std::floor(top * kSteps));

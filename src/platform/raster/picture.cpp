@@ -53,8 +53,8 @@ void Picture::Ink(int y, int left, int right) {
   }
 }
 
-void Picture::FillRect(const forms::PixelRect& rect, Color color) {
-  const forms::PixelRect area = rect.Intersect({0, 0, width_, height_});
+void Picture::FillRect(const platform::PixelRect& rect, Color color) {
+  const platform::PixelRect area = rect.Intersect({0, 0, width_, height_});
   if (area.IsEmpty()) return;
   const std::uint32_t pixel = PixelOf(color);
   const bool wholeRows = area.Left == 0 && area.Right == width_;
@@ -72,7 +72,7 @@ void Picture::FillRect(const forms::PixelRect& rect, Color color) {
   }
 }
 
-void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
+void Picture::DrawImage(const platform::TextImage& image, int x, int y) {
   // This backend's canvases only ever get this backend's images.
   const auto& text = static_cast<const RasterTextImage&>(image);
   cairo_surface_t* drawn = text.Image.get();
@@ -80,8 +80,8 @@ void Picture::DrawImage(const forms::TextImage& image, int x, int y) {
   const int height = cairo_image_surface_get_height(drawn);
   const int stride = cairo_image_surface_get_stride(drawn);
   const unsigned char* data = cairo_image_surface_get_data(drawn);
-  const forms::PixelRect area =
-      forms::PixelRect{x, y, x + width, y + height}.Intersect({0, 0, width_, height_});
+  const platform::PixelRect area =
+      platform::PixelRect{x, y, x + width, y + height}.Intersect({0, 0, width_, height_});
   if (area.IsEmpty() || data == nullptr) return;
   const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
   const std::uint32_t ink = PixelOf(text.Ink);

@@ -9,7 +9,7 @@
 
 namespace velloway::raster {
 
-class Picture : public forms::Canvas {
+class Picture : public platform::Canvas {
  public:
   Picture(int width, int height);
 
@@ -22,11 +22,11 @@ class Picture : public forms::Canvas {
   static std::uint32_t Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha);
 
   // Fills the part of rect inside the picture.
-  void FillRect(const forms::PixelRect& rect, Color color) override;
+  void FillRect(const platform::PixelRect& rect, Color color) override;
   // Lays a RasterTextImage over the picture, as XRender composites a line's image on the Linux
   // program's window: coverage in the line's colour, or colours as they are; the part outside
   // the picture is left out.
-  void DrawImage(const forms::TextImage& image, int x, int y) override;
+  void DrawImage(const platform::TextImage& image, int x, int y) override;
 
   int Width() const { return width_; }
   int Height() const { return height_; }

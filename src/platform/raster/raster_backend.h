@@ -12,7 +12,7 @@ namespace velloway::raster {
 
 // A line's image: its coverage, to be laid over a picture in its colour, or, for a line a colour
 // font shows part of, the line in its colours, premultiplied, laid over as it is.
-struct RasterTextImage : forms::TextImage {
+struct RasterTextImage : platform::TextImage {
   RasterTextImage(posix::LineImage image, Color color) : Image(std::move(image)), Ink(color) {}
   std::size_t Bytes() const override {
     return static_cast<std::size_t>(cairo_image_surface_get_stride(Image.get())) *
@@ -25,13 +25,13 @@ struct RasterTextImage : forms::TextImage {
 class RasterBackend : public headless::HeadlessBackend {
  public:
   // A screen of that size, DPI and refresh rate, the text at its DPI.
-  explicit RasterBackend(const forms::ScreenMetrics& screen);
+  explicit RasterBackend(const platform::ScreenMetrics& screen);
 
-  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
+  platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override;
   // The background needs no drawing: the image is laid over whatever lies beneath.
-  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color, Color background) override;
+  platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
+                                         platform::TextImageSpan span, platform::PhaseSet phases,
+                                         Color color, Color background) override;
 
  private:
   posix::PangoText text_;

@@ -18,24 +18,24 @@ namespace {
 // script can make.
 constexpr std::size_t kMaxCachedFonts = 256;
 
-RECT ToRect(const forms::PixelRect& rect) {
+RECT ToRect(const platform::PixelRect& rect) {
   return RECT{rect.Left, rect.Top, rect.Right, rect.Bottom};
 }
 
 // The GDI character set that gives a font's text what it needs.
-BYTE CharacterSet(forms::FontLanguage language) {
+BYTE CharacterSet(platform::FontLanguage language) {
   switch (language) {
-    case forms::FontLanguage::Western:
+    case platform::FontLanguage::Western:
       return ANSI_CHARSET;
-    case forms::FontLanguage::Japanese:
+    case platform::FontLanguage::Japanese:
       return SHIFTJIS_CHARSET;
-    case forms::FontLanguage::Any:
+    case platform::FontLanguage::Any:
       break;
   }
   return DEFAULT_CHARSET;
 }
 
-UniqueFont MakeFont(const forms::FontSpec& font, int dpiY) {
+UniqueFont MakeFont(const platform::FontSpec& font, int dpiY) {
   LOGFONTW logFont{};
   logFont.lfHeight = -static_cast<LONG>(
       std::lround(static_cast<double>(font.Size) * static_cast<double>(dpiY) / 72.0));
@@ -52,7 +52,7 @@ UniqueFont MakeFont(const forms::FontSpec& font, int dpiY) {
   return UniqueFont(CreateFontIndirectW(&logFont));
 }
 
-void FillWith(HDC dc, const forms::PixelRect& rect, Color color) {
+void FillWith(HDC dc, const platform::PixelRect& rect, Color color) {
   if (rect.IsEmpty()) return;
   // The DC's own brush: no brush object is made per fill.
   SetDCBrushColor(dc, ToColorRef(color));
@@ -84,7 +84,7 @@ std::pair<UniqueBitmap, std::uint32_t*> MakeDib(HDC dc, int width, int height) {
 
 // Draws the span of the line into the bitmap selected into dc, over what is there: from the
 // span's left edge, with the baseline at the line's ascent in the DC's logical coordinates.
-void DrawSpan(HDC dc, const ShapedLine& line, forms::TextImageSpan span, Color color) {
+void DrawSpan(HDC dc, const ShapedLine& line, platform::TextImageSpan span, Color color) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ToColorRef(color));
   // On one baseline: a fallback face for some of the letters, taller or shorter than the
@@ -97,7 +97,7 @@ void DrawSpan(HDC dc, const ShapedLine& line, forms::TextImageSpan span, Color c
 
 // A phase's line is drawn this many times as tall: GDI sets text at whole pixels only, and at
 // this height a phase is a whole number of rows.
-constexpr int kTallRows = forms::kSubpixelSteps;
+constexpr int kTallRows = platform::kSubpixelSteps;
 static_assert(kTallRows == 16, "ChannelSums divides by 16 with a shift");
 
 // The world transform that draws text kTallRows times as tall, `down` tall rows lower.
@@ -146,13 +146,13 @@ class ChannelSums {
 // the band, whose first kTallRows - 1 rows lie above row `top`: each row the mean of the band
 // rows PhaseRowFrom names, all phases made in one pass down the band.
 void AverageBand(const Surface& band, int rows, int width,
-                 const std::array<std::uint32_t*, forms::kSubpixelSteps>& into, int top) {
+                 const std::array<std::uint32_t*, platform::kSubpixelSteps>& into, int top) {
   ChannelSums sums(width);
   for (int row = 0; row < kTallRows - 1; ++row) sums.Add(band.Row(row));
   for (int first = 0; first < rows * kTallRows; ++first) {
     sums.Add(band.Row(first + kTallRows - 1));
     if (first > 0) sums.Subtract(band.Row(first - 1));
-    const forms::PhaseRow at = forms::PhaseRowFrom(first);
+    const platform::PhaseRow at = platform::PhaseRowFrom(first);
     std::uint32_t* pixels = into[static_cast<std::size_t>(at.Phase)];
     if (at.Phase == 0 || pixels == nullptr) continue;
     const auto row = static_cast<std::size_t>(top + at.Row);
@@ -182,9 +182,10 @@ class StretchedDc {
 // kTallRows times as tall into the band's DC (the DC it was shaped on), once for all phases: a
 // phase is a whole number of rows there, and each row of a phase's image is the mean of the rows
 // it covers.
-void DrawBetweenPixels(Surface& band, const ShapedLine& line, forms::TextImageSpan span,
+void DrawBetweenPixels(Surface& band, const ShapedLine& line, platform::TextImageSpan span,
                        Color color, std::uint32_t background,
-                       const std::array<std::uint32_t*, forms::kSubpixelSteps>& into, int height) {
+                       const std::array<std::uint32_t*, platform::kSubpixelSteps>& into,
+                       int height) {
   HDC dc = band.Dc();
   const StretchedDc stretched(dc);
   const auto width = static_cast<std::size_t>(span.Width);
@@ -211,7 +212,7 @@ COLORREF ToColorRef(Color color) {
 
 FontCache::FontCache(int dpiY) : dpiY_(dpiY), measureDc_(CreateCompatibleDC(nullptr)) {}
 
-FontCache::CachedFont& FontCache::Cached(const forms::FontSpec& font) {
+FontCache::CachedFont& FontCache::Cached(const platform::FontSpec& font) {
   auto found = fonts_.find(font);
   if (found == fonts_.end()) {
     if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
@@ -225,13 +226,13 @@ FontCache::CachedFont& FontCache::Cached(const forms::FontSpec& font) {
   return *found->second;
 }
 
-HFONT FontCache::Get(const forms::FontSpec& font) {
+HFONT FontCache::Get(const platform::FontSpec& font) {
   const CachedFont& cached = Cached(font);
   if (cached.font) return cached.font.get();
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-HFONT FontCache::GetForBand(const forms::FontSpec& font) {
+HFONT FontCache::GetForBand(const platform::FontSpec& font) {
   CachedFont& cached = Cached(font);
   if (cached.font && !cached.tallPin.Dc() && cached.tallPin.Reserve(1, 1)) {
     HDC dc = cached.tallPin.Dc();
@@ -243,7 +244,7 @@ HFONT FontCache::GetForBand(const forms::FontSpec& font) {
   return Get(font);
 }
 
-forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_view text) {
+platform::TextExtent FontCache::Measure(const platform::FontSpec& font, std::string_view text) {
   HDC dc = measureDc_.get();
   if (dc == nullptr) return {};
   const SelectGuard selected(dc, Get(font));
@@ -252,15 +253,15 @@ forms::TextExtent FontCache::Measure(const forms::FontSpec& font, std::string_vi
   return {line.Width(), line.Height()};
 }
 
-void GdiCanvas::FillRect(const forms::PixelRect& rect, Color color) {
+void GdiCanvas::FillRect(const platform::PixelRect& rect, Color color) {
   FillWith(surface_.Dc(), rect, color);
 }
 
-void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
+void GdiCanvas::DrawImage(const platform::TextImage& image, int x, int y) {
   // This backend's canvases only ever get this backend's images.
   const auto& text = static_cast<const GdiTextImage&>(image);
-  const forms::PixelRect shown =
-      forms::PixelRect{x, y, x + text.Width(), y + text.Height()}.Intersect(area_);
+  const platform::PixelRect shown =
+      platform::PixelRect{x, y, x + text.Width(), y + text.Height()}.Intersect(area_);
   if (shown.IsEmpty()) return;
   GdiFlush();  // what GDI drew here before lands in the pixels first
   const std::uint32_t background = text.Background();
@@ -274,28 +275,30 @@ void GdiCanvas::DrawImage(const forms::TextImage& image, int x, int y) {
   }
 }
 
-std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const forms::FontSpec& font,
-                                                 std::string_view text, forms::TextImageSpan span,
-                                                 Color color, Color background) {
+std::unique_ptr<GdiTextImage> GdiTextImage::Draw(FontCache& fonts, const platform::FontSpec& font,
+                                                 std::string_view text,
+                                                 platform::TextImageSpan span, Color color,
+                                                 Color background) {
   const auto phase = static_cast<std::size_t>(span.Phase);
-  return std::move(
-      DrawPhases(fonts, font, text, span, forms::PhaseSet().set(phase), color, background)[phase]);
+  return std::move(DrawPhases(fonts, font, text, span, platform::PhaseSet().set(phase), color,
+                              background)[phase]);
 }
 
-GdiPhaseImages GdiTextImage::DrawPhases(FontCache& fonts, const forms::FontSpec& font,
-                                        std::string_view text, forms::TextImageSpan span,
-                                        forms::PhaseSet phases, Color color, Color background) {
+GdiPhaseImages GdiTextImage::DrawPhases(FontCache& fonts, const platform::FontSpec& font,
+                                        std::string_view text, platform::TextImageSpan span,
+                                        platform::PhaseSet phases, Color color, Color background) {
   GdiPhaseImages images;
   if (phases.test(0)) images[0] = DrawStill(fonts, font, text, span, color, background);
-  if ((phases & ~forms::PhaseSet(1)).any()) {
+  if ((phases & ~platform::PhaseSet(1)).any()) {
     DrawLowered(fonts, font, text, span, phases, color, background, images);
   }
   return images;
 }
 
-std::unique_ptr<GdiTextImage> GdiTextImage::DrawStill(FontCache& fonts, const forms::FontSpec& font,
+std::unique_ptr<GdiTextImage> GdiTextImage::DrawStill(FontCache& fonts,
+                                                      const platform::FontSpec& font,
                                                       std::string_view text,
-                                                      forms::TextImageSpan span, Color color,
+                                                      platform::TextImageSpan span, Color color,
                                                       Color background) {
   const UniqueDc dc(CreateCompatibleDC(nullptr));
   if (!dc) return nullptr;
@@ -316,9 +319,10 @@ std::unique_ptr<GdiTextImage> GdiTextImage::DrawStill(FontCache& fonts, const fo
                        height, DibPixel(background)));
 }
 
-void GdiTextImage::DrawLowered(FontCache& fonts, const forms::FontSpec& font, std::string_view text,
-                               forms::TextImageSpan span, forms::PhaseSet phases, Color color,
-                               Color background, GdiPhaseImages& images) {
+void GdiTextImage::DrawLowered(FontCache& fonts, const platform::FontSpec& font,
+                               std::string_view text, platform::TextImageSpan span,
+                               platform::PhaseSet phases, Color color, Color background,
+                               GdiPhaseImages& images) {
   Surface& band = fonts.Band();
   if (span.Width <= 0 || !band.Reserve(span.Width, kBandTallRows)) return;
   // Shaped on the DC it is drawn on, before that DC is stretched: laid out as at rest.
@@ -330,12 +334,12 @@ void GdiTextImage::DrawLowered(FontCache& fonts, const forms::FontSpec& font, st
   const int height = line.Height() + 1;
   const std::uint32_t backgroundPixel = DibPixel(background);
   // One bitmap holds them all: a bitmap costs more to make than its pixels to fill.
-  const auto count = (phases & ~forms::PhaseSet(1)).count();
+  const auto count = (phases & ~platform::PhaseSet(1)).count();
   const auto rows = static_cast<std::size_t>(height) * static_cast<std::size_t>(span.Width);
   auto [bitmap, bits] = MakeDib(band.Dc(), span.Width, height * static_cast<int>(count));
   if (!bitmap) return;
   const auto shared = std::make_shared<const UniqueBitmap>(std::move(bitmap));
-  std::array<std::uint32_t*, forms::kSubpixelSteps> into{};
+  std::array<std::uint32_t*, platform::kSubpixelSteps> into{};
   for (std::size_t phase = 1; phase < images.size(); ++phase) {
     if (!phases.test(phase)) continue;
     into[phase] = bits;
@@ -374,7 +378,7 @@ Color Surface::Pixel(int x, int y) const {
   return static_cast<Color>(red | (green << 8) | (blue << 16));
 }
 
-void PaintThrough(Surface& buffer, HDC target, const forms::PixelRect& area,
+void PaintThrough(Surface& buffer, HDC target, const platform::PixelRect& area,
                   const PaintRoutine& paint) {
   if (area.IsEmpty() || !buffer.Reserve(area.Width(), area.Height())) return;
   HDC dc = buffer.Dc();

@@ -59,16 +59,16 @@ class FontCache {
   FontCache& operator=(const FontCache&) = delete;
 
   // The HFONT for this font; a face that cannot be made falls back to the default GUI font.
-  HFONT Get(const forms::FontSpec& font);
+  HFONT Get(const platform::FontSpec& font);
   // The width and height of one line of text in pixels, the height that of the faces it is
   // drawn in (see ShapedLine); an empty text has width 0 and the font's line height.
-  forms::TextExtent Measure(const forms::FontSpec& font, std::string_view text);
+  platform::TextExtent Measure(const platform::FontSpec& font, std::string_view text);
   int DpiY() const { return dpiY_; }
   // Where GdiTextImage draws a line between whole pixels: kept from one image to the next, as
   // touching a new bitmap's pages costs more than drawing in it.
   Surface& Band() { return band_; }
   // Get, for drawing in the band: the font's glyphs at the band's height are kept as well.
-  HFONT GetForBand(const forms::FontSpec& font);
+  HFONT GetForBand(const platform::FontSpec& font);
 
  private:
   // Each font stays selected in a 1x1 surface of its own while it is cached: the glyphs drawn
@@ -84,30 +84,31 @@ class FontCache {
     SelectGuard tallPinned;
   };
 
-  CachedFont& Cached(const forms::FontSpec& font);
+  CachedFont& Cached(const platform::FontSpec& font);
 
   int dpiY_;
   UniqueDc measureDc_;
   Surface band_;
-  std::unordered_map<forms::FontSpec, std::unique_ptr<CachedFont>, forms::FontSpecHash> fonts_;
+  std::unordered_map<platform::FontSpec, std::unique_ptr<CachedFont>, platform::FontSpecHash>
+      fonts_;
 };
 
 // A line of text drawn once into a 32-bit DIB over its background colour, kept as a bitmap
 // alone (no DC of its own: a roll keeps dozens).
 class GdiTextImage;
-using GdiPhaseImages = std::array<std::unique_ptr<GdiTextImage>, forms::kSubpixelSteps>;
+using GdiPhaseImages = std::array<std::unique_ptr<GdiTextImage>, platform::kSubpixelSteps>;
 
-class GdiTextImage final : public forms::TextImage {
+class GdiTextImage final : public platform::TextImage {
  public:
   // Null when the bitmap cannot be made. At a phase above 0 the image is one row taller than
   // the line.
-  static std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, const forms::FontSpec& font,
-                                            std::string_view text, forms::TextImageSpan span,
+  static std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, const platform::FontSpec& font,
+                                            std::string_view text, platform::TextImageSpan span,
                                             Color color, Color background);
   // The images at each phase of phases (span.Phase aside); those between pixels drawn together.
-  static GdiPhaseImages DrawPhases(FontCache& fonts, const forms::FontSpec& font,
-                                   std::string_view text, forms::TextImageSpan span,
-                                   forms::PhaseSet phases, Color color, Color background);
+  static GdiPhaseImages DrawPhases(FontCache& fonts, const platform::FontSpec& font,
+                                   std::string_view text, platform::TextImageSpan span,
+                                   platform::PhaseSet phases, Color color, Color background);
   int Width() const { return width_; }
   int Height() const { return height_; }
   std::size_t Bytes() const override {
@@ -120,12 +121,13 @@ class GdiTextImage final : public forms::TextImage {
   std::uint32_t Background() const { return background_; }
 
  private:
-  static std::unique_ptr<GdiTextImage> DrawStill(FontCache& fonts, const forms::FontSpec& font,
-                                                 std::string_view text, forms::TextImageSpan span,
-                                                 Color color, Color background);
+  static std::unique_ptr<GdiTextImage> DrawStill(FontCache& fonts, const platform::FontSpec& font,
+                                                 std::string_view text,
+                                                 platform::TextImageSpan span, Color color,
+                                                 Color background);
   // Draws the phases above 0 of phases into images, in the fonts' band.
-  static void DrawLowered(FontCache& fonts, const forms::FontSpec& font, std::string_view text,
-                          forms::TextImageSpan span, forms::PhaseSet phases, Color color,
+  static void DrawLowered(FontCache& fonts, const platform::FontSpec& font, std::string_view text,
+                          platform::TextImageSpan span, platform::PhaseSet phases, Color color,
                           Color background, GdiPhaseImages& images);
   // Its pixels: height rows from bits on, in a bitmap it may share with the line's other phases.
   GdiTextImage(std::shared_ptr<const UniqueBitmap> bitmap, const std::uint32_t* bits, int width,
@@ -145,22 +147,22 @@ class GdiTextImage final : public forms::TextImage {
 
 // Draws on a surface's DC, whose viewport and clipping PaintThrough has set up for `area`
 // (target pixels): text images are copied into its pixels directly.
-class GdiCanvas final : public forms::Canvas {
+class GdiCanvas final : public platform::Canvas {
  public:
-  GdiCanvas(Surface& surface, const forms::PixelRect& area) : surface_(surface), area_(area) {}
-  void FillRect(const forms::PixelRect& rect, Color color) override;
-  void DrawImage(const forms::TextImage& image, int x, int y) override;
+  GdiCanvas(Surface& surface, const platform::PixelRect& area) : surface_(surface), area_(area) {}
+  void FillRect(const platform::PixelRect& rect, Color color) override;
+  void DrawImage(const platform::TextImage& image, int x, int y) override;
 
  private:
   Surface& surface_;
-  forms::PixelRect area_;
+  platform::PixelRect area_;
 };
 
-using PaintRoutine = std::function<void(forms::Canvas&, const forms::PixelRect&)>;
+using PaintRoutine = std::function<void(platform::Canvas&, const platform::PixelRect&)>;
 
 // Paints `area` (target pixels) into the buffer with paint, clipped to the area, then copies
 // just that area to target at the same place. The buffer only needs the area's size.
-void PaintThrough(Surface& buffer, HDC target, const forms::PixelRect& area,
+void PaintThrough(Surface& buffer, HDC target, const platform::PixelRect& area,
                   const PaintRoutine& paint);
 
 }  // namespace velloway::win32

@@ -8,7 +8,7 @@
 
 namespace velloway::win32 {
 
-class MciMusicDevice final : public forms::MusicDevice {
+class MciMusicDevice final : public platform::MusicDevice {
  public:
   explicit MciMusicDevice(SystemCalls& calls) : calls_(calls) {}
 

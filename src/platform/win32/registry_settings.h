@@ -12,7 +12,7 @@
 
 namespace velloway::win32 {
 
-class RegistrySettings final : public forms::SettingsStore {
+class RegistrySettings final : public platform::SettingsStore {
  public:
   // root: the key under HKEY_CURRENT_USER that holds the applications' keys.
   explicit RegistrySettings(std::wstring root = L"Software") : root_(std::move(root)) {}

@@ -48,7 +48,7 @@ std::vector<RECT> UpdateRectangles(HWND window) {
   return std::vector<RECT>(rects, rects + data->rdh.nCount);
 }
 
-class MutexLock final : public forms::RunningCopyLock {
+class MutexLock final : public platform::RunningCopyLock {
  public:
   explicit MutexLock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
   ~MutexLock() override { ReleaseMutex(mutex_.get()); }
@@ -82,29 +82,31 @@ Win32Backend::Win32Backend(HINSTANCE instance, SystemCalls& calls)
 
 Win32Backend::~Win32Backend() = default;
 
-std::unique_ptr<forms::NativeWindow> Win32Backend::CreateNativeWindow(
-    forms::WindowEvents& events, const forms::WindowStyle& style, std::string_view caption) {
+std::unique_ptr<platform::NativeWindow> Win32Backend::CreateNativeWindow(
+    platform::WindowEvents& events, const platform::WindowStyle& style, std::string_view caption) {
   std::unique_ptr<Win32Window> window = Win32Window::Make(*this, events, style, caption);
   if (!window) windowRefused_ = true;
   return window;
 }
 
-std::unique_ptr<forms::FrameDriver> Win32Backend::CreateFrameDriver(
-    std::function<void(const forms::DisplayFrame&)> onFrame) {
+std::unique_ptr<platform::FrameDriver> Win32Backend::CreateFrameDriver(
+    std::function<void(const platform::DisplayFrame&)> onFrame) {
   return std::make_unique<Win32FrameDriver>(*this, std::move(onFrame));
 }
 
-forms::TextExtent Win32Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+platform::TextExtent Win32Backend::MeasureText(const platform::FontSpec& font,
+                                               std::string_view text) {
   return fonts_.Measure(font, text);
 }
 
-forms::PhaseImages Win32Backend::CreateTextImages(const forms::FontSpec& font,
-                                                  std::string_view text, forms::TextImageSpan span,
-                                                  forms::PhaseSet phases, Color color,
-                                                  Color background) {
+platform::PhaseImages Win32Backend::CreateTextImages(const platform::FontSpec& font,
+                                                     std::string_view text,
+                                                     platform::TextImageSpan span,
+                                                     platform::PhaseSet phases, Color color,
+                                                     Color background) {
   GdiPhaseImages drawn =
       GdiTextImage::DrawPhases(fonts_, font, text, span, phases, color, background);
-  forms::PhaseImages images;
+  platform::PhaseImages images;
   std::move(drawn.begin(), drawn.end(), images.begin());
   return images;
 }
@@ -135,18 +137,18 @@ unsigned Win32Backend::ScriptCodePage() {
   return platform::SystemCodePage();
 }
 
-std::optional<forms::PixelPoint> Win32Backend::PointerPosition() {
+std::optional<platform::PixelPoint> Win32Backend::PointerPosition() {
   POINT point{};
   if (!calls_.GetCursorPos(point)) return std::nullopt;
-  return forms::PixelPoint{point.x, point.y};
+  return platform::PixelPoint{point.x, point.y};
 }
 
-bool Win32Backend::HostExists(forms::WindowId host) {
+bool Win32Backend::HostExists(platform::WindowId host) {
   const HWND window = reinterpret_cast<HWND>(host);
   return calls_.IsWindow(window) && window != GetDesktopWindow();
 }
 
-void Win32Backend::ActivateOwnerOf(forms::WindowId host) {
+void Win32Backend::ActivateOwnerOf(platform::WindowId host) {
   calls_.SetActiveWindow(calls_.GetWindow(reinterpret_cast<HWND>(host), GW_OWNER));
 }
 
@@ -158,7 +160,7 @@ bool Win32Backend::FindRunningCopy(std::span<const std::string_view> captions) {
   return found;
 }
 
-std::unique_ptr<forms::RunningCopyLock> Win32Backend::ClaimRunningCopyLock() {
+std::unique_ptr<platform::RunningCopyLock> Win32Backend::ClaimRunningCopyLock() {
   UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kRunningCopyLockName));
   if (!mutex) return nullptr;
   const DWORD waited = WaitForSingleObject(mutex.get(), kRunningCopyLockWaitMs);
@@ -293,12 +295,13 @@ void Win32Backend::WindowClosed() {
   }
 }
 
-void Win32Backend::PaintWindow(HWND window, forms::WindowEvents& events) {
+void Win32Backend::PaintWindow(HWND window, platform::WindowEvents& events) {
   std::vector<RECT> rectangles = UpdateRectangles(window);
   const PaintScope paint(window);
   if (paint.Dc() == nullptr) return;
   if (rectangles.empty()) rectangles.push_back(paint.Area());
-  const PaintRoutine routine = [&events](forms::Canvas& canvas, const forms::PixelRect& area) {
+  const PaintRoutine routine = [&events](platform::Canvas& canvas,
+                                         const platform::PixelRect& area) {
     events.OnPaint(canvas, area);
   };
   for (const RECT& r : rectangles) {

@@ -26,7 +26,7 @@ namespace velloway::win32 {
 class Win32FrameDriver;
 class Win32Timer;
 
-class Win32Backend final : public forms::Backend, public forms::Desktop {
+class Win32Backend final : public platform::Backend, public platform::Desktop {
  public:
   explicit Win32Backend(HINSTANCE instance = GetModuleHandleW(nullptr));
   // A backend whose intentions come down to calls of this table instead of the system's.
@@ -35,32 +35,32 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
   Win32Backend(const Win32Backend&) = delete;
   Win32Backend& operator=(const Win32Backend&) = delete;
 
-  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
-                                                          const forms::WindowStyle& style,
-                                                          std::string_view caption) override;
-  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
-  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(const forms::DisplayFrame&)> onFrame) override;
-  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
-  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color, Color background) override;
-  forms::ScreenMetrics Screen() override;
+  std::unique_ptr<platform::NativeWindow> CreateNativeWindow(platform::WindowEvents& events,
+                                                             const platform::WindowStyle& style,
+                                                             std::string_view caption) override;
+  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  std::unique_ptr<platform::FrameDriver> CreateFrameDriver(
+      std::function<void(const platform::DisplayFrame&)> onFrame) override;
+  platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override;
+  platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
+                                         platform::TextImageSpan span, platform::PhaseSet phases,
+                                         Color color, Color background) override;
+  platform::ScreenMetrics Screen() override;
   // The scripts lie beside the program.
   std::string ScriptFolder() override { return ProgramFolder(); }
   std::vector<std::string> ListFiles(std::string_view directory, std::string_view pattern) override;
-  forms::SettingsStore& Settings() override { return settings_; }
-  forms::MusicDevice& Music() override { return music_; }
-  forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Windows; }
+  platform::SettingsStore& Settings() override { return settings_; }
+  platform::MusicDevice& Music() override { return music_; }
+  platform::ScriptFileNames FileNames() override { return platform::ScriptFileNames::Windows; }
   // The system's code page, as a program without Unicode support reads text.
   unsigned ScriptCodePage() override;
-  std::optional<forms::PixelPoint> PointerPosition() override;
+  std::optional<platform::PixelPoint> PointerPosition() override;
   std::string ProgramFolder() override;
-  bool HostExists(forms::WindowId host) override;
-  void ActivateOwnerOf(forms::WindowId host) override;
+  bool HostExists(platform::WindowId host) override;
+  void ActivateOwnerOf(platform::WindowId host) override;
   bool FindRunningCopy(std::span<const std::string_view> captions) override;
   // A mutex in the user's session: of two starts at the same moment, the second waits.
-  std::unique_ptr<forms::RunningCopyLock> ClaimRunningCopyLock() override;
+  std::unique_ptr<platform::RunningCopyLock> ClaimRunningCopyLock() override;
   void RunWaitingEvents() override;
   [[noreturn]] void End() override;
 
@@ -89,7 +89,7 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
   // Handles the dialog keys of a message for one of those windows; true when it did.
   bool HandleDialogKeys(MSG& message);
   void WindowClosed();
-  void PaintWindow(HWND window, forms::WindowEvents& events);
+  void PaintWindow(HWND window, platform::WindowEvents& events);
   UINT_PTR AddTimer(Win32Timer& timer);
   void RemoveTimer(UINT_PTR id) { timers_.erase(id); }
   void OnTimer(UINT_PTR id);
@@ -99,7 +99,7 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
   void WaitForMessageOrFrame();
   // Whether the compositor's vertical blank paces frames here: measured once.
   bool VerticalBlankWaits(int refreshHz);
-  forms::ScreenMetrics ReadScreen();
+  platform::ScreenMetrics ReadScreen();
   // The screens changed: they are read afresh on the next question.
   void ForgetScreen() { screen_.reset(); }
 
@@ -116,7 +116,7 @@ class Win32Backend final : public forms::Backend, public forms::Desktop {
   WindowClass formClass_;  // before the windows of the class, which go first
   bool windowRefused_ = false;
   UniqueCursor blankCursor_;
-  std::optional<forms::ScreenMetrics> screen_;
+  std::optional<platform::ScreenMetrics> screen_;
   UINT_PTR nextTimerId_ = 1;
   std::unordered_map<UINT_PTR, Win32Timer*> timers_;
   std::vector<Win32FrameDriver*> frameDrivers_;

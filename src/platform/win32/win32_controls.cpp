@@ -17,43 +17,44 @@ namespace {
 // A drop-down list's window also holds its open list: room for this many entries.
 constexpr int kVisibleListEntries = 8;
 
-DWORD ControlStyle(const forms::ControlProperties& properties) {
+DWORD ControlStyle(const platform::ControlProperties& properties) {
   switch (properties.Kind) {
-    case forms::ControlKind::DropDownList:
+    case platform::ControlKind::DropDownList:
       return CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-    case forms::ControlKind::PushButton:
+    case platform::ControlKind::PushButton:
       return (properties.IsDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP;
-    case forms::ControlKind::CheckBox:
+    case platform::ControlKind::CheckBox:
       return BS_AUTOCHECKBOX | WS_TABSTOP;
-    case forms::ControlKind::Picture:
+    case platform::ControlKind::Picture:
       return SS_OWNERDRAW;  // drawn scaled by Draw
   }
   return 0;
 }
 
-const wchar_t* ControlClass(forms::ControlKind kind) {
+const wchar_t* ControlClass(platform::ControlKind kind) {
   switch (kind) {
-    case forms::ControlKind::DropDownList:
+    case platform::ControlKind::DropDownList:
       return WC_COMBOBOXW;
-    case forms::ControlKind::PushButton:
-    case forms::ControlKind::CheckBox:
+    case platform::ControlKind::PushButton:
+    case platform::ControlKind::CheckBox:
       return WC_BUTTONW;
-    case forms::ControlKind::Picture:
+    case platform::ControlKind::Picture:
       return WC_STATICW;
   }
   return WC_STATICW;
 }
 
 // The height of the control's window for a control `height` pixels high.
-int WindowHeight(forms::ControlKind kind, int height) {
-  return kind == forms::ControlKind::DropDownList ? height * (kVisibleListEntries + 1) : height;
+int WindowHeight(platform::ControlKind kind, int height) {
+  return kind == platform::ControlKind::DropDownList ? height * (kVisibleListEntries + 1) : height;
 }
 
 }  // namespace
 
 std::unique_ptr<Win32Control> Win32Control::Make(HWND parent, HINSTANCE instance, int id,
-                                                 const forms::ControlProperties& properties,
-                                                 forms::ControlEvents& events, FontCache& fonts) {
+                                                 const platform::ControlProperties& properties,
+                                                 platform::ControlEvents& events,
+                                                 FontCache& fonts) {
   std::unique_ptr<Win32Control> control(
       new Win32Control(parent, instance, id, properties, events, fonts));
   if (!control->window_) return nullptr;
@@ -61,8 +62,8 @@ std::unique_ptr<Win32Control> Win32Control::Make(HWND parent, HINSTANCE instance
 }
 
 Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
-                           const forms::ControlProperties& properties, forms::ControlEvents& events,
-                           FontCache& fonts)
+                           const platform::ControlProperties& properties,
+                           platform::ControlEvents& events, FontCache& fonts)
     : kind_(properties.Kind),
       events_(events),
       fonts_(fonts),
@@ -70,7 +71,7 @@ Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
       foreColor_(ToColorRef(properties.ForeColor)),
       backColor_(ToColorRef(properties.BackColor)),
       backBrush_(CreateSolidBrush(backColor_)) {
-  const forms::PixelRect& r = properties.Bounds;
+  const platform::PixelRect& r = properties.Bounds;
   const std::wstring caption = platform::Utf8ToWide(properties.Caption);
   window_.reset(CreateWindowExW(
       0, ControlClass(kind_), caption.c_str(), WS_CHILD | WS_VISIBLE | ControlStyle(properties),
@@ -84,12 +85,12 @@ Win32Control::Win32Control(HWND parent, HINSTANCE instance, int id,
   // The form finds the control object behind a child window through this slot.
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SendMessageW(window_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(fonts.Get(font_)), FALSE);
-  if (kind_ == forms::ControlKind::DropDownList || kind_ == forms::ControlKind::CheckBox) {
+  if (kind_ == platform::ControlKind::DropDownList || kind_ == platform::ControlKind::CheckBox) {
     // A themed list or check box may draw in the theme's colours, whatever WM_CTLCOLOR*
     // answers: without a theme it is drawn in the control's own colours.
     SetWindowTheme(window_.get(), L"", L"");
   }
-  if (kind_ == forms::ControlKind::Picture && !properties.Picture.empty()) {
+  if (kind_ == platform::ControlKind::Picture && !properties.Picture.empty()) {
     const std::wstring name = platform::Utf8ToWide(properties.Picture);
     picture_.reset(static_cast<HBITMAP>(
         LoadImageW(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
@@ -106,7 +107,7 @@ Win32Control* Win32Control::Of(HWND child) {
              : reinterpret_cast<Win32Control*>(GetWindowLongPtrW(child, GWLP_USERDATA));
 }
 
-void Win32Control::SetBounds(const forms::PixelRect& bounds) {
+void Win32Control::SetBounds(const platform::PixelRect& bounds) {
   // Without the old bits: a scaled picture is drawn afresh in full.
   SetWindowPos(window_.get(), nullptr, bounds.Left, bounds.Top, bounds.Width(),
                WindowHeight(kind_, bounds.Height()),
@@ -150,9 +151,9 @@ bool Win32Control::IsChecked() const {
 }
 
 void Win32Control::OnCommand(WORD notification) {
-  if (kind_ == forms::ControlKind::PushButton && notification == BN_CLICKED) {
+  if (kind_ == platform::ControlKind::PushButton && notification == BN_CLICKED) {
     events_.OnControlClick();
-  } else if (kind_ == forms::ControlKind::DropDownList && notification == CBN_DROPDOWN) {
+  } else if (kind_ == platform::ControlKind::DropDownList && notification == CBN_DROPDOWN) {
     FitOpenedList();  // sent before the list opens, on whichever screen the field is now
   }
 }

@@ -17,17 +17,17 @@ class FontCache;
 // One child control. Its window procedure is the system's; the form's window hands it the
 // notifications (WM_COMMAND), drawing requests (WM_DRAWITEM) and colour requests (WM_CTLCOLOR*)
 // that concern it.
-class Win32Control final : public forms::NativeControl {
+class Win32Control final : public platform::NativeControl {
  public:
   // The control; null when the system does not make it (the reason goes to the debugger output).
   static std::unique_ptr<Win32Control> Make(HWND parent, HINSTANCE instance, int id,
-                                            const forms::ControlProperties& properties,
-                                            forms::ControlEvents& events, FontCache& fonts);
+                                            const platform::ControlProperties& properties,
+                                            platform::ControlEvents& events, FontCache& fonts);
   ~Win32Control() override;
   Win32Control(const Win32Control&) = delete;
   Win32Control& operator=(const Win32Control&) = delete;
 
-  void SetBounds(const forms::PixelRect& bounds) override;
+  void SetBounds(const platform::PixelRect& bounds) override;
   void AddItem(std::string_view text) override;
   void SetSelectedIndex(int index) override;
   int SelectedIndex() const override;
@@ -45,16 +45,17 @@ class Win32Control final : public forms::NativeControl {
 
  private:
   // Leaves window_ empty when the system does not make the control.
-  Win32Control(HWND parent, HINSTANCE instance, int id, const forms::ControlProperties& properties,
-               forms::ControlEvents& events, FontCache& fonts);
+  Win32Control(HWND parent, HINSTANCE instance, int id,
+               const platform::ControlProperties& properties, platform::ControlEvents& events,
+               FontCache& fonts);
   // Makes the opened list as wide as its longest entry needs, within the field's and the
   // screen's widths.
   void FitOpenedList();
 
-  forms::ControlKind kind_;
-  forms::ControlEvents& events_;
+  platform::ControlKind kind_;
+  platform::ControlEvents& events_;
   FontCache& fonts_;
-  forms::FontSpec font_;
+  platform::FontSpec font_;
   int widestItem_ = 0;  // pixels
   COLORREF foreColor_;
   COLORREF backColor_;

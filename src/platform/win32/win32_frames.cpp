@@ -107,7 +107,7 @@ void ClockPacer::Next(const platform::FrameSchedule& frames) {
 }
 
 Win32FrameDriver::Win32FrameDriver(Win32Backend& backend,
-                                   std::function<void(const forms::DisplayFrame&)> onFrame)
+                                   std::function<void(const platform::DisplayFrame&)> onFrame)
     : backend_(backend), onFrame_(std::move(onFrame)) {
   backend_.AddFrameDriver(*this);
 }

@@ -70,9 +70,10 @@ class ClockPacer final : public FramePacer {
   bool finerSystemTimer_ = false;  // timeBeginPeriod(1) while the timer runs
 };
 
-class Win32FrameDriver final : public forms::FrameDriver {
+class Win32FrameDriver final : public platform::FrameDriver {
  public:
-  Win32FrameDriver(Win32Backend& backend, std::function<void(const forms::DisplayFrame&)> onFrame);
+  Win32FrameDriver(Win32Backend& backend,
+                   std::function<void(const platform::DisplayFrame&)> onFrame);
   ~Win32FrameDriver() override;
   Win32FrameDriver(const Win32FrameDriver&) = delete;
   Win32FrameDriver& operator=(const Win32FrameDriver&) = delete;
@@ -88,7 +89,7 @@ class Win32FrameDriver final : public forms::FrameDriver {
   void MakePacer(int refreshHz);
 
   Win32Backend& backend_;
-  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
+  platform::DriverHandler<const platform::DisplayFrame&> onFrame_;
   std::unique_ptr<FramePacer> pacer_;
   // The frames' times, a period apart whichever pacer signals them; the clock's pacer sets its
   // timer by them.

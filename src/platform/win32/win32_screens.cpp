@@ -44,7 +44,7 @@ std::pair<int, int> SystemDpi() {
 
 struct OtherMonitorSearch {
   HMODULE shcore;
-  std::vector<forms::MonitorArea>& found;
+  std::vector<platform::MonitorArea>& found;
 };
 
 BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
@@ -66,15 +66,15 @@ std::pair<int, int> PrimaryDpi(HMODULE shcore) {
   return MonitorDpi(shcore, primary).value_or(SystemDpi());
 }
 
-forms::ScreenMetrics Win32Backend::Screen() {
+platform::ScreenMetrics Win32Backend::Screen() {
   // Asking the system takes several round trips (under Wine, to its server), and the forms ask
   // for every conversion of twips: the answer is kept until the display changes.
   if (!screen_) screen_ = ReadScreen();
   return *screen_;
 }
 
-forms::ScreenMetrics Win32Backend::ReadScreen() {
-  forms::ScreenMetrics metrics;
+platform::ScreenMetrics Win32Backend::ReadScreen() {
+  platform::ScreenMetrics metrics;
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
   if (width > 0 && height > 0) {

@@ -19,7 +19,7 @@ namespace velloway::win32 {
 // performance counter. The system timer only serves as a one-shot alarm set afresh for the next
 // due time, so its coarse granularity (a 100 ms timer fires every ~109 ms with a 15.6 ms clock)
 // makes single ticks a little late but never adds up.
-class Win32Timer final : public forms::TimerDriver {
+class Win32Timer final : public platform::TimerDriver {
  public:
   Win32Timer(Win32Backend& backend, std::function<void()> onTick)
       : backend_(backend), onTick_(std::move(onTick)), id_(backend.AddTimer(*this)) {}
@@ -67,7 +67,7 @@ class Win32Timer final : public forms::TimerDriver {
   platform::TickSchedule schedule_;
 };
 
-std::unique_ptr<forms::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
+std::unique_ptr<platform::TimerDriver> Win32Backend::CreateTimer(std::function<void()> onTick) {
   return std::make_unique<Win32Timer>(*this, std::move(onTick));
 }
 

@@ -21,14 +21,14 @@ std::int16_t HighSigned(LPARAM value) {
 }
 
 struct ButtonChange {
-  forms::MouseButton Button;
+  platform::MouseButton Button;
   bool Down;
 };
 
 // The button a mouse-button message is about, and whether it went down; nothing for other
 // messages.
 std::optional<ButtonChange> ButtonChangeOf(UINT message, WPARAM wParam) {
-  using forms::MouseButton;
+  using platform::MouseButton;
   const MouseButton extra =
       GET_XBUTTON_WPARAM(wParam) == XBUTTON1 ? MouseButton::X1 : MouseButton::X2;
   switch (message) {
@@ -94,23 +94,24 @@ WindowClass::~WindowClass() {
   if (atom_ != 0) UnregisterClassW(name_, instance_);
 }
 
-std::unique_ptr<Win32Window> Win32Window::Make(Win32Backend& backend, forms::WindowEvents& events,
-                                               const forms::WindowStyle& style,
+std::unique_ptr<Win32Window> Win32Window::Make(Win32Backend& backend,
+                                               platform::WindowEvents& events,
+                                               const platform::WindowStyle& style,
                                                std::string_view caption) {
   std::unique_ptr<Win32Window> window(new Win32Window(backend, events, style, caption));
   if (!window->window_) return nullptr;
   return window;
 }
 
-Win32Window::Win32Window(Win32Backend& backend, forms::WindowEvents& events,
-                         const forms::WindowStyle& style, std::string_view caption)
+Win32Window::Win32Window(Win32Backend& backend, platform::WindowEvents& events,
+                         const platform::WindowStyle& style, std::string_view caption)
     : backend_(backend),
       events_(events),
       invisiblePointer_(style.InvisiblePointer),
-      minimizable_(style.Border != forms::BorderStyle::None) {
+      minimizable_(style.Border != platform::BorderStyle::None) {
   DWORD windowStyle = 0;
   int position = 0;
-  if (style.Border == forms::BorderStyle::None) {
+  if (style.Border == platform::BorderStyle::None) {
     windowStyle = WS_POPUP;
   } else {
     // A fixed border: a caption with its system menu and minimize box, no sizing frame.
@@ -143,8 +144,8 @@ Win32Window::~Win32Window() {
   }
 }
 
-forms::WindowId Win32Window::Id() const {
-  return reinterpret_cast<forms::WindowId>(window_.get());
+platform::WindowId Win32Window::Id() const {
+  return reinterpret_cast<platform::WindowId>(window_.get());
 }
 
 void Win32Window::SetCaption(std::string_view caption) {
@@ -152,9 +153,9 @@ void Win32Window::SetCaption(std::string_view caption) {
   SetWindowTextW(window_.get(), platform::Utf8ToWide(caption).c_str());
 }
 
-void Win32Window::SetBounds(const forms::PixelRect& client) {
+void Win32Window::SetBounds(const platform::PixelRect& client) {
   if (!window_) return;
-  const forms::PixelRect outer = OuterBounds(client);
+  const platform::PixelRect outer = OuterBounds(client);
   SetWindowPos(window_.get(), nullptr, outer.Left, outer.Top, outer.Width(), outer.Height(),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -166,7 +167,7 @@ void Win32Window::KeepAboveOthers() {
                                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-forms::PixelRect Win32Window::EmbedIn(forms::WindowId host) {
+platform::PixelRect Win32Window::EmbedIn(platform::WindowId host) {
   if (!window_) return {};
   SystemCalls& calls = backend_.Calls();
   const HWND window = window_.get();
@@ -180,7 +181,7 @@ forms::PixelRect Win32Window::EmbedIn(forms::WindowId host) {
   return FillHost();
 }
 
-forms::PixelRect Win32Window::FillHost() {
+platform::PixelRect Win32Window::FillHost() {
   if (!window_) return {};
   const HWND window = window_.get();
   RECT pane{};
@@ -195,7 +196,7 @@ forms::PixelRect Win32Window::FillHost() {
   return {0, 0, client.right, client.bottom};
 }
 
-forms::PixelRect Win32Window::OuterBounds(const forms::PixelRect& client) const {
+platform::PixelRect Win32Window::OuterBounds(const platform::PixelRect& client) const {
   if (!window_) return client;
   // The frame goes around the client area: a bordered window is larger than its client.
   RECT outer{client.Left, client.Top, client.Right, client.Bottom};
@@ -213,8 +214,8 @@ void Win32Window::Show() {
   }
 }
 
-std::unique_ptr<forms::NativeControl> Win32Window::CreateControl(
-    const forms::ControlProperties& properties, forms::ControlEvents& events) {
+std::unique_ptr<platform::NativeControl> Win32Window::CreateControl(
+    const platform::ControlProperties& properties, platform::ControlEvents& events) {
   const int id = properties.IsDefault ? IDOK : properties.IsCancel ? IDCANCEL : nextControlId_++;
   std::unique_ptr<Win32Control> control = Win32Control::Make(window_.get(), backend_.instance_, id,
                                                              properties, events, backend_.fonts_);
@@ -247,7 +248,7 @@ Win32Control* Win32Window::ControlForColours(HWND child) const {
   return search.owner;
 }
 
-void Win32Window::Invalidate(const forms::PixelRect& area) {
+void Win32Window::Invalidate(const platform::PixelRect& area) {
   if (!window_ || area.IsEmpty()) return;
   const RECT rect{area.Left, area.Top, area.Right, area.Bottom};
   InvalidateRect(window_.get(), &rect, FALSE);

@@ -35,43 +35,43 @@ inline constexpr int kSlotBytes = 2 * static_cast<int>(sizeof(LONG_PTR));
 
 // A form's top-level window. Destroying the object destroys the window; when the system destroys
 // the window first (with its owner, or closed from its system menu), the form hears of it.
-class Win32Window final : public forms::NativeWindow {
+class Win32Window final : public platform::NativeWindow {
  public:
   // The window, hidden; null when the system does not make it (the reason goes to the debugger
   // output).
-  static std::unique_ptr<Win32Window> Make(Win32Backend& backend, forms::WindowEvents& events,
-                                           const forms::WindowStyle& style,
+  static std::unique_ptr<Win32Window> Make(Win32Backend& backend, platform::WindowEvents& events,
+                                           const platform::WindowStyle& style,
                                            std::string_view caption);
   ~Win32Window() override;
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  forms::WindowId Id() const override;
+  platform::WindowId Id() const override;
   void SetCaption(std::string_view caption) override;
-  void SetBounds(const forms::PixelRect& client) override;
+  void SetBounds(const platform::PixelRect& client) override;
   void KeepAboveOthers() override;
-  forms::PixelRect EmbedIn(forms::WindowId host) override;
-  forms::PixelRect FillHost() override;
-  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override;
+  platform::PixelRect EmbedIn(platform::WindowId host) override;
+  platform::PixelRect FillHost() override;
+  platform::PixelRect OuterBounds(const platform::PixelRect& client) const override;
   void Show() override;
-  void Invalidate(const forms::PixelRect& area) override;
-  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
-                                                      forms::ControlEvents& events) override;
+  void Invalidate(const platform::PixelRect& area) override;
+  std::unique_ptr<platform::NativeControl> CreateControl(
+      const platform::ControlProperties& properties, platform::ControlEvents& events) override;
 
   // The window procedure of the form windows' class.
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
   // Leaves window_ empty when the system does not make the window.
-  Win32Window(Win32Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
-              std::string_view caption);
+  Win32Window(Win32Backend& backend, platform::WindowEvents& events,
+              const platform::WindowStyle& style, std::string_view caption);
   // Handles a message for this window; the object may be gone when an event handler returns.
   LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The control a WM_CTLCOLOR* message is about: the child itself, or the list of a drop-down.
   Win32Control* ControlForColours(HWND child) const;
 
   Win32Backend& backend_;
-  forms::WindowEvents& events_;
+  platform::WindowEvents& events_;
   bool invisiblePointer_;
   bool minimizable_;
   bool destroyingOurselves_ = false;

@@ -13,7 +13,7 @@
 namespace velloway::x11 {
 namespace {
 
-// The ordinary window of StageKind::OwnWindow, before the user sizes it.
+// The ordinary window of platform::StageKind::OwnWindow, before the user sizes it.
 constexpr unsigned kOwnWindowWidth = 960;
 constexpr unsigned kOwnWindowHeight = 540;
 
@@ -43,7 +43,7 @@ X11Backend::X11Backend(BackendSetup setup)
   root_ = RootWindow(display_, screen_);
   deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
   switch (stage_) {
-    case StageKind::FullScreen: {
+    case platform::StageKind::FullScreen: {
       int errorBase = 0;
       if (XRRQueryExtension(display_, &randrEventBase_, &errorBase)) {
         XRRSelectInput(display_, root_, RRScreenChangeNotifyMask);
@@ -53,13 +53,13 @@ X11Backend::X11Backend(BackendSetup setup)
       XSelectInput(display_, root_, StructureNotifyMask);
       break;
     }
-    case StageKind::Root:
+    case platform::StageKind::Root:
       host_ = setup.Host != 0 ? setup.Host : root_;
       break;
-    case StageKind::GivenWindow:
+    case platform::StageKind::GivenWindow:
       host_ = setup.Host;
       break;
-    case StageKind::OwnWindow:
+    case platform::StageKind::OwnWindow:
       OpenOwnWindowHost();
       break;
   }
@@ -95,31 +95,32 @@ void X11Backend::WatchHost() {
   XSelectInput(display_, host_, attributes.your_event_mask | StructureNotifyMask);
 }
 
-std::optional<forms::WindowId> X11Backend::StageHost() const {
+std::optional<platform::WindowId> X11Backend::StageHost() const {
   if (!OnHost()) return std::nullopt;
-  return static_cast<forms::WindowId>(host_);
+  return static_cast<platform::WindowId>(host_);
 }
 
-std::unique_ptr<forms::NativeWindow> X11Backend::CreateNativeWindow(forms::WindowEvents& events,
-                                                                    const forms::WindowStyle& style,
-                                                                    std::string_view caption) {
+std::unique_ptr<platform::NativeWindow> X11Backend::CreateNativeWindow(
+    platform::WindowEvents& events, const platform::WindowStyle& style, std::string_view caption) {
   return std::make_unique<X11Window>(*this, events, style, caption);
 }
 
-forms::TextExtent X11Backend::MeasureText(const forms::FontSpec& font, std::string_view text) {
+platform::TextExtent X11Backend::MeasureText(const platform::FontSpec& font,
+                                             std::string_view text) {
   return text_->Measure(font, text);
 }
 
-forms::PhaseImages X11Backend::CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                                forms::TextImageSpan span, forms::PhaseSet phases,
-                                                Color color, Color) {
+platform::PhaseImages X11Backend::CreateTextImages(const platform::FontSpec& font,
+                                                   std::string_view text,
+                                                   platform::TextImageSpan span,
+                                                   platform::PhaseSet phases, Color color, Color) {
   // Composited over whatever lies beneath, a line needs no background of its own.
   return posix::EachWrapped(
       text_->Draw(font, text, span, phases, color),
       [&](posix::LineImage drawn) { return X11TextImage::Put(*this, drawn, color); });
 }
 
-std::optional<forms::PixelPoint> X11Backend::PointerPosition() {
+std::optional<platform::PixelPoint> X11Backend::PointerPosition() {
   if (OnHost()) return std::nullopt;
   ::Window root = 0;
   ::Window child = 0;
@@ -131,8 +132,8 @@ std::optional<forms::PixelPoint> X11Backend::PointerPosition() {
   if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &windowX, &windowY, &buttons)) {
     return std::nullopt;  // on another screen of the display
   }
-  const forms::PixelPoint origin = Origin();
-  return forms::PixelPoint{x - origin.X, y - origin.Y};
+  const platform::PixelPoint origin = Origin();
+  return platform::PixelPoint{x - origin.X, y - origin.Y};
 }
 
 Cursor X11Backend::BlankCursor() {

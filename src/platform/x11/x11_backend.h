@@ -29,7 +29,7 @@
 
 #include "platform/posix/pango_text.h"
 #include "platform/posix/sdl_music_device.h"
-#include "platform/x11/stage_kind.h"
+#include "platform/stage_kind.h"
 
 namespace velloway::x11 {
 
@@ -38,8 +38,9 @@ class X11Timer;
 class X11Window;
 
 struct BackendSetup {
-  StageKind Stage = StageKind::FullScreen;
-  // The host of StageKind::GivenWindow, or of StageKind::Root (the root window when 0).
+  platform::StageKind Stage = platform::StageKind::FullScreen;
+  // The host of platform::StageKind::GivenWindow, or of platform::StageKind::Root (the root window
+  // when 0).
   ::Window Host = 0;
   // The folder of the script: the script folder to the windows, where relative music names are
   // looked up.
@@ -48,7 +49,7 @@ struct BackendSetup {
 };
 
 // The settings as the command line gives them, in memory: nothing is kept between runs.
-class X11Backend final : public forms::Backend {
+class X11Backend final : public platform::Backend {
  public:
   // Connects to the display DISPLAY names; throws std::runtime_error when it cannot, or when
   // the host window does not exist.
@@ -57,33 +58,33 @@ class X11Backend final : public forms::Backend {
   X11Backend(const X11Backend&) = delete;
   X11Backend& operator=(const X11Backend&) = delete;
 
-  std::unique_ptr<forms::NativeWindow> CreateNativeWindow(forms::WindowEvents& events,
-                                                          const forms::WindowStyle& style,
-                                                          std::string_view caption) override;
-  std::unique_ptr<forms::TimerDriver> CreateTimer(std::function<void()> onTick) override;
-  std::unique_ptr<forms::FrameDriver> CreateFrameDriver(
-      std::function<void(const forms::DisplayFrame&)> onFrame) override;
-  forms::TextExtent MeasureText(const forms::FontSpec& font, std::string_view text) override;
-  forms::PhaseImages CreateTextImages(const forms::FontSpec& font, std::string_view text,
-                                      forms::TextImageSpan span, forms::PhaseSet phases,
-                                      Color color, Color background) override;
-  forms::ScreenMetrics Screen() override;
+  std::unique_ptr<platform::NativeWindow> CreateNativeWindow(platform::WindowEvents& events,
+                                                             const platform::WindowStyle& style,
+                                                             std::string_view caption) override;
+  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override;
+  std::unique_ptr<platform::FrameDriver> CreateFrameDriver(
+      std::function<void(const platform::DisplayFrame&)> onFrame) override;
+  platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override;
+  platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
+                                         platform::TextImageSpan span, platform::PhaseSet phases,
+                                         Color color, Color background) override;
+  platform::ScreenMetrics Screen() override;
   std::string ScriptFolder() override { return scriptDirectory_; }
   std::vector<std::string> ListFiles(std::string_view directory,
                                      std::string_view pattern) override {
     return platform::ListFiles(directory, pattern);
   }
-  forms::SettingsStore& Settings() override { return settings_; }
-  forms::MusicDevice& Music() override { return music_; }
-  forms::ScriptFileNames FileNames() override { return forms::ScriptFileNames::Posix; }
+  platform::SettingsStore& Settings() override { return settings_; }
+  platform::MusicDevice& Music() override { return music_; }
+  platform::ScriptFileNames FileNames() override { return platform::ScriptFileNames::Posix; }
   unsigned ScriptCodePage() override { return codePage_; }
-  std::optional<forms::PixelPoint> PointerPosition() override;
+  std::optional<platform::PixelPoint> PointerPosition() override;
   void RunWaitingEvents() override;
   // Stops the music and exits.
   [[noreturn]] void End() override;
 
   // The window the roll's window goes into; nothing when it plays full screen.
-  std::optional<forms::WindowId> StageHost() const;
+  std::optional<platform::WindowId> StageHost() const;
   // Runs the events until the last window is gone, or SIGTERM, SIGINT or SIGHUP comes.
   int RunEventLoop();
   // The connection to the X server: what is read back on it comes after the paints sent on it.
@@ -95,12 +96,12 @@ class X11Backend final : public forms::Backend {
   friend class X11TextImage;
   friend class X11Window;
 
-  bool OnHost() const { return stage_ != StageKind::FullScreen; }
+  bool OnHost() const { return stage_ != platform::StageKind::FullScreen; }
   int ScreenNumber() const { return screen_; }
   posix::PangoText& Text() { return *text_; }
   Cursor BlankCursor();
   // Where the primary monitor's corner lies in root-window coordinates.
-  forms::PixelPoint Origin();
+  platform::PixelPoint Origin();
   void AddWindow(::Window id, X11Window& window);
   void RemoveWindow(::Window id);
   void AddTimer(X11Timer& timer) { timers_.push_back(&timer); }
@@ -121,7 +122,7 @@ class X11Backend final : public forms::Backend {
   // Milliseconds until the next timer or frame is due; -1 when none runs.
   int MillisecondsToNextWake() const;
 
-  StageKind stage_;
+  platform::StageKind stage_;
   ::Window host_ = 0;
   bool ownHost_ = false;  // the host is the ordinary window the backend opened
   std::string scriptDirectory_;
@@ -130,12 +131,12 @@ class X11Backend final : public forms::Backend {
   int screen_ = 0;
   ::Window root_ = 0;
   int randrEventBase_ = -1;
-  std::optional<forms::ScreenMetrics> metrics_;
-  forms::PixelPoint origin_;
+  std::optional<platform::ScreenMetrics> metrics_;
+  platform::PixelPoint origin_;
   std::unique_ptr<posix::PangoText> text_;
   Cursor blankCursor_ = 0;
   Atom deleteWindow_ = 0;
-  forms::MemorySettings settings_;
+  platform::MemorySettings settings_;
   posix::SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
   std::vector<X11Timer*> timers_;

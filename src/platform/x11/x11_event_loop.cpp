@@ -43,7 +43,7 @@ void RunEachDue(const std::vector<Driver*>& drivers, platform::ClockTime now, Ru
 }  // namespace
 
 // Ticks from the event loop (or RunWaitingEvents), never inside another handler, on a TickSchedule.
-class X11Timer final : public forms::TimerDriver {
+class X11Timer final : public platform::TimerDriver {
  public:
   X11Timer(X11Backend& backend, std::function<void()> onTick)
       : backend_(backend), onTick_(std::move(onTick)) {
@@ -69,9 +69,9 @@ class X11Timer final : public forms::TimerDriver {
 };
 
 // Frames from the event loop on a FrameSchedule at the primary output's refresh rate.
-class X11FrameDriver final : public forms::FrameDriver {
+class X11FrameDriver final : public platform::FrameDriver {
  public:
-  X11FrameDriver(X11Backend& backend, std::function<void(const forms::DisplayFrame&)> onFrame)
+  X11FrameDriver(X11Backend& backend, std::function<void(const platform::DisplayFrame&)> onFrame)
       : backend_(backend), onFrame_(std::move(onFrame)) {
     backend_.AddFrameDriver(*this);
   }
@@ -89,11 +89,11 @@ class X11FrameDriver final : public forms::FrameDriver {
 
  private:
   X11Backend& backend_;
-  platform::DriverHandler<const forms::DisplayFrame&> onFrame_;
+  platform::DriverHandler<const platform::DisplayFrame&> onFrame_;
   platform::FrameSchedule schedule_;
 };
 
-std::unique_ptr<forms::TimerDriver> X11Backend::CreateTimer(std::function<void()> onTick) {
+std::unique_ptr<platform::TimerDriver> X11Backend::CreateTimer(std::function<void()> onTick) {
   return std::make_unique<X11Timer>(*this, std::move(onTick));
 }
 
@@ -146,8 +146,8 @@ void X11Backend::RemoveTimer(X11Timer& timer) {
   std::erase(timers_, &timer);
 }
 
-std::unique_ptr<forms::FrameDriver> X11Backend::CreateFrameDriver(
-    std::function<void(const forms::DisplayFrame&)> onFrame) {
+std::unique_ptr<platform::FrameDriver> X11Backend::CreateFrameDriver(
+    std::function<void(const platform::DisplayFrame&)> onFrame) {
   return std::make_unique<X11FrameDriver>(*this, std::move(onFrame));
 }
 

@@ -42,19 +42,19 @@ std::optional<int> PrimaryRefreshHz(Display* display, ::Window root) {
 
 }  // namespace
 
-forms::ScreenMetrics X11Backend::Screen() {
+platform::ScreenMetrics X11Backend::Screen() {
   // The forms ask for every conversion of twips: the answer is kept until the screens change.
   if (!metrics_) ReadScreen();
   return *metrics_;
 }
 
-forms::PixelPoint X11Backend::Origin() {
+platform::PixelPoint X11Backend::Origin() {
   if (!metrics_) ReadScreen();
   return origin_;
 }
 
 void X11Backend::ReadScreen() {
-  forms::ScreenMetrics metrics;
+  platform::ScreenMetrics metrics;
   const int dpi = ScreenDpi(XResourceManagerString(display_) != nullptr
                                 ? std::optional<std::string_view>(XResourceManagerString(display_))
                                 : std::nullopt,

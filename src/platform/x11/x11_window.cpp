@@ -44,17 +44,17 @@ class ScopedColor {
   bool allocated_ = false;
 };
 
-class XftCanvas final : public forms::Canvas {
+class XftCanvas final : public platform::Canvas {
  public:
   XftCanvas(Display* display, XftDraw* draw) : display_(display), draw_(draw) {}
-  void FillRect(const forms::PixelRect& rect, velloway::Color color) override {
+  void FillRect(const platform::PixelRect& rect, velloway::Color color) override {
     if (rect.IsEmpty()) return;
     const ScopedColor fill = Color(color);
     if (fill.Get() == nullptr) return;
     XftDrawRect(draw_, fill.Get(), rect.Left, rect.Top, static_cast<unsigned>(rect.Width()),
                 static_cast<unsigned>(rect.Height()));
   }
-  void DrawImage(const forms::TextImage& image, int x, int y) override {
+  void DrawImage(const platform::TextImage& image, int x, int y) override {
     // This backend's canvases only ever get this backend's images.
     static_cast<const X11TextImage&>(image).Composite(XftDrawPicture(draw_), x, y);
   }
@@ -69,8 +69,8 @@ class XftCanvas final : public forms::Canvas {
 };
 
 // Overlapping or touching areas become one: each part of the window is painted once.
-std::vector<forms::PixelRect> Merge(std::vector<forms::PixelRect> areas) {
-  const auto touch = [](const forms::PixelRect& a, const forms::PixelRect& b) {
+std::vector<platform::PixelRect> Merge(std::vector<platform::PixelRect> areas) {
+  const auto touch = [](const platform::PixelRect& a, const platform::PixelRect& b) {
     return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
   };
   for (bool merged = true; merged;) {
@@ -89,18 +89,18 @@ std::vector<forms::PixelRect> Merge(std::vector<forms::PixelRect> areas) {
   return areas;
 }
 
-std::optional<forms::MouseButton> ToMouseButton(unsigned button) {
+std::optional<platform::MouseButton> ToMouseButton(unsigned button) {
   switch (button) {
     case Button1:
-      return forms::MouseButton::Left;
+      return platform::MouseButton::Left;
     case Button2:
-      return forms::MouseButton::Middle;
+      return platform::MouseButton::Middle;
     case Button3:
-      return forms::MouseButton::Right;
+      return platform::MouseButton::Right;
     case 8:
-      return forms::MouseButton::X1;
+      return platform::MouseButton::X1;
     case 9:
-      return forms::MouseButton::X2;
+      return platform::MouseButton::X2;
     default:
       return std::nullopt;  // 4 to 7 are the wheel's steps, no buttons
   }
@@ -162,8 +162,8 @@ void X11TextImage::Composite(Picture target, int x, int y) const {
                    static_cast<unsigned>(width_), static_cast<unsigned>(height_));
 }
 
-X11Window::X11Window(X11Backend& backend, forms::WindowEvents& events,
-                     const forms::WindowStyle& style, std::string_view caption)
+X11Window::X11Window(X11Backend& backend, platform::WindowEvents& events,
+                     const platform::WindowStyle& style, std::string_view caption)
     : backend_(backend),
       events_(events),
       display_(backend.Dpy()),
@@ -171,7 +171,7 @@ X11Window::X11Window(X11Backend& backend, forms::WindowEvents& events,
       colormap_(DefaultColormap(display_, backend.ScreenNumber())),
       depth_(DefaultDepth(display_, backend.ScreenNumber())),
       // FixedSingle is the one style with a border (Xlib's macro None hides the other's name).
-      borderless_(style.Border != forms::BorderStyle::FixedSingle) {
+      borderless_(style.Border != platform::BorderStyle::FixedSingle) {
   XSetWindowAttributes attributes{};
   attributes.background_pixmap = None;  // the buffer paints every pixel
   attributes.override_redirect = borderless_ ? True : False;
@@ -217,11 +217,11 @@ void X11Window::SetCaption(std::string_view caption) {
                   static_cast<int>(text.size()));
 }
 
-void X11Window::SetBounds(const forms::PixelRect& client) {
+void X11Window::SetBounds(const platform::PixelRect& client) {
   const int width = std::max(client.Width(), 1);
   const int height = std::max(client.Height(), 1);
   // A top-level window's place counts from the primary monitor's corner.
-  const forms::PixelPoint origin = host_ != 0 ? forms::PixelPoint{} : backend_.Origin();
+  const platform::PixelPoint origin = host_ != 0 ? platform::PixelPoint{} : backend_.Origin();
   XMoveResizeWindow(display_, window_, client.Left + origin.X, client.Top + origin.Y,
                     static_cast<unsigned>(width), static_cast<unsigned>(height));
   ResizeBuffer(width, height);
@@ -232,7 +232,7 @@ void X11Window::KeepAboveOthers() {
   XRaiseWindow(display_, window_);
 }
 
-forms::PixelRect X11Window::EmbedIn(forms::WindowId host) {
+platform::PixelRect X11Window::EmbedIn(platform::WindowId host) {
   const auto parent = static_cast<::Window>(host);
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display_, parent, &attributes)) return {0, 0, width_, height_};
@@ -241,7 +241,7 @@ forms::PixelRect X11Window::EmbedIn(forms::WindowId host) {
   return FillHost();
 }
 
-forms::PixelRect X11Window::FillHost() {
+platform::PixelRect X11Window::FillHost() {
   XWindowAttributes attributes{};
   if (host_ != 0 && XGetWindowAttributes(display_, host_, &attributes) &&
       (attributes.width != width_ || attributes.height != height_)) {
@@ -258,13 +258,13 @@ void X11Window::Show() {
   }
 }
 
-void X11Window::Invalidate(const forms::PixelRect& area) {
-  const forms::PixelRect clipped = area.Intersect({0, 0, width_, height_});
+void X11Window::Invalidate(const platform::PixelRect& area) {
+  const platform::PixelRect clipped = area.Intersect({0, 0, width_, height_});
   if (!clipped.IsEmpty()) invalid_.push_back(clipped);
 }
 
-std::unique_ptr<forms::NativeControl> X11Window::CreateControl(const forms::ControlProperties&,
-                                                               forms::ControlEvents&) {
+std::unique_ptr<platform::NativeControl> X11Window::CreateControl(
+    const platform::ControlProperties&, platform::ControlEvents&) {
   // The Linux program opens no dialog; a form carries on without a control it cannot have.
   return nullptr;
 }
@@ -284,7 +284,7 @@ void X11Window::ResizeBuffer(int width, int height) {
 void X11Window::PaintInvalidated() {
   if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
   XftCanvas canvas(display_, draw_);
-  for (const forms::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
+  for (const platform::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
     XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
                     static_cast<unsigned short>(area.Width()),
                     static_cast<unsigned short>(area.Height())};

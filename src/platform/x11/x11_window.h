@@ -18,7 +18,7 @@ class X11Backend;
 // lies beneath (another line, the background), with no text laid out again: as coverage (an 8-bit
 // alpha pixmap) through which its colour is painted, or, when a colour font shows some of it, in
 // its colours (a 32-bit pixmap, premultiplied).
-class X11TextImage final : public forms::TextImage {
+class X11TextImage final : public platform::TextImage {
  public:
   // A line's image put into the X server, coverage painted in color; null when the pixmaps
   // cannot be made.
@@ -57,28 +57,30 @@ class X11TextImage final : public forms::TextImage {
 // its monitor whatever the window manager does) or a child of a host. Everything it shows is
 // painted into its back buffer, a pixmap as large as the window, and copied from there; changed
 // areas are painted when the event loop has nothing else waiting, as Windows paints.
-class X11Window final : public forms::NativeWindow {
+class X11Window final : public platform::NativeWindow {
  public:
-  X11Window(X11Backend& backend, forms::WindowEvents& events, const forms::WindowStyle& style,
+  X11Window(X11Backend& backend, platform::WindowEvents& events, const platform::WindowStyle& style,
             std::string_view caption);
   ~X11Window() override;
   X11Window(const X11Window&) = delete;
   X11Window& operator=(const X11Window&) = delete;
 
-  forms::WindowId Id() const override { return static_cast<forms::WindowId>(window_); }
+  platform::WindowId Id() const override { return static_cast<platform::WindowId>(window_); }
   void SetCaption(std::string_view caption) override;
-  void SetBounds(const forms::PixelRect& client) override;
+  void SetBounds(const platform::PixelRect& client) override;
   void KeepAboveOthers() override;
-  forms::PixelRect EmbedIn(forms::WindowId host) override;
-  forms::PixelRect FillHost() override;
+  platform::PixelRect EmbedIn(platform::WindowId host) override;
+  platform::PixelRect FillHost() override;
   // X draws no frame of its own: a window manager's frame is unknown before the window shows.
-  forms::PixelRect OuterBounds(const forms::PixelRect& client) const override { return client; }
+  platform::PixelRect OuterBounds(const platform::PixelRect& client) const override {
+    return client;
+  }
   void Show() override;
-  void Invalidate(const forms::PixelRect& area) override;
+  void Invalidate(const platform::PixelRect& area) override;
   // The Linux program opens no dialog (the screen-saver daemon's settings program holds its
   // settings): this backend makes no native controls (null).
-  std::unique_ptr<forms::NativeControl> CreateControl(const forms::ControlProperties& properties,
-                                                      forms::ControlEvents& events) override;
+  std::unique_ptr<platform::NativeControl> CreateControl(
+      const platform::ControlProperties& properties, platform::ControlEvents& events) override;
 
   // An event for this window. Destruction by the system is handled last: the form may drop this
   // object then.
@@ -93,7 +95,7 @@ class X11Window final : public forms::NativeWindow {
   bool TakesInput() const;
 
   X11Backend& backend_;
-  forms::WindowEvents& events_;
+  platform::WindowEvents& events_;
   Display* display_;
   ::Window window_ = 0;
   Visual* visual_;
@@ -104,7 +106,7 @@ class X11Window final : public forms::NativeWindow {
   GC gc_ = nullptr;
   int width_ = 0;
   int height_ = 0;
-  std::vector<forms::PixelRect> invalid_;
+  std::vector<platform::PixelRect> invalid_;
   bool borderless_;
   bool keepAbove_ = false;
   ::Window host_ = 0;       // the window this one is embedded in; 0 for a top-level window

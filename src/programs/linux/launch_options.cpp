@@ -4,7 +4,7 @@
 
 #include "platform/codepage.h"
 
-namespace velloway::x11 {
+namespace velloway::linux {
 namespace {
 
 ParsedLaunch Failure(std::string message) {
@@ -50,14 +50,14 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
   bool placed = false;
   // The daemon's settings program previews a hack by adding --window-id to its command, which
   // may hold --root: the given window wins, in either order, as it does for the daemon's hacks.
-  const auto place = [&](StageKind stage) {
-    const auto givenOverRoot = [](StageKind a, StageKind b) {
-      return a == StageKind::GivenWindow && b == StageKind::Root;
+  const auto place = [&](platform::StageKind stage) {
+    const auto givenOverRoot = [](platform::StageKind a, platform::StageKind b) {
+      return a == platform::StageKind::GivenWindow && b == platform::StageKind::Root;
     };
     if (placed && !givenOverRoot(stage, options.Stage) && !givenOverRoot(options.Stage, stage)) {
       return false;
     }
-    if (!placed || stage == StageKind::GivenWindow) options.Stage = stage;
+    if (!placed || stage == platform::StageKind::GivenWindow) options.Stage = stage;
     placed = true;
     return true;
   };
@@ -70,14 +70,14 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
     };
     const char* const kOnePlace = "choose one of --root, --window-id and --window";
     if (arg == "-root") {
-      if (!place(StageKind::Root)) return Failure(kOnePlace);
+      if (!place(platform::StageKind::Root)) return Failure(kOnePlace);
     } else if (arg == "-window") {
-      if (!place(StageKind::OwnWindow)) return Failure(kOnePlace);
+      if (!place(platform::StageKind::OwnWindow)) return Failure(kOnePlace);
     } else if (arg == "-window-id") {
       const auto text = value();
       const auto id = text ? ParseWindowId(*text) : std::nullopt;
       if (!id) return Failure("--window-id needs a window number");
-      if (!place(StageKind::GivenWindow)) return Failure(kOnePlace);
+      if (!place(platform::StageKind::GivenWindow)) return Failure(kOnePlace);
       options.WindowId = *id;
     } else if (arg == "-script") {
       const auto text = value();
@@ -100,10 +100,10 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
     }
   }
   // The other places have no window of their own to show a writer's script in.
-  if (options.Watch && options.Stage != StageKind::OwnWindow) {
+  if (options.Watch && options.Stage != platform::StageKind::OwnWindow) {
     return Failure("--watch plays in an ordinary window: add --window");
   }
   return {std::move(options), {}};
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::linux

@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/x11/stage_kind.h"
+#include "platform/stage_kind.h"
 #include "roll/roll_options.h"
 
-namespace velloway::x11 {
+namespace velloway::linux {
 
 struct LaunchOptions {
-  StageKind Stage = StageKind::FullScreen;
+  platform::StageKind Stage = platform::StageKind::FullScreen;
   std::uint32_t WindowId = 0;  // the given window
   std::string Script;          // empty: the shipped Default.vws
   RollOptions Roll;
@@ -36,4 +36,4 @@ std::optional<std::uint32_t> ParseWindowId(std::string_view text);
 
 extern const char kUsage[];
 
-}  // namespace velloway::x11
+}  // namespace velloway::linux

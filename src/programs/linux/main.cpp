@@ -31,7 +31,7 @@ std::filesystem::path DefaultScript() {
 std::uint32_t DaemonWindow() {
   const char* value = std::getenv("XSCREENSAVER_WINDOW");
   if (value == nullptr) return 0;
-  return velloway::x11::ParseWindowId(value).value_or(0);
+  return velloway::linux::ParseWindowId(value).value_or(0);
 }
 
 }  // namespace
@@ -39,14 +39,14 @@ std::uint32_t DaemonWindow() {
 int main(int argc, char** argv) {
   using namespace velloway;
   const std::vector<std::string> args = platform::ConsoleArguments(argc, argv);
-  const x11::ParsedLaunch parsed = x11::ParseLaunchOptions(args);
+  const linux::ParsedLaunch parsed = linux::ParseLaunchOptions(args);
   if (!parsed.Options) {
-    std::fprintf(stderr, "velloway: %s\n%s", parsed.Error.c_str(), x11::kUsage);
+    std::fprintf(stderr, "velloway: %s\n%s", parsed.Error.c_str(), linux::kUsage);
     return 2;
   }
-  const x11::LaunchOptions& options = *parsed.Options;
+  const linux::LaunchOptions& options = *parsed.Options;
   if (options.Help) {
-    std::fputs(x11::kUsage, stdout);
+    std::fputs(linux::kUsage, stdout);
     return 0;
   }
   std::error_code error;
@@ -60,14 +60,14 @@ int main(int argc, char** argv) {
 
   x11::BackendSetup setup;
   setup.Stage = options.Stage;
-  setup.Host = options.Stage == x11::StageKind::Root ? DaemonWindow() : options.WindowId;
+  setup.Host = options.Stage == platform::StageKind::Root ? DaemonWindow() : options.WindowId;
   setup.ScriptDirectory.assign(folder.begin(), folder.end());
   setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
   try {
     if (options.Watch) {
       x11::X11Backend backend(std::move(setup));
-      const x11::WatchedRoll roll(backend, *backend.StageHost(),
-                                  std::string(name.begin(), name.end()), options.Roll);
+      const linux::WatchedRoll roll(backend, *backend.StageHost(),
+                                    std::string(name.begin(), name.end()), options.Roll);
       return backend.RunEventLoop();
     }
     LoadedScript loaded = LoadChosenScript(setup.ScriptDirectory,

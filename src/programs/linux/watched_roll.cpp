@@ -9,7 +9,7 @@
 #include "check_report.h"
 #include "script/script_loader.h"
 
-namespace velloway::x11 {
+namespace velloway::linux {
 namespace {
 
 // What the name leads to now; a name that leads nowhere shows a missing file. Never opens the
@@ -32,7 +32,7 @@ std::int64_t NowMs() {
 }  // namespace
 
 // The file is looked at before it is read: a save while it is read is seen at the next look.
-WatchedRoll::WatchedRoll(forms::Backend& backend, forms::WindowId host, std::string fileName,
+WatchedRoll::WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string fileName,
                          RollOptions options)
     : backend_(backend),
       host_(host),
@@ -69,4 +69,4 @@ void WatchedRoll::Play() {
   backend_.Music().Close();
 }
 
-}  // namespace velloway::x11
+}  // namespace velloway::linux

@@ -11,7 +11,7 @@
 #include "roll/saver_window.h"
 #include "roll/script_watch.h"
 
-namespace velloway::x11 {
+namespace velloway::linux {
 
 class WatchedRoll {
  public:
@@ -19,7 +19,7 @@ class WatchedRoll {
   static constexpr std::int32_t kLookInterval = 200;
 
   // Plays the script fileName of the backend's script folder in host, and watches it.
-  WatchedRoll(forms::Backend& backend, forms::WindowId host, std::string fileName,
+  WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string fileName,
               RollOptions options);
   WatchedRoll(const WatchedRoll&) = delete;
   WatchedRoll& operator=(const WatchedRoll&) = delete;
@@ -29,14 +29,14 @@ class WatchedRoll {
   // A new roll of the script as it is now, in place of the one before.
   void Play();
 
-  forms::Backend& backend_;
-  const forms::WindowId host_;
+  platform::Backend& backend_;
+  const platform::WindowId host_;
   const std::string fileName_;
   const std::string path_;
   const RollOptions options_;
   ScriptWatch watch_;
   std::unique_ptr<SaverWindow> saver_;
-  std::unique_ptr<forms::TimerDriver> lookTimer_;
+  std::unique_ptr<platform::TimerDriver> lookTimer_;
 };
 
-}  // namespace velloway::x11
+}  // namespace velloway::linux

@@ -22,7 +22,7 @@ struct MusicCue {
   bool operator==(const MusicCue&) const = default;
 };
 
-class FilmMusic : public forms::MusicDevice {
+class FilmMusic : public platform::MusicDevice {
  public:
   // nowUs tells the film's time.
   explicit FilmMusic(std::function<std::int64_t()> nowUs) : nowUs_(std::move(nowUs)) {}

@@ -32,11 +32,11 @@ class FilmRun {
  public:
   FilmRun(const RenderOptions& options, const FilmScript& script)
       : fps_(options.Fps),
-        backend_(forms::ScreenMetrics{
+        backend_(platform::ScreenMetrics{
             options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps}),
         music_([this] { return backend_.NowUs(); }) {
     backend_.SetScriptFolder(script.Folder);
-    backend_.SetFileNames(forms::ScriptFileNames::Posix);
+    backend_.SetFileNames(platform::ScriptFileNames::Posix);
     backend_.SetScriptCodePage(script.CodePage);
     stage_ = std::make_unique<FilmStage>(backend_, script.Script, music_, options.Loops);
   }
@@ -107,7 +107,7 @@ void MakeFilm(const RenderOptions& options, const FilmScript& script, const Film
                       withSound ? &sound : nullptr, std::move(palette));
   raster::Picture picture(options.Width, options.Height);
   Progress progress(plan.Frames, options.Fps, !options.Quiet && isatty(STDERR_FILENO) != 0);
-  const forms::PixelRect all{0, 0, options.Width, options.Height};
+  const platform::PixelRect all{0, 0, options.Width, options.Height};
   run.Run(plan.Frames, [&](std::int64_t) {
     run.Stage().PaintContent(picture, all);
     encoder.Write(picture);

@@ -189,7 +189,7 @@ bool ShowHostedPreview(velloway::win32::Win32Backend& backend, HINSTANCE instanc
   Say("HOST hwnd=" + std::to_string(Number(host)) + " client=" + Rect(client));
 
   velloway::ShowPreview(backend, backend, hosted.windows,
-                        reinterpret_cast<velloway::forms::WindowId>(host));
+                        reinterpret_cast<velloway::platform::WindowId>(host));
   const std::wstring caption = velloway::platform::Utf8ToWide(velloway::identity::kPreviewCaption);
   hosted.preview = FindWindowExW(host, nullptr, nullptr, caption.c_str());
   if (!hosted.windows.Preview || hosted.preview == nullptr) {

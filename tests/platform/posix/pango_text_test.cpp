@@ -11,12 +11,12 @@
 namespace velloway::posix {
 namespace {
 
-const forms::FontSpec kFont{"DejaVu Sans", 20, false, false};
+const platform::FontSpec kFont{"DejaVu Sans", 20, false, false};
 
 // The span of a line at rest, in white.
-LineImage Still(PangoText& text, const forms::FontSpec& font, std::string_view line,
-                forms::TextImageSpan span) {
-  return std::move(text.Draw(font, line, span, forms::PhaseSet(1), 0xFFFFFF)[0]);
+LineImage Still(PangoText& text, const platform::FontSpec& font, std::string_view line,
+                platform::TextImageSpan span) {
+  return std::move(text.Draw(font, line, span, platform::PhaseSet(1), 0xFFFFFF)[0]);
 }
 
 // Column x of the image, top to bottom.
@@ -46,7 +46,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   PangoText text(96);
   // Right to left, joined, with a fallback face: the span is counted in the line as shown.
   const std::string line = "Anna \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD9\x85\xD8\xAD\xD9\x85\xD8\xAF";
-  const forms::TextExtent extent = text.Measure(kFont, line);
+  const platform::TextExtent extent = text.Measure(kFont, line);
   const LineImage whole = Still(text, kFont, line, {0, extent.Width});
   ASSERT_TRUE(whole);
   EXPECT_EQ(cairo_image_surface_get_height(whole.get()), extent.Height);
@@ -55,7 +55,7 @@ TEST(PangoText, ASpanShowsTheColumnsOfTheWholeLineItNames) {
   ASSERT_FALSE(ink.empty());
   EXPECT_LE(ink.front(), 2);
   EXPECT_GE(ink.back(), extent.Width - 4);
-  const forms::TextImageSpan span{extent.Width / 3, extent.Width / 3};
+  const platform::TextImageSpan span{extent.Width / 3, extent.Width / 3};
   const LineImage part = Still(text, kFont, line, span);
   ASSERT_TRUE(part);
   for (int x = 0; x < span.Width; ++x) {
@@ -94,12 +94,12 @@ TEST(PangoText, APhaseDrawsTheLineThatManySixteenthsOfAPixelLower) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const forms::TextExtent extent = text.Measure(kFont, c.line);
+    const platform::TextExtent extent = text.Measure(kFont, c.line);
     // All together, as a moving line's label asks for them.
     const PhaseLineImages drawn =
-        text.Draw(kFont, c.line, {0, extent.Width}, ~forms::PhaseSet(), 0xFFFFFF);
+        text.Draw(kFont, c.line, {0, extent.Width}, ~platform::PhaseSet(), 0xFFFFFF);
     ASSERT_TRUE(drawn[0]);
-    for (int phase = 1; phase < forms::kSubpixelSteps; ++phase) {
+    for (int phase = 1; phase < platform::kSubpixelSteps; ++phase) {
       const LineImage& moved = drawn[static_cast<std::size_t>(phase)];
       ASSERT_TRUE(moved);
       EXPECT_EQ(cairo_image_surface_get_height(moved.get()), extent.Height + 1);
@@ -111,10 +111,10 @@ TEST(PangoText, APhaseDrawsTheLineThatManySixteenthsOfAPixelLower) {
 
 TEST(PangoText, ALineWiderThanPangosUnitsHoldKeepsItsWidthAndItsEnd) {
   PangoText text(96);
-  const forms::FontSpec huge{"DejaVu Sans", 1000, false, false};
+  const platform::FontSpec huge{"DejaVu Sans", 1000, false, false};
   const int one = text.Measure(huge, "W").Width;
   const int count = (1 << 21) / one + 10;  // beyond 2^31 / 1024 pixels
-  const forms::TextExtent extent = text.Measure(huge, std::string(count, 'W'));
+  const platform::TextExtent extent = text.Measure(huge, std::string(count, 'W'));
   EXPECT_EQ(extent.Width, one * count);
   const LineImage end = Still(text, huge, std::string(count, 'W'), {extent.Width - one, one});
   ASSERT_TRUE(end);

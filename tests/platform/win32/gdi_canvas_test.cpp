@@ -17,21 +17,21 @@
 namespace velloway::win32 {
 namespace {
 
-using forms::FontSpec;
-using forms::PixelRect;
+using platform::FontSpec;
+using platform::PixelRect;
 
 // ---- Text metrics ----
 
 FontSpec Font(const char* name, float size, bool bold = false) {
-  return FontSpec{name, size, bold, false, forms::FontLanguage::Any};
+  return FontSpec{name, size, bold, false, platform::FontLanguage::Any};
 }
 
 TEST(MeasureTextTest, GrowsWithTheFontSize) {
   Win32Backend backend;
   const float sizes[] = {6, 8.25f, 10, 12, 16, 24, 36, 72};
-  forms::TextExtent previous{};
+  platform::TextExtent previous{};
   for (const float size : sizes) {
-    const forms::TextExtent extent = backend.MeasureText(Font("Arial", size), "Credits roll");
+    const platform::TextExtent extent = backend.MeasureText(Font("Arial", size), "Credits roll");
     SCOPED_TRACE(size);
     EXPECT_GT(extent.Width, previous.Width);
     EXPECT_GT(extent.Height, previous.Height);
@@ -43,7 +43,7 @@ TEST(MeasureTextTest, FollowsTheDpiAndPointSize) {
   Win32Backend backend;
   const int dpi = backend.Screen().DpiY;
   // A line is at least the em height: size_pt * dpi / 72 pixels.
-  const forms::TextExtent extent = backend.MeasureText(Font("Arial", 72), "H");
+  const platform::TextExtent extent = backend.MeasureText(Font("Arial", 72), "H");
   EXPECT_GE(extent.Height, dpi);
   EXPECT_LT(extent.Height, dpi * 3 / 2);
 }
@@ -51,7 +51,7 @@ TEST(MeasureTextTest, FollowsTheDpiAndPointSize) {
 TEST(MeasureTextTest, EmptyTextHasNoWidthAndTheLineHeight) {
   Win32Backend backend;
   const FontSpec font = Font("Tahoma", 12);
-  const forms::TextExtent empty = backend.MeasureText(font, "");
+  const platform::TextExtent empty = backend.MeasureText(font, "");
   EXPECT_EQ(empty.Width, 0);
   EXPECT_EQ(empty.Height, backend.MeasureText(font, "x").Height);
   EXPECT_GT(empty.Height, 0);
@@ -70,11 +70,11 @@ TEST(MeasureTextTest, WiderTextAndBoldAreWider) {
 // What a font's text needs becomes the GDI character set of the font made for it.
 TEST(FontCacheTest, TheTextsLanguageChoosesTheCharacterSet) {
   const struct {
-    forms::FontLanguage language;
+    platform::FontLanguage language;
     BYTE charset;
-  } cases[] = {{forms::FontLanguage::Any, DEFAULT_CHARSET},
-               {forms::FontLanguage::Western, ANSI_CHARSET},
-               {forms::FontLanguage::Japanese, SHIFTJIS_CHARSET}};
+  } cases[] = {{platform::FontLanguage::Any, DEFAULT_CHARSET},
+               {platform::FontLanguage::Western, ANSI_CHARSET},
+               {platform::FontLanguage::Japanese, SHIFTJIS_CHARSET}};
   FontCache fonts(96);
   for (const auto& c : cases) {
     LOGFONTW made{};
@@ -112,7 +112,7 @@ class GdiPaintTest : public ::testing::Test {
 
 TEST_F(GdiPaintTest, ColourValuesAreRedGreenBlueFromTheLowByte) {
   Paint({0, 0, 200, 100},
-        [](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kOrange); });
+        [](platform::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kOrange); });
   EXPECT_EQ(target_.Pixel(0, 0), kOrange);
   EXPECT_EQ(target_.Pixel(199, 99), kOrange);
   EXPECT_EQ(ToColorRef(kOrange), RGB(0xFF, 0x80, 0x00));
@@ -121,10 +121,10 @@ TEST_F(GdiPaintTest, ColourValuesAreRedGreenBlueFromTheLowByte) {
 
 TEST_F(GdiPaintTest, PaintsOnlyTheAreaWithABufferOfItsSize) {
   Paint({0, 0, 200, 100},
-        [](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
+        [](platform::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
   Surface small;
   const PixelRect area{50, 20, 90, 45};
-  PaintThrough(small, target_.Dc(), area, [&](forms::Canvas& canvas, const PixelRect& painted) {
+  PaintThrough(small, target_.Dc(), area, [&](platform::Canvas& canvas, const PixelRect& painted) {
     EXPECT_EQ(painted, area);
     canvas.FillRect({0, 0, 200, 100}, kOrange);  // clipped to the area
   });
@@ -136,13 +136,13 @@ TEST_F(GdiPaintTest, PaintsOnlyTheAreaWithABufferOfItsSize) {
 
 TEST_F(GdiPaintTest, TextImageLiesInsideItsMeasuredBoxAndIsClipped) {
   const FontSpec font = Font("Arial", 14);
-  const forms::TextExtent extent = fonts_.Measure(font, "Velloway");
+  const platform::TextExtent extent = fonts_.Measure(font, "Velloway");
   const int x = 20;
   const int y = 30;
   const std::unique_ptr<GdiTextImage> image =
       GdiTextImage::Draw(fonts_, font, "Velloway", {0, extent.Width}, kOrange, kNavy);
   ASSERT_TRUE(image);
-  Paint({0, 0, 200, 100}, [&](forms::Canvas& canvas, const PixelRect& area) {
+  Paint({0, 0, 200, 100}, [&](platform::Canvas& canvas, const PixelRect& area) {
     canvas.FillRect(area, kNavy);
     canvas.DrawImage(*image, x, y);
   });
@@ -161,7 +161,7 @@ TEST_F(GdiPaintTest, TextImageLiesInsideItsMeasuredBoxAndIsClipped) {
   // Painting the left half again clips the text at the edge.
   const int middle = x + extent.Width / 2;
   Paint({0, 0, middle, 100},
-        [&](forms::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
+        [&](platform::Canvas& canvas, const PixelRect& area) { canvas.FillRect(area, kNavy); });
   EXPECT_EQ(CountInked(target_, {0, 0, middle, 100}, kNavy), 0);
   EXPECT_GT(CountInked(target_, {middle, box.Top, box.Right, box.Bottom}, kNavy), 10);
 }
@@ -321,7 +321,7 @@ TEST(WorldTextTest, TheLongestCaptionIsMeasuredAndDrawn) {
   while (caption.size() + 3 <= 65536) caption += "a\xd7\xa9";  // alternating scripts
   FontCache fonts(96);
   const FontSpec font = Font("Arial", 12);
-  const forms::TextExtent extent = fonts.Measure(font, caption);
+  const platform::TextExtent extent = fonts.Measure(font, caption);
   EXPECT_GT(extent.Width, 100000);
   const auto image =
       GdiTextImage::Draw(fonts, font, caption, {extent.Width / 2, 1920}, kOrange, kNavy);
@@ -340,7 +340,7 @@ TEST_F(GdiPaintTest, RepeatedPaintingReleasesEveryGdiObject) {
     const auto image = GdiTextImage::Draw(*fonts, Font("Arial", static_cast<float>(8 + i % 4)), "R",
                                           {0, 10}, kOrange, kNavy);
     PaintThrough(buffer, target_.Dc(), {0, 0, 40 + i % 7, 20},
-                 [&](forms::Canvas& canvas, const PixelRect& area) {
+                 [&](platform::Canvas& canvas, const PixelRect& area) {
                    canvas.FillRect(area, kNavy);
                    if (image) canvas.DrawImage(*image, 0, 0);
                  });
@@ -351,7 +351,7 @@ TEST_F(GdiPaintTest, RepeatedPaintingReleasesEveryGdiObject) {
       GdiTextImage::Draw(*fonts, Font("Arial", 14), "Still here", {0, 100}, kOrange, kNavy);
   ASSERT_TRUE(image);
   PaintThrough(last, target_.Dc(), {0, 0, 200, 100},
-               [&](forms::Canvas& canvas, const PixelRect& area) {
+               [&](platform::Canvas& canvas, const PixelRect& area) {
                  canvas.FillRect(area, kNavy);
                  canvas.DrawImage(*image, 10, 10);
                });

@@ -26,7 +26,7 @@ namespace {
 // ---- Windows ----
 
 TEST_F(WindowTest, KeepingAboveOthersAsksForTheTopmostBand) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{forms::BorderStyle::None, false, true});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{platform::BorderStyle::None, false, true});
   window->KeepAboveOthers();
   // HWND_TOPMOST with SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE, and no SWP_NOZORDER.
   EXPECT_THAT(calls_.calls,
@@ -34,8 +34,8 @@ TEST_F(WindowTest, KeepingAboveOthersAsksForTheTopmostBand) {
 }
 
 TEST_F(WindowTest, EmbeddingMakesAChildThatFillsTheHostThenItsOwnerIsActivated) {
-  MAKE_WINDOW_OR_SKIP(host, forms::WindowStyle{forms::BorderStyle::None, false, false});
-  MAKE_WINDOW_OR_SKIP(preview, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(host, platform::WindowStyle{platform::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(preview, platform::WindowStyle{platform::BorderStyle::None, false, false});
   host->SetBounds({0, 0, 320, 240});
   calls_.style = static_cast<LONG>(WS_POPUP | WS_VISIBLE);
   calls_.owner = reinterpret_cast<HWND>(777);

@@ -19,8 +19,8 @@ constexpr Color kWhite = 0xFFFFFF;
 constexpr Color kBlack = 0x000000;
 constexpr char kLatin[] = "Velloway credits: Jean Luc Picard";
 
-forms::FontSpec Arial(float size) {
-  return forms::FontSpec{"Arial", size, false, false, forms::FontLanguage::Any};
+platform::FontSpec Arial(float size) {
+  return platform::FontSpec{"Arial", size, false, false, platform::FontLanguage::Any};
 }
 
 std::unique_ptr<GdiTextImage> Draw(FontCache& fonts, float size, const char* text, int phase) {
@@ -61,10 +61,10 @@ TEST(TextPhaseTest, APhaseDrawsTheInkItsSixteenthsOfAPixelLower) {
     const int width = fonts.Measure(Arial(line.size), line.text).Width;
     // All together, as a moving line's label asks for them.
     const GdiPhaseImages drawn = GdiTextImage::DrawPhases(
-        fonts, Arial(line.size), line.text, {0, width}, ~forms::PhaseSet(), kWhite, kBlack);
+        fonts, Arial(line.size), line.text, {0, width}, ~platform::PhaseSet(), kWhite, kBlack);
     const auto& still = drawn[0];
     ASSERT_TRUE(still);
-    for (int phase = 1; phase < forms::kSubpixelSteps; ++phase) {
+    for (int phase = 1; phase < platform::kSubpixelSteps; ++phase) {
       SCOPED_TRACE(testing::Message() << line.size << " pt " << line.text << ", phase " << phase);
       const auto& lowered = drawn[static_cast<std::size_t>(phase)];
       ASSERT_TRUE(lowered);
@@ -81,7 +81,7 @@ TEST(TextPhaseTest, APhaseDrawsTheInkItsSixteenthsOfAPixelLower) {
 // pixels reaches it, before or after a line is drawn there.
 TEST(TextPhaseTest, ALineAtRestIsTheTextAsGdiDrawsIt) {
   FontCache fonts(96);
-  const forms::FontSpec font = Arial(20);
+  const platform::FontSpec font = Arial(20);
   const auto before = Draw(fonts, 20, kLatin, 0);
   ASSERT_TRUE(Draw(fonts, 20, kLatin, 8));
   const auto after = Draw(fonts, 20, kLatin, 0);

@@ -27,12 +27,12 @@ TEST(BackendTest, ProgramFolderIsTheProgramsDirectory) {
 
 TEST(BackendTest, ScreenHasASizeAndDpi) {
   Win32Backend backend;
-  const forms::ScreenMetrics screen = backend.Screen();
+  const platform::ScreenMetrics screen = backend.Screen();
   EXPECT_GT(screen.WidthPx, 0);
   EXPECT_GT(screen.HeightPx, 0);
   EXPECT_GE(screen.DpiX, 72);
   EXPECT_GE(screen.DpiY, 72);
-  for (const forms::MonitorArea& monitor : screen.OtherMonitors) {
+  for (const platform::MonitorArea& monitor : screen.OtherMonitors) {
     EXPECT_FALSE(monitor.Bounds.IsEmpty());
     EXPECT_GE(monitor.DpiX, 72);
     EXPECT_GE(monitor.DpiY, 72);

@@ -107,7 +107,7 @@ TEST_F(WindowTest, RunWithANewIntervalRestartsTheScheduleFromNow) {
 
 TEST_F(WindowTest, ATimerMayDestroyItselfInItsTick) {
   int ticks = 0;
-  std::unique_ptr<forms::TimerDriver> timer;
+  std::unique_ptr<platform::TimerDriver> timer;
   timer = backend_.CreateTimer([&] {
     ++ticks;
     timer.reset();

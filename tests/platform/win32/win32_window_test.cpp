@@ -15,23 +15,23 @@
 namespace velloway::win32 {
 namespace {
 
-using forms::PixelRect;
+using platform::PixelRect;
 using platform::Utf8ToWide;
 
 TEST_F(WindowTest, BorderStylesAndTaskbarChoice) {
   struct Case {
-    forms::BorderStyle border;
+    platform::BorderStyle border;
     bool inTaskbar;
     LONG_PTR styleSet;
     LONG_PTR styleClear;
   };
   const Case cases[] = {
-      {forms::BorderStyle::None, false, WS_POPUP, WS_CAPTION | WS_THICKFRAME},
-      {forms::BorderStyle::FixedSingle, true, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+      {platform::BorderStyle::None, false, WS_POPUP, WS_CAPTION | WS_THICKFRAME},
+      {platform::BorderStyle::FixedSingle, true, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
        WS_THICKFRAME | WS_MAXIMIZEBOX | WS_POPUP},
   };
   for (const Case& c : cases) {
-    MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{c.border, c.inTaskbar, false});
+    MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{c.border, c.inTaskbar, false});
     const LONG_PTR style = GetWindowLongPtrW(Hwnd(*window), GWL_STYLE);
     EXPECT_EQ(style & c.styleSet, c.styleSet);
     EXPECT_EQ(style & c.styleClear, 0);
@@ -44,7 +44,7 @@ TEST_F(WindowTest, BorderStylesAndTaskbarChoice) {
 
 TEST_F(WindowTest, CaptionIsUnicode) {
   const std::string caption = "MAIN -+- Velloway \xe6\x97\xa5\xe6\x9c\xac";
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{}, caption);
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{}, caption);
   wchar_t text[64] = {};
   GetWindowTextW(Hwnd(*window), text, 64);
   EXPECT_EQ(std::wstring(text), Utf8ToWide(caption));
@@ -54,7 +54,7 @@ TEST_F(WindowTest, CaptionIsUnicode) {
 }
 
 TEST_F(WindowTest, InputReachesTheEvents) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{});
   const struct {
     UINT message;
     WPARAM wParam;
@@ -75,7 +75,7 @@ TEST_F(WindowTest, InputReachesTheEvents) {
 }
 
 TEST_F(WindowTest, EveryKeyGoingDownReachesTheEventsAndNoneGoesOnToTheSystem) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{forms::BorderStyle::None, false, true});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{platform::BorderStyle::None, false, true});
   constexpr LPARAM kAltHeld = LPARAM{1} << 29;
   const struct {
     const char* what;
@@ -104,8 +104,8 @@ TEST_F(WindowTest, EveryKeyGoingDownReachesTheEventsAndNoneGoesOnToTheSystem) {
 }
 
 TEST_F(WindowTest, InvisiblePointerOnlyOverTheClientArea) {
-  MAKE_WINDOW_OR_SKIP(hidden, forms::WindowStyle{forms::BorderStyle::None, false, true});
-  MAKE_WINDOW_OR_SKIP(shown, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(hidden, platform::WindowStyle{platform::BorderStyle::None, false, true});
+  MAKE_WINDOW_OR_SKIP(shown, platform::WindowStyle{platform::BorderStyle::None, false, false});
   const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
   EXPECT_EQ(SendMessageW(Hwnd(*hidden), WM_SETCURSOR, reinterpret_cast<WPARAM>(Hwnd(*hidden)),
                          overClient),
@@ -122,7 +122,7 @@ TEST_F(WindowTest, InvisiblePointerOnlyOverTheClientArea) {
 }
 
 TEST_F(WindowTest, PaintsJustTheInvalidatedRectangles) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{platform::BorderStyle::None, false, false});
   window->SetBounds({0, 0, 300, 200});
   window->Show();
   ASSERT_TRUE(PumpUntil([&] { return !events_.painted.empty(); }));
@@ -137,7 +137,7 @@ TEST_F(WindowTest, PaintsJustTheInvalidatedRectangles) {
 }
 
 TEST_F(WindowTest, DestructionBySystemIsReportedOnce) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{});
   EXPECT_EQ(backend_.OpenWindowCount(), 1);
   DestroyWindow(Hwnd(*window));
   EXPECT_EQ(events_.destroyed, 1);
@@ -148,7 +148,7 @@ TEST_F(WindowTest, DestructionBySystemIsReportedOnce) {
 }
 
 TEST_F(WindowTest, OurOwnDestructionIsNotReported) {
-  MAKE_WINDOW_OR_SKIP(window, forms::WindowStyle{});
+  MAKE_WINDOW_OR_SKIP(window, platform::WindowStyle{});
   const HWND handle = Hwnd(*window);
   window.reset();
   EXPECT_FALSE(IsWindow(handle));
@@ -156,8 +156,8 @@ TEST_F(WindowTest, OurOwnDestructionIsNotReported) {
 }
 
 TEST_F(WindowTest, TheMessageLoopEndsWithTheLastWindow) {
-  MAKE_WINDOW_OR_SKIP(first, forms::WindowStyle{});
-  MAKE_WINDOW_OR_SKIP(second, forms::WindowStyle{forms::BorderStyle::None, false, false});
+  MAKE_WINDOW_OR_SKIP(first, platform::WindowStyle{});
+  MAKE_WINDOW_OR_SKIP(second, platform::WindowStyle{platform::BorderStyle::None, false, false});
   PostMessageW(Hwnd(*first), WM_CLOSE, 0, 0);  // closed from its system menu: gone by itself
   // The second window goes from inside a handler; the loop sees it afterwards.
   const auto timer = backend_.CreateTimer([&] { second.reset(); });
@@ -192,7 +192,7 @@ class RefuseNewWindows {
 TEST_F(WindowTest, AWindowTheSystemRefusesIsNoneAndTheProgramEndsWithAFailureStatus) {
   {
     const RefuseNewWindows refusal;
-    EXPECT_EQ(Make(forms::WindowStyle{}), nullptr);
+    EXPECT_EQ(Make(platform::WindowStyle{}), nullptr);
   }
   EXPECT_EQ(backend_.OpenWindowCount(), 0);
   EXPECT_EQ(backend_.RunMessageLoop(), 1);

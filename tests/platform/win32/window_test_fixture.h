@@ -18,22 +18,22 @@
 
 namespace velloway::win32 {
 
-struct RecordedEvents : forms::WindowEvents {
+struct RecordedEvents : platform::WindowEvents {
   // What the windows paint their areas with.
   static constexpr Color kBackground = 0x402010;
 
-  std::vector<forms::PixelRect> painted;
+  std::vector<platform::PixelRect> painted;
   std::vector<std::string> buttons;  // "down 2 12,34": pressed, the third button, at (12, 34)
   int keysDown = 0;
   int destroyed = 0;
-  void OnPaint(forms::Canvas& canvas, const forms::PixelRect& area) override {
+  void OnPaint(platform::Canvas& canvas, const platform::PixelRect& area) override {
     painted.push_back(area);
     canvas.FillRect(area, kBackground);
   }
-  void OnPointerButtonDown(forms::MouseButton button, int x, int y) override {
+  void OnPointerButtonDown(platform::MouseButton button, int x, int y) override {
     RecordButton("down", button, x, y);
   }
-  void OnPointerButtonUp(forms::MouseButton button, int x, int y) override {
+  void OnPointerButtonUp(platform::MouseButton button, int x, int y) override {
     RecordButton("up", button, x, y);
   }
   void OnKeyDown() override { ++keysDown; }
@@ -43,7 +43,7 @@ struct RecordedEvents : forms::WindowEvents {
   void OnDestroyedBySystem() override { ++destroyed; }
 
  private:
-  void RecordButton(const char* change, forms::MouseButton button, int x, int y) {
+  void RecordButton(const char* change, platform::MouseButton button, int x, int y) {
     buttons.push_back(std::string(change) + " " + std::to_string(static_cast<int>(button)) + " " +
                       std::to_string(x) + "," + std::to_string(y));
   }
@@ -52,11 +52,11 @@ struct RecordedEvents : forms::WindowEvents {
 class WindowTest : public ::testing::Test {
  protected:
   // The window, or null (and the test skipped) where windows cannot be made.
-  std::unique_ptr<forms::NativeWindow> Make(const forms::WindowStyle& style,
-                                            std::string_view caption = "Probe") {
+  std::unique_ptr<platform::NativeWindow> Make(const platform::WindowStyle& style,
+                                               std::string_view caption = "Probe") {
     return backend_.CreateNativeWindow(events_, style, caption);
   }
-  static HWND Hwnd(const forms::NativeWindow& window) {
+  static HWND Hwnd(const platform::NativeWindow& window) {
     return reinterpret_cast<HWND>(window.Id());
   }
   // Runs the message loop's work until pred holds or the time is up.
@@ -71,7 +71,7 @@ class WindowTest : public ::testing::Test {
     return true;
   }
 
-  static std::string Text(const forms::NativeWindow& window) {
+  static std::string Text(const platform::NativeWindow& window) {
     return testing::RecordingSystemCalls::Text(Hwnd(window));
   }
 

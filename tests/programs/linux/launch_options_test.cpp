@@ -8,13 +8,13 @@
 
 #include "programs/linux/launch_options.h"
 
-namespace velloway::x11 {
+namespace velloway::linux {
 namespace {
 
 TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
   struct Case {
     std::vector<std::string> args;
-    StageKind stage;
+    platform::StageKind stage;
     std::uint32_t windowId;
     std::string script;
     bool smooth;
@@ -22,29 +22,53 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
     std::optional<unsigned> codePage;
   };
   const Case cases[] = {
-      {{}, StageKind::FullScreen, 0, "", false, false, std::nullopt},
-      {{"--root"}, StageKind::Root, 0, "", false, false, std::nullopt},
-      {{"-root", "-script", "a b.vws"}, StageKind::Root, 0, "a b.vws", false, false, std::nullopt},
+      {{}, platform::StageKind::FullScreen, 0, "", false, false, std::nullopt},
+      {{"--root"}, platform::StageKind::Root, 0, "", false, false, std::nullopt},
+      {{"-root", "-script", "a b.vws"},
+       platform::StageKind::Root,
+       0,
+       "a b.vws",
+       false,
+       false,
+       std::nullopt},
       {{"--window-id", "0x2a00004", "--smooth"},
-       StageKind::GivenWindow,
+       platform::StageKind::GivenWindow,
        0x2a00004,
        "",
        true,
        false,
        std::nullopt},
       {{"--window-id", "0X2A00004"},
-       StageKind::GivenWindow,
+       platform::StageKind::GivenWindow,
        0x2a00004,
        "",
        false,
        false,
        std::nullopt},
-      {{"--window-id", "4194308"}, StageKind::GivenWindow, 4194308, "", false, false, std::nullopt},
+      {{"--window-id", "4194308"},
+       platform::StageKind::GivenWindow,
+       4194308,
+       "",
+       false,
+       false,
+       std::nullopt},
       // The daemon's settings program adds --window-id to the command for its preview.
-      {{"--root", "--window-id", "0x50d"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
-      {{"-window-id", "0x50d", "-root"}, StageKind::GivenWindow, 0x50d, "", false, false, {}},
+      {{"--root", "--window-id", "0x50d"},
+       platform::StageKind::GivenWindow,
+       0x50d,
+       "",
+       false,
+       false,
+       {}},
+      {{"-window-id", "0x50d", "-root"},
+       platform::StageKind::GivenWindow,
+       0x50d,
+       "",
+       false,
+       false,
+       {}},
       {{"--window", "--every-monitor", "--codepage", "932"},
-       StageKind::OwnWindow,
+       platform::StageKind::OwnWindow,
        0,
        "",
        false,
@@ -98,4 +122,4 @@ TEST(LaunchOptions, RefusesWhatItCannotRead) {
 }
 
 }  // namespace
-}  // namespace velloway::x11
+}  // namespace velloway::linux

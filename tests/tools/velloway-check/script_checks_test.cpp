@@ -33,7 +33,7 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
   const struct {
     std::string line;
     std::string message;
-    forms::ScriptFileNames names = forms::ScriptFileNames::Windows;
+    platform::ScriptFileNames names = platform::ScriptFileNames::Windows;
   } cases[] = {
       {"TEXTT\tArial", "2: unknown command \"TEXTT\": the saver skips it"},
       {"TEXT\tArial\t1\tHi\t#FF8000\t1",
@@ -58,10 +58,10 @@ TEST(CheckScript, NamesWhatWouldSurpriseTheWriter) {
       // Not joined to the folder on Linux either: as it stands, it names another machine.
       {"BGM\tON\t\\\\host\\share\\x:\\y.wav",
        "2: music path \"\\\\host\\share\\x:\\y.wav\" names a network location: it is not played",
-       forms::ScriptFileNames::Posix},
+       platform::ScriptFileNames::Posix},
       {"BGM\tON\tx:\\y.wav",
        "2: music file \"x:\\y.wav\" is on a Windows drive: it is not played here",
-       forms::ScriptFileNames::Posix},
+       platform::ScriptFileNames::Posix},
   };
   for (const auto& c : cases) {
     CheckEnvironment environment;

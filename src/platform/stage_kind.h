@@ -1,6 +1,6 @@
 #pragma once
 
-namespace velloway::x11 {
+namespace velloway::platform {
 
 // Where the roll plays.
 enum class StageKind {
@@ -14,4 +14,4 @@ enum class StageKind {
   OwnWindow,
 };
 
-}  // namespace velloway::x11
+}  // namespace velloway::platform
