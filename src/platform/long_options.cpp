@@ -50,6 +50,8 @@ class ArgumentVector {
     for (std::string& text : texts_) pointers_.push_back(text.data());
     pointers_.push_back(nullptr);
   }
+  ArgumentVector(const ArgumentVector&) = delete;
+  ArgumentVector& operator=(const ArgumentVector&) = delete;
   int Count() const { return static_cast<int>(texts_.size()); }
   char** Pointers() { return pointers_.data(); }
   const std::string& operator[](int i) const { return texts_[static_cast<std::size_t>(i)]; }
@@ -73,6 +75,19 @@ std::string HelpLabel(const LongOption& option) {
   label += OptionName(option);
   if (!option.Value.empty()) label += " " + std::string(option.Value);
   return label;
+}
+
+// The one wording of what is wrong; WrongValue, which the programs say, is its fourth.
+std::string UnknownOption(std::string_view given) {
+  return "unknown option " + Quoted(given);
+}
+
+std::string MissingValue(const LongOption& option) {
+  return OptionName(option) + " needs a value: " + std::string(option.Takes);
+}
+
+std::string UnexpectedArgument(std::string_view given) {
+  return "unexpected argument " + Quoted(given);
 }
 
 // An option's lines in the help: its label, and its text from kHelpColumn on; a label too long
@@ -111,21 +126,9 @@ std::optional<PixelSize> ReadSize(std::string_view text, int least, PixelSize mo
   return PixelSize{*width, *height};
 }
 
-std::string UnknownOption(std::string_view given) {
-  return "unknown option " + Quoted(given);
-}
-
-std::string MissingValue(const LongOption& option) {
-  return OptionName(option) + " needs a value: " + std::string(option.Takes);
-}
-
 std::string WrongValue(const LongOption& option, std::string_view value) {
   if (option.Value.empty()) return OptionName(option) + " takes no value, not " + Quoted(value);
   return OptionName(option) + " takes " + std::string(option.Takes) + ", not " + Quoted(value);
-}
-
-std::string UnexpectedArgument(std::string_view given) {
-  return "unexpected argument " + Quoted(given);
 }
 
 ReadArguments ReadLongOptions(const CommandLine& line, std::span<const std::string> args) {

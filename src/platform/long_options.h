@@ -59,11 +59,10 @@ struct ReadArguments {
 // words a value it refuses with WrongValue.
 ReadArguments ReadLongOptions(const CommandLine& line, std::span<const std::string> args);
 
-// The one wording of what is wrong on a command line.
-std::string UnknownOption(std::string_view given);
-std::string MissingValue(const LongOption& option);
+// How a value the program refuses is said, in the reader's wording of what is wrong (unknown
+// option, missing value, wrong value, unexpected argument): "--fps takes a number of frames a
+// second from 1 to 120, not "1000"".
 std::string WrongValue(const LongOption& option, std::string_view value);
-std::string UnexpectedArgument(std::string_view given);
 
 // What --help prints, and what --version prints ("velloway-render 1.0.1000").
 std::string HelpText(const CommandLine& line);
