@@ -133,10 +133,11 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
   options.Version = read.Version;
   if (read.Help || read.Version) return {std::move(options), {}};
   options.Script = read.Operand.value_or("");
-  for (const auto& [index, value] : read.Given) {
-    const platform::LongOption& option = kOptions[index];
+  for (const platform::GivenOption& given : read.Given) {
+    const std::string& value = given.Value;
+    const platform::LongOption& option = kOptions[given.Index];
     const auto refuse = [&] { return Failure(platform::WrongValue(option, value)); };
-    switch (index) {
+    switch (given.Index) {
       case kOutput:
         if (value.empty()) return refuse();
         options.Output = value;
