@@ -172,14 +172,15 @@ ReadArguments ReadLongOptions(const CommandLine& line, std::span<const std::stri
       if (!take(optarg)) return fail(UnexpectedArgument(optarg));
       continue;
     }
-    const LongOption* given = OptionOfCode(all, code == '?' || code == ':' ? optopt : code);
+    const bool wrong = code == '?' || code == ':';
+    const LongOption* given = OptionOfCode(all, wrong ? optopt : code);
+    // A switch given a value (--smooth=1): glibc answers '?', mingw-w64 ':'.
+    if (wrong && given != nullptr && optopt >= kFirstOptionCode && given->Value.empty()) {
+      const std::string& text = argv[optind - 1];
+      return fail(WrongValue(*given, text.substr(text.find('=') + 1)));
+    }
     if (code == ':') return fail(MissingValue(*given));
     if (code == '?') {
-      // A switch given a value (--smooth=1), or no option of the program's.
-      if (given != nullptr && optopt >= kFirstOptionCode) {
-        const std::string& text = argv[optind - 1];
-        return fail(WrongValue(*given, text.substr(text.find('=') + 1)));
-      }
       return fail(UnknownOption(optopt != 0 ? std::string{'-', static_cast<char>(optopt)}
                                             : argv[optind - 1]));
     }
