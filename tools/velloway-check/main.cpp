@@ -34,8 +34,8 @@ constexpr const char* kUsage =
     "                    command, then the length of one loop (with --json: as JSON)\n"
     "  --screen WxH      the screen the timeline plays on, in pixels (default 1920x1080)\n"
     "  --line-height PX  measure every line PX pixels high (1 to 10000), so that a timeline is\n"
-    "                    exact and the same on every machine (default: the real fonts on\n"
-    "                    Windows, 4/3 pixel per point elsewhere)\n"
+    "                    exact and the same on every machine (default: the real fonts, as\n"
+    "                    the saver of this machine measures them)\n"
     "  --codepage N      the code page of a script saved in a legacy encoding (932 for\n"
     "                    Shift-JIS, 1252 for Western European), as `velloway --codepage N`\n"
     "                    plays it (default: the saver's own: from the locale on Linux, the\n"
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     check::TimelineOptions timelineOptions;
     timelineOptions.Screen = options->screen;
     timelineOptions.LineHeight = options->lineHeight;
-    timelineOptions.Metrics = check::MachineTextMetrics();
+    timelineOptions.Metrics = check::MachineTextMetrics(options->screen.DpiY);
     timelineOptions.CodePage = options->codePage;
     const check::Timeline timeline = check::PlayTimeline(options->file, timelineOptions);
     Print(stdout, options->json ? check::TimelineJson(timeline) : check::TimelineText(timeline));
