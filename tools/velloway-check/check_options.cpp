@@ -34,8 +34,8 @@ const std::array<platform::LongOption, 5> kOptions = {{
     {"line-height", "PX", "a number of pixels from 1 to 10000",
      "measure every line PX pixels high (1 to 10000), so\n"
      "that a timeline is exact and the same on every machine\n"
-     "(default: the real fonts on Windows, 4/3 pixel per\n"
-     "point elsewhere)"},
+     "(default: the real fonts, as the saver of this machine\n"
+     "measures them)"},
     platform::kCodePageOption,
 }};
 

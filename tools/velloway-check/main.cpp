@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     check::TimelineOptions timelineOptions;
     timelineOptions.Screen = options.Screen;
     timelineOptions.LineHeight = options.LineHeight;
-    timelineOptions.Metrics = check::MachineTextMetrics();
+    timelineOptions.Metrics = check::MachineTextMetrics(options.Screen.DpiY);
     timelineOptions.CodePage = codePage;
     const check::Timeline timeline = check::PlayTimeline(options.File, timelineOptions);
     Print(stdout, options.Json ? check::TimelineJson(timeline) : check::TimelineText(timeline));
