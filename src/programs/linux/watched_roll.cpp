@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/utf8_path.h"
 #include "check_report.h"
 #include "programs/linux/watched_file.h"
 #include "script/script_loader.h"
@@ -20,12 +21,12 @@ std::int64_t NowMs() {
 }  // namespace
 
 // The file is looked at before it is read: a save while it is read is seen at the next look.
-WatchedRoll::WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string fileName,
+WatchedRoll::WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string path,
                          RollOptions options)
     : backend_(backend),
       host_(host),
-      fileName_(std::move(fileName)),
-      path_(ScriptFilePath(backend.ScriptFolder(), fileName_)),
+      path_(std::move(path)),
+      fileName_(utf8::FromPath(utf8::ToPath(path_).filename())),
       options_(options),
       watch_(LookAtFile(path_), NowMs()),
       lookTimer_(backend.CreateTimer([this] { Look(); })) {
@@ -41,8 +42,7 @@ void WatchedRoll::Look() {
 }
 
 void WatchedRoll::Play() {
-  LoadedScript script =
-      LoadChosenScript(backend_.ScriptFolder(), fileName_, backend_.ScriptCodePage());
+  LoadedScript script = LoadScriptFile(path_, backend_.ScriptCodePage());
   std::optional<std::string> problem = check::FirstPlayingError(fileName_, script);
   auto next =
       std::make_unique<SaverWindow>(backend_, std::move(script), options_, std::move(problem));
