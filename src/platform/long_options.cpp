@@ -108,6 +108,14 @@ std::string HelpEntry(const LongOption& option) {
 
 }  // namespace
 
+const LongOption kDpiOption{"dpi", "N", "a number from 48 to 480",
+                            "the screen's dots per inch, 48 to 480 (default 96): the\n"
+                            "text's size"};
+
+std::optional<int> ReadDpi(std::string_view text) {
+  return ReadWhole(text, 48, 480);
+}
+
 const LongOption kCodePageOption{"codepage", "N", "a code page number, such as 932",
                                  "the code page of a script saved in a legacy encoding\n"
                                  "(932 for Shift-JIS, 1252 for Western European; default:\n"

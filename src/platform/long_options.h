@@ -95,6 +95,10 @@ struct PixelSize {
 };
 std::optional<PixelSize> ReadSize(std::string_view text, int least, PixelSize most);
 
+// --dpi N, the same in every program that sets text: the screen's dots per inch, which size it.
+extern const LongOption kDpiOption;
+std::optional<int> ReadDpi(std::string_view text);
+
 // --codepage N, the same in every program: the code page of a script saved in a legacy encoding.
 extern const LongOption kCodePageOption;
 std::optional<unsigned> ReadCodePage(std::string_view text);

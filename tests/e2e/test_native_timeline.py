@@ -21,7 +21,7 @@ from velloway_e2e.program import script_text
 from velloway_e2e.sound import write_tone
 from velloway_e2e.testcase import program_from_env
 
-WIDTH, HEIGHT, FPS = 320, 240, 50
+WIDTH, HEIGHT, FPS, DPI = 320, 240, 50, 120
 TICK_S = 0.1  # speed 3
 SAMPLE_RATE = 48000
 LOUD = 0.05 * 32768  # a tone at half scale passes it within its first samples
@@ -72,14 +72,14 @@ class TimelineAgainstFilmTest(unittest.TestCase):
             # A short tone: each cue is heard alone, started by the next BGM ON after an OFF.
             write_tone(Path(folder) / "cue.wav", 441, 1)
             timeline = json.loads(run(check, "--timeline", "--json", "--screen",
-                                      f"{WIDTH}x{HEIGHT}", script).stdout)
+                                      f"{WIDTH}x{HEIGHT}", "--dpi", DPI, script).stdout)
             self.assertEqual(timeline["intervalMs"], TICK_S * 1000)
             # Each cue is a BGM OFF and a BGM ON: the music starts at the ON.
             cues = [entry["seconds"] for entry in timeline["timeline"]
                     if entry["command"] == "BGM"][1::2]
             film = Path(folder) / "credits.mov"
-            run(render, script, "-o", film, "--size", f"{WIDTH}x{HEIGHT}", "--fps", FPS,
-                "--quiet")
+            run(render, script, "-o", film, "--size", f"{WIDTH}x{HEIGHT}", "--dpi", DPI, "--fps",
+                FPS, "--quiet")
             heard = onsets(film)
             self.assertEqual(len(heard), len(cues), f"cues {cues}, heard {heard}")
             for cue, onset in zip(cues, heard):

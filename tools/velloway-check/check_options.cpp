@@ -14,11 +14,12 @@ enum Option : std::size_t {
   kJson,
   kTimeline,
   kScreen,
+  kDpi,
   kLineHeight,
   kCodePage,
 };
 
-const std::array<platform::LongOption, 5> kOptions = {{
+const std::array<platform::LongOption, 6> kOptions = {{
     {"json", "", "",
      "print the header and the records as loaded, as JSON, on\n"
      "standard output (the diagnostics then go to standard\n"
@@ -31,6 +32,7 @@ const std::array<platform::LongOption, 5> kOptions = {{
     {"screen", "WxH", "WIDTHxHEIGHT in pixels, such as 1920x1080",
      "the screen the timeline plays on, in pixels (default\n"
      "1920x1080)"},
+    platform::kDpiOption,
     {"line-height", "PX", "a number of pixels from 1 to 10000",
      "measure every line PX pixels high (1 to 10000), so\n"
      "that a timeline is exact and the same on every machine\n"
@@ -80,6 +82,13 @@ ParsedCheck ParseCheckOptions(std::span<const std::string> args) {
         if (!size) return Failure(platform::WrongValue(option, value));
         options.Screen.WidthPx = size->Width;
         options.Screen.HeightPx = size->Height;
+        break;
+      }
+      case kDpi: {
+        const auto dpi = platform::ReadDpi(value);
+        if (!dpi) return Failure(platform::WrongValue(option, value));
+        options.Screen.DpiX = *dpi;
+        options.Screen.DpiY = *dpi;
         break;
       }
       case kLineHeight:

@@ -14,8 +14,6 @@ constexpr int kMinSide = 16;
 constexpr int kMaxWidth = 7680;
 constexpr int kMaxHeight = 4320;
 constexpr int kMaxFps = 120;
-constexpr int kMinDpi = 48;
-constexpr int kMaxDpi = 480;
 constexpr int kMaxLoops = 1000;
 // A GIF's frame lasts whole hundredths of a second, and players show frames of less than two
 // hundredths for a tenth.
@@ -72,9 +70,7 @@ const std::array<platform::LongOption, 9> kOptions = {{
     {"fps", "N", "a number of frames a second from 1 to 120",
      "frames a second, 1 to 120 (default 50; a GIF takes 50,\n"
      "25, 20, 10, 5, 4, 2 or 1)"},
-    {"dpi", "N", "a number from 48 to 480",
-     "the screen's dots per inch, 48 to 480 (default 96): the\n"
-     "text's size"},
+    platform::kDpiOption,
     {"loops", "N", "a number of passes from 1 to 1000",
      "passes of the script (default 1); the film ends when the\n"
      "last pass's lines have left the screen, or its final\n"
@@ -156,7 +152,7 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
         break;
       }
       case kDpi: {
-        const auto dpi = platform::ReadWhole(value, kMinDpi, kMaxDpi);
+        const auto dpi = platform::ReadDpi(value);
         if (!dpi) return refuse();
         options.Dpi = *dpi;
         break;

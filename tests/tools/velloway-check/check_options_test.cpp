@@ -16,28 +16,39 @@ TEST(CheckOptions, ReadsTheScriptAndHowToCheckIt) {
     std::vector<std::string> args;
     std::string file;
     bool json, timeline;
-    int width, height;
+    int width, height, dpi;
     std::optional<int> lineHeight;
     std::optional<unsigned> codePage;
   } cases[] = {
-      {{"a.vws"}, "a.vws", false, false, 1920, 1080, std::nullopt, std::nullopt},
+      {{"a.vws"}, "a.vws", false, false, 1920, 1080, 96, std::nullopt, std::nullopt},
       {{"--timeline", "--screen", "640x480", "--line-height", "20", "a.vws"},
        "a.vws",
        false,
        true,
        640,
        480,
+       96,
        20,
        std::nullopt},
-      {{"a.vws", "--json", "--screen=640x480", "--line-height=10000", "--codepage=932"},
+      {{"a.vws", "--json", "--screen=640x480", "--dpi=144", "--line-height=10000",
+        "--codepage=932"},
        "a.vws",
        true,
        false,
        640,
        480,
+       144,
        10000,
        932u},
-      {{"--json", "--", "-a.vws"}, "-a.vws", true, false, 1920, 1080, std::nullopt, std::nullopt},
+      {{"--json", "--", "-a.vws"},
+       "-a.vws",
+       true,
+       false,
+       1920,
+       1080,
+       96,
+       std::nullopt,
+       std::nullopt},
   };
   for (const auto& c : cases) {
     const ParsedCheck parsed = ParseCheckOptions(c.args);
@@ -48,6 +59,7 @@ TEST(CheckOptions, ReadsTheScriptAndHowToCheckIt) {
     EXPECT_EQ(options.Timeline, c.timeline);
     EXPECT_EQ(options.Screen.WidthPx, c.width);
     EXPECT_EQ(options.Screen.HeightPx, c.height);
+    EXPECT_EQ(options.Screen.DpiY, c.dpi);
     EXPECT_EQ(options.LineHeight, c.lineHeight);
     EXPECT_EQ(options.CodePage, c.codePage);
   }
@@ -67,6 +79,7 @@ TEST(CheckOptions, RefusesWhatItCannotRead) {
        "--screen takes WIDTHxHEIGHT in pixels, such as 1920x1080, not \"0x480\""},
       {{"--line-height=10001", "a.vws"},
        "--line-height takes a number of pixels from 1 to 10000, not \"10001\""},
+      {{"--dpi", "47", "a.vws"}, "--dpi takes a number from 48 to 480, not \"47\""},
       {{"--codepage", "0", "a.vws"}, "--codepage takes a code page number, such as 932, not \"0\""},
       {{"--timeline=yes", "a.vws"}, "--timeline takes no value, not \"yes\""},
   };
