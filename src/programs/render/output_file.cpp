@@ -6,7 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "programs/render/ffmpeg_handles.h"
+#include "programs/render/film_error.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace velloway::render {
 namespace {

@@ -22,7 +22,7 @@ constexpr int kMargin = 8;
 }  // namespace
 
 PictureConverter::PictureConverter(int width, int height, AVPixelFormat format, bool yuv)
-    : width_(width), height_(height), format_(format), yuv_(yuv), plainStrip_(av_frame_alloc()) {
+    : width_(width), height_(height), format_(format), yuv_(yuv), plainStrip_(NewFrame()) {
   plainStrip_->format = format;
   plainStrip_->width = width;
   plainStrip_->height = kStripRows;
