@@ -33,14 +33,12 @@ class FilmRun {
  public:
   FilmRun(const RenderOptions& options, const FilmScript& script)
       : fps_(options.Fps),
-        backend_(platform::ScreenMetrics{
-            options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps}),
-        music_([this] { return backend_.NowUs(); }) {
-    backend_.SetScriptFolder(script.Folder);
-    backend_.SetFileNames(platform::ScriptFileNames::Posix);
-    backend_.SetScriptCodePage(script.CodePage);
-    stage_ = std::make_unique<FilmStage>(backend_, script.Script, music_, options.Loops);
-  }
+        music_([this] { return backend_.NowUs(); }),
+        backend_(
+            platform::ScreenMetrics{
+                options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps},
+            script.Folder, script.CodePage, music_),
+        stage_(std::make_unique<FilmStage>(backend_, script.Script, music_, options.Loops)) {}
 
   FilmStage& Stage() { return *stage_; }
   const FilmMusic& Music() const { return music_; }
@@ -63,8 +61,8 @@ class FilmRun {
 
  private:
   int fps_;
+  FilmMusic music_;  // reads the backend's clock once the film runs
   raster::RasterBackend backend_;
-  FilmMusic music_;
   std::unique_ptr<FilmStage> stage_;
 };
 
