@@ -27,7 +27,8 @@ void MakeLineImage(benchmark::State& state, const std::string& line) {
   const FontSpec font{"Arial", 26, false, false};
   for (auto _ : state) {
     const velloway::platform::TextExtent extent = backend.MeasureText(font, line);
-    auto image = backend.CreateTextImage(font, line, {0, extent.Width}, 0xFFFFFF, 0);
+    auto image = backend.CreateTextImages(font, line, {0, extent.Width},
+                                          velloway::platform::PhaseSet(1), 0xFFFFFF, 0);
     benchmark::DoNotOptimize(image);
     benchmark::DoNotOptimize(backend.PointerPosition());
   }
@@ -46,8 +47,9 @@ void MakeMovingLineImages(benchmark::State& state, bool together) {
       benchmark::DoNotOptimize(images);
     } else {
       for (int phase = 1; phase < velloway::platform::kSubpixelSteps; ++phase) {
-        auto image =
-            backend.CreateTextImage(font, kLine, {span.Skip, span.Width, phase}, 0xFFFFFF, 0);
+        auto image = backend.CreateTextImages(
+            font, kLine, span, velloway::platform::PhaseSet().set(static_cast<std::size_t>(phase)),
+            0xFFFFFF, 0);
         benchmark::DoNotOptimize(image);
       }
     }

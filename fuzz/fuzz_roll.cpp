@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/codepage.h"
 #include "platform/headless/headless_backend.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
@@ -14,15 +15,14 @@
 namespace {
 
 constexpr int kTicks = 3000;
-constexpr unsigned kCodePage = 1252;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velloway;
   headless::HeadlessBackend backend;
-  SaverWindow saver(
-      backend, LoadScriptBytes(std::string(reinterpret_cast<const char*>(data), size), kCodePage));
+  SaverWindow saver(backend, LoadScriptBytes(std::string(reinterpret_cast<const char*>(data), size),
+                                             platform::kDefaultCodePage));
   saver.Show();
   const std::int32_t interval = saver.TickTimer().Interval();
   if (interval == 0) return 0;  // speed 0: no ticks

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "frame_timing.h"
+#include "platform/codepage.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   }
   try {
     bench::FrameTimings timings(1000.0 * arguments->seconds);
-    LoadedScript loaded = LoadScriptFile(script, 1252);
+    LoadedScript loaded = LoadScriptFile(script, platform::kDefaultCodePage);
     x11::X11Backend x11({});
     bench::TimedBackend backend(x11, timings, !arguments->smooth);
     SaverWindow saver(backend, std::move(loaded), {arguments->smooth, false});

@@ -7,6 +7,9 @@ namespace velloway {
 // system colour is 0x800000nn, the number of the system's colour in its low byte.
 using Color = std::int32_t;
 
+inline constexpr Color kBlack = 0;
+inline constexpr Color kWhite = 0xFFFFFF;
+
 // A colour's channels, 0 to 255 each.
 struct Channels {
   std::uint8_t Red;

@@ -9,11 +9,9 @@
 namespace velloway {
 namespace {
 
-constexpr Color kBlack = 0;
-constexpr Color kWhite = 16777215;
+// ＭＳ Ｐゴシック
 constexpr const char* kGothic =
-    "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";  // ＭＳ
-                                                                                              // Ｐゴシック
+    "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";
 
 platform::FontSpec Gothic(float size, bool bold) {
   return {kGothic, size, bold, false, platform::FontLanguage::Japanese};

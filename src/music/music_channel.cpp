@@ -13,18 +13,18 @@ void MusicChannel::HandleBgmRecord(const RollRecord& record) {
     if (!path || NamesNetworkLocation(*path)) return;
     // A second "ON" while the music plays fails to open and changes nothing.
     if (!device_.Open(*path)) return;
-    app_.RunWaitingEvents();
+    events_.RunWaitingEvents();
     if (!device_.Play()) {
       // Free the device again, so that a later "ON" can open its file.
       device_.Close();
-      app_.RunWaitingEvents();
+      events_.RunWaitingEvents();
     }
-    app_.RunWaitingEvents();
+    events_.RunWaitingEvents();
   } else if (utf8::EqualsIgnoringCase(record.Param(1), "OFF")) {
     device_.Stop();
-    app_.RunWaitingEvents();
+    events_.RunWaitingEvents();
     device_.Close();
-    app_.RunWaitingEvents();
+    events_.RunWaitingEvents();
   }
 }
 

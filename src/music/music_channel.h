@@ -1,6 +1,6 @@
 #pragma once
-#include "forms/application.h"
 #include "platform/environment.h"
+#include "platform/event_loop.h"
 #include "platform/music_device.h"
 #include "script/script_types.h"
 
@@ -10,9 +10,13 @@ namespace velloway {
 // decision is taken from what the device's steps report and the mode it tells.
 class MusicChannel {
  public:
+  // Pending events run on events between the steps of a record.
   MusicChannel(platform::MusicDevice& device, platform::Environment& environment,
-               forms::Application& app)
-      : device_(device), environment_(environment), names_(environment.FileNames()), app_(app) {}
+               platform::EventLoop& events)
+      : device_(device),
+        environment_(environment),
+        names_(environment.FileNames()),
+        events_(events) {}
 
   // A "BGM" record: "ON" opens and plays the file of Param(2) (see MusicFilePath, relative to the
   // script folder, read as the platform reads file names; a network location, or a name it cannot
@@ -26,7 +30,7 @@ class MusicChannel {
   platform::MusicDevice& device_;
   platform::Environment& environment_;
   platform::ScriptFileNames names_;
-  forms::Application& app_;
+  platform::EventLoop& events_;
 };
 
 }  // namespace velloway

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "script/script_loader.h"
+
 namespace velloway {
 namespace {
 
@@ -28,13 +30,11 @@ std::optional<std::string> MusicFilePath(std::string_view scriptFolder, std::str
     if (!windows) return std::nullopt;
     return std::string(name);
   }
-  std::string path;
-  path.reserve(scriptFolder.size() + 1 + name.size());
-  path.append(scriptFolder).push_back(windows ? '\\' : '/');
-  const std::size_t nameStart = path.size();
-  path.append(name);
-  if (!windows)
-    std::replace(path.begin() + static_cast<std::ptrdiff_t>(nameStart), path.end(), '\\', '/');
+  // Beside the script, as the script's own file is found in its folder.
+  std::string path = ScriptFilePath(scriptFolder, name, names);
+  if (!windows) {
+    std::replace(path.end() - static_cast<std::ptrdiff_t>(name.size()), path.end(), '\\', '/');
+  }
   return path;
 }
 

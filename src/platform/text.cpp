@@ -18,12 +18,4 @@ std::size_t FontSpecHash::operator()(const FontSpec& font) const {
   return hash;
 }
 
-std::unique_ptr<TextImage> Typesetter::CreateTextImage(const FontSpec& font, std::string_view text,
-                                                       TextImageSpan span, Color color,
-                                                       Color background) {
-  const auto phase = static_cast<std::size_t>(span.Phase);
-  return std::move(
-      CreateTextImages(font, text, span, PhaseSet().set(phase), color, background)[phase]);
-}
-
 }  // namespace velloway::platform

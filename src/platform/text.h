@@ -87,9 +87,6 @@ class Typesetter {
   virtual PhaseImages CreateTextImages(const FontSpec& font, std::string_view text,
                                        TextImageSpan span, PhaseSet phases, Color color,
                                        Color background) = 0;
-  // The span at span.Phase alone.
-  std::unique_ptr<TextImage> CreateTextImage(const FontSpec& font, std::string_view text,
-                                             TextImageSpan span, Color color, Color background);
 };
 
 }  // namespace velloway::platform

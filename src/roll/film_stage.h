@@ -9,14 +9,11 @@
 #include <cstdint>
 
 #include "forms/form.h"
-#include "forms/timer.h"
-#include "music/music_channel.h"
-#include "roll/line_labels.h"
-#include "roll/roll_engine.h"
+#include "roll/roll_player.h"
 
 namespace velloway {
 
-class FilmStage : public forms::Form, private RollListener {
+class FilmStage : public forms::Form, private RollPlayer::Stage {
  public:
   // Films `passes` passes (1 at least) of script, on a screen of the backend's size, DPI and
   // refresh rate (the film's frame rate); its BGM records play on music.
@@ -24,11 +21,10 @@ class FilmStage : public forms::Form, private RollListener {
             int passes);
   ~FilmStage() override;
 
-  const LoadedScript& Script() const { return engine_.Script(); }
   // The roll filmed; others may listen to it.
-  RollEngine& Roll() { return engine_; }
+  RollEngine& Roll() { return player_.Engine(); }
   // The lines as the last frame shows them.
-  const LineLabels& Lines() const { return lines_; }
+  const LineLabels& Lines() const { return player_.Lines(); }
   // Puts the lines where the frame at nowUs shows them, after the ticks due by then; the frames
   // of a film come in order, the first at the start. The film may end here.
   void Frame(std::int64_t nowUs);
@@ -39,23 +35,7 @@ class FilmStage : public forms::Form, private RollListener {
   void OnLoad() override;
 
  private:
-  void OnTick();
-  void OnLinePlaced(const PlacedLine& placed) override;
-  void OnLinesMoved(const RollStep& step) override;
-  void OnLineRetired(int slot) override;
-  void OnScreenCleared() override;
-  void OnMusicRecord(const RollRecord& record) override;
-  void OnRollStartedOver() override;
-  bool PastLastPass() const { return passesPlayed_ >= passes_; }
-
-  const int passes_;
-  RollEngine engine_;
-  const RollEngine::Listening listening_;
-  const bool endsOnWait_;
-  LineLabels lines_;
-  forms::Timer tickTimer_;
-  MusicChannel music_;
-  int passesPlayed_ = 0;
+  RollPlayer player_;
   bool ended_ = false;
 };
 

@@ -4,77 +4,106 @@
 #include <string>
 
 namespace velloway {
+namespace {
 
-LineLabels::LineLabels(forms::Form& form, const RollEngine& engine, bool smoothMotion)
-    : engine_(engine) {
+forms::LabelDesign LineDesign() {
+  forms::LabelDesign design;
+  design.Visible = false;
+  design.AutoSize = true;
+  design.TextAlignment = forms::Alignment::Center;
+  design.Left = kLineStanding.Left;
+  design.Top = kLineStanding.Top;
+  design.Width = kLineStanding.Width;
+  design.Height = kLineStanding.Height;
+  return design;
+}
+
+}  // namespace
+
+const LineLayout LineLabels::kPrimaryLayout;
+
+LineLabels::LineLabels(forms::Form& form, RollEngine& engine, bool smoothMotion,
+                       const LineLayout& layout)
+    : engine_(engine), layout_(layout), listening_(engine, *this) {
   for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
-    labels_.push_back(std::make_unique<forms::Label>(form, RollLineDesign()));
+    labels_.push_back(std::make_unique<forms::Label>(form, LineDesign()));
   }
   if (smoothMotion) {
-    smooth_ =
-        std::make_unique<velloway::SmoothMotion>(form, RollEngine::kLineSlots, RollLineDesign());
+    smooth_ = std::make_unique<velloway::SmoothMotion>(form, RollEngine::kLineSlots, LineDesign());
   }
 }
 
 LineLabels::~LineLabels() = default;
 
-void LineLabels::Place(const PlacedLine& placed) {
+void LineLabels::OnLinePlaced(const PlacedLine& placed) {
+  // A slot the roll hands out again while its line is still shown here: the old line goes.
+  const auto taken = std::find_if(shown_.begin(), shown_.end(),
+                                  [&](const ShownLine& line) { return line.Slot == placed.Slot; });
+  if (taken != shown_.end()) {
+    LetGo(*taken);
+    shown_.erase(taken);
+  }
+  if (holding_) return;
   forms::Label& line = Line(placed.Slot);
   line.SetFontName(placed.Font.Name);
-  line.SetFontSize(placed.Font.Size);
+  line.SetFontSize(layout_.FontPoints(placed.Font.Size));
   line.SetCaption(std::string(placed.Text));
   line.SetForeColor(placed.ForeColor);
-  line.SetLeft(placed.Left);
-  line.SetTop(placed.Top);
+  const LineLayout::Place start = layout_.Start(line, placed);
+  line.SetLeft(start.Left);
+  line.SetTop(start.Top);
   line.SetVisible(true);
+  shown_.push_back({placed.Slot, start.Top});
 }
 
-void LineLabels::Move() {
-  for (const RollEngine::ListedLine& listed : engine_.Lines()) Line(listed.Slot).SetTop(listed.Top);
+// Every line rises the step; one whose bottom edge would reach this form's top edge goes.
+void LineLabels::OnLinesMoved(const RollStep& step) {
+  const forms::Twips rise = layout_.StepTwips(step);
+  std::erase_if(shown_, [&](ShownLine& line) {
+    line.Top -= rise;
+    const bool gone = line.Top <= -Line(line.Slot).Height();
+    if (gone) {
+      LetGo(line);
+    } else {
+      Line(line.Slot).SetTop(line.Top);
+    }
+    return gone;
+  });
 }
 
-// A line let go while in sight is shown on by smooth motion until it is out of sight.
-void LineLabels::Retire(int slot) {
-  forms::Label& line = Line(slot);
-  if (smooth_) smooth_->Retire(line, engine_.Scroll());
-  line.SetVisible(false);
-}
-
-void LineLabels::Clear() {
-  for (const std::unique_ptr<forms::Label>& line : labels_) line->SetVisible(false);
+void LineLabels::OnScreenCleared() {
+  for (const ShownLine& line : shown_) Line(line.Slot).SetVisible(false);
+  shown_.clear();
   if (smooth_) smooth_->Clear();
 }
 
-bool LineLabels::StartSmoothMotion(int refreshHz) {
-  if (!smooth_ || !engine_.Rolls()) return false;
-  smooth_->Start(engine_.TickInterval(), refreshHz, engine_.TwipsPerPixelY(), engine_.Scroll());
-  return true;
+void LineLabels::LetGo(const ShownLine& line) {
+  forms::Label& label = Line(line.Slot);
+  if (smooth_) smooth_->Retire(label, RestingTop(line.Top) + EngineScroll());
+  label.SetVisible(false);
 }
 
-void LineLabels::Frame(const platform::DisplayFrame& frame) {
-  if (smooth_) smooth_->Frame(frame, engine_.Scroll(), engine_.StepsNext(), ListedLabels());
-}
-
-void LineLabels::ShowAfterTick() {
-  if (smooth_) smooth_->ShowLines(engine_.Scroll(), ListedLabels());
-}
-
-double LineLabels::ShownScroll() const {
-  return smooth_ ? smooth_->ShownScroll() : static_cast<double>(engine_.Scroll());
+void LineLabels::Show(double shownScroll) {
+  if (!smooth_) return;
+  const double shown = shownScroll * layout_.ScrollScale();
+  const double trail = EngineScroll() - shown;
+  for (const ShownLine& line : shown_) Line(line.Slot).ShowTopAt(RestingTop(line.Top) + trail);
+  smooth_->ShowRetired(shown);
 }
 
 bool LineLabels::AnyInSight() const {
-  const bool listedInSight = std::any_of(labels_.begin(), labels_.end(), [](const auto& line) {
-    return line->Visible() && line->PixelBounds().Bottom > 0;
+  const bool listedInSight = std::any_of(shown_.begin(), shown_.end(), [&](const ShownLine& line) {
+    return Line(line.Slot).PixelBounds().Bottom > 0;
   });
   return listedInSight || (smooth_ && smooth_->ShowsRetired());
 }
 
-std::span<forms::Label* const> LineLabels::ListedLabels() {
-  listed_.clear();
-  for (const RollEngine::ListedLine& listed : engine_.Lines())
-    listed_.push_back(&Line(listed.Slot));
-  return listed_;
+double LineLabels::EngineScroll() const {
+  return static_cast<double>(engine_.Scroll()) * layout_.ScrollScale();
+}
+
+int LineLabels::RestingTop(forms::Twips top) const {
+  return forms::ToPixels(top, engine_.TwipsPerPixelY());
 }
 
 }  // namespace velloway

@@ -25,18 +25,6 @@ struct FlagGuard {
 
 }  // namespace
 
-forms::LabelDesign RollLineDesign() {
-  forms::LabelDesign design;
-  design.Visible = false;
-  design.AutoSize = true;
-  design.TextAlignment = forms::Alignment::Center;
-  design.Left = 1170;
-  design.Top = 705;
-  design.Width = 60;
-  design.Height = 180;
-  return design;
-}
-
 std::int32_t RollEngine::LineFontPoints(std::string_view sizeStep, std::int16_t baseFontSize) {
   return 2 * std::int32_t{LeadingNumber16(sizeStep)} + baseFontSize;
 }
@@ -89,6 +77,22 @@ void RollEngine::Start() {
   spacingLines_ = 0;
   phase_ = Phase::Dispatch;
   scroll_ = 0;
+}
+
+bool RollEngine::EndsOnWait() const {
+  for (std::int32_t index = script_.RecordCount(); index >= 1; --index) {
+    switch (script_.Record(index).Command()) {
+      case RecordCommand::Wait:
+        return true;
+      case RecordCommand::Text:
+      case RecordCommand::Clear:
+        return false;
+      case RecordCommand::Bgm:
+      case RecordCommand::Other:
+        break;
+    }
+  }
+  return false;
 }
 
 std::int32_t RollEngine::TickInterval() const {
@@ -157,7 +161,6 @@ void RollEngine::PlaceLine(const RollRecord& record) {
   PlacedLine line;
   line.Slot = slot;
   line.Text = forms::KeptCaption(text);
-  line.Font = RollLineDesign().Font;
   line.Font.Name = face;
   line.Font.Size =
       static_cast<float>(TakeableFontSize(LineFontPoints(sizeStep, script_.Header.BaseFontSize)));
@@ -185,7 +188,7 @@ forms::Twips RollEngine::LeftEdge(forms::Twips lineWidth) const {
     case LineAlignment::Other:
       break;
   }
-  return RollLineDesign().Left;  // the line stands where every line's label starts
+  return kLineStanding.Left;
 }
 
 void RollEngine::ClearLines() {
@@ -198,7 +201,7 @@ void RollEngine::SpacingStep() {
   ScrollLines();
   spacingTicks_ += 1;
   // The spacing counts in heights of the newest line listed.
-  const double lineHeight = lines_.empty() ? RollLineDesign().Height : lines_.back().Height;
+  const double lineHeight = lines_.empty() ? kLineStanding.Height : lines_.back().Height;
   const auto limit = static_cast<float>(lineHeight / twipsPerPixelY_ * spacingLines_ / 5);
   if (limit < static_cast<float>(spacingTicks_)) {
     spacingTicks_ = 0;

@@ -9,14 +9,22 @@
 #include <string_view>
 #include <vector>
 
-#include "forms/label.h"
+#include "forms/screen.h"
+#include "platform/text.h"
 #include "script/script_types.h"
 
 namespace velloway {
 
-// How every line's label starts. The roll measures its height, as the spacing's unit, while no
-// line is listed, and a line stands at its left edge when the script's alignment is not known.
-forms::LabelDesign RollLineDesign();
+// Where a line stands before the roll places it, in twips of the primary screen. Its height is
+// the spacing's unit while no line is listed, and a line stays at its left edge when the
+// script's alignment is not known.
+struct LineStanding {
+  forms::Twips Left = 1170;
+  forms::Twips Top = 705;
+  forms::Twips Width = 60;
+  forms::Twips Height = 180;
+};
+inline constexpr LineStanding kLineStanding;
 
 // A line the roll places: what it shows and where it starts, in twips of the primary screen.
 struct PlacedLine {
@@ -106,6 +114,10 @@ class RollEngine {
   std::int32_t TickInterval() const;
   // Whether the roll plays: it ticks, and its script has records.
   bool Rolls() const { return TickInterval() > 0 && script_.RecordCount() > 0; }
+  // Whether the last record that takes the roll's time on screen (a line, a wait or a clearing)
+  // is a WAIT: the script means its last lines to stand still at the end of a pass, not to roll
+  // away.
+  bool EndsOnWait() const;
   // The listed lines, in the order they came.
   std::span<const ListedLine> Lines() const { return lines_; }
   // The cumulative scroll D, in pixels: 5 more at each spacing step.

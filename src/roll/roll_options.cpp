@@ -29,7 +29,8 @@ LoadedScript ReadChosenScript(const forms::Application& app, platform::Environme
   const std::string fileName =
       app.GetSetting(identity::kAppName, identity::kSettingSection, identity::kScriptFileNameKey,
                      identity::kDefaultScript);
-  return LoadChosenScript(environment.ScriptFolder(), fileName, environment.ScriptCodePage());
+  return LoadChosenScript(environment.ScriptFolder(), fileName, environment.ScriptCodePage(),
+                          environment.FileNames());
 }
 
 }  // namespace velloway

@@ -13,8 +13,6 @@
 namespace velloway {
 namespace {
 
-constexpr Color kBlack = 0;
-constexpr Color kWhite = 0xFFFFFF;
 // How often the pointer is checked while the roll has no tick: at speed 0, or without a script.
 constexpr std::int32_t kPointerCheckInterval = 200;
 // A pointer that moves further than this between two checks ends the saver.
@@ -56,96 +54,44 @@ SaverWindow::SaverWindow(platform::Backend& backend, LoadedScript script, RollOp
     : forms::Form(backend, MainDesign()),
       options_(options),
       problem_(std::move(problem)),
-      engine_(backend, backend, std::move(script)),
-      listening_(engine_, *this),
       messageLabel_(*this, MessageLabelDesign()),
-      lines_(*this, engine_, options_.SmoothMotion),
-      tickTimer_(*this, 200, false, [this] { OnTick(); }),
-      pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }),
-      music_(backend.Music(), backend, App()) {
+      player_(*this, backend, std::move(script), backend.Music(), {options_.SmoothMotion, 0},
+              *this),
+      pointerTimer_(*this, kPointerCheckInterval, false, [this] { CheckMouseMove(); }) {
   if (options_.SmoothMotion) {
-    frames_ =
-        backend.CreateFrameDriver([this](const platform::DisplayFrame& frame) { OnFrame(frame); });
+    frames_ = backend.CreateFrameDriver(
+        [this](const platform::DisplayFrame& frame) { player_.Frame(frame); });
   }
 }
 
 SaverWindow::~SaverWindow() = default;
 
 void SaverWindow::OnLoad() {
-  SetWidth(Screen().Width());
-  SetHeight(Screen().Height());
-  engine_.Start();
-  // A problem is read on black, whatever colour the script asks for.
-  if (!problem_) SetBackColor(HexToColor(Script().Header.BackColorText));
+  // A problem is read on black, whatever colour the script asks for, and the roll stands still.
+  bool followsFrames = false;
+  if (problem_) {
+    player_.CoverScreen();
+  } else {
+    followsFrames = player_.Start();
+  }
   KeepAboveOthers();
   lastPointer_ = PointerOrOrigin();
-  const std::int32_t rollInterval = problem_ ? 0 : engine_.TickInterval();
-  tickTimer_.SetInterval(rollInterval);
-  tickTimer_.SetEnabled(true);
   // Each of the roll's ticks checks the pointer; a roll that does not tick leaves that to a timer
   // of its own, so that a moved pointer ends the saver whatever the roll does.
-  pointerTimer_.SetEnabled(rollInterval == 0);
+  pointerTimer_.SetEnabled(problem_ || TickTimer().Interval() == 0);
   if (problem_) {
     ShowMessage(problem_->size(),
                 [this](std::size_t kept) { return utf8::ElideMiddle(*problem_, kept); });
   } else if (Script().Failure) {
     ShowScriptFailure();
-  } else {
-    StartSmoothMotion();
+  } else if (followsFrames) {
+    frames_->Start();
   }
   ShowOtherMonitors();
 }
 
-void SaverWindow::OnTick() {
-  // Events processed inside a BGM record can deliver a tick while the roll's still runs: the
-  // whole tick is skipped, the pointer's check too.
-  if (engine_.Ticking()) return;
-  CheckMouseMove();
-  engine_.Tick();
-  ShowLinesSmoothly();
-}
-
-void SaverWindow::OnLinePlaced(const PlacedLine& placed) {
-  lines_.Place(placed);
-}
-
-void SaverWindow::OnLinesMoved(const RollStep& /*step*/) {
-  lines_.Move();
-}
-
-void SaverWindow::OnLineRetired(int slot) {
-  lines_.Retire(slot);
-}
-
-void SaverWindow::OnScreenCleared() {
-  lines_.Clear();
-}
-
-void SaverWindow::OnMusicRecord(const RollRecord& record) {
-  music_.HandleBgmRecord(record);
-}
-
-// Frames only for a roll that moves: speed 0 and a script without records keep still.
-void SaverWindow::StartSmoothMotion() {
-  if (lines_.StartSmoothMotion(Screen().RefreshHz())) frames_->Start();
-}
-
-void SaverWindow::OnFrame(const platform::DisplayFrame& frame) {
-  lines_.Frame(frame);
-  ShowMirrorsTrailing();
-}
-
-// After a tick: a line placed, moved or let go shows where the shown scroll puts it.
-void SaverWindow::ShowLinesSmoothly() {
-  if (!lines_.SmoothMotion()) return;
-  lines_.ShowAfterTick();
-  ShowMirrorsTrailing();
-}
-
-// The other monitors show their lines as far behind their places as this window does.
-void SaverWindow::ShowMirrorsTrailing() {
-  const double trail = static_cast<double>(EngineScroll()) - ShownScroll();
-  for (const auto& mirror : mirrors_) mirror->ShowTrailing(trail);
+void SaverWindow::LinesShown(double shownScroll) {
+  for (const auto& mirror : mirrors_) mirror->ShowScrolled(shownScroll);
 }
 
 platform::PixelPoint SaverWindow::PointerOrOrigin() {
@@ -180,7 +126,7 @@ void SaverWindow::OnKeyDown() {
 }
 
 void SaverWindow::Dismiss() {
-  music_.StopMusic();
+  player_.StopMusic();
   App().End();
 }
 
@@ -251,8 +197,8 @@ void SaverWindow::MirrorOtherMonitors() {
   while (mirrors_.size() > monitors.size()) mirrors_.pop_back();
   while (mirrors_.size() < monitors.size()) {
     mirrors_.push_back(std::make_unique<MirrorWindow>(
-        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()), engine_,
-        [this] { Dismiss(); }));
+        Platform(), OtherMonitorDesign(identity::kMirrorCaption, BackColor()), Roll(),
+        options_.SmoothMotion, [this] { Dismiss(); }));
   }
   for (std::size_t i = 0; i < monitors.size(); ++i) {
     MirrorWindow& mirror = *mirrors_[i];

@@ -9,10 +9,8 @@
 
 #include "forms/label.h"
 #include "forms/timer.h"
-#include "music/music_channel.h"
-#include "roll/line_labels.h"
-#include "roll/roll_engine.h"
 #include "roll/roll_options.h"
+#include "roll/roll_player.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -22,8 +20,9 @@ class MirrorWindow;
 
 // The saver window: borderless and full-screen, it plays the script it is given and shows its
 // roll's lines over the script's background colour, and hides the pointer over its background.
-// Its tick timer drives the roll engine; it shows the lines the engine places with its labels.
-class SaverWindow : public forms::Form, private RollListener {
+// Its player plays the roll; the window adds the saver's part: the pointer watched, the
+// dismissals, and the other monitors covered or mirrored.
+class SaverWindow : public forms::Form, private RollPlayer::Stage {
  public:
   // script: as read at the program's start; one that cannot be played says why on the screen.
   // problem: why the script cannot be played, in the checker's words, shown in place of the roll.
@@ -32,12 +31,12 @@ class SaverWindow : public forms::Form, private RollListener {
   ~SaverWindow() override;
 
   // The label of a line slot, 1..RollEngine::kLineSlots.
-  const forms::Label& LineLabel(int slot) const { return lines_.Line(slot); }
-  const forms::Timer& TickTimer() const { return tickTimer_; }
-  const LoadedScript& Script() const { return engine_.Script(); }
+  const forms::Label& LineLabel(int slot) const { return player_.Lines().Line(slot); }
+  const forms::Timer& TickTimer() const { return player_.TickTimer(); }
+  const LoadedScript& Script() const { return player_.Engine().Script(); }
   const RollOptions& Options() const { return options_; }
   // The roll this window plays; others may listen to it.
-  RollEngine& Roll() { return engine_; }
+  RollEngine& Roll() { return player_.Engine(); }
   // The line that says why no script is playing; hidden while a script plays.
   const forms::Label& MessageLabel() const { return messageLabel_; }
   // With every monitor on, the windows that show the roll on the other monitors.
@@ -46,8 +45,8 @@ class SaverWindow : public forms::Form, private RollListener {
   // The roll's cumulative scroll: the engine's D, in pixels, 5 more at each spacing step; and
   // the shown scroll S, which smooth motion's frames move evenly after D (S = D without it). A
   // line is shown D - S pixels below the place the engine gives it.
-  std::int64_t EngineScroll() const { return engine_.Scroll(); }
-  double ShownScroll() const { return lines_.ShownScroll(); }
+  std::int64_t EngineScroll() const { return player_.Engine().Scroll(); }
+  double ShownScroll() const { return player_.ShownScroll(); }
 
  protected:
   void OnLoad() override;
@@ -60,18 +59,10 @@ class SaverWindow : public forms::Form, private RollListener {
   void OnScreensChanged() override;
 
  private:
-  void OnTick();
-  // What the roll does, shown with the line labels.
-  void OnLinePlaced(const PlacedLine& placed) override;
-  void OnLinesMoved(const RollStep& step) override;
-  void OnLineRetired(int slot) override;
-  void OnScreenCleared() override;
-  void OnMusicRecord(const RollRecord& record) override;
-  // Smooth motion's part: its start, its frames, the lines shown after a tick.
-  void StartSmoothMotion();
-  void OnFrame(const platform::DisplayFrame& frame);
-  void ShowLinesSmoothly();
-  void ShowMirrorsTrailing();
+  // Each tick of the roll checks the pointer first.
+  void BeforeTick() override { CheckMouseMove(); }
+  // The other monitors show their lines as far behind their places as this window does.
+  void LinesShown(double shownScroll) override;
   void CheckMouseMove();
   // The pointer's position; one that cannot be read counts as the screen's origin.
   platform::PixelPoint PointerOrOrigin();
@@ -88,17 +79,13 @@ class SaverWindow : public forms::Form, private RollListener {
 
   const RollOptions options_;
   const std::optional<std::string> problem_;
-  RollEngine engine_;
-  const RollEngine::Listening listening_;
   platform::PixelPoint lastPointer_;
 
   forms::Label messageLabel_;
-  LineLabels lines_;
-  forms::Timer tickTimer_;
+  RollPlayer player_;
   forms::Timer pointerTimer_;
-  MusicChannel music_;
   std::vector<std::unique_ptr<CoverWindow>> covers_;
-  // After the engine: each mirror stops listening to it when it goes.
+  // After the player: each mirror stops listening to its engine when it goes.
   std::vector<std::unique_ptr<MirrorWindow>> mirrors_;
   // With smooth motion only.
   std::unique_ptr<platform::FrameDriver> frames_;

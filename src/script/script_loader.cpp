@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/utf8_path.h"
 #include "platform/device_file.h"
 #include "script/encoding.h"
 #include "script/excerpt.h"
@@ -127,10 +128,6 @@ LoadedScript FailedScript(std::string path, std::string reason) {
   return script;
 }
 
-std::filesystem::path NativePath(const std::string& utf8Path) {
-  return std::filesystem::path(std::u8string(utf8Path.begin(), utf8Path.end()));
-}
-
 }  // namespace
 
 LoadedScript ParseScript(std::string text) {
@@ -158,7 +155,7 @@ LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage) {
 
 LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
   if (platform::IsDeviceOrPipe(path)) return FailedScript(path, "Script cannot be read");
-  const std::filesystem::path nativePath = NativePath(path);
+  const std::filesystem::path nativePath = utf8::ToPath(path);
   std::error_code error;
   const auto status = std::filesystem::status(nativePath, error);
   // The type is unknown when the path could not be followed for another reason than a missing
@@ -182,21 +179,17 @@ LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage) {
 }
 
 LoadedScript LoadChosenScript(std::string_view scriptFolder, std::string_view fileName,
-                              unsigned legacyCodePage) {
-  const std::string path = ScriptFilePath(scriptFolder, fileName);
+                              unsigned legacyCodePage, platform::ScriptFileNames names) {
+  const std::string path = ScriptFilePath(scriptFolder, fileName, names);
   if (fileName.empty()) return FailedScript(path, "No script chosen");
   return LoadScriptFile(path, legacyCodePage);
 }
 
-std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName) {
-#ifdef _WIN32
-  constexpr char kSeparator = '\\';
-#else
-  constexpr char kSeparator = '/';
-#endif
+std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName,
+                           platform::ScriptFileNames names) {
   std::string path;
   path.reserve(scriptFolder.size() + 1 + fileName.size());
-  path.append(scriptFolder).push_back(kSeparator);
+  path.append(scriptFolder).push_back(names == platform::ScriptFileNames::Windows ? '\\' : '/');
   path.append(fileName);
   return path;
 }

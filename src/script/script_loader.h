@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/environment.h"
 #include "script/script_types.h"
 
 namespace velloway {
@@ -29,12 +30,14 @@ LoadedScript LoadScriptBytes(std::string bytes, unsigned legacyCodePage);
 LoadedScript LoadScriptFile(const std::string& path, unsigned legacyCodePage);
 
 // The script chosen in the settings: fileName (the stored setting, "Default.vws" when absent) in
-// the script folder. An empty name is a Failure, like a missing file.
+// the script folder, joined as the platform reads names. An empty name is a Failure, like a
+// missing file.
 LoadedScript LoadChosenScript(std::string_view scriptFolder, std::string_view fileName,
-                              unsigned legacyCodePage);
+                              unsigned legacyCodePage, platform::ScriptFileNames names);
 
 // The script folder, one separator and the name, joined as they stand. The separator is the
-// backslash on Windows and the slash elsewhere.
-std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName);
+// backslash for Windows' names and the slash for POSIX ones.
+std::string ScriptFilePath(std::string_view scriptFolder, std::string_view fileName,
+                           platform::ScriptFileNames names);
 
 }  // namespace velloway

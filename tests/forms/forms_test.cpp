@@ -175,6 +175,34 @@ TEST_F(FormsTest, PaintDrawsBackgroundThenVisibleLabelsInTheArea) {
   EXPECT_EQ(canvas.texts[1].Color, 255);
 }
 
+TEST_F(FormsTest, ALabelBetweenPixelsIsDrawnAtTheNearestPhaseItHas) {
+  form.Show();
+  // 50 x 20 pixels: drawn at every sixteenth. 600 x 400 pixels: its images fit at every eighth.
+  Label small(form, LineDesign("Hello", true));
+  LabelDesign bigDesign = LineDesign("Big", true);
+  bigDesign.Font.Size = 300;
+  Label big(form, bigDesign);
+  const struct {
+    Label& label;
+    double top;  // pixels
+    int row;
+    int phase;  // sixteenths of a pixel below the row
+  } cases[] = {
+      {small, 10.0, 10, 0},  {small, 10.03, 10, 0}, {small, 10.47, 10, 8}, {small, 10.49, 10, 8},
+      {small, 10.97, 11, 0}, {small, -0.02, 0, 0},  {small, -0.49, -1, 8}, {small, -2.97, -3, 0},
+      {big, 10.2, 10, 0},    {big, 10.3, 10, 8},    {big, 10.74, 11, 0},   {big, -0.2, 0, 0},
+      {big, -0.3, -1, 8},
+  };
+  for (const auto& c : cases) {
+    c.label.ShowTopAt(c.top);
+    testing::RecordingCanvas canvas;
+    c.label.Paint(canvas);
+    ASSERT_EQ(canvas.texts.size(), 1u) << c.top;
+    EXPECT_EQ(canvas.texts[0].Y, c.row) << c.label.Caption() << " at " << c.top;
+    EXPECT_EQ(canvas.texts[0].Phase, c.phase) << c.label.Caption() << " at " << c.top;
+  }
+}
+
 TEST_F(FormsTest, AClickIsAButtonPressedAndReleasedOffTheVisibleLabels) {
   form.Show();
   Label visible(form, LineDesign("Hello", true));  // (0, 0) to (50, 20)

@@ -58,8 +58,7 @@ class MusicTest : public ::testing::Test {
   }
 
   headless::HeadlessBackend backend;
-  forms::Application app{backend, backend.Settings()};
-  MusicChannel music{backend.Music(), backend, app};
+  MusicChannel music{backend.Music(), backend, backend};
   std::vector<std::string> seen;
 };
 

@@ -1,6 +1,8 @@
 """The Linux package as `cpack --preset package` makes it from the release build: it names the
 libraries it needs (a package without Depends installs anywhere and then fails to start), holds
-the programs stripped, the daemon's settings page, the samples and Debian's copyright file.
+the programs stripped, their manual pages, the daemon's settings page, the scripts' type and the
+desktop entry that opens them, the samples, Debian's copyright file and the changelog of its
+version, and lintian finds nothing in it to warn of.
 
 Run: VELLOWAY_CPACK=cpack VELLOWAY_CPACK_CONFIG=.../CPackConfig.cmake VELLOWAY_DEB_DIR=<folder>
      python3 -m unittest -v test_deb
@@ -8,11 +10,14 @@ Run: VELLOWAY_CPACK=cpack VELLOWAY_CPACK_CONFIG=.../CPackConfig.cmake VELLOWAY_D
 
 from __future__ import annotations
 
+import gzip
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
@@ -26,11 +31,18 @@ DEPENDED_ON = ("libc6", "libstdc++6", "libx11-6", "libxft2", "libxrender1", "lib
 HACK = "usr/libexec/xscreensaver/velloway"
 CHECKER = "usr/bin/velloway-check"
 RENDERER = "usr/bin/velloway-render"
+CHANGELOG = "usr/share/doc/velloway/changelog.gz"
+DESKTOP_ENTRY = "usr/share/applications/velloway.desktop"
+SCRIPT_TYPE = "usr/share/mime/packages/velloway.xml"
 SHIPPED = {HACK, CHECKER, RENDERER, "usr/bin/velloway",
+           "usr/share/man/man6/velloway.6.gz", "usr/share/man/man1/velloway-check.1.gz",
+           "usr/share/man/man1/velloway-render.1.gz", "usr/share/man/man5/velloway-script.5.gz",
            "usr/share/xscreensaver/config/velloway.xml", "usr/share/doc/velloway/copyright",
-           "usr/share/velloway/chime.wav",
+           CHANGELOG, DESKTOP_ENTRY, SCRIPT_TYPE, "usr/share/velloway/chime.wav",
            *(f"usr/share/velloway/{p.name}" for p in (REPO / "samples").glob("*.vws"))}
 COPYRIGHT_FORMAT = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+MIME_NAMESPACE = "{http://www.freedesktop.org/standards/shared-mime-info}"
+LINTIAN_TIMEOUT = 300
 
 
 def run(*command: str, timeout: float = 60) -> str:
@@ -87,7 +99,7 @@ class DebianPackageTest(unittest.TestCase):
         names = depends_names(self.field("Depends"))
         self.assertEqual(set(DEPENDED_ON) - names, set(), f"missing from Depends: {names}")
 
-    def test_holds_the_programs_settings_page_samples_and_copyright(self):
+    def test_holds_the_programs_their_pages_and_files_and_the_documents(self):
         self.assertEqual(SHIPPED - listed_files(self.deb), set(), "missing from the package")
         self.assertEqual((self.tree / "usr/bin/velloway").resolve(), self.tree / HACK)
 
@@ -95,6 +107,30 @@ class DebianPackageTest(unittest.TestCase):
         text = (self.tree / "usr/share/doc/velloway/copyright").read_text()
         self.assertEqual(text.splitlines()[0], COPYRIGHT_FORMAT)
         self.assertRegex(text, r"(?m)^Files: \*\nCopyright: .+\nLicense: .+")
+
+    def test_lintian_finds_no_error_and_no_warning(self):
+        done = subprocess.run(["lintian", str(self.deb)], capture_output=True, text=True,
+                              timeout=LINTIAN_TIMEOUT, check=False)
+        found = [line for line in done.stdout.splitlines() if re.match(r"[EW]: ", line)]
+        self.assertEqual(found, [], "lintian's errors and warnings")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+
+    def test_changelog_names_the_packages_version(self):
+        with gzip.open(self.tree / CHANGELOG, "rt", encoding="utf-8") as changelog:
+            first = changelog.readline()
+        self.assertEqual(first.split(" ")[:2], ["velloway", f"({self.field('Version')})"])
+
+    def test_a_script_opens_from_the_file_manager_in_a_watching_window(self):
+        run("desktop-file-validate", str(self.tree / DESKTOP_ENTRY))
+        entry = dict(line.split("=", 1) for line in
+                     (self.tree / DESKTOP_ENTRY).read_text(encoding="utf-8").splitlines()
+                     if "=" in line)
+        self.assertEqual(entry["Exec"], "velloway --window --watch --script %f")
+        kinds = ElementTree.parse(self.tree / SCRIPT_TYPE).getroot().findall(
+            f"{MIME_NAMESPACE}mime-type")
+        self.assertEqual([[glob.get("pattern") for glob in kind.findall(f"{MIME_NAMESPACE}glob")]
+                          for kind in kinds], [["*.vws"]])
+        self.assertEqual(entry["MimeType"], kinds[0].get("type") + ";")
 
     def test_programs_are_stripped(self):
         for program in (HACK, CHECKER, RENDERER):

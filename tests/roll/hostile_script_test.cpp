@@ -13,6 +13,7 @@
 
 #include "roll/saver_fixture.h"
 #include "roll/saver_window.h"
+#include "script/script_loader.h"
 
 namespace velloway {
 namespace {
@@ -166,11 +167,12 @@ TEST_F(HostileScript, WaitOfTheLargestNumberHoldsTheRollForItsTicks) {
 }
 
 TEST_F(HostileScript, LongMusicPathReachesTheMusicDeviceWhole) {
-  const std::string path = "C:\\" + std::string(5'000, 'm') + ".wav";
-  WriteScript(kHeader + "BGM\tON\t" + path + "\r\n", "Hostile.vws");
+  const std::string name = std::string(5'000, 'm') + ".wav";
+  WriteScript(kHeader + "BGM\tON\t" + name + "\r\n", "Hostile.vws");
   StartSaver();
   backend().AdvanceTime(100);
-  EXPECT_EQ(backend().Music().OpenedPath(), path);
+  EXPECT_EQ(backend().Music().OpenedPath(),
+            ScriptFilePath(dir_.Utf8(), name, testing::MachineFileNames()));
 }
 
 TEST_F(HostileScript, ScriptThatIsAFolderShowsWhyAndEndsOnAKey) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "roll/line_layout.h"
 #include "roll/saver_fixture.h"
 
 namespace velloway {
@@ -26,52 +25,59 @@ class EveryMonitor : public testing::SaverTest {
   void Ticks(int n) { backend().AdvanceTime(100 * n); }
 };
 
-// Where a line of `points` and `characters` is drawn on a monitor after `steps` of the roll:
-// the headless metrics at the monitor's own DPI (the same physical size as on the primary
-// screen), placed by PlaceLineOnMonitor, risen by the primary screen's 5-pixel steps at the
-// monitor's DPI, at whole pixels.
-platform::PixelRect ExpectedBounds(const platform::MonitorArea& monitor, int primaryDpiY,
-                                   int points, int characters, LineAlignment alignment, int steps) {
-  const int height = static_cast<int>(std::lround(points * monitor.DpiY / 72.0));
-  const int width = characters * height / 2;
-  const LinePlace place = PlaceLineOnMonitor(
-      {monitor.Bounds.Width(), monitor.Bounds.Height(), monitor.DpiX, monitor.DpiY}, width,
-      alignment, 0);
-  const auto top = static_cast<int>(
-      std::lround(place.Top - steps * 5.0 * monitor.DpiY / static_cast<double>(primaryDpiY)));
-  return {place.Left, top, place.Left + width, top + height};
+// A line as a monitor shows it: its size at the monitor's DPI (the same physical size as on the
+// primary screen, on the headless metrics) and its left edge for LEFT, MID and RIGHT.
+struct MirroredLine {
+  int Height;
+  int Width;
+  int Left[3];
+};
+
+// What one monitor shows of the roll: its bottom edge, how far each 5-pixel step of the primary
+// screen rises there, and the script's two lines.
+struct MirroredMonitor {
+  int Bottom;
+  double Step;
+  MirroredLine First;   // "first line", 12 points
+  MirroredLine Second;  // "second", 16 points
+};
+
+platform::PixelRect BoundsAfter(const MirroredMonitor& monitor, const MirroredLine& line,
+                                int alignment, int steps) {
+  const auto top = static_cast<int>(std::lround(monitor.Bottom - steps * monitor.Step));
+  const int left = line.Left[alignment];
+  return {left, top, left + line.Width, top + line.Height};
 }
 
 TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTheSaver) {
   const struct {
     const char* layout;
     platform::ScreenMetrics screen;
+    MirroredMonitor shown[2];  // one for each of the other monitors
   } layouts[] = {
-      {"two monitors", {1920, 1080, 96, 96, {{{-1280, 56, 0, 1080}, 144, 144}}}},
+      {"two monitors",
+       {1920, 1080, 96, 96, {{{-1280, 56, 0, 1080}, 144, 144}}},
+       {{1024, 7.5, {24, 120, {320, 580, 840}}, {32, 96, {320, 592, 864}}}}},
       {"three monitors",
-       {2560, 1440, 120, 120, {{{2560, 0, 4480, 1080}, 96, 96}, {{-1920, 0, 0, 1200}, 192, 192}}}},
+       {2560, 1440, 120, 120, {{{2560, 0, 4480, 1080}, 96, 96}, {{-1920, 0, 0, 1200}, 192, 192}}},
+       {{1080, 4, {16, 80, {480, 920, 1360}}, {21, 63, {480, 929, 1377}}},
+        {1200, 8, {32, 160, {480, 880, 1280}}, {43, 129, {480, 896, 1311}}}}},
       // Pixels twice as tall as wide: each 5-pixel step of the main screen rises 10 here.
-      {"pixels not square", {1920, 1080, 96, 96, {{{1920, 0, 3840, 1080}, 96, 192}}}},
+      {"pixels not square",
+       {1920, 1080, 96, 96, {{{1920, 0, 3840, 1080}, 96, 192}}},
+       {{1080, 10, {32, 160, {480, 880, 1280}}, {43, 129, {480, 896, 1311}}}}},
   };
-  const struct {
-    const char* header;
-    LineAlignment alignment;
-  } alignments[] = {
-      {"LEFT", LineAlignment::Left},
-      {"MID", LineAlignment::Centre},
-      {"RIGHT", LineAlignment::Right},
-  };
+  const char* const alignments[] = {"LEFT", "MID", "RIGHT"};
   for (const auto& layout : layouts) {
-    for (const auto& align : alignments) {
-      SCOPED_TRACE(std::string(layout.layout) + ", " + align.header);
+    for (int alignment = 0; alignment < 3; ++alignment) {
+      SCOPED_TRACE(std::string(layout.layout) + ", " + alignments[alignment]);
       const platform::ScreenMetrics& screen = layout.screen;
-      const LineAlignment alignment = align.alignment;
       const SaverWindow& saver = Play(screen,
                                       "TEXT\tArial\t0\tfirst line\tFFFFFF\t3\r\n"
                                       "TEXT\tArial\t2\tsecond\t00FF00\t1\r\n"
                                       "CLEAR\r\n"
                                       "WAIT\t30\r\n",
-                                      align.header);
+                                      alignments[alignment]);
       const auto& mirrors = saver.Mirrors();
       ASSERT_EQ(mirrors.size(), screen.OtherMonitors.size());
       EXPECT_EQ(backend().Windows().size(), 1 + mirrors.size());  // and no cover
@@ -82,34 +88,34 @@ TEST_F(EveryMonitor, EachMirrorShowsTheSameLinesLaidOutForItsSizeAndDpiAndEndsTh
         EXPECT_TRUE(window.Visible && window.AboveOthers && window.Style.InvisiblePointer);
         EXPECT_EQ(mirrors[i]->BackColor(), saver.BackColor());
       }
-      const auto expectLine = [&](int slot, int points, int characters, int steps) {
+      const auto expectLine = [&](int slot, int steps) {
         for (std::size_t i = 0; i < mirrors.size(); ++i) {
-          const platform::MonitorArea& monitor = screen.OtherMonitors[i];
+          const MirroredMonitor& shown = layout.shown[i];
           const forms::Label& line = mirrors[i]->LineLabel(slot);
           EXPECT_TRUE(line.Visible()) << "mirror " << i << ", slot " << slot;
           EXPECT_EQ(line.Caption(), saver.LineLabel(slot).Caption());
           EXPECT_EQ(line.ForeColor(), saver.LineLabel(slot).ForeColor());
           EXPECT_EQ(line.PixelBounds(),
-                    ExpectedBounds(monitor, screen.DpiY, points, characters, alignment, steps))
+                    BoundsAfter(shown, slot == 1 ? shown.First : shown.Second, alignment, steps))
               << "mirror " << i << ", slot " << slot << " after " << steps << " steps";
         }
       };
 
       Ticks(1);
-      expectLine(1, 12, 10, 0);
+      expectLine(1, 0);
       Ticks(4);
-      expectLine(1, 12, 10, 4);
+      expectLine(1, 4);
       int ticks = 5;
       while (!saver.LineLabel(2).Visible() && ticks < 100) {
         Ticks(1);
         ++ticks;
       }
       ASSERT_TRUE(saver.LineLabel(2).Visible());
-      expectLine(1, 12, 10, ticks - 2);  // every tick but the two that placed a line
-      expectLine(2, 16, 6, 0);
+      expectLine(1, ticks - 2);  // every tick but the two that placed a line
+      expectLine(2, 0);
       Ticks(1);
-      expectLine(1, 12, 10, ticks - 1);
-      expectLine(2, 16, 6, 1);
+      expectLine(1, ticks - 1);
+      expectLine(2, 1);
 
       while (saver.LineLabel(1).Visible() && ticks < 200) {
         Ticks(1);
@@ -168,8 +174,8 @@ TEST_F(EveryMonitor, MirrorsFitNewScreensAndKeepTheLinesTheyShow) {
   EXPECT_EQ(kept.LineLabel(1).PixelBounds(), first);
 
   for (int tick = 0; tick < 10 && !kept.LineLabel(2).Visible(); ++tick) Ticks(1);
-  EXPECT_EQ(kept.LineLabel(2).PixelBounds(),
-            ExpectedBounds(smaller, 96, 12, 6, LineAlignment::Centre, 0));
+  // "second" at 12 points, 48 by 16 pixels, centred on the smaller monitor's bottom edge.
+  EXPECT_EQ(kept.LineLabel(2).PixelBounds(), (platform::PixelRect{488, 768, 536, 784}));
 }
 
 }  // namespace

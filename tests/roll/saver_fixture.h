@@ -22,6 +22,7 @@ class SaverTest : public ::testing::Test {
     saver_.reset();
     backend_ = std::make_unique<headless::HeadlessBackend>();
     backend_->SetScriptFolder(dir_.Utf8());
+    backend_->SetFileNames(MachineFileNames());
   }
 
   // Writes the script as Default.vws (or under name, which becomes the stored choice).

@@ -104,8 +104,9 @@ TEST_F(SaverSetUp, MissingScriptShowsOneCentredWhiteLine) {
     const char* choice;
     std::string message;
   } cases[] = {
-      {"Night.vws", "Script not found: " + ScriptFilePath(dir_.Utf8(), "Night.vws")},
-      {"", "No script chosen: " + ScriptFilePath(dir_.Utf8(), "")},
+      {"Night.vws", "Script not found: " +
+                        ScriptFilePath(dir_.Utf8(), "Night.vws", testing::MachineFileNames())},
+      {"", "No script chosen: " + ScriptFilePath(dir_.Utf8(), "", testing::MachineFileNames())},
   };
   backend().SetScreen({1920, 1080, 96, 96, {}});
   for (const auto& c : cases) {

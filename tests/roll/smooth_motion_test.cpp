@@ -283,16 +283,23 @@ TEST_F(Smooth, AClickHitsTheLinesWhereTheyAreShown) {
   }
 }
 
-TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
+TEST_F(Smooth, AMirrorShowsTheLinesOfTheSaverWindowAsFarBehindAtItsOwnDpi) {
   // Monitors as high as the main screen: a line's distance from the bottom edge is the same
   // there, in pixels of the monitor's vertical DPI.
+  const platform::MonitorArea same{{1920, 0, 3840, 1080}, 96, 96};
+  const std::vector<std::string> rising = {Text("a", "1"), Text("b", "3"), Text("c", "1")};
+  // The 21st line takes the first one's slot while it is still in sight.
+  std::vector<std::string> slotsTaken = Lines(24, "0");
+  slotsTaken.push_back(Text("end", "60"));
   const struct {
     const char* what;
     platform::MonitorArea monitor;
     int scale;
+    std::vector<std::string> records;
   } cases[] = {
-      {"the same size", {{1920, 0, 3840, 1080}, 96, 96}, 1},
-      {"pixels twice as tall as wide", {{1920, 0, 3840, 1080}, 96, 192}, 2},
+      {"the same size", same, 1, rising},
+      {"pixels twice as tall as wide", {{1920, 0, 3840, 1080}, 96, 192}, 2, rising},
+      {"slots taken again while in sight", same, 1, slotsTaken},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -302,18 +309,21 @@ TEST_F(Smooth, AMirrorShowsItsLinesAsFarBehindAsTheSaverWindowAtItsOwnDpi) {
       return platform::TextExtent{static_cast<int>(text.size()) * 10,
                                   static_cast<int>(std::lround(font.Size))};
     });
-    WriteScript("HEADER\t20\t3\tMID\t000000\r\n" + Text("a", "1") + "\r\n" + Text("b", "3") +
-                "\r\n" + Text("c", "1") + "\r\n");
+    std::string script = "HEADER\t20\t3\tMID\t000000\r\n";
+    for (const std::string& record : c.records) script += record + "\r\n";
+    WriteScript(script);
     SaverWindow& saver = StartSaver({true, true});
     ASSERT_EQ(saver.Mirrors().size(), 1u);
     const MirrorWindow& mirror = *saver.Mirrors().front();
     int trailing = 0;
-    for (int ms = 0; ms < 3000; ++ms) {
+    for (int ms = 0; ms < 6000; ++ms) {
       backend().AdvanceTime(1);
       if (static_cast<double>(saver.EngineScroll()) != saver.ShownScroll()) ++trailing;
       const std::map<std::string, double> here = DrawnTops();
       const std::map<std::string, double> there = DrawnTopsOf(mirror);
+      ASSERT_EQ(there.size(), here.size()) << ms << " ms";
       for (const auto& [caption, top] : here) {
+        ASSERT_TRUE(there.contains(caption)) << caption << " at " << ms << " ms";
         // Each drawn to the nearest sixteenth of its own pixels.
         ASSERT_NEAR(there.at(caption) - 1080, c.scale * (top - 1080),
                     (c.scale + 1) * 0.5 / platform::kSubpixelSteps)

@@ -235,7 +235,8 @@ class ScriptFileTest : public ::testing::Test {
 
 TEST_F(ScriptFileTest, ReadsTheChosenFileFromTheScriptFolder) {
   Write("Night.vws", "HEADER\t10\t2\tMID\t000080\r\nTEXT\tArial\t1\tGood night\tFFFFFF\t1");
-  const LoadedScript script = LoadChosenScript(Dir(), "Night.vws", 1252);
+  const LoadedScript script =
+      LoadChosenScript(Dir(), "Night.vws", 1252, testing::MachineFileNames());
   EXPECT_FALSE(script.Failure.has_value());
   EXPECT_EQ(script.Header.BackColorText, "000080");
   ASSERT_EQ(script.RecordCount(), 1);
@@ -245,7 +246,7 @@ TEST_F(ScriptFileTest, ReadsTheChosenFileFromTheScriptFolder) {
 TEST_F(ScriptFileTest, NonAsciiFileNamesOpen) {
   const std::string name = "\xE5\xA4\x9C.vws";  // 夜.vws
   Write(name, "CLEAR");
-  const LoadedScript script = LoadChosenScript(Dir(), name, 1252);
+  const LoadedScript script = LoadChosenScript(Dir(), name, 1252, testing::MachineFileNames());
   EXPECT_FALSE(script.Failure.has_value());
   EXPECT_EQ(script.RecordCount(), 1);
 }
@@ -273,10 +274,10 @@ TEST_F(ScriptFileTest, FailuresSayWhichFileAndWhy) {
 #endif
   };
   for (const auto& c : cases) {
-    const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252);
+    const LoadedScript script = LoadChosenScript(Dir(), c.name, 1252, testing::MachineFileNames());
     ASSERT_TRUE(script.Failure.has_value()) << c.name;
     EXPECT_EQ(script.Failure->Reason, c.reason);
-    EXPECT_EQ(script.Failure->Path, ScriptFilePath(Dir(), c.name));
+    EXPECT_EQ(script.Failure->Path, ScriptFilePath(Dir(), c.name, testing::MachineFileNames()));
     EXPECT_EQ(script.RecordCount(), 0);
     ExpectDefaultHeader(script.Header);
   }
@@ -288,14 +289,13 @@ TEST(ScriptSizeLimit, ReadsExactly256MbAndRefusesOneByteMore) {
 }
 
 TEST(ScriptFilePath, JoinsWithOneSeparatorAsTheyStand) {
-#ifdef _WIN32
-  EXPECT_EQ(ScriptFilePath("C:\\Programs\\Velloway", "Night.vws"),
+  using platform::ScriptFileNames;
+  EXPECT_EQ(ScriptFilePath("C:\\Programs\\Velloway", "Night.vws", ScriptFileNames::Windows),
             "C:\\Programs\\Velloway\\Night.vws");
-  EXPECT_EQ(ScriptFilePath("C:\\", "a.vws"), "C:\\\\a.vws");
-#else
-  EXPECT_EQ(ScriptFilePath("/opt/velloway", "Night.vws"), "/opt/velloway/Night.vws");
-  EXPECT_EQ(ScriptFilePath("/", "a.vws"), "//a.vws");
-#endif
+  EXPECT_EQ(ScriptFilePath("C:\\", "a.vws", ScriptFileNames::Windows), "C:\\\\a.vws");
+  EXPECT_EQ(ScriptFilePath("/opt/velloway", "Night.vws", ScriptFileNames::Posix),
+            "/opt/velloway/Night.vws");
+  EXPECT_EQ(ScriptFilePath("/", "a.vws", ScriptFileNames::Posix), "//a.vws");
 }
 
 }  // namespace

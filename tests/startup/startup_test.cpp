@@ -36,6 +36,7 @@ class StartUp : public ::testing::Test {
   StartUp() {
     backend.SetProgramFolder(dir.Utf8());
     backend.SetScriptFolder(dir.Utf8());
+    backend.SetFileNames(testing::MachineFileNames());
   }
 
   // The captions of the windows the start opened, besides those the test made.

@@ -5,7 +5,20 @@
 #include <fstream>
 #include <string>
 
+#include "base/utf8_path.h"
+#include "platform/environment.h"
+
 namespace velloway::testing {
+
+// How the names of this machine's files are read: a backend whose script folder is a real one,
+// a TempDir, joins names to it this way.
+inline platform::ScriptFileNames MachineFileNames() {
+#ifdef _WIN32
+  return platform::ScriptFileNames::Windows;
+#else
+  return platform::ScriptFileNames::Posix;
+#endif
+}
 
 // A fresh directory for one test, removed afterwards; paths are handed out as UTF-8.
 class TempDir {
@@ -21,15 +34,10 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  std::string Utf8() const {
-    const std::u8string text = path_.u8string();
-    return std::string(text.begin(), text.end());
-  }
+  std::string Utf8() const { return utf8::FromPath(path_); }
   const std::filesystem::path& Path() const { return path_; }
   void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path_ / std::filesystem::path(std::u8string(name.begin(), name.end())),
-                  std::ios::binary)
-        << bytes;
+    std::ofstream(path_ / utf8::ToPath(name), std::ios::binary) << bytes;
   }
 
  private:

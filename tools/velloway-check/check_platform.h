@@ -11,8 +11,8 @@ namespace velloway::check {
 // them.
 CheckEnvironment MachineEnvironment(std::string scriptFolder);
 
-// How the timeline measures lines without --line-height: the real fonts on Windows, the
-// headless backend's metrics elsewhere (an unset function).
-headless::HeadlessBackend::TextMetrics MachineTextMetrics();
+// How the timeline measures lines without --line-height: as the saver of this machine does on a
+// screen of dpiY, with the real fonts (through GDI on Windows, Pango on Linux).
+headless::HeadlessBackend::TextMetrics MachineTextMetrics(int dpiY);
 
 }  // namespace velloway::check

@@ -1,7 +1,9 @@
+#include <memory>
 #include <string>
 
 #include "check_platform.h"
 #include "platform/posix/font_faces.h"
+#include "platform/posix/pango_text.h"
 
 namespace velloway::check {
 
@@ -23,8 +25,13 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   return environment;
 }
 
-headless::HeadlessBackend::TextMetrics MachineTextMetrics() {
-  return {};
+headless::HeadlessBackend::TextMetrics MachineTextMetrics(int dpiY) {
+  // Pango, as the Linux program and the renderer set their lines, shared by every measurement of
+  // one run.
+  auto text = std::make_shared<posix::PangoText>(dpiY);
+  return [text](const platform::FontSpec& font, std::string_view line) {
+    return text->Measure(font, line);
+  };
 }
 
 }  // namespace velloway::check

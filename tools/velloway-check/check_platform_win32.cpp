@@ -42,9 +42,9 @@ CheckEnvironment MachineEnvironment(std::string scriptFolder) {
   return environment;
 }
 
-headless::HeadlessBackend::TextMetrics MachineTextMetrics() {
-  // The saver's own fonts at 96 DPI, shared by every measurement of one run.
-  auto fonts = std::make_shared<win32::FontCache>(96);
+headless::HeadlessBackend::TextMetrics MachineTextMetrics(int dpiY) {
+  // The saver's own fonts, shared by every measurement of one run.
+  auto fonts = std::make_shared<win32::FontCache>(dpiY);
   return [fonts](const platform::FontSpec& font, std::string_view text) {
     return fonts->Measure(font, text);
   };

@@ -1,7 +1,6 @@
 #include "timeline.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 
 #include "roll/roll_engine.h"
@@ -9,11 +8,6 @@
 
 namespace velloway::check {
 namespace {
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 // Notes each record the roll dispatches until the first comes again: one loop of the script.
 class LoopRecorder : public RollListener {
@@ -43,7 +37,6 @@ class LoopRecorder : public RollListener {
 }  // namespace
 
 Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
-  const std::filesystem::path script(std::u8string(path.begin(), path.end()));
   headless::HeadlessBackend backend;
   backend.SetScreen(options.Screen);
   backend.SetScriptCodePage(options.CodePage);
@@ -58,10 +51,8 @@ Timeline PlayTimeline(const std::string& path, const TimelineOptions& options) {
     backend.SetTextMetrics(options.Metrics);
   }
 
-  // The script read as the saver reads the one chosen for it, in the backend's code page.
-  RollEngine engine(backend, backend,
-                    LoadChosenScript(Utf8(std::filesystem::absolute(script).parent_path()),
-                                     Utf8(script.filename()), backend.ScriptCodePage()));
+  // The script read as the saver reads it, in the backend's code page.
+  RollEngine engine(backend, backend, LoadScriptFile(path, backend.ScriptCodePage()));
   Timeline timeline;
   LoopRecorder recorder(timeline);
   const RollEngine::Listening listening(engine, recorder);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/screens.h"
 
@@ -40,7 +41,7 @@ struct TimelineOptions {
   std::optional<int> LineHeight;
   headless::HeadlessBackend::TextMetrics Metrics;
   // The code page of a script saved in a legacy encoding.
-  unsigned CodePage = 1252;
+  unsigned CodePage = platform::kDefaultCodePage;
   // How long the roll is played at most, in ticks.
   std::int64_t MaxTicks = kMaxTimelineTicks;
 };

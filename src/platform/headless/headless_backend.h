@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/codepage.h"
 #include "platform/desktop.h"
 #include "platform/file_listing.h"
 #include "platform/headless/headless_music.h"
@@ -135,7 +136,7 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   void SetScreen(const platform::ScreenMetrics& screen);
   void SetScriptFolder(std::string path) { scriptFolder_ = std::move(path); }
   void SetProgramFolder(std::string path) { programFolder_ = std::move(path); }
-  // How file names are read (Windows until set) and the scripts' code page (1252 until set).
+  // How file names are read (Windows until set) and the scripts' code page (the default until set).
   void SetFileNames(platform::ScriptFileNames names) { fileNames_ = names; }
   void SetScriptCodePage(unsigned codePage) { codePage_ = codePage; }
   // Replaces the default metrics: a line is round(points * dpi / 72) pixels high and each
@@ -214,7 +215,7 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   HeadlessSettings settings_;
   HeadlessMusic music_;
   platform::ScriptFileNames fileNames_ = platform::ScriptFileNames::Windows;
-  unsigned codePage_ = 1252;
+  unsigned codePage_ = platform::kDefaultCodePage;
   std::optional<platform::PixelPoint> pointer_ = platform::PixelPoint{};
   std::map<platform::WindowId, platform::WindowId> owners_;
   platform::WindowId activated_ = 0;

@@ -49,7 +49,7 @@ void Convert(iconv_t cd, std::string_view bytes, Put put) {
 unsigned CodePageForLocale(std::string_view locale) {
   const bool japanese = locale.starts_with("ja") && (locale.size() == 2 || locale[2] == '_' ||
                                                      locale[2] == '.' || locale[2] == '@');
-  return japanese ? 932 : 1252;
+  return japanese ? 932 : kDefaultCodePage;
 }
 
 unsigned SystemCodePage() {
@@ -58,7 +58,7 @@ unsigned SystemCodePage() {
     const char* value = std::getenv(name);
     if (value != nullptr && *value != '\0') return CodePageForLocale(value);
   }
-  return 1252;
+  return kDefaultCodePage;
 }
 
 std::string LegacyToUtf8(std::string_view bytes, unsigned codePage) {

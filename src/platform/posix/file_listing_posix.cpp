@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/utf8.h"
+#include "base/utf8_path.h"
 
 namespace velloway::platform {
 
@@ -12,11 +13,9 @@ std::vector<std::string> ListFiles(std::string_view directory, std::string_view 
   const std::string ending(pattern.starts_with("*") ? pattern.substr(1) : pattern);
   std::vector<std::string> names;
   std::error_code error;
-  const std::filesystem::path folder(std::u8string(directory.begin(), directory.end()));
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(utf8::ToPath(directory), error)) {
     if (!entry.is_regular_file(error)) continue;
-    const std::u8string name8 = entry.path().filename().u8string();
-    const std::string name(name8.begin(), name8.end());
+    const std::string name = utf8::FromPath(entry.path().filename());
     // A name starting with a dot is a hidden file here.
     if (name.starts_with('.') || name.size() < ending.size()) continue;
     if (utf8::EqualsIgnoringCase(std::string_view(name).substr(name.size() - ending.size()),

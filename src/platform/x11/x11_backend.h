@@ -13,6 +13,7 @@
 // SIGTERM) ends the program.
 // Before Xlib, whose macros (None, Bool) would rename the seam's names.
 #include "platform/backend.h"
+#include "platform/codepage.h"
 #include "platform/file_listing.h"
 #include "platform/memory_settings.h"
 
@@ -45,7 +46,7 @@ struct BackendSetup {
   // The folder of the script: the script folder to the windows, where relative music names are
   // looked up.
   std::string ScriptDirectory;
-  unsigned CodePage = 1252;
+  unsigned CodePage = platform::kDefaultCodePage;
 };
 
 // The settings as the command line gives them, in memory: nothing is kept between runs.

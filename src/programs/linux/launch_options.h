@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/long_options.h"
 #include "platform/stage_kind.h"
 #include "roll/roll_options.h"
 
@@ -19,6 +20,7 @@ struct LaunchOptions {
   std::optional<unsigned> CodePage;  // unset: the locale decides
   bool Watch = false;                // in the ordinary window: each save starts the roll again
   bool Help = false;
+  bool Version = false;
 };
 
 struct ParsedLaunch {
@@ -26,14 +28,15 @@ struct ParsedLaunch {
   std::string Error;  // why there are no options
 };
 
-// Reads the arguments (without the program's path). Options take one dash or two, as X
-// programs' do ("-root" and "--root").
+// The program's options and help. They take one dash or two, as X programs' do ("-root" and
+// "--root").
+extern const platform::CommandLine kLaunchCommandLine;
+
+// Reads the arguments (without the program's path).
 ParsedLaunch ParseLaunchOptions(std::span<const std::string> args);
 
 // A window number as X tools print it: decimal, or hexadecimal after "0x"; nothing when the text
 // is no window number.
 std::optional<std::uint32_t> ParseWindowId(std::string_view text);
-
-extern const char kUsage[];
 
 }  // namespace velloway::linux

@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/utf8_path.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/x11/x11_backend.h"
@@ -40,38 +41,29 @@ int main(int argc, char** argv) {
   using namespace velloway;
   const std::vector<std::string> args = platform::ConsoleArguments(argc, argv);
   const linux::ParsedLaunch parsed = linux::ParseLaunchOptions(args);
-  if (!parsed.Options) {
-    std::fprintf(stderr, "velloway: %s\n%s", parsed.Error.c_str(), linux::kUsage);
-    return 2;
-  }
+  if (!parsed.Options) return platform::ReportUsageError(linux::kLaunchCommandLine, parsed.Error);
   const linux::LaunchOptions& options = *parsed.Options;
-  if (options.Help) {
-    std::fputs(linux::kUsage, stdout);
-    return 0;
+  if (options.Help || options.Version) {
+    return platform::PrintHelpOrVersion(linux::kLaunchCommandLine, options.Help);
   }
   std::error_code error;
   const std::filesystem::path script = std::filesystem::absolute(
-      options.Script.empty()
-          ? DefaultScript()
-          : std::filesystem::path(std::u8string(options.Script.begin(), options.Script.end())),
-      error);
-  const std::u8string folder = script.parent_path().u8string();
-  const std::u8string name = script.filename().u8string();
+      options.Script.empty() ? DefaultScript() : utf8::ToPath(options.Script), error);
 
   x11::BackendSetup setup;
   setup.Stage = options.Stage;
   setup.Host = options.Stage == platform::StageKind::Root ? DaemonWindow() : options.WindowId;
-  setup.ScriptDirectory.assign(folder.begin(), folder.end());
+  // Its folder holds the music it names.
+  setup.ScriptDirectory = utf8::FromPath(script.parent_path());
   setup.CodePage = options.CodePage.value_or(platform::SystemCodePage());
   try {
     if (options.Watch) {
       x11::X11Backend backend(std::move(setup));
-      const linux::WatchedRoll roll(backend, *backend.StageHost(),
-                                    std::string(name.begin(), name.end()), options.Roll);
+      const linux::WatchedRoll roll(backend, *backend.StageHost(), utf8::FromPath(script),
+                                    options.Roll);
       return backend.RunEventLoop();
     }
-    LoadedScript loaded = LoadChosenScript(setup.ScriptDirectory,
-                                           std::string(name.begin(), name.end()), setup.CodePage);
+    LoadedScript loaded = LoadScriptFile(utf8::FromPath(script), setup.CodePage);
     x11::X11Backend backend(std::move(setup));
     SaverWindow saver(backend, std::move(loaded), options.Roll);
     saver.Load();

@@ -1,27 +1,16 @@
 #include "programs/linux/watched_roll.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <optional>
 #include <utility>
 
+#include "base/utf8_path.h"
 #include "check_report.h"
+#include "programs/linux/watched_file.h"
 #include "script/script_loader.h"
 
 namespace velloway::linux {
 namespace {
-
-// What the name leads to now; a name that leads nowhere shows a missing file. Never opens the
-// file: a pipe or a device under the name is looked at as safely as any file.
-WatchedFileState LookAt(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
-  constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-  return {true, static_cast<std::uint64_t>(info.st_size),
-          std::int64_t{info.st_mtim.tv_sec} * kNsPerSecond + info.st_mtim.tv_nsec,
-          static_cast<std::uint64_t>(info.st_ino)};
-}
 
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -32,14 +21,14 @@ std::int64_t NowMs() {
 }  // namespace
 
 // The file is looked at before it is read: a save while it is read is seen at the next look.
-WatchedRoll::WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string fileName,
+WatchedRoll::WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string path,
                          RollOptions options)
     : backend_(backend),
       host_(host),
-      fileName_(std::move(fileName)),
-      path_(ScriptFilePath(backend.ScriptFolder(), fileName_)),
+      path_(std::move(path)),
+      fileName_(utf8::FromPath(utf8::ToPath(path_).filename())),
       options_(options),
-      watch_(LookAt(path_), NowMs()),
+      watch_(LookAtFile(path_), NowMs()),
       lookTimer_(backend.CreateTimer([this] { Look(); })) {
   Play();
   lookTimer_->Run(kLookInterval);
@@ -49,12 +38,11 @@ void WatchedRoll::Look() {
   // A tick of the roll runs the waiting events while its music starts: its window stays until
   // the tick is over, and the file is looked at again next time.
   if (saver_->Roll().Ticking()) return;
-  if (watch_.Step(LookAt(path_), NowMs())) Play();
+  if (watch_.Step(LookAtFile(path_), NowMs())) Play();
 }
 
 void WatchedRoll::Play() {
-  LoadedScript script =
-      LoadChosenScript(backend_.ScriptFolder(), fileName_, backend_.ScriptCodePage());
+  LoadedScript script = LoadScriptFile(path_, backend_.ScriptCodePage());
   std::optional<std::string> problem = check::FirstPlayingError(fileName_, script);
   auto next =
       std::make_unique<SaverWindow>(backend_, std::move(script), options_, std::move(problem));

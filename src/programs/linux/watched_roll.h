@@ -18,8 +18,8 @@ class WatchedRoll {
   // How often the script's file is looked at, in milliseconds.
   static constexpr std::int32_t kLookInterval = 200;
 
-  // Plays the script fileName of the backend's script folder in host, and watches it.
-  WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string fileName,
+  // Plays the script at path (UTF-8) in host, and watches it.
+  WatchedRoll(platform::Backend& backend, platform::WindowId host, std::string path,
               RollOptions options);
   WatchedRoll(const WatchedRoll&) = delete;
   WatchedRoll& operator=(const WatchedRoll&) = delete;
@@ -31,8 +31,8 @@ class WatchedRoll {
 
   platform::Backend& backend_;
   const platform::WindowId host_;
-  const std::string fileName_;
   const std::string path_;
+  const std::string fileName_;  // how its problems name it
   const RollOptions options_;
   ScriptWatch watch_;
   std::unique_ptr<SaverWindow> saver_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/color.h"
+#include "platform/codepage.h"
 #include "programs/render/film_music.h"
 #include "programs/render/render_options.h"
 #include "script/script_types.h"
@@ -17,7 +18,7 @@ namespace velloway::render {
 struct FilmScript {
   LoadedScript Script;
   std::string Folder;
-  unsigned CodePage = 1252;
+  unsigned CodePage = platform::kDefaultCodePage;
 };
 
 // What the first run found.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8_path.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/posix/end_signals.h"
@@ -25,7 +26,6 @@ using namespace velloway;
 using namespace velloway::render;
 
 constexpr int kFailed = 1;
-constexpr int kUsageError = 2;
 // As a shell reports a program ended by SIGINT.
 constexpr int kInterrupted = 130;
 
@@ -33,18 +33,13 @@ void Say(const std::string& line) {
   std::fprintf(stderr, "velloway-render: %s\n", line.c_str());
 }
 
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 FilmScript ReadScript(const RenderOptions& options) {
-  const std::filesystem::path path = std::filesystem::absolute(
-      std::filesystem::path(std::u8string(options.Script.begin(), options.Script.end())));
+  const std::filesystem::path path = std::filesystem::absolute(utf8::ToPath(options.Script));
   FilmScript film;
-  film.Folder = Utf8(path.parent_path());
+  // Its folder holds the music it names.
+  film.Folder = utf8::FromPath(path.parent_path());
   film.CodePage = options.CodePage.value_or(platform::SystemCodePage());
-  film.Script = LoadChosenScript(film.Folder, Utf8(path.filename()), film.CodePage);
+  film.Script = LoadScriptFile(utf8::FromPath(path), film.CodePage);
   if (film.Script.Failure) {
     throw FilmError(options.Script + ": " + film.Script.Failure->Reason);
   }
@@ -87,13 +82,9 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_QUIET);
   const std::vector<std::string> args = platform::ConsoleArguments(argc, argv);
   const ParsedRender parsed = ParseRenderOptions(args);
-  if (!parsed.Options) {
-    std::fprintf(stderr, "velloway-render: %s\n\n%s", parsed.Error.c_str(), kUsage);
-    return kUsageError;
-  }
-  if (parsed.Options->Help) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  if (!parsed.Options) return platform::ReportUsageError(kRenderCommandLine, parsed.Error);
+  if (parsed.Options->Help || parsed.Options->Version) {
+    return platform::PrintHelpOrVersion(kRenderCommandLine, parsed.Options->Help);
   }
   try {
     return Render(*parsed.Options);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/utf8_path.h"
 #include "programs/render/film_error.h"
 
 extern "C" {
@@ -15,15 +16,6 @@ extern "C" {
 namespace velloway::render {
 namespace {
 
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 // The first picture of a sequence is numbered 1, as FFmpeg numbers them.
 constexpr std::int64_t kFirstPicture = 1;
 
@@ -31,21 +23,23 @@ constexpr std::int64_t kFirstPicture = 1;
 
 OutputFile::OutputFile(std::string path, FilmFormat format, bool force)
     : path_(std::move(path)), sequence_(format == FilmFormat::PngSequence) {
-  const std::filesystem::path target = PathOf(path_);
+  const std::filesystem::path target = utf8::ToPath(path_);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    throw FilmError(Utf8(folder) + ": no such folder");
+    throw FilmError(utf8::FromPath(folder) + ": no such folder");
   }
-  if (access(folder.c_str(), W_OK) != 0) throw FilmError(Utf8(folder) + ": cannot write here");
-  const std::filesystem::path first = sequence_ ? PathOf(PictureName(kFirstPicture)) : target;
+  if (access(folder.c_str(), W_OK) != 0)
+    throw FilmError(utf8::FromPath(folder) + ": cannot write here");
+  const std::filesystem::path first = sequence_ ? utf8::ToPath(PictureName(kFirstPicture)) : target;
   if (std::filesystem::is_directory(first, error)) throw FilmError(path_ + ": is a folder");
   if (!force && std::filesystem::exists(std::filesystem::symlink_status(first, error))) {
-    throw FilmError(Utf8(first) + " exists: --force replaces it");
+    throw FilmError(utf8::FromPath(first) + " exists: --force replaces it");
   }
-  writingTo_ =
-      sequence_ ? path_ : Utf8(folder / ("." + Utf8(target.filename()) + ".velloway-partial"));
+  writingTo_ = sequence_ ? path_
+                         : utf8::FromPath(folder / ("." + utf8::FromPath(target.filename()) +
+                                                    ".velloway-partial"));
 }
 
 std::string OutputFile::PictureName(std::int64_t number) const {
@@ -60,7 +54,7 @@ std::string OutputFile::PictureName(std::int64_t number) const {
 void OutputFile::Complete() {
   if (!sequence_) {
     std::error_code error;
-    std::filesystem::rename(PathOf(writingTo_), PathOf(path_), error);
+    std::filesystem::rename(utf8::ToPath(writingTo_), utf8::ToPath(path_), error);
     if (error) throw FilmError(path_ + ": " + error.message());
   }
   complete_ = true;
@@ -70,12 +64,12 @@ void OutputFile::Discard(std::int64_t frames) {
   if (complete_) return;
   std::error_code error;
   if (!sequence_) {
-    std::filesystem::remove(PathOf(writingTo_), error);
+    std::filesystem::remove(utf8::ToPath(writingTo_), error);
     return;
   }
   // The pictures written, and the one that may have been begun.
   for (std::int64_t number = kFirstPicture; number <= frames + kFirstPicture; ++number) {
-    std::filesystem::remove(PathOf(PictureName(number)), error);
+    std::filesystem::remove(utf8::ToPath(PictureName(number)), error);
   }
 }
 

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "base/utf8.h"
-#include "platform/codepage.h"
 
 namespace velloway::render {
 namespace {
@@ -27,16 +26,6 @@ ParsedRender Failure(std::string message) {
   return {std::nullopt, std::move(message)};
 }
 
-std::optional<int> Whole(std::string_view text, int least, int most) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < least ||
-      value > most) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 std::optional<double> Seconds(std::string_view text) {
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -48,15 +37,10 @@ std::optional<double> Seconds(std::string_view text) {
 }
 
 // Even sides: the videos' colours are stored at half the resolution.
-bool ReadSize(std::string_view text, RenderOptions& options) {
-  const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return false;
-  const auto width = Whole(text.substr(0, x), kMinSide, kMaxWidth);
-  const auto height = Whole(text.substr(x + 1), kMinSide, kMaxHeight);
-  if (!width || !height || *width % 2 != 0 || *height % 2 != 0) return false;
-  options.Width = *width;
-  options.Height = *height;
-  return true;
+std::optional<platform::PixelSize> FilmSize(std::string_view text) {
+  const auto size = platform::ReadSize(text, kMinSide, {kMaxWidth, kMaxHeight});
+  if (!size || size->Width % 2 != 0 || size->Height % 2 != 0) return std::nullopt;
+  return size;
 }
 
 // One "%d" or "%0Nd" and no other "%": the frame's number.
@@ -68,30 +52,57 @@ bool HoldsOneNumber(std::string_view name) {
   return end < name.size() && name[end] == 'd' && name.find('%', end) == std::string_view::npos;
 }
 
+// The options, in the order of kOptions.
+enum Option : std::size_t {
+  kOutput,
+  kSize,
+  kFps,
+  kDpi,
+  kLoops,
+  kDuration,
+  kCodePage,
+  kQuiet,
+  kForce,
+};
+
+const std::array<platform::LongOption, 9> kOptions = {{
+    {"output", "FILE", "the film's file", "the film to make", 'o'},
+    {"size", "WxH", "WIDTHxHEIGHT in even numbers of pixels, from 16x16 to 7680x4320",
+     "the screen, in pixels, even numbers (default 1920x1080)"},
+    {"fps", "N", "a number of frames a second from 1 to 120",
+     "frames a second, 1 to 120 (default 50; a GIF takes 50,\n"
+     "25, 20, 10, 5, 4, 2 or 1)"},
+    {"dpi", "N", "a number from 48 to 480",
+     "the screen's dots per inch, 48 to 480 (default 96): the\n"
+     "text's size"},
+    {"loops", "N", "a number of passes from 1 to 1000",
+     "passes of the script (default 1); the film ends when the\n"
+     "last pass's lines have left the screen, or its final\n"
+     "WAIT has passed"},
+    {"duration", "SECONDS", "a number of seconds above 0, up to 12 hours",
+     "cut the film after that many seconds"},
+    platform::kCodePageOption,
+    {"quiet", "", "", "no progress bar", 'q'},
+    {"force", "", "", "replace FILE if it exists", 'f'},
+}};
+
 }  // namespace
 
-const char kUsage[] =
-    "Usage: velloway-render SCRIPT -o FILE [--size WxH] [--fps N] [--dpi N] [--loops N]\n"
-    "                      [--duration SECONDS] [--codepage N] [--quiet] [--force]\n"
-    "Makes a video of a Velloway roll script, as the saver plays it with smooth motion,\n"
-    "with its music. The format follows FILE's name:\n"
-    "  .mp4              H.264 with AAC sound: plays everywhere\n"
-    "  .webm             VP9 with Opus sound: for web pages\n"
-    "  .mov              ProRes 422 HQ with PCM sound: for video editors\n"
-    "  .gif              an animated picture, without sound\n"
-    "  frames/%05d.png   a numbered picture a frame, from 00001 (the folder must exist)\n"
-    "  -o FILE           the film to make\n"
-    "  --size WxH        the screen, in pixels, even numbers (default 1920x1080)\n"
-    "  --fps N           frames a second, 1 to 120 (default 50; a GIF takes 50, 25, 20, 10,\n"
-    "                    5, 4, 2 or 1)\n"
-    "  --dpi N           the screen's dots per inch, 48 to 480 (default 96): the text's size\n"
-    "  --loops N         passes of the script (default 1); the film ends when the last\n"
-    "                    pass's lines have left the screen, or its final WAIT has passed\n"
-    "  --duration SECS   cut the film after that many seconds\n"
-    "  --codepage N      the code page of a script saved in a legacy encoding (932 for\n"
-    "                    Shift-JIS, 1252 for Western European; default: from the locale)\n"
-    "  --quiet           no progress bar\n"
-    "  --force           replace FILE if it exists\n";
+const platform::CommandLine kRenderCommandLine{
+    .Program = "velloway-render",
+    .Usage = "[OPTION]... SCRIPT -o FILE",
+    .About =
+        "Makes a video of a Velloway roll script, as the saver plays it with smooth\n"
+        "motion, with its music. The format follows FILE's name:\n"
+        "  .mp4              H.264 with AAC sound: plays everywhere\n"
+        "  .webm             VP9 with Opus sound: for web pages\n"
+        "  .mov              ProRes 422 HQ with PCM sound: for video editors\n"
+        "  .gif              an animated picture, without sound\n"
+        "  frames/%05d.png   a numbered picture a frame, from 00001, in a folder that\n"
+        "                    exists",
+    .Options = kOptions,
+    .Operand = "SCRIPT",
+};
 
 std::optional<FilmFormat> FormatOfName(std::string_view output) {
   static constexpr std::array<std::pair<std::string_view, FilmFormat>, 4> kExtensions = {{
@@ -115,57 +126,63 @@ std::optional<FilmFormat> FormatOfName(std::string_view output) {
 }
 
 ParsedRender ParseRenderOptions(std::span<const std::string> args) {
+  const platform::ReadArguments read = platform::ReadLongOptions(kRenderCommandLine, args);
+  if (!read.Error.empty()) return Failure(read.Error);
   RenderOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const auto value = [&]() -> std::optional<std::string_view> {
-      if (i + 1 >= args.size()) return std::nullopt;
-      return std::string_view(args[++i]);
-    };
-    if (arg == "-o" || arg == "--output") {
-      const auto text = value();
-      if (!text || text->empty()) return Failure("-o needs the file to make");
-      options.Output = *text;
-    } else if (arg == "--size") {
-      const auto text = value();
-      if (!text || !ReadSize(*text, options)) {
-        return Failure("--size takes WIDTHxHEIGHT in even numbers of pixels, from 16x16 to " +
-                       std::to_string(kMaxWidth) + "x" + std::to_string(kMaxHeight));
+  options.Help = read.Help;
+  options.Version = read.Version;
+  if (read.Help || read.Version) return {std::move(options), {}};
+  options.Script = read.Operand.value_or("");
+  for (const platform::GivenOption& given : read.Given) {
+    const std::string& value = given.Value;
+    const platform::LongOption& option = kOptions[given.Index];
+    const auto refuse = [&] { return Failure(platform::WrongValue(option, value)); };
+    switch (given.Index) {
+      case kOutput:
+        if (value.empty()) return refuse();
+        options.Output = value;
+        break;
+      case kSize: {
+        const auto size = FilmSize(value);
+        if (!size) return refuse();
+        options.Width = size->Width;
+        options.Height = size->Height;
+        break;
       }
-    } else if (arg == "--fps") {
-      const auto fps = Whole(value().value_or(""), 1, kMaxFps);
-      if (!fps) return Failure("--fps takes a number of frames a second from 1 to 120");
-      options.Fps = *fps;
-    } else if (arg == "--dpi") {
-      const auto dpi = Whole(value().value_or(""), kMinDpi, kMaxDpi);
-      if (!dpi) return Failure("--dpi takes a number from 48 to 480");
-      options.Dpi = *dpi;
-    } else if (arg == "--loops") {
-      const auto loops = Whole(value().value_or(""), 1, kMaxLoops);
-      if (!loops) return Failure("--loops takes a number of passes from 1 to 1000");
-      options.Loops = *loops;
-    } else if (arg == "--duration") {
-      options.DurationSeconds = Seconds(value().value_or(""));
-      if (!options.DurationSeconds) {
-        return Failure("--duration takes a number of seconds above 0, up to 12 hours");
+      case kFps: {
+        const auto fps = platform::ReadWhole(value, 1, kMaxFps);
+        if (!fps) return refuse();
+        options.Fps = *fps;
+        break;
       }
-    } else if (arg == "--codepage") {
-      const auto text = value();
-      options.CodePage = text ? platform::ParseCodePage(*text) : std::nullopt;
-      if (!options.CodePage) return Failure("--codepage needs a code page number, such as 932");
-    } else if (arg == "--quiet" || arg == "-q") {
-      options.Quiet = true;
-    } else if (arg == "--force" || arg == "-f") {
-      options.Force = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.Help = true;
-    } else if (options.Script.empty() && !arg.starts_with("-")) {
-      options.Script = arg;
-    } else {
-      return Failure("unknown argument \"" + args[i] + "\"");
+      case kDpi: {
+        const auto dpi = platform::ReadWhole(value, kMinDpi, kMaxDpi);
+        if (!dpi) return refuse();
+        options.Dpi = *dpi;
+        break;
+      }
+      case kLoops: {
+        const auto loops = platform::ReadWhole(value, 1, kMaxLoops);
+        if (!loops) return refuse();
+        options.Loops = *loops;
+        break;
+      }
+      case kDuration:
+        options.DurationSeconds = Seconds(value);
+        if (!options.DurationSeconds) return refuse();
+        break;
+      case kCodePage:
+        options.CodePage = platform::ReadCodePage(value);
+        if (!options.CodePage) return refuse();
+        break;
+      case kQuiet:
+        options.Quiet = true;
+        break;
+      case kForce:
+        options.Force = true;
+        break;
     }
   }
-  if (options.Help) return {std::move(options), {}};
   if (options.Script.empty()) return Failure("which script?");
   if (options.Output.empty()) return Failure("-o FILE: which film to make?");
   const auto format = FormatOfName(options.Output);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/long_options.h"
+
 namespace velloway::render {
 
 // What the output's name asks for, by its extension: a video with sound, an animated picture, or
@@ -28,6 +30,7 @@ struct RenderOptions {
   bool Quiet = false;
   bool Force = false;
   bool Help = false;
+  bool Version = false;
 };
 
 struct ParsedRender {
@@ -35,12 +38,13 @@ struct ParsedRender {
   std::string Error;  // why there are no options
 };
 
+// The program's options and help.
+extern const platform::CommandLine kRenderCommandLine;
+
 // Reads the arguments (without the program's path).
 ParsedRender ParseRenderOptions(std::span<const std::string> args);
 
 // The format an output's name asks for; nothing for a name no format takes.
 std::optional<FilmFormat> FormatOfName(std::string_view output);
-
-extern const char kUsage[];
 
 }  // namespace velloway::render

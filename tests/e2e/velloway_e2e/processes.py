@@ -215,6 +215,26 @@ def memory_kib(pid: int, field: str) -> int:
     raise HarnessError(f"no {field} in /proc/{pid}/status")
 
 
+def bytes_read(pid: int) -> int:
+    """What the process has read so far, from files and pipes alike; 0 once it is gone."""
+    with contextlib.suppress(OSError), open(f"/proc/{pid}/io") as io:
+        for entry in io:
+            if entry.startswith("rchar:"):
+                return int(entry.split()[1])
+    return 0
+
+
+def holds_open(pid: int, path: Path) -> bool:
+    """Whether the process has the file at path open."""
+    target = str(path.resolve())
+    with contextlib.suppress(OSError):
+        for fd in Path(f"/proc/{pid}/fd").iterdir():
+            with contextlib.suppress(OSError):
+                if os.readlink(fd) == target:
+                    return True
+    return False
+
+
 # ---------------------------------------------------------------------------------------------
 # Waiting and running
 

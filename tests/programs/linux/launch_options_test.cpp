@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,20 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
       {{}, platform::StageKind::FullScreen, 0, "", false, false, std::nullopt},
       {{"--root"}, platform::StageKind::Root, 0, "", false, false, std::nullopt},
       {{"-root", "-script", "a b.vws"},
+       platform::StageKind::Root,
+       0,
+       "a b.vws",
+       false,
+       false,
+       std::nullopt},
+      {{"--root", "--script=a b.vws"},
+       platform::StageKind::Root,
+       0,
+       "a b.vws",
+       false,
+       false,
+       std::nullopt},
+      {{"-script=a b.vws", "-root"},
        platform::StageKind::Root,
        0,
        "a b.vws",
@@ -67,7 +82,14 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
        false,
        false,
        {}},
-      {{"--window", "--every-monitor", "--codepage", "932"},
+      {{"-window-id=0x50d", "--root"},
+       platform::StageKind::GivenWindow,
+       0x50d,
+       "",
+       false,
+       false,
+       {}},
+      {{"--window", "--every-monitor", "--codepage=932"},
        platform::StageKind::OwnWindow,
        0,
        "",
@@ -96,29 +118,49 @@ TEST(LaunchOptions, WatchesTheScriptInAnOrdinaryWindow) {
 }
 
 TEST(LaunchOptions, RefusesWhatItCannotRead) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"--root", "--window"},
-      {"--window-id"},
-      {"--window-id", "0"},
-      {"--window-id", "0xZZ"},
-      {"--window-id", "12ab"},
-      {"--script"},
-      {"--codepage", "shift-jis"},
-      {"--codepage", "0"},
-      {"--codepage"},
-      {"--root", "--root"},
-      {"--window-id", "5", "--window"},
-      {"--window-id", "5", "--window-id", "6"},
-      {"--bogus"},
-      {"/s"},
-      {"--watch"},
-      {"--root", "--watch"},
+  const char* const kOnePlace = "choose one of --root, --window-id and --window";
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--root", "--window"}, kOnePlace},
+      {{"--root", "--root"}, kOnePlace},
+      {{"--window-id", "5", "--window"}, kOnePlace},
+      {{"--window-id", "5", "--window-id", "6"}, kOnePlace},
+      {{"--window-id"},
+       "--window-id needs a value: a window number, decimal or hexadecimal after 0x"},
+      {{"--window-id", "0"},
+       "--window-id takes a window number, decimal or hexadecimal after 0x, not \"0\""},
+      {{"--window-id", "0xZZ"},
+       "--window-id takes a window number, decimal or hexadecimal after 0x, not \"0xZZ\""},
+      {{"-window-id=12ab"},
+       "--window-id takes a window number, decimal or hexadecimal after 0x, not \"12ab\""},
+      {{"--script"}, "--script needs a value: a script's file"},
+      {{"--script="}, "--script takes a script's file, not \"\""},
+      {{"--codepage", "shift-jis"},
+       "--codepage takes a code page number, such as 932, not \"shift-jis\""},
+      {{"-codepage", "0"}, "--codepage takes a code page number, such as 932, not \"0\""},
+      {{"--codepage"}, "--codepage needs a value: a code page number, such as 932"},
+      {{"--bogus"}, "unknown option \"--bogus\""},
+      {{"-w"}, "unknown option \"-w\""},
+      {{"/s"}, "unexpected argument \"/s\""},
+      {{"--", "-root"}, "unexpected argument \"-root\""},
+      {{"--watch"}, "--watch plays in an ordinary window: add --window"},
+      {{"--root", "--watch"}, "--watch plays in an ordinary window: add --window"},
   };
-  for (const auto& args : cases) {
-    const ParsedLaunch parsed = ParseLaunchOptions(args);
-    EXPECT_FALSE(parsed.Options) << args.front();
-    EXPECT_FALSE(parsed.Error.empty()) << args.front();
+  for (const auto& c : cases) {
+    const ParsedLaunch parsed = ParseLaunchOptions(c.args);
+    EXPECT_FALSE(parsed.Options) << c.error;
+    EXPECT_EQ(parsed.Error, c.error);
   }
+}
+
+TEST(LaunchOptions, AsksForHelpOrTheVersionInAHelpThatFitsATerminal) {
+  EXPECT_TRUE(ParseLaunchOptions(std::vector<std::string>{"-help"}).Options->Help);
+  EXPECT_TRUE(ParseLaunchOptions(std::vector<std::string>{"--root", "-h"}).Options->Help);
+  EXPECT_TRUE(ParseLaunchOptions(std::vector<std::string>{"-version"}).Options->Version);
+  std::istringstream help(platform::HelpText(kLaunchCommandLine));
+  for (std::string line; std::getline(help, line);) EXPECT_LT(line.size(), 80u) << line;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,29 @@ TEST(RenderOptions, ReadsTheFilmItsFormatAndItsSettings) {
        96,
        1,
        std::nullopt},
+      {{"--output=a.gif", "--fps=20", "--dpi=144", "--loops=3", "a.vws"},
+       FilmFormat::Gif,
+       1920,
+       1080,
+       20,
+       144,
+       3,
+       std::nullopt},
+      {{"-oa.mov", "--size=1280x720", "--duration=2.5", "--", "a.vws"},
+       FilmFormat::Mov,
+       1280,
+       720,
+       50,
+       96,
+       1,
+       2.5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
     const ParsedRender parsed = ParseRenderOptions(c.args);
     ASSERT_TRUE(parsed.Options) << parsed.Error;
     const RenderOptions& options = *parsed.Options;
+    EXPECT_EQ(options.Script, "a.vws");
     EXPECT_EQ(options.Format, c.format);
     EXPECT_EQ(options.Width, c.width);
     EXPECT_EQ(options.Height, c.height);
@@ -66,6 +84,22 @@ TEST(RenderOptions, ReadsTheFilmItsFormatAndItsSettings) {
     EXPECT_EQ(options.Dpi, c.dpi);
     EXPECT_EQ(options.Loops, c.loops);
     EXPECT_EQ(options.DurationSeconds, c.duration);
+  }
+}
+
+TEST(RenderOptions, TakesEachScreenSizeUpToEightKAndNoLarger) {
+  const struct {
+    const char* size;
+    bool taken;
+  } cases[] = {
+      {"7680x4320", true},  {"16x16", true},      {"7680x16", true},    {"16x4320", true},
+      {"7682x4320", false}, {"7680x4322", false}, {"4320x7680", false}, {"14x16", false},
+      {"16x14", false},     {"1281x720", false},  {"1280x721", false},  {"1280", false},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> args = {"a.vws", "-o", "a.mp4", "--size", c.size};
+    const ParsedRender parsed = ParseRenderOptions(args);
+    EXPECT_EQ(parsed.Options.has_value(), c.taken) << c.size << ": " << parsed.Error;
   }
 }
 
@@ -80,10 +114,8 @@ TEST(RenderOptions, RefusesWhatCannotBeFilmed) {
       {{"a.vws", "-o", "a.png"}, "should end in .mp4"},
       {{"a.vws", "-o", "f%d-%d.png"}, "should end in .mp4"},
       {{"a.vws", "-o", "100%.mp4"}, "should end in .mp4"},
-      {{"a.vws", "-o", "a.mp4", "--size", "1281x720"}, "even numbers"},
-      {{"a.vws", "-o", "a.mp4", "--size", "8000x720"}, "even numbers"},
-      {{"a.vws", "-o", "a.mp4", "--size", "8x8"}, "even numbers"},
-      {{"a.vws", "-o", "a.mp4", "--size", "1280"}, "even numbers"},
+      {{"a.vws", "-o", "a.mp4", "--size", "8x8"},
+       "--size takes WIDTHxHEIGHT in even numbers of pixels, from 16x16 to 7680x4320, not \"8x8\""},
       {{"a.vws", "-o", "a.mp4", "--fps", "0"}, "--fps"},
       {{"a.vws", "-o", "a.mp4", "--fps", "121"}, "--fps"},
       {{"a.vws", "-o", "a.gif", "--fps", "60"}, "whole hundredths"},
@@ -93,8 +125,10 @@ TEST(RenderOptions, RefusesWhatCannotBeFilmed) {
       {{"a.vws", "-o", "a.mp4", "--duration", "0"}, "--duration"},
       {{"a.vws", "-o", "a.mp4", "--duration", "nan"}, "--duration"},
       {{"a.vws", "-o", "a.mp4", "--duration", "50000"}, "--duration"},
-      {{"a.vws", "-o", "a.mp4", "b.vws"}, "unknown argument"},
-      {{"a.vws", "-o", "a.mp4", "--fps"}, "--fps"},
+      {{"a.vws", "-o", "a.mp4", "b.vws"}, "unexpected argument \"b.vws\""},
+      {{"a.vws", "-o", "a.mp4", "--fps"}, "--fps needs a value: a number of frames a second"},
+      {{"a.vws", "-o", "a.mp4", "--loud"}, "unknown option \"--loud\""},
+      {{"a.vws", "-o", "a.mp4", "-x"}, "unknown option \"-x\""},
   };
   for (const auto& c : cases) {
     std::string line;
@@ -104,6 +138,13 @@ TEST(RenderOptions, RefusesWhatCannotBeFilmed) {
     EXPECT_FALSE(parsed.Options);
     EXPECT_NE(parsed.Error.find(c.error), std::string::npos) << parsed.Error;
   }
+}
+
+TEST(RenderOptions, AsksForHelpWithoutAScriptInAHelpThatFitsATerminal) {
+  EXPECT_TRUE(ParseRenderOptions(std::vector<std::string>{"-h"}).Options->Help);
+  EXPECT_TRUE(ParseRenderOptions(std::vector<std::string>{"--version"}).Options->Version);
+  std::istringstream help(platform::HelpText(kRenderCommandLine));
+  for (std::string line; std::getline(help, line);) EXPECT_LT(line.size(), 80u) << line;
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+#include "base/utf8.h"
 #include "script/script_loader.h"
 #include "support/temp_dir.h"
 #include "timeline.h"
@@ -188,6 +193,60 @@ TEST(CheckScript, NamesTheCharactersNoInstalledFontShows) {
       Messages(kHeader + "TEXT\tArial\t1\tA\tFFFFFF\t1\nTEXT\tArial\t1\tB\tFFFFFF\t1", environment),
       IsEmpty());
   EXPECT_EQ(asked, 1);
+}
+
+TEST(CheckScript, EachRangeOfCharactersThatNeedNoGlyphEndsWhereUnicodeSaysSo) {
+  // No installed font shows anything: every character that needs a glyph is named.
+  CheckEnvironment environment;
+  environment.InstalledCharacters = [] { return CodePointSet(); };
+  const auto messages = [&](std::initializer_list<char32_t> characters) {
+    std::string text;
+    for (const char32_t c : characters) utf8::Append(text, c);
+    return Messages(kHeader + "TEXT\tArial\t1\t" + text + "\tFFFFFF\t1", environment);
+  };
+  const auto name = [](char32_t c) {
+    char text[12];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return std::string(text);
+  };
+  const struct {
+    char32_t first;
+    char32_t last;
+  } ranges[] = {
+      {0x0000, 0x0020},    // controls, space
+      {0x007F, 0x00A0},    // controls, no-break space
+      {0x00AD, 0x00AD},    // soft hyphen
+      {0x034F, 0x034F},    // combining grapheme joiner
+      {0x061C, 0x061C},    // Arabic letter mark
+      {0x115F, 0x1160},    // Hangul fillers
+      {0x17B4, 0x17B5},    // Khmer inherent vowels
+      {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
+      {0x2000, 0x200F},    // spaces, zero-width space and joiners, direction marks
+      {0x2028, 0x202F},    // separators, embeddings and overrides, narrow no-break space
+      {0x205F, 0x206F},    // medium space, word joiner, invisible operators, isolates
+      {0x3000, 0x3000},    // ideographic space
+      {0x3164, 0x3164},    // Hangul filler
+      {0xFE00, 0xFE0F},    // variation selectors
+      {0xFEFF, 0xFEFF},    // byte-order mark
+      {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
+      {0xFFF0, 0xFFF8},    // ignorable by default
+      {0x1BCA0, 0x1BCA3},  // shorthand format controls
+      {0x1D173, 0x1D17A},  // musical symbol format controls
+      {0xE0000, 0xE0FFF},  // tags, variation selectors supplement
+  };
+  for (const auto& r : ranges) {
+    SCOPED_TRACE(name(r.first) + ".." + name(r.last));
+    EXPECT_THAT(messages({r.first, r.last}), IsEmpty());
+    // Each range's neighbours need one; U+0000 has none below it.
+    if (r.first == 0) {
+      EXPECT_THAT(messages({r.last + 1}), ElementsAre("2: no installed font shows " +
+                                                      name(r.last + 1) + ": it shows as a box"));
+    } else {
+      EXPECT_THAT(messages({r.first - 1, r.last + 1}),
+                  ElementsAre("2: no installed font shows " + name(r.first - 1) + ", " +
+                              name(r.last + 1) + ": they show as boxes"));
+    }
+  }
 }
 
 TEST(Timeline, PlaysOneLoopThroughTheRollEngine) {
