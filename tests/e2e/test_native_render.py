@@ -1,7 +1,9 @@
 """velloway-render end to end: the real program films short scripts into each format, and
 ffprobe and ffmpeg (Debian's ffmpeg) read the films back: their streams, codecs, size, rate and
-frame count; a line's top where the roll puts it while it rests; the music from its BGM ON to its
-BGM OFF; the same bytes from two runs; refusals that leave no file; Ctrl-C; the progress bar.
+exact frame count; a line's top where the roll puts it while it rests, to the row in the lossless
+picture sequence; a GIF's pixels, the ink's colour among them, those of the picture sequence; the
+music from its BGM ON to its BGM OFF; the same bytes from two runs; refusals that leave no file;
+Ctrl-C; the progress bar.
 
 Run: VELLOWAY_RENDER=/path/to/velloway-render python3 -m unittest -v test_native_render
 (skipped without VELLOWAY_RENDER; ctest sets it)."""
@@ -30,7 +32,8 @@ RENDER_ENV = "VELLOWAY_RENDER"
 WIDTH, HEIGHT, FPS = 320, 240, 50
 SIZE = ["--size", f"{WIDTH}x{HEIGHT}"]
 TICK_S = 0.1  # speed 3
-# The rows of a line's top a lossy film and a glyph's antialiased top row may shift it by.
+# The rows of a line's top a lossy film and a glyph's faint antialiased top row may shift it by;
+# in a picture sequence any pixel unlike the background is ink, and the top is exact.
 TOP_TOLERANCE = 1
 SAMPLE_RATE = 48000
 LOUD = 0.05 * 32768
@@ -84,18 +87,21 @@ def streams(path: Path, *before_input: str) -> list:
     return json.loads(done.stdout)["streams"]
 
 
-def gray_frames(path: Path) -> list:
-    """Every frame of the film decoded, as rows of luma bytes."""
-    done = run("ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "gray", "-")
-    size = WIDTH * HEIGHT
+def decoded_frames(path: Path, pixels: str = "gray") -> list:
+    """Every frame of the film decoded, as rows of luma bytes (or of other pixels)."""
+    before = ["-framerate", str(FPS)] if "%" in path.name else []
+    done = run("ffmpeg", "-v", "error", *before, "-i", path, "-f", "rawvideo", "-pix_fmt", pixels,
+               "-")
+    size = WIDTH * HEIGHT * {"gray": 1, "rgb24": 3}[pixels]
     return [done.stdout[i:i + size] for i in range(0, len(done.stdout) - size + 1, size)]
 
 
-def ink_tops(frame: bytes) -> list:
-    """The top rows of the runs of ink down the frame's middle column, top to bottom."""
+def ink_tops(frame: bytes, faint: bool = False) -> list:
+    """The top rows of the runs of ink down the frame's middle column, top to bottom; faint:
+    every pixel unlike the background is ink, not only those nearer the ink."""
     column = [frame[y * WIDTH + WIDTH // 2] for y in range(HEIGHT)]
     back, ink = min(column), 255
-    inked = [v > (back + ink) / 2 for v in column]
+    inked = [v != back if faint else v > (back + ink) / 2 for v in column]
     return [y for y in range(HEIGHT) if inked[y] and (y == 0 or not inked[y - 1])]
 
 
@@ -138,11 +144,13 @@ class RenderTest(unittest.TestCase):
 
     def test_the_mp4_film_shows_the_roll_and_plays_its_music_at_its_times(self):
         film = self.render("main.mp4")
+        (self.folder / "main").mkdir()
+        pictures = decoded_frames(self.render("main/%05d.png"))
         video, audio = streams(film)
-        frames = gray_frames(film)
+        frames = decoded_frames(film)
         # The first line alone, at rest at 2.7 s for any height from 20 to 45 pixels: its
         # height sets the roll's pace.
-        height = ink_height(frames[int(27 * TICK_S * FPS)])
+        height = ink_height(pictures[int(27 * TICK_S * FPS)])
         times = timeline(height)
         self.assertEqual(times, timeline(height + 1),
                          "a glyph's top row shifts the steps: choose other spacings")
@@ -151,8 +159,9 @@ class RenderTest(unittest.TestCase):
                          ("h264", "yuv420p", WIDTH, HEIGHT, f"{FPS}/1"))
         self.assertEqual((audio["codec_name"], int(audio["sample_rate"]), audio["channels"]),
                          ("aac", SAMPLE_RATE, 2))
-        self.assertAlmostEqual(int(video["nb_read_frames"]), times["ticks"] * TICK_S * FPS,
-                               delta=1)
+        # Frame k at k / FPS seconds from the roll's start, until the tick that ends the film.
+        length = round(times["ticks"] * TICK_S * FPS)
+        self.assertEqual((int(video["nb_read_frames"]), len(pictures)), (length, length))
 
         n1, n2, n3 = times["steps"]
         expected = ([HEIGHT - STEP_PX * n1],
@@ -160,11 +169,13 @@ class RenderTest(unittest.TestCase):
                     [HEIGHT - STEP_PX * (n1 + n2 + n3), HEIGHT - STEP_PX * (n2 + n3),
                      HEIGHT - STEP_PX * n3])
         for tick, tops in zip(times["rests"], expected):
-            with self.subTest(seconds=tick * TICK_S):
-                shown = ink_tops(frames[round(tick * TICK_S * FPS)])
-                self.assertEqual(len(shown), len(tops), shown)
-                for top, wanted in zip(shown, tops):
-                    self.assertAlmostEqual(top, wanted, delta=TOP_TOLERANCE, msg=shown)
+            for kind, shots, tolerance in (("pictures", pictures, 0),
+                                           ("mp4", frames, TOP_TOLERANCE)):
+                with self.subTest(kind, seconds=tick * TICK_S):
+                    shown = ink_tops(shots[round(tick * TICK_S * FPS)], faint=tolerance == 0)
+                    self.assertEqual(len(shown), len(tops), shown)
+                    for top, wanted in zip(shown, tops):
+                        self.assertAlmostEqual(top, wanted, delta=tolerance, msg=shown)
 
         samples = mono_samples(film)
         loud = [i for i, v in enumerate(samples) if abs(v) > LOUD]
@@ -197,6 +208,14 @@ class RenderTest(unittest.TestCase):
                 if sound:
                     self.assertEqual((int(found[1]["sample_rate"]), found[1]["channels"]),
                                      (SAMPLE_RATE, 2))
+        # One ink colour: its palette holds every step of the lines' edges, so the GIF shows the
+        # pictures' very pixels, the ink's white among them as the line enters.
+        gif = decoded_frames(self.folder / "cut.gif", "rgb24")
+        pictures = decoded_frames(self.folder / "cut/%05d.png", "rgb24")
+        self.assertEqual(len(gif), len(pictures))
+        differing = [k for k, (a, b) in enumerate(zip(gif, pictures)) if a != b]
+        self.assertEqual(differing, [], "frames of the GIF unlike the pictures")
+        self.assertIn(b"\xff\xff\xff", gif[-1])
 
     def test_a_roll_without_music_has_no_sound_track(self):
         (self.folder / "Silent.vws").write_text(

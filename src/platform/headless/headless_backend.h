@@ -19,7 +19,7 @@
 #include "platform/file_listing.h"
 #include "platform/headless/headless_music.h"
 #include "platform/memory_settings.h"
-#include "platform/tick_schedule.h"
+#include "platform/virtual_clock.h"
 
 namespace velloway::headless {
 
@@ -95,11 +95,14 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   std::unique_ptr<platform::NativeWindow> CreateNativeWindow(platform::WindowEvents& events,
                                                              const platform::WindowStyle& style,
                                                              std::string_view caption) override;
-  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override;
-  // Frames at the screen's refresh rate on the virtual clock, from Start: frame k at
-  // k * 1,000,000 / RefreshHz microseconds, whole microseconds rounded down.
+  std::unique_ptr<platform::TimerDriver> CreateTimer(std::function<void()> onTick) override {
+    return clock_.CreateTimer(std::move(onTick));
+  }
+  // Frames at the screen's refresh rate on the virtual clock (see platform::VirtualClock).
   std::unique_ptr<platform::FrameDriver> CreateFrameDriver(
-      std::function<void(const platform::DisplayFrame&)> onFrame) override;
+      std::function<void(const platform::DisplayFrame&)> onFrame) override {
+    return clock_.CreateFrameDriver(std::move(onFrame));
+  }
   platform::TextExtent MeasureText(const platform::FontSpec& font, std::string_view text) override;
   platform::PhaseImages CreateTextImages(const platform::FontSpec& font, std::string_view text,
                                          platform::TextImageSpan span, platform::PhaseSet phases,
@@ -158,8 +161,8 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   // before a frame due at the same moment.
   void AdvanceTime(std::int64_t milliseconds);
   void AdvanceTimeUs(std::int64_t microseconds);
-  std::int64_t Now() const { return now_ / 1000; }
-  std::int64_t NowUs() const { return now_; }
+  std::int64_t Now() const { return clock_.NowUs() / 1000; }
+  std::int64_t NowUs() const { return clock_.NowUs(); }
   // How many text images the program has had drawn so far.
   int TextImagesMade() const { return textImagesMade_; }
   // Delivers a click (a button pressed and released at one place), a press, a release or a key
@@ -189,7 +192,7 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   // An event that waits until the program next processes its events (RunWaitingEvents).
   void QueueEvent(std::function<void()> event) { queued_.push_back(std::move(event)); }
 
-  bool Ended() const { return ended_; }
+  bool Ended() const { return clock_.Stopped(); }
   const HeadlessWindow* Window(platform::WindowId id) const;
   std::vector<const HeadlessWindow*> Windows() const;
   // Paints what was invalidated since the last call and forgets it.
@@ -198,13 +201,8 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
  private:
   class NativeWindowImpl;
   class NativeControlImpl;
-  class TimerImpl;
-  class FrameImpl;
   friend class NativeWindowImpl;
-  friend class TimerImpl;
-  friend class FrameImpl;
 
-  platform::ClockTime ClockNow() const { return platform::ClockTime(now_); }
   // Runs one event; an End() inside it stops everything.
   void Deliver(const std::function<void()>& event);
   // Delivers an event to every open window; one destroyed meanwhile hears nothing more.
@@ -225,12 +223,9 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   std::function<void()> observeEvents_;
   std::map<platform::WindowId, HeadlessWindow> windows_;
   platform::WindowId nextId_ = 0x1000;
-  std::vector<TimerImpl*> timers_;
-  std::vector<FrameImpl*> frames_;
+  platform::VirtualClock clock_{*this};  // stopped when the program has ended
   std::deque<std::function<void()>> queued_;
-  std::int64_t now_ = 0;  // microseconds
   int textImagesMade_ = 0;
-  bool ended_ = false;
   bool runningCopyLockHeld_ = false;
 };
 

@@ -1,119 +1,35 @@
 #include "platform/headless/headless_backend.h"
 
-#include <algorithm>
-#include <limits>
-
-#include "platform/driver_handler.h"
-#include "platform/tick_schedule.h"
-
-// What a test drives: the simulated clock with the timers and frames it runs, the events a user
-// or the system would cause, and what the program drew.
+// What a test drives: the simulated clock, the events a user or the system would cause, and what
+// the program drew.
 namespace velloway::headless {
 namespace {
 
 // Thrown by End() and caught where the event that ended the program was delivered.
 struct ProgramEnded {};
 
-constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
-
 }  // namespace
 
 // --- the simulated clock ---
-
-class HeadlessBackend::TimerImpl : public platform::TimerDriver {
- public:
-  TimerImpl(HeadlessBackend& backend, std::function<void()> onTick)
-      : backend_(backend), onTick_(std::move(onTick)) {
-    backend_.timers_.push_back(this);
-  }
-  ~TimerImpl() override { std::erase(backend_.timers_, this); }
-
-  void Run(std::int32_t intervalMs) override {
-    schedule_.Start(backend_.ClockNow(), std::chrono::milliseconds(intervalMs));
-  }
-
-  std::int64_t Due() const { return schedule_.Running() ? schedule_.Due().count() : kNever; }
-  void Tick() {
-    schedule_.TakeTick(backend_.ClockNow());
-    onTick_();
-  }
-
- private:
-  HeadlessBackend& backend_;
-  platform::DriverHandler<> onTick_;
-  platform::TickSchedule schedule_;
-};
-
-class HeadlessBackend::FrameImpl : public platform::FrameDriver {
- public:
-  FrameImpl(HeadlessBackend& backend, std::function<void(const platform::DisplayFrame&)> onFrame)
-      : backend_(backend), onFrame_(std::move(onFrame)) {
-    backend_.frames_.push_back(this);
-  }
-  ~FrameImpl() override { std::erase(backend_.frames_, this); }
-
-  void Start() override { schedule_.Start(backend_.ClockNow(), backend_.screen_.RefreshHz); }
-  void Stop() override { schedule_.Stop(); }
-
-  std::int64_t Due() const { return schedule_.Running() ? schedule_.Due().count() : kNever; }
-  void Frame() {
-    const int refreshHz = backend_.screen_.RefreshHz;
-    onFrame_({schedule_.TakeFrame(backend_.ClockNow(), refreshHz).count(), refreshHz});
-  }
-
- private:
-  HeadlessBackend& backend_;
-  platform::DriverHandler<const platform::DisplayFrame&> onFrame_;
-  platform::FrameSchedule schedule_;
-};
-
-std::unique_ptr<platform::TimerDriver> HeadlessBackend::CreateTimer(std::function<void()> onTick) {
-  return std::make_unique<TimerImpl>(*this, std::move(onTick));
-}
-
-std::unique_ptr<platform::FrameDriver> HeadlessBackend::CreateFrameDriver(
-    std::function<void(const platform::DisplayFrame&)> onFrame) {
-  return std::make_unique<FrameImpl>(*this, std::move(onFrame));
-}
 
 void HeadlessBackend::AdvanceTime(std::int64_t milliseconds) {
   AdvanceTimeUs(milliseconds * 1000);
 }
 
+// A tick or frame that ends the program stops the clock where it ran.
 void HeadlessBackend::AdvanceTimeUs(std::int64_t microseconds) {
-  const std::int64_t target = now_ + microseconds;
-  while (!ended_) {
-    const auto timer =
-        std::min_element(timers_.begin(), timers_.end(),
-                         [](TimerImpl* a, TimerImpl* b) { return a->Due() < b->Due(); });
-    const auto frame =
-        std::min_element(frames_.begin(), frames_.end(),
-                         [](FrameImpl* a, FrameImpl* b) { return a->Due() < b->Due(); });
-    const std::int64_t timerDue = timer == timers_.end() ? kNever : (*timer)->Due();
-    const std::int64_t frameDue = frame == frames_.end() ? kNever : (*frame)->Due();
-    if (std::min(timerDue, frameDue) > target) break;
-    if (timerDue <= frameDue) {
-      now_ = timerDue;
-      TimerImpl* due = *timer;
-      Deliver([due] { due->Tick(); });
-    } else {
-      now_ = frameDue;
-      FrameImpl* due = *frame;
-      Deliver([due] { due->Frame(); });
-    }
-  }
-  if (!ended_) now_ = std::max(now_, target);  // a nested AdvanceTime may have gone further
+  Deliver([&] { clock_.Advance(microseconds); });
 }
 
 // --- events ---
 
 void HeadlessBackend::End() {
-  ended_ = true;
+  clock_.Stop();
   throw ProgramEnded{};
 }
 
 void HeadlessBackend::Deliver(const std::function<void()>& event) {
-  if (ended_) return;
+  if (clock_.Stopped()) return;
   try {
     event();
   } catch (const ProgramEnded&) {

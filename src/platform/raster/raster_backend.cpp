@@ -1,9 +1,56 @@
 #include "platform/raster/raster_backend.h"
 
-namespace velloway::raster {
+#include <stdexcept>
 
-RasterBackend::RasterBackend(const platform::ScreenMetrics& screen) : text_(screen.DpiY) {
-  SetScreen(screen);
+#include "platform/file_listing.h"
+
+namespace velloway::raster {
+namespace {
+
+// A film's window: its stage is painted whole into each frame's picture, so the window keeps
+// nothing to paint, and it has no host, no controls and no input.
+class RasterWindow : public platform::NativeWindow {
+ public:
+  explicit RasterWindow(platform::WindowId id) : id_(id) {}
+
+  platform::WindowId Id() const override { return id_; }
+  void SetCaption(std::string_view /*caption*/) override {}
+  void SetBounds(const platform::PixelRect& bounds) override { bounds_ = bounds; }
+  void KeepAboveOthers() override {}
+  // There is no other window to go into: it stays as it is.
+  platform::PixelRect EmbedIn(platform::WindowId /*host*/) override { return FillHost(); }
+  platform::PixelRect FillHost() override { return {0, 0, bounds_.Width(), bounds_.Height()}; }
+  platform::PixelRect OuterBounds(const platform::PixelRect& client) const override {
+    return client;
+  }
+  void Show() override {}
+  void Invalidate(const platform::PixelRect& /*area*/) override {}
+  // As the X11 backend: a form goes on without controls.
+  std::unique_ptr<platform::NativeControl> CreateControl(
+      const platform::ControlProperties& /*properties*/,
+      platform::ControlEvents& /*events*/) override {
+    return nullptr;
+  }
+
+ private:
+  platform::WindowId id_;
+  platform::PixelRect bounds_;
+};
+
+}  // namespace
+
+RasterBackend::RasterBackend(const platform::ScreenMetrics& screen, std::string scriptFolder,
+                             unsigned codePage, platform::MusicDevice& music)
+    : screen_(screen),
+      scriptFolder_(std::move(scriptFolder)),
+      codePage_(codePage),
+      music_(music),
+      text_(screen.DpiY) {}
+
+std::unique_ptr<platform::NativeWindow> RasterBackend::CreateNativeWindow(
+    platform::WindowEvents& /*events*/, const platform::WindowStyle& /*style*/,
+    std::string_view /*caption*/) {
+  return std::make_unique<RasterWindow>(nextId_++);
 }
 
 platform::TextExtent RasterBackend::MeasureText(const platform::FontSpec& font,
@@ -20,6 +67,16 @@ platform::PhaseImages RasterBackend::CreateTextImages(const platform::FontSpec& 
                             [&](posix::LineImage drawn) {
                               return std::make_unique<RasterTextImage>(std::move(drawn), color);
                             });
+}
+
+std::vector<std::string> RasterBackend::ListFiles(std::string_view directory,
+                                                  std::string_view pattern) {
+  return platform::ListFiles(directory, pattern);
+}
+
+void RasterBackend::End() {
+  clock_.Stop();
+  throw std::runtime_error("the roll ended its program before the film's end");
 }
 
 }  // namespace velloway::raster

@@ -15,8 +15,20 @@ int Checked(int result, const std::string& what) {
   return result;
 }
 
+void OutOfMemory(std::string_view what) {
+  throw FilmError(std::string(what) + ": out of memory");
+}
+
+Frame NewFrame() {
+  return Frame(Allocated(av_frame_alloc(), "a frame"));
+}
+
+Packet NewPacket() {
+  return Packet(Allocated(av_packet_alloc(), "a packet"));
+}
+
 Options& Options::Set(const char* key, const std::string& value) {
-  av_dict_set(&dictionary_, key, value.c_str(), 0);
+  Checked(av_dict_set(&dictionary_, key, value.c_str(), 0), std::string("the option ") + key);
   return *this;
 }
 

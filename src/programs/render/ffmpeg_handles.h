@@ -1,5 +1,6 @@
 #pragma once
-// FFmpeg's objects, each with its one owner, and its errors as messages.
+// FFmpeg's objects, each with its one owner, made or refused as a FilmError, and its errors as
+// messages.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -9,21 +10,26 @@ extern "C" {
 }
 
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "programs/render/film_error.h"
 
 namespace velloway::render {
-
-// Why a film cannot be made, or cannot go on: said to the user as it stands.
-class FilmError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // FFmpeg's own words for an error code.
 std::string AvErrorText(int error);
 // Throws FilmError ("what: FFmpeg's words") for a negative code; returns the code otherwise.
 int Checked(int result, const std::string& what);
+
+// Throws FilmError ("what: out of memory").
+[[noreturn]] void OutOfMemory(std::string_view what);
+// What an allocation of FFmpeg's made, for `what`; throws FilmError when it made nothing.
+template <typename T>
+T* Allocated(T* made, std::string_view what) {
+  if (made == nullptr) OutOfMemory(what);
+  return made;
+}
 
 struct CodecContextDeleter {
   void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
@@ -34,11 +40,14 @@ struct FrameDeleter {
   void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
 using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
+// A frame without its buffers; throws FilmError when there is no memory for it.
+Frame NewFrame();
 
 struct PacketDeleter {
   void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+Packet NewPacket();
 
 struct InputDeleter {
   void operator()(AVFormatContext* input) const { avformat_close_input(&input); }
@@ -50,6 +59,11 @@ struct ResamplerDeleter {
 };
 using Resampler = std::unique_ptr<SwrContext, ResamplerDeleter>;
 
+struct BufferDeleter {
+  void operator()(unsigned char* buffer) const { av_free(buffer); }
+};
+using Buffer = std::unique_ptr<unsigned char, BufferDeleter>;
+
 struct ScalerDeleter {
   void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
@@ -58,6 +72,7 @@ using Scaler = std::unique_ptr<SwsContext, ScalerDeleter>;
 // Options handed to FFmpeg by name, as its command line names them.
 class Options {
  public:
+  // Throws FilmError when there is no memory to keep it.
   Options& Set(const char* key, const std::string& value);
   // For a call that takes the options and leaves behind those it did not use.
   AVDictionary** Address() { return &dictionary_; }

@@ -89,7 +89,7 @@ struct FilmEncoder::Muxer {
 struct FilmEncoder::Encoder {
   CodecContext Codec;
   AVStream* Stream = nullptr;
-  Frame Input = Frame(av_frame_alloc());
+  Frame Input = NewFrame();
 };
 
 bool FilmEncoder::HasSound(FilmFormat format) {
@@ -98,7 +98,7 @@ bool FilmEncoder::HasSound(FilmFormat format) {
 
 FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, Soundtrack* sound,
                          std::optional<GifPalette> palette)
-    : settings_(settings), palette_(std::move(palette)), packet_(av_packet_alloc()) {
+    : settings_(settings), palette_(std::move(palette)), packet_(NewPacket()) {
   const FormatRecipe& recipe = RecipeOf(settings.Format);
   AVFormatContext* context = nullptr;
   Checked(avformat_alloc_output_context2(&context, nullptr, recipe.Muxer, url.c_str()),
@@ -121,8 +121,8 @@ std::unique_ptr<FilmEncoder::Encoder> FilmEncoder::OpenEncoder(
     const std::function<void(AVCodecContext&, const AVCodec&)>& set) {
   const AVCodec* codec = FindEncoder(name);
   auto encoder = std::make_unique<Encoder>();
-  encoder->Codec.reset(avcodec_alloc_context3(codec));
-  if (!encoder->Codec) throw FilmError(std::string("the ") + name + " encoder: out of memory");
+  encoder->Codec.reset(
+      Allocated(avcodec_alloc_context3(codec), std::string("the ") + name + " encoder"));
   AVCodecContext& c = *encoder->Codec;
   set(c, *codec);
   c.flags |= AV_CODEC_FLAG_BITEXACT;
@@ -130,8 +130,7 @@ std::unique_ptr<FilmEncoder::Encoder> FilmEncoder::OpenEncoder(
     c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
   Checked(avcodec_open2(&c, codec, options.Address()), std::string("the ") + name + " encoder");
-  encoder->Stream = avformat_new_stream(muxer_->Context, nullptr);
-  if (encoder->Stream == nullptr) throw FilmError("the film's streams: out of memory");
+  encoder->Stream = Allocated(avformat_new_stream(muxer_->Context, nullptr), "the film's streams");
   Checked(avcodec_parameters_from_context(encoder->Stream->codecpar, &c), "the film's streams");
   encoder->Stream->time_base = c.time_base;
   return encoder;

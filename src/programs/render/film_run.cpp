@@ -11,6 +11,7 @@
 #include "platform/raster/raster_backend.h"
 #include "platform/tick_schedule.h"
 #include "programs/render/film_encoder.h"
+#include "programs/render/film_error.h"
 #include "programs/render/progress.h"
 #include "roll/film_stage.h"
 
@@ -32,14 +33,12 @@ class FilmRun {
  public:
   FilmRun(const RenderOptions& options, const FilmScript& script)
       : fps_(options.Fps),
-        backend_(platform::ScreenMetrics{
-            options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps}),
-        music_([this] { return backend_.NowUs(); }) {
-    backend_.SetScriptFolder(script.Folder);
-    backend_.SetFileNames(platform::ScriptFileNames::Posix);
-    backend_.SetScriptCodePage(script.CodePage);
-    stage_ = std::make_unique<FilmStage>(backend_, script.Script, music_, options.Loops);
-  }
+        music_([this] { return backend_.NowUs(); }),
+        backend_(
+            platform::ScreenMetrics{
+                options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps},
+            script.Folder, script.CodePage, music_),
+        stage_(std::make_unique<FilmStage>(backend_, script.Script, music_, options.Loops)) {}
 
   FilmStage& Stage() { return *stage_; }
   const FilmMusic& Music() const { return music_; }
@@ -62,8 +61,8 @@ class FilmRun {
 
  private:
   int fps_;
+  FilmMusic music_;  // reads the backend's clock once the film runs
   raster::RasterBackend backend_;
-  FilmMusic music_;
   std::unique_ptr<FilmStage> stage_;
 };
 
@@ -91,6 +90,7 @@ FilmPlan PlanFilm(const RenderOptions& options, const FilmScript& script) {
     throw FilmError("the roll lasts more than 12 hours: --duration cuts it");
   }
   plan.Cues = run.Music().Cues();
+  plan.WithSound = !plan.Cues.empty() && FilmEncoder::HasSound(options.Format);
   plan.Problems = run.Music().Problems();
   plan.Background = run.Stage().BackColor();
   return plan;
@@ -100,11 +100,10 @@ void MakeFilm(const RenderOptions& options, const FilmScript& script, const Film
               const std::string& url, std::int64_t& written) {
   FilmRun run(options, script);
   Soundtrack sound(plan.Cues);
-  const bool withSound = !plan.Cues.empty() && FilmEncoder::HasSound(options.Format);
   std::optional<GifPalette> palette;
   if (options.Format == FilmFormat::Gif) palette.emplace(plan.Background, plan.Inks);
   FilmEncoder encoder({options.Format, options.Width, options.Height, options.Fps}, url,
-                      withSound ? &sound : nullptr, std::move(palette));
+                      plan.WithSound ? &sound : nullptr, std::move(palette));
   raster::Picture picture(options.Width, options.Height);
   Progress progress(plan.Frames, options.Fps, !options.Quiet && isatty(STDERR_FILENO) != 0);
   const platform::PixelRect all{0, 0, options.Width, options.Height};

@@ -25,6 +25,7 @@ struct FilmScript {
 struct FilmPlan {
   std::int64_t Frames = 0;
   std::vector<MusicCue> Cues;
+  bool WithSound = false;             // a sound track: music is cued, and the format carries sound
   std::vector<std::string> Problems;  // music that cannot be played, one line each
   Color Background = 0;
   std::vector<Color> Inks;  // the lines' colours, as they come

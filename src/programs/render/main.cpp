@@ -11,10 +11,14 @@
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/posix/end_signals.h"
-#include "programs/render/film_encoder.h"
+#include "programs/render/film_error.h"
 #include "programs/render/film_run.h"
 #include "programs/render/output_file.h"
 #include "script/script_loader.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace {
 
@@ -42,14 +46,14 @@ FilmScript ReadScript(const RenderOptions& options) {
   return film;
 }
 
-std::string Summary(const RenderOptions& options, const FilmPlan& plan, bool withSound) {
+std::string Summary(const RenderOptions& options, const FilmPlan& plan) {
   const double seconds = static_cast<double>(plan.Frames) / options.Fps;
   std::array<char, 64> length{};
   std::snprintf(length.data(), length.size(), "%.2f s", seconds);
   return "made " + options.Output + ": " + length.data() + ", " + std::to_string(plan.Frames) +
          " frames at " + std::to_string(options.Fps) + " a second, " +
          std::to_string(options.Width) + "x" + std::to_string(options.Height) +
-         (withSound ? ", with its music" : "");
+         (plan.WithSound ? ", with its music" : "");
 }
 
 int Render(const RenderOptions& options) {
@@ -58,8 +62,7 @@ int Render(const RenderOptions& options) {
   posix::CatchEndSignals();
   const FilmPlan plan = PlanFilm(options, script);
   for (const std::string& problem : plan.Problems) Say(problem);
-  const bool withSound = !plan.Cues.empty() && FilmEncoder::HasSound(options.Format);
-  if (!plan.Cues.empty() && !withSound) Say("the music is left out: this format has no sound");
+  if (!plan.Cues.empty() && !plan.WithSound) Say("the music is left out: this format has no sound");
   std::int64_t written = 0;
   try {
     MakeFilm(options, script, plan, output.WritingTo(), written);
@@ -68,7 +71,7 @@ int Render(const RenderOptions& options) {
     output.Discard(written);
     throw;
   }
-  if (!options.Quiet) Say(Summary(options, plan, withSound));
+  if (!options.Quiet) Say(Summary(options, plan));
   return 0;
 }
 

@@ -66,8 +66,8 @@ struct MusicDecoder::Source {
   Input Format;
   CodecContext Decoder;
   Resampler Converter;
-  Packet Read = Packet(av_packet_alloc());
-  Frame Decoded = Frame(av_frame_alloc());
+  Packet Read = NewPacket();
+  Frame Decoded = NewFrame();
   int Stream = -1;
   bool Drained = false;  // the file is read; the decoder is being emptied
 };
@@ -77,21 +77,18 @@ std::string MusicDecoder::Source::OpenFile(const std::string& path) {
   if (checked.Kind() == platform::FileKind::DeviceOrPipe) return "a device or a pipe, not a file";
   if (checked.Kind() != platform::FileKind::Regular) return "not found";
   File = std::make_unique<FileHandle>(static_cast<int>(checked.TakeHandle()));
-  auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-  Io.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, File.get(), ReadPacket, nullptr, Seek));
-  if (!Io) {
-    av_free(buffer);
-    return "out of memory";
-  }
-  AVFormatContext* format = avformat_alloc_context();
-  if (format == nullptr) return "out of memory";
+  Buffer buffer(static_cast<unsigned char*>(Allocated(av_malloc(kIoBufferBytes), "reading music")));
+  Io.reset(Allocated(
+      avio_alloc_context(buffer.get(), kIoBufferBytes, 0, File.get(), ReadPacket, nullptr, Seek),
+      "reading music"));
+  buffer.release();  // the context's now
+  AVFormatContext* format = Allocated(avformat_alloc_context(), "reading music");
   format->pb = Io.get();
   // The name only hints at the format: the file is read through the handle. Only the music
   // formats are read: a playlist or a concatenation would open other files, or the network.
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "format_whitelist", "wav,mp3,ogg,flac", 0);
-  const int error = avformat_open_input(&format, path.c_str(), nullptr, &options);
-  av_dict_free(&options);
+  Options options;
+  options.Set("format_whitelist", "wav,mp3,ogg,flac");
+  const int error = avformat_open_input(&format, path.c_str(), nullptr, options.Address());
   if (error < 0) return "not music FFmpeg reads (" + AvErrorText(error) + ")";
   Format.reset(format);
   return {};
@@ -103,9 +100,8 @@ std::string MusicDecoder::Source::OpenDecoder() {
     Stream = av_find_best_stream(Format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   }
   if (Stream < 0 || codec == nullptr) return "no sound FFmpeg decodes in it";
-  Decoder.reset(avcodec_alloc_context3(codec));
-  if (!Decoder ||
-      avcodec_parameters_to_context(Decoder.get(), Format->streams[Stream]->codecpar) < 0 ||
+  Decoder.reset(Allocated(avcodec_alloc_context3(codec), "decoding music"));
+  if (avcodec_parameters_to_context(Decoder.get(), Format->streams[Stream]->codecpar) < 0 ||
       avcodec_open2(Decoder.get(), codec, nullptr) < 0) {
     return "its sound cannot be decoded";
   }

@@ -21,6 +21,7 @@ inline constexpr int kChannels = 2;
 class MusicDecoder {
  public:
   // The file at path (UTF-8), ready to decode; null with why set when it cannot be decoded.
+  // Throws FilmError when there is no memory to decode it.
   static std::unique_ptr<MusicDecoder> Open(const std::string& path, std::string& why);
   ~MusicDecoder();
   MusicDecoder(const MusicDecoder&) = delete;

@@ -7,7 +7,11 @@
 #include <system_error>
 
 #include "base/utf8_path.h"
-#include "programs/render/ffmpeg_handles.h"
+#include "programs/render/film_error.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace velloway::render {
 namespace {
