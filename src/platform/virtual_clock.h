@@ -13,6 +13,14 @@
 
 namespace velloway::platform {
 
+// A backend whose time passes as a simulation lets it: a film's frames are taken on it.
+class SimulatedTime {
+ public:
+  virtual ~SimulatedTime() = default;
+  // Lets time pass until nowUs, not before the present: every tick and frame due by then runs.
+  virtual void AdvanceTo(std::int64_t nowUs) = 0;
+};
+
 class VirtualClock : public Clock {
  public:
   // Frames follow the refresh rate screens tell as each frame is taken.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/tick_schedule.h"
+
 namespace velloway {
 namespace {
 
@@ -25,6 +27,21 @@ FilmStage::~FilmStage() = default;
 
 void FilmStage::OnLoad() {
   player_.Start();
+}
+
+std::int64_t FilmStage::Film(platform::SimulatedTime& time, std::int64_t most,
+                             const std::function<void(std::int64_t frame)>& shoot) {
+  Show();
+  const int fps = Screen().RefreshHz();
+  std::int64_t frame = 0;
+  for (; frame < most; ++frame) {
+    const std::int64_t nowUs = platform::FrameOffset(frame, fps).count();
+    time.AdvanceTo(nowUs);
+    Frame(nowUs);
+    if (ended_) break;
+    shoot(frame);
+  }
+  return frame;
 }
 
 void FilmStage::Frame(std::int64_t nowUs) {

@@ -7,8 +7,10 @@
 // in the saver and moves those lines on, but its new lines are not shown and its music records
 // not played.
 #include <cstdint>
+#include <functional>
 
 #include "forms/form.h"
+#include "platform/virtual_clock.h"
 #include "roll/roll_player.h"
 
 namespace velloway {
@@ -25,16 +27,19 @@ class FilmStage : public forms::Form, private RollPlayer::Stage {
   RollEngine& Roll() { return player_.Engine(); }
   // The lines as the last frame shows them.
   const LineLabels& Lines() const { return player_.Lines(); }
-  // Puts the lines where the frame at nowUs shows them, after the ticks due by then; the frames
-  // of a film come in order, the first at the start. The film may end here.
-  void Frame(std::int64_t nowUs);
-  // Whether the film is over: the last frame shown is not part of it.
-  bool Ended() const { return ended_; }
+  // Shows the stage and films it on time, its backend's: at most `most` frames, frame k at
+  // platform::FrameOffset(k) of the refresh rate, after the roll's ticks due by then, handed to
+  // shoot once the lines stand where it shows them, until the film ends. Returns the frames.
+  std::int64_t Film(platform::SimulatedTime& time, std::int64_t most,
+                    const std::function<void(std::int64_t frame)>& shoot);
 
  protected:
   void OnLoad() override;
 
  private:
+  // Puts the lines where the frame at nowUs shows them; the film may end here.
+  void Frame(std::int64_t nowUs);
+
   RollPlayer player_;
   bool ended_ = false;
 };

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/headless/headless_backend.h"
-#include "platform/tick_schedule.h"
 #include "script/script_loader.h"
 
 namespace velloway {
@@ -34,29 +33,21 @@ std::string Text(const std::string& caption, const std::string& spacing) {
 
 class Film : public ::testing::Test {
  protected:
-  // Films the script as the renderer does, on a clock of its own: frame k at its time, after the
-  // ticks due by then, until the film ends. Returns how many frames it has; each frame's visible
-  // line labels are counted in shownLines_.
+  // Films the script as the renderer does, on a clock of its own. Returns how many frames it
+  // has; each frame's visible line labels are counted in shownLines_.
   std::int64_t Shoot(LoadedScript script, int passes = 1) {
     stage_.reset();
     shownLines_.clear();
     backend_ = std::make_unique<headless::HeadlessBackend>();
     backend_->SetScreen({640, 480, 96, 96, {}, kFps});
     stage_ = std::make_unique<FilmStage>(*backend_, std::move(script), backend_->Music(), passes);
-    stage_->Show();
-    std::int64_t frame = 0;
-    for (; frame < kMostFrames; ++frame) {
-      const std::int64_t nowUs = platform::FrameOffset(frame, kFps).count();
-      backend_->AdvanceTimeUs(nowUs - backend_->NowUs());
-      stage_->Frame(nowUs);
-      if (stage_->Ended()) break;
+    return stage_->Film(*backend_, kMostFrames, [this](std::int64_t) {
       int shown = 0;
       for (int slot = 1; slot <= RollEngine::kLineSlots; ++slot) {
         shown += stage_->Lines().Line(slot).Visible() ? 1 : 0;
       }
       shownLines_.push_back(shown);
-    }
-    return frame;
+    });
   }
 
   std::unique_ptr<headless::HeadlessBackend> backend_;

@@ -81,7 +81,9 @@ class HeadlessSettings : public platform::MemorySettings {
 };
 
 // It stands for either program: it is a desktop too.
-class HeadlessBackend : public platform::Backend, public platform::Desktop {
+class HeadlessBackend : public platform::Backend,
+                        public platform::Desktop,
+                        public platform::SimulatedTime {
  public:
   using TextMetrics =
       std::function<platform::TextExtent(const platform::FontSpec&, std::string_view)>;
@@ -161,6 +163,7 @@ class HeadlessBackend : public platform::Backend, public platform::Desktop {
   // before a frame due at the same moment.
   void AdvanceTime(std::int64_t milliseconds);
   void AdvanceTimeUs(std::int64_t microseconds);
+  void AdvanceTo(std::int64_t nowUs) override { AdvanceTimeUs(nowUs - NowUs()); }
   std::int64_t Now() const { return clock_.NowUs() / 1000; }
   std::int64_t NowUs() const { return clock_.NowUs(); }
   // How many text images the program has had drawn so far.

@@ -30,7 +30,7 @@ struct RasterTextImage : platform::TextImage {
   Color Ink;
 };
 
-class RasterBackend : public platform::Backend {
+class RasterBackend : public platform::Backend, public platform::SimulatedTime {
  public:
   // A screen of that size, DPI and refresh rate (the film's frame rate), the text at its DPI;
   // scripts from scriptFolder, read in codePage; their music played on music.
@@ -69,8 +69,7 @@ class RasterBackend : public platform::Backend {
   [[noreturn]] void End() override;
 
   // --- the film's time ---
-  // Lets time pass: every tick and frame due by then runs, in time order.
-  void AdvanceTimeUs(std::int64_t microseconds) { clock_.Advance(microseconds); }
+  void AdvanceTo(std::int64_t nowUs) override { clock_.Advance(nowUs - clock_.NowUs()); }
   std::int64_t NowUs() const { return clock_.NowUs(); }
 
  private:

@@ -9,7 +9,6 @@
 #include "platform/posix/end_signals.h"
 #include "platform/raster/picture.h"
 #include "platform/raster/raster_backend.h"
-#include "platform/tick_schedule.h"
 #include "programs/render/film_encoder.h"
 #include "programs/render/film_error.h"
 #include "programs/render/progress.h"
@@ -32,8 +31,7 @@ class InkListener : public RollListener {
 class FilmRun {
  public:
   FilmRun(const RenderOptions& options, const FilmScript& script)
-      : fps_(options.Fps),
-        music_([this] { return backend_.NowUs(); }),
+      : music_([this] { return backend_.NowUs(); }),
         backend_(
             platform::ScreenMetrics{
                 options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps},
@@ -43,24 +41,15 @@ class FilmRun {
   FilmStage& Stage() { return *stage_; }
   const FilmMusic& Music() const { return music_; }
 
-  // Films at most `most` frames: frame k at its time, after the roll's ticks due by then, handed
-  // to shoot once the lines stand where it shows them. Returns the frames filmed.
+  // Films at most `most` frames (see FilmStage::Film); an end signal stops it.
   std::int64_t Run(std::int64_t most, const std::function<void(std::int64_t)>& shoot) {
-    stage_->Show();
-    std::int64_t frame = 0;
-    for (; frame < most; ++frame) {
+    return stage_->Film(backend_, most, [&](std::int64_t frame) {
       if (posix::EndSignalled()) throw Interrupted{};
-      const std::int64_t nowUs = platform::FrameOffset(frame, fps_).count();
-      backend_.AdvanceTimeUs(nowUs - backend_.NowUs());
-      stage_->Frame(nowUs);
-      if (stage_->Ended()) break;
       shoot(frame);
-    }
-    return frame;
+    });
   }
 
  private:
-  int fps_;
   FilmMusic music_;  // reads the backend's clock once the film runs
   raster::RasterBackend backend_;
   std::unique_ptr<FilmStage> stage_;

@@ -88,26 +88,23 @@ TEST(FilmRun, EachPictureOfALosslessFilmIsTheStageAtItsTime) {
   MakeFilm(options, script, plan, dir.Utf8() + "/%05d.png", written);
   ASSERT_EQ(written, plan.Frames);
 
-  // The stage played on its own, shown at k / fps seconds for frame k.
+  // The stage played on its own: frame k shows it at k / fps seconds.
   FilmMusic music([] { return std::int64_t{0}; });  // the script plays no music
   raster::RasterBackend backend(
       {options.Width, options.Height, options.Dpi, options.Dpi, {}, options.Fps}, dir.Utf8(), 1252,
       music);
   FilmStage stage(backend, ParseScript(text), music, 1);
-  stage.Show();
   raster::Picture drawn(options.Width, options.Height);
-  std::int64_t frame = 0;
-  for (;; ++frame) {
-    const std::int64_t nowUs = frame * 1'000'000 / options.Fps;
-    backend.AdvanceTimeUs(nowUs - backend.NowUs());
-    stage.Frame(nowUs);
+  const auto pictureAt = [&](std::int64_t frame) {
     std::array<char, 16> name{};
     std::snprintf(name.data(), name.size(), "%05d.png", static_cast<int>(frame + 1));
-    const std::filesystem::path path = dir.Path() / name.data();
-    ASSERT_EQ(std::filesystem::exists(path), !stage.Ended()) << "picture " << frame + 1;
-    if (stage.Ended()) break;
+    return dir.Path() / name.data();
+  };
+  const std::int64_t frames = stage.Film(backend, plan.Frames + 1, [&](std::int64_t frame) {
+    ASSERT_EQ(backend.NowUs(), frame * 1'000'000 / options.Fps);
+    ASSERT_TRUE(std::filesystem::exists(pictureAt(frame))) << "picture " << frame + 1;
     stage.PaintContent(drawn, {0, 0, options.Width, options.Height});
-    const PngPicture filmed(path);
+    const PngPicture filmed(pictureAt(frame));
     int differing = 0;
     for (int y = 0; y < options.Height; ++y) {
       for (int x = 0; x < options.Width; ++x) {
@@ -117,8 +114,9 @@ TEST(FilmRun, EachPictureOfALosslessFilmIsTheStageAtItsTime) {
       }
     }
     EXPECT_EQ(differing, 0) << "frame " << frame;
-  }
-  EXPECT_EQ(frame, plan.Frames);
+  });
+  EXPECT_EQ(frames, plan.Frames);
+  EXPECT_FALSE(std::filesystem::exists(pictureAt(frames)));
 }
 
 }  // namespace
