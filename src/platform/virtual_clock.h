@@ -5,11 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "platform/clock.h"
+#include "platform/clock_drivers.h"
 #include "platform/screens.h"
-#include "platform/tick_schedule.h"
 
 namespace velloway::platform {
 
@@ -24,7 +23,7 @@ class SimulatedTime {
 class VirtualClock : public Clock {
  public:
   // Frames follow the refresh rate screens tell as each frame is taken.
-  explicit VirtualClock(Screens& screens) : screens_(screens) {}
+  explicit VirtualClock(Screens& screens);
   ~VirtualClock() override;
   VirtualClock(const VirtualClock&) = delete;
   VirtualClock& operator=(const VirtualClock&) = delete;
@@ -45,15 +44,8 @@ class VirtualClock : public Clock {
   bool Stopped() const { return stopped_; }
 
  private:
-  class Timer;
-  class Frames;
-
-  ClockTime Now() const { return ClockTime(now_); }
-
-  Screens& screens_;
-  std::vector<Timer*> timers_;
-  std::vector<Frames*> frames_;
   std::int64_t now_ = 0;  // microseconds
+  ClockDrivers drivers_;
   bool stopped_ = false;
 };
 

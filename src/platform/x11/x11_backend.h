@@ -29,13 +29,12 @@
 #include <vector>
 
 #include "platform/posix/pango_text.h"
+#include "platform/posix/poll_loop.h"
 #include "platform/posix/sdl_music_device.h"
 #include "platform/stage_kind.h"
 
 namespace velloway::x11 {
 
-class X11FrameDriver;
-class X11Timer;
 class X11Window;
 
 struct BackendSetup {
@@ -50,7 +49,7 @@ struct BackendSetup {
 };
 
 // The settings as the command line gives them, in memory: nothing is kept between runs.
-class X11Backend final : public platform::Backend {
+class X11Backend final : public platform::Backend, private posix::PollLoop::Connection {
  public:
   // Connects to the display DISPLAY names; throws std::runtime_error when it cannot, or when
   // the host window does not exist.
@@ -92,8 +91,6 @@ class X11Backend final : public platform::Backend {
   Display* Dpy() const { return display_; }
 
  private:
-  friend class X11Timer;
-  friend class X11FrameDriver;
   friend class X11TextImage;
   friend class X11Window;
 
@@ -105,23 +102,21 @@ class X11Backend final : public platform::Backend {
   platform::PixelPoint Origin();
   void AddWindow(::Window id, X11Window& window);
   void RemoveWindow(::Window id);
-  void AddTimer(X11Timer& timer) { timers_.push_back(&timer); }
-  void RemoveTimer(X11Timer& timer);
-  void AddFrameDriver(X11FrameDriver& driver) { frameDrivers_.push_back(&driver); }
-  void RemoveFrameDriver(X11FrameDriver& driver);
 
   void ReadScreen();
   void OpenOwnWindowHost();
   void WatchHost();
   void HandleEvent(XEvent& event);
-  void HandlePendingEvents();
-  void RunDueTimers();
-  void RunDueFrames();
   void PaintWindows();
   // The screens changed: every window hears of it.
   void ScreensChanged();
-  // Milliseconds until the next timer or frame is due; -1 when none runs.
-  int MillisecondsToNextWake() const;
+  // The X connection in the event loop.
+  int Fd() const override;
+  void HandleEvents() override;
+  bool HasWindows() const override { return !windows_.empty(); }
+  void Paint() override;
+  bool ReadyToWait() override;
+  bool AfterWait(short revents) override;
 
   platform::StageKind stage_;
   ::Window host_ = 0;
@@ -140,8 +135,7 @@ class X11Backend final : public platform::Backend {
   platform::MemorySettings settings_;
   posix::SdlMusicDevice music_;
   std::map<::Window, X11Window*> windows_;
-  std::vector<X11Timer*> timers_;
-  std::vector<X11FrameDriver*> frameDrivers_;
+  posix::PollLoop loop_{*this};
 };
 
 }  // namespace velloway::x11

@@ -1,0 +1,60 @@
+#include "platform/posix/poll_loop.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <utility>
+
+#include "platform/posix/end_signals.h"
+
+namespace velloway::posix {
+
+platform::ClockTime MonotonicTime() {
+  return std::chrono::duration_cast<platform::ClockTime>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
+PollLoop::PollLoop(platform::Screens& screens) : drivers_(MonotonicTime, screens) {}
+
+std::unique_ptr<platform::TimerDriver> PollLoop::CreateTimer(std::function<void()> onTick) {
+  return drivers_.CreateTimer(std::move(onTick));
+}
+
+std::unique_ptr<platform::FrameDriver> PollLoop::CreateFrameDriver(
+    std::function<void(const platform::DisplayFrame&)> onFrame) {
+  return drivers_.CreateFrameDriver(std::move(onFrame));
+}
+
+void PollLoop::RunWaitingEvents(Connection& connection) {
+  if (EndSignalled()) connection.End();
+  connection.HandleEvents();
+  drivers_.RunEachDue(MonotonicTime());
+  connection.Paint();
+}
+
+int PollLoop::Run(Connection& connection) {
+  CatchEndSignals();
+  for (;;) {
+    connection.HandleEvents();
+    if (!connection.HasWindows()) return 0;
+    drivers_.RunEachDue(MonotonicTime());
+    if (!connection.HasWindows()) return 0;
+    connection.Paint();
+    if (!connection.ReadyToWait()) continue;
+    pollfd waits[] = {{connection.Fd(), POLLIN, 0}, {EndSignalFd(), POLLIN, 0}};
+    const int ready = poll(waits, 2, MillisecondsToNextWake());
+    if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) connection.End();
+    if (!connection.AfterWait(ready > 0 ? waits[0].revents : 0)) return 1;
+  }
+}
+
+int PollLoop::MillisecondsToNextWake() const {
+  const std::optional<platform::ClockTime> next = drivers_.NextDue();
+  if (!next) return -1;
+  const platform::ClockTime wait = *next - MonotonicTime();
+  if (wait <= platform::ClockTime::zero()) return 0;
+  // Whole milliseconds, rounded up: woken early, the loop would only wait again.
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+}
+
+}  // namespace velloway::posix
