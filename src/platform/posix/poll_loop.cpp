@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/posix/end_signals.h"
@@ -34,6 +35,23 @@ void PollLoop::RunWaitingEvents(Connection& connection) {
 
 int PollLoop::Run(Connection& connection) {
   CatchEndSignals();
+  running_ = true;
+  int status = 0;
+  try {
+    status = Loop(connection);
+  } catch (const Stopped& stopped) {
+    status = stopped.Code;
+  }
+  running_ = false;
+  return status;
+}
+
+void PollLoop::Stop(int status) {
+  if (!running_) std::_Exit(status);
+  throw Stopped{status};
+}
+
+int PollLoop::Loop(Connection& connection) {
   for (;;) {
     connection.HandleEvents();
     if (!connection.HasWindows()) return 0;

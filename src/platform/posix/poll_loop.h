@@ -34,7 +34,7 @@ class PollLoop {
     // Right after the wait, with what poll said of Fd (0 when it timed out): false when the
     // connection is gone.
     virtual bool AfterWait(short revents) = 0;
-    // An end signal came: the program ends at once.
+    // An end signal came: the program ends at once (Stop).
     [[noreturn]] virtual void End() = 0;
   };
 
@@ -48,15 +48,26 @@ class PollLoop {
   // Runs what waits now, once: an end signal, the connection's events, the ticks and frames due,
   // the painting.
   void RunWaitingEvents(Connection& connection);
-  // Runs until the last window is gone (0) or the connection is lost (1). End signals are caught
-  // from here on: before, their default action ends the program at once (a long load too).
+  // Runs until the last window is gone (0), the connection is lost (1), or Stop. End signals are
+  // caught from here on: before, their default action ends the program at once (a long load
+  // too).
   int Run(Connection& connection);
+  // Ends the loop at once, from whatever handler runs: Run unwinds it and returns status. Outside
+  // Run, the process ends with status.
+  [[noreturn]] void Stop(int status);
 
  private:
+  struct Stopped {
+    int Code;
+  };
+
+  // Runs until the last window is gone (0) or the connection is lost (1).
+  int Loop(Connection& connection);
   // Milliseconds until the next tick or frame is due; -1 when none runs.
   int MillisecondsToNextWake() const;
 
   platform::ClockDrivers drivers_;
+  bool running_ = false;
 };
 
 }  // namespace velloway::posix

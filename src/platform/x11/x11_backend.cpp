@@ -157,8 +157,7 @@ void X11Backend::RemoveWindow(::Window id) {
 
 void X11Backend::End() {
   music_.Close();
-  XCloseDisplay(display_);
-  std::_Exit(0);
+  loop_.Stop(0);
 }
 
 }  // namespace velloway::x11

@@ -80,7 +80,7 @@ class X11Backend final : public platform::Backend, private posix::PollLoop::Conn
   unsigned ScriptCodePage() override { return codePage_; }
   std::optional<platform::PixelPoint> PointerPosition() override;
   void RunWaitingEvents() override;
-  // Stops the music and exits.
+  // Stops the music and ends the event loop (RunEventLoop returns 0).
   [[noreturn]] void End() override;
 
   // The window the roll's window goes into; nothing when it plays full screen.
