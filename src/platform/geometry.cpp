@@ -1,6 +1,7 @@
 #include "platform/geometry.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace velloway::platform {
 
@@ -14,6 +15,26 @@ PixelRect PixelRect::Union(const PixelRect& other) const {
   if (other.IsEmpty()) return *this;
   return {std::min(Left, other.Left), std::min(Top, other.Top), std::max(Right, other.Right),
           std::max(Bottom, other.Bottom)};
+}
+
+std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas) {
+  const auto touch = [](const PixelRect& a, const PixelRect& b) {
+    return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+  };
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (std::size_t i = 0; i < areas.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < areas.size(); ++j) {
+        if (touch(areas[i], areas[j])) {
+          areas[i] = areas[i].Union(areas[j]);
+          areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(j));
+          merged = true;
+          break;
+        }
+      }
+    }
+  }
+  return areas;
 }
 
 }  // namespace velloway::platform

@@ -1,6 +1,7 @@
 #pragma once
 // Places and areas in pixels, and the number that names a window of the system.
 #include <cstdint>
+#include <vector>
 
 namespace velloway::platform {
 
@@ -13,6 +14,12 @@ struct PixelPoint {
   std::int32_t X = 0;
   std::int32_t Y = 0;
   bool operator==(const PixelPoint&) const = default;
+};
+
+struct PixelSize {
+  int Width = 0;
+  int Height = 0;
+  bool operator==(const PixelSize&) const = default;
 };
 
 struct PixelRect {
@@ -30,5 +37,8 @@ struct PixelRect {
   PixelRect Union(const PixelRect& other) const;
   bool operator==(const PixelRect&) const = default;
 };
+
+// Areas that overlap or touch become one, so that each part of a window is painted once.
+std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas);
 
 }  // namespace velloway::platform

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/geometry.h"
+
 namespace velloway::platform {
 
 // One option of a program, as the reader takes it and the help shows it.
@@ -89,10 +91,6 @@ std::optional<Number> ReadWhole(std::string_view text, Number least, Number most
 
 // A screen's size as WIDTHxHEIGHT in pixels ("1920x1080"), each side from least to its most;
 // nothing for any other text.
-struct PixelSize {
-  int Width = 0;
-  int Height = 0;
-};
 std::optional<PixelSize> ReadSize(std::string_view text, int least, PixelSize most);
 
 // --dpi N, the same in every program that sets text: the screen's dots per inch, which size it.

@@ -21,6 +21,7 @@ struct ScreenMetrics {
   int DpiY = 96;
   std::vector<MonitorArea> OtherMonitors;
   int RefreshHz = 60;  // the primary monitor's frames per second; 60 where the system does not say
+  bool operator==(const ScreenMetrics&) const = default;
 };
 
 class Screens {

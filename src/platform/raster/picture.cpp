@@ -39,8 +39,21 @@ std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_
 Picture::Picture(int width, int height)
     : width_(width),
       height_(height),
-      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
+      own_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
+      pixels_(own_.data()),
+      clip_{0, 0, width, height},
       rows_(static_cast<std::size_t>(height), RowContent{kOpaque, 0, 0}) {}
+
+Picture::Picture(std::span<std::uint32_t> memory, int width, int height)
+    : width_(width),
+      height_(height),
+      pixels_(memory.data()),
+      clip_{0, 0, width, height},
+      rows_(static_cast<std::size_t>(height)) {}
+
+void Picture::Clip(const platform::PixelRect& area) {
+  clip_ = area.Intersect({0, 0, width_, height_});
+}
 
 void Picture::Ink(int y, int left, int right) {
   RowContent& row = rows_[static_cast<std::size_t>(y)];
@@ -54,7 +67,7 @@ void Picture::Ink(int y, int left, int right) {
 }
 
 void Picture::FillRect(const platform::PixelRect& rect, Color color) {
-  const platform::PixelRect area = rect.Intersect({0, 0, width_, height_});
+  const platform::PixelRect area = rect.Intersect(clip_);
   if (area.IsEmpty()) return;
   const std::uint32_t pixel = PixelOf(color);
   const bool wholeRows = area.Left == 0 && area.Right == width_;
@@ -62,7 +75,7 @@ void Picture::FillRect(const platform::PixelRect& rect, Color color) {
     RowContent& content = rows_[static_cast<std::size_t>(y)];
     // A row of that pixel alone stays as it is: a frame's background is filled anew each frame.
     if (content.Plain() && content.Base == pixel) continue;
-    std::uint32_t* row = pixels_.data() + static_cast<std::ptrdiff_t>(y) * width_;
+    std::uint32_t* row = pixels_ + static_cast<std::ptrdiff_t>(y) * width_;
     std::fill(row + area.Left, row + area.Right, pixel);
     if (wholeRows) {
       content = {pixel, 0, 0};
@@ -81,14 +94,14 @@ void Picture::DrawImage(const platform::TextImage& image, int x, int y) {
   const int stride = cairo_image_surface_get_stride(drawn);
   const unsigned char* data = cairo_image_surface_get_data(drawn);
   const platform::PixelRect area =
-      platform::PixelRect{x, y, x + width, y + height}.Intersect({0, 0, width_, height_});
+      platform::PixelRect{x, y, x + width, y + height}.Intersect(clip_);
   if (area.IsEmpty() || data == nullptr) return;
   const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
   const std::uint32_t ink = PixelOf(text.Ink);
   for (int row = area.Top; row < area.Bottom; ++row) {
     Ink(row, area.Left, area.Right);
     const unsigned char* from = data + static_cast<std::ptrdiff_t>(row - y) * stride;
-    std::uint32_t* to = pixels_.data() + static_cast<std::ptrdiff_t>(row) * width_;
+    std::uint32_t* to = pixels_ + static_cast<std::ptrdiff_t>(row) * width_;
     if (coverage) {
       LayCoverage(from - x, ink, to, area.Left, area.Right);
     } else {

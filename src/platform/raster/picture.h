@@ -1,8 +1,9 @@
 #pragma once
 // A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and an opaque
-// alpha, rows one after another.
+// alpha, rows one after another; its own memory, or memory shared with a display server.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/window_system.h"
@@ -11,7 +12,12 @@ namespace velloway::raster {
 
 class Picture : public platform::Canvas {
  public:
+  // A picture of its own, black.
   Picture(int width, int height);
+  // A picture in memory it does not own, width x height pixels, which may hold anything.
+  Picture(std::span<std::uint32_t> memory, int width, int height);
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
 
   // A colour (red in its low byte) as a pixel.
   static std::uint32_t PixelOf(Color color);
@@ -21,19 +27,19 @@ class Picture : public platform::Canvas {
   // each channel, rounded as XRender (pixman) rounds it.
   static std::uint32_t Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha);
 
-  // Fills the part of rect inside the picture.
+  // What is drawn from now on is clipped to area, and to the picture; at first, the picture.
+  void Clip(const platform::PixelRect& area);
+  // Fills the part of rect inside the clip.
   void FillRect(const platform::PixelRect& rect, Color color) override;
   // Lays a RasterTextImage over the picture, as XRender composites a line's image on the Linux
   // program's window: coverage in the line's colour, or colours as they are; the part outside
-  // the picture is left out.
+  // the clip is left out.
   void DrawImage(const platform::TextImage& image, int x, int y) override;
 
   int Width() const { return width_; }
   int Height() const { return height_; }
   // The first row; each row is Stride() bytes.
-  const std::uint8_t* Pixels() const {
-    return reinterpret_cast<const std::uint8_t*>(pixels_.data());
-  }
+  const std::uint8_t* Pixels() const { return reinterpret_cast<const std::uint8_t*>(pixels_); }
   int Stride() const { return width_ * 4; }
   // What a row holds, as far as the picture knows: when it was last filled whole, that pixel
   // (Base) all along but in the columns from InkLeft to InkRight, where lines were laid over it
@@ -54,12 +60,14 @@ class Picture : public platform::Canvas {
                           int left, int right);
   static void LayColours(const std::uint32_t* colours, std::uint32_t* row, int left, int right);
 
-  int width_;
-  int height_;
-  std::vector<std::uint32_t> pixels_;  // 0xAARRGGBB: in memory B, G, R, A
   // Marks columns [left, right) of a row as holding more than its base.
   void Ink(int y, int left, int right);
 
+  int width_;
+  int height_;
+  std::vector<std::uint32_t> own_;  // empty in memory it does not own
+  std::uint32_t* pixels_;           // 0xAARRGGBB: in memory B, G, R, A
+  platform::PixelRect clip_;
   std::vector<RowContent> rows_;
 };
 

@@ -68,27 +68,6 @@ class XftCanvas final : public platform::Canvas {
   XftDraw* draw_;
 };
 
-// Overlapping or touching areas become one: each part of the window is painted once.
-std::vector<platform::PixelRect> Merge(std::vector<platform::PixelRect> areas) {
-  const auto touch = [](const platform::PixelRect& a, const platform::PixelRect& b) {
-    return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
-  };
-  for (bool merged = true; merged;) {
-    merged = false;
-    for (std::size_t i = 0; i < areas.size() && !merged; ++i) {
-      for (std::size_t j = i + 1; j < areas.size(); ++j) {
-        if (touch(areas[i], areas[j])) {
-          areas[i] = areas[i].Union(areas[j]);
-          areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(j));
-          merged = true;
-          break;
-        }
-      }
-    }
-  }
-  return areas;
-}
-
 std::optional<platform::MouseButton> ToMouseButton(unsigned button) {
   switch (button) {
     case Button1:
@@ -284,7 +263,7 @@ void X11Window::ResizeBuffer(int width, int height) {
 void X11Window::PaintInvalidated() {
   if (invalid_.empty() || draw_ == nullptr || destroyed_) return;
   XftCanvas canvas(display_, draw_);
-  for (const platform::PixelRect& area : Merge(std::exchange(invalid_, {}))) {
+  for (const platform::PixelRect& area : platform::MergeAreas(std::exchange(invalid_, {}))) {
     XRectangle clip{static_cast<short>(area.Left), static_cast<short>(area.Top),
                     static_cast<unsigned short>(area.Width()),
                     static_cast<unsigned short>(area.Height())};

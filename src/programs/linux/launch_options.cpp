@@ -16,9 +16,12 @@ enum Option : std::size_t {
   kSmooth,
   kEveryMonitor,
   kCodePage,
+  kWayland,
+  kX11,
+  kOutput,
 };
 
-const std::array<platform::LongOption, 8> kOptions = {{
+const std::array<platform::LongOption, 11> kOptions = {{
     {"root", "", "",
      "in the window the screen-saver daemon gives\n"
      "(XSCREENSAVER_WINDOW), else on the root window; ends\n"
@@ -36,6 +39,13 @@ const std::array<platform::LongOption, 8> kOptions = {{
     {"smooth", "", "", "smooth motion"},
     {"every-monitor", "", "", "the roll on every monitor"},
     platform::kCodePageOption,
+    {"wayland", "", "",
+     "on Wayland, where velloway goes by itself when\n"
+     "WAYLAND_DISPLAY reaches a compositor"},
+    {"x11", "", "", "on X11 (DISPLAY), even where Wayland is reached"},
+    {"output", "NAME", "a Wayland output's name",
+     "on Wayland, the roll on the output NAME (HDMI-A-1),\n"
+     "the others dark (default: the first output)"},
 }};
 
 ParsedLaunch Failure(std::string message) {
@@ -48,10 +58,12 @@ const platform::CommandLine kLaunchCommandLine{
     .Program = "velloway",
     .Usage =
         "[--root | --window-id ID] [--script FILE] [OPTION]...\n"
+        "[--wayland] [--output NAME] [--script FILE] [OPTION]...\n"
         "--window [--watch] [--script FILE] [OPTION]...",
     .About =
         "Plays a Velloway roll script. Without a place it plays full screen, where a\n"
-        "key, a click beside the lines or a moved pointer ends it.",
+        "key, a click beside the lines or a moved pointer ends it: on Wayland when\n"
+        "WAYLAND_DISPLAY (or wayland-0) reaches a compositor, else on X11.",
     .Options = kOptions,
     .OneDash = true,
 };
@@ -121,7 +133,33 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
       case kWatch:
         options.Watch = true;
         break;
+      case kWayland:
+      case kX11: {
+        const DisplaySystem display =
+            index == kWayland ? DisplaySystem::Wayland : DisplaySystem::X11;
+        if (options.Display && options.Display != display) {
+          return Failure("choose one of --wayland and --x11");
+        }
+        options.Display = display;
+        break;
+      }
+      case kOutput:
+        if (value.empty()) return Failure(platform::WrongValue(option, value));
+        options.Output = value;
+        break;
     }
+  }
+  // The daemon's windows and windows named by number are X11's.
+  const bool onX11Window = options.Stage == platform::StageKind::Root ||
+                           options.Stage == platform::StageKind::GivenWindow;
+  if (onX11Window && options.Display == DisplaySystem::Wayland) {
+    return Failure("--root and --window-id play on X11: leave out --wayland");
+  }
+  if (!options.Output.empty() &&
+      (options.Stage != platform::StageKind::FullScreen || options.Display == DisplaySystem::X11)) {
+    return Failure(
+        "--output places the full-screen roll on Wayland: leave out --x11, --root, "
+        "--window-id and --window");
   }
   // The other places have no window of their own to show a writer's script in.
   if (options.Watch && options.Stage != platform::StageKind::OwnWindow) {

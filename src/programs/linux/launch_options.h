@@ -12,10 +12,15 @@
 
 namespace velloway::linux {
 
+// The display system the program shows on.
+enum class DisplaySystem { X11, Wayland };
+
 struct LaunchOptions {
   platform::StageKind Stage = platform::StageKind::FullScreen;
-  std::uint32_t WindowId = 0;  // the given window
-  std::string Script;          // empty: the shipped Default.vws
+  std::optional<DisplaySystem> Display;  // as --x11 or --wayland forces it
+  std::string Output;                    // the Wayland output of the roll; empty: the first
+  std::uint32_t WindowId = 0;            // the given window
+  std::string Script;                    // empty: the shipped Default.vws
   RollOptions Roll;
   std::optional<unsigned> CodePage;  // unset: the locale decides
   bool Watch = false;                // in the ordinary window: each save starts the roll again

@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import contextlib
 import os
+import pwd
 import signal
 import subprocess
 import tempfile
@@ -18,17 +19,22 @@ from .testcase import ProgramTestCase, artifacts_dir, program_from_env
 
 
 class NativeProcess(StartedProcess):
-    """One program started with argv in env; stdout and stderr go to files."""
+    """One program started with argv in env, as user when one is given (and this is not it);
+    stdout and stderr go to files."""
 
-    def __init__(self, argv: Sequence[str], env: dict, logs: Path):
+    def __init__(self, argv: Sequence[str], env: dict, logs: Path,
+                 user: pwd.struct_passwd | None = None):
         argv = list(map(str, argv))
         logs.mkdir(parents=True, exist_ok=True)
         stdout_path, stderr_path = logs / "stdout.txt", logs / "stderr.txt"
+        as_user = {}
+        if user is not None and user.pw_uid != os.geteuid():
+            as_user = {"user": user.pw_uid, "group": user.pw_gid, "extra_groups": []}
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
             # A session of its own: stop_process then takes down anything it started.
             popen = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out,
                                      stderr=err, start_new_session=True,
-                                     preexec_fn=die_with_parent)
+                                     preexec_fn=die_with_parent, **as_user)
         super().__init__(popen, argv, stdout_path, stderr_path)
 
     def terminate(self) -> None:

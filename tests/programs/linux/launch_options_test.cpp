@@ -109,6 +109,27 @@ TEST(LaunchOptions, ReadsThePlaceTheScriptAndTheOptions) {
   }
 }
 
+TEST(LaunchOptions, ReadsTheDisplaySystemAndTheOutput) {
+  const struct {
+    std::vector<std::string> args;
+    std::optional<DisplaySystem> display;
+    std::string output;
+  } cases[] = {
+      {{}, std::nullopt, ""},
+      {{"--wayland"}, DisplaySystem::Wayland, ""},
+      {{"-x11", "--window"}, DisplaySystem::X11, ""},
+      {{"--x11", "--x11"}, DisplaySystem::X11, ""},
+      {{"--output=HEADLESS-2", "--wayland"}, DisplaySystem::Wayland, "HEADLESS-2"},
+      {{"-output", "DP-1"}, std::nullopt, "DP-1"},
+  };
+  for (const auto& c : cases) {
+    const ParsedLaunch parsed = ParseLaunchOptions(c.args);
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    EXPECT_EQ(parsed.Options->Display, c.display);
+    EXPECT_EQ(parsed.Options->Output, c.output);
+  }
+}
+
 TEST(LaunchOptions, WatchesTheScriptInAnOrdinaryWindow) {
   const std::vector<std::string> args = {"--watch", "--script", "a.vws", "-window"};
   const ParsedLaunch parsed = ParseLaunchOptions(args);
@@ -119,6 +140,9 @@ TEST(LaunchOptions, WatchesTheScriptInAnOrdinaryWindow) {
 
 TEST(LaunchOptions, RefusesWhatItCannotRead) {
   const char* const kOnePlace = "choose one of --root, --window-id and --window";
+  const char* const kOutputOnWayland =
+      "--output places the full-screen roll on Wayland: leave out --x11, --root, --window-id and "
+      "--window";
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -147,6 +171,13 @@ TEST(LaunchOptions, RefusesWhatItCannotRead) {
       {{"--", "-root"}, "unexpected argument \"-root\""},
       {{"--watch"}, "--watch plays in an ordinary window: add --window"},
       {{"--root", "--watch"}, "--watch plays in an ordinary window: add --window"},
+      {{"--wayland", "--x11"}, "choose one of --wayland and --x11"},
+      {{"--wayland", "--root"}, "--root and --window-id play on X11: leave out --wayland"},
+      {{"--window-id", "5", "-wayland"}, "--root and --window-id play on X11: leave out --wayland"},
+      {{"--output", "DP-1", "--window"}, kOutputOnWayland},
+      {{"--output", "DP-1", "--x11"}, kOutputOnWayland},
+      {{"--root", "--output", "DP-1"}, kOutputOnWayland},
+      {{"--output="}, "--output takes a Wayland output's name, not \"\""},
   };
   for (const auto& c : cases) {
     const ParsedLaunch parsed = ParseLaunchOptions(c.args);

@@ -1,0 +1,80 @@
+#pragma once
+// What a surface shows: buffers in shared memory (wl_shm, on a memfd), drawn by the renderer's
+// Picture as its frames are. A surface has a few, each reused only once the compositor has
+// released it; each repaints only what changed since it was last drawn.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/geometry.h"
+#include "platform/raster/picture.h"
+#include "platform/wayland/wayland_handles.h"
+
+namespace velloway::wayland {
+
+// Memory shared with the compositor: a memfd, mapped here.
+class SharedMemory {
+ public:
+  // Throws std::runtime_error when the memory cannot be had.
+  explicit SharedMemory(std::size_t bytes);
+  ~SharedMemory();
+  SharedMemory(const SharedMemory&) = delete;
+  SharedMemory& operator=(const SharedMemory&) = delete;
+  int Fd() const { return fd_; }
+  std::span<std::uint32_t> Pixels() const { return pixels_; }
+
+ private:
+  int fd_ = -1;
+  std::span<std::uint32_t> pixels_;
+};
+
+class ShmBuffer {
+ public:
+  // A buffer of that many pixels, XRGB8888; throws std::runtime_error when the memory cannot be
+  // had.
+  ShmBuffer(wl_shm* shm, platform::PixelSize size);
+  ShmBuffer(const ShmBuffer&) = delete;
+  ShmBuffer& operator=(const ShmBuffer&) = delete;
+
+  wl_buffer* Get() const { return buffer_.get(); }
+  platform::PixelSize Size() const { return size_; }
+  raster::Picture& Canvas() { return picture_; }
+  // The compositor holds it from when it is attached until it releases it.
+  bool Held() const { return held_; }
+  void Hold() { held_ = true; }
+  // What changed since it was last drawn, and must be drawn before it shows again.
+  void AddStale(const platform::PixelRect& area) { stale_.push_back(area); }
+  std::vector<platform::PixelRect> TakeStale();
+
+ private:
+  static void OnRelease(void* data, wl_buffer* buffer);
+
+  platform::PixelSize size_;
+  SharedMemory memory_;
+  Owned<wl_buffer> buffer_;
+  raster::Picture picture_;
+  std::vector<platform::PixelRect> stale_;
+  bool held_ = false;
+};
+
+// The buffers of one surface.
+class BufferSet {
+ public:
+  explicit BufferSet(wl_shm* shm) : shm_(shm) {}
+
+  // area changed: every buffer draws it again before it next shows.
+  void Invalidate(const platform::PixelRect& area);
+  // A buffer of that size the compositor does not hold, its stale areas all that must be drawn
+  // (a new one is stale all over); null while each of them is held.
+  ShmBuffer* Free(platform::PixelSize size);
+
+ private:
+  // Enough for one shown, one on its way and one being drawn.
+  static constexpr std::size_t kMostBuffers = 3;
+
+  wl_shm* shm_;
+  std::vector<std::unique_ptr<ShmBuffer>> buffers_;
+};
+
+}  // namespace velloway::wayland

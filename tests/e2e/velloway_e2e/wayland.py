@@ -1,0 +1,256 @@
+"""Wayland compositors the Linux program plays on, each run as an ordinary user (sway refuses
+root: as root, a system user of the tests' own) with an XDG_RUNTIME_DIR of its own: Sway
+(headless sway with its outputs, read back with grim, keys typed with wtype, the pointer moved
+and pressed through swaymsg) and Mutter (GNOME's compositor, headless, in a D-Bus session of its
+own); and the trace libwayland writes of a client's requests and events (WAYLAND_DEBUG)."""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import pwd
+import re
+import shutil
+import tempfile
+from dataclasses import dataclass
+from pathlib import Path
+from typing import Sequence
+
+from .images import Image
+from .native import NativeProcess
+from .processes import (HarnessError, StartedProcess, register, run, stop_process, unregister,
+                        wait_until)
+from .testcase import artifacts_dir
+
+SESSION_USER = "velloway-e2e"
+
+
+def session_user() -> pwd.struct_passwd:
+    """The user the compositors and the program run as: this one, or as root a system user of
+    the tests' own, made once."""
+    if os.geteuid() != 0:
+        return pwd.getpwuid(os.geteuid())
+    try:
+        return pwd.getpwnam(SESSION_USER)
+    except KeyError:
+        run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+             SESSION_USER])
+        return pwd.getpwnam(SESSION_USER)
+
+
+class Compositor:
+    """A compositor as the session user, in a runtime folder of its own (mode 700, the user's);
+    clients started with client() run as that user with its WAYLAND_DISPLAY. Use as a context
+    manager."""
+
+    START_TIMEOUT = 20
+
+    def __init__(self):
+        self.user = session_user()
+        self.runtime: Path | None = None
+        self.process: StartedProcess | None = None
+        self.socket: str | None = None
+
+    def __enter__(self) -> "Compositor":
+        self.start()
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.stop()
+
+    def _argv(self) -> list[str]:
+        raise NotImplementedError
+
+    def _own_env(self) -> dict:
+        """What the compositor needs in its environment beyond the session's."""
+        return {}
+
+    def start(self) -> None:
+        self.runtime = Path(tempfile.mkdtemp(prefix="velloway-wayland-"))
+        os.chown(self.runtime, self.user.pw_uid, self.user.pw_gid)
+        self.runtime.chmod(0o700)
+        register(self, self.stop)
+        logs = artifacts_dir() / f"{type(self).__name__.lower()}-{self.runtime.name}"
+        self.process = NativeProcess(self._argv(), self.session_env() | self._own_env(), logs,
+                                     user=self.user)
+        try:
+            self.socket = wait_until(self._socket, self.START_TIMEOUT, interval=0.1,
+                                     what=f"{type(self).__name__}'s Wayland socket")
+        except HarnessError:
+            self.stop()
+            raise
+
+    def _socket(self) -> str | None:
+        if not self.process.is_running():
+            raise HarnessError(f"{self.process.argv[0]} ended: {self.process.ending()}")
+        sockets = sorted(p.name for p in self.runtime.glob("*") if p.is_socket()
+                         and not p.name.endswith(".sock"))
+        return sockets[0] if sockets else None
+
+    def stop(self) -> None:
+        unregister(self)
+        if self.process is not None:
+            self.process.kill()
+            self.process = None
+        if self.runtime is not None:
+            shutil.rmtree(self.runtime, ignore_errors=True)
+            self.runtime = None
+
+    def session_env(self) -> dict:
+        """The environment of a program of the session: no X display, the runtime folder."""
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XSCREENSAVER_WINDOW")}
+        env |= {"XDG_RUNTIME_DIR": str(self.runtime), "HOME": str(self.runtime),
+                "USER": self.user.pw_name, "LOGNAME": self.user.pw_name}
+        if self.socket:
+            env["WAYLAND_DISPLAY"] = self.socket
+        return env
+
+    def client(self, argv: Sequence[str], logs: Path, env: dict | None = None) -> NativeProcess:
+        """A program of the session, started as its user."""
+        return NativeProcess(argv, self.session_env() | (env or {}), logs, user=self.user)
+
+    def run(self, *argv: str, timeout: float = 10, check: bool = True):
+        """A command of the session run to its end, as its user."""
+        command = [*self._as_user(), *argv] if os.geteuid() == 0 else list(argv)
+        return run(command, env=self.session_env(), timeout=timeout, check=check)
+
+    def _as_user(self) -> list[str]:
+        return ["setpriv", f"--reuid={self.user.pw_uid}", f"--regid={self.user.pw_gid}",
+                "--clear-groups", "--"]
+
+    def crash(self) -> None:
+        """Ends the compositor at once, as a crash would."""
+        stop_process(self.process.popen)
+
+
+class Sway(Compositor):
+    """Headless sway (wlroots' headless backend, software rendering, no input devices) with
+    OUTPUTS outputs HEADLESS-1, HEADLESS-2, ... of 1280x720, side by side."""
+
+    OUTPUT_SIZE = (1280, 720)
+
+    def __init__(self, outputs: int = 2):
+        super().__init__()
+        self.outputs = outputs
+
+    def _argv(self) -> list[str]:
+        return ["sway", "-c", "/dev/null"]
+
+    def _own_env(self) -> dict:
+        return {"WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
+                "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_HEADLESS_OUTPUTS": str(self.outputs)}
+
+    def session_env(self) -> dict:
+        env = super().session_env()
+        if self.runtime is not None:
+            found = sorted(self.runtime.glob("sway-ipc.*.sock"))
+            if found:
+                env["SWAYSOCK"] = str(found[0])
+        return env
+
+    def start(self) -> None:
+        super().start()
+        # Its IPC socket follows the Wayland one.
+        wait_until(lambda: "SWAYSOCK" in self.session_env(), self.START_TIMEOUT,
+                   what="sway's IPC socket")
+
+    def swaymsg(self, *args: str) -> str:
+        return self.run("swaymsg", *args).stdout.decode(errors="replace")
+
+    def capture(self, output: str) -> Image:
+        """What an output shows, in its own pixels."""
+        done = self.run("grim", "-t", "ppm", "-o", output, "-", timeout=20)
+        return read_ppm(done.stdout)
+
+    def type(self, text: str) -> None:
+        self.run("wtype", text)
+
+    def press_key(self, name: str) -> None:
+        """A key by its XKB name (Escape, Shift_L), pressed and released."""
+        self.run("wtype", "-k", name)
+
+    def cursor(self, *args: str) -> None:
+        """The seat's pointer: "move DX DY", "set X Y", "press button1", "release button1"."""
+        self.swaymsg("seat", "seat0", "cursor", *args)
+
+    def set_scale(self, output: str, scale: float) -> None:
+        self.swaymsg("output", output, "scale", f"{scale:g}")
+
+
+class Mutter(Compositor):
+    """GNOME's compositor, headless, with one virtual monitor of SIZE, in a D-Bus session of its
+    own."""
+
+    SIZE = (1280, 720)
+    DISPLAY_NAME = "velloway-mutter"
+
+    def _argv(self) -> list[str]:
+        width, height = self.SIZE
+        return ["dbus-run-session", "--", "mutter", "--wayland", "--headless", "--no-x11",
+                "--virtual-monitor", f"{width}x{height}",
+                f"--wayland-display={self.DISPLAY_NAME}"]
+
+    def _socket(self) -> str | None:
+        if not self.process.is_running():
+            raise HarnessError(f"mutter ended: {self.process.ending()}")
+        return self.DISPLAY_NAME if (self.runtime / self.DISPLAY_NAME).is_socket() else None
+
+
+def read_ppm(data: bytes) -> Image:
+    """A binary PPM (P6, 8 bits) as an Image."""
+    fields, at = [], 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            at = data.index(b"\n", at)
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise HarnessError(f"not an 8-bit binary PPM: {fields}")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[at + 1:at + 1 + width * height * 3]
+    return Image(width, height, pixels)
+
+
+# ---------------------------------------------------------------------------------------------
+# libwayland's trace of a client (WAYLAND_DEBUG=client): each request it sent ("->") and event it
+# read, with the client's time in milliseconds.
+
+_TRACE_LINE = re.compile(r"^\[\s*(\d+\.\d+)\]\s+(-> )?\s*(\w+)@(\d+)\.(\w+)\((.*)\)\s*$")
+
+
+@dataclass(frozen=True)
+class Message:
+    time_ms: float
+    sent: bool  # a request; else an event
+    interface: str
+    object_id: int
+    name: str
+    args: str
+
+    @property
+    def target(self) -> str:
+        return f"{self.interface}@{self.object_id}"
+
+    def numbers(self) -> list[int]:
+        return [int(value) for value in re.findall(r"-?\d+", self.args)]
+
+
+def read_trace(text: str) -> list[Message]:
+    messages = []
+    for line in text.splitlines():
+        match = _TRACE_LINE.match(line)
+        if match:
+            time_ms, sent, interface, object_id, name, args = match.groups()
+            messages.append(Message(float(time_ms), sent is not None, interface, int(object_id),
+                                    name, args))
+    return messages
+
+
+TRACE_ENV = {"WAYLAND_DEBUG": "client"}
