@@ -33,7 +33,9 @@ void ScaledSurface::Apply(const SurfaceScale& scale, platform::PixelSize logical
     wp_viewport_set_destination(viewport_.get(), logical.Width, logical.Height);
   } else {
     // A destination left from a fractional scale would stretch the buffer again.
-    if (viewport_) wp_viewport_set_destination(viewport_.get(), -1, -1);
+    if (appliedScale_ && appliedScale_->Viewport) {
+      wp_viewport_set_destination(viewport_.get(), -1, -1);
+    }
     wl_surface_set_buffer_scale(surface_.get(), scale.BufferScale());
   }
   appliedScale_ = scale;

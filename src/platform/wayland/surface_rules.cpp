@@ -28,7 +28,7 @@ platform::PixelSize SurfaceScale::Pixels(platform::PixelSize logical) const {
 
 platform::PixelSize SurfaceScale::Logical(platform::PixelSize pixels) const {
   const auto logical = [this](int length) {
-    return static_cast<int>((std::int64_t{length} * kWhole + Scale120 - 1) / Scale120);
+    return static_cast<int>((std::int64_t{length} * kWhole + Scale120 / 2) / Scale120);
   };
   return {logical(pixels.Width), logical(pixels.Height)};
 }

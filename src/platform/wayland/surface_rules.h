@@ -41,7 +41,7 @@ struct SurfaceScale {
   }
   // A logical size in the buffer's pixels.
   platform::PixelSize Pixels(platform::PixelSize logical) const;
-  // A size in the buffer's pixels in logical units, rounded up.
+  // A size in the buffer's pixels in logical units, rounded to the nearest.
   platform::PixelSize Logical(platform::PixelSize pixels) const;
   // A logical length in the buffer's pixels, rounded down (a pointer's place).
   int PixelsAt(double logical) const;

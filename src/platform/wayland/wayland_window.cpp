@@ -263,6 +263,8 @@ void WaylandWindow::Close() {
 
 void WaylandWindow::ScreensChanged() {
   if (shown_ && !surface_) Map();
+  // A subsurface covers the ordinary window as it is sized now.
+  if (inHost_ && surface_) Configured(backend_.host_->Logical());
   events_.OnDisplayChanged();
 }
 

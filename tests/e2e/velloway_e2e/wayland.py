@@ -11,7 +11,10 @@ import os
 import pwd
 import re
 import shutil
+import socket
+import struct
 import tempfile
+import time
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Sequence
@@ -195,6 +198,118 @@ class Mutter(Compositor):
         if not self.process.is_running():
             raise HarnessError(f"mutter ended: {self.process.ending()}")
         return self.DISPLAY_NAME if (self.runtime / self.DISPLAY_NAME).is_socket() else None
+
+
+class VirtualPointer:
+    """A pointer device of the test's own in a wlroots compositor (zwlr_virtual_pointer_v1,
+    spoken on the socket directly): while it is open the seat has a pointer, which moves and
+    presses its buttons as told. Headless sway has no pointer of its own to tell clients of."""
+
+    _MANAGER = "zwlr_virtual_pointer_manager_v1"
+    # Object ids: the display, then those this client makes, in turn.
+    _DISPLAY, _REGISTRY, _SYNC, _MANAGER_ID, _POINTER = 1, 2, 3, 4, 5
+    # Button codes (linux/input-event-codes.h) by their number in X11 and swaymsg.
+    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}
+
+    def __init__(self, compositor: Compositor):
+        self._socket = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self._socket.settimeout(10)
+        self._socket.connect(str(compositor.runtime / compositor.socket))
+        self._buffer = b""
+        self._send(self._DISPLAY, 1, self._uint(self._REGISTRY))  # get_registry
+        self._send(self._DISPLAY, 0, self._uint(self._SYNC))  # sync
+        manager = None
+        for object_id, opcode, body in self._events_until_sync():
+            if object_id == self._REGISTRY and opcode == 0:  # global
+                name = struct.unpack_from("<I", body)[0]
+                interface, rest = self._string(body[4:])
+                if interface == self._MANAGER:
+                    manager = (name, struct.unpack_from("<I", rest)[0])
+        if manager is None:
+            raise HarnessError(f"the compositor offers no {self._MANAGER}")
+        name, version = manager
+        self._send(self._REGISTRY, 0, self._uint(name) + self._text(self._MANAGER) +
+                   self._uint(min(version, 1)) + self._uint(self._MANAGER_ID))  # bind
+        # create_virtual_pointer(seat: the default, id)
+        self._send(self._MANAGER_ID, 0, self._uint(0) + self._uint(self._POINTER))
+
+    def close(self) -> None:
+        with contextlib.suppress(OSError):
+            self._send(self._POINTER, 8, b"")  # destroy
+        self._socket.close()
+
+    def __enter__(self) -> "VirtualPointer":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def move(self, dx: float, dy: float) -> None:
+        self._send(self._POINTER, 0, self._uint(self._now()) + self._fixed(dx) + self._fixed(dy))
+        self._frame()
+
+    def press(self, button: int = 1) -> None:
+        self._button(button, 1)
+
+    def release(self, button: int = 1) -> None:
+        self._button(button, 0)
+
+    def click(self, button: int = 1) -> None:
+        self.press(button)
+        self.release(button)
+
+    def _button(self, button: int, state: int) -> None:
+        self._send(self._POINTER, 2, self._uint(self._now()) + self._uint(self.BUTTONS[button]) +
+                   self._uint(state))
+        self._frame()
+
+    def _frame(self) -> None:
+        self._send(self._POINTER, 4, b"")
+
+    @staticmethod
+    def _now() -> int:
+        return int(time.monotonic() * 1000) & 0xFFFFFFFF
+
+    @staticmethod
+    def _uint(value: int) -> bytes:
+        return struct.pack("<I", value)
+
+    @staticmethod
+    def _fixed(value: float) -> bytes:
+        return struct.pack("<i", round(value * 256))
+
+    @staticmethod
+    def _text(value: str) -> bytes:
+        data = value.encode() + b"\0"
+        return struct.pack("<I", len(data)) + data + b"\0" * (-len(data) % 4)
+
+    @staticmethod
+    def _string(body: bytes) -> tuple[str, bytes]:
+        length = struct.unpack_from("<I", body)[0]
+        padded = length + (-length % 4)
+        return body[4:4 + length - 1].decode(), body[4 + padded:]
+
+    def _send(self, object_id: int, opcode: int, body: bytes) -> None:
+        self._socket.sendall(struct.pack("<II", object_id, (8 + len(body)) << 16 | opcode) + body)
+
+    def _events_until_sync(self):
+        while True:
+            while len(self._buffer) < 8:
+                self._receive()
+            object_id, size_opcode = struct.unpack_from("<II", self._buffer)
+            size = size_opcode >> 16
+            while len(self._buffer) < size:
+                self._receive()
+            body, self._buffer = self._buffer[8:size], self._buffer[size:]
+            if object_id == self._SYNC:  # done: every global was told
+                return
+            yield object_id, size_opcode & 0xFFFF, body
+
+    def _receive(self) -> None:
+        chunk = self._socket.recv(65536)
+        if not chunk:
+            raise HarnessError("the compositor closed the virtual pointer's connection")
+        self._buffer += chunk
 
 
 def read_ppm(data: bytes) -> Image:
