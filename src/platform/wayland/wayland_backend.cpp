@@ -43,6 +43,14 @@ Owned<T> Bind(wl_registry* registry, std::uint32_t name, const wl_interface& int
 }  // namespace
 
 Owned<wl_display> Connect() {
+  // Where libwayland would find no socket it says so on standard error: an X11 session without
+  // XDG_RUNTIME_DIR is no error of the program's.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string name = DisplayName();
+  if (std::getenv("WAYLAND_SOCKET") == nullptr && !name.starts_with('/') &&
+      (runtime == nullptr || *runtime != '/')) {
+    return nullptr;
+  }
   return Owned<wl_display>(wl_display_connect(nullptr));
 }
 

@@ -8,6 +8,7 @@ from __future__ import annotations
 
 import contextlib
 import os
+import unittest
 import pwd
 import re
 import shutil
@@ -19,11 +20,12 @@ from dataclasses import dataclass
 from pathlib import Path
 from typing import Sequence
 
-from .images import Image
+from .images import ColourLike, Image, colour_close
 from .native import NativeProcess
 from .processes import (HarnessError, StartedProcess, register, run, stop_process, unregister,
                         wait_until)
-from .testcase import artifacts_dir
+from .program import NATIVE_ENV, SCRIPT_OPTION, script_text
+from .testcase import FILL_TOLERANCE, artifacts_dir, program_from_env
 
 SESSION_USER = "velloway-e2e"
 
@@ -180,6 +182,29 @@ class Sway(Compositor):
     def set_scale(self, output: str, scale: float) -> None:
         self.swaymsg("output", output, "scale", f"{scale:g}")
 
+    def wait_output(self, output: str, accept, timeout: float = 10, what: str = "the output"):
+        """The output's picture once accept(picture) holds."""
+        last = []
+
+        def probe():
+            last[:] = [self.capture(output)]
+            return last[0] if accept(last[0]) else None
+        try:
+            return wait_until(probe, timeout, interval=0.1, what=what)
+        except HarnessError:
+            if last:
+                last[0].save_png(artifacts_dir() / f"{output}-{what.replace(' ', '-')}.png")
+            raise
+
+    def wait_covered(self, output: str, background: ColourLike, timeout: float = 10) -> Image:
+        """The output's picture once its corners show background."""
+        def covered(image: Image) -> bool:
+            corners = [(4, 4), (image.width - 5, 4), (4, image.height - 5),
+                       (image.width - 5, image.height - 5)]
+            return all(colour_close(image.pixel(x, y), background, FILL_TOLERANCE)
+                       for x, y in corners)
+        return self.wait_output(output, covered, timeout, f"{output} in {background}")
+
 
 class Mutter(Compositor):
     """GNOME's compositor, headless, with one virtual monitor of SIZE, in a D-Bus session of its
@@ -246,6 +271,12 @@ class VirtualPointer:
 
     def move(self, dx: float, dy: float) -> None:
         self._send(self._POINTER, 0, self._uint(self._now()) + self._fixed(dx) + self._fixed(dy))
+        self._frame()
+
+    def move_to(self, x: int, y: int, extent: tuple[int, int]) -> None:
+        """To (x, y) of the compositor's layout of outputs, extent its size."""
+        self._send(self._POINTER, 1, self._uint(self._now()) + self._uint(x) + self._uint(y) +
+                   self._uint(extent[0]) + self._uint(extent[1]))
         self._frame()
 
     def press(self, button: int = 1) -> None:
@@ -369,3 +400,120 @@ def read_trace(text: str) -> list[Message]:
 
 
 TRACE_ENV = {"WAYLAND_DEBUG": "client"}
+
+
+def surface_on(messages: list[Message], output: str) -> str:
+    """The surface the client gave a role on the output of that name (a layer surface, or a
+    fullscreen toplevel), as "wl_surface@N"."""
+    outputs = {m.target for m in messages if m.interface == "wl_output" and m.name == "name"
+               and m.args == f'"{output}"'}
+    surfaces = {}  # xdg_toplevel -> wl_surface, through their xdg_surface
+    for m in messages:
+        if m.sent and m.name == "get_layer_surface":
+            surface, on = re.findall(r"(wl_surface@\d+|wl_output@\d+)", m.args)[:2]
+            if on in outputs:
+                return surface
+        elif m.sent and m.name == "get_xdg_surface":
+            surfaces[re.search(r"xdg_surface@\d+", m.args).group()] = re.search(
+                r"wl_surface@\d+", m.args).group()
+        elif m.sent and m.name == "get_toplevel":
+            surfaces[re.search(r"xdg_toplevel@\d+", m.args).group()] = surfaces[m.target]
+        elif m.sent and m.name == "set_fullscreen" and m.args in outputs:
+            return surfaces[m.target]
+    raise HarnessError(f"no surface of the client's on {output}")
+
+
+def damage(messages: list[Message], surface: str) -> list[tuple[float, tuple]]:
+    """[(time in ms, (x, y, width, height))] of each area of the surface's buffer the client
+    told the compositor it changed."""
+    return [(m.time_ms, tuple(m.numbers())) for m in messages
+            if m.sent and m.target == surface and m.name == "damage_buffer"]
+
+
+def buffer_sizes(messages: list[Message], surface: str) -> set[tuple[int, int]]:
+    """The sizes in pixels of the shared-memory buffers the client attached to the surface."""
+    sizes = {}
+    for m in messages:
+        if m.sent and m.name == "create_buffer":
+            buffer, _, width, height, *_ = m.args.split(", ")
+            sizes[buffer.removeprefix("new id ")] = (int(width), int(height))
+    return {sizes[m.args.split(",")[0]] for m in messages
+            if m.sent and m.target == surface and m.name == "attach" and m.args.split(",")[0]
+            in sizes}
+
+
+def frames(messages: list[Message], surface: str) -> list[list[tuple]]:
+    """For each frame the compositor told the client of (wl_surface.frame's callback done, on
+    surface), the areas the client's next commit of the surface damaged (none: it showed the
+    same frame again)."""
+    callbacks = {re.search(r"wl_callback@\d+", m.args).group() for m in messages
+                 if m.sent and m.target == surface and m.name == "frame"}
+    shown, pending = [], None
+    for m in messages:
+        if not m.sent and m.target in callbacks and m.name == "done":
+            if pending is not None:
+                shown.append(pending)
+            pending = []
+        elif pending is not None and m.sent and m.target == surface:
+            if m.name == "damage_buffer":
+                pending.append(tuple(m.numbers()))
+            elif m.name == "commit":
+                shown.append(pending)
+                pending = None
+    return shown
+
+
+class WaylandTestCase(unittest.TestCase):
+    """The Linux program in a session of COMPOSITOR, shared by a class's tests: the program
+    started by start() as the session's user, on scripts in a folder it reads, and stopped after
+    the test. Skips when VELLOWAY_NATIVE is not set."""
+
+    COMPOSITOR = Sway
+    compositor: Compositor
+    program: Path
+    folder: Path
+
+    @classmethod
+    def setUpClass(cls) -> None:
+        cls.program = program_from_env(NATIVE_ENV)
+        cls.class_resources = contextlib.ExitStack()
+        cls.addClassCleanup(cls.class_resources.close)
+        cls.folder = Path(cls.class_resources.enter_context(
+            tempfile.TemporaryDirectory(prefix="velloway-wayland-scripts-")))
+        cls.folder.chmod(0o755)
+        cls.compositor = cls.class_resources.enter_context(cls.COMPOSITOR())
+
+    def setUp(self) -> None:
+        self._started = 0
+
+    def start(self, *args: str, trace: bool = False) -> NativeProcess:
+        self._started += 1
+        process = self.compositor.client(
+            [self.program, *args], artifacts_dir() / f"{self.id()}-{self._started}-logs",
+            TRACE_ENV if trace else None)
+        self.addCleanup(process.kill)
+        return process
+
+    def start_playing(self, records, *options: str, trace: bool = False) -> NativeProcess:
+        """The program full screen on a script of records."""
+        script = self.folder / f"{self.id()}-{self._started}.vws"
+        script.write_text(script_text(*records), encoding="utf-8")
+        script.chmod(0o644)
+        return self.start(SCRIPT_OPTION, str(script), *options, trace=trace)
+
+    def artifact(self, name: str) -> Path:
+        return artifacts_dir() / f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}.{name}"
+
+    def trace(self, process: NativeProcess) -> list[Message]:
+        return read_trace(process.output()[1])
+
+    def wait_exit(self, process: NativeProcess, timeout: float, what: str) -> int:
+        try:
+            return process.wait_exit(timeout)
+        except HarnessError:
+            self.fail(f"still running {timeout:g} s after {what}")
+
+    def assert_ends(self, process: NativeProcess, what: str, within: float = 3) -> None:
+        """Ends in order, status 0, within seconds after what happened."""
+        self.assertEqual(self.wait_exit(process, within, what), 0,
+                         f"exit status after {what}: {process.reported()}")
