@@ -125,7 +125,7 @@ def prefix_processes(prefix: WinePrefix) -> dict[int, str]:
     return found
 
 
-SHARES = ("program", "wineserver", "helpers", "xvfb")
+SHARES = ("program", "wineserver", "helpers", "xvfb", "compositor")
 
 
 class CpuShares:

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the benchmark programs and prints their figures, each beside its yardstick in one run.
 
-scripts/bench builds the programs and calls this. Seven measurements:
+scripts/bench builds the programs and calls this. Eight measurements:
 
   loader   loader_bench (native release build): loading scripts of 100,000 ordinary lines and of
            2,000,000 one-character lines against a plain read of the same file split at line
@@ -37,11 +37,15 @@ scripts/bench builds the programs and calls this. Seven measurements:
            are its own. CPU time
            is utime + stime from /proc/<pid>/stat, taken after all have painted and settled, and
            again at the end.
+  wayland  the Linux program on Wayland (headless sway) against the same on X11 (Xvfb) at
+           1920x1080, classic and --smooth: CPU seconds a minute, alone and with the display
+           server; and the frames a second smooth motion shows on Wayland at speeds 1 to 3, read
+           from the program's protocol trace (wayland_bench.py).
 
 The displays, prefix copies and programs come from the end-to-end tests' harness
 (tests/e2e/velloway_e2e, through measuring.py), and everything started here is stopped here, by
 PID or by prefix (`wineserver -k`), also on an error or Ctrl-C: Xvfb on a free display in
-:60-:69, the copies of build/wine-prefix, the programs. cpu_bench.py holds cpu, smooth_bench.py smooth.
+:60-:69, the copies of build/wine-prefix, the programs. cpu_bench.py holds cpu, smooth_bench.py smooth, wayland_bench.py wayland.
 Standard library only.
 """
 
@@ -59,6 +63,7 @@ from cpu_bench import run_cpu
 from measuring import (NATIVE_IN_BUILD, ROOT, SAVER_IN_BUILD, STARTUP_COLOUR, BenchError,
                        header_colour, prefix_copy, wait_for_colour, wine_program, xvfb)
 from smooth_bench import run_smooth
+from wayland_bench import run_wayland
 from velloway_e2e.processes import HarnessError
 from velloway_e2e.program import SAVER_SWITCH, choose_script
 from velloway_e2e.wine import WinePrefix
@@ -208,9 +213,10 @@ def main() -> int:
     parser.add_argument("--native-program", type=Path,
                         default=ROOT / "build" / "native-release" / NATIVE_IN_BUILD)
     parser.add_argument("--prefix", type=Path, default=ROOT / "build" / "wine-prefix")
-    parser.add_argument("--only", default="loader,repaint,text,memory,startup,cpu,smooth,render",
+    parser.add_argument("--only",
+                        default="loader,repaint,text,memory,startup,cpu,smooth,render,wayland",
                         help="comma-separated: loader, repaint, text, memory, startup, cpu, "
-                             "smooth, render")
+                             "smooth, render, wayland")
     parser.add_argument("--repaint-rounds", type=int, default=2)
     parser.add_argument("--startup-runs", type=int, default=15)
     parser.add_argument("--cpu-seconds", type=float, default=60)
@@ -219,7 +225,8 @@ def main() -> int:
     args = parser.parse_args()
     wanted = [part.strip() for part in args.only.split(",") if part.strip()]
     runners = {"loader": run_loader, "repaint": run_repaint, "text": run_text, "memory": run_memory,
-               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth, "render": run_render}
+               "startup": run_startup, "cpu": run_cpu, "smooth": run_smooth, "render": run_render,
+               "wayland": run_wayland}
     unknown = [name for name in wanted if name not in runners]
     if unknown:
         parser.error(f"unknown benchmark: {', '.join(unknown)}")

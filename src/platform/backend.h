@@ -1,9 +1,10 @@
 #pragma once
 // What the forms toolkit asks of a platform, one small interface per concern: windows and the
 // pointer, the clock, text, the screens, the environment, music and the event loop. A backend
-// speaks of what the windows mean to do, never in a platform's words. Four backends implement
+// speaks of what the windows mean to do, never in a platform's words. Five backends implement
 // it side by side: win32 (real windows, GDI, the media system), x11 (Xlib, Xft, SDL_mixer),
-// headless (in memory, for tests) and raster (in memory, the renderer's films). The Windows
+// wayland (libwayland-client, shared-memory buffers, SDL_mixer), headless (in memory, for
+// tests) and raster (in memory, the renderer's films). The Windows
 // program's desktop (desktop.h) stands apart: only the backends that stand for that program
 // implement it.
 #include "platform/clock.h"

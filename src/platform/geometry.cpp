@@ -37,4 +37,17 @@ std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas) {
   return areas;
 }
 
+std::vector<PixelRect> Outside(const PixelRect& area, const PixelRect& hole) {
+  const PixelRect common = area.Intersect(hole);
+  if (common.IsEmpty()) return {area};
+  std::vector<PixelRect> parts = {
+      {area.Left, area.Top, area.Right, common.Top},
+      {area.Left, common.Bottom, area.Right, area.Bottom},
+      {area.Left, common.Top, common.Left, common.Bottom},
+      {common.Right, common.Top, area.Right, common.Bottom},
+  };
+  std::erase_if(parts, [](const PixelRect& part) { return part.IsEmpty(); });
+  return parts;
+}
+
 }  // namespace velloway::platform

@@ -40,5 +40,7 @@ struct PixelRect {
 
 // Areas that overlap or touch become one, so that each part of a window is painted once.
 std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas);
+// The parts of area outside hole: none, area itself, or up to four bands around the hole.
+std::vector<PixelRect> Outside(const PixelRect& area, const PixelRect& hole);
 
 }  // namespace velloway::platform

@@ -90,11 +90,13 @@ class SwayTest(WaylandTestCase):
         process.terminate()
         self.assertEqual(process.wait_exit(3), 0)
         trace = self.trace(process)
-        shown = frames(trace, surface_on(trace, PRIMARY))
-        # The frames while the line rose alone, after the first full paints.
-        rising = [areas for areas in shown[10:] if areas and all(
-            w < Sway.OUTPUT_SIZE[0] for _, _, w, _ in areas)]
-        held = sum(1 for areas in shown[10:] if not areas)
+        # The frames from the first in which the line moved to the last: it rose all along.
+        shown = [areas for _, areas in frames(trace, surface_on(trace, PRIMARY))]
+        moved = [i for i, areas in enumerate(shown)
+                 if areas and all(w < Sway.OUTPUT_SIZE[0] for _, _, w, _ in areas)]
+        shown = shown[moved[0]:moved[-1] + 1] if moved else []
+        rising = [areas for areas in shown if areas]
+        held = len(shown) - len(rising)
         print(f"\n  {len(shown)} frames told, {len(rising)} with the line moved, {held} held",
               flush=True)
         self.assertGreater(len(rising), 60, "frames in which the line moved")

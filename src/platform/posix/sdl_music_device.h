@@ -12,12 +12,13 @@ namespace velloway::posix {
 
 // Held by the one copy of the program that plays music on a display. The screen-saver daemon
 // starts a copy per monitor, and one tune, not one per monitor, should sound: the first copy to
-// open a file claims the music of its user on its X display for the rest of its life, and in the
+// open a file claims the music of its user on its display for the rest of its life, and in the
 // other copies every file fails to open, as a missing one does. The claim is an abstract socket,
 // which the kernel releases however the copy ends.
 class MusicClaim {
  public:
-  // `display` tells the X displays apart (DISPLAY as set for the program).
+  // `display` tells the displays apart (DISPLAY as set for the program, or on Wayland its
+  // WAYLAND_DISPLAY).
   explicit MusicClaim(std::string display) : display_(std::move(display)) {}
   ~MusicClaim();
   MusicClaim(const MusicClaim&) = delete;

@@ -35,6 +35,9 @@ class Picture : public platform::Canvas {
   // program's window: coverage in the line's colour, or colours as they are; the part outside
   // the clip is left out.
   void DrawImage(const platform::TextImage& image, int x, int y) override;
+  // The pixels of area in source, a picture of the same size, copied to the same place here;
+  // the clip does not apply.
+  void CopyFrom(const Picture& source, const platform::PixelRect& area);
 
   int Width() const { return width_; }
   int Height() const { return height_; }

@@ -73,14 +73,42 @@ void BufferSet::Invalidate(const platform::PixelRect& area) {
 
 ShmBuffer* BufferSet::Free(platform::PixelSize size) {
   // Buffers of another size are of no more use once the compositor lets them go.
-  std::erase_if(buffers_,
-                [&](const auto& buffer) { return !buffer->Held() && !(buffer->Size() == size); });
+  std::erase_if(buffers_, [&](const auto& buffer) {
+    const bool gone = !buffer->Held() && !(buffer->Size() == size);
+    if (gone && buffer.get() == shown_) shown_ = nullptr;
+    return gone;
+  });
   const auto free = std::find_if(buffers_.begin(), buffers_.end(),
                                  [](const auto& buffer) { return !buffer->Held(); });
   if (free != buffers_.end()) return free->get();
   if (buffers_.size() >= kMostBuffers) return nullptr;
   buffers_.push_back(std::make_unique<ShmBuffer>(shm_, size));
   return buffers_.back().get();
+}
+
+NextBuffer BufferSet::Next(platform::PixelSize size, std::vector<platform::PixelRect> changed) {
+  ShmBuffer* buffer = Free(size);
+  if (buffer == nullptr) return {};
+  std::vector<platform::PixelRect> stale = buffer->TakeStale();
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  const bool redrawn = std::any_of(changed.begin(), changed.end(), [&](const auto& area) {
+    return area.Intersect(whole) == whole;
+  });
+  if (shown_ == nullptr || shown_ == buffer || !(shown_->Size() == size) || redrawn) {
+    return {buffer, std::move(stale)};
+  }
+  // Copying what the last frame showed costs far less than painting it again; what changed since
+  // is painted, not copied.
+  std::vector<platform::PixelRect> toPaint = platform::MergeAreas(std::move(changed));
+  for (const platform::PixelRect& painted : toPaint) {
+    std::vector<platform::PixelRect> left;
+    for (const platform::PixelRect& area : stale) {
+      for (const platform::PixelRect& part : platform::Outside(area, painted)) left.push_back(part);
+    }
+    stale = std::move(left);
+  }
+  for (const platform::PixelRect& area : stale) buffer->Canvas().CopyFrom(shown_->Canvas(), area);
+  return {buffer, std::move(toPaint)};
 }
 
 }  // namespace velloway::wayland

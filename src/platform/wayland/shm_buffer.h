@@ -58,6 +58,12 @@ class ShmBuffer {
   bool held_ = false;
 };
 
+// A buffer to draw the next frame in, and what must be painted in it.
+struct NextBuffer {
+  ShmBuffer* Buffer = nullptr;
+  std::vector<platform::PixelRect> ToPaint;
+};
+
 // The buffers of one surface.
 class BufferSet {
  public:
@@ -65,16 +71,23 @@ class BufferSet {
 
   // area changed: every buffer draws it again before it next shows.
   void Invalidate(const platform::PixelRect& area);
-  // A buffer of that size the compositor does not hold, its stale areas all that must be drawn
-  // (a new one is stale all over); null while each of them is held.
-  ShmBuffer* Free(platform::PixelSize size);
+  // A buffer of that size the compositor does not hold, brought up to date from the one shown
+  // last but for changed (what changed since), which is left to paint; without one of that size
+  // shown before, all that is stale in it (a new one is stale all over). Nothing while each buffer
+  // is held.
+  NextBuffer Next(platform::PixelSize size, std::vector<platform::PixelRect> changed);
+  // The buffer attached and committed last.
+  void Shown(ShmBuffer& buffer) { shown_ = &buffer; }
 
  private:
   // Enough for one shown, one on its way and one being drawn.
   static constexpr std::size_t kMostBuffers = 3;
 
+  ShmBuffer* Free(platform::PixelSize size);
+
   wl_shm* shm_;
   std::vector<std::unique_ptr<ShmBuffer>> buffers_;
+  ShmBuffer* shown_ = nullptr;
 };
 
 }  // namespace velloway::wayland

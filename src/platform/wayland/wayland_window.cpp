@@ -274,32 +274,35 @@ void WaylandWindow::Paint(bool askFrame) {
   const platform::PixelSize size = scale.Pixels(logical_);
   const bool resized = attachedSize_ != size || attachedScale_ != scale;
   if (invalid_.empty() && !resized && !askFrame) return;
-  ShmBuffer* buffer = invalid_.empty() && !resized ? nullptr : buffers_->Free(size);
+  const std::vector<platform::PixelRect> changed =
+      damageAll_ || resized ? std::vector<platform::PixelRect>{kEverywhere}
+                            : platform::MergeAreas(std::move(invalid_));
+  invalid_.clear();
+  const NextBuffer next = changed.empty() ? NextBuffer{} : buffers_->Next(size, changed);
   // Every buffer is still the compositor's: what changed waits for one to come back.
-  if (buffer == nullptr && !askFrame) return;
+  if (next.Buffer == nullptr && !changed.empty()) invalid_ = changed;
+  if (next.Buffer == nullptr && !askFrame) return;
   wl_surface* surface = surface_->Get();
-  if (buffer != nullptr) {
+  if (next.Buffer != nullptr) {
     const platform::PixelRect whole{0, 0, size.Width, size.Height};
-    raster::Picture& canvas = buffer->Canvas();
-    for (const platform::PixelRect& area : buffer->TakeStale()) {
+    raster::Picture& canvas = next.Buffer->Canvas();
+    for (const platform::PixelRect& area : next.ToPaint) {
       const platform::PixelRect part = area.Intersect(whole);
       if (part.IsEmpty()) continue;
       canvas.Clip(part);
       events_.OnPaint(canvas, part);
     }
     surface_->Apply(scale, logical_);
-    wl_surface_attach(surface, buffer->Get(), 0, 0);
-    const std::vector<platform::PixelRect> damaged =
-        damageAll_ || resized ? std::vector{whole} : platform::MergeAreas(std::move(invalid_));
-    for (const platform::PixelRect& area : damaged) {
+    wl_surface_attach(surface, next.Buffer->Get(), 0, 0);
+    for (const platform::PixelRect& area : changed) {
       const platform::PixelRect part = area.Intersect(whole);
       if (!part.IsEmpty()) {
         wl_surface_damage_buffer(surface, part.Left, part.Top, part.Width(), part.Height());
       }
     }
-    invalid_.clear();
     damageAll_ = false;
-    buffer->Hold();
+    next.Buffer->Hold();
+    buffers_->Shown(*next.Buffer);
     attachedSize_ = size;
     attachedScale_ = scale;
   }

@@ -54,15 +54,16 @@ void WindowHost::Paint() {
   if (!configured_ || !stale_) return;
   const SurfaceScale scale = Scale();
   const platform::PixelSize size = scale.Pixels(logical_);
-  ShmBuffer* buffer = buffers_.Free(size);
-  if (buffer == nullptr) return;
-  buffer->Canvas().Clip({0, 0, size.Width, size.Height});
-  buffer->Canvas().FillRect({0, 0, size.Width, size.Height}, kBlack);
-  static_cast<void>(buffer->TakeStale());
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  const NextBuffer next = buffers_.Next(size, {whole});
+  if (next.Buffer == nullptr) return;
+  next.Buffer->Canvas().Clip(whole);
+  next.Buffer->Canvas().FillRect(whole, kBlack);
   surface_.Apply(scale, logical_);
-  wl_surface_attach(surface_.Get(), buffer->Get(), 0, 0);
+  wl_surface_attach(surface_.Get(), next.Buffer->Get(), 0, 0);
   wl_surface_damage_buffer(surface_.Get(), 0, 0, size.Width, size.Height);
-  buffer->Hold();
+  next.Buffer->Hold();
+  buffers_.Shown(*next.Buffer);
   wl_surface_commit(surface_.Get());
   stale_ = false;
 }

@@ -388,13 +388,21 @@ class Message:
         return [int(value) for value in re.findall(r"-?\d+", self.args)]
 
 
+# libwayland prints the time in microseconds of 32 bits, which start again every 71 minutes.
+_TRACE_WRAP_MS = 2 ** 32 / 1000
+
+
 def read_trace(text: str) -> list[Message]:
-    messages = []
+    messages, wrapped, last = [], 0.0, None
     for line in text.splitlines():
         match = _TRACE_LINE.match(line)
         if match:
             time_ms, sent, interface, object_id, name, args = match.groups()
-            messages.append(Message(float(time_ms), sent is not None, interface, int(object_id),
+            at = float(time_ms)
+            if last is not None and at < last - _TRACE_WRAP_MS / 2:
+                wrapped += _TRACE_WRAP_MS
+            last = at
+            messages.append(Message(at + wrapped, sent is not None, interface, int(object_id),
                                     name, args))
     return messages
 
@@ -442,10 +450,10 @@ def buffer_sizes(messages: list[Message], surface: str) -> set[tuple[int, int]]:
             in sizes}
 
 
-def frames(messages: list[Message], surface: str) -> list[list[tuple]]:
+def frames(messages: list[Message], surface: str) -> list[tuple[float, list[tuple]]]:
     """For each frame the compositor told the client of (wl_surface.frame's callback done, on
-    surface), the areas the client's next commit of the surface damaged (none: it showed the
-    same frame again)."""
+    surface): when, and the areas the client's next commit of the surface damaged (none: it
+    showed the same frame again)."""
     callbacks = {re.search(r"wl_callback@\d+", m.args).group() for m in messages
                  if m.sent and m.target == surface and m.name == "frame"}
     shown, pending = [], None
@@ -453,10 +461,10 @@ def frames(messages: list[Message], surface: str) -> list[list[tuple]]:
         if not m.sent and m.target in callbacks and m.name == "done":
             if pending is not None:
                 shown.append(pending)
-            pending = []
+            pending = (m.time_ms, [])
         elif pending is not None and m.sent and m.target == surface:
             if m.name == "damage_buffer":
-                pending.append(tuple(m.numbers()))
+                pending[1].append(tuple(m.numbers()))
             elif m.name == "commit":
                 shown.append(pending)
                 pending = None
