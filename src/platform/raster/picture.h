@@ -18,6 +18,9 @@ class Picture : public platform::Canvas {
   Picture(std::span<std::uint32_t> memory, int width, int height);
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
+  // A moved vector keeps its storage: the pixels stay where they are.
+  Picture(Picture&&) = default;
+  Picture& operator=(Picture&&) = default;
 
   // A colour (red in its low byte) as a pixel.
   static std::uint32_t PixelOf(Color color);

@@ -1,7 +1,7 @@
 """Wayland compositors the Linux program plays on, each run as an ordinary user (sway refuses
 root: as root, a system user of the tests' own) with an XDG_RUNTIME_DIR of its own: Sway
-(headless sway with its outputs, read back with grim, keys typed with wtype, the pointer moved
-and pressed through swaymsg) and Mutter (GNOME's compositor, headless, in a D-Bus session of its
+(headless sway with its outputs, read back with grim, keys typed with wtype, and a pointer of the
+test's own) and Mutter (GNOME's compositor, headless, in a D-Bus session of its
 own); and the trace libwayland writes of a client's requests and events (WAYLAND_DEBUG)."""
 
 from __future__ import annotations
@@ -168,16 +168,11 @@ class Sway(Compositor):
         done = self.run("grim", "-t", "ppm", "-o", output, "-", timeout=20)
         return read_ppm(done.stdout)
 
-    def type(self, text: str) -> None:
-        self.run("wtype", text)
-
-    def press_key(self, name: str) -> None:
-        """A key by its XKB name (Escape, Shift_L), pressed and released."""
-        self.run("wtype", "-k", name)
-
-    def cursor(self, *args: str) -> None:
-        """The seat's pointer: "move DX DY", "set X Y", "press button1", "release button1"."""
-        self.swaymsg("seat", "seat0", "cursor", *args)
+    def key(self, *key: str) -> None:
+        """A key as wtype takes it ("a", or "-k", "Shift_L"), through a keyboard of wtype's own,
+        which clients are given a second to take up before the key comes: headless sway has no
+        keyboard of its own."""
+        self.run("wtype", "-s", "1000", *key)
 
     def set_scale(self, output: str, scale: float) -> None:
         self.swaymsg("output", output, "scale", f"{scale:g}")
@@ -508,9 +503,6 @@ class WaylandTestCase(unittest.TestCase):
         script.write_text(script_text(*records), encoding="utf-8")
         script.chmod(0o644)
         return self.start(SCRIPT_OPTION, str(script), *options, trace=trace)
-
-    def artifact(self, name: str) -> Path:
-        return artifacts_dir() / f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}.{name}"
 
     def trace(self, process: NativeProcess) -> list[Message]:
         return read_trace(process.output()[1])
