@@ -58,15 +58,11 @@ void WaylandWindow::SetBounds(const platform::PixelRect& client) {
   bounds_ = client;
   if (backend_.FullScreen() && !inHost_) {
     const std::uint32_t output = backend_.PlaceOf(client).Output;
-    if (output != output_) {
-      output_ = output;
-      // A layer surface or a fullscreen toplevel stays on the output it was made for.
-      if (surface_) {
-        Unmap();
-        Map();
-      }
-    }
+    // A layer surface or a fullscreen toplevel stays on the output it was made for.
+    if (output != output_) Unmap();
+    output_ = output;
   }
+  if (shown_ && !surface_) Map();
   InvalidateAll();
 }
 
@@ -125,6 +121,8 @@ SurfaceScale WaylandWindow::Scale() const {
 }
 
 void WaylandWindow::Map() {
+  // Full screen, a window waits for an output where its bounds lie.
+  if (backend_.FullScreen() && !inHost_ && OnOutput() == nullptr) return;
   const SurfaceMakers makers = backend_.Makers();
   surface_ = std::make_unique<ScaledSurface>(makers, [this] {
     // A scale the compositor prefers for this output holds for every surface on it.
@@ -146,11 +144,10 @@ void WaylandWindow::Map() {
     return;
   }
   Output* output = OnOutput();
-  if (output == nullptr) output = backend_.PrimaryOutput();
   if (backend_.WindowShell() == Shell::LayerOverlay) {
-    layer_.reset(zwlr_layer_shell_v1_get_layer_surface(
-        backend_.layerShell_.get(), surface, output != nullptr ? output->Get() : nullptr,
-        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, kLayerNamespace));
+    layer_.reset(
+        zwlr_layer_shell_v1_get_layer_surface(backend_.layerShell_.get(), surface, output->Get(),
+                                              ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, kLayerNamespace));
     static const zwlr_layer_surface_v1_listener listener = {OnLayerConfigure, OnLayerClosed};
     zwlr_layer_surface_v1_add_listener(layer_.get(), &listener, this);
     zwlr_layer_surface_v1_set_anchor(
@@ -171,7 +168,7 @@ void WaylandWindow::Map() {
     xdg_toplevel_set_title(toplevel_.get(), caption_.c_str());
     xdg_toplevel_set_app_id(toplevel_.get(), kAppId);
     if (backend_.WindowShell() == Shell::FullScreenToplevel) {
-      xdg_toplevel_set_fullscreen(toplevel_.get(), output != nullptr ? output->Get() : nullptr);
+      xdg_toplevel_set_fullscreen(toplevel_.get(), output->Get());
     }
   }
   // The first commit, without a buffer, asks for the configure.
