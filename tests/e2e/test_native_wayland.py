@@ -15,6 +15,7 @@ import time
 import unittest
 
 from velloway_e2e.processes import HarnessError, wait_until
+from velloway_e2e.program import SCRIPT_OPTION, script_text
 from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, text
 from velloway_e2e.wayland import (Mutter, Sway, VirtualPointer, WaylandTestCase, buffer_sizes,
                                   damage, frames, surface_on)
@@ -163,15 +164,23 @@ class SwayTest(WaylandTestCase):
                 process.popen.send_signal(sent)
                 self.assert_ends(process, sent.name)
 
-    def test_an_ordinary_window_plays_until_it_is_closed(self):
-        process = self.start_playing(RISING, "--window")
-        # sway tiles it over the output, below its title bar.
-        self.compositor.wait_output(
-            PRIMARY, lambda image: image.count_close(BACK, 2, step=16)[0] > 100, 10,
-            "the window in the background colour")
-        self.wait_line(PRIMARY)
+    def test_an_ordinary_window_follows_the_saved_script_until_it_is_closed(self):
+        script = self.folder / "Watched.vws"
+        script.write_text(script_text(*RISING), encoding="utf-8")
+        script.chmod(0o644)
+        process = self.start("--window", "--watch", SCRIPT_OPTION, str(script))
+
+        def shows(back):
+            # sway tiles it on the output it chooses, below its title bar.
+            self.compositor.wait_output(
+                None, lambda image: image.count_close(back, 2, step=16)[0] > 100, 10,
+                f"the window in {back}")
+        shows(BACK)
+        saved = "402010"
+        script.write_text(script_text(("HEADER", "20", "3", "MID", saved), *RISING[1:]),
+                          encoding="utf-8")
+        shows(saved)
         self.compositor.key("a")
-        time.sleep(0.5)
         self.assertTrue(process.is_running(), "a key ended the ordinary window")
         self.compositor.swaymsg("[app_id=velloway]", "kill")
         self.assert_ends(process, "the window closed")

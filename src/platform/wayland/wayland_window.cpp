@@ -140,6 +140,7 @@ void WaylandWindow::Map() {
     wl_subsurface_set_position(embedded_.get(), 0, 0);
     // Its frames show as they are drawn, not with the host's.
     wl_subsurface_set_desync(embedded_.get());
+    backend_.host_->TakeChildren();
     Configured(backend_.host_->Logical());
     return;
   }

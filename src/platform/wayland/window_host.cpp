@@ -68,6 +68,11 @@ void WindowHost::Paint() {
   stale_ = false;
 }
 
+void WindowHost::TakeChildren() {
+  // Before its first configure the host commits nothing; its first buffer brings them.
+  if (configured_) wl_surface_commit(surface_.Get());
+}
+
 void WindowHost::OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width,
                                      std::int32_t height, wl_array*) {
   static_cast<WindowHost*>(data)->asked_ = {width, height};

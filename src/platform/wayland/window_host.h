@@ -32,6 +32,8 @@ class WindowHost {
   void SetTitle(std::string_view title);
   // Shows its own buffer once configured, and again after a change of size or scale.
   void Paint();
+  // A subsurface made or stacked anew takes its place with the host's next commit.
+  void TakeChildren();
 
  private:
   static void OnConfigure(void* data, xdg_surface* surface, std::uint32_t serial);

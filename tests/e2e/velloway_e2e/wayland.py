@@ -163,9 +163,9 @@ class Sway(Compositor):
     def swaymsg(self, *args: str) -> str:
         return self.run("swaymsg", *args).stdout.decode(errors="replace")
 
-    def capture(self, output: str) -> Image:
-        """What an output shows, in its own pixels."""
-        done = self.run("grim", "-t", "ppm", "-o", output, "-", timeout=20)
+    def capture(self, output: str | None = None) -> Image:
+        """What an output shows, in its own pixels; without one, all of them side by side."""
+        done = self.run("grim", "-t", "ppm", *(("-o", output) if output else ()), "-", timeout=20)
         return read_ppm(done.stdout)
 
     def key(self, *key: str) -> None:
@@ -177,8 +177,9 @@ class Sway(Compositor):
     def set_scale(self, output: str, scale: float) -> None:
         self.swaymsg("output", output, "scale", f"{scale:g}")
 
-    def wait_output(self, output: str, accept, timeout: float = 10, what: str = "the output"):
-        """The output's picture once accept(picture) holds."""
+    def wait_output(self, output: str | None, accept, timeout: float = 10,
+                    what: str = "the output"):
+        """The output's picture (all of them without one) once accept(picture) holds."""
         last = []
 
         def probe():
@@ -188,7 +189,8 @@ class Sway(Compositor):
             return wait_until(probe, timeout, interval=0.1, what=what)
         except HarnessError:
             if last:
-                last[0].save_png(artifacts_dir() / f"{output}-{what.replace(' ', '-')}.png")
+                name = f"{output or 'outputs'}-{what.replace(' ', '-')}.png"
+                last[0].save_png(artifacts_dir() / name)
             raise
 
     def wait_covered(self, output: str, background: ColourLike, timeout: float = 10) -> Image:
