@@ -82,9 +82,13 @@ WaylandBackend::WaylandBackend(Owned<wl_display> display, BackendSetup setup)
         return o->Name() == outputName_;
       })) {
     std::string names;
-    for (const auto& output : outputs_) names += (names.empty() ? "" : ", ") + output->Name();
-    throw std::runtime_error("no output is named \"" + outputName_ + "\"; the outputs are " +
-                             names);
+    for (const auto& output : outputs_) {
+      if (!output->Name().empty()) names += (names.empty() ? "" : ", ") + output->Name();
+    }
+    // Before wl_output version 4 (GNOME 43, for one) outputs have no names.
+    throw std::runtime_error(
+        "no output is named \"" + outputName_ + "\"; " +
+        (names.empty() ? "the compositor does not name its outputs" : "the outputs are " + names));
   }
   if (stage_ == platform::StageKind::OwnWindow) host_ = std::make_unique<WindowHost>(*this);
   layout_ = Layout();
