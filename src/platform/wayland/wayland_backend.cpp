@@ -93,7 +93,7 @@ WaylandBackend::WaylandBackend(Owned<wl_display> display, BackendSetup setup)
   if (stage_ == platform::StageKind::OwnWindow) host_ = std::make_unique<WindowHost>(*this);
   layout_ = Layout();
   metrics_ = ReadScreen();
-  textDpi_ = metrics_->DpiY;
+  textDpi_ = metrics_.DpiY;
   text_ = std::make_unique<posix::PangoText>(textDpi_);
   screensNoted_ = false;
   posted_.clear();

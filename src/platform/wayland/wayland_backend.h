@@ -179,7 +179,7 @@ class WaylandBackend final : public platform::Backend, private posix::PollLoop::
   std::unique_ptr<Seat> seat_;
   std::vector<std::unique_ptr<Output>> outputs_;  // in the order announced
   Shell shell_ = Shell::LayerOverlay;
-  std::optional<platform::ScreenMetrics> metrics_;
+  platform::ScreenMetrics metrics_;  // as the windows last heard of them
   std::vector<Placed> layout_;
   std::unique_ptr<posix::PangoText> text_;
   int textDpi_ = 0;
@@ -197,7 +197,7 @@ class WaylandBackend final : public platform::Backend, private posix::PollLoop::
   posix::PollLoop loop_{*this};
   FramePacer pacer_{loop_, [this] { return Screen().RefreshHz; },
                     [this](auto event) { Post(std::move(event)); }};
-  // After the loop and the pacer: closing it unloads the windows in it.
+  // Last, so that it goes first, before the globals its surface was made with.
   std::unique_ptr<WindowHost> host_;
 };
 
