@@ -26,6 +26,9 @@ class IdleSource {
   // source that tells by itself (on Fd) has not said that it is idle. While a program holds off
   // idleness (a video player), the desktop counts as active.
   virtual std::optional<std::chrono::milliseconds> IdleTime() = 0;
+  // A roll ended, by the user's hand: what the source said before is forgotten, and a source
+  // that tells by itself is asked anew, counting from now.
+  virtual void Renew() = 0;
   // The descriptor to poll for the source's news, or its loss; -1 when there is none.
   virtual int Fd() const = 0;
   // Right before the wait: false when news came meanwhile, which the wait would not see.

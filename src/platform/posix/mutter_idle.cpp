@@ -61,6 +61,8 @@ class GnomeIdleMonitor final : public IdleSource {
     return idleTime;
   }
 
+  // Asked each time: nothing to forget.
+  void Renew() override {}
   // Asked only: the bus's own thread reads it.
   int Fd() const override { return -1; }
   bool ReadyToWait() override { return true; }

@@ -34,16 +34,7 @@ class CompositorIdle final : public posix::IdleSource {
     registry_.reset(wl_display_get_registry(display_.get()));
     wl_registry_add_listener(registry_.get(), &kRegistryListener, this);
     if (wl_display_roundtrip(display_.get()) < 0) Lost();
-    if (seat_ == nullptr) return;
-    const auto timeout = static_cast<std::uint32_t>(wait.count());
-    if (notifier_) {
-      notification_.reset(
-          ext_idle_notifier_v1_get_idle_notification(notifier_.get(), timeout, seat_.get()));
-      ext_idle_notification_v1_add_listener(notification_.get(), &kNotificationListener, this);
-    } else if (kdeIdle_) {
-      kdeTimeout_.reset(org_kde_kwin_idle_get_idle_timeout(kdeIdle_.get(), seat_.get(), timeout));
-      org_kde_kwin_idle_timeout_add_listener(kdeTimeout_.get(), &kKdeTimeoutListener, this);
-    }
+    if (seat_ != nullptr && (notifier_ || kdeIdle_)) Ask();
   }
 
   // Whether the compositor tells idleness at all.
@@ -51,6 +42,15 @@ class CompositorIdle final : public posix::IdleSource {
 
   std::string_view Name() const override {
     return notification_ ? ext_idle_notifier_v1_interface.name : org_kde_kwin_idle_interface.name;
+  }
+
+  // Made afresh: sway 1.7 ignores activity while a program holds an inhibitor, so a notification
+  // that was idle before would never say it resumed.
+  void Renew() override {
+    notification_.reset();
+    kdeTimeout_.reset();
+    idle_ = false;
+    Ask();
   }
 
   std::optional<std::chrono::milliseconds> IdleTime() override {
@@ -83,6 +83,19 @@ class CompositorIdle final : public posix::IdleSource {
   }
 
  private:
+  // To be told once the desktop has been idle the time asked, from now.
+  void Ask() {
+    const auto timeout = static_cast<std::uint32_t>(wait_.count());
+    if (notifier_) {
+      notification_.reset(
+          ext_idle_notifier_v1_get_idle_notification(notifier_.get(), timeout, seat_.get()));
+      ext_idle_notification_v1_add_listener(notification_.get(), &kNotificationListener, this);
+    } else {
+      kdeTimeout_.reset(org_kde_kwin_idle_get_idle_timeout(kdeIdle_.get(), seat_.get(), timeout));
+      org_kde_kwin_idle_timeout_add_listener(kdeTimeout_.get(), &kKdeTimeoutListener, this);
+    }
+  }
+
   [[noreturn]] void Lost() const {
     const int error = wl_display_get_error(display_.get());
     throw posix::IdleSourceLost("the Wayland compositor is gone (" +

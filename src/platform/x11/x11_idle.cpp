@@ -64,6 +64,9 @@ class ServerIdle final : public posix::IdleSource {
     return std::chrono::milliseconds(info_->idle);
   }
 
+  // Asked each time: nothing to forget.
+  void Renew() override {}
+
   // Polled only to learn of the server's end; the events that come to every client (a keyboard
   // mapped anew) are let go.
   int Fd() const override { return ConnectionNumber(display_.get()); }

@@ -56,6 +56,7 @@ int PlayWhenIdle(std::chrono::milliseconds wait, const std::function<int()>& pla
     if (report) std::fprintf(stderr, "velloway: idle: the roll starts\n");
     const int status = playRoll();
     if (status != 0 || posix::EndSignalled()) return status;
+    source->Renew();
     schedule.RollEnded(posix::MonotonicTime());
   }
   return 0;

@@ -21,6 +21,7 @@ class NamedSource final : public posix::IdleSource {
   explicit NamedSource(std::string_view name) : name_(name) {}
   std::string_view Name() const override { return name_; }
   std::optional<milliseconds> IdleTime() override { return std::nullopt; }
+  void Renew() override {}
   int Fd() const override { return -1; }
   bool ReadyToWait() override { return true; }
   void AfterWait(short) override {}
