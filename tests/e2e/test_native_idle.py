@@ -6,8 +6,9 @@ program holds an idle inhibitor it does not start; SIGTERM ends it, waiting or p
 compositor that goes ends it with status 1.
 
 In the Wayland sessions the roll plays on an Xvfb beside the compositor, with the X11 backend
-(X11_ROLL): idleness is told by the Wayland session, the roll shows on the X display, where it is
-read and ended. Without --x11 the roll plays on the compositor itself, to be read there (grim).
+(--x11 where the program offers it: x11_roll): idleness is told by the Wayland session, the roll
+shows on the X display, where it is read and ended. Without --x11 the roll plays on the
+compositor itself, to be read there (grim).
 What the program says with VELLOWAY_IDLE_REPORT set tells which source it listens to and counts
 its rolls.
 
@@ -20,7 +21,8 @@ import unittest
 from velloway_e2e.compositors import HeadlessMutter, HeadlessSway
 from velloway_e2e.native import NativeProcess, NativeTestCase
 from velloway_e2e.processes import run, wait_until
-from velloway_e2e.program import MAIN_CAPTION_RE, SCRIPT_OPTION, script_text
+from velloway_e2e.program import (IDLE_INHIBITOR_ENV, IDLE_REPORT_ENV, MAIN_CAPTION_RE,
+                                  SCRIPT_OPTION, WHEN_IDLE_OPTION, X11_OPTION, script_text)
 from velloway_e2e.roll import BACK, BLOCK, text
 from velloway_e2e.testcase import artifacts_dir, program_from_env
 
@@ -40,7 +42,7 @@ class IdleTestCase(NativeTestCase):
         super().setUpClass()
         help_text = run([str(cls.program), "--help"]).stdout.decode()
         # The X11 backend where the program can choose it.
-        cls.x11_roll = ["--x11"] if "--x11" in help_text else []
+        cls.x11_roll = [X11_OPTION] if X11_OPTION in help_text else []
         cls.script = cls.folder / "Idle.vws"
         cls.script.write_text(script_text(("HEADER", "20", "3", "MID", BACK),
                                           text(BLOCK * 4, spacing="40"), ("WAIT", "30")))
@@ -49,9 +51,9 @@ class IdleTestCase(NativeTestCase):
         """The program waiting in the session of session_env, else in the X session alone."""
         options = self.x11_roll if session_env else []
         # Empty, they reach nothing: whatever the tests run in, the session is the test's.
-        env = {"WAYLAND_DISPLAY": "", "DBUS_SESSION_BUS_ADDRESS": "", "VELLOWAY_IDLE_REPORT": "1",
+        env = {"WAYLAND_DISPLAY": "", "DBUS_SESSION_BUS_ADDRESS": "", IDLE_REPORT_ENV: "1",
                **(session_env or {})}
-        return self.start("--when-idle", IDLE_MINUTES, SCRIPT_OPTION, str(self.script), *options,
+        return self.start(WHEN_IDLE_OPTION, IDLE_MINUTES, SCRIPT_OPTION, str(self.script), *options,
                           env=env)
 
     def assert_told_by(self, process: NativeProcess, source: str) -> None:
@@ -115,7 +117,7 @@ class NativeIdleX11Test(IdleTestCase):
 class NativeIdleSwayTest(IdleTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.inhibitor = program_from_env("VELLOWAY_IDLE_INHIBITOR")
+        cls.inhibitor = program_from_env(IDLE_INHIBITOR_ENV)
         super().setUpClass()
 
     def setUp(self):
