@@ -102,8 +102,8 @@ posix::IdleOffer OfferServerIdle() {
   if (!XScreenSaverQueryExtension(display.get(), &eventBase, &errorBase)) return {true, nullptr};
   if (XScreenSaverRuns(display.get())) {
     throw std::runtime_error(
-        "xscreensaver runs on this display and starts its hacks itself: add velloway to its "
-        "list (see the README) instead of --when-idle");
+        "xscreensaver runs on this display and starts its hacks itself: list \"velloway --root\" "
+        "among its programs in ~/.xscreensaver instead of using --when-idle");
   }
   return {true, std::make_unique<ServerIdle>(std::move(display))};
 }
