@@ -10,7 +10,8 @@ endif()
 
 # velloway_wayland_protocol(TARGET XML): a library TARGET of one protocol's code, from its
 # description XML: its header, NAME-client-protocol.h after the description's name, and its glue
-# code. The generated C is built without the project's warnings, which are not its own.
+# code. The generated C is built without the project's warnings, which are not its own, and its
+# header is a system header to its users for the same reason.
 function(velloway_wayland_protocol target xml)
   get_filename_component(name ${xml} NAME_WE)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target})
@@ -25,6 +26,6 @@ function(velloway_wayland_protocol target xml)
     COMMAND ${VELLOWAY_WAYLAND_SCANNER} private-code ${xml} ${code}
     DEPENDS ${xml} VERBATIM)
   add_library(${target} STATIC ${header} ${code})
-  target_include_directories(${target} PUBLIC ${dir})
+  target_include_directories(${target} SYSTEM PUBLIC ${dir})
   target_link_libraries(${target} PUBLIC PkgConfig::VELLOWAY_WAYLAND_CLIENT)
 endfunction()
