@@ -1,6 +1,7 @@
 #include "programs/linux/launch_options.h"
 
 #include <array>
+#include <cmath>
 #include <limits>
 
 namespace velloway::linux {
@@ -19,9 +20,13 @@ enum Option : std::size_t {
   kWayland,
   kX11,
   kOutput,
+  kWhenIdle,
 };
 
-const std::array<platform::LongOption, 11> kOptions = {{
+// A day: a longer wait is no screen saver's.
+constexpr double kMostIdleMinutes = 24 * 60;
+
+const std::array<platform::LongOption, 12> kOptions = {{
     {"root", "", "",
      "in the window the screen-saver daemon gives\n"
      "(XSCREENSAVER_WINDOW), else on the root window; ends\n"
@@ -46,6 +51,10 @@ const std::array<platform::LongOption, 11> kOptions = {{
     {"output", "NAME", "a Wayland output's name",
      "on Wayland, the roll on the output NAME (HDMI-A-1),\n"
      "the others dark (default: the first output)"},
+    {"when-idle", "MINUTES", "a number of minutes above 0, up to 1440, such as 5 or 0.5",
+     "stays in the session and plays full screen each time\n"
+     "the desktop has been idle MINUTES (0.5: thirty\n"
+     "seconds); waits again after each roll"},
 }};
 
 ParsedLaunch Failure(std::string message) {
@@ -59,7 +68,8 @@ const platform::CommandLine kLaunchCommandLine{
     .Usage =
         "[--root | --window-id ID] [--script FILE] [OPTION]...\n"
         "[--wayland] [--output NAME] [--script FILE] [OPTION]...\n"
-        "--window [--watch] [--script FILE] [OPTION]...",
+        "--window [--watch] [--script FILE] [OPTION]...\n"
+        "--when-idle MINUTES [--script FILE] [OPTION]...",
     .About =
         "Plays a Velloway roll script. Without a place it plays full screen, where a\n"
         "key, a click beside the lines or a moved pointer ends it: on Wayland when\n"
@@ -147,6 +157,13 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
         if (value.empty()) return Failure(platform::WrongValue(option, value));
         options.Output = value;
         break;
+      case kWhenIdle: {
+        const auto minutes = platform::ReadDecimal(value, kMostIdleMinutes);
+        if (!minutes) return Failure(platform::WrongValue(option, value));
+        // Whole milliseconds, at least one.
+        options.WhenIdle = std::chrono::milliseconds(std::llround(std::ceil(*minutes * 60'000)));
+        break;
+      }
     }
   }
   // The daemon's windows and windows named by number are X11's.
@@ -164,6 +181,9 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
   // The other places have no window of their own to show a writer's script in.
   if (options.Watch && options.Stage != platform::StageKind::OwnWindow) {
     return Failure("--watch plays in an ordinary window: add --window");
+  }
+  if (options.WhenIdle && placed) {
+    return Failure("--when-idle plays full screen: leave out --root, --window-id and --window");
   }
   return {std::move(options), {}};
 }

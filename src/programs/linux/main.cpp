@@ -1,7 +1,8 @@
 // velloway: the Linux program, a hack in XScreenSaver's sense. With --root it plays in the
 // window the daemon gives it and draws only; with no place it plays full screen and ends on
 // input, as the Windows saver does, on Wayland or X11; --window plays in an ordinary window, and
-// with --watch starts again each time the script is saved.
+// with --watch starts again each time the script is saved; with --when-idle it stays in the
+// session and plays full screen each time the desktop has been idle that long.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "programs/linux/display_choice.h"
 #include "programs/linux/launch_options.h"
 #include "programs/linux/watched_roll.h"
+#include "programs/linux/when_idle.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 
@@ -77,7 +79,9 @@ int main(int argc, char** argv) {
   // Its folder holds the music it names.
   const std::string scriptDirectory = utf8::FromPath(script.parent_path());
   const unsigned codePage = options.CodePage.value_or(platform::SystemCodePage());
-  try {
+  // One roll, on the display chosen as it starts, of the script as it is then (with --when-idle,
+  // each time).
+  const auto playRoll = [&] {
     std::optional<LoadedScript> loaded;
     if (!options.Watch) loaded = LoadScriptFile(utf8::FromPath(script), codePage);
     wayland::Owned<wl_display> compositor;
@@ -100,6 +104,10 @@ int main(int argc, char** argv) {
     setup.CodePage = codePage;
     x11::X11Backend backend(std::move(setup));
     return Play(backend, options, utf8::FromPath(script), std::move(loaded));
+  };
+  try {
+    if (options.WhenIdle) return linux::PlayWhenIdle(*options.WhenIdle, playRoll);
+    return playRoll();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velloway: %s\n", e.what());
     return 1;
