@@ -16,8 +16,9 @@ from pathlib import Path
 from measuring import (SETTLE_SECONDS, BenchError, CpuShares, descendants, header_colour,
                        native_program, native_shares, ratio, rolling_names_script,
                        speed3_default_script, wait_for_colour, xvfb)
+from velloway_e2e.compositors import Sway
 from velloway_e2e.program import SCRIPT_OPTION, SMOOTH_OPTION
-from velloway_e2e.wayland import TRACE_ENV, Sway, frames, read_trace, surface_on
+from velloway_e2e.wayland_trace import TRACE_ENV, frames, read_trace, surface_on
 from velloway_e2e.xlib import XConnection
 
 SIZE = (1920, 1080)

@@ -5,10 +5,9 @@ use it waits; the roll ends on a key and starts again only after the next idle p
 program holds an idle inhibitor it does not start; SIGTERM ends it, waiting or playing; a
 compositor that goes ends it with status 1.
 
-In the Wayland sessions the roll plays on an Xvfb beside the compositor, with the X11 backend
-(--x11 where the program offers it: x11_roll): idleness is told by the Wayland session, the roll
-shows on the X display, where it is read and ended. Without --x11 the roll plays on the
-compositor itself, to be read there (grim).
+In the Wayland sessions the program runs as the session's user, and the roll plays on an Xvfb
+beside the compositor, with --x11: idleness is told by the Wayland session, the roll shows on the X display, where it is read and ended (the
+roll on the compositor itself is test_native_wayland's).
 What the program says with VELLOWAY_IDLE_REPORT set tells which source it listens to and counts
 its rolls.
 
@@ -18,9 +17,9 @@ python3 -m unittest -v test_native_idle (skipped without them; ctest sets them).
 import time
 import unittest
 
-from velloway_e2e.compositors import HeadlessMutter, HeadlessSway
+from velloway_e2e.compositors import Compositor, Mutter, Sway
 from velloway_e2e.native import NativeProcess, NativeTestCase
-from velloway_e2e.processes import run, wait_until
+from velloway_e2e.processes import wait_until
 from velloway_e2e.program import (IDLE_INHIBITOR_ENV, IDLE_REPORT_ENV, MAIN_CAPTION_RE,
                                   SCRIPT_OPTION, WHEN_IDLE_OPTION, X11_OPTION, script_text)
 from velloway_e2e.roll import BACK, BLOCK, text
@@ -40,21 +39,24 @@ class IdleTestCase(NativeTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        help_text = run([str(cls.program), "--help"]).stdout.decode()
-        # The X11 backend where the program can choose it.
-        cls.x11_roll = [X11_OPTION] if X11_OPTION in help_text else []
         cls.script = cls.folder / "Idle.vws"
         cls.script.write_text(script_text(("HEADER", "20", "3", "MID", BACK),
                                           text(BLOCK * 4, spacing="40"), ("WAIT", "30")))
+        # Read by the sessions' user too.
+        cls.folder.chmod(0o755)
+        cls.script.chmod(0o644)
 
-    def start_waiting(self, session_env: dict | None = None) -> NativeProcess:
-        """The program waiting in the session of session_env, else in the X session alone."""
-        options = self.x11_roll if session_env else []
+    def start_waiting(self, session: Compositor | None = None) -> NativeProcess:
+        """The program waiting in the Wayland session, as its user, else in the X session
+        alone."""
         # Empty, they reach nothing: whatever the tests run in, the session is the test's.
-        env = {"WAYLAND_DISPLAY": "", "DBUS_SESSION_BUS_ADDRESS": "", IDLE_REPORT_ENV: "1",
-               **(session_env or {})}
-        return self.start(WHEN_IDLE_OPTION, IDLE_MINUTES, SCRIPT_OPTION, str(self.script), *options,
-                          env=env)
+        env = {"WAYLAND_DISPLAY": "", "DBUS_SESSION_BUS_ADDRESS": "", IDLE_REPORT_ENV: "1"}
+        if session is None:
+            return self.start(WHEN_IDLE_OPTION, IDLE_MINUTES, SCRIPT_OPTION, str(self.script),
+                              env=env)
+        return self.start(WHEN_IDLE_OPTION, IDLE_MINUTES, SCRIPT_OPTION, str(self.script),
+                          X11_OPTION, env=env | session.env | {"HOME": str(session.runtime)},
+                          user=session.user)
 
     def assert_told_by(self, process: NativeProcess, source: str) -> None:
         said = f"velloway: idle told by {source}"
@@ -122,7 +124,7 @@ class NativeIdleSwayTest(IdleTestCase):
 
     def setUp(self):
         super().setUp()
-        self.sway = HeadlessSway()
+        self.sway = Sway(outputs=1)
         self.addCleanup(self.sway.stop)
         self.sway.__enter__()
 
@@ -137,7 +139,7 @@ class NativeIdleSwayTest(IdleTestCase):
         return player
 
     def test_plays_after_the_idle_time_again_after_the_next_and_not_while_inhibited(self):
-        process = self.start_waiting(self.sway.env)
+        process = self.start_waiting(self.sway)
         self.assert_told_by(process, "org_kde_kwin_idle")
         self.assert_waits_while_in_use(process, self.sway.activity)
         self.assert_plays(process, 1)
@@ -153,9 +155,9 @@ class NativeIdleSwayTest(IdleTestCase):
         self.assert_ends_on_sigterm(process)
 
     def test_it_ends_when_the_compositor_goes(self):
-        process = self.start_waiting(self.sway.env)
+        process = self.start_waiting(self.sway)
         self.assert_told_by(process, "org_kde_kwin_idle")
-        self.sway.end()
+        self.sway.crash()
         self.assertEqual(self.wait_exit(process, 10, "sway's end"), 1)
         self.assertEqual(process.reported().splitlines()[-1],
                          "velloway: the Wayland compositor is gone (Broken pipe)")
@@ -163,8 +165,8 @@ class NativeIdleSwayTest(IdleTestCase):
 
 class NativeIdleMutterTest(IdleTestCase):
     def test_gnome_s_idle_monitor_tells_it_until_gnome_goes(self):
-        with HeadlessMutter() as mutter:
-            process = self.start_waiting(mutter.env)
+        with Mutter() as mutter:
+            process = self.start_waiting(mutter)
             self.assert_told_by(process, "org.gnome.Mutter.IdleMonitor")
             self.assert_waits_while_in_use(process, mutter.activity)
             self.assert_plays(process, 1)
@@ -172,7 +174,7 @@ class NativeIdleMutterTest(IdleTestCase):
             self.assert_waits_while_in_use(process, mutter.activity)
             self.assert_plays(process, 2)
             self.end_roll(process, mutter.activity)
-            mutter.end()
+            mutter.crash()
             self.assertEqual(self.wait_exit(process, 10, "Mutter's end"), 1)
         self.assertTrue(process.reported().splitlines()[-1].startswith(
             "velloway: GNOME's idle monitor stopped answering"), process.reported())

@@ -17,8 +17,9 @@ import unittest
 from velloway_e2e.processes import HarnessError, wait_until
 from velloway_e2e.program import SCRIPT_OPTION, script_text
 from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, STEP_PX, text
-from velloway_e2e.wayland import (Mutter, Sway, VirtualPointer, WaylandTestCase, buffer_sizes,
-                                  damage, frames, surface_on)
+from velloway_e2e.compositors import Mutter, Sway
+from velloway_e2e.wayland import VirtualPointer, WaylandTestCase
+from velloway_e2e.wayland_trace import buffer_sizes, damage, frames, surface_on
 
 PRIMARY, OTHER = "HEADLESS-1", "HEADLESS-2"
 HEADER = ("HEADER", "20", "3", "MID", BACK)

@@ -160,3 +160,24 @@ def ink_runs(rows: Iterable[int], max_gap: int = 2) -> list[tuple]:
             runs.append([y, y])
     return [tuple(r) for r in runs]
 
+
+
+def read_ppm(data: bytes) -> Image:
+    """A binary PPM (P6, 8 bits) as an Image."""
+    fields, at = [], 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            at = data.index(b"\n", at)
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise ValueError(f"not an 8-bit binary PPM: {fields}")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[at + 1:at + 1 + width * height * 3]
+    return Image(width, height, pixels)

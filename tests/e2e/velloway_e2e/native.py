@@ -83,11 +83,13 @@ class NativeTestCase(ProgramTestCase):
         path.write_bytes(content if isinstance(content, bytes) else content.encode(encoding))
         return path
 
-    def start(self, *args: str, env: dict | None = None) -> NativeProcess:
+    def start(self, *args: str, env: dict | None = None,
+              user: pwd.struct_passwd | None = None) -> NativeProcess:
+        """The program on the class's display, as user when one is given."""
         environment = dict(self.desktop.env)
         environment.update(env or {})
         process = NativeProcess([self.program, *args], environment,
-                                artifacts_dir() / f"{self.id()}-{len(self._running)}-logs")
+                                artifacts_dir() / f"{self.id()}-{len(self._running)}-logs", user)
         self._running.append(process)
         self.addCleanup(self.stop, process)
         return process
