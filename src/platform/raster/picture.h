@@ -1,6 +1,8 @@
 #pragma once
-// A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and an opaque
-// alpha, rows one after another.
+// A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and alpha, rows one
+// after another. An opaque picture's alpha is always opaque; a clear one's fills are transparent
+// (their colour kept) and lines are laid over them with straight, not premultiplied, alpha: a
+// line's edge over nothing is the line's own colour at its coverage.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -11,7 +13,9 @@ namespace velloway::raster {
 
 class Picture : public platform::Canvas {
  public:
-  Picture(int width, int height);
+  enum class Backdrop { Opaque, Clear };
+
+  explicit Picture(int width, int height, Backdrop backdrop = Backdrop::Opaque);
 
   // A colour (red in its low byte) as a pixel.
   static std::uint32_t PixelOf(Color color);
@@ -21,13 +25,14 @@ class Picture : public platform::Canvas {
   // each channel, rounded as XRender (pixman) rounds it.
   static std::uint32_t Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha);
 
-  // Fills the part of rect inside the picture.
+  // Fills the part of rect inside the picture: with the colour, or, clear, with nothing.
   void FillRect(const platform::PixelRect& rect, Color color) override;
   // Lays a RasterTextImage over the picture, as XRender composites a line's image on the Linux
   // program's window: coverage in the line's colour, or colours as they are; the part outside
   // the picture is left out.
   void DrawImage(const platform::TextImage& image, int x, int y) override;
 
+  Backdrop Kind() const { return backdrop_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   // The first row; each row is Stride() bytes.
@@ -53,7 +58,13 @@ class Picture : public platform::Canvas {
   static void LayCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
                           int left, int right);
   static void LayColours(const std::uint32_t* colours, std::uint32_t* row, int left, int right);
+  void TintClear(const platform::PixelRect& box, std::uint32_t ink);
+  static void LayClearCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
+                               int left, int right);
+  static void LayClearColours(const std::uint32_t* colours, std::uint32_t* row, int left,
+                              int right);
 
+  Backdrop backdrop_;
   int width_;
   int height_;
   std::vector<std::uint32_t> pixels_;  // 0xAARRGGBB: in memory B, G, R, A
