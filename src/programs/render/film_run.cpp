@@ -23,8 +23,6 @@ namespace {
 constexpr double kSlowestPixelsPerSecond = 0.5;
 // Fitting a pass to its frames takes a few runs; this many is a fault.
 constexpr int kMostFittingRuns = 40;
-// What a spacing step moves the lines, in pixels: the roll's speed is that a tick.
-constexpr double kStepPixels = 5;
 
 // Notes the colour of every line the film shows.
 class InkListener : public RollListener {
@@ -90,9 +88,9 @@ std::string Figure(const char* format, double value) {
   return text.data();
 }
 
-// The frames one pass should take: --fit's seconds, or as many as make the first music file,
-// cued `cueUs` into a pass of `passUs` at the script's pace, end as the pass does: the cue moves
-// with the pace, so the pass lasts the music's length over the share of it after the cue.
+// The frames one pass should take: --fit's seconds, or as many as make the first music file end
+// as the pass does, the pass lasting passUs at the script's pace: its cue moves with the pace, so
+// the pass lasts the music's length over the share of the pass after the cue.
 std::int64_t FittedFrames(const RenderOptions& options, const FilmScript& script, double passUs) {
   double seconds = options.Fit->Seconds;
   if (options.Fit->ToMusic) {
@@ -127,7 +125,8 @@ FittedPass FitPace(const RenderOptions& options, const FilmScript& script,
   const std::int64_t wanted = FittedFrames(options, script, passUs);
   const double pace = static_cast<double>(kScriptPace) * (static_cast<double>(own) - 0.5) /
                       (static_cast<double>(wanted) - 0.5);
-  const double pixelsPerSecond = kStepPixels * 1000 / tickIntervalMs * pace / kScriptPace;
+  const double pixelsPerSecond =
+      RollEngine::kStepPixels * 1000.0 / tickIntervalMs * pace / kScriptPace;
   const std::string asked = "--fit " + Figure("%.1f", static_cast<double>(wanted) / options.Fps) +
                             " s needs the lines to move " + Figure("%.2f", pixelsPerSecond) +
                             " pixels a second";
