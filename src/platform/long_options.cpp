@@ -125,6 +125,19 @@ std::optional<unsigned> ReadCodePage(std::string_view text) {
   return ReadWhole<unsigned>(text, 1, 65535);
 }
 
+std::optional<double> ReadDecimal(std::string_view text, double most) {
+  // Digits and a point only: no sign, exponent, "inf" or "nan".
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value <= 0 || value > most) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<PixelSize> ReadSize(std::string_view text, int least, PixelSize most) {
   const std::size_t x = text.find('x');
   if (x == std::string_view::npos) return std::nullopt;

@@ -87,6 +87,10 @@ std::optional<Number> ReadWhole(std::string_view text, Number least, Number most
   return value;
 }
 
+// A number written out in full in decimals ("2.5", "0.5", "5"), above 0 and up to most; nothing
+// for any other text.
+std::optional<double> ReadDecimal(std::string_view text, double most);
+
 // A screen's size as WIDTHxHEIGHT in pixels ("1920x1080"), each side from least to its most;
 // nothing for any other text.
 struct PixelSize {

@@ -9,35 +9,22 @@ Run: VELLOWAY_NATIVE=/path/to/velloway python3 -m unittest -v test_native_daemon
 (skipped without VELLOWAY_NATIVE; ctest sets it)."""
 
 import os
-import pwd
 import subprocess
 import unittest
 
 from velloway_e2e.images import colour_close
-from velloway_e2e.native import NativeProcess, NativeTestCase
+from velloway_e2e.native import NativeProcess, NativeTestCase, test_user
 from velloway_e2e.processes import HarnessError, processes_with_command, run, wait_until
 from velloway_e2e.program import ROOT_OPTION, SCRIPT_OPTION, script_text
 from velloway_e2e.roll import BACK, BLOCK, INK_TOLERANCE, text
 from velloway_e2e.testcase import artifacts_dir
-
-TEST_USER = "velloway-e2e"
 
 
 class NativeDaemonTest(NativeTestCase):
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        if os.geteuid() == 0:
-            try:
-                pwd.getpwnam(TEST_USER)
-            except KeyError:
-                run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                     TEST_USER])
-            cls.as_user = ["runuser", "-u", TEST_USER, "--"]
-            user = pwd.getpwnam(TEST_USER)
-        else:
-            cls.as_user = []
-            user = pwd.getpwuid(os.geteuid())
+        cls.as_user, user = test_user()
         # The daemon's user reads the script and writes its home.
         cls.folder.chmod(0o755)
         cls.home = cls.folder / "home"

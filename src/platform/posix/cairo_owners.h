@@ -1,9 +1,10 @@
 #pragma once
-// Owners of cairo's and GLib's objects.
+// Owners of cairo's objects; GLib's are glib_owners.h's.
 #include <cairo.h>
-#include <glib-object.h>
 
 #include <memory>
+
+#include "platform/posix/glib_owners.h"
 
 namespace velloway::posix {
 
@@ -12,9 +13,6 @@ struct CairoDeleter {
 };
 struct CairoSurfaceDeleter {
   void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct GObjectDeleter {
-  void operator()(void* object) const { g_object_unref(object); }
 };
 
 // A line's image, rows a stride apart: coverage (CAIRO_FORMAT_A8, one byte a pixel) to be painted

@@ -12,6 +12,7 @@ namespace {
 
 // Written by the signal handler, read by the event loop: the one way a signal reaches it.
 int signalPipe[2] = {-1, -1};
+bool signalled = false;
 
 extern "C" void OnEndSignal(int) {
   const int saved = errno;
@@ -37,7 +38,8 @@ int EndSignalFd() {
 
 bool EndSignalled() {
   char byte = 0;
-  return signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) == 1;
+  if (signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) == 1) signalled = true;
+  return signalled;
 }
 
 }  // namespace velloway::posix

@@ -8,7 +8,8 @@ namespace velloway::posix {
 void CatchEndSignals();
 // The end of the pipe to poll; -1 while the signals are not caught.
 int EndSignalFd();
-// Whether an end signal came: takes one from the pipe.
+// Whether an end signal came: takes one from the pipe, and once one came, says so from then on
+// (a program that goes on after a roll learns after it why it ended).
 bool EndSignalled();
 
 }  // namespace velloway::posix

@@ -15,6 +15,13 @@ platform::ClockTime MonotonicTime() {
       std::chrono::steady_clock::now().time_since_epoch());
 }
 
+int PollTimeout(std::optional<platform::ClockTime> until) {
+  if (!until) return -1;
+  const platform::ClockTime wait = *until - MonotonicTime();
+  if (wait <= platform::ClockTime::zero()) return 0;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
+}
+
 PollLoop::PollLoop(platform::Screens& screens) : drivers_(MonotonicTime, screens) {}
 
 std::unique_ptr<platform::TimerDriver> PollLoop::CreateTimer(std::function<void()> onTick) {
@@ -60,19 +67,10 @@ int PollLoop::Loop(Connection& connection) {
     connection.Paint();
     if (!connection.ReadyToWait()) continue;
     pollfd waits[] = {{connection.Fd(), POLLIN, 0}, {EndSignalFd(), POLLIN, 0}};
-    const int ready = poll(waits, 2, MillisecondsToNextWake());
+    const int ready = poll(waits, 2, PollTimeout(drivers_.NextDue()));
     if (ready > 0 && (waits[1].revents & POLLIN) != 0 && EndSignalled()) connection.End();
     if (!connection.AfterWait(ready > 0 ? waits[0].revents : 0)) return 1;
   }
-}
-
-int PollLoop::MillisecondsToNextWake() const {
-  const std::optional<platform::ClockTime> next = drivers_.NextDue();
-  if (!next) return -1;
-  const platform::ClockTime wait = *next - MonotonicTime();
-  if (wait <= platform::ClockTime::zero()) return 0;
-  // Whole milliseconds, rounded up: woken early, the loop would only wait again.
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
 }
 
 }  // namespace velloway::posix

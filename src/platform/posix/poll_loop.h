@@ -5,6 +5,7 @@
 // Changed windows are painted when the events and the due ticks and frames have run.
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/clock.h"
 #include "platform/clock_drivers.h"
@@ -14,6 +15,9 @@ namespace velloway::posix {
 
 // The monotonic clock, as the schedules read it.
 platform::ClockTime MonotonicTime();
+// How long poll waits for a moment on that clock: whole milliseconds, rounded up (woken early, a
+// loop would only wait again); -1, for ever, without one.
+int PollTimeout(std::optional<platform::ClockTime> until);
 
 class PollLoop {
  public:
@@ -63,9 +67,6 @@ class PollLoop {
 
   // Runs until the last window is gone (0) or the connection is lost (1).
   int Loop(Connection& connection);
-  // Milliseconds until the next tick or frame is due; -1 when none runs.
-  int MillisecondsToNextWake() const;
-
   platform::ClockDrivers drivers_;
   bool running_ = false;
 };

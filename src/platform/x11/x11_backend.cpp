@@ -1,5 +1,6 @@
 #include "platform/x11/x11_backend.h"
 
+#include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_window.h"
 
 #include <X11/Xatom.h>
@@ -17,12 +18,6 @@ namespace {
 constexpr unsigned kOwnWindowWidth = 960;
 constexpr unsigned kOwnWindowHeight = 540;
 
-// Windows vanish under a program (the daemon's when it deactivates): requests on them fail, and
-// the program learns of it from DestroyNotify. Xlib's default handler would exit at once.
-int IgnoreXError(Display*, XErrorEvent*) {
-  return 0;
-}
-
 std::string DisplayName() {
   const char* display = std::getenv("DISPLAY");
   return display != nullptr ? display : "";
@@ -38,7 +33,7 @@ X11Backend::X11Backend(BackendSetup setup)
   display_ = XOpenDisplay(nullptr);
   if (display_ == nullptr)
     throw std::runtime_error("cannot open the X display \"" + DisplayName() + "\"");
-  XSetErrorHandler(IgnoreXError);
+  LetErrorsPass();
   screen_ = DefaultScreen(display_);
   root_ = RootWindow(display_, screen_);
   deleteWindow_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);

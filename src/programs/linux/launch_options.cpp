@@ -1,6 +1,7 @@
 #include "programs/linux/launch_options.h"
 
 #include <array>
+#include <cmath>
 #include <limits>
 
 namespace velloway::linux {
@@ -16,9 +17,13 @@ enum Option : std::size_t {
   kSmooth,
   kEveryMonitor,
   kCodePage,
+  kWhenIdle,
 };
 
-const std::array<platform::LongOption, 8> kOptions = {{
+// A day: a longer wait is no screen saver's.
+constexpr double kMostIdleMinutes = 24 * 60;
+
+const std::array<platform::LongOption, 9> kOptions = {{
     {"root", "", "",
      "in the window the screen-saver daemon gives\n"
      "(XSCREENSAVER_WINDOW), else on the root window; ends\n"
@@ -36,6 +41,10 @@ const std::array<platform::LongOption, 8> kOptions = {{
     {"smooth", "", "", "smooth motion"},
     {"every-monitor", "", "", "the roll on every monitor"},
     platform::kCodePageOption,
+    {"when-idle", "MINUTES", "a number of minutes above 0, up to 1440, such as 5 or 0.5",
+     "stays in the session and plays full screen each time\n"
+     "the desktop has been idle MINUTES (0.5: thirty\n"
+     "seconds); waits again after each roll"},
 }};
 
 ParsedLaunch Failure(std::string message) {
@@ -48,7 +57,8 @@ const platform::CommandLine kLaunchCommandLine{
     .Program = "velloway",
     .Usage =
         "[--root | --window-id ID] [--script FILE] [OPTION]...\n"
-        "--window [--watch] [--script FILE] [OPTION]...",
+        "--window [--watch] [--script FILE] [OPTION]...\n"
+        "--when-idle MINUTES [--script FILE] [OPTION]...",
     .About =
         "Plays a Velloway roll script. Without a place it plays full screen, where a\n"
         "key, a click beside the lines or a moved pointer ends it.",
@@ -121,11 +131,21 @@ ParsedLaunch ParseLaunchOptions(std::span<const std::string> args) {
       case kWatch:
         options.Watch = true;
         break;
+      case kWhenIdle: {
+        const auto minutes = platform::ReadDecimal(value, kMostIdleMinutes);
+        if (!minutes) return Failure(platform::WrongValue(option, value));
+        // Whole milliseconds, at least one.
+        options.WhenIdle = std::chrono::milliseconds(std::llround(std::ceil(*minutes * 60'000)));
+        break;
+      }
     }
   }
   // The other places have no window of their own to show a writer's script in.
   if (options.Watch && options.Stage != platform::StageKind::OwnWindow) {
     return Failure("--watch plays in an ordinary window: add --window");
+  }
+  if (options.WhenIdle && placed) {
+    return Failure("--when-idle plays full screen: leave out --root, --window-id and --window");
   }
   return {std::move(options), {}};
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The command line of the Linux program, a hack in XScreenSaver's sense.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -19,6 +20,8 @@ struct LaunchOptions {
   RollOptions Roll;
   std::optional<unsigned> CodePage;  // unset: the locale decides
   bool Watch = false;                // in the ordinary window: each save starts the roll again
+  // Stays in the session and plays full screen each time the desktop has been idle this long.
+  std::optional<std::chrono::milliseconds> WhenIdle;
   bool Help = false;
   bool Version = false;
 };

@@ -1,7 +1,8 @@
 // velloway: the Linux program, a hack in XScreenSaver's sense. With --root it plays in the
 // window the daemon gives it and draws only; with no place it plays full screen and ends on
 // input, as the Windows saver does; --window plays in an ordinary window, and with --watch
-// starts again each time the script is saved.
+// starts again each time the script is saved; with --when-idle it stays in the session and plays
+// full screen each time the desktop has been idle that long.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "platform/x11/x11_backend.h"
 #include "programs/linux/launch_options.h"
 #include "programs/linux/watched_roll.h"
+#include "programs/linux/when_idle.h"
 #include "roll/saver_window.h"
 #include "script/script_loader.h"
 
@@ -63,13 +65,18 @@ int main(int argc, char** argv) {
                                     options.Roll);
       return backend.RunEventLoop();
     }
-    LoadedScript loaded = LoadScriptFile(utf8::FromPath(script), setup.CodePage);
-    x11::X11Backend backend(std::move(setup));
-    SaverWindow saver(backend, std::move(loaded), options.Roll);
-    saver.Load();
-    if (const auto host = backend.StageHost()) saver.EmbedIn(*host);
-    saver.Show();
-    return backend.RunEventLoop();
+    // The script as it is when the roll starts: with --when-idle, each time.
+    const auto playRoll = [&] {
+      LoadedScript loaded = LoadScriptFile(utf8::FromPath(script), setup.CodePage);
+      x11::X11Backend backend(setup);
+      SaverWindow saver(backend, std::move(loaded), options.Roll);
+      saver.Load();
+      if (const auto host = backend.StageHost()) saver.EmbedIn(*host);
+      saver.Show();
+      return backend.RunEventLoop();
+    };
+    if (options.WhenIdle) return linux::PlayWhenIdle(*options.WhenIdle, playRoll);
+    return playRoll();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "velloway: %s\n", e.what());
     return 1;

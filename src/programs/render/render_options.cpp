@@ -1,8 +1,6 @@
 #include "programs/render/render_options.h"
 
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <utility>
 
 #include "base/utf8.h"
@@ -23,16 +21,6 @@ constexpr int kGifShortestFrame = 2;
 
 ParsedRender Failure(std::string message) {
   return {std::nullopt, std::move(message)};
-}
-
-std::optional<double> Seconds(std::string_view text) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value) || value <= 0 || value > kMaxFilmSeconds) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 // Even sides: the videos' colours are stored at half the resolution.
@@ -177,7 +165,7 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
         break;
       }
       case kDuration:
-        options.DurationSeconds = Seconds(value);
+        options.DurationSeconds = platform::ReadDecimal(value, kMaxFilmSeconds);
         if (!options.DurationSeconds) return refuse();
         break;
       case kFit:

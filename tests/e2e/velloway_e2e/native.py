@@ -6,15 +6,33 @@ from __future__ import annotations
 
 import contextlib
 import os
+import pwd
 import signal
 import subprocess
 import tempfile
 from pathlib import Path
 from typing import Sequence, Union
 
-from .processes import StartedProcess, die_with_parent, wait_until
+from .processes import StartedProcess, die_with_parent, run, wait_until
 from .program import MAIN_CAPTION_RE, NATIVE_ENV, SCRIPT_OPTION
 from .testcase import ProgramTestCase, artifacts_dir, program_from_env
+
+
+# Programs that refuse root (xscreensaver's hacks, sway) run as this system user, made once.
+TEST_USER = "velloway-e2e"
+
+
+def test_user() -> tuple:
+    """(argv prefix, passwd entry): the user that programs refusing root run as. As root, the
+    test user, made if it is missing; otherwise the user running the tests, and no prefix."""
+    if os.geteuid() != 0:
+        return [], pwd.getpwuid(os.geteuid())
+    try:
+        pwd.getpwnam(TEST_USER)
+    except KeyError:
+        run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+             TEST_USER])
+    return ["runuser", "-u", TEST_USER, "--"], pwd.getpwnam(TEST_USER)
 
 
 class NativeProcess(StartedProcess):

@@ -19,6 +19,7 @@ PREVIEW_RENDER_ENV = "VELLOWAY_PREVIEW_RENDER"
 OTHER_PROGRAM_ENV = "VELLOWAY_OTHER_PROGRAM"
 PROCESS_STATS_ENV = "VELLOWAY_PROCESS_STATS"
 BARE_WINDOW_ENV = "VELLOWAY_BARE_WINDOW"
+IDLE_INHIBITOR_ENV = "VELLOWAY_IDLE_INHIBITOR"  # a video player's idle inhibitor on Wayland
 
 # Captions; xdotool takes a regular expression, so the _RE forms escape the "+".
 MAIN_CAPTION = "MAIN -+- Velloway"
@@ -44,6 +45,10 @@ WINDOW_OPTION = "--window"
 WINDOW_ID_OPTION = "--window-id"
 ROOT_OPTION = "--root"  # in the window the screen-saver daemon names:
 DAEMON_WINDOW_ENV = "XSCREENSAVER_WINDOW"
+WHEN_IDLE_OPTION = "--when-idle"  # followed by the minutes
+X11_OPTION = "--x11"  # the X11 backend where the program may choose
+# Set, --when-idle says which source tells idleness, and each start, on standard error.
+IDLE_REPORT_ENV = "VELLOWAY_IDLE_REPORT"
 
 # velloway-check's options: the roll's timeline as JSON, on a screen of a size.
 TIMELINE_OPTIONS = ("--timeline", "--json", "--screen")

@@ -1,6 +1,7 @@
 // The Linux program's command line: where it plays, the script and the options.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <sstream>
@@ -117,8 +118,36 @@ TEST(LaunchOptions, WatchesTheScriptInAnOrdinaryWindow) {
   EXPECT_FALSE(ParseLaunchOptions(std::vector<std::string>{"--window"}).Options->Watch);
 }
 
+TEST(LaunchOptions, ReadsTheIdleTimeInMinutes) {
+  using std::chrono::milliseconds;
+  const struct {
+    std::vector<std::string> args;
+    milliseconds idle;
+  } cases[] = {
+      {{"--when-idle", "5"}, milliseconds(300'000)},
+      {{"--when-idle=0.5"}, milliseconds(30'000)},
+      {{"-when-idle", ".05", "--smooth"}, milliseconds(3'000)},
+      {{"--when-idle", "1440"}, milliseconds(86'400'000)},
+      // Whole milliseconds, never none.
+      {{"--when-idle", "0.0000001"}, milliseconds(1)},
+  };
+  for (const auto& c : cases) {
+    const ParsedLaunch parsed = ParseLaunchOptions(c.args);
+    ASSERT_TRUE(parsed.Options) << parsed.Error;
+    EXPECT_EQ(parsed.Options->WhenIdle, c.idle) << c.args.back();
+    EXPECT_EQ(parsed.Options->Stage, platform::StageKind::FullScreen);
+  }
+  EXPECT_FALSE(ParseLaunchOptions(std::vector<std::string>{}).Options->WhenIdle);
+}
+
 TEST(LaunchOptions, RefusesWhatItCannotRead) {
   const char* const kOnePlace = "choose one of --root, --window-id and --window";
+  const char* const kFullScreen =
+      "--when-idle plays full screen: leave out --root, --window-id and --window";
+  const auto kNotMinutes = [](std::string value) {
+    return "--when-idle takes a number of minutes above 0, up to 1440, such as 5 or 0.5, not \"" +
+           value + "\"";
+  };
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -147,6 +176,18 @@ TEST(LaunchOptions, RefusesWhatItCannotRead) {
       {{"--", "-root"}, "unexpected argument \"-root\""},
       {{"--watch"}, "--watch plays in an ordinary window: add --window"},
       {{"--root", "--watch"}, "--watch plays in an ordinary window: add --window"},
+      {{"--when-idle"},
+       "--when-idle needs a value: a number of minutes above 0, up to 1440, such as 5 or 0.5"},
+      {{"--when-idle", "0"}, kNotMinutes("0")},
+      {{"--when-idle", "-1"}, kNotMinutes("-1")},
+      {{"--when-idle", "1440.5"}, kNotMinutes("1440.5")},
+      {{"-when-idle=5m"}, kNotMinutes("5m")},
+      {{"--when-idle", "nan"}, kNotMinutes("nan")},
+      {{"--when-idle", "inf"}, kNotMinutes("inf")},
+      {{"--when-idle", "1e2"}, kNotMinutes("1e2")},
+      {{"--when-idle", " 5"}, kNotMinutes(" 5")},
+      {{"--when-idle", "5", "--root"}, kFullScreen},
+      {{"--window", "--when-idle", "5"}, kFullScreen},
   };
   for (const auto& c : cases) {
     const ParsedLaunch parsed = ParseLaunchOptions(c.args);
