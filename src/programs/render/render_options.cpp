@@ -171,7 +171,7 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
       case kFit:
         if (value == "music") {
           options.Fit = FitLength{0, true};
-        } else if (const auto seconds = Seconds(value)) {
+        } else if (const auto seconds = platform::ReadDecimal(value, kMaxFilmSeconds)) {
           options.Fit = FitLength{*seconds, false};
         } else {
           return refuse();
