@@ -88,7 +88,6 @@ class EditorsTest(unittest.TestCase):
     def test_a_fitted_pass_lasts_its_length_and_its_line_rises_evenly(self):
         self.render("Rising.vws", "own/%05d.png")
         own = len(frames(self.folder / "own/%05d.png", "gray"))
-        print("OWN", own, sorted((self.folder / "own").iterdir())[-1])
         said = self.render("Rising.vws", "fit/%05d.png", "--fit", "20").stderr.decode()
         self.assertIn("one pass 20.0 s at ", said)
         fitted = frames(self.folder / "fit/%05d.png", "gray")
