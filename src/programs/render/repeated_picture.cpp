@@ -1,9 +1,16 @@
 #include "programs/render/repeated_picture.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace velloway::render {
+namespace {
+
+const std::uint32_t* RowPixels(const raster::Picture& picture, int y) {
+  return reinterpret_cast<const std::uint32_t*>(picture.Pixels() +
+                                                static_cast<std::ptrdiff_t>(y) * picture.Stride());
+}
+
+}  // namespace
 
 // The row's pixels a kept row holds: those between its lines' edges, or all of them when it may
 // hold anything.
@@ -11,11 +18,8 @@ std::vector<std::uint32_t> RepeatedPicture::Columns(const raster::Picture& pictu
   const raster::Picture::RowContent& content = picture.Row(y);
   const int left = content.Base ? content.InkLeft : 0;
   const int right = content.Base ? content.InkRight : picture.Width();
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(right - left));
-  std::memcpy(pixels.data(),
-              picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride() + left * 4,
-              pixels.size() * sizeof(std::uint32_t));
-  return pixels;
+  const std::uint32_t* row = RowPixels(picture, y);
+  return {row + left, row + right};
 }
 
 bool RepeatedPicture::Same(const raster::Picture& picture) const {
@@ -30,9 +34,7 @@ bool RepeatedPicture::Same(const raster::Picture& picture) const {
       return false;
     }
     const int left = now.Base ? now.InkLeft : 0;
-    if (std::memcmp(kept.Pixels.data(),
-                    picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride() + left * 4,
-                    kept.Pixels.size() * sizeof(std::uint32_t)) != 0) {
+    if (!std::equal(kept.Pixels.begin(), kept.Pixels.end(), RowPixels(picture, y) + left)) {
       return false;
     }
   }
