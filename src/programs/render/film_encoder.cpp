@@ -48,8 +48,9 @@ const FormatRecipe& RecipeOf(FilmFormat format) {
 }
 
 // The video encoder's settings beyond size and rate, for what a roll is: one colour nearly
-// everywhere, text moving steadily. Each runs well above real time at 1920x1080 and 50 frames a
-// second on two cores, at a quality as good as slower settings give (docs/performance.md).
+// everywhere, text moving steadily: the fastest that keeps the text about as sharp as slower
+// settings do, each faster than real time at 1920x1080 and 50 frames a second on two cores
+// (docs/performance.md).
 void SetVideoOptions(FilmFormat format, bool transparent, Options& options) {
   options.Set("threads", std::to_string(kEncoderThreads));
   switch (format) {
