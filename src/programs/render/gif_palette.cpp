@@ -65,11 +65,17 @@ void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint8_t* row = picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride();
     std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
-    if (const raster::Picture::RowContent& content = picture.Row(y); content.Plain()) {
+    // A row of its base but where lines lie is that base's entry, and only the lines' columns
+    // are looked up.
+    const raster::Picture::RowContent& content = picture.Row(y);
+    int left = 0;
+    int right = picture.Width();
+    if (content.Base) {
       std::memset(out, Index(*content.Base), static_cast<std::size_t>(picture.Width()));
-      continue;
+      left = content.InkLeft;
+      right = content.InkRight;
     }
-    for (int x = 0; x < picture.Width(); ++x) {
+    for (int x = left; x < right; ++x) {
       std::uint32_t pixel = 0;
       std::memcpy(&pixel, row + static_cast<std::ptrdiff_t>(x) * 4, sizeof pixel);
       if (pixel != last) {
