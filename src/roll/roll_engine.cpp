@@ -14,8 +14,6 @@ namespace {
 
 // The time between two ticks for each speed index; speed 0 plays no roll.
 constexpr std::array<std::int32_t, 4> kTickIntervals = {0, 500, 200, 100};
-// Each spacing step moves the lines this many pixels.
-constexpr int kStepPixels = 5;
 
 // Resets a running flag however the step it guards ends: a dismissal inside a listener unwinds.
 struct FlagGuard {

@@ -68,6 +68,8 @@ class RollEngine {
  public:
   // The lines listed at once: a line takes the next of these slots, after the last the first.
   static constexpr int kLineSlots = 20;
+  // Each spacing step moves the lines this many pixels: a step a tick is the roll's speed.
+  static constexpr int kStepPixels = 5;
   // The font sizes a line can take, in points.
   static constexpr std::int32_t kMinFontSize = 1;
   static constexpr std::int32_t kMaxFontSize = 1000;

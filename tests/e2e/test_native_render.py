@@ -225,7 +225,7 @@ class RenderTest(unittest.TestCase):
         self.assertEqual([s["codec_type"] for s in found], ["video"])
 
     def test_two_runs_make_the_same_bytes(self):
-        for extension in ("mp4", "webm"):
+        for extension in ("mp4", "webm", "mov"):
             with self.subTest(extension):
                 first = self.render(f"once.{extension}", "--duration", "3").read_bytes()
                 second = self.render(f"twice.{extension}", "--duration", "3").read_bytes()

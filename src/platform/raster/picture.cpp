@@ -1,6 +1,7 @@
 #include "platform/raster/picture.h"
 
 #include <algorithm>
+#include <array>
 
 #include "platform/raster/raster_backend.h"
 
@@ -30,6 +31,32 @@ std::uint32_t Blend(std::uint32_t ink, std::uint32_t pixel, std::uint32_t alpha)
   return kOpaque | redBlue | ((green & 0xFFu) << 8);
 }
 
+// A pixel of a clear picture: colour with straight alpha.
+struct Straight {
+  std::array<std::uint32_t, 3> Colour;  // blue, green, red
+  std::uint32_t Alpha;
+};
+
+Straight Unpack(std::uint32_t pixel) {
+  return {{pixel & 0xFFu, (pixel >> 8) & 0xFFu, (pixel >> 16) & 0xFFu}, pixel >> 24};
+}
+
+// A colour at alpha laid over a pixel of straight alpha, the result in straight alpha: its alpha
+// a + d (1 - a), its colour (c a + colour d (1 - a)) over that. ink holds each channel's c a,
+// times 255 x 255 (its colour 0 to 255, the alphas 0 to 1).
+std::uint32_t StraightOver(const std::array<std::uint32_t, 3>& ink, std::uint32_t alpha,
+                           std::uint32_t pixel) {
+  const Straight under = Unpack(pixel);
+  const std::uint32_t weight = under.Alpha * (255 - alpha);  // what shows through, x 255 x 255
+  const std::uint32_t total = 255 * alpha + weight;          // the result's alpha, x 255 x 255
+  std::uint32_t result = ((total + 127) / 255) << 24;
+  for (std::size_t channel = 0; channel < 3; ++channel) {
+    const std::uint32_t sum = ink[channel] + weight * under.Colour[channel];
+    result |= std::min<std::uint32_t>((sum + total / 2) / total, 0xFFu) << (8 * channel);
+  }
+  return result;
+}
+
 }  // namespace
 
 std::uint32_t Picture::PixelOf(Color color) {
@@ -45,13 +72,16 @@ std::uint32_t Picture::Over(std::uint32_t ink, std::uint32_t pixel, std::uint32_
   return Blend(ink, pixel, alpha);
 }
 
-Picture::Picture(int width, int height)
-    : width_(width),
+Picture::Picture(int width, int height, Backdrop backdrop)
+    : backdrop_(backdrop),
+      width_(width),
       height_(height),
-      own_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kOpaque),
+      own_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+           backdrop == Backdrop::Clear ? 0 : kOpaque),
       pixels_(own_.data()),
       clip_{0, 0, width, height},
-      rows_(static_cast<std::size_t>(height), RowContent{kOpaque, 0, 0}) {}
+      rows_(static_cast<std::size_t>(height),
+            RowContent{backdrop == Backdrop::Clear ? 0 : kOpaque, 0, 0}) {}
 
 Picture::Picture(std::span<std::uint32_t> memory, int width, int height)
     : width_(width),
@@ -78,7 +108,7 @@ void Picture::Ink(int y, int left, int right) {
 void Picture::FillRect(const platform::PixelRect& rect, Color color) {
   const platform::PixelRect area = rect.Intersect(clip_);
   if (area.IsEmpty()) return;
-  const std::uint32_t pixel = PixelOf(color);
+  const std::uint32_t pixel = PixelOf(color) & (backdrop_ == Backdrop::Clear ? ~kOpaque : ~0u);
   const bool wholeRows = area.Left == 0 && area.Right == width_;
   for (int y = area.Top; y < area.Bottom; ++y) {
     RowContent& content = rows_[static_cast<std::size_t>(y)];
@@ -107,14 +137,22 @@ void Picture::DrawImage(const platform::TextImage& image, int x, int y) {
   if (area.IsEmpty() || data == nullptr) return;
   const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
   const std::uint32_t ink = PixelOf(text.Ink);
+  if (backdrop_ == Backdrop::Clear && coverage) TintClear(area, ink);
   for (int row = area.Top; row < area.Bottom; ++row) {
     Ink(row, area.Left, area.Right);
     const unsigned char* from = data + static_cast<std::ptrdiff_t>(row - y) * stride;
     std::uint32_t* to = pixels_ + static_cast<std::ptrdiff_t>(row) * width_;
-    if (coverage) {
+    const auto* colours = reinterpret_cast<const std::uint32_t*>(from) - x;
+    if (backdrop_ == Backdrop::Clear) {
+      if (coverage) {
+        LayClearCoverage(from - x, ink, to, area.Left, area.Right);
+      } else {
+        LayClearColours(colours, to, area.Left, area.Right);
+      }
+    } else if (coverage) {
       LayCoverage(from - x, ink, to, area.Left, area.Right);
     } else {
-      LayColours(reinterpret_cast<const std::uint32_t*>(from) - x, to, area.Left, area.Right);
+      LayColours(colours, to, area.Left, area.Right);
     }
   }
 }
@@ -164,6 +202,54 @@ void Picture::LayColours(const std::uint32_t* colours, std::uint32_t* row, int l
       result |= std::min<std::uint32_t>(channel, 0xFFu) << shift;
     }
     row[column] = result;
+  }
+}
+
+// Clear pixels around a line's box take its colour, still clear: as far as a format that stores
+// colour at half the resolution mixes an edge's colour with its neighbours'.
+void Picture::TintClear(const platform::PixelRect& box, std::uint32_t ink) {
+  constexpr int kReach = 2;
+  const platform::PixelRect around = platform::PixelRect{box.Left - kReach, box.Top - kReach,
+                                                         box.Right + kReach, box.Bottom + kReach}
+                                         .Intersect(clip_);
+  const std::uint32_t tint = ink & ~kOpaque;
+  for (int y = around.Top; y < around.Bottom; ++y) {
+    Ink(y, around.Left, around.Right);
+    std::uint32_t* row = pixels_ + static_cast<std::ptrdiff_t>(y) * width_;
+    for (int x = around.Left; x < around.Right; ++x) {
+      if (row[x] >> 24 == 0) row[x] = tint;
+    }
+  }
+}
+
+// Where nothing is yet, the line's pixels take its colour, its edges at their coverage.
+void Picture::LayClearCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
+                               int left, int right) {
+  const Straight line = Unpack(ink);
+  for (int column = left; column < right; ++column) {
+    const std::uint32_t alpha = alphas[column];
+    const std::uint32_t under = row[column];
+    if (under >> 24 == 0 || alpha == 255) {
+      row[column] = (ink & ~kOpaque) | (alpha << 24);
+    } else if (alpha != 0) {
+      row[column] = StraightOver({255 * line.Colour[0] * alpha, 255 * line.Colour[1] * alpha,
+                                  255 * line.Colour[2] * alpha},
+                                 alpha, under);
+    }
+  }
+}
+
+// Colour glyphs keep their colours and their own transparency.
+void Picture::LayClearColours(const std::uint32_t* colours, std::uint32_t* row, int left,
+                              int right) {
+  for (int column = left; column < right; ++column) {
+    const Straight colour = Unpack(colours[column]);
+    if (colour.Alpha == 0) continue;
+    // Premultiplied: each channel is already its colour times its alpha.
+    constexpr std::uint32_t kSquare = 255 * 255;
+    row[column] = StraightOver(
+        {kSquare * colour.Colour[0], kSquare * colour.Colour[1], kSquare * colour.Colour[2]},
+        colour.Alpha, row[column]);
   }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
-// A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and an opaque
-// alpha, rows one after another; its own memory, or memory shared with a display server.
+// A frame in memory that forms paint on: 32-bit pixels, bytes blue, green, red and alpha, rows one
+// after another; its own memory, or memory shared with a display server. An opaque picture's
+// alpha is always opaque; a clear one's fills are transparent (their colour kept) and lines are
+// laid over them with straight, not premultiplied, alpha: a line's edge over nothing is the
+// line's own colour at its coverage.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,9 +15,12 @@ namespace velloway::raster {
 
 class Picture : public platform::Canvas {
  public:
-  // A picture of its own, black.
-  Picture(int width, int height);
-  // A picture in memory it does not own, width x height pixels, which may hold anything.
+  enum class Backdrop { Opaque, Clear };
+
+  // A picture of its own: black, or clear.
+  explicit Picture(int width, int height, Backdrop backdrop = Backdrop::Opaque);
+  // An opaque picture in memory it does not own, width x height pixels, which may hold
+  // anything.
   Picture(std::span<std::uint32_t> memory, int width, int height);
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
@@ -32,7 +38,7 @@ class Picture : public platform::Canvas {
 
   // What is drawn from now on is clipped to area, and to the picture; at first, the picture.
   void Clip(const platform::PixelRect& area);
-  // Fills the part of rect inside the clip.
+  // Fills the part of rect inside the clip: with the colour, or, clear, with nothing.
   void FillRect(const platform::PixelRect& rect, Color color) override;
   // Lays a RasterTextImage over the picture, as XRender composites a line's image on the Linux
   // program's window: coverage in the line's colour, or colours as they are; the part outside
@@ -42,6 +48,7 @@ class Picture : public platform::Canvas {
   // the clip does not apply.
   void CopyFrom(const Picture& source, const platform::PixelRect& area);
 
+  Backdrop Kind() const { return backdrop_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   // The first row; each row is Stride() bytes.
@@ -65,10 +72,16 @@ class Picture : public platform::Canvas {
   static void LayCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
                           int left, int right);
   static void LayColours(const std::uint32_t* colours, std::uint32_t* row, int left, int right);
+  void TintClear(const platform::PixelRect& box, std::uint32_t ink);
+  static void LayClearCoverage(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row,
+                               int left, int right);
+  static void LayClearColours(const std::uint32_t* colours, std::uint32_t* row, int left,
+                              int right);
 
   // Marks columns [left, right) of a row as holding more than its base.
   void Ink(int y, int left, int right);
 
+  Backdrop backdrop_ = Backdrop::Opaque;
   int width_;
   int height_;
   std::vector<std::uint32_t> own_;  // empty in memory it does not own

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <span>
+#include <utility>
 
 namespace velloway::render {
 
@@ -13,8 +14,10 @@ struct FormatRecipe {
   const char* Muxer;
   const char* VideoCodec;
   AVPixelFormat Pixels;
-  bool Yuv;                // pixels as BT.709 luma and chroma, studio range
-  const char* AudioCodec;  // null: no sound
+  AVPixelFormat AlphaPixels;  // with a transparent background; none: the format has no alpha
+  bool Yuv;                   // pixels as BT.709 luma and chroma, studio range
+  bool IntraOnly;             // each frame encoded alone: a repeated picture repeats its packet
+  const char* AudioCodec;     // null: no sound
   std::int64_t AudioBitRate;
 };
 
@@ -22,15 +25,21 @@ namespace {
 
 // Threads each encoder runs: a fixed number, for the same bytes on any machine.
 constexpr int kEncoderThreads = 4;
+// Frames the pictures are converted into in turn: more than the encoders' threads hold at once.
+constexpr std::size_t kPictureFrames = kEncoderThreads + 2;
 // Sample frames in an audio frame when the encoder takes any number.
 constexpr int kAnySoundFrames = 1024;
 
 constexpr std::array<FormatRecipe, 5> kFormats = {{
-    {FilmFormat::Mp4, "mp4", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000},
-    {FilmFormat::WebM, "webm", "libvpx-vp9", AV_PIX_FMT_YUV420P, true, "libopus", 128'000},
-    {FilmFormat::Mov, "mov", "prores_ks", AV_PIX_FMT_YUV422P10LE, true, "pcm_s16le", 0},
-    {FilmFormat::Gif, "gif", "gif", AV_PIX_FMT_PAL8, false, nullptr, 0},
-    {FilmFormat::PngSequence, "image2", "png", AV_PIX_FMT_RGB24, false, nullptr, 0},
+    {FilmFormat::Mp4, "mp4", "libx264", AV_PIX_FMT_YUV420P, AV_PIX_FMT_NONE, true, false, "aac",
+     192'000},
+    {FilmFormat::WebM, "webm", "libvpx-vp9", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVA420P, true, false,
+     "libopus", 128'000},
+    {FilmFormat::Mov, "mov", "prores_ks", AV_PIX_FMT_YUV422P10LE, AV_PIX_FMT_YUVA444P10LE, true,
+     true, "pcm_s16le", 0},
+    {FilmFormat::Gif, "gif", "gif", AV_PIX_FMT_PAL8, AV_PIX_FMT_PAL8, false, false, nullptr, 0},
+    {FilmFormat::PngSequence, "image2", "png", AV_PIX_FMT_RGB24, AV_PIX_FMT_RGBA, false, true,
+     nullptr, 0},
 }};
 
 const FormatRecipe& RecipeOf(FilmFormat format) {
@@ -38,23 +47,34 @@ const FormatRecipe& RecipeOf(FilmFormat format) {
                        [format](const FormatRecipe& recipe) { return recipe.Format == format; });
 }
 
-// The video encoder's settings beyond size and rate: good quality for text on a plain
-// background, at a speed well above real time.
-void SetVideoOptions(FilmFormat format, Options& options) {
+// The video encoder's settings beyond size and rate, for what a roll is: one colour nearly
+// everywhere, text moving steadily: the fastest that keeps the text about as sharp as slower
+// settings do, each faster than real time at 1920x1080 and 50 frames a second on two cores
+// (docs/performance.md).
+void SetVideoOptions(FilmFormat format, bool transparent, Options& options) {
   options.Set("threads", std::to_string(kEncoderThreads));
   switch (format) {
     case FilmFormat::Mp4:
-      options.Set("preset", "veryfast").Set("crf", "18").Set("profile", "high");
+      // The plainest analysis finds text moving a pixel or so a frame; CABAC, B-frames and the
+      // deblocking filter keep the file small and the edges clean.
+      options.Set("preset", "ultrafast").Set("crf", "23").Set("profile", "high");
+      options.Set("x264-params", "cabac=1:bframes=3:deblock=1");
       break;
     case FilmFormat::WebM:
-      options.Set("crf", "31").Set("b", "0").Set("deadline", "good").Set("cpu-used", "4");
+      options.Set("crf", "22").Set("b", "0").Set("deadline", "realtime").Set("cpu-used", "8");
       options.Set("row-mt", "1");
       break;
     case FilmFormat::Mov:
-      options.Set("profile", "3").Set("vendor", "apl0");  // 422 HQ
+      // One quantiser for every slice: prores_ks then skips its search for each slice's, which
+      // costs seven times the encoding, and keeps the text as sharp (q 1: the finest).
+      options.Set("profile", transparent ? "4" : "3").Set("vendor", "apl0");  // 4444, 422 HQ
+      options.Set("global_quality", std::to_string(FF_QP2LAMBDA));
+      break;
+    case FilmFormat::PngSequence:
+      // zlib's level 3 takes half the time of its default for a tenth more bytes.
+      options.Set("compression_level", "3");
       break;
     case FilmFormat::Gif:
-    case FilmFormat::PngSequence:
       break;
   }
 }
@@ -89,11 +109,15 @@ struct FilmEncoder::Muxer {
 struct FilmEncoder::Encoder {
   CodecContext Codec;
   AVStream* Stream = nullptr;
-  Frame Input = NewFrame();
+  Frame Input = NewFrame();  // the sound's
 };
 
 bool FilmEncoder::HasSound(FilmFormat format) {
   return RecipeOf(format).AudioCodec != nullptr;
+}
+
+bool FilmEncoder::CarriesAlpha(FilmFormat format) {
+  return RecipeOf(format).AlphaPixels != AV_PIX_FMT_NONE;
 }
 
 FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, Soundtrack* sound,
@@ -138,11 +162,13 @@ std::unique_ptr<FilmEncoder::Encoder> FilmEncoder::OpenEncoder(
 
 void FilmEncoder::OpenVideo(const FormatRecipe& recipe) {
   Options options;
-  SetVideoOptions(settings_.Format, options);
+  SetVideoOptions(settings_.Format, settings_.Transparent, options);
+  const AVPixelFormat pixels = settings_.Transparent ? recipe.AlphaPixels : recipe.Pixels;
+  if (recipe.IntraOnly) lastPicture_.emplace();
   video_ = OpenEncoder(recipe.VideoCodec, options, [&](AVCodecContext& c, const AVCodec&) {
     c.width = settings_.Width;
     c.height = settings_.Height;
-    c.pix_fmt = recipe.Pixels;
+    c.pix_fmt = pixels;
     c.time_base = {1, settings_.Fps};
     c.framerate = {settings_.Fps, 1};
     if (recipe.Yuv) {
@@ -152,12 +178,19 @@ void FilmEncoder::OpenVideo(const FormatRecipe& recipe) {
       c.color_trc = AVCOL_TRC_BT709;
     }
   });
-  AVFrame& picture = *video_->Input;
-  picture.format = recipe.Pixels;
-  picture.width = settings_.Width;
-  picture.height = settings_.Height;
-  Checked(av_frame_get_buffer(&picture, 0), "a frame's memory");
-  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, recipe.Pixels, recipe.Yuv);
+  // Matroska's players look for the alpha's side stream only where the track says it has one.
+  if (settings_.Transparent && settings_.Format == FilmFormat::WebM) {
+    Checked(av_dict_set(&video_->Stream->metadata, "alpha_mode", "1", 0), "the film's streams");
+  }
+  pictures_.resize(kPictureFrames);
+  for (Frame& frame : pictures_) {
+    frame = NewFrame();
+    frame->format = pixels;
+    frame->width = settings_.Width;
+    frame->height = settings_.Height;
+    Checked(av_frame_get_buffer(frame.get(), 0), "a frame's memory");
+  }
+  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, pixels, recipe.Yuv);
 }
 
 void FilmEncoder::OpenSound(const FormatRecipe& recipe, Soundtrack& sound) {
@@ -190,20 +223,39 @@ void FilmEncoder::OpenSound(const FormatRecipe& recipe, Soundtrack& sound) {
 FilmEncoder::~FilmEncoder() = default;
 
 void FilmEncoder::Write(const raster::Picture& picture) {
-  Convert(picture);
-  video_->Input->pts = frames_++;
-  Send(*video_, video_->Input.get());
+  if (RepeatsLast(picture)) {
+    // After the frame it repeats if that one is muxed already, else when it is.
+    if (lastMuxed_ == lastSent_) {
+      MuxRepeat(frames_);
+    } else {
+      ++repeats_[lastSent_];
+    }
+    ++frames_;
+  } else {
+    AVFrame& frame = Convert(picture);
+    lastSent_ = frames_++;
+    frame.pts = lastSent_;
+    Send(*video_, &frame);
+  }
   if (audio_) EncodeSoundUntil(frames_);
 }
 
-void FilmEncoder::Convert(const raster::Picture& picture) {
-  AVFrame& frame = *video_->Input;
+bool FilmEncoder::RepeatsLast(const raster::Picture& picture) {
+  return lastPicture_ && lastPicture_->Repeats(picture);
+}
+
+// Into the next of the frames in turn: the encoder's threads hold the last few sent, and a frame
+// they still hold would be copied before it is written over.
+AVFrame& FilmEncoder::Convert(const raster::Picture& picture) {
+  AVFrame& frame = *pictures_[nextPicture_];
+  nextPicture_ = (nextPicture_ + 1) % pictures_.size();
   Checked(av_frame_make_writable(&frame), "a frame's memory");
   if (palette_) {
     palette_->Map(picture, frame);
-    return;
+  } else {
+    converter_->Convert(picture, frame);
   }
-  converter_->Convert(picture, frame);
+  return frame;
 }
 
 // The sound up to the end of the first `frames` video frames.
@@ -233,12 +285,38 @@ void FilmEncoder::Send(Encoder& encoder, const AVFrame* frame) {
     const int received = avcodec_receive_packet(encoder.Codec.get(), packet_.get());
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
     Checked(received, "encoding");
+    if (&encoder != video_.get()) {
+      Mux(encoder, *packet_);
+      continue;
+    }
     // Every frame of the film lasts one frame: said, so that the muxer counts the last one in.
-    if (&encoder == video_.get()) packet_->duration = 1;
-    av_packet_rescale_ts(packet_.get(), encoder.Codec->time_base, encoder.Stream->time_base);
-    packet_->stream_index = encoder.Stream->index;
-    Checked(av_interleaved_write_frame(muxer_->Context, packet_.get()), "writing the film");
+    packet_->duration = 1;
+    const std::int64_t number = packet_->pts;
+    if (lastPicture_) {
+      av_packet_unref(lastPacket_.get());
+      Checked(av_packet_ref(lastPacket_.get(), packet_.get()), "a packet's memory");
+    }
+    Mux(encoder, *packet_);
+    lastMuxed_ = number;
+    // The frames that repeat this one and came before it was encoded follow it.
+    const auto repeated = repeats_.extract(number);
+    for (std::int64_t repeat = 1; !repeated.empty() && repeat <= repeated.mapped(); ++repeat) {
+      MuxRepeat(number + repeat);
+    }
   }
+}
+
+// The last frame muxed again as frame `frame`, a packet of the same bytes.
+void FilmEncoder::MuxRepeat(std::int64_t frame) {
+  Checked(av_packet_ref(packet_.get(), lastPacket_.get()), "a packet's memory");
+  packet_->pts = packet_->dts = frame;
+  Mux(*video_, *packet_);
+}
+
+void FilmEncoder::Mux(const Encoder& encoder, AVPacket& packet) {
+  av_packet_rescale_ts(&packet, encoder.Codec->time_base, encoder.Stream->time_base);
+  packet.stream_index = encoder.Stream->index;
+  Checked(av_interleaved_write_frame(muxer_->Context, &packet), "writing the film");
 }
 
 void FilmEncoder::Finish() {

@@ -7,6 +7,8 @@ namespace velloway::render {
 namespace {
 
 constexpr std::size_t kEntries = 256;
+// Over a clear background, a pixel at least half covered shows its line.
+constexpr std::uint32_t kHalfCovered = 128;
 int Distance(std::uint32_t a, std::uint32_t b) {
   int sum = 0;
   for (const int shift : {0, 8, 16}) {
@@ -18,7 +20,8 @@ int Distance(std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
-GifPalette::GifPalette(Color background, const std::vector<Color>& inks) {
+GifPalette::GifPalette(Color background, const std::vector<Color>& inks, bool clear)
+    : clear_(clear) {
   std::vector<Color> distinct;
   for (const Color ink : inks) {
     if (ink != background && distinct.size() < kEntries - 1 &&
@@ -27,9 +30,10 @@ GifPalette::GifPalette(Color background, const std::vector<Color>& inks) {
     }
   }
   const std::uint32_t under = raster::Picture::PixelOf(background);
-  entries_[count_++] = under;
+  // The GIF encoder takes the entry of least alpha for its transparent colour.
+  entries_[count_++] = clear ? under & 0x00FFFFFFu : under;
   if (distinct.empty()) return;
-  const std::size_t steps = (kEntries - 1) / distinct.size();
+  const std::size_t steps = clear ? 1 : (kEntries - 1) / distinct.size();
   for (const Color ink : distinct) {
     const std::uint32_t over = raster::Picture::PixelOf(ink);
     for (std::size_t step = 1; step <= steps; ++step) {
@@ -40,8 +44,9 @@ GifPalette::GifPalette(Color background, const std::vector<Color>& inks) {
 }
 
 std::uint8_t GifPalette::Nearest(std::uint32_t pixel) const {
-  std::size_t best = 0;
-  for (std::size_t i = 1; i < count_; ++i) {
+  if (clear_ && (pixel >> 24 < kHalfCovered || count_ == 1)) return 0;
+  std::size_t best = clear_ ? 1 : 0;
+  for (std::size_t i = best + 1; i < count_; ++i) {
     if (Distance(pixel, entries_[i]) < Distance(pixel, entries_[best])) best = i;
   }
   return static_cast<std::uint8_t>(best);
@@ -60,11 +65,17 @@ void GifPalette::Map(const raster::Picture& picture, AVFrame& frame) {
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint8_t* row = picture.Pixels() + static_cast<std::ptrdiff_t>(y) * picture.Stride();
     std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
-    if (const raster::Picture::RowContent& content = picture.Row(y); content.Plain()) {
+    // A row of its base but where lines lie is that base's entry, and only the lines' columns
+    // are looked up.
+    const raster::Picture::RowContent& content = picture.Row(y);
+    int left = 0;
+    int right = picture.Width();
+    if (content.Base) {
       std::memset(out, Index(*content.Base), static_cast<std::size_t>(picture.Width()));
-      continue;
+      left = content.InkLeft;
+      right = content.InkRight;
     }
-    for (int x = 0; x < picture.Width(); ++x) {
+    for (int x = left; x < right; ++x) {
       std::uint32_t pixel = 0;
       std::memcpy(&pixel, row + static_cast<std::ptrdiff_t>(x) * 4, sizeof pixel);
       if (pixel != last) {

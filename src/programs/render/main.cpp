@@ -14,6 +14,7 @@
 #include "programs/render/film_error.h"
 #include "programs/render/film_run.h"
 #include "programs/render/output_file.h"
+#include "programs/render/progress.h"
 #include "script/script_loader.h"
 
 extern "C" {
@@ -61,6 +62,8 @@ int Render(const RenderOptions& options) {
   const FilmScript script = ReadScript(options);
   posix::CatchEndSignals();
   const FilmPlan plan = PlanFilm(options, script);
+  // The progress bar says it; without the bar, one line.
+  if (!plan.Fitted.empty() && !ProgressShown(options.Quiet)) Say(plan.Fitted);
   for (const std::string& problem : plan.Problems) Say(problem);
   if (!plan.Cues.empty() && !plan.WithSound) Say("the music is left out: this format has no sound");
   std::int64_t written = 0;

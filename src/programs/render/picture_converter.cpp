@@ -93,9 +93,10 @@ void PictureConverter::ConvertPart(const raster::Picture& picture, const Part& p
            part, frame);
 }
 
-void PictureConverter::CopyPlain(std::uint32_t pixel, int rows, AVFrame& frame, int y) {
+void PictureConverter::CopyPlain(std::uint32_t pixel, raster::Picture::Backdrop backdrop, int rows,
+                                 AVFrame& frame, int y) {
   if (plainPixel_ != pixel) {
-    raster::Picture strip(width_, kStripRows);
+    raster::Picture strip(width_, kStripRows, backdrop);
     strip.FillRect({0, 0, width_, kStripRows}, raster::Picture::ColorOf(pixel));
     if (!plainStrip_.Scaling) plainStrip_ = MakeConversion(width_, kStripRows);
     ConvertWith(plainStrip_, strip, {0, 0, width_, kStripRows});
@@ -129,7 +130,7 @@ void PictureConverter::Convert(const raster::Picture& picture, AVFrame& frame) {
       ConvertPart(picture, {0, y, width_, y + rows}, frame);
       continue;
     }
-    CopyPlain(*first.Base, rows, frame, y);
+    CopyPlain(*first.Base, picture.Kind(), rows, frame, y);
     if (left >= right) continue;
     const int from = std::max(0, (left - kMargin) / kTileColumns * kTileColumns);
     const int to =

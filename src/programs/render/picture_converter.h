@@ -47,8 +47,10 @@ class PictureConverter {
   void CopyRows(const AVFrame& from, int fromRow, const Part& to, AVFrame& frame) const;
   // Converts part of picture into the same part of frame, as a whole frame's conversion makes it.
   void ConvertPart(const raster::Picture& picture, const Part& part, AVFrame& frame);
-  // Copies the rows of the converted plain strip into rows y to y + rows of frame.
-  void CopyPlain(std::uint32_t pixel, int rows, AVFrame& frame, int y);
+  // Copies the rows of the converted plain strip (pixel alone, in a picture of that backdrop) into
+  // rows y to y + rows of frame.
+  void CopyPlain(std::uint32_t pixel, raster::Picture::Backdrop backdrop, int rows, AVFrame& frame,
+                 int y);
 
   int width_;
   int height_;

@@ -49,8 +49,12 @@ std::string ProgressLine(std::int64_t done, std::int64_t total, double speed, do
 
 }  // namespace
 
-Progress::Progress(std::int64_t totalFrames, int fps, bool shown)
-    : total_(totalFrames), fps_(fps), shown_(shown) {}
+bool ProgressShown(bool quiet) {
+  return !quiet && isatty(STDERR_FILENO) != 0;
+}
+
+Progress::Progress(std::int64_t totalFrames, int fps, bool shown, std::string note)
+    : total_(totalFrames), fps_(fps), shown_(shown), note_(note.empty() ? note : note + " ") {}
 
 void Progress::Update(std::int64_t done) {
   if (!shown_) return;
@@ -61,7 +65,8 @@ void Progress::Update(std::int64_t done) {
   const double filmed = static_cast<double>(done) / fps_;
   const double speed = elapsed > 0 ? filmed / elapsed : 0;
   const double left = speed > 0 ? static_cast<double>(total_ - done) / fps_ / speed : 0;
-  const std::string line = ProgressLine(done, total_, speed, left, TerminalColumns());
+  const std::string line = note_ + ProgressLine(done, total_, speed, left,
+                                                TerminalColumns() - static_cast<int>(note_.size()));
   std::fprintf(stderr, "\r%s", line.c_str());
   std::fflush(stderr);
   drawn_ = true;

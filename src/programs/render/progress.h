@@ -3,13 +3,18 @@
 // made, and the time left; redrawn in place on standard error a few times a second.
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace velloway::render {
 
+// Whether the bar is shown: standard error is a terminal, and not --quiet.
+bool ProgressShown(bool quiet);
+
 class Progress {
  public:
-  // Shown only when `shown` (standard error is a terminal, and not --quiet).
-  Progress(std::int64_t totalFrames, int fps, bool shown);
+  // Shown only when `shown` (standard error is a terminal, and not --quiet); note, when given,
+  // leads the line.
+  Progress(std::int64_t totalFrames, int fps, bool shown, std::string note = {});
   ~Progress() { Clear(); }
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -24,6 +29,7 @@ class Progress {
   std::int64_t total_;
   int fps_;
   bool shown_;
+  std::string note_;
   bool drawn_ = false;
   Clock::time_point start_ = Clock::now();
   Clock::time_point lastDrawn_{};

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/utf8.h"
+#include "programs/render/film_encoder.h"
 
 namespace velloway::render {
 namespace {
@@ -46,12 +47,14 @@ enum Option : std::size_t {
   kDpi,
   kLoops,
   kDuration,
+  kFit,
+  kTransparent,
   kCodePage,
   kQuiet,
   kForce,
 };
 
-const std::array<platform::LongOption, 9> kOptions = {{
+const std::array<platform::LongOption, 11> kOptions = {{
     {"output", "FILE", "the film's file", "the film to make", 'o'},
     {"size", "WxH", "WIDTHxHEIGHT in even numbers of pixels, from 16x16 to 7680x4320",
      "the screen, in pixels, even numbers (default 1920x1080)"},
@@ -65,6 +68,16 @@ const std::array<platform::LongOption, 9> kOptions = {{
      "WAIT has passed"},
     {"duration", "SECONDS", "a number of seconds above 0, up to 12 hours",
      "cut the film after that many seconds"},
+    {"fit", "SECONDS", "a number of seconds above 0, up to 12 hours, or music",
+     "one pass lasts SECONDS, to the frame: every line,\n"
+     "spacing, WAIT and CLEAR at one speed, scaled from the\n"
+     "script's; 'music': as long as the script's first music\n"
+     "file, which then ends as the pass does"},
+    {"transparent", "", "",
+     "a clear background, to lay the film over a picture:\n"
+     ".mov becomes ProRes 4444 with alpha, .webm VP9 with\n"
+     "alpha, PNG pictures RGBA; a .gif gets one transparent\n"
+     "colour, its edges hard; .mp4 has no alpha"},
     platform::kCodePageOption,
     {"quiet", "", "", "no progress bar", 'q'},
     {"force", "", "", "replace FILE if it exists", 'f'},
@@ -155,6 +168,18 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
         options.DurationSeconds = platform::ReadDecimal(value, kMaxFilmSeconds);
         if (!options.DurationSeconds) return refuse();
         break;
+      case kFit:
+        if (value == "music") {
+          options.Fit = FitLength{0, true};
+        } else if (const auto seconds = platform::ReadDecimal(value, kMaxFilmSeconds)) {
+          options.Fit = FitLength{*seconds, false};
+        } else {
+          return refuse();
+        }
+        break;
+      case kTransparent:
+        options.Transparent = true;
+        break;
       case kCodePage:
         options.CodePage = platform::ReadCodePage(value);
         if (!options.CodePage) return refuse();
@@ -176,6 +201,11 @@ ParsedRender ParseRenderOptions(std::span<const std::string> args) {
                    "picture such as frames/%05d.png");
   }
   options.Format = *format;
+  if (options.Transparent && !FilmEncoder::CarriesAlpha(options.Format)) {
+    return Failure(
+        "--transparent: H.264 (.mp4) has no alpha; make a .mov (ProRes 4444), a .webm (VP9), "
+        "numbered .png pictures or a .gif");
+  }
   if (options.Format == FilmFormat::Gif && (kGifTicksPerSecond % options.Fps != 0 ||
                                             kGifTicksPerSecond / options.Fps < kGifShortestFrame)) {
     return Failure(

@@ -16,6 +16,12 @@ enum class FilmFormat { Mp4, WebM, Mov, Gif, PngSequence };
 // The longest film made, in seconds: 12 hours.
 inline constexpr double kMaxFilmSeconds = 12 * 3600;
 
+// --fit: how long one pass of the script lasts, all of it played at one speed.
+struct FitLength {
+  double Seconds = 0;    // the pass's length, unless ToMusic
+  bool ToMusic = false;  // as long as the script's first music file, which ends with the pass
+};
+
 struct RenderOptions {
   std::string Script;
   std::string Output;
@@ -26,7 +32,9 @@ struct RenderOptions {
   int Dpi = 96;
   int Loops = 1;
   std::optional<double> DurationSeconds;  // unset: the whole of the passes
-  std::optional<unsigned> CodePage;       // unset: the locale decides
+  std::optional<FitLength> Fit;           // unset: the script's own speed
+  bool Transparent = false;
+  std::optional<unsigned> CodePage;  // unset: the locale decides
   bool Quiet = false;
   bool Force = false;
   bool Help = false;

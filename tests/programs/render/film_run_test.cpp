@@ -15,6 +15,7 @@
 
 #include "platform/raster/picture.h"
 #include "platform/raster/raster_backend.h"
+#include "programs/render/film_error.h"
 #include "roll/film_stage.h"
 #include "script/script_loader.h"
 #include "support/temp_dir.h"
@@ -57,6 +58,59 @@ TEST(FilmRun, HasAFrameForEachFrameTimeBeforeTheRollEnds) {
     const FilmPlan plan =
         PlanFilm(Options(c.fps, c.loops, c.seconds), {ParseScript(kWaitScript), "/", 1252});
     EXPECT_EQ(plan.Frames, c.frames) << c.fps << " frames a second, " << c.loops << " passes";
+  }
+}
+
+// --fit: one pass lasts the length asked, to the frame, every line, spacing, WAIT and CLEAR at one
+// pace; passes after it at the same pace; a roll faster or slower than a film can show refused,
+// and a fit to music without music.
+TEST(FilmRun, FitsOnePassToItsLengthAtOnePace) {
+  const std::string line = "TEXT\tDejaVu Sans\t0\tcredits\tFFFFFF\t2\n";
+  const std::string lines = "HEADER\t14\t3\tMID\t102040\n" + line + line;
+  const struct {
+    const char* what;
+    std::string script;
+    FitLength fit;
+    int fps, loops;
+    std::int64_t frames;  // 0: refused
+    const char* refusal = "";
+  } cases[] = {
+      {"a final WAIT, slower", kWaitScript, {3.0}, 50, 1, 150},
+      {"a final WAIT, faster", kWaitScript, {0.5}, 24, 1, 12},
+      // Passes follow one another as in the saver, each at the fitted pace: a pass of 100 frames
+      // starts over at its 91st frame, its 11 ticks' 91.7 %.
+      {"three passes", kWaitScript, {2.0}, 50, 3, 3 * 100 - 2 * 9},
+      {"lines rolled away", lines, {7.3}, 30, 1, 219},
+      {"a CLEAR", "HEADER\t14\t2\tMID\t102040\n" + line + "CLEAR\n" + line, {4.02}, 50, 1, 201},
+      {"faster than a film shows", kWaitScript, {0.01}, 50, 1, 0, "faster than a film shows"},
+      {"slower than a pixel every two seconds",
+       kWaitScript,
+       {40'000},
+       50,
+       1,
+       0,
+       "slower than a pixel every two seconds"},
+      {"music without music", lines, {0, true}, 50, 1, 0, "plays no music"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RenderOptions options = Options(c.fps, c.loops, std::nullopt);
+    options.Width = 320;  // a screen height a second: 240 pixels
+    options.Height = 240;
+    options.Fit = c.fit;
+    const FilmScript script{ParseScript(c.script), "/", 1252};
+    if (c.frames == 0) {
+      try {
+        PlanFilm(options, script);
+        ADD_FAILURE() << "fitted";
+      } catch (const FilmError& error) {
+        EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+      }
+      continue;
+    }
+    const FilmPlan plan = PlanFilm(options, script);
+    EXPECT_EQ(plan.Frames, c.frames);
+    EXPECT_NE(plan.Fitted.find("one pass "), std::string::npos) << plan.Fitted;
   }
 }
 
