@@ -42,10 +42,12 @@
 #include <cmath>
 #include <limits>
 
+#include "roll/roll_engine.h"
+
 namespace velloway {
 namespace {
 
-constexpr double kStepPixels = 5;  // what a spacing tick moves the lines
+constexpr double kStepPixels = RollEngine::kStepPixels;  // what a spacing tick moves the lines
 constexpr double kMaxLag = 10;
 constexpr std::int64_t kRateTicks = 6;   // the rate's window
 constexpr double kPeakLag = 9.4;         // the trail's peak at full speed
