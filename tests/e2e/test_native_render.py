@@ -118,21 +118,27 @@ def mono_samples(path: Path):
     return samples
 
 
+def set_up_films(cls, prefix: str, tone_seconds: float) -> None:
+    """A film test class's program, the tools that read its films back, and a folder of its own
+    for its scripts with tone.wav, a tone of tone_seconds."""
+    cls.program = program_from_env(RENDER_ENV)
+    for tool in ("ffprobe", "ffmpeg"):
+        if shutil.which(tool) is None:
+            raise unittest.SkipTest(f"{tool} is not installed (scripts/setup installs it)")
+    made = tempfile.TemporaryDirectory(prefix=prefix)
+    cls.addClassCleanup(made.cleanup)
+    cls.folder = Path(made.name)
+    write_tone(cls.folder / "tone.wav", 441, tone_seconds)
+
+
 class RenderTest(unittest.TestCase):
     program: Path
     folder: Path
 
     @classmethod
     def setUpClass(cls):
-        cls.program = program_from_env(RENDER_ENV)
-        for tool in ("ffprobe", "ffmpeg"):
-            if shutil.which(tool) is None:
-                raise unittest.SkipTest(f"{tool} is not installed (scripts/setup installs it)")
-        made = tempfile.TemporaryDirectory(prefix="velloway-render-")
-        cls.addClassCleanup(made.cleanup)
-        cls.folder = Path(made.name)
         # Longer than the roll plays it: BGM OFF ends it.
-        write_tone(cls.folder / "tone.wav", 441, 8)
+        set_up_films(cls, "velloway-render-", 8)
         (cls.folder / "Main.vws").write_text(MAIN_SCRIPT, encoding="utf-8")
 
     def render(self, output: str, *options: str, script: str = "Main.vws") -> Path:

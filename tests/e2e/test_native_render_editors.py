@@ -9,19 +9,15 @@ Run: VELLOWAY_RENDER=/path/to/velloway-render python3 -m unittest -v test_native
 
 from __future__ import annotations
 
-import shutil
 import subprocess
-import tempfile
 import unittest
 from pathlib import Path
 
-from test_native_render import FPS, HEIGHT, LOUD, SAMPLE_RATE, SIZE, WIDTH, mono_samples, run
+from test_native_render import (FPS, HEIGHT, LOUD, SAMPLE_RATE, SIZE, WIDTH, mono_samples, run,
+                                set_up_films)
 from velloway_e2e.program import script_text
 from velloway_e2e.roll import BACK, BLOCK, FONT
-from velloway_e2e.sound import write_tone
-from velloway_e2e.testcase import program_from_env
 
-RENDER_ENV = "VELLOWAY_RENDER"
 INK = (0xFF, 0x80, 0x00)  # the lines' colour, FF8000
 ROUND = "\u25cf"  # a thick round glyph: its edges antialiased
 # One line that rises through a long spacing: the middle of it rolls steadily.
@@ -65,14 +61,7 @@ class EditorsTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.program = program_from_env(RENDER_ENV)
-        for tool in ("ffprobe", "ffmpeg"):
-            if shutil.which(tool) is None:
-                raise unittest.SkipTest(f"{tool} is not installed (scripts/setup installs it)")
-        made = tempfile.TemporaryDirectory(prefix="velloway-editors-")
-        cls.addClassCleanup(made.cleanup)
-        cls.folder = Path(made.name)
-        write_tone(cls.folder / "tone.wav", 441, 6)
+        set_up_films(cls, "velloway-editors-", 6)
         for name, text in (("Rising.vws", RISING), ("Cued.vws", CUED), ("Held.vws", HELD)):
             (cls.folder / name).write_text(text, encoding="utf-8")
 

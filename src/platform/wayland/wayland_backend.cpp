@@ -42,7 +42,7 @@ Owned<T> Bind(wl_registry* registry, std::uint32_t name, const wl_interface& int
 
 }  // namespace
 
-Owned<wl_display> Connect() {
+Compositor Connect() {
   // Where libwayland would find no socket it says so on standard error: an X11 session without
   // XDG_RUNTIME_DIR is no error of the program's.
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -54,7 +54,7 @@ Owned<wl_display> Connect() {
   return Owned<wl_display>(wl_display_connect(nullptr));
 }
 
-WaylandBackend::WaylandBackend(Owned<wl_display> display, BackendSetup setup)
+WaylandBackend::WaylandBackend(Compositor display, BackendSetup setup)
     : stage_(setup.Stage),
       outputName_(std::move(setup.OutputName)),
       scriptDirectory_(std::move(setup.ScriptDirectory)),
@@ -172,12 +172,12 @@ void WaylandBackend::RemoveWindow(WaylandWindow& window) {
   windows_.erase(window.Id());
 }
 
-WaylandWindow* WaylandBackend::FindWindow(platform::WindowId id) const {
+WaylandWindow* WaylandBackend::WindowOf(platform::WindowId id) const {
   const auto found = windows_.find(id);
   return found != windows_.end() ? found->second : nullptr;
 }
 
-WaylandWindow* WaylandBackend::FindWindow(wl_surface* surface) const {
+WaylandWindow* WaylandBackend::WindowOf(wl_surface* surface) const {
   if (surface == nullptr) return nullptr;
   for (const auto& [id, window] : windows_) {
     if (window->Surface() == surface) return window;
@@ -217,7 +217,7 @@ platform::PhaseImages WaylandBackend::CreateTextImages(const platform::FontSpec&
 }
 
 void WaylandBackend::PointerAt(wl_surface* surface, double x, double y) {
-  const WaylandWindow* window = FindWindow(surface);
+  const WaylandWindow* window = WindowOf(surface);
   if (window == nullptr) return;
   const SurfaceScale scale = window->Scale();
   pointerInWindow_ = {scale.PixelsAt(x), scale.PixelsAt(y)};

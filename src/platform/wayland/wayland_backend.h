@@ -51,16 +51,19 @@ struct BackendSetup {
   unsigned CodePage = platform::kDefaultCodePage;
 };
 
+// A connection to a compositor, as a program holds it until a backend takes it.
+using Compositor = Owned<wl_display>;
+
 // The compositor WAYLAND_DISPLAY names (wayland-0 when it is unset), connected; null when none
 // answers there.
-Owned<wl_display> Connect();
+Compositor Connect();
 
 // The settings as the command line gives them, in memory: nothing is kept between runs.
 class WaylandBackend final : public platform::Backend, private posix::PollLoop::Connection {
  public:
   // Takes the connection; throws std::runtime_error when the compositor offers too little, or
   // no output has the name asked for.
-  WaylandBackend(Owned<wl_display> display, BackendSetup setup);
+  WaylandBackend(Compositor display, BackendSetup setup);
   ~WaylandBackend() override;
   WaylandBackend(const WaylandBackend&) = delete;
   WaylandBackend& operator=(const WaylandBackend&) = delete;
@@ -131,8 +134,8 @@ class WaylandBackend final : public platform::Backend, private posix::PollLoop::
   Output* FindOutput(wl_output* output) const;
   // The output whose place bounds cover, else the one it overlaps most, else the primary.
   const Placed& PlaceOf(const platform::PixelRect& bounds);
-  WaylandWindow* FindWindow(wl_surface* surface) const;
-  WaylandWindow* FindWindow(platform::WindowId id) const;
+  WaylandWindow* WindowOf(wl_surface* surface) const;
+  WaylandWindow* WindowOf(platform::WindowId id) const;
   void AddWindow(WaylandWindow& window);
   void RemoveWindow(WaylandWindow& window);
   // What the seat tells: the pointer over a surface at its logical (x, y), a button, a key, the

@@ -119,29 +119,29 @@ int WaylandBackend::RunEventLoop() {
 
 void WaylandBackend::KeyDown(wl_surface* surface) {
   // In an ordinary window the keys are the user's, as on an X11 host.
-  const WaylandWindow* window = FullScreen() ? FindWindow(surface) : nullptr;
+  const WaylandWindow* window = FullScreen() ? WindowOf(surface) : nullptr;
   if (window == nullptr) return;
   Post([this, id = window->Id()] {
-    if (WaylandWindow* found = FindWindow(id)) found->Events().OnKeyDown();
+    if (WaylandWindow* found = WindowOf(id)) found->Events().OnKeyDown();
   });
 }
 
 void WaylandBackend::KeyboardLeft(wl_surface* surface) {
-  const WaylandWindow* window = FullScreen() ? FindWindow(surface) : nullptr;
+  const WaylandWindow* window = FullScreen() ? WindowOf(surface) : nullptr;
   if (window == nullptr) return;
   // Handed on once the events that came with it are read: a keyboard that moves to another of
   // the program's windows stays with the program.
   Post([this, id = window->Id()] {
-    if (seat_ && FindWindow(seat_->KeyboardFocus()) != nullptr) return;
-    if (WaylandWindow* found = FindWindow(id)) found->Events().OnActivatedElsewhere();
+    if (seat_ && WindowOf(seat_->KeyboardFocus()) != nullptr) return;
+    if (WaylandWindow* found = WindowOf(id)) found->Events().OnActivatedElsewhere();
   });
 }
 
 void WaylandBackend::Button(wl_surface* surface, platform::MouseButton button, bool down) {
-  const WaylandWindow* window = FullScreen() ? FindWindow(surface) : nullptr;
+  const WaylandWindow* window = FullScreen() ? WindowOf(surface) : nullptr;
   if (window == nullptr) return;
   Post([this, id = window->Id(), button, down, at = pointerInWindow_] {
-    WaylandWindow* found = FindWindow(id);
+    WaylandWindow* found = WindowOf(id);
     if (found == nullptr) return;
     if (down) {
       found->Events().OnPointerButtonDown(button, at.X, at.Y);
@@ -158,7 +158,7 @@ void WaylandBackend::CloseHost() {
     if (window->Embedded()) inside.push_back(id);
   }
   for (const platform::WindowId id : inside) {
-    if (WaylandWindow* window = FindWindow(id)) window->Close();
+    if (WaylandWindow* window = WindowOf(id)) window->Close();
   }
 }
 

@@ -108,7 +108,7 @@ void WaylandBackend::ScreensChanged() {
   std::vector<platform::WindowId> ids;
   for (const auto& [id, window] : windows_) ids.push_back(id);
   for (const platform::WindowId id : ids) {
-    if (WaylandWindow* window = FindWindow(id)) window->ScreensChanged();
+    if (WaylandWindow* window = WindowOf(id)) window->ScreensChanged();
   }
 }
 

@@ -105,7 +105,7 @@ void Seat::OnPointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial,
                           wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
   auto& self = *static_cast<Seat*>(data);
   self.pointerFocus_ = surface;
-  if (const WaylandWindow* window = self.backend_.FindWindow(surface);
+  if (const WaylandWindow* window = self.backend_.WindowOf(surface);
       window != nullptr && window->HidesPointer()) {
     wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
   }

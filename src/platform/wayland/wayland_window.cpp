@@ -220,7 +220,7 @@ void WaylandWindow::OnLayerClosed(void* data, zwlr_layer_surface_v1*) {
   auto& window = *static_cast<WaylandWindow*>(data);
   // Its output is gone: the screens change, and the surface is made again where it then lies.
   window.backend_.Post([&backend = window.backend_, id = window.id_] {
-    if (WaylandWindow* gone = backend.FindWindow(id)) gone->Unmap();
+    if (WaylandWindow* gone = backend.WindowOf(id)) gone->Unmap();
   });
 }
 
@@ -249,7 +249,7 @@ void WaylandWindow::OnToplevelClose(void* data, xdg_toplevel*) {
   auto& window = *static_cast<WaylandWindow*>(data);
   // As the system destroying it: last, since the form drops this object.
   window.backend_.Post([&backend = window.backend_, id = window.id_] {
-    if (WaylandWindow* closed = backend.FindWindow(id)) closed->Close();
+    if (WaylandWindow* closed = backend.WindowOf(id)) closed->Close();
   });
 }
 

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   const auto playRoll = [&] {
     std::optional<LoadedScript> loaded;
     if (!options.Watch) loaded = LoadScriptFile(utf8::FromPath(script), codePage);
-    wayland::Owned<wl_display> compositor;
+    wayland::Compositor compositor;
     const linux::DisplaySystem display =
         linux::ChooseDisplay(options, std::getenv("XSCREENSAVER_WINDOW") != nullptr, [&] {
           compositor = wayland::Connect();
