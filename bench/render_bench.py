@@ -51,7 +51,7 @@ ROLLS = {"credits": 60, "dense": 15}  # seconds filmed
 # pixels (opaque, with alpha), the encoder's arguments for each, and the libraries perf finds it in.
 ENCODERS = {
     "mp4": ("film.mp4", ("yuv420p", None),
-            ["-c:v", "libx264", "-preset", "ultrafast", "-crf", "23", "-profile:v", "high",
+            ["-c:v", "libx264", "-preset", "ultrafast", "-qp", "20", "-profile:v", "high",
              "-x264-params", "cabac=1:bframes=3:deblock=1", "-threads", "4"], None, ("libx264",)),
     "webm": ("film.webm", ("yuv420p", "yuva420p"),
              ["-c:v", "libvpx-vp9", "-crf", "22", "-b:v", "0", "-deadline", "realtime",

@@ -26,7 +26,7 @@ CPACK_TIMEOUT = 600
 # The packages of the libraries the programs link (Debian 12's names).
 DEPENDED_ON = ("libc6", "libstdc++6", "libx11-6", "libxft2", "libxrender1", "libxrandr2",
                "libfontconfig1", "libpango-1.0-0", "libpangocairo-1.0-0", "libcairo2",
-               "libsdl2-mixer-2.0-0", "libavformat59", "libavcodec59", "libswscale6",
+               "libsdl2-mixer-2.0-0", "libavformat59", "libavcodec59",
                "libswresample4", "libavutil57", "libxss1", "libwayland-client0", "libglib2.0-0")
 HACK = "usr/libexec/xscreensaver/velloway"
 CHECKER = "usr/bin/velloway-check"

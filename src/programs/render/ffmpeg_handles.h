@@ -6,7 +6,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -63,11 +62,6 @@ struct BufferDeleter {
   void operator()(unsigned char* buffer) const { av_free(buffer); }
 };
 using Buffer = std::unique_ptr<unsigned char, BufferDeleter>;
-
-struct ScalerDeleter {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
-using Scaler = std::unique_ptr<SwsContext, ScalerDeleter>;
 
 // Options handed to FFmpeg by name, as its command line names them.
 class Options {

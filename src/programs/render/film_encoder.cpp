@@ -27,6 +27,8 @@ namespace {
 constexpr int kEncoderThreads = 4;
 // Frames the pictures are converted into in turn: more than the encoders' threads hold at once.
 constexpr std::size_t kPictureFrames = kEncoderThreads + 2;
+// Frames waiting for the encoding thread: all but the one it encodes and the one converted next.
+constexpr std::size_t kFramesWaiting = kPictureFrames - 2;
 // Sample frames in an audio frame when the encoder takes any number.
 constexpr int kAnySoundFrames = 1024;
 
@@ -56,8 +58,10 @@ void SetVideoOptions(FilmFormat format, bool transparent, Options& options) {
   switch (format) {
     case FilmFormat::Mp4:
       // The plainest analysis finds text moving a pixel or so a frame; CABAC, B-frames and the
-      // deblocking filter keep the file small and the edges clean.
-      options.Set("preset", "ultrafast").Set("crf", "23").Set("profile", "high");
+      // deblocking filter keep the file small and the edges clean. One quantiser for every frame:
+      // a roll's frames are alike, and the encoder then skips the look at each frame that a
+      // constant quality takes.
+      options.Set("preset", "ultrafast").Set("qp", "20").Set("profile", "high");
       options.Set("x264-params", "cabac=1:bframes=3:deblock=1");
       break;
     case FilmFormat::WebM:
@@ -122,7 +126,10 @@ bool FilmEncoder::CarriesAlpha(FilmFormat format) {
 
 FilmEncoder::FilmEncoder(const FilmSettings& settings, const std::string& url, Soundtrack* sound,
                          std::optional<GifPalette> palette)
-    : settings_(settings), palette_(std::move(palette)), packet_(NewPacket()) {
+    : settings_(settings),
+      palette_(std::move(palette)),
+      packet_(NewPacket()),
+      encoding_(kFramesWaiting) {
   const FormatRecipe& recipe = RecipeOf(settings.Format);
   AVFormatContext* context = nullptr;
   Checked(avformat_alloc_output_context2(&context, nullptr, recipe.Muxer, url.c_str()),
@@ -176,6 +183,7 @@ void FilmEncoder::OpenVideo(const FormatRecipe& recipe) {
       c.colorspace = AVCOL_SPC_BT709;
       c.color_primaries = AVCOL_PRI_BT709;
       c.color_trc = AVCOL_TRC_BT709;
+      c.chroma_sample_location = AVCHROMA_LOC_LEFT;  // as PictureConverter sites it
     }
   });
   // Matroska's players look for the alpha's side stream only where the track says it has one.
@@ -190,7 +198,7 @@ void FilmEncoder::OpenVideo(const FormatRecipe& recipe) {
     frame->height = settings_.Height;
     Checked(av_frame_get_buffer(frame.get(), 0), "a frame's memory");
   }
-  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, pixels, recipe.Yuv);
+  if (!palette_) converter_.emplace(settings_.Width, settings_.Height, pixels);
 }
 
 void FilmEncoder::OpenSound(const FormatRecipe& recipe, Soundtrack& sound) {
@@ -222,30 +230,40 @@ void FilmEncoder::OpenSound(const FormatRecipe& recipe, Soundtrack& sound) {
 
 FilmEncoder::~FilmEncoder() = default;
 
+// The picture is converted here, while the frames before it are encoded on the encoding thread.
 void FilmEncoder::Write(const raster::Picture& picture) {
+  const std::int64_t number = frames_++;
   if (RepeatsLast(picture)) {
-    // After the frame it repeats if that one is muxed already, else when it is.
-    if (lastMuxed_ == lastSent_) {
-      MuxRepeat(frames_);
-    } else {
-      ++repeats_[lastSent_];
-    }
-    ++frames_;
+    encoding_.Post([this, number] { EncodeRepeat(number); });
   } else {
     AVFrame& frame = Convert(picture);
-    lastSent_ = frames_++;
-    frame.pts = lastSent_;
-    Send(*video_, &frame);
+    frame.pts = number;
+    encoding_.Post([this, &frame] { EncodeFrame(frame); });
   }
-  if (audio_) EncodeSoundUntil(frames_);
+}
+
+void FilmEncoder::EncodeFrame(const AVFrame& frame) {
+  lastSent_ = frame.pts;
+  Send(*video_, &frame);
+  if (audio_) EncodeSoundUntil(lastSent_ + 1);
+}
+
+void FilmEncoder::EncodeRepeat(std::int64_t number) {
+  // After the frame it repeats if that one is muxed already, else when it is.
+  if (lastMuxed_ == lastSent_) {
+    MuxRepeat(number);
+  } else {
+    ++repeats_[lastSent_];
+  }
+  if (audio_) EncodeSoundUntil(number + 1);
 }
 
 bool FilmEncoder::RepeatsLast(const raster::Picture& picture) {
   return lastPicture_ && lastPicture_->Repeats(picture);
 }
 
-// Into the next of the frames in turn: the encoder's threads hold the last few sent, and a frame
-// they still hold would be copied before it is written over.
+// Into the next of the frames in turn: the encoding thread holds no more than the others, and a
+// frame an encoder's threads still hold would be copied before it is written over.
 AVFrame& FilmEncoder::Convert(const raster::Picture& picture) {
   AVFrame& frame = *pictures_[nextPicture_];
   nextPicture_ = (nextPicture_ + 1) % pictures_.size();
@@ -320,6 +338,7 @@ void FilmEncoder::Mux(const Encoder& encoder, AVPacket& packet) {
 }
 
 void FilmEncoder::Finish() {
+  encoding_.Drain();
   if (audio_) {
     EncodeSoundUntil(frames_);
     const auto rest = static_cast<int>(frames_ * kSampleRate / settings_.Fps - soundFrames_);

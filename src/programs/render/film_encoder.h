@@ -1,8 +1,8 @@
 #pragma once
 // The film written through FFmpeg's libraries, frame by frame: each picture converted to the
-// format's pixels and encoded, its sound track encoded up to the same time, both muxed as they
-// come. The converter, every encoder and the muxer run bit-exact, the encoders with a fixed
-// number of threads, so that the same frames make the same file on any machine.
+// format's pixels, then encoded on a thread of its own with its sound track up to the same time,
+// both muxed as they come. The converter, every encoder and the muxer run bit-exact, the encoders
+// with a fixed number of threads, so that the same frames make the same file on any machine.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/raster/picture.h"
+#include "programs/render/encoding_thread.h"
 #include "programs/render/gif_palette.h"
 #include "programs/render/picture_converter.h"
 #include "programs/render/render_options.h"
@@ -64,6 +65,10 @@ class FilmEncoder {
   void OpenSound(const FormatRecipe& recipe, Soundtrack& sound);
 
   AVFrame& Convert(const raster::Picture& picture);
+  // On the encoding thread: a frame converted, or the frame before it again, and the sound up to
+  // their end.
+  void EncodeFrame(const AVFrame& frame);
+  void EncodeRepeat(std::int64_t number);
   void EncodeSoundUntil(std::int64_t frames);
   void EncodeSound(int frames);
   // Whether the picture is the one sent last (a WAIT holds the roll), for a format that may
@@ -86,14 +91,16 @@ class FilmEncoder {
   Resampler soundConverter_;
   std::vector<float> soundSamples_;
   Packet packet_;
-  std::int64_t frames_ = 0;
-  std::int64_t soundFrames_ = 0;                // sample frames encoded
+  std::int64_t frames_ = 0;                     // written
   std::optional<RepeatedPicture> lastPicture_;  // the picture sent last, when it may repeat
-  std::int64_t lastSent_ = 0;                   // its frame's number
+  // The encoding thread's own:
+  std::int64_t soundFrames_ = 0;     // sample frames encoded
+  std::int64_t lastSent_ = 0;        // the frame sent last, by its number
   Packet lastPacket_ = NewPacket();  // the video's packet muxed last, when pictures may repeat
   std::int64_t lastMuxed_ = -1;      // its frame's number
   // The frames that repeat a frame sent, by its number.
   std::map<std::int64_t, std::int64_t> repeats_;
+  EncodingThread encoding_;  // last: it stops before what it uses goes
 };
 
 }  // namespace velloway::render

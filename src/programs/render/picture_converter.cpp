@@ -1,141 +1,268 @@
 #include "programs/render/picture_converter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 extern "C" {
-#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
 
 namespace velloway::render {
 namespace {
 
-// A multiple of every vertical chroma step and of swscale's dither rows.
-constexpr int kStripRows = 16;
-// Columns are converted in tiles this wide, a multiple of every horizontal chroma step: few
-// widths, few scalers.
-constexpr int kTileColumns = 64;
-// Background columns beside the lines' that a part takes in: more than the chroma filter reaches.
-constexpr int kMargin = 8;
-// Where chroma has half the rows, libswscale's filter makes a chroma row of its two rows and one
-// more on each side: a part is converted with two rows more above and below, whole pairs, so
-// that its own rows meet what they meet in a whole frame.
-constexpr int kHalfRowsReach = 2;
+// Weights are fixed point with this many bits below the point.
+constexpr int kFraction = 15;
+// BT.709's share of red and of blue in luma.
+constexpr double kRed = 0.2126;
+constexpr double kBlue = 0.0722;
+
+int Fixed(double value) {
+  return static_cast<int>(std::lround(value * (1 << kFraction)));
+}
+
+// A pixel's channels; 0xAARRGGBB.
+int RedOf(std::uint32_t pixel) {
+  return static_cast<int>((pixel >> 16) & 0xFF);
+}
+int GreenOf(std::uint32_t pixel) {
+  return static_cast<int>((pixel >> 8) & 0xFF);
+}
+int BlueOf(std::uint32_t pixel) {
+  return static_cast<int>(pixel & 0xFF);
+}
+int AlphaOf(std::uint32_t pixel) {
+  return static_cast<int>(pixel >> 24);
+}
+
+const std::uint32_t* RowOf(const raster::Picture& picture, int y) {
+  return reinterpret_cast<const std::uint32_t*>(picture.Pixels() +
+                                                static_cast<std::ptrdiff_t>(y) * picture.Stride());
+}
+
+// A sample of one or two bytes, the low byte first.
+void Store(std::uint8_t* out, int index, std::uint8_t value) {
+  out[index] = value;
+}
+void Store(std::uint8_t* out, int index, std::uint16_t value) {
+  out[2 * index] = static_cast<std::uint8_t>(value & 0xFF);
+  out[2 * index + 1] = static_cast<std::uint8_t>(value >> 8);
+}
 
 }  // namespace
 
-PictureConverter::PictureConverter(int width, int height, AVPixelFormat format, bool yuv)
-    : width_(width),
-      height_(height),
-      format_(format),
-      yuv_(yuv),
-      reach_(av_pix_fmt_desc_get(format)->log2_chroma_h > 0 ? kHalfRowsReach : 0) {}
+bool PictureConverter::Converts(AVPixelFormat format) {
+  if (format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_RGBA) return true;
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+  const std::uint64_t unwanted = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_PAL |
+                                 AV_PIX_FMT_FLAG_FLOAT | AV_PIX_FMT_FLAG_BITSTREAM;
+  return d != nullptr && (d->flags & AV_PIX_FMT_FLAG_PLANAR) && !(d->flags & unwanted) &&
+         d->nb_components >= 3 && (d->comp[0].depth == 8 || d->comp[0].depth == 10) &&
+         d->log2_chroma_w <= 1 && d->log2_chroma_h <= 1;
+}
 
-PictureConverter::Conversion PictureConverter::MakeConversion(int columns, int rows) const {
-  Conversion conversion;
-  conversion.Scaling.reset(sws_getContext(columns, rows, AV_PIX_FMT_BGRA, columns, rows, format_,
-                                          SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND, nullptr,
-                                          nullptr, nullptr));
-  if (!conversion.Scaling) throw FilmError("the film's pixels cannot be converted");
-  if (yuv_) {
-    sws_setColorspaceDetails(conversion.Scaling.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
+PictureConverter::PictureConverter(int width, int height, AVPixelFormat format)
+    : width_(width), height_(height) {
+  if (!Converts(format)) throw FilmError("the film's pixels cannot be converted");
+  if (format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_RGBA) {
+    depth_ = 8;
+    planes_.push_back({Kind::Packed, {0, 0}, 1, 0, 0, format == AV_PIX_FMT_RGBA ? 4 : 3, {}, {}});
+    return;
   }
-  conversion.Converted = NewFrame();
-  conversion.Converted->format = format_;
-  conversion.Converted->width = columns;
-  conversion.Converted->height = rows;
-  Checked(av_frame_get_buffer(conversion.Converted.get(), 0), "a frame's memory");
-  return conversion;
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+  depth_ = d->comp[0].depth;
+  const int bytes = (depth_ + 7) / 8;
+  planes_.push_back({Kind::Luma, {d->comp[0].plane, 0}, bytes, 0, 0, 1, {}, {}});
+  planes_.push_back({Kind::Chroma,
+                     {d->comp[1].plane, d->comp[2].plane},
+                     bytes,
+                     d->log2_chroma_w,
+                     d->log2_chroma_h,
+                     1,
+                     {},
+                     {}});
+  if (d->flags & AV_PIX_FMT_FLAG_ALPHA) {
+    planes_.push_back({Kind::Alpha, {d->comp[3].plane, 0}, bytes, 0, 0, 1, {}, {}});
+  }
+  // Studio range: luma from 16 to 235 and chroma from 16 to 240 around 128, at 8 bits; each
+  // scaled up at 10. Weights that sum to what white makes, and chroma's to nothing, so that grey
+  // has no colour.
+  const double scale = 1 << (depth_ - 8);
+  const double luma = 219 * scale / 255;
+  const double chroma = 224 * scale / 255;
+  lumaOffset_ = 16 << (depth_ - 8);
+  chromaOffset_ = 128 << (depth_ - 8);
+  luma_.R = Fixed(kRed * luma);
+  luma_.B = Fixed(kBlue * luma);
+  luma_.G = Fixed(luma) - luma_.R - luma_.B;
+  blue_.R = Fixed(-kRed / (2 * (1 - kBlue)) * chroma);
+  blue_.B = Fixed(0.5 * chroma);
+  blue_.G = -blue_.R - blue_.B;
+  red_.B = Fixed(-kBlue / (2 * (1 - kRed)) * chroma);
+  red_.R = Fixed(0.5 * chroma);
+  red_.G = -red_.R - red_.B;
 }
 
-const AVFrame& PictureConverter::ConvertWith(Conversion& conversion, const raster::Picture& picture,
-                                             const Part& part) {
-  const std::uint8_t* source = picture.Pixels() +
-                               static_cast<std::ptrdiff_t>(part.Top) * picture.Stride() +
-                               static_cast<std::ptrdiff_t>(part.Left) * 4;
-  const int stride = picture.Stride();
-  AVFrame& converted = *conversion.Converted;
-  sws_scale(conversion.Scaling.get(), &source, &stride, 0, part.Bottom - part.Top, converted.data,
-            converted.linesize);
-  return converted;
+int PictureConverter::Weighted(const Weights& w, int red, int green, int blue, int offset,
+                               int shift) {
+  return (w.R * red + w.G * green + w.B * blue + (offset << shift) + (1 << (shift - 1))) >> shift;
 }
 
-void PictureConverter::CopyRows(const AVFrame& from, int fromRow, const Part& to,
-                                AVFrame& frame) const {
-  const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(format_);
-  for (int plane = 0; plane < av_pix_fmt_count_planes(format_); ++plane) {
-    const int down = plane == 1 || plane == 2 ? format->log2_chroma_h : 0;
-    // The bytes of the part's columns, and of those before it: the same in every plane,
-    // whatever its pixels.
-    const auto bytes =
-        static_cast<std::size_t>(av_image_get_linesize(format_, to.Right - to.Left, plane));
-    const int across = av_image_get_linesize(format_, to.Left, plane);
-    for (int row = 0; row < (to.Bottom - to.Top) >> down; ++row) {
-      std::memcpy(frame.data[plane] +
-                      static_cast<std::ptrdiff_t>((to.Top >> down) + row) * frame.linesize[plane] +
-                      across,
-                  from.data[plane] +
-                      static_cast<std::ptrdiff_t>((fromRow >> down) + row) * from.linesize[plane],
-                  bytes);
+void PictureConverter::ConvertSpan(const Plane& plane, const raster::Picture& picture, int top,
+                                   int from, int to, const Outputs& out) const {
+  const bool wide = plane.Bytes == 2;
+  switch (plane.What) {
+    case Kind::Luma:
+      return wide ? ConvertLuma<std::uint16_t>(picture, top, from, to, out[0])
+                  : ConvertLuma<std::uint8_t>(picture, top, from, to, out[0]);
+    case Kind::Alpha:
+      return wide ? ConvertAlpha<std::uint16_t>(picture, top, from, to, out[0])
+                  : ConvertAlpha<std::uint8_t>(picture, top, from, to, out[0]);
+    case Kind::Packed:
+      return ConvertPacked(plane.Channels, picture, top, from, to, out[0]);
+    case Kind::Chroma:
+      break;
+  }
+  const int down = plane.Down;
+  if (plane.Across == 0) {
+    return wide ? ConvertChroma<std::uint16_t, 0>(down, picture, top, from, to, out)
+                : ConvertChroma<std::uint8_t, 0>(down, picture, top, from, to, out);
+  }
+  return wide ? ConvertChroma<std::uint16_t, 1>(down, picture, top, from, to, out)
+              : ConvertChroma<std::uint8_t, 1>(down, picture, top, from, to, out);
+}
+
+template <typename Sample>
+void PictureConverter::ConvertLuma(const raster::Picture& picture, int top, int from, int to,
+                                   std::uint8_t* out) const {
+  const std::uint32_t* row = RowOf(picture, top);
+  for (int x = from; x < to; ++x) {
+    const std::uint32_t p = row[x];
+    Store(out, x,
+          static_cast<Sample>(
+              Weighted(luma_, RedOf(p), GreenOf(p), BlueOf(p), lumaOffset_, kFraction)));
+  }
+}
+
+template <typename Sample>
+void PictureConverter::ConvertAlpha(const raster::Picture& picture, int top, int from, int to,
+                                    std::uint8_t* out) const {
+  const std::uint32_t* row = RowOf(picture, top);
+  const int most = (1 << depth_) - 1;
+  for (int x = from; x < to; ++x) {
+    Store(out, x, static_cast<Sample>((AlphaOf(row[x]) * most + 127) / 255));
+  }
+}
+
+void PictureConverter::ConvertPacked(int channels, const raster::Picture& picture, int top,
+                                     int from, int to, std::uint8_t* out) {
+  const std::uint32_t* row = RowOf(picture, top);
+  for (int x = from; x < to; ++x) {
+    const std::uint32_t p = row[x];
+    std::uint8_t* sample = out + static_cast<std::ptrdiff_t>(x) * channels;
+    sample[0] = static_cast<std::uint8_t>(RedOf(p));
+    sample[1] = static_cast<std::uint8_t>(GreenOf(p));
+    sample[2] = static_cast<std::uint8_t>(BlueOf(p));
+    if (channels == 4) sample[3] = static_cast<std::uint8_t>(AlphaOf(p));
+  }
+}
+
+// A sample of halved columns weighs the column under it twice and those beside it once (the
+// column after it is the next sample's column before); of halved rows, its two rows alike.
+template <typename Sample, int Across>
+void PictureConverter::ConvertChroma(int down, const raster::Picture& picture, int top, int from,
+                                     int to, const Outputs& out) const {
+  struct Sum {
+    int Red, Green, Blue;
+  };
+  const std::uint32_t* upper = RowOf(picture, top);
+  const std::uint32_t* lower = RowOf(picture, top + down);  // the same row when rows are whole
+  const auto column = [&](int x) {
+    const std::uint32_t a = upper[x];
+    const std::uint32_t b = lower[x];
+    return Sum{RedOf(a) + RedOf(b), GreenOf(a) + GreenOf(b), BlueOf(a) + BlueOf(b)};
+  };
+  const int shift = kFraction + 1 + 2 * Across;  // a whole row counts twice
+  const auto store = [&](int s, const Sum& sum) {
+    Store(out[0], s,
+          static_cast<Sample>(Weighted(blue_, sum.Red, sum.Green, sum.Blue, chromaOffset_, shift)));
+    Store(out[1], s,
+          static_cast<Sample>(Weighted(red_, sum.Red, sum.Green, sum.Blue, chromaOffset_, shift)));
+  };
+  if constexpr (Across == 0) {
+    for (int s = from; s < to; ++s) store(s, column(s));
+  } else {
+    Sum before = column(std::max(0, 2 * from - 1));
+    for (int s = from; s < to; ++s) {
+      const Sum under = column(2 * s);
+      const Sum after = column(std::min(width_ - 1, 2 * s + 1));
+      store(s,
+            {before.Red + 2 * under.Red + after.Red, before.Green + 2 * under.Green + after.Green,
+             before.Blue + 2 * under.Blue + after.Blue});
+      before = after;
     }
   }
 }
 
-void PictureConverter::ConvertPart(const raster::Picture& picture, const Part& part,
-                                   AVFrame& frame) {
-  const int top = std::max(0, part.Top - reach_);
-  const int bottom = std::min(height_, part.Bottom + reach_);
-  Conversion& conversion = conversions_[{part.Right - part.Left, bottom - top}];
-  if (!conversion.Scaling) conversion = MakeConversion(part.Right - part.Left, bottom - top);
-  CopyRows(ConvertWith(conversion, picture, {part.Left, top, part.Right, bottom}), part.Top - top,
-           part, frame);
-}
-
-void PictureConverter::CopyPlain(std::uint32_t pixel, raster::Picture::Backdrop backdrop, int rows,
-                                 AVFrame& frame, int y) {
-  if (plainPixel_ != pixel) {
-    raster::Picture strip(width_, kStripRows, backdrop);
-    strip.FillRect({0, 0, width_, kStripRows}, raster::Picture::ColorOf(pixel));
-    if (!plainStrip_.Scaling) plainStrip_ = MakeConversion(width_, kStripRows);
-    ConvertWith(plainStrip_, strip, {0, 0, width_, kStripRows});
-    plainPixel_ = pixel;
+const std::vector<std::uint8_t>& PictureConverter::PlainRowOf(
+    Plane& plane, std::uint32_t pixel, raster::Picture::Backdrop backdrop) const {
+  if (plane.PlainPixel != pixel) {
+    const std::size_t bytes = RowBytes(plane);
+    plane.PlainRow.resize(plane.What == Kind::Chroma ? 2 * bytes : bytes);
+    raster::Picture plain(width_, 1 << plane.Down, backdrop);
+    plain.FillRect({0, 0, width_, 1 << plane.Down}, raster::Picture::ColorOf(pixel));
+    ConvertSpan(plane, plain, 0, 0, width_ >> plane.Across,
+                {plane.PlainRow.data(), plane.PlainRow.data() + bytes});
+    plane.PlainPixel = pixel;
   }
-  CopyRows(*plainStrip_.Converted, 0, {0, y, width_, y + rows}, frame);
+  return plane.PlainRow;
 }
 
-// The strip's rows, and those the chroma filter reaches from them, are one pixel but for the
-// columns its lines cover: that pixel's strip, then those columns converted, widened to whole
-// tiles with background to each side, so that the chroma filter meets there the background it
-// meets in a conversion of whole frames.
+std::size_t PictureConverter::RowBytes(const Plane& plane) const {
+  return static_cast<std::size_t>((width_ >> plane.Across) * plane.Bytes * plane.Channels);
+}
+
+// The rows of one pixel but for their lines' columns take that pixel's row, then those columns
+// converted: for halved columns, the samples whose neighbours lie there too.
+void PictureConverter::ConvertRow(Plane& plane, const raster::Picture& picture, int top,
+                                  const Outputs& out) const {
+  const int samples = width_ >> plane.Across;
+  const raster::Picture::RowContent& first = picture.Row(top);
+  bool oneBase = first.Base.has_value();
+  int left = width_;
+  int right = 0;
+  for (int y = top; oneBase && y < top + (1 << plane.Down); ++y) {
+    const raster::Picture::RowContent& content = picture.Row(y);
+    oneBase = content.Base == first.Base;
+    if (content.InkLeft < content.InkRight) {
+      left = std::min(left, content.InkLeft);
+      right = std::max(right, content.InkRight);
+    }
+  }
+  if (!oneBase) {
+    ConvertSpan(plane, picture, top, 0, samples, out);
+    return;
+  }
+  const std::vector<std::uint8_t>& plain = PlainRowOf(plane, *first.Base, picture.Kind());
+  const std::size_t bytes = RowBytes(plane);
+  for (std::size_t output = 0; output * bytes < plain.size(); ++output) {
+    std::memcpy(out[output], plain.data() + output * bytes, bytes);
+  }
+  if (left >= right) return;
+  const int from = plane.Across == 0 ? left : left >> 1;
+  const int to = plane.Across == 0 ? right : std::min(samples, (right >> 1) + 1);
+  ConvertSpan(plane, picture, top, from, to, out);
+}
+
 void PictureConverter::Convert(const raster::Picture& picture, AVFrame& frame) {
-  for (int y = 0; y < height_; y += kStripRows) {
-    const int rows = std::min(kStripRows, height_ - y);
-    const int top = std::max(0, y - reach_);
-    const int bottom = std::min(height_, y + rows + reach_);
-    const raster::Picture::RowContent& first = picture.Row(top);
-    bool oneBase = first.Base.has_value();
-    int left = width_;
-    int right = 0;
-    for (int row = top; oneBase && row < bottom; ++row) {
-      const raster::Picture::RowContent& content = picture.Row(row);
-      oneBase = content.Base == first.Base;
-      if (content.InkLeft < content.InkRight) {
-        left = std::min(left, content.InkLeft);
-        right = std::max(right, content.InkRight);
-      }
+  for (Plane& plane : planes_) {
+    const auto rowOf = [&](int output, int row) {
+      const int index = plane.Index[output];
+      return frame.data[index] + static_cast<std::ptrdiff_t>(row) * frame.linesize[index];
+    };
+    for (int row = 0; row < height_ >> plane.Down; ++row) {
+      ConvertRow(plane, picture, row << plane.Down, {rowOf(0, row), rowOf(1, row)});
     }
-    if (!oneBase) {
-      ConvertPart(picture, {0, y, width_, y + rows}, frame);
-      continue;
-    }
-    CopyPlain(*first.Base, picture.Kind(), rows, frame, y);
-    if (left >= right) continue;
-    const int from = std::max(0, (left - kMargin) / kTileColumns * kTileColumns);
-    const int to =
-        std::min(width_, (right + kMargin + kTileColumns - 1) / kTileColumns * kTileColumns);
-    ConvertPart(picture, {from, y, to, y + rows}, frame);
   }
 }
 

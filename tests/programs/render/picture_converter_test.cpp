@@ -1,5 +1,5 @@
-// Pictures converted in strips, the background's converted once and only the lines' columns
-// each frame, come out as the same bytes as whole frames through libswscale.
+// Pictures into an encoder's pixels: BT.709's values for plain colours, and the same bytes when
+// only the lines' columns are converted as when every pixel is.
 #include "programs/render/picture_converter.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,9 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,9 +31,10 @@ struct Line {
   int top;
 };
 
-raster::Picture Draw(int width, int height, const std::vector<Line>& lines) {
+raster::Picture Draw(int width, int height, const std::vector<Line>& lines,
+                     raster::Picture::Backdrop backdrop) {
   posix::PangoText text(96);
-  raster::Picture picture(width, height);
+  raster::Picture picture(width, height, backdrop);
   picture.FillRect({0, 0, width, height}, kBackground);
   for (const Line& line : lines) {
     const platform::FontSpec font{"DejaVu Sans", line.points};
@@ -53,19 +57,9 @@ Frame NewPictureFrame(int width, int height, AVPixelFormat format) {
   return frame;
 }
 
-// The whole picture through libswscale at once, set up as the films are.
-Frame WholeFrame(const raster::Picture& picture, AVPixelFormat format, bool yuv) {
+Frame Converted(const raster::Picture& picture, AVPixelFormat format) {
   Frame frame = NewPictureFrame(picture.Width(), picture.Height(), format);
-  const Scaler scaler(sws_getContext(
-      picture.Width(), picture.Height(), AV_PIX_FMT_BGRA, picture.Width(), picture.Height(), format,
-      SWS_BILINEAR | SWS_BITEXACT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
-  if (yuv) {
-    sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
-                             sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
-  }
-  const std::uint8_t* source = picture.Pixels();
-  const int stride = picture.Stride();
-  sws_scale(scaler.get(), &source, &stride, 0, picture.Height(), frame->data, frame->linesize);
+  PictureConverter(picture.Width(), picture.Height(), format).Convert(picture, *frame);
   return frame;
 }
 
@@ -83,14 +77,51 @@ std::vector<std::string> PlaneRows(const AVFrame& frame, int plane) {
   return rows;
 }
 
-TEST(PictureConverter, StripsGiveTheBytesOfWholeFrames) {
+// The first sample of each plane, of one or two bytes.
+std::vector<int> FirstSamples(const AVFrame& frame) {
+  const auto format = static_cast<AVPixelFormat>(frame.format);
+  const bool wide = av_pix_fmt_desc_get(format)->comp[0].depth > 8;
+  std::vector<int> samples;
+  for (int plane = 0; plane < av_pix_fmt_count_planes(format); ++plane) {
+    const std::uint8_t* sample = frame.data[plane];
+    samples.push_back(wide ? sample[0] | (sample[1] << 8) : sample[0]);
+  }
+  return samples;
+}
+
+TEST(PictureConverter, PlainColoursTakeBt709sStudioValues) {
+  const struct {
+    Color color;
+    raster::Picture::Backdrop backdrop;
+    AVPixelFormat format;
+    std::vector<int> wanted;  // the planes' first samples, in the frame's order
+  } cases[] = {
+      {0xFFFFFF, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV420P, {235, 128, 128}},
+      {0x000000, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV420P, {16, 128, 128}},
+      {0x0000FF, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV420P, {63, 102, 240}},
+      {0xFF0000, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV420P, {32, 240, 118}},
+      {0x0000FF, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV422P10LE, {250, 409, 960}},
+      {0xFFFFFF, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUVA444P10LE, {940, 512, 512, 1023}},
+      {0x0000FF, raster::Picture::Backdrop::Clear, AV_PIX_FMT_YUVA444P10LE, {250, 409, 960, 0}},
+      {0x00FF00, raster::Picture::Backdrop::Clear, AV_PIX_FMT_YUVA420P, {173, 42, 26, 0}},
+      {0x336699, raster::Picture::Backdrop::Opaque, AV_PIX_FMT_RGB24, {0x99}},
+      {0x336699, raster::Picture::Backdrop::Clear, AV_PIX_FMT_RGBA, {0x99}},
+  };
+  for (const auto& c : cases) {
+    raster::Picture picture(64, 32, c.backdrop);
+    picture.FillRect({0, 0, 64, 32}, c.color);
+    EXPECT_EQ(FirstSamples(*Converted(picture, c.format)), c.wanted)
+        << av_get_pix_fmt_name(c.format) << ", colour " << std::hex << c.color;
+  }
+}
+
+TEST(PictureConverter, OnlyTheLinesColumnsGiveTheBytesOfEveryPixel) {
   const struct {
     const char* what;
     int width, height;
     std::vector<Line> lines;
   } cases[] = {
-      // Full blocks have ink in their line's top row.
-      {"a line whose top row is a strip's last row",
+      {"a line whose top row is a chroma row's second",
        320,
        48,
        {{"\u2588 Velloway \u2588", 20, 0xFFFFFF, 10, 15}}},
@@ -98,34 +129,40 @@ TEST(PictureConverter, StripsGiveTheBytesOfWholeFrames) {
        320,
        64,
        {{"Top", 20, 0xFFFFFF, 100, -10}, {"Bottom", 20, 0x00C0FF, 30, 50}}},
-      {"a width of no whole tiles, a line past both sides, the background below",
+      {"a line past both sides",
        162,
        66,
        {{"A line wider than the frame is", 16, 0xE0E0E0, -7, 3}}},
-      {"a line in the last tile, another in the first",
+      {"a line at each edge, starting on odd columns",
        322,
        40,
-       {{"L", 12, 0x60E060, 1, -1}, {"R", 12, 0x4040FF, 312, 14}}},
+       {{"L", 12, 0x60E060, 1, -1}, {"R", 12, 0x4040FF, 313, 14}}},
       {"a colour emoji beside text",
        256,
        48,
        {{"Smile \xF0\x9F\x98\x80 now", 18, 0xFFC040, 20, 13}}},
   };
   const struct {
+    raster::Picture::Backdrop backdrop;
     AVPixelFormat format;
-    bool yuv;
-  } formats[] = {
-      {AV_PIX_FMT_YUV420P, true}, {AV_PIX_FMT_YUV422P10LE, true}, {AV_PIX_FMT_RGB24, false}};
+  } formats[] = {{raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV420P},
+                 {raster::Picture::Backdrop::Opaque, AV_PIX_FMT_YUV422P10LE},
+                 {raster::Picture::Backdrop::Opaque, AV_PIX_FMT_RGB24},
+                 {raster::Picture::Backdrop::Clear, AV_PIX_FMT_YUVA420P},
+                 {raster::Picture::Backdrop::Clear, AV_PIX_FMT_YUVA444P10LE},
+                 {raster::Picture::Backdrop::Clear, AV_PIX_FMT_RGBA}};
   for (const auto& c : cases) {
-    const raster::Picture picture = Draw(c.width, c.height, c.lines);
     for (const auto& f : formats) {
-      PictureConverter converter(c.width, c.height, f.format, f.yuv);
-      const Frame strips = NewPictureFrame(c.width, c.height, f.format);
-      converter.Convert(picture, *strips);
-      const Frame whole = WholeFrame(picture, f.format, f.yuv);
+      const raster::Picture picture = Draw(c.width, c.height, c.lines, f.backdrop);
+      // The same pixels where the picture knows nothing of its rows.
+      std::vector<std::uint32_t> copy(static_cast<std::size_t>(c.width * c.height));
+      std::memcpy(copy.data(), picture.Pixels(), copy.size() * sizeof(std::uint32_t));
+      const raster::Picture unknown(std::span<std::uint32_t>(copy), c.width, c.height);
+      const Frame lines = Converted(picture, f.format);
+      const Frame every = Converted(unknown, f.format);
       for (int plane = 0; plane < av_pix_fmt_count_planes(f.format); ++plane) {
-        const std::vector<std::string> got = PlaneRows(*strips, plane);
-        const std::vector<std::string> wanted = PlaneRows(*whole, plane);
+        const std::vector<std::string> got = PlaneRows(*lines, plane);
+        const std::vector<std::string> wanted = PlaneRows(*every, plane);
         for (std::size_t row = 0; row < wanted.size(); ++row) {
           EXPECT_EQ(got[row], wanted[row]) << c.what << ", " << av_get_pix_fmt_name(f.format)
                                            << ", plane " << plane << ", row " << row;
