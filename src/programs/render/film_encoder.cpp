@@ -25,10 +25,12 @@ namespace {
 
 // Threads each encoder runs: a fixed number, for the same bytes on any machine.
 constexpr int kEncoderThreads = 4;
-// Frames the pictures are converted into in turn: more than the encoders' threads hold at once.
-constexpr std::size_t kPictureFrames = kEncoderThreads + 2;
-// Frames waiting for the encoding thread: all but the one it encodes and the one converted next.
-constexpr std::size_t kFramesWaiting = kPictureFrames - 2;
+// Frames waiting for the encoding thread: enough that the drawing need not wait for it.
+constexpr std::size_t kFramesWaiting = 2;
+// Frames the pictures are converted into in turn: those the encoder's threads hold, those waiting,
+// the one sent and the one converted, so that none is written over while it is held (it would be
+// copied first).
+constexpr std::size_t kPictureFrames = kEncoderThreads + kFramesWaiting + 2;
 // Sample frames in an audio frame when the encoder takes any number.
 constexpr int kAnySoundFrames = 1024;
 
@@ -262,8 +264,7 @@ bool FilmEncoder::RepeatsLast(const raster::Picture& picture) {
   return lastPicture_ && lastPicture_->Repeats(picture);
 }
 
-// Into the next of the frames in turn: the encoding thread holds no more than the others, and a
-// frame an encoder's threads still hold would be copied before it is written over.
+// Into the next of the frames in turn, which nothing holds any more (kPictureFrames).
 AVFrame& FilmEncoder::Convert(const raster::Picture& picture) {
   AVFrame& frame = *pictures_[nextPicture_];
   nextPicture_ = (nextPicture_ + 1) % pictures_.size();
