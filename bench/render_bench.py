@@ -13,9 +13,9 @@ pixels on a pipe, a second encodes the pipe as velloway-render does (ENCODERS be
 src/programs/render/film_encoder.cpp), and only the second is counted: its CPU time is the
 encoder's; our part is velloway-render's CPU time less that. With --rounds N each runs N times,
 in turn with the other, and the least time of each counts. Where perf is installed, one more run
-of each film is sampled by it: the share of the CPU in the encoder's library against the share in
-everything else but the kernel, a split within one run that what else the machine runs does not
-skew. --transparent films (of the formats that carry alpha) are measured the same way.
+of each film is sampled by it: the share of the CPU of the encoders (their libraries, and the
+threads they start) against ours (the rest of the main thread and of the encoding thread) but
+the kernel's, a split within one run that what else the machine runs does not skew. --transparent films (of the formats that carry alpha) are measured the same way.
 
 Quality: the dense roll's lossy films (H.264, VP9, ProRes) and the same frames encoded by ffmpeg
 with the settings used before (BEFORE below), each against the lossless pictures in the
@@ -45,6 +45,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 PROGRAM = ROOT / "build" / "native-release" / "src" / "programs" / "render" / "velloway-render"
 WIDTH, HEIGHT, FPS = 1920, 1080, 50
+ENCODING_THREAD = "velloway-encode"  # EncodingThread::kName
 ROLLS = {"credits": 60, "dense": 15}  # seconds filmed
 
 # How velloway-render encodes each format (src/programs/render/film_encoder.cpp): output name,
@@ -52,7 +53,8 @@ ROLLS = {"credits": 60, "dense": 15}  # seconds filmed
 ENCODERS = {
     "mp4": ("film.mp4", ("yuv420p", None),
             ["-c:v", "libx264", "-preset", "ultrafast", "-qp", "20", "-profile:v", "high",
-             "-x264-params", "cabac=1:bframes=3:deblock=1", "-threads", "4"], None, ("libx264",)),
+             "-x264-params", "cabac=1:bframes=3:deblock=1", "-threads", "4"], None,
+            ("libx264", "libavcodec")),  # libavcodec: the sound's AAC
     "webm": ("film.webm", ("yuv420p", "yuva420p"),
              ["-c:v", "libvpx-vp9", "-crf", "22", "-b:v", "0", "-deadline", "realtime",
               "-cpu-used", "8", "-row-mt", "1", "-threads", "4"], None, ("libvpx",)),
@@ -135,20 +137,34 @@ def timed(command: list, **popen) -> tuple:
     return wall, usage.ru_utime + usage.ru_stime
 
 
-def sample_shares(command: list, folder: Path) -> dict:
-    """Where one run spends its CPU, by perf's samples of all its threads: {library: percent}."""
+def sample_shares(command: list, folder: Path, libraries: tuple) -> tuple:
+    """Where one run spends its CPU, by perf's samples of all its threads, in percent: (the
+    encoders', the kernel's, ours). The encoders': their libraries in any thread, and all of the
+    threads they start; ours: the rest of the main thread and of velloway-render's encoding
+    thread (ENCODING_THREAD), where our drawing, conversion and muxing run."""
     data = folder / "perf.data"
     subprocess.run(["perf", "record", "-q", "-F", "499", "-o", str(data), "--", *command],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     report = subprocess.run(["perf", "report", "-i", str(data), "--stdio", "--no-children",
-                             "--sort", "dso", "-g", "none"], check=True, capture_output=True,
+                             "--sort", "pid,dso", "-g", "none"], check=True, capture_output=True,
                             text=True).stdout
-    shares = {}
+    samples = []  # (percent, thread id, thread name, library)
     for line in report.splitlines():
         fields = line.split()
-        if len(fields) == 2 and fields[0].endswith("%"):
-            shares[fields[1]] = float(fields[0][:-1])
-    return shares
+        if len(fields) == 3 and fields[0].endswith("%") and ":" in fields[1]:
+            tid, name = fields[1].split(":", 1)
+            samples.append((float(fields[0][:-1]), int(tid), name, fields[2]))
+    main_thread = min(tid for _, tid, name, _ in samples if name != ENCODING_THREAD)
+    encoders = kernel = ours = 0.0
+    for share, tid, name, library in samples:
+        if library.startswith("["):
+            kernel += share
+        elif any(lib in library for lib in libraries) or (
+                tid != main_thread and name != ENCODING_THREAD):
+            encoders += share
+        else:
+            ours += share
+    return encoders, kernel, ours
 
 
 def pipe_in(frames: Path, pixels: str) -> subprocess.Popen:
@@ -240,12 +256,9 @@ class Bench:
             line += (f"; ffmpeg from a pipe {encode_wall:6.1f} s, CPU {encode_cpu:6.1f} s; our part "
                      f"{part:5.1f} s CPU, {part / encode_cpu:5.2f}x the encoder's")
         if shutil.which("perf"):
-            shares = sample_shares(self.film(roll, film, transparent), self.folder)
-            encoding = sum(share for lib, share in shares.items()
-                           if any(library in lib for library in libraries))
-            kernel = sum(share for lib, share in shares.items() if lib.startswith("["))
-            rest = 100 - encoding - kernel
-            line += (f"; perf: {'+'.join(libraries)} {encoding:.1f} %, kernel {kernel:.1f} %, the rest "
+            encoding, kernel, rest = sample_shares(self.film(roll, film, transparent),
+                                                   self.folder, libraries)
+            line += (f"; perf: encoders {encoding:.1f} %, kernel {kernel:.1f} %, ours "
                      f"{rest:.1f} %, {rest / max(encoding, 0.1):.2f}x")
         print(line, flush=True)
         if roll == "dense" and not transparent and name in BEFORE and self.args.quality:

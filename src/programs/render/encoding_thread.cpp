@@ -1,11 +1,16 @@
 #include "programs/render/encoding_thread.h"
 
+#include <pthread.h>
+
 #include <utility>
 
 namespace velloway::render {
 
 EncodingThread::EncodingThread(std::size_t waiting)
-    : waiting_(waiting), thread_([this] { Run(); }) {}
+    : waiting_(waiting), thread_([this] { Run(); }) {
+  // Told apart from the encoders' own threads in a profile (bench/render_bench.py).
+  pthread_setname_np(thread_.native_handle(), kName);
+}
 
 EncodingThread::~EncodingThread() {
   {

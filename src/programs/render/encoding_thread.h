@@ -16,6 +16,9 @@ namespace velloway::render {
 
 class EncodingThread {
  public:
+  // The thread's name, as the system shows it.
+  static constexpr const char* kName = "velloway-encode";
+
   // At most `waiting` jobs wait while one runs.
   explicit EncodingThread(std::size_t waiting);
   // Drops the jobs that wait, ends the one that runs and stops.
