@@ -49,9 +49,8 @@ void Store(std::uint8_t* out, int index, std::uint16_t value) {
   out[2 * index + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-}  // namespace
-
-bool PictureConverter::Converts(AVPixelFormat format) {
+// Whether pictures may be converted into the format.
+bool Converts(AVPixelFormat format) {
   if (format == AV_PIX_FMT_RGB24 || format == AV_PIX_FMT_RGBA) return true;
   const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
   const std::uint64_t unwanted = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_PAL |
@@ -60,6 +59,8 @@ bool PictureConverter::Converts(AVPixelFormat format) {
          d->nb_components >= 3 && (d->comp[0].depth == 8 || d->comp[0].depth == 10) &&
          d->log2_chroma_w <= 1 && d->log2_chroma_h <= 1;
 }
+
+}  // namespace
 
 PictureConverter::PictureConverter(int width, int height, AVPixelFormat format)
     : width_(width), height_(height) {

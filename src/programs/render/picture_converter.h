@@ -20,11 +20,9 @@ namespace velloway::render {
 class PictureConverter {
  public:
   // Pictures of that size (even sides: chroma may take half of each) into frames of format: one
-  // of the planar luma-chroma formats at 8 or 10 bits, with or without alpha, or RGB24 or RGBA.
+  // of the planar luma-chroma formats at 8 or 10 bits, with or without alpha, or RGB24 or RGBA;
+  // throws FilmError for another.
   PictureConverter(int width, int height, AVPixelFormat format);
-
-  // Whether pictures may be converted into that format.
-  static bool Converts(AVPixelFormat format);
 
   // The picture into frame (writable, of the converter's size and format).
   void Convert(const raster::Picture& picture, AVFrame& frame);
