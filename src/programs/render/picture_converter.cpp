@@ -257,7 +257,7 @@ void PictureConverter::ConvertRow(Plane& plane, const raster::Picture& picture, 
 
 void PictureConverter::Convert(const raster::Picture& picture, AVFrame& frame) {
   for (Plane& plane : planes_) {
-    const auto rowOf = [&](int output, int row) {
+    const auto rowOf = [&](std::size_t output, int row) {
       const int index = plane.Index[output];
       return frame.data[index] + static_cast<std::ptrdiff_t>(row) * frame.linesize[index];
     };
