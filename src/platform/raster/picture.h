@@ -4,6 +4,7 @@
 // alpha is always opaque; a clear one's fills are transparent (their colour kept) and lines are
 // laid over them with straight, not premultiplied, alpha: a line's edge over nothing is the
 // line's own colour at its coverage.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -54,6 +55,10 @@ class Picture : public platform::Canvas {
   // The first row; each row is Stride() bytes.
   const std::uint8_t* Pixels() const { return reinterpret_cast<const std::uint8_t*>(pixels_); }
   int Stride() const { return width_ * 4; }
+  // Row y's pixels.
+  const std::uint32_t* RowPixels(int y) const {
+    return pixels_ + static_cast<std::ptrdiff_t>(y) * width_;
+  }
   // What a row holds, as far as the picture knows: when it was last filled whole, that pixel
   // (Base) all along but in the columns from InkLeft to InkRight, where lines were laid over it
   // since (none when they are equal); no Base when it may hold anything. Between the lines, a

@@ -35,11 +35,6 @@ int AlphaOf(std::uint32_t pixel) {
   return static_cast<int>(pixel >> 24);
 }
 
-const std::uint32_t* RowOf(const raster::Picture& picture, int y) {
-  return reinterpret_cast<const std::uint32_t*>(picture.Pixels() +
-                                                static_cast<std::ptrdiff_t>(y) * picture.Stride());
-}
-
 // A sample of one or two bytes, the low byte first.
 void Store(std::uint8_t* out, int index, std::uint8_t value) {
   out[index] = value;
@@ -136,7 +131,7 @@ void PictureConverter::ConvertSpan(const Plane& plane, const raster::Picture& pi
 template <typename Sample>
 void PictureConverter::ConvertLuma(const raster::Picture& picture, int top, int from, int to,
                                    std::uint8_t* out) const {
-  const std::uint32_t* row = RowOf(picture, top);
+  const std::uint32_t* row = picture.RowPixels(top);
   for (int x = from; x < to; ++x) {
     const std::uint32_t p = row[x];
     Store(out, x,
@@ -148,7 +143,7 @@ void PictureConverter::ConvertLuma(const raster::Picture& picture, int top, int 
 template <typename Sample>
 void PictureConverter::ConvertAlpha(const raster::Picture& picture, int top, int from, int to,
                                     std::uint8_t* out) const {
-  const std::uint32_t* row = RowOf(picture, top);
+  const std::uint32_t* row = picture.RowPixels(top);
   const int most = (1 << depth_) - 1;
   for (int x = from; x < to; ++x) {
     Store(out, x, static_cast<Sample>((AlphaOf(row[x]) * most + 127) / 255));
@@ -157,7 +152,7 @@ void PictureConverter::ConvertAlpha(const raster::Picture& picture, int top, int
 
 void PictureConverter::ConvertPacked(int channels, const raster::Picture& picture, int top,
                                      int from, int to, std::uint8_t* out) {
-  const std::uint32_t* row = RowOf(picture, top);
+  const std::uint32_t* row = picture.RowPixels(top);
   for (int x = from; x < to; ++x) {
     const std::uint32_t p = row[x];
     std::uint8_t* sample = out + static_cast<std::ptrdiff_t>(x) * channels;
@@ -176,8 +171,8 @@ void PictureConverter::ConvertChroma(int down, const raster::Picture& picture, i
   struct Sum {
     int Red, Green, Blue;
   };
-  const std::uint32_t* upper = RowOf(picture, top);
-  const std::uint32_t* lower = RowOf(picture, top + down);  // the same row when rows are whole
+  const std::uint32_t* upper = picture.RowPixels(top);
+  const std::uint32_t* lower = picture.RowPixels(top + down);  // the same row when rows are whole
   const auto column = [&](int x) {
     const std::uint32_t a = upper[x];
     const std::uint32_t b = lower[x];

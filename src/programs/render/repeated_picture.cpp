@@ -3,14 +3,6 @@
 #include <algorithm>
 
 namespace velloway::render {
-namespace {
-
-const std::uint32_t* RowPixels(const raster::Picture& picture, int y) {
-  return reinterpret_cast<const std::uint32_t*>(picture.Pixels() +
-                                                static_cast<std::ptrdiff_t>(y) * picture.Stride());
-}
-
-}  // namespace
 
 // The row's pixels a kept row holds: those between its lines' edges, or all of them when it may
 // hold anything.
@@ -18,7 +10,7 @@ std::vector<std::uint32_t> RepeatedPicture::Columns(const raster::Picture& pictu
   const raster::Picture::RowContent& content = picture.Row(y);
   const int left = content.Base ? content.InkLeft : 0;
   const int right = content.Base ? content.InkRight : picture.Width();
-  const std::uint32_t* row = RowPixels(picture, y);
+  const std::uint32_t* row = picture.RowPixels(y);
   return {row + left, row + right};
 }
 
@@ -34,7 +26,7 @@ bool RepeatedPicture::Same(const raster::Picture& picture) const {
       return false;
     }
     const int left = now.Base ? now.InkLeft : 0;
-    if (!std::equal(kept.Pixels.begin(), kept.Pixels.end(), RowPixels(picture, y) + left)) {
+    if (!std::equal(kept.Pixels.begin(), kept.Pixels.end(), picture.RowPixels(y) + left)) {
       return false;
     }
   }
