@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "platform/raster/raster_backend.h"
 
@@ -55,6 +56,23 @@ std::uint32_t StraightOver(const std::array<std::uint32_t, 3>& ink, std::uint32_
     result |= std::min<std::uint32_t>((sum + total / 2) / total, 0xFFu) << (8 * channel);
   }
   return result;
+}
+
+// The columns of [left, right) where two rows may differ: on the same base, only where either
+// has ink; none when neither has.
+std::pair<int, int> Differing(const Picture::RowContent& row, const Picture::RowContent& other,
+                              int left, int right) {
+  if (!row.Base || row.Base != other.Base) return {left, right};
+  int from = right;
+  int to = left;
+  for (const Picture::RowContent* inked : {&row, &other}) {
+    if (inked->InkLeft == inked->InkRight) continue;
+    from = std::min(from, inked->InkLeft);
+    to = std::max(to, inked->InkRight);
+  }
+  from = std::max(from, left);
+  to = std::min(to, right);
+  return from < to ? std::pair{from, to} : std::pair{left, left};
 }
 
 }  // namespace
@@ -112,14 +130,30 @@ void Picture::FillRect(const platform::PixelRect& rect, Color color) {
   const bool wholeRows = area.Left == 0 && area.Right == width_;
   for (int y = area.Top; y < area.Bottom; ++y) {
     RowContent& content = rows_[static_cast<std::size_t>(y)];
-    // A row of that pixel alone stays as it is: a frame's background is filled anew each frame.
-    if (content.Plain() && content.Base == pixel) continue;
     std::uint32_t* row = pixels_ + static_cast<std::ptrdiff_t>(y) * width_;
-    std::fill(row + area.Left, row + area.Right, pixel);
-    if (wholeRows) {
-      content = {pixel, 0, 0};
-    } else if (content.Base != pixel) {
-      Ink(y, area.Left, area.Right);
+    if (content.Base != pixel) {
+      std::fill(row + area.Left, row + area.Right, pixel);
+      if (wholeRows) {
+        content = {pixel, 0, 0};
+      } else {
+        Ink(y, area.Left, area.Right);
+      }
+      continue;
+    }
+    // A frame's background is filled anew each frame: on a row of that pixel, only its ink needs
+    // it, and what the fill covers of the ink's ends is that pixel again.
+    const int left = std::max(area.Left, content.InkLeft);
+    const int right = std::min(area.Right, content.InkRight);
+    if (left >= right) continue;
+    std::fill(row + left, row + right, pixel);
+    const bool fromItsLeft = left == content.InkLeft;
+    const bool toItsRight = right == content.InkRight;
+    if (fromItsLeft && toItsRight) {
+      content.InkLeft = content.InkRight = 0;
+    } else if (fromItsLeft) {
+      content.InkLeft = right;
+    } else if (toItsRight) {
+      content.InkRight = left;
     }
   }
 }
@@ -139,20 +173,28 @@ void Picture::DrawImage(const platform::TextImage& image, int x, int y) {
   const std::uint32_t ink = PixelOf(text.Ink);
   if (backdrop_ == Backdrop::Clear && coverage) TintClear(area, ink);
   for (int row = area.Top; row < area.Bottom; ++row) {
-    Ink(row, area.Left, area.Right);
     const unsigned char* from = data + static_cast<std::ptrdiff_t>(row - y) * stride;
     std::uint32_t* to = pixels_ + static_cast<std::ptrdiff_t>(row) * width_;
     const auto* colours = reinterpret_cast<const std::uint32_t*>(from) - x;
     if (backdrop_ == Backdrop::Clear) {
+      Ink(row, area.Left, area.Right);
       if (coverage) {
         LayClearCoverage(from - x, ink, to, area.Left, area.Right);
       } else {
         LayClearColours(colours, to, area.Left, area.Right);
       }
-    } else if (coverage) {
-      LayCoverage(from - x, ink, to, area.Left, area.Right);
+      continue;
+    }
+    // Beyond its ink a row of the image lays nothing: the picture's row is not even read there.
+    const RasterTextImage::InkedColumns inked = text.Rows[static_cast<std::size_t>(row - y)];
+    const int left = std::max(area.Left, x + inked.Left);
+    const int right = std::min(area.Right, x + inked.Right);
+    if (left >= right) continue;
+    Ink(row, left, right);
+    if (coverage) {
+      LayCoverage(from - x, ink, to, left, right);
     } else {
-      LayColours(colours, to, area.Left, area.Right);
+      LayColours(colours, to, left, right);
     }
   }
 }
@@ -162,18 +204,20 @@ void Picture::CopyFrom(const Picture& source, const platform::PixelRect& area) {
   if (part.IsEmpty()) return;
   const bool wholeRows = part.Left == 0 && part.Right == width_;
   for (int y = part.Top; y < part.Bottom; ++y) {
-    const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(y) * width_ + part.Left;
-    std::copy(source.pixels_ + start, source.pixels_ + start + part.Width(), pixels_ + start);
-    // What the row holds now: the source's row where all of it came from there; else, on the same
-    // base, ink where either had it; else anything.
     RowContent& content = rows_[static_cast<std::size_t>(y)];
     const RowContent& copied = source.Row(y);
+    const auto [left, right] = Differing(content, copied, part.Left, part.Right);
+    const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(y) * width_;
+    std::copy(source.pixels_ + start + left, source.pixels_ + start + right,
+              pixels_ + start + left);
+    // What the row holds now: the source's row where all of it came from there; else, on the same
+    // base, ink where either had it; else anything.
     if (wholeRows) {
       content = copied;
     } else if (content.Base && content.Base == copied.Base) {
-      const int left = std::max(copied.InkLeft, part.Left);
-      const int right = std::min(copied.InkRight, part.Right);
-      if (left < right) Ink(y, left, right);
+      const int inkLeft = std::max(copied.InkLeft, part.Left);
+      const int inkRight = std::min(copied.InkRight, part.Right);
+      if (inkLeft < inkRight) Ink(y, inkLeft, inkRight);
     } else {
       content = {};
     }

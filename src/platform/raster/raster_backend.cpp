@@ -1,11 +1,26 @@
 #include "platform/raster/raster_backend.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "platform/file_listing.h"
 
 namespace velloway::raster {
 namespace {
+
+// Where a row of a line's image holds ink: coverage above 0, or a colour not wholly transparent.
+RasterTextImage::InkedColumns InkedColumnsOf(const unsigned char* row, int width, bool coverage) {
+  const auto inked = [&](int column) {
+    return coverage ? row[column] != 0
+                    : reinterpret_cast<const std::uint32_t*>(row)[column] >> 24 != 0;
+  };
+  int left = 0;
+  while (left < width && !inked(left)) ++left;
+  if (left == width) return {};
+  int right = width;
+  while (!inked(right - 1)) --right;
+  return {left, right};
+}
 
 // A film's window: its stage is painted whole into each frame's picture, so the window keeps
 // nothing to paint, and it has no host, no controls and no input.
@@ -38,6 +53,21 @@ class RasterWindow : public platform::NativeWindow {
 };
 
 }  // namespace
+
+RasterTextImage::RasterTextImage(posix::LineImage image, Color color)
+    : Image(std::move(image)), Ink(color) {
+  cairo_surface_t* drawn = Image.get();
+  const unsigned char* data = cairo_image_surface_get_data(drawn);
+  if (data == nullptr) return;
+  const int height = cairo_image_surface_get_height(drawn);
+  const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
+  Rows.reserve(static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    Rows.push_back(InkedColumnsOf(
+        data + static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(drawn),
+        cairo_image_surface_get_width(drawn), coverage));
+  }
+}
 
 RasterBackend::RasterBackend(const platform::ScreenMetrics& screen, std::string scriptFolder,
                              unsigned codePage, platform::MusicDevice& music)

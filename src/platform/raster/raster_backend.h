@@ -21,13 +21,22 @@ namespace velloway::raster {
 // A line's image: its coverage, to be laid over a picture in its colour, or, for a line a colour
 // font shows part of, the line in its colours, premultiplied, laid over as it is.
 struct RasterTextImage : platform::TextImage {
-  RasterTextImage(posix::LineImage image, Color color) : Image(std::move(image)), Ink(color) {}
+  // The columns [Left, Right) of an image's row outside which it lays nothing; none (Left ==
+  // Right) in a row it leaves clear.
+  struct InkedColumns {
+    int Left = 0;
+    int Right = 0;
+  };
+
+  RasterTextImage(posix::LineImage image, Color color);
   std::size_t Bytes() const override {
     return static_cast<std::size_t>(cairo_image_surface_get_stride(Image.get())) *
-           static_cast<std::size_t>(cairo_image_surface_get_height(Image.get()));
+               static_cast<std::size_t>(cairo_image_surface_get_height(Image.get())) +
+           Rows.size() * sizeof(InkedColumns);
   }
   posix::LineImage Image;
   Color Ink;
+  std::vector<InkedColumns> Rows;  // one for each of the image's rows
 };
 
 class RasterBackend : public platform::Backend, public platform::SimulatedTime {

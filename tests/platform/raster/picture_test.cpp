@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "platform/raster/raster_backend.h"
@@ -81,6 +82,54 @@ TEST(Picture, LaysLinesOverOpaqueAndClearBackdrops) {
     std::uint32_t pixel = 0;
     std::memcpy(&pixel, picture.Pixels() + kAt * 4, sizeof pixel);
     EXPECT_EQ(pixel, c.pixel) << std::hex << pixel;
+  }
+}
+
+// A line rising over two pictures in turn, as a window's buffers take turns: each frame brings the
+// picture up to date from the other, then fills where the line was and is and lays it there. Each
+// frame is the same as one painted whole, though the pictures skip what their rows' background
+// already holds.
+TEST(Picture, RepaintsOnlyWhatItsRowsNeedAndShowsTheSame) {
+  constexpr int kSize = 16;
+  constexpr int kLeft = 5;
+  constexpr int kStep = 3;
+  constexpr Color kBackground = 0x2A1005;
+  constexpr Color kInk = 0x40E060;
+  // Rows with nothing, with ink apart, and with ink across the whole image.
+  const std::vector<std::vector<unsigned char>> rows = {
+      {0, 0, 0, 0, 0, 0},  {0, 90, 255, 0, 0, 0},  {0, 0, 0, 0, 0, 0},
+      {0, 0, 0, 0, 17, 0}, {200, 1, 1, 1, 1, 255}, {0, 0, 0, 0, 0, 0}};
+  const int width = static_cast<int>(rows.front().size());
+  const int height = static_cast<int>(rows.size());
+  posix::LineImage drawn(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height));
+  cairo_surface_flush(drawn.get());
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(cairo_image_surface_get_data(drawn.get()) +
+                    static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(drawn.get()),
+                rows[static_cast<std::size_t>(y)].data(), static_cast<std::size_t>(width));
+  }
+  cairo_surface_mark_dirty(drawn.get());
+  const RasterTextImage line(std::move(drawn), kInk);
+  const auto box = [&](int frame) {
+    const int top = kSize - 2 - frame * kStep;
+    return platform::PixelRect{kLeft, top, kLeft + width, top + height};
+  };
+  std::vector<std::uint32_t> memory(2 * kSize * kSize, 0xDEADBEEF);
+  Picture pictures[] = {{std::span(memory).first(kSize * kSize), kSize, kSize},
+                        {std::span(memory).last(kSize * kSize), kSize, kSize}};
+  for (Picture& picture : pictures) picture.FillRect({0, 0, kSize, kSize}, kBackground);
+  for (int frame = 1; frame < 7; ++frame) {
+    SCOPED_TRACE(frame);
+    Picture& picture = pictures[frame % 2];
+    picture.CopyFrom(pictures[(frame + 1) % 2], box(frame - 1).Union(box(frame - 2)));
+    const platform::PixelRect changed = box(frame).Union(box(frame - 1));
+    picture.Clip(changed);
+    picture.FillRect(changed, kBackground);
+    picture.DrawImage(line, box(frame).Left, box(frame).Top);
+    Picture whole(kSize, kSize);
+    whole.FillRect({0, 0, kSize, kSize}, kBackground);
+    whole.DrawImage(line, box(frame).Left, box(frame).Top);
+    EXPECT_EQ(std::memcmp(picture.Pixels(), whole.Pixels(), kSize * kSize * 4), 0);
   }
 }
 
