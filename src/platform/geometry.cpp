@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 
 namespace velloway::platform {
 
@@ -18,38 +17,19 @@ PixelRect PixelRect::Union(const PixelRect& other) const {
           std::max(Bottom, other.Bottom)};
 }
 
-namespace {
-
-std::int64_t AreaOf(const PixelRect& rect) {
-  if (rect.IsEmpty()) return 0;
-  return static_cast<std::int64_t>(rect.Width()) * rect.Height();
-}
-
-bool Touch(const PixelRect& a, const PixelRect& b) {
-  return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
-}
-
-}  // namespace
-
 std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas) {
-  // Each step leaves less area to paint, or as much in fewer areas: the loop ends.
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::size_t i = 0; i < areas.size() && !changed; ++i) {
-      for (std::size_t j = i + 1; j < areas.size() && !changed; ++j) {
-        const PixelRect a = areas[i];
-        const PixelRect b = areas[j];
-        if (!Touch(a, b)) continue;
-        if (AreaOf(a.Union(b)) <= AreaOf(a) + AreaOf(b)) {
-          areas[i] = a.Union(b);
+  const auto touch = [](const PixelRect& a, const PixelRect& b) {
+    return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
+  };
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (std::size_t i = 0; i < areas.size() && !merged; ++i) {
+      for (std::size_t j = i + 1; j < areas.size(); ++j) {
+        if (touch(areas[i], areas[j])) {
+          areas[i] = areas[i].Union(areas[j]);
           areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(j));
-          changed = true;
-        } else if (!a.Intersect(b).IsEmpty()) {
-          // Lines of different widths one above the other: the box around both would paint
-          // more than the two, so what they share is painted once, with the first.
-          areas.erase(areas.begin() + static_cast<std::ptrdiff_t>(j));
-          for (const PixelRect& part : Outside(b, a)) areas.push_back(part);
-          changed = true;
+          merged = true;
+          break;
         }
       }
     }

@@ -38,9 +38,7 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
-// The same pixels in fewer areas, each painted once: areas that overlap or touch become one where
-// the box around them holds no more pixels than they do apart; else what they share stays with
-// one of them.
+// Areas that overlap or touch become one, so that each part of a window is painted once.
 std::vector<PixelRect> MergeAreas(std::vector<PixelRect> areas);
 // The parts of area outside hole: none, area itself, or up to four bands around the hole.
 std::vector<PixelRect> Outside(const PixelRect& area, const PixelRect& hole);

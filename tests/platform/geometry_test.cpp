@@ -1,9 +1,7 @@
-// Areas of a window: merged for painting, each pixel once and no box around lines of different
-// widths, and what of one lies outside another (a buffer copies
+// Areas of a window: merged for painting, and what of one lies outside another (a buffer copies
 // what is stale in it but for what it paints).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/geometry.h"
@@ -46,42 +44,6 @@ TEST(Geometry, WhatLiesOutsideAHoleIsTheRestOfTheAreaInPartsThatDoNotOverlap) {
             << hole.Right << "," << hole.Bottom;
       }
     }
-  }
-}
-
-TEST(Geometry, MergedAreasHoldEveryPixelOnceAndNoMoreThanTheBoxesApartWould) {
-  const struct {
-    const char* what;
-    std::vector<PixelRect> areas;
-    std::size_t merged;  // areas left
-    int pixels;          // in all of them
-  } cases[] = {
-      {"a line moved up, where it was and is", {{2, 6, 10, 9}, {2, 4, 10, 7}}, 1, 40},
-      {"lines as wide, one on the other", {{2, 2, 10, 4}, {2, 4, 10, 6}}, 1, 32},
-      {"a short line on a long one", {{6, 2, 8, 4}, {0, 4, 16, 6}}, 2, 36},
-      {"a short line into a long one", {{6, 2, 8, 5}, {0, 4, 16, 6}}, 4, 36},
-      {"one inside another", {{0, 0, 10, 10}, {2, 2, 4, 4}}, 1, 100},
-      {"apart", {{0, 0, 2, 2}, {5, 5, 7, 7}}, 2, 8},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<std::vector<int>> grid(20, std::vector<int>(20, 0));
-    const std::vector<PixelRect> merged = MergeAreas(c.areas);
-    ASSERT_TRUE(Pixels(merged, grid)) << "merged areas overlap";
-    int pixels = 0;
-    for (int y = 0; y < 20; ++y) {
-      for (int x = 0; x < 20; ++x) {
-        const bool wanted = std::any_of(c.areas.begin(), c.areas.end(),
-                                        [&](const PixelRect& area) { return area.Contains(x, y); });
-        const int count = grid[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
-        if (wanted) {
-          EXPECT_EQ(count, 1) << "(" << x << ", " << y << ")";
-        }
-        pixels += count;
-      }
-    }
-    EXPECT_EQ(merged.size(), c.merged);
-    EXPECT_EQ(pixels, c.pixels);
   }
 }
 
