@@ -59,13 +59,13 @@ RasterTextImage::RasterTextImage(posix::LineImage image, Color color)
   cairo_surface_t* drawn = Image.get();
   const unsigned char* data = cairo_image_surface_get_data(drawn);
   if (data == nullptr) return;
+  const int width = cairo_image_surface_get_width(drawn);
   const int height = cairo_image_surface_get_height(drawn);
+  const int stride = cairo_image_surface_get_stride(drawn);
   const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
   Rows.reserve(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y) {
-    Rows.push_back(InkedColumnsOf(
-        data + static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(drawn),
-        cairo_image_surface_get_width(drawn), coverage));
+    Rows.push_back(InkedColumnsOf(data + static_cast<std::ptrdiff_t>(y) * stride, width, coverage));
   }
 }
 
