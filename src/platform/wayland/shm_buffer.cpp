@@ -40,21 +40,27 @@ SharedMemory::SharedMemory(std::size_t bytes) {
 
 SharedMemory::~SharedMemory() {
   munmap(pixels_.data(), pixels_.size_bytes());
-  close(fd_);
+  if (fd_ >= 0) close(fd_);
+}
+
+Owned<wl_buffer> SharedMemory::Share(wl_shm* shm, platform::PixelSize size, std::uint32_t format) {
+  wl_shm_pool* pool = wl_shm_create_pool(shm, fd_, static_cast<std::int32_t>(pixels_.size_bytes()));
+  // libwayland sends a copy of the descriptor.
+  close(std::exchange(fd_, -1));
+  Owned<wl_buffer> buffer(wl_shm_pool_create_buffer(pool, 0, size.Width, size.Height,
+                                                    size.Width * kBytesPerPixel, format));
+  // The buffer keeps the pool's memory for as long as it lives.
+  wl_shm_pool_destroy(pool);
+  return buffer;
 }
 
 ShmBuffer::ShmBuffer(wl_shm* shm, platform::PixelSize size)
     : size_(size),
       memory_(static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height) *
               kBytesPerPixel),
+      buffer_(memory_.Share(shm, size, WL_SHM_FORMAT_XRGB8888)),
       picture_(memory_.Pixels(), size.Width, size.Height),
       stale_{{0, 0, size.Width, size.Height}} {
-  wl_shm_pool* pool = wl_shm_create_pool(shm, memory_.Fd(),
-                                         static_cast<std::int32_t>(memory_.Pixels().size_bytes()));
-  buffer_.reset(wl_shm_pool_create_buffer(pool, 0, size.Width, size.Height,
-                                          size.Width * kBytesPerPixel, WL_SHM_FORMAT_XRGB8888));
-  // The buffer keeps the pool's memory for as long as it lives.
-  wl_shm_pool_destroy(pool);
   static const wl_buffer_listener listener = {OnRelease};
   wl_buffer_add_listener(buffer_.get(), &listener, this);
 }

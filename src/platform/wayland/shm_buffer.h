@@ -21,8 +21,11 @@ class SharedMemory {
   ~SharedMemory();
   SharedMemory(const SharedMemory&) = delete;
   SharedMemory& operator=(const SharedMemory&) = delete;
-  int Fd() const { return fd_; }
   std::span<std::uint32_t> Pixels() const { return pixels_; }
+  // The compositor's buffer of all of it, size's pixels in rows one after another, in format
+  // (WL_SHM_FORMAT_...). The memfd is closed then: the compositor has its own, and a program with
+  // many lines' buffers keeps no descriptor for each.
+  Owned<wl_buffer> Share(wl_shm* shm, platform::PixelSize size, std::uint32_t format);
 
  private:
   int fd_ = -1;

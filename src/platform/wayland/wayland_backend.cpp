@@ -209,11 +209,12 @@ platform::PhaseImages WaylandBackend::CreateTextImages(const platform::FontSpec&
                                                        platform::TextImageSpan span,
                                                        platform::PhaseSet phases, Color color,
                                                        Color) {
-  // The renderer's images: laid over whatever lies beneath, as its frames lay them.
-  return posix::EachWrapped(
-      text_->Draw(font, text, span, phases, color), [&](posix::LineImage drawn) {
-        return std::make_unique<raster::RasterTextImage>(std::move(drawn), color);
-      });
+  // The renderer's images, laid over whatever lies beneath as its frames lay them, or shown as
+  // sprites.
+  return posix::EachWrapped(text_->Draw(font, text, span, phases, color),
+                            [&](posix::LineImage drawn) {
+                              return std::make_unique<SpriteImage>(std::move(drawn), color);
+                            });
 }
 
 void WaylandBackend::PointerAt(wl_surface* surface, double x, double y) {

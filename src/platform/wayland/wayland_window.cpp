@@ -91,6 +91,12 @@ void WaylandWindow::Show() {
 
 void WaylandWindow::Invalidate(const platform::PixelRect& area) {
   if (area.IsEmpty()) return;
+  // The lines shown as sprites, the next frame takes the whole scene again, and the buffers hold
+  // the background alone.
+  if (sprites_) {
+    if (invalid_.empty()) invalid_.push_back(area);
+    return;
+  }
   invalid_.push_back(area);
   if (invalid_.size() > kMostAreas) invalid_ = Bounded(platform::MergeAreas(std::move(invalid_)));
   if (buffers_) buffers_->Invalidate(area);
@@ -177,6 +183,8 @@ void WaylandWindow::Map() {
 }
 
 void WaylandWindow::Unmap() {
+  sprites_.reset();
+  background_.reset();
   layer_.reset();
   toplevel_.reset();
   xdgSurface_.reset();
@@ -272,40 +280,96 @@ void WaylandWindow::Paint(bool askFrame) {
   const platform::PixelSize size = scale.Pixels(logical_);
   const bool resized = attachedSize_ != size || attachedScale_ != scale;
   if (invalid_.empty() && !resized && !askFrame) return;
+  const bool drawn = ShowLines(scale, size, resized) || DrawChanges(scale, size, resized);
+  if (!drawn && !askFrame) return;
+  wl_surface* surface = surface_->Get();
+  if (askFrame) backend_.pacer_.Await(wl_surface_frame(surface));
+  wl_surface_commit(surface);
+}
+
+bool WaylandWindow::ShowLines(const SurfaceScale& scale, platform::PixelSize size, bool resized) {
+  // A subsurface is placed in whole units of the surface: at another scale, a line could not be
+  // placed on each of its pixels.
+  if (scale.Scale120 != 120 || backend_.viewporter_ == nullptr) return LeaveSprites();
+  if (sprites_ && invalid_.empty() && !resized) return true;
+  Scene scene(size);
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  events_.OnPaint(scene, whole);
+  const std::optional<Color> background = scene.Background();
+  if (!background) return LeaveSprites();
+  if (!sprites_) {
+    sprites_ = std::make_unique<SpriteLayer>(
+        SpriteLayer::Makers{backend_.compositor_.get(), backend_.subcompositor_.get(),
+                            backend_.shm_.get(), backend_.viewporter_.get()},
+        surface_->Get());
+  }
+  invalid_.clear();
+  if (background_ != background || attachedSize_ != size || attachedScale_ != scale) {
+    const NextBuffer next = buffers_->Next(size, {whole});
+    // Every buffer is still the compositor's: the background waits for one to come back.
+    if (next.Buffer == nullptr) {
+      invalid_.push_back(whole);
+    } else {
+      next.Buffer->Canvas().Clip(whole);
+      next.Buffer->Canvas().FillRect(whole, *background);
+      Attach(*next.Buffer, {whole}, scale, size);
+      background_ = background;
+    }
+  }
+  sprites_->Show(scene, size);
+  return true;
+}
+
+bool WaylandWindow::LeaveSprites() {
+  if (!sprites_) return false;
+  sprites_.reset();
+  background_.reset();
+  InvalidateAll();
+  return false;
+}
+
+bool WaylandWindow::DrawChanges(const SurfaceScale& scale, platform::PixelSize size, bool resized) {
   const std::vector<platform::PixelRect> changed =
       damageAll_ || resized ? std::vector<platform::PixelRect>{kEverywhere}
                             : platform::MergeAreas(std::move(invalid_));
   invalid_.clear();
-  const NextBuffer next = changed.empty() ? NextBuffer{} : buffers_->Next(size, changed);
+  if (changed.empty()) return false;
+  const NextBuffer next = buffers_->Next(size, changed);
   // Every buffer is still the compositor's: what changed waits for one to come back.
-  if (next.Buffer == nullptr && !changed.empty()) invalid_ = changed;
-  if (next.Buffer == nullptr && !askFrame) return;
-  wl_surface* surface = surface_->Get();
-  if (next.Buffer != nullptr) {
-    const platform::PixelRect whole{0, 0, size.Width, size.Height};
-    raster::Picture& canvas = next.Buffer->Canvas();
-    for (const platform::PixelRect& area : next.ToPaint) {
-      const platform::PixelRect part = area.Intersect(whole);
-      if (part.IsEmpty()) continue;
-      canvas.Clip(part);
-      events_.OnPaint(canvas, part);
-    }
-    surface_->Apply(scale, logical_);
-    wl_surface_attach(surface, next.Buffer->Get(), 0, 0);
-    for (const platform::PixelRect& area : changed) {
-      const platform::PixelRect part = area.Intersect(whole);
-      if (!part.IsEmpty()) {
-        wl_surface_damage_buffer(surface, part.Left, part.Top, part.Width(), part.Height());
-      }
-    }
-    damageAll_ = false;
-    next.Buffer->Hold();
-    buffers_->Shown(*next.Buffer);
-    attachedSize_ = size;
-    attachedScale_ = scale;
+  if (next.Buffer == nullptr) {
+    invalid_ = changed;
+    return false;
   }
-  if (askFrame) backend_.pacer_.Await(wl_surface_frame(surface));
-  wl_surface_commit(surface);
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  raster::Picture& canvas = next.Buffer->Canvas();
+  for (const platform::PixelRect& area : next.ToPaint) {
+    const platform::PixelRect part = area.Intersect(whole);
+    if (part.IsEmpty()) continue;
+    canvas.Clip(part);
+    events_.OnPaint(canvas, part);
+  }
+  Attach(*next.Buffer, changed, scale, size);
+  background_.reset();
+  return true;
+}
+
+void WaylandWindow::Attach(ShmBuffer& buffer, const std::vector<platform::PixelRect>& changed,
+                           const SurfaceScale& scale, platform::PixelSize size) {
+  wl_surface* surface = surface_->Get();
+  surface_->Apply(scale, logical_);
+  wl_surface_attach(surface, buffer.Get(), 0, 0);
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  for (const platform::PixelRect& area : changed) {
+    const platform::PixelRect part = area.Intersect(whole);
+    if (!part.IsEmpty()) {
+      wl_surface_damage_buffer(surface, part.Left, part.Top, part.Width(), part.Height());
+    }
+  }
+  damageAll_ = false;
+  buffer.Hold();
+  buffers_->Shown(buffer);
+  attachedSize_ = size;
+  attachedScale_ = scale;
 }
 
 }  // namespace velloway::wayland

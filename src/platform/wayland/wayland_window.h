@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wayland/line_sprites.h"
 #include "platform/wayland/scaled_surface.h"
 #include "platform/wayland/shm_buffer.h"
 #include "platform/wayland/wayland_handles.h"
@@ -87,6 +88,16 @@ class WaylandWindow final : public platform::NativeWindow {
   void Configured(platform::PixelSize logical);
   Output* OnOutput() const;
   void InvalidateAll();
+  // The frame as sprites over the background, where the scale lets lines be placed on pixels
+  // and the form paints nothing else (true); false when it is to be drawn in the buffer.
+  bool ShowLines(const SurfaceScale& scale, platform::PixelSize size, bool resized);
+  // Back to drawing in the buffer, all of it again: false.
+  bool LeaveSprites();
+  // What changed since the last frame drawn in a free buffer, attached; false when none was
+  // free or nothing changed.
+  bool DrawChanges(const SurfaceScale& scale, platform::PixelSize size, bool resized);
+  void Attach(ShmBuffer& buffer, const std::vector<platform::PixelRect>& changed,
+              const SurfaceScale& scale, platform::PixelSize size);
 
   WaylandBackend& backend_;
   platform::WindowEvents& events_;
@@ -106,6 +117,8 @@ class WaylandWindow final : public platform::NativeWindow {
   platform::PixelSize logical_;
   platform::PixelSize asked_;  // by the last toplevel configure
   std::unique_ptr<BufferSet> buffers_;
+  std::unique_ptr<SpriteLayer> sprites_;      // while the lines are sprites
+  std::optional<Color> background_;           // the attached buffer's, all over, under sprites
   std::vector<platform::PixelRect> invalid_;  // since the last commit
   bool damageAll_ = true;
   std::optional<platform::PixelSize> attachedSize_;

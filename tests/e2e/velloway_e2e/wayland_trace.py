@@ -1,6 +1,7 @@
 """libwayland's trace of a client (WAYLAND_DEBUG=client), read back: each request it sent ("->")
 and event it read, with the client's time in milliseconds; the surface it gave an output, what it
-damaged, the buffers it attached and the frames it showed."""
+changed there (in its buffer, or by placing the subsurfaces that show its lines), the buffers it
+attached and the frames it showed."""
 
 from __future__ import annotations
 
@@ -72,11 +73,49 @@ def surface_on(messages: list[Message], output: str) -> str:
     raise HarnessError(f"no surface of the client's on {output}")
 
 
+def commits(messages: list[Message], surface: str) -> list[tuple[float, list[tuple]]]:
+    """For each commit of the surface: when, and the areas (x, y, width, height) it changed on
+    the surface: those of its buffer damaged, and where each line the client shows as a
+    subsurface of it (cropped by a viewport) lies now, for each that moved or showed another
+    buffer since the commit before."""
+    children, places, viewports = set(), {}, {}  # wl_surface; wl_subsurface, wp_viewport -> it
+    at, size, changed, areas, told = {}, {}, set(), [], []
+    for m in messages:
+        if not m.sent:
+            continue
+        if m.name == "get_subsurface":
+            place, child, parent = re.findall(r"(wl_subsurface@\d+|wl_surface@\d+)", m.args)
+            if parent == surface:
+                children.add(child)
+                places[place] = child
+        elif m.name == "get_viewport":
+            viewport, child = re.findall(r"(wp_viewport@\d+|wl_surface@\d+)", m.args)[:2]
+            viewports[viewport] = child
+        elif m.name == "destroy" and m.target in children:
+            children.discard(m.target)
+            changed.discard(m.target)
+        elif m.name == "attach" and m.target in children:
+            changed.add(m.target)
+        elif m.name == "set_destination" and viewports.get(m.target) in children:
+            size[viewports[m.target]] = tuple(m.numbers())
+            changed.add(viewports[m.target])
+        elif m.name == "set_position" and places.get(m.target) in children:
+            at[places[m.target]] = tuple(m.numbers())
+            changed.add(places[m.target])
+        elif m.target == surface and m.name == "damage_buffer":
+            areas.append(tuple(m.numbers()))
+        elif m.target == surface and m.name == "commit":
+            areas += [at[child] + size[child] for child in sorted(changed)
+                      if child in at and child in size]
+            told.append((m.time_ms, areas))
+            changed, areas = set(), []
+    return told
+
+
 def damage(messages: list[Message], surface: str) -> list[tuple[float, tuple]]:
-    """[(time in ms, (x, y, width, height))] of each area of the surface's buffer the client
-    told the compositor it changed."""
-    return [(m.time_ms, tuple(m.numbers())) for m in messages
-            if m.sent and m.target == surface and m.name == "damage_buffer"]
+    """[(time in ms, (x, y, width, height))] of each area of the surface the client told the
+    compositor it changed, at the commit that showed it."""
+    return [(time_ms, area) for time_ms, areas in commits(messages, surface) for area in areas]
 
 
 def buffer_sizes(messages: list[Message], surface: str) -> set[tuple[int, int]]:
@@ -93,20 +132,17 @@ def buffer_sizes(messages: list[Message], surface: str) -> set[tuple[int, int]]:
 
 def frames(messages: list[Message], surface: str) -> list[tuple[float, list[tuple]]]:
     """For each frame the compositor told the client of (wl_surface.frame's callback done, on
-    surface): when, and the areas the client's next commit of the surface damaged (none: it
+    surface): when, and the areas the client's next commit of the surface changed (none: it
     showed the same frame again)."""
     callbacks = {re.search(r"wl_callback@\d+", m.args).group() for m in messages
                  if m.sent and m.target == surface and m.name == "frame"}
-    shown, pending = [], None
-    for m in messages:
-        if not m.sent and m.target in callbacks and m.name == "done":
-            if pending is not None:
-                shown.append(pending)
-            pending = (m.time_ms, [])
-        elif pending is not None and m.sent and m.target == surface:
-            if m.name == "damage_buffer":
-                pending[1].append(tuple(m.numbers()))
-            elif m.name == "commit":
-                shown.append(pending)
-                pending = None
+    done = [m.time_ms for m in messages
+            if not m.sent and m.target in callbacks and m.name == "done"]
+    committed = commits(messages, surface)
+    shown, next_commit = [], 0
+    for at, until in zip(done, done[1:] + [float("inf")]):
+        while next_commit < len(committed) and committed[next_commit][0] < at:
+            next_commit += 1
+        told = next_commit < len(committed) and committed[next_commit][0] < until
+        shown.append((at, committed[next_commit][1] if told else []))
     return shown

@@ -1,0 +1,238 @@
+#include "platform/wayland/line_sprites.h"
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "viewporter-client-protocol.h"
+
+namespace velloway::wayland {
+namespace {
+
+constexpr std::size_t kBytesPerPixel = 4;
+
+platform::PixelSize SizeOf(const raster::RasterTextImage& image) {
+  cairo_surface_t* drawn = image.Image.get();
+  return {cairo_image_surface_get_width(drawn), cairo_image_surface_get_height(drawn)};
+}
+
+std::size_t PixelCount(platform::PixelSize size) {
+  return static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height);
+}
+
+// One row of a line's coverage in its colour, premultiplied: the colour at each pixel's
+// coverage, as Picture::Over lays it over black, and the coverage as alpha.
+void Premultiply(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* row, int width) {
+  for (int column = 0; column < width; ++column) {
+    const std::uint32_t alpha = alphas[column];
+    row[column] = (alpha << 24) | (raster::Picture::Over(ink, 0, alpha) & 0x00FFFFFFu);
+  }
+}
+
+}  // namespace
+
+SpriteBuffer::SpriteBuffer(wl_shm* shm, const raster::RasterTextImage& image)
+    : size_(SizeOf(image)), memory_(PixelCount(size_) * kBytesPerPixel) {
+  cairo_surface_t* drawn = image.Image.get();
+  cairo_surface_flush(drawn);
+  const unsigned char* data = cairo_image_surface_get_data(drawn);
+  const int stride = cairo_image_surface_get_stride(drawn);
+  const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
+  const std::uint32_t ink = raster::Picture::PixelOf(image.Ink);
+  for (int y = 0; y < size_.Height; ++y) {
+    const unsigned char* from = data + static_cast<std::ptrdiff_t>(y) * stride;
+    std::uint32_t* to = memory_.Pixels().data() + static_cast<std::ptrdiff_t>(y) * size_.Width;
+    // A line in colours is premultiplied already, as the compositor takes it.
+    if (coverage) {
+      Premultiply(from, ink, to, size_.Width);
+    } else {
+      std::memcpy(to, from, static_cast<std::size_t>(size_.Width) * kBytesPerPixel);
+    }
+  }
+  buffer_ = memory_.Share(shm, size_, WL_SHM_FORMAT_ARGB8888);
+}
+
+std::size_t SpriteImage::Bytes() const {
+  return RasterTextImage::Bytes() + PixelCount(SizeOf(*this)) * kBytesPerPixel;
+}
+
+const std::shared_ptr<const SpriteBuffer>& SpriteImage::Buffer(wl_shm* shm) const {
+  if (!buffer_ && cairo_image_surface_get_data(Image.get()) != nullptr) {
+    buffer_ = std::make_shared<SpriteBuffer>(shm, *this);
+  }
+  return buffer_;
+}
+
+void Scene::FillRect(const platform::PixelRect& rect, Color color) {
+  const bool whole = rect.Intersect({0, 0, size_.Width, size_.Height}) ==
+                     platform::PixelRect{0, 0, size_.Width, size_.Height};
+  if (plain_ && !background_ && lines_.empty() && whole) {
+    background_ = color;
+  } else {
+    plain_ = false;
+  }
+}
+
+void Scene::DrawImage(const platform::TextImage& image, int x, int y) {
+  lines_.push_back({&static_cast<const SpriteImage&>(image), x, y});
+}
+
+struct SpriteLayer::Sprite {
+  Owned<wl_surface> Surface;
+  Owned<wl_subsurface> Place;
+  Owned<wp_viewport> Crop;
+  std::shared_ptr<const SpriteBuffer> Buffer;  // attached
+  platform::PixelRect Box;                     // where all of its image lies on the parent
+  platform::PixelRect Source;                  // the part of the image shown
+  std::optional<platform::PixelPoint> Position;
+};
+
+struct SpriteLayer::Wanted {
+  std::shared_ptr<const SpriteBuffer> Buffer;
+  platform::PixelRect Box;
+  platform::PixelRect Shown;  // the part of Box on the parent
+};
+
+SpriteLayer::SpriteLayer(const Makers& makers, wl_surface* parent)
+    : makers_(makers), parent_(parent) {}
+
+// The subsurfaces go before the parent they are made on.
+SpriteLayer::~SpriteLayer() = default;
+
+void SpriteLayer::Show(const Scene& scene, platform::PixelSize size) {
+  // What the last frame took off is the compositor's no longer.
+  retired_.clear();
+  const platform::PixelRect whole{0, 0, size.Width, size.Height};
+  std::vector<Wanted> wanted;
+  for (const Scene::Line& line : scene.Lines()) {
+    const std::shared_ptr<const SpriteBuffer>& buffer = line.Image->Buffer(makers_.Shm);
+    if (!buffer) continue;
+    const platform::PixelRect box{line.X, line.Y, line.X + buffer->Size().Width,
+                                  line.Y + buffer->Size().Height};
+    const platform::PixelRect shown = box.Intersect(whole);
+    if (!shown.IsEmpty()) wanted.push_back({buffer, box, shown});
+  }
+  const std::vector<Sprite*> chosen = Choose(wanted);
+  for (std::size_t i = 0; i < wanted.size(); ++i) Update(*chosen[i], wanted[i]);
+  Stack(chosen);
+  // Kept lowest first; those left over show nothing now (a subsurface destroyed is gone at once).
+  std::vector<std::unique_ptr<Sprite>> kept(chosen.size());
+  for (std::unique_ptr<Sprite>& sprite : sprites_) {
+    const auto at = std::find(chosen.begin(), chosen.end(), sprite.get());
+    if (at != chosen.end()) {
+      kept[static_cast<std::size_t>(at - chosen.begin())] = std::move(sprite);
+    } else if (sprite->Buffer) {
+      retired_.push_back(std::move(sprite->Buffer));
+    }
+  }
+  sprites_ = std::move(kept);
+}
+
+std::vector<SpriteLayer::Sprite*> SpriteLayer::Choose(const std::vector<Wanted>& wanted) {
+  std::vector<Sprite*> chosen(wanted.size(), nullptr);
+  std::vector<bool> taken(sprites_.size(), false);
+  const auto pick = [&](std::size_t line, auto fits, auto cost) {
+    std::size_t best = sprites_.size();
+    for (std::size_t i = 0; i < sprites_.size(); ++i) {
+      if (taken[i] || !fits(*sprites_[i])) continue;
+      if (best == sprites_.size() || cost(*sprites_[i]) < cost(*sprites_[best])) best = i;
+    }
+    if (best == sprites_.size()) return;
+    taken[best] = true;
+    chosen[line] = sprites_[best].get();
+  };
+  const auto none = [](const Sprite&) { return 0; };
+  for (std::size_t line = 0; line < wanted.size(); ++line) {
+    pick(
+        line, [&](const Sprite& sprite) { return sprite.Buffer == wanted[line].Buffer; }, none);
+  }
+  for (std::size_t line = 0; line < wanted.size(); ++line) {
+    if (chosen[line] != nullptr) continue;
+    const platform::PixelRect& box = wanted[line].Box;
+    pick(
+        line,
+        [&](const Sprite& sprite) {
+          return sprite.Box.Left == box.Left && sprite.Box.Width() == box.Width() &&
+                 sprite.Box.Height() == box.Height();
+        },
+        [&](const Sprite& sprite) { return std::abs(sprite.Box.Top - box.Top); });
+  }
+  for (std::size_t line = 0; line < wanted.size(); ++line) {
+    if (chosen[line] != nullptr) continue;
+    pick(
+        line, [](const Sprite&) { return true; }, none);
+    if (chosen[line] != nullptr) continue;
+    // A new subsurface goes on top of its siblings.
+    sprites_.push_back(MakeSprite());
+    taken.push_back(true);
+    chosen[line] = sprites_.back().get();
+  }
+  return chosen;
+}
+
+std::unique_ptr<SpriteLayer::Sprite> SpriteLayer::MakeSprite() {
+  auto sprite = std::make_unique<Sprite>();
+  sprite->Surface.reset(wl_compositor_create_surface(makers_.Compositor));
+  sprite->Place.reset(
+      wl_subcompositor_get_subsurface(makers_.Subcompositor, sprite->Surface.get(), parent_));
+  sprite->Crop.reset(wp_viewporter_get_viewport(makers_.Viewporter, sprite->Surface.get()));
+  // The pointer and the keyboard are the window's, over a line too.
+  wl_region* nowhere = wl_compositor_create_region(makers_.Compositor);
+  wl_surface_set_input_region(sprite->Surface.get(), nowhere);
+  wl_region_destroy(nowhere);
+  return sprite;
+}
+
+void SpriteLayer::Update(Sprite& sprite, const Wanted& wanted) {
+  wl_surface* surface = sprite.Surface.get();
+  bool changed = false;
+  if (sprite.Buffer != wanted.Buffer) {
+    wl_surface_attach(surface, wanted.Buffer->Get(), 0, 0);
+    wl_surface_damage_buffer(surface, 0, 0, std::numeric_limits<std::int32_t>::max(),
+                             std::numeric_limits<std::int32_t>::max());
+    if (sprite.Buffer) retired_.push_back(std::move(sprite.Buffer));
+    sprite.Buffer = wanted.Buffer;
+    changed = true;
+  }
+  // Only the part on the parent shows: a line entering at the bottom would show on an output
+  // below.
+  const platform::PixelRect source{
+      wanted.Shown.Left - wanted.Box.Left, wanted.Shown.Top - wanted.Box.Top,
+      wanted.Shown.Right - wanted.Box.Left, wanted.Shown.Bottom - wanted.Box.Top};
+  if (!(sprite.Source == source)) {
+    wp_viewport_set_source(sprite.Crop.get(), wl_fixed_from_int(source.Left),
+                           wl_fixed_from_int(source.Top), wl_fixed_from_int(source.Width()),
+                           wl_fixed_from_int(source.Height()));
+    wp_viewport_set_destination(sprite.Crop.get(), source.Width(), source.Height());
+    sprite.Source = source;
+    changed = true;
+  }
+  const platform::PixelPoint position{wanted.Shown.Left, wanted.Shown.Top};
+  if (sprite.Position != position) {
+    wl_subsurface_set_position(sprite.Place.get(), position.X, position.Y);
+    sprite.Position = position;
+  }
+  sprite.Box = wanted.Box;
+  if (changed) wl_surface_commit(surface);
+}
+
+void SpriteLayer::Stack(const std::vector<Sprite*>& order) {
+  std::vector<Sprite*> stacked;
+  for (const std::unique_ptr<Sprite>& sprite : sprites_) {
+    if (std::find(order.begin(), order.end(), sprite.get()) != order.end()) {
+      stacked.push_back(sprite.get());
+    }
+  }
+  if (stacked == order) return;
+  wl_surface* below = parent_;
+  for (Sprite* sprite : order) {
+    wl_subsurface_place_above(sprite->Place.get(), below);
+    below = sprite->Surface.get();
+  }
+}
+
+}  // namespace velloway::wayland
