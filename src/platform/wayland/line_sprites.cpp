@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::size_t kBytesPerPixel = 4;
 
-platform::PixelSize SizeOf(const raster::RasterTextImage& image) {
-  cairo_surface_t* drawn = image.Image.get();
-  return {cairo_image_surface_get_width(drawn), cairo_image_surface_get_height(drawn)};
-}
-
 std::size_t PixelCount(platform::PixelSize size) {
   return static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height);
 }
@@ -35,36 +30,65 @@ void Premultiply(const unsigned char* alphas, std::uint32_t ink, std::uint32_t* 
 
 }  // namespace
 
-SpriteBuffer::SpriteBuffer(wl_shm* shm, const raster::RasterTextImage& image)
-    : size_(SizeOf(image)), memory_(PixelCount(size_) * kBytesPerPixel) {
-  cairo_surface_t* drawn = image.Image.get();
-  cairo_surface_flush(drawn);
-  const unsigned char* data = cairo_image_surface_get_data(drawn);
-  const int stride = cairo_image_surface_get_stride(drawn);
-  const bool coverage = cairo_image_surface_get_format(drawn) == CAIRO_FORMAT_A8;
-  const std::uint32_t ink = raster::Picture::PixelOf(image.Ink);
-  for (int y = 0; y < size_.Height; ++y) {
-    const unsigned char* from = data + static_cast<std::ptrdiff_t>(y) * stride;
-    std::uint32_t* to = memory_.Pixels().data() + static_cast<std::ptrdiff_t>(y) * size_.Width;
-    // A line in colours is premultiplied already, as the compositor takes it.
-    if (coverage) {
-      Premultiply(from, ink, to, size_.Width);
-    } else {
-      std::memcpy(to, from, static_cast<std::size_t>(size_.Width) * kBytesPerPixel);
+std::size_t SpriteSheet::Add(const raster::RasterTextImage& image) {
+  for (std::size_t y = 0; y < image.Rows.size(); ++y) {
+    const raster::RasterTextImage::InkedColumns& row = image.Rows[y];
+    const auto top = static_cast<int>(y);
+    inked_ = inked_.Union({row.Left, top, row.Right, top + 1});
+  }
+  drawn_.push_back({posix::LineImage(cairo_surface_reference(image.Image.get())),
+                    raster::Picture::PixelOf(image.Ink)});
+  return count_++;
+}
+
+SheetPart SpriteSheet::Part(std::size_t image) const {
+  const auto top = static_cast<int>(image) * inked_.Height();
+  return {inked_, {0, top, inked_.Width(), top + inked_.Height()}};
+}
+
+wl_buffer* SpriteSheet::Buffer(wl_shm* shm) {
+  if (buffer_ || inked_.IsEmpty()) return buffer_.get();
+  const platform::PixelSize size{inked_.Width(), inked_.Height() * static_cast<int>(count_)};
+  memory_.emplace(PixelCount(size) * kBytesPerPixel);
+  for (std::size_t number = 0; number < drawn_.size(); ++number) {
+    cairo_surface_t* image = drawn_[number].Image.get();
+    cairo_surface_flush(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const bool coverage = cairo_image_surface_get_format(image) == CAIRO_FORMAT_A8;
+    // The sheet's rectangle of this image, which may be smaller than the others.
+    const platform::PixelRect part = inked_.Intersect(
+        {0, 0, cairo_image_surface_get_width(image), cairo_image_surface_get_height(image)});
+    const int top = Part(number).InSheet.Top;
+    for (int y = part.Top; y < part.Bottom; ++y) {
+      const unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+      std::uint32_t* to = memory_->Pixels().data() +
+                          static_cast<std::ptrdiff_t>(top + y - inked_.Top) * size.Width +
+                          (part.Left - inked_.Left);
+      // A line in colours is premultiplied already, as the compositor takes it.
+      if (coverage) {
+        Premultiply(row + part.Left, drawn_[number].Ink, to, part.Width());
+      } else {
+        std::memcpy(to, row + static_cast<std::ptrdiff_t>(part.Left) * kBytesPerPixel,
+                    static_cast<std::size_t>(part.Width()) * kBytesPerPixel);
+      }
     }
   }
-  buffer_ = memory_.Share(shm, size_, WL_SHM_FORMAT_ARGB8888);
+  buffer_ = memory_->Share(shm, size, WL_SHM_FORMAT_ARGB8888);
+  drawn_.clear();
+  return buffer_.get();
 }
+
+SpriteImage::SpriteImage(posix::LineImage image, Color color, std::shared_ptr<SpriteSheet> sheet)
+    : RasterTextImage(std::move(image), color),
+      sheet_(std::move(sheet)),
+      number_(sheet_->Add(*this)) {}
 
 std::size_t SpriteImage::Bytes() const {
-  return RasterTextImage::Bytes() + PixelCount(SizeOf(*this)) * kBytesPerPixel;
-}
-
-const std::shared_ptr<const SpriteBuffer>& SpriteImage::Buffer(wl_shm* shm) const {
-  if (!buffer_ && cairo_image_surface_get_data(Image.get()) != nullptr) {
-    buffer_ = std::make_shared<SpriteBuffer>(shm, *this);
-  }
-  return buffer_;
+  cairo_surface_t* image = Image.get();
+  return RasterTextImage::Bytes() +
+         PixelCount({cairo_image_surface_get_width(image), cairo_image_surface_get_height(image)}) *
+             kBytesPerPixel;
 }
 
 void Scene::FillRect(const platform::PixelRect& rect, Color color) {
@@ -85,16 +109,18 @@ struct SpriteLayer::Sprite {
   Owned<wl_surface> Surface;
   Owned<wl_subsurface> Place;
   Owned<wp_viewport> Crop;
-  std::shared_ptr<const SpriteBuffer> Buffer;  // attached
-  platform::PixelRect Box;                     // where all of its image lies on the parent
-  platform::PixelRect Source;                  // the part of the image shown
+  std::shared_ptr<SpriteSheet> Sheet;  // attached
+  platform::PixelRect Box;             // where all of its image lies on the parent
+  platform::PixelRect Source;          // the part of the sheet shown
   std::optional<platform::PixelPoint> Position;
 };
 
 struct SpriteLayer::Wanted {
-  std::shared_ptr<const SpriteBuffer> Buffer;
+  std::shared_ptr<SpriteSheet> Sheet;
   platform::PixelRect Box;
-  platform::PixelRect Shown;  // the part of Box on the parent
+  platform::PixelRect Source;  // the part of the sheet shown: of its image, the part of Box on
+                               // the parent
+  platform::PixelPoint Position;
 };
 
 SpriteLayer::SpriteLayer(const Makers& makers, wl_surface* parent)
@@ -109,12 +135,16 @@ void SpriteLayer::Show(const Scene& scene, platform::PixelSize size) {
   const platform::PixelRect whole{0, 0, size.Width, size.Height};
   std::vector<Wanted> wanted;
   for (const Scene::Line& line : scene.Lines()) {
-    const std::shared_ptr<const SpriteBuffer>& buffer = line.Image->Buffer(makers_.Shm);
-    if (!buffer) continue;
-    const platform::PixelRect box{line.X, line.Y, line.X + buffer->Size().Width,
-                                  line.Y + buffer->Size().Height};
+    const SheetPart part = line.Image->Part();
+    const platform::PixelRect box{line.X + part.Inked.Left, line.Y + part.Inked.Top,
+                                  line.X + part.Inked.Right, line.Y + part.Inked.Bottom};
     const platform::PixelRect shown = box.Intersect(whole);
-    if (!shown.IsEmpty()) wanted.push_back({buffer, box, shown});
+    if (shown.IsEmpty() || line.Image->Sheet()->Buffer(makers_.Shm) == nullptr) continue;
+    const platform::PixelRect& sheet = part.InSheet;
+    const platform::PixelRect source{
+        sheet.Left + shown.Left - box.Left, sheet.Top + shown.Top - box.Top,
+        sheet.Left + shown.Right - box.Left, sheet.Top + shown.Bottom - box.Top};
+    wanted.push_back({line.Image->Sheet(), box, source, {shown.Left, shown.Top}});
   }
   const std::vector<Sprite*> chosen = Choose(wanted);
   for (std::size_t i = 0; i < wanted.size(); ++i) Update(*chosen[i], wanted[i]);
@@ -125,8 +155,8 @@ void SpriteLayer::Show(const Scene& scene, platform::PixelSize size) {
     const auto at = std::find(chosen.begin(), chosen.end(), sprite.get());
     if (at != chosen.end()) {
       kept[static_cast<std::size_t>(at - chosen.begin())] = std::move(sprite);
-    } else if (sprite->Buffer) {
-      retired_.push_back(std::move(sprite->Buffer));
+    } else if (sprite->Sheet) {
+      retired_.push_back(std::move(sprite->Sheet));
     }
   }
   sprites_ = std::move(kept);
@@ -148,7 +178,7 @@ std::vector<SpriteLayer::Sprite*> SpriteLayer::Choose(const std::vector<Wanted>&
   const auto none = [](const Sprite&) { return 0; };
   for (std::size_t line = 0; line < wanted.size(); ++line) {
     pick(
-        line, [&](const Sprite& sprite) { return sprite.Buffer == wanted[line].Buffer; }, none);
+        line, [&](const Sprite& sprite) { return sprite.Sheet == wanted[line].Sheet; }, none);
   }
   for (std::size_t line = 0; line < wanted.size(); ++line) {
     if (chosen[line] != nullptr) continue;
@@ -156,8 +186,7 @@ std::vector<SpriteLayer::Sprite*> SpriteLayer::Choose(const std::vector<Wanted>&
     pick(
         line,
         [&](const Sprite& sprite) {
-          return sprite.Box.Left == box.Left && sprite.Box.Width() == box.Width() &&
-                 sprite.Box.Height() == box.Height();
+          return sprite.Box.Left == box.Left && sprite.Box.Width() == box.Width();
         },
         [&](const Sprite& sprite) { return std::abs(sprite.Box.Top - box.Top); });
   }
@@ -190,31 +219,29 @@ std::unique_ptr<SpriteLayer::Sprite> SpriteLayer::MakeSprite() {
 void SpriteLayer::Update(Sprite& sprite, const Wanted& wanted) {
   wl_surface* surface = sprite.Surface.get();
   bool changed = false;
-  if (sprite.Buffer != wanted.Buffer) {
-    wl_surface_attach(surface, wanted.Buffer->Get(), 0, 0);
+  if (sprite.Sheet != wanted.Sheet) {
+    wl_surface_attach(surface, wanted.Sheet->Buffer(makers_.Shm), 0, 0);
     wl_surface_damage_buffer(surface, 0, 0, std::numeric_limits<std::int32_t>::max(),
                              std::numeric_limits<std::int32_t>::max());
-    if (sprite.Buffer) retired_.push_back(std::move(sprite.Buffer));
-    sprite.Buffer = wanted.Buffer;
+    if (sprite.Sheet) retired_.push_back(std::move(sprite.Sheet));
+    sprite.Sheet = wanted.Sheet;
     changed = true;
   }
-  // Only the part on the parent shows: a line entering at the bottom would show on an output
-  // below.
-  const platform::PixelRect source{
-      wanted.Shown.Left - wanted.Box.Left, wanted.Shown.Top - wanted.Box.Top,
-      wanted.Shown.Right - wanted.Box.Left, wanted.Shown.Bottom - wanted.Box.Top};
+  // Its own image, and of that only the part on the parent: a line entering at the bottom would
+  // show on an output below.
+  const platform::PixelRect& source = wanted.Source;
   if (!(sprite.Source == source)) {
     wp_viewport_set_source(sprite.Crop.get(), wl_fixed_from_int(source.Left),
                            wl_fixed_from_int(source.Top), wl_fixed_from_int(source.Width()),
                            wl_fixed_from_int(source.Height()));
     wp_viewport_set_destination(sprite.Crop.get(), source.Width(), source.Height());
+    wl_surface_damage_buffer(surface, source.Left, source.Top, source.Width(), source.Height());
     sprite.Source = source;
     changed = true;
   }
-  const platform::PixelPoint position{wanted.Shown.Left, wanted.Shown.Top};
-  if (sprite.Position != position) {
-    wl_subsurface_set_position(sprite.Place.get(), position.X, position.Y);
-    sprite.Position = position;
+  if (sprite.Position != wanted.Position) {
+    wl_subsurface_set_position(sprite.Place.get(), wanted.Position.X, wanted.Position.Y);
+    sprite.Position = wanted.Position;
   }
   sprite.Box = wanted.Box;
   if (changed) wl_surface_commit(surface);

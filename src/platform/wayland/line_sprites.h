@@ -17,33 +17,54 @@
 
 namespace velloway::wayland {
 
-// A line's image in shared memory, premultiplied ARGB, as the compositor lays it over what lies
-// beneath: the same pixels as the renderer's Picture lays it.
-class SpriteBuffer {
+// Where a line's image lies in its sheet: the rectangle of it that holds ink in any image of the
+// sheet (the compositor lays every pixel it shows, clear or not), the same in each, so that the
+// line's edges stay put from phase to phase.
+struct SheetPart {
+  platform::PixelRect Inked;    // in the image
+  platform::PixelRect InSheet;  // as large
+};
+
+// The images of a line drawn together (the phases it moves through), one under another in one
+// buffer in shared memory, premultiplied ARGB, as the compositor lays them over what lies
+// beneath: the same pixels as the renderer's Picture lays. A line that moves by a sixteenth
+// shows another part of the buffer it shows, and the compositor takes its pixels once.
+class SpriteSheet {
  public:
-  // Throws std::runtime_error when the memory cannot be had.
-  SpriteBuffer(wl_shm* shm, const raster::RasterTextImage& image);
-  wl_buffer* Get() const { return buffer_.get(); }
-  platform::PixelSize Size() const { return size_; }
+  // Takes an image drawn with the others, to be copied when the buffer is made: its number in
+  // the sheet.
+  std::size_t Add(const raster::RasterTextImage& image);
+  // The buffer of all the images added, made on first asking; null when none has ink. Throws
+  // std::runtime_error when the memory cannot be had.
+  wl_buffer* Buffer(wl_shm* shm);
+  SheetPart Part(std::size_t image) const;
 
  private:
-  platform::PixelSize size_;
-  SharedMemory memory_;
+  struct Drawn {
+    posix::LineImage Image;
+    std::uint32_t Ink;
+  };
+
+  std::vector<Drawn> drawn_;  // their pixels, until the buffer is made
+  std::size_t count_ = 0;
+  platform::PixelRect inked_;
+  std::optional<SharedMemory> memory_;
   Owned<wl_buffer> buffer_;
 };
 
 // The Wayland backend's line image: the renderer's, which a window that draws its lines into its
-// own buffer lays, made a buffer of its own the first time a sprite shows it.
+// own buffer lays, and a part of its sheet, which a sprite shows.
 class SpriteImage final : public raster::RasterTextImage {
  public:
-  using RasterTextImage::RasterTextImage;
-  // With the buffer's four bytes a pixel, which a window of scale 1 makes.
+  SpriteImage(posix::LineImage image, Color color, std::shared_ptr<SpriteSheet> sheet);
+  // With its part of the sheet, at most four bytes a pixel, which a window of scale 1 makes.
   std::size_t Bytes() const override;
-  // Its buffer, made on first asking; null for an image without pixels.
-  const std::shared_ptr<const SpriteBuffer>& Buffer(wl_shm* shm) const;
+  const std::shared_ptr<SpriteSheet>& Sheet() const { return sheet_; }
+  SheetPart Part() const { return sheet_->Part(number_); }
 
  private:
-  mutable std::shared_ptr<const SpriteBuffer> buffer_;
+  std::shared_ptr<SpriteSheet> sheet_;
+  std::size_t number_;
 };
 
 // What a form paints, kept instead of drawn: where each line's image lies, and whether beneath
@@ -75,7 +96,7 @@ class Scene final : public platform::Canvas {
 
 // The subsurfaces of a window's surface that show its lines: one for each line, kept from frame
 // to frame so that a line that moves is only placed anew, and one that moves by a sixteenth
-// shows another of its buffers. Its changes show with the window's next commit.
+// shows another part of its sheet. Its changes show with the window's next commit.
 class SpriteLayer {
  public:
   struct Makers {
@@ -98,8 +119,8 @@ class SpriteLayer {
   struct Sprite;
   struct Wanted;
 
-  // For each line shown: the sprite that showed its image before, else one that showed the same
-  // line at another phase, else any, else a new one.
+  // For each line shown: the sprite that showed its sheet before, else one that showed the
+  // same line from another sheet (its left edge and width the same), else any, else a new one.
   std::vector<Sprite*> Choose(const std::vector<Wanted>& wanted);
   void Update(Sprite& sprite, const Wanted& wanted);
   // Stacks the sprites in that order above the parent, when they are not so already.
@@ -109,8 +130,8 @@ class SpriteLayer {
   Makers makers_;
   wl_surface* parent_;
   std::vector<std::unique_ptr<Sprite>> sprites_;  // as the compositor stacks them, lowest first
-  // Buffers taken off a sprite, kept until the commit that takes them off has gone.
-  std::vector<std::shared_ptr<const SpriteBuffer>> retired_;
+  // Sheets taken off a sprite, kept until the commit that takes them off has gone.
+  std::vector<std::shared_ptr<SpriteSheet>> retired_;
 };
 
 }  // namespace velloway::wayland

@@ -210,10 +210,11 @@ platform::PhaseImages WaylandBackend::CreateTextImages(const platform::FontSpec&
                                                        platform::PhaseSet phases, Color color,
                                                        Color) {
   // The renderer's images, laid over whatever lies beneath as its frames lay them, or shown as
-  // sprites.
+  // sprites, those drawn together on one sheet.
+  auto sheet = std::make_shared<SpriteSheet>();
   return posix::EachWrapped(text_->Draw(font, text, span, phases, color),
                             [&](posix::LineImage drawn) {
-                              return std::make_unique<SpriteImage>(std::move(drawn), color);
+                              return std::make_unique<SpriteImage>(std::move(drawn), color, sheet);
                             });
 }
 
