@@ -110,7 +110,7 @@ struct SpriteLayer::Sprite {
   Owned<wl_subsurface> Place;
   Owned<wp_viewport> Crop;
   std::shared_ptr<SpriteSheet> Sheet;  // attached
-  platform::PixelRect Box;             // where all of its image lies on the parent
+  platform::PixelRect Box;             // where its image's inked part lies on the parent
   platform::PixelRect Source;          // the part of the sheet shown
   std::optional<platform::PixelPoint> Position;
 };
@@ -126,7 +126,7 @@ struct SpriteLayer::Wanted {
 SpriteLayer::SpriteLayer(const Makers& makers, wl_surface* parent)
     : makers_(makers), parent_(parent) {}
 
-// The subsurfaces go before the parent they are made on.
+// Here, where a Sprite is whole.
 SpriteLayer::~SpriteLayer() = default;
 
 void SpriteLayer::Show(const Scene& scene, platform::PixelSize size) {
@@ -175,6 +175,7 @@ std::vector<SpriteLayer::Sprite*> SpriteLayer::Choose(const std::vector<Wanted>&
     taken[best] = true;
     chosen[line] = sprites_[best].get();
   };
+  const auto any = [](const Sprite&) { return true; };
   const auto none = [](const Sprite&) { return 0; };
   for (std::size_t line = 0; line < wanted.size(); ++line) {
     pick(
@@ -192,8 +193,7 @@ std::vector<SpriteLayer::Sprite*> SpriteLayer::Choose(const std::vector<Wanted>&
   }
   for (std::size_t line = 0; line < wanted.size(); ++line) {
     if (chosen[line] != nullptr) continue;
-    pick(
-        line, [](const Sprite&) { return true; }, none);
+    pick(line, any, none);
     if (chosen[line] != nullptr) continue;
     // A new subsurface goes on top of its siblings.
     sprites_.push_back(MakeSprite());

@@ -1,8 +1,9 @@
 #pragma once
 // The forms toolkit's Wayland backend: libwayland-client and no toolkit. Each window is a surface
-// of its own on its output, drawn into shared-memory buffers with the same Pango line images the
-// renderer composites; frames are paced by the compositor's frame callbacks; timers, end signals
-// and the compositor's descriptor share the native programs' one poll loop.
+// of its own on its output, its lines the same Pango line images the renderer composites, shown
+// as subsurfaces the compositor moves or drawn into shared-memory buffers; frames are paced by
+// the compositor's frame callbacks; timers, end signals and the compositor's descriptor share the
+// native programs' one poll loop.
 //
 // Full screen, each window is an overlay-layer surface (zwlr_layer_shell_v1) on the output its
 // bounds cover, or where no layer shell is offered an xdg_toplevel made fullscreen there. The

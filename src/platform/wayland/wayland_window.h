@@ -1,7 +1,8 @@
 #pragma once
 // A form's window on Wayland: a surface of its own, given its role when it is shown (an overlay
 // layer surface or an xdg_toplevel fullscreen on the output its bounds cover, or a subsurface of
-// the ordinary window it is embedded in), drawn nothing before its first configure, then into
+// the ordinary window it is embedded in), drawn nothing before its first configure; then, at
+// scale 1, its lines shown as subsurfaces over a buffer of the background, else drawn into
 // buffers that each repaint only what changed since they were last drawn, only those areas
 // damaged.
 #include <cstdint>
