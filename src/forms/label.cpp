@@ -69,14 +69,17 @@ void Label::Measure() {
 }
 
 void Label::SetCaption(std::string caption) {
+  SetText(std::move(caption), font_.Name, font_.Size);
+}
+void Label::SetText(std::string caption, std::string fontName, float points) {
   caption.resize(KeptCaption(caption).size());
-  Update([&] { caption_ = std::move(caption); }, Change::Look, Remeasure::Yes);
-}
-void Label::SetFontName(std::string name) {
-  Update([&] { font_.Name = std::move(name); }, Change::Look, Remeasure::Yes);
-}
-void Label::SetFontSize(float points) {
-  Update([&] { font_.Size = points; }, Change::Look, Remeasure::Yes);
+  Update(
+      [&] {
+        caption_ = std::move(caption);
+        font_.Name = std::move(fontName);
+        font_.Size = points;
+      },
+      Change::Look, Remeasure::Yes);
 }
 void Label::SetForeColor(Color color) {
   Update([&] { foreColor_ = color; }, Change::Look);

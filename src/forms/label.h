@@ -41,9 +41,9 @@ class Label {
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string caption);
   const std::string& FontName() const { return font_.Name; }
-  void SetFontName(std::string name);
   float FontSize() const { return font_.Size; }
-  void SetFontSize(float points);
+  // The caption in the font of that name and size (in points): a new line's text, measured once.
+  void SetText(std::string caption, std::string fontName, float points);
   Color ForeColor() const { return foreColor_; }
   void SetForeColor(Color color);
   bool AutoSize() const { return autoSize_; }

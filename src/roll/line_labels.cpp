@@ -45,9 +45,7 @@ void LineLabels::OnLinePlaced(const PlacedLine& placed) {
   }
   if (holding_) return;
   forms::Label& line = Line(placed.Slot);
-  line.SetFontName(placed.Font.Name);
-  line.SetFontSize(layout_.FontPoints(placed.Font.Size));
-  line.SetCaption(std::string(placed.Text));
+  line.SetText(std::string(placed.Text), placed.Font.Name, layout_.FontPoints(placed.Font.Size));
   line.SetForeColor(placed.ForeColor);
   const LineLayout::Place start = layout_.Start(line, placed);
   line.SetLeft(start.Left);

@@ -74,8 +74,7 @@ TEST_F(FormsTest, AutoSizedLabelFollowsItsText) {
       {"", 15, 0, 20 * 15},
   };
   for (const auto& c : cases) {
-    label.SetFontSize(c.size);
-    label.SetCaption(c.caption);
+    label.SetText(c.caption, label.FontName(), c.size);
     EXPECT_EQ(label.Width(), c.width) << c.caption;
     EXPECT_EQ(label.Height(), c.height) << c.caption;
   }
