@@ -10,8 +10,8 @@ from pathlib import Path
 from velloway_e2e import images, program, registry, testcase, xlib
 from velloway_e2e.display import Desktop
 from velloway_e2e.images import BLACK, Image
-from velloway_e2e.processes import processes_with_env, wait_until
-from velloway_e2e.wine import ProgramDir, WinePrefix
+from velloway_e2e.processes import processes_with_command, processes_with_env, wait_until
+from velloway_e2e.wine import ProgramDir, WinePrefix, randomised
 
 
 class PureHelpersTest(unittest.TestCase):
@@ -114,6 +114,12 @@ class NotepadTest(unittest.TestCase):
                 wid = desktop.wait_window("Notepad$", timeout=20, process=notepad)
                 print(f"\nnotepad window after {time.monotonic() - started:.2f} s", flush=True)
                 self.assertEqual(desktop.window_name(wid), "Untitled - Notepad")
+                # Every Wine program of the prefix, the helpers notepad started among them, runs
+                # unrandomised (the server is no Wine program).
+                programs = set(processes_with_env("WINEPREFIX", wineprefix)) - set(
+                    processes_with_command("wineserver"))
+                self.assertIn(notepad.pid, programs)
+                self.assertEqual([pid for pid in programs if randomised(pid)], [])
                 x, y, w, h = desktop.window_geometry(wid)
                 self.assertGreater(w, 200)
                 edit = (x + 20, y + 60, w - 60, h - 120)  # inside the edit control

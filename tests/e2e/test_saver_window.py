@@ -169,6 +169,18 @@ class BesideOtherProgramsTestCase(RollTestCase):
     def ask(self, *request):
         return ask_other_program(self.prefix, self.other_program, *request)
 
+    def assert_the_hosts_activation_ends_it(self, process, host):
+        """The saver ends once the host's window has taken the activation; when it does not, the
+        failure says where the activation is."""
+        try:
+            self.assert_ends(process, what="another program's window took the activation")
+        except AssertionError as e:
+            records = host.window(MAIN_CAPTION)
+            where = (f"the foreground window {records[0]['foreground']} (the host's "
+                     f"{host.hwnd}), the saver's active window {records[0]['active']}"
+                     if records else "the saver's window gone")
+            raise AssertionError(f"{e}: {where}") from None
+
 
 class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
 
@@ -180,8 +192,18 @@ class BesideOtherProgramsTest(BesideOtherProgramsTestCase):
 
         host = HostProgram(self.prefix, self.host_program)  # its window takes the activation
         self.addCleanup(host.close)
-        self.assert_ends(process, what="another program's window took the activation")
+        self.assert_the_hosts_activation_ends_it(process, host)
         self.assert_music_stopped(sound)
+
+    def test_another_programs_window_taking_the_activation_after_none_had_it_ends_it(self):
+        # As Wine does now and then: the saver loses the activation to no window, which leaves
+        # it running, and only then does the other program's window take it.
+        process = self.run_script(*self.RISING)
+        self.assertEqual(self.ask("deactivate"), ["RESULT 1"])
+        self.assert_keeps_running(process, 0.5, "the activation going to no window")
+        host = HostProgram(self.prefix, self.host_program)
+        self.addCleanup(host.close)
+        self.assert_the_hosts_activation_ends_it(process, host)
 
     def test_a_minimise_request_is_refused_and_a_minimise_ends_it(self):
         process = self.run_script(*self.RISING)

@@ -176,12 +176,13 @@ bool Win32Backend::HandleDialogKeys(MSG& message) {
 
 void Win32Backend::RunWaitingEvents() {
   // A timer whose handler outlasts its interval is due again at once: a second tick of the same
-  // timer waits for the next call, so RunWaitingEvents always returns.
-  std::vector<UINT_PTR> ticked;
+  // timer (the same window and id) waits for the next call, so RunWaitingEvents always returns.
+  std::vector<std::pair<HWND, UINT_PTR>> ticked;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
     if (message.message == WM_TIMER &&
-        std::find(ticked.begin(), ticked.end(), message.wParam) != ticked.end()) {
+        std::find(ticked.begin(), ticked.end(), std::pair(message.hwnd, message.wParam)) !=
+            ticked.end()) {
       return;
     }
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
@@ -189,7 +190,7 @@ void Win32Backend::RunWaitingEvents() {
       PostQuitMessage(static_cast<int>(message.wParam));  // for the message loop to see
       return;
     }
-    if (message.message == WM_TIMER) ticked.push_back(message.wParam);
+    if (message.message == WM_TIMER) ticked.emplace_back(message.hwnd, message.wParam);
     if (HandleDialogKeys(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -53,16 +53,22 @@ std::optional<ButtonChange> ButtonChangeOf(UINT message, WPARAM wParam) {
   }
 }
 
+// The timer of a window that has lost the activation to no window, and how often it looks again.
+constexpr UINT_PTR kActivationWatchTimer = 1;
+constexpr UINT kActivationWatchMs = 50;
+
 // The process that took the activation from this program: that of the thread WM_ACTIVATEAPP
 // names, or, where the system names none (Wine, for another process), the foreground window's.
-// 0 when the activation went to no window.
+// 0 when the activation went to no window (as yet: see FollowActivation), the desktop window
+// among them: Wine gives it the activation when the focus leaves Wine's windows.
 DWORD ActivatedProcess(DWORD threadId) {
   if (threadId != 0) {
     const UniqueHandle thread(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId));
     return thread ? GetProcessIdOfThread(thread.get()) : 0;
   }
   DWORD process = 0;
-  if (const HWND foreground = GetForegroundWindow()) {
+  const HWND foreground = GetForegroundWindow();
+  if (foreground != nullptr && foreground != GetDesktopWindow()) {
     GetWindowThreadProcessId(foreground, &process);
   }
   return process;
@@ -278,6 +284,18 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
   return self->OnMessage(window, message, wParam, lParam);
 }
 
+void Win32Window::FollowActivation(DWORD activated) {
+  // Under Wine the activation leaves now and then for no window a moment before another
+  // program's window takes it, and this program, inactive by then, hears nothing more of it:
+  // until the activation lands, the window looks at the foreground again.
+  if (activated == 0) {
+    SetTimer(window_.get(), kActivationWatchTimer, kActivationWatchMs, nullptr);
+    return;
+  }
+  KillTimer(window_.get(), kActivationWatchTimer);
+  if (activated != GetCurrentProcessId()) events_.OnActivatedElsewhere();  // may delete this
+}
+
 LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (const std::optional<ButtonChange> change = ButtonChangeOf(message, wParam)) {
     const int x = LowSigned(lParam);
@@ -313,11 +331,14 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
     case WM_ACTIVATEAPP:
       if (wParam == FALSE) {  // this program loses the activation
-        const DWORD activated = ActivatedProcess(static_cast<DWORD>(lParam));
-        if (activated != 0 && activated != GetCurrentProcessId()) {
-          events_.OnActivatedElsewhere();
-        }
+        FollowActivation(ActivatedProcess(static_cast<DWORD>(lParam)));
+      } else {
+        KillTimer(window, kActivationWatchTimer);
       }
+      return 0;
+    case WM_TIMER:
+      if (wParam != kActivationWatchTimer) break;
+      FollowActivation(ActivatedProcess(0));
       return 0;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE && !minimizable_) return 0;  // refused

@@ -67,6 +67,9 @@ class Win32Window final : public platform::NativeWindow {
               const platform::WindowStyle& style, std::string_view caption);
   // Handles a message for this window; the object may be gone when an event handler returns.
   LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // This program has lost the activation to the process activated (0: to no window, as yet):
+  // another program's window taking it tells the form.
+  void FollowActivation(DWORD activated);
   // The control a WM_CTLCOLOR* message is about: the child itself, or the list of a drop-down.
   Win32Control* ControlForColours(HWND child) const;
 

@@ -8,6 +8,9 @@
 //                             desktop" does: "RESULT 0"
 //   sysminimize <caption>     sends it WM_SYSCOMMAND SC_MINIMIZE, as a taskbar menu does:
 //                             "RESULT <the window's answer>" once it has answered
+//   deactivate                gives the activation to no window (SetForegroundWindow of the
+//                             desktop window), as a focus moving to a window outside Wine does:
+//                             "RESULT <SetForegroundWindow's result>"
 //   together <n> <command>    starts n copies of a command line suspended and lets them go at
 //                             the same moment; once at most one still runs, or after 10 s, one
 //                             line for each: "COPY running" or "COPY exit=<status>"
@@ -75,6 +78,10 @@ int Minimize(const char* caption, bool throughSystemMenu) {
   return Result(static_cast<long long>(answer));
 }
 
+int Deactivate() {
+  return Result(SetForegroundWindow(GetDesktopWindow()));
+}
+
 int StartTogether(int count, const char* commandLine) {
   std::vector<UniqueHandle> processes;
   std::vector<UniqueHandle> threads;
@@ -120,8 +127,9 @@ int main(int argc, char** argv) {
   if ((request == "minimize" || request == "sysminimize") && argc == 3) {
     return Minimize(argv[2], request == "sysminimize");
   }
+  if (request == "deactivate" && argc == 2) return Deactivate();
   if (request == "together" && argc == 4) return StartTogether(std::atoi(argv[2]), argv[3]);
   return Fail(
-      "usage: mode <width> <height> | minimize <caption> | sysminimize <caption> | "
+      "usage: mode <width> <height> | minimize <caption> | sysminimize <caption> | deactivate | "
       "together <n> <command line>");
 }

@@ -5,7 +5,8 @@
 // it). Every answer ends with a line "END".
 //
 //   children          each window inside the host: CHILD lines
-//   window <caption>  the top-level window of that caption: a WINDOW line, then a CHILD line for
+//   window <caption>  the top-level window of that caption: a WINDOW line (with its thread's focus
+//                     and active windows, and the foreground window), then a CHILD line for
 //                     each window inside it (a button's with checked=0|1), a combo box's entries
 //                     as ITEM lines after its CHILD
 //   iswindow <n>      ISWINDOW result=0|1 for the handle n
@@ -184,8 +185,13 @@ void SayWindow(const std::string& caption) {
   GUITHREADINFO gui{};
   gui.cbSize = sizeof gui;
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-  const HWND focus = GetGUIThreadInfo(thread, &gui) ? gui.hwndFocus : nullptr;
-  Say(Describe("WINDOW", window, " focus=" + std::to_string(Number(focus))));
+  const bool known = GetGUIThreadInfo(thread, &gui) != FALSE;
+  const HWND focus = known ? gui.hwndFocus : nullptr;
+  const HWND active = known ? gui.hwndActive : nullptr;
+  Say(Describe("WINDOW", window,
+               " focus=" + std::to_string(Number(focus)) +
+                   " active=" + std::to_string(Number(active)) +
+                   " foreground=" + std::to_string(Number(GetForegroundWindow()))));
   EnumChildWindows(window, SayChild, 0);
 }
 

@@ -4,6 +4,7 @@ registry; WineProcess, a program started in it; ProgramDir, a folder in its driv
 from __future__ import annotations
 
 import contextlib
+import ctypes
 import os
 import re
 import shutil
@@ -30,6 +31,36 @@ _PREFIX_DIR_PREFIX = "velloway-e2e-prefix-"
 PROGRAM_WINEDEBUG = "-all,err+all,warn+seh"
 _DEBUG_OUTPUT = re.compile(r'^\w+:warn:seh:OutputDebugStringA "(.*)"$')
 _OTHER_SEH_WARNING = re.compile(r"^\w+:warn:seh:")
+
+# Wine's programs start with the address-space randomisation off (personality ADDR_NO_RANDOMIZE,
+# what `setarch -R` sets), as scripts/wine-env explains: randomised, the loader's heap now and then
+# lies over the fixed address of Wine's shared user data, and the program dies at start saying so.
+_ADDR_NO_RANDOMIZE = 0x0040000
+_SHARED_DATA_TAKEN = "failed to map the shared user data"
+_SHARED_DATA_TAKEN_WHY = ("(something lay at the fixed address of Wine's shared user data, "
+                          "0x7ffe0000: the loader's heap does, now and then, in a program started "
+                          "with the address-space randomisation on)")
+
+
+def _start_wine_program() -> None:
+    """preexec_fn of Wine's programs: unrandomised, and ended with the harness."""
+    die_with_parent()
+    libc = ctypes.CDLL(None, use_errno=True)
+    libc.personality(libc.personality(0xFFFFFFFF) | _ADDR_NO_RANDOMIZE)
+
+
+def randomised(pid: int) -> bool:
+    """Whether a process runs with the address-space randomisation on (False once it is gone)."""
+    try:
+        personality = Path(f"/proc/{pid}/personality").read_text()
+    except OSError:
+        return False
+    return not int(personality, 16) & _ADDR_NO_RANDOMIZE
+
+
+def _explained(said: str) -> str:
+    """What Wine said, with the cause of a start that found the shared user data's place taken."""
+    return f"{said} {_SHARED_DATA_TAKEN_WHY}" if _SHARED_DATA_TAKEN in said else said
 
 
 def _remove_stale_prefixes() -> None:
@@ -145,8 +176,9 @@ class WinePrefix:
 
     def wine(self, *args: str, timeout: float = 30, check: bool = True,
              cwd: Union[str, Path, None] = None,
-             winedebug: str = "-all") -> subprocess.CompletedProcess:
-        """Runs `wine args...` to completion, with Wine's debug channels as winedebug names."""
+             winedebug: str = "-all,err+virtual") -> subprocess.CompletedProcess:
+        """Runs `wine args...` to completion, with Wine's debug channels as winedebug names (by
+        default only the errors of a start that failed to map its memory)."""
         # Files, not pipes: Wine's helper processes (services, explorer) inherit them and
         # outlive the command.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
@@ -154,7 +186,7 @@ class WinePrefix:
                 proc = subprocess.run(["wine", *map(str, args)],
                                       env=dict(self.env, WINEDEBUG=winedebug), cwd=cwd,
                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                      timeout=timeout, preexec_fn=die_with_parent)
+                                      timeout=timeout, preexec_fn=_start_wine_program)
             except subprocess.TimeoutExpired as e:
                 raise HarnessError(f"wine {args} did not finish within {timeout:g} s") from e
             out.seek(0)
@@ -162,7 +194,7 @@ class WinePrefix:
             done = subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
         if check and done.returncode != 0:
             # Wine's console programs (reg among them) print their errors on stdout.
-            said = (done.stdout + done.stderr).decode(errors="replace").strip()
+            said = _explained((done.stdout + done.stderr).decode(errors="replace").strip())
             raise HarnessError(f"wine {list(args)} exited {done.returncode}: {said}")
         return done
 
@@ -191,7 +223,7 @@ class WinePrefix:
             proc = subprocess.Popen(["wine", *argv], env=env, cwd=cwd,
                                     stdin=subprocess.PIPE if stdin_pipe else subprocess.DEVNULL,
                                     stdout=out, stderr=err, start_new_session=True,
-                                    preexec_fn=die_with_parent)
+                                    preexec_fn=_start_wine_program)
         process = WineProcess(self, proc, argv, stdout_path, stderr_path)
         self.processes.append(process)
         return process
@@ -315,7 +347,7 @@ class WineProcess(StartedProcess):
                              .decode("unicode_escape").rstrip("\n"))
             elif not _OTHER_SEH_WARNING.match(line):
                 lines.append(line)
-        return "\n".join(lines).strip()
+        return _explained("\n".join(lines).strip())
 
 
 class ProgramDir:
