@@ -1,9 +1,9 @@
 #pragma once
 // Lines the compositor moves. Where a window's buffer is in the surface's own units (scale 1),
-// each line's image is a buffer of its own, shown by a subsurface of the window's surface that
-// the compositor places and lays over the background, as the X server composites a line's image
-// on the X11 program's window. A frame then writes no pixels: it tells where each line is now,
-// and which of its phases shows. The window's own buffer holds the background alone.
+// each line is shown by a subsurface of the window's surface, its images in a buffer of their
+// own, which the compositor places and lays over the background, as the X server composites a
+// line's image on the X11 program's window. A frame then writes no pixels: it tells where each
+// line is now, and which of its phases shows. The window's own buffer holds the background alone.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
