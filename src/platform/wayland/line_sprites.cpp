@@ -69,7 +69,7 @@ wl_buffer* SpriteSheet::Buffer(wl_shm* shm) {
       if (coverage) {
         Premultiply(row + part.Left, drawn_[number].Ink, to, part.Width());
       } else {
-        std::memcpy(to, row + static_cast<std::ptrdiff_t>(part.Left) * kBytesPerPixel,
+        std::memcpy(to, row + static_cast<std::size_t>(part.Left) * kBytesPerPixel,
                     static_cast<std::size_t>(part.Width()) * kBytesPerPixel);
       }
     }
