@@ -349,7 +349,6 @@ bool WaylandWindow::DrawChanges(const SurfaceScale& scale, platform::PixelSize s
     events_.OnPaint(canvas, part);
   }
   Attach(*next.Buffer, changed, scale, size);
-  background_.reset();
   return true;
 }
 
